@@ -1,0 +1,76 @@
+#include "tests/support/test_support.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+std::string TestEnvDir(const char* variable) {
+    const char* value = getenv(variable);
+    return value ? value : "";
+}
+
+std::wstring WindowsPathOf(const std::string& unix_path) {
+    std::wstring result = L"Z:";
+    for (char c : unix_path) result += c == '/' ? L'\\' : wchar_t(static_cast<unsigned char>(c));
+    return result;
+}
+
+int RunHostCommand(const std::string& command) {
+    // Wine starts a Unix executable named by its Unix path but hands back no
+    // process handle to wait on, so the command runs from a script that
+    // leaves its exit code in a file, and the caller polls for that file.
+    static LONG counter = 0;
+    const std::string stem = TestEnvDir("TEST_BINARY_DIR") + "/scratch/host-" +
+                             std::to_string(GetCurrentProcessId()) + "-" +
+                             std::to_string(InterlockedIncrement(&counter));
+    const std::string script = stem + ".sh", rc = stem + ".rc";
+    const std::string text = "mkdir -p \"$(dirname '" + script + "')\"\n(\n" + command + "\n)\necho $? > '" + rc +
+                             ".tmp' && mv '" + rc + ".tmp' '" + rc + "'\n";
+    CreateDirectoryW(WindowsPathOf(TestEnvDir("TEST_BINARY_DIR") + "/scratch").c_str(), nullptr);
+    if (!WriteHostFile(script, std::vector<uint8_t>(text.begin(), text.end()))) return -1;
+    std::wstring line = L"/bin/sh " + WindowsPathOf(script).substr(2);
+    for (auto& c : line) if (c == L'\\') c = L'/';
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        return -1;
+    }
+    if (process.hThread) CloseHandle(process.hThread);
+    if (process.hProcess) CloseHandle(process.hProcess);
+    for (int waited_ms = 0; waited_ms < 600000; waited_ms += 5) {
+        std::vector<uint8_t> code = ReadHostFile(rc);
+        if (!code.empty()) {
+            DeleteFileW(WindowsPathOf(rc).c_str());
+            DeleteFileW(WindowsPathOf(script).c_str());
+            return atoi(std::string(code.begin(), code.end()).c_str());
+        }
+        Sleep(5);
+    }
+    return -1;
+}
+
+std::vector<uint8_t> ReadHostFile(const std::string& unix_path) {
+    std::vector<uint8_t> bytes;
+    FILE* file = _wfopen(WindowsPathOf(unix_path).c_str(), L"rb");
+    if (!file) return bytes;
+    uint8_t chunk[65536];
+    size_t got;
+    while ((got = fread(chunk, 1, sizeof(chunk), file)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
+    fclose(file);
+    return bytes;
+}
+
+bool WriteHostFile(const std::string& unix_path, const std::vector<uint8_t>& bytes) {
+    FILE* file = _wfopen(WindowsPathOf(unix_path).c_str(), L"wb");
+    if (!file) return false;
+    bool ok = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return fclose(file) == 0 && ok;
+}
+
+std::string MakeScratchDir(const std::string& name) {
+    std::string dir = TestEnvDir("TEST_BINARY_DIR") + "/scratch/" + name;
+    RunHostCommand("rm -rf '" + dir + "' && mkdir -p '" + dir + "'");
+    return dir;
+}
