@@ -55,6 +55,41 @@ void BuildReduction(uint32_t source, uint32_t target, SinkMapEntry* map, uint32_
     }
 }
 
+// Source pixels that may fall into one target pixel.
+uint64_t PixelsPerTarget(uint32_t source_width, uint32_t source_height, uint32_t target_width,
+                         uint32_t target_height) {
+    return static_cast<uint64_t>(CeilDiv(source_width, target_width)) * CeilDiv(source_height, target_height);
+}
+
+template <template <class> class Sink, class... Args>
+Ref<RasterSink> NewWithSum(bool wide, Args... args) {
+    if (wide) return AdoptRef<RasterSink>(new Sink<uint64_t>(args...));
+    return AdoptRef<RasterSink>(new Sink<uint32_t>(args...));
+}
+
+Ref<RasterSink> NewReducingSink(uint32_t source_width, uint32_t source_height, uint32_t target_width,
+                                uint32_t target_height, uint16_t bits, Palette* palette, uint16_t rotation,
+                                bool flip_x, bool flip_y, bool invert, bool whole_image) {
+    const uint64_t ratio = PixelsPerTarget(source_width, source_height, target_width, target_height);
+    if (bits == 1) {
+        // 64-bit counters only where even 32 bits could overflow.
+        if (ratio < 256)
+            return AdoptRef<RasterSink>(new BilevelReduceSink(source_width, source_height, target_width,
+                                                              target_height, bits, palette, rotation, flip_x,
+                                                              flip_y, invert, whole_image));
+        return NewWithSum<BilevelWideCounts>(ratio > 0xFFFFFFFFu, source_width, source_height, target_width,
+                                             target_height, bits, palette, rotation, flip_x, flip_y, invert,
+                                             whole_image);
+    }
+    // A sum of ratio values of up to 255 must fit its counter.
+    const bool wide = ratio * 255 > 0xFFFFFFFFu;
+    if ((bits == 4 || bits == 8) && !palette)
+        return NewWithSum<GreyReduceSink>(wide, source_width, source_height, target_width, target_height,
+                                          bits, palette, rotation, flip_x, flip_y, invert, whole_image);
+    return NewWithSum<ColourReduceSink>(wide, source_width, source_height, target_width, target_height, bits,
+                                        palette, rotation, flip_x, flip_y, invert, whole_image);
+}
+
 }  // namespace
 
 void SinkBuildAxisMap(uint32_t source, uint32_t target, SinkMapEntry* map, uint32_t* counts) {
@@ -122,8 +157,8 @@ Ref<RasterSink> CreateSink(uint32_t source_width, uint32_t source_height, uint32
                                                    bits_per_pixel, palette, rotation, flip_x, flip_y, invert,
                                                    whole_image));
     } else {
-        (void)CeilDiv;
-        return nullptr;  // reducing sinks follow
+        sink = NewReducingSink(source_width, source_height, target_width, target_height, bits_per_pixel,
+                               palette, rotation, flip_x, flip_y, invert, whole_image);
     }
     if (sink->IsFailed()) return nullptr;
     return sink;
