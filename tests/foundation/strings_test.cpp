@@ -417,3 +417,43 @@ TEST(StringThreads, CopyAssignReleaseSoak) {
     RunSoak<WString>([](const WString& s) -> const void* { return WStrBuffer(s); });
     RunSoak<AString>([](const AString& s) -> const void* { return AStrBuffer(s); });
 }
+
+TEST(StringBuffers, CreateCloneAttachRelease) {
+    EXPECT_EQ(WStrBufCreate(nullptr, 3), nullptr);
+    EXPECT_EQ(WStrBufCreate(L"abc", 0), nullptr);
+    wchar_t* buffer = WStrBufCreate(L"abcdef", 3);
+    ASSERT_NE(buffer, nullptr);
+    EXPECT_STREQ(buffer, L"abc");
+    EXPECT_EQ(StrBufLength(buffer), 3u);
+    EXPECT_EQ(StrBufRefCount(buffer), 1u);
+    wchar_t* clone = WStrBufClone(buffer);
+    EXPECT_NE(clone, buffer);
+    EXPECT_STREQ(clone, L"abc");
+    WString s;
+    WStrAttach(s, buffer);  // the string takes over the reference
+    WString t(s);
+    EXPECT_EQ(StrBufRefCount(buffer), 2u);
+    WStrAttach(s, clone);
+    EXPECT_EQ(StrBufRefCount(buffer), 1u);
+    StrRelease(t);
+    EXPECT_EQ(WStrBuffer(t), nullptr);
+    char* ansi = AStrBufAlloc(2);
+    ASSERT_NE(ansi, nullptr);
+    ansi[0] = 'h';
+    ansi[1] = 'i';
+    AString a;
+    AStrAttach(a, ansi);
+    EXPECT_EQ(Text(a), "hi");
+    char* ansi_clone = AStrBufClone(AStrBuffer(a));
+    EXPECT_STREQ(ansi_clone, "hi");
+    StrBufRelease(ansi_clone);
+    StrBufRelease(nullptr);
+    WStrAssignN(s, L"ab\0cd", 5);
+    EXPECT_EQ(Text(s), L"ab");
+    AStrAssignN(a, "xyz", 2);
+    EXPECT_EQ(Text(a), "xy");
+    AStrClear(a);
+    WStrClear(s);
+    EXPECT_EQ(AStrBuffer(a), nullptr);
+    EXPECT_EQ(WStrBuffer(s), nullptr);
+}
