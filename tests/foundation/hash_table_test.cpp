@@ -193,16 +193,3 @@ TEST(StrHashTable, StaleTokenAfterAnotherInsertIsRefused) {
     EXPECT_EQ(StrHashFind(table.get(), WString(L".pdf")).get(), theirs.get());
     EXPECT_EQ(mine->count(), 1u);
 }
-
-TEST(StrHashTable, MaximumAndClear) {
-    Ref<StrHashTable> table = StrHashNew(2, 2);
-    Ref<CountedProbe> probe = MakeRef<CountedProbe>();
-    EXPECT_TRUE(StrHashInsert(table.get(), WString(L"a"), probe.get(), nullptr));
-    EXPECT_TRUE(StrHashInsert(table.get(), WString(L"b"), probe.get(), nullptr));
-    EXPECT_FALSE(StrHashInsert(table.get(), WString(L"c"), probe.get(), nullptr));
-    EXPECT_EQ(probe->count(), 3u);
-    HashTableClear(table.get());
-    EXPECT_EQ(probe->count(), 1u);
-    EXPECT_EQ(StrHashFind(table.get(), WString(L"a")), nullptr);
-    EXPECT_TRUE(StrHashInsert(table.get(), WString(L"c"), probe.get(), nullptr));
-}
