@@ -4,6 +4,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstdint>
 #include <map>
@@ -36,9 +37,15 @@ inline const std::string& DecoderDataDir(const std::string& kind) {
     static std::map<std::string, std::string> made;
     auto it = made.find(kind);
     if (it != made.end()) return it->second;
-    const std::string dir = MakeScratchDir("decoder-data-" + kind);
+    // One directory per process: the test files of this program run as
+    // separate processes side by side.
+    const std::string dir =
+        MakeScratchDir("decoder-data-" + kind + "-" + std::to_string(GetCurrentProcessId()));
     const std::string script = TestEnvDir("TEST_SOURCE_DIR") + "/tests/data/make-decoder-data.py";
-    EXPECT_EQ(RunHostCommand("/usr/bin/python3 '" + script + "' " + kind + " '" + dir + "'"), 0);
+    // Directories of earlier runs are cleared away once they are old.
+    const std::string stale = "find '" + TestEnvDir("TEST_BINARY_DIR") +
+                              "/scratch' -maxdepth 1 -name 'decoder-data-*' -mmin +30 -exec rm -rf {} +; ";
+    EXPECT_EQ(RunHostCommand(stale + "/usr/bin/python3 '" + script + "' " + kind + " '" + dir + "'"), 0);
     return made[kind] = dir;
 }
 
