@@ -3,11 +3,160 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstring>
+#include <thread>
+#include <vector>
+
 #include "tests/support/test_support.h"
 
-TEST(HostCommand, RunsUnixTools) {
+TEST(TestHarness, RunsHostToolsWithTheirExitCode) {
     EXPECT_EQ(RunHostCommand("true"), 0);
     EXPECT_EQ(RunHostCommand("exit 3"), 3);
 }
 
-TEST(Codepage, AnsiIs1252) { EXPECT_EQ(GetACP(), 1252u); }
+TEST(TestHarness, AnsiCodePageIs1252) { EXPECT_EQ(GetACP(), 1252u); }
+
+namespace {
+
+PoolBlockKind KindOfNew(uint32_t size, uint32_t flags) {
+    void* block = PoolAlloc(size, flags, 0);
+    EXPECT_NE(block, nullptr);
+    PoolBlockKind kind = PoolBlockKindOf(block);
+    EXPECT_EQ(MemSize(block), size);
+    PoolFree(block);
+    return kind;
+}
+
+}  // namespace
+
+TEST(PoolClasses, SizeAndFlagChooseTheStorage) {
+    if (PoolGuardPagesEnabled()) GTEST_SKIP() << "every block is guarded in this build";
+    EXPECT_EQ(KindOfNew(1, kPoolSmall), kBlockSlot);
+    EXPECT_EQ(KindOfNew(511, kPoolSmall), kBlockSlot);
+    EXPECT_EQ(KindOfNew(512, kPoolSmall), kBlockHeap);
+    EXPECT_EQ(KindOfNew(4999, kPoolSmall), kBlockHeap);
+    EXPECT_EQ(KindOfNew(5000, kPoolSmall), kBlockVirtual);
+    EXPECT_EQ(KindOfNew(100, 0), kBlockHeap);
+    EXPECT_EQ(KindOfNew(65499, 0), kBlockHeap);
+    EXPECT_EQ(KindOfNew(65500, 0), kBlockVirtual);
+    EXPECT_EQ(PoolAlloc(0, kPoolSmall, 0), nullptr);
+    EXPECT_EQ(MemSize(nullptr), 0u);
+}
+
+TEST(PoolClasses, AllSlotsTakenFallsBackToTheHeap) {
+    if (PoolGuardPagesEnabled()) GTEST_SKIP();
+    std::vector<void*> taken;
+    while (PoolFreeSlotCount() > 0) taken.push_back(PoolAlloc(16, kPoolSmall, 0));
+    void* extra = PoolAlloc(100, kPoolSmall, 0);
+    EXPECT_EQ(PoolBlockKindOf(extra), kBlockHeap);
+    PoolFree(extra);
+    const uint32_t before = PoolFreeSlotCount();
+    PoolFree(taken.back());
+    PoolFree(taken.back());  // a second free of a slot does nothing
+    EXPECT_EQ(PoolFreeSlotCount(), before + 1);
+    taken.pop_back();
+    for (void* block : taken) PoolFree(block);
+}
+
+TEST(PoolClasses, ZeroFlagClearsEveryKind) {
+    for (uint32_t size : {100u, 3000u, 70000u}) {
+        for (int round = 0; round < 2; ++round) {
+            auto* block = static_cast<uint8_t*>(PoolAlloc(size, kPoolSmall, 0));
+            if (round == 0) {
+                memset(block, 0xAB, size);
+            } else {
+                for (uint32_t i = 0; i < size; ++i) ASSERT_EQ(block[i], 0) << size;
+            }
+            PoolFree(block);
+            if (round == 0) {
+                block = static_cast<uint8_t*>(PoolAlloc(size, kPoolSmall | kPoolZero, 0));
+                for (uint32_t i = 0; i < size; ++i) ASSERT_EQ(block[i], 0) << size;
+                PoolFree(block);
+            }
+        }
+    }
+}
+
+TEST(PoolRealloc, SlotStaysInPlaceOrMovesWithItsBytes) {
+    if (PoolGuardPagesEnabled()) GTEST_SKIP();
+    auto* block = static_cast<uint8_t*>(PoolAlloc(100, kPoolSmall, 0));
+    for (int i = 0; i < 100; ++i) block[i] = uint8_t(i);
+    void* same = PoolRealloc(300, block, kPoolSmall | kPoolZero);
+    EXPECT_EQ(same, block);
+    EXPECT_EQ(MemSize(same), 300u);
+    EXPECT_EQ(block[150], 0);
+    auto* moved = static_cast<uint8_t*>(PoolRealloc(600, same, kPoolSmall));
+    EXPECT_EQ(PoolBlockKindOf(moved), kBlockHeap);
+    for (int i = 0; i < 100; ++i) ASSERT_EQ(moved[i], i);
+    PoolFree(moved);
+}
+
+TEST(PoolRealloc, SameClassFlagFollowsTheOldBlock) {
+    if (PoolGuardPagesEnabled()) GTEST_SKIP();
+    void* slot = PoolAlloc(50, kPoolSmall, 0);
+    void* grown = PoolRealloc(200, slot, kPoolSameClass);
+    EXPECT_EQ(grown, slot);
+    PoolFree(grown);
+    void* heap = PoolAlloc(50, 0, 0);
+    void* heap_grown = PoolRealloc(200, heap, kPoolSmall | kPoolSameClass);
+    EXPECT_EQ(PoolBlockKindOf(heap_grown), kBlockHeap);
+    PoolFree(heap_grown);
+    EXPECT_EQ(PoolRealloc(0, heap_grown, 0), nullptr);
+    EXPECT_EQ(PoolRealloc(10, nullptr, 0), nullptr);
+}
+
+TEST(PoolLimits, HugeSizesAreRefusedNotWrapped) {
+    EXPECT_EQ(PoolAlloc(0xFFFFFFFFu, 0, 0), nullptr);
+    EXPECT_EQ(PoolAlloc(0xFFFFFFF9u, kPoolSmall, 0), nullptr);
+    void* block = PoolAlloc(10, 0, 0);
+    EXPECT_EQ(PoolRealloc(0xFFFFFFFCu, block, 0), nullptr);
+    PoolFree(block);  // still valid after the refused realloc
+}
+
+TEST(PoolThreads, SlotsSurviveConcurrentUse) {
+    const uint32_t free_before = PoolFreeSlotCount();
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([t] {
+            for (int i = 0; i < 20000; ++i) {
+                auto* block = static_cast<uint8_t*>(PoolAlloc(64, kPoolSmall, 0));
+                ASSERT_NE(block, nullptr);
+                memset(block, t, 64);
+                for (int k = 0; k < 64; ++k) ASSERT_EQ(block[k], t);
+                PoolFree(block);
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(PoolFreeSlotCount(), free_before);
+}
+
+namespace {
+
+// Records an access violation and opens the faulting page so the write can
+// go on: the test then sees that the fault happened at the first byte past
+// the block.
+volatile uintptr_t g_fault_address = 0;
+
+LONG CALLBACK OpenFaultingPage(EXCEPTION_POINTERS* info) {
+    if (info->ExceptionRecord->ExceptionCode != EXCEPTION_ACCESS_VIOLATION) return EXCEPTION_CONTINUE_SEARCH;
+    g_fault_address = info->ExceptionRecord->ExceptionInformation[1];
+    DWORD old_protect;
+    VirtualProtect(reinterpret_cast<void*>(g_fault_address), 1, PAGE_READWRITE, &old_protect);
+    return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+}  // namespace
+
+TEST(PoolGuardPages, WritePastTheEndFaults) {
+    if (!PoolGuardPagesEnabled()) GTEST_SKIP() << "only the guard-page build places blocks against a guard page";
+    auto* block = static_cast<volatile uint8_t*>(PoolAlloc(37, 0, 0));
+    void* handler = AddVectoredExceptionHandler(1, OpenFaultingPage);
+    g_fault_address = 0;
+    block[36] = 1;
+    EXPECT_EQ(g_fault_address, 0u);
+    block[37] = 1;
+    EXPECT_EQ(g_fault_address, reinterpret_cast<uintptr_t>(block + 37));
+    RemoveVectoredExceptionHandler(handler);
+    PoolFree(const_cast<uint8_t*>(block));
+}
