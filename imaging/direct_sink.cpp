@@ -38,7 +38,7 @@ DirectSink::DirectSink(uint32_t source_width, uint32_t source_height, uint32_t t
                        bool flip_x, bool flip_y, bool invert, bool whole_image)
     : RasterSink(source_width, source_height, target_width, target_height, bits_per_pixel, palette, rotation,
                  flip_x, flip_y, invert, whole_image) {
-    if (!map_block) return;
+    if (!map_block.block) return;
     const bool quarter = rotation == 90 || rotation == 270;
     const bool with_palette = bits_per_pixel < 24 && palette;
     image_ = RasterImageCreate(quarter ? target_height : target_width, quarter ? target_width : target_height,

@@ -28,13 +28,8 @@ AccumulatingSink<Sum, Channels>::AccumulatingSink(uint32_t source_width, uint32_
     : RasterSink(source_width, source_height, target_width, target_height, bits_per_pixel, palette, rotation,
                  flip_x, flip_y, invert, whole_image) {
     const uint64_t bytes = static_cast<uint64_t>(target_width) * target_height * Channels * sizeof(Sum);
-    if (!this->map_block || bytes > kRasterMaxBlockBytes) return;
-    sums_ = static_cast<Sum*>(PoolAlloc(static_cast<uint32_t>(bytes), kPoolZero, kAccumulatorTag));
-}
-
-template <class Sum, uint32_t Channels>
-AccumulatingSink<Sum, Channels>::~AccumulatingSink() {
-    PoolFree(sums_);
+    if (!this->map_block.block || bytes > kRasterMaxBlockBytes) return;
+    sums_ = static_cast<Sum*>(MemAlloc(store_, static_cast<uint32_t>(bytes), kPoolZero, kAccumulatorTag));
 }
 
 template <class Sum, uint32_t Channels>
