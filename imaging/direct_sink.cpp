@@ -1,5 +1,6 @@
 #include <cstring>
 
+#include "foundation/progress.h"
 #include "imaging/raster_pixels.h"
 #include "imaging/sink_kinds.h"
 
@@ -37,7 +38,7 @@ DirectSink::DirectSink(uint32_t source_width, uint32_t source_height, uint32_t t
                        bool flip_x, bool flip_y, bool invert, bool whole_image)
     : RasterSink(source_width, source_height, target_width, target_height, bits_per_pixel, palette, rotation,
                  flip_x, flip_y, invert, whole_image) {
-    if (!map_block) return;
+    if (!map_block.block) return;
     const bool quarter = rotation == 90 || rotation == 270;
     const bool with_palette = bits_per_pixel < 24 && palette;
     image_ = RasterImageCreate(quarter ? target_height : target_width, quarter ? target_width : target_height,
@@ -163,13 +164,13 @@ bool DirectSink::ReplicateColumns(ProgressSink* progress) {
         // Only the first row of each block was written: the others are
         // copies made afterwards.
         if (i > 0 && vertical[i].first == vertical[i - 1].first) continue;
+        if (ProgressIsCancelled(progress)) return false;
         uint8_t* row = RasterImageRowAddress(image_.get(), vertical[i].first);
         for (uint32_t j = 0; j < columns; ++j) {
             if (horizontal[j].span > 1)
                 RepeatPixel(row, horizontal[j].first, horizontal[j].span - 1, bits_per_pixel);
         }
     }
-    (void)progress;
     return true;
 }
 
@@ -177,12 +178,13 @@ bool DirectSink::ReplicateRows(ProgressSink* progress) {
     const SinkMapEntry* vertical = VerticalMap();
     const uint32_t rows = VerticalCount(), stride = image_->stride;
     for (uint32_t i = 0; i < rows; ++i) {
+        if (vertical[i].span < 2) continue;
+        if (ProgressIsCancelled(progress)) return false;
         const uint8_t* from = RasterImageRowAddress(image_.get(), vertical[i].first);
         for (uint32_t k = 1; k < vertical[i].span; ++k) {
             memcpy(RasterImageRowAddress(image_.get(), vertical[i].first + k), from, stride);
         }
     }
-    (void)progress;
     return true;
 }
 

@@ -55,6 +55,41 @@ void BuildReduction(uint32_t source, uint32_t target, SinkMapEntry* map, uint32_
     }
 }
 
+// Source pixels that may fall into one target pixel.
+uint64_t PixelsPerTarget(uint32_t source_width, uint32_t source_height, uint32_t target_width,
+                         uint32_t target_height) {
+    return static_cast<uint64_t>(CeilDiv(source_width, target_width)) * CeilDiv(source_height, target_height);
+}
+
+template <template <class> class Sink, class... Args>
+Ref<RasterSink> NewWithSum(bool wide, Args... args) {
+    if (wide) return AdoptRef<RasterSink>(new Sink<uint64_t>(args...));
+    return AdoptRef<RasterSink>(new Sink<uint32_t>(args...));
+}
+
+Ref<RasterSink> NewReducingSink(uint32_t source_width, uint32_t source_height, uint32_t target_width,
+                                uint32_t target_height, uint16_t bits, Palette* palette, uint16_t rotation,
+                                bool flip_x, bool flip_y, bool invert, bool whole_image) {
+    const uint64_t ratio = PixelsPerTarget(source_width, source_height, target_width, target_height);
+    if (bits == 1) {
+        // 64-bit counters only where even 32 bits could overflow.
+        if (ratio < 256)
+            return AdoptRef<RasterSink>(new BilevelReduceSink(source_width, source_height, target_width,
+                                                              target_height, bits, palette, rotation, flip_x,
+                                                              flip_y, invert, whole_image));
+        return NewWithSum<BilevelWideCounts>(ratio > 0xFFFFFFFFu, source_width, source_height, target_width,
+                                             target_height, bits, palette, rotation, flip_x, flip_y, invert,
+                                             whole_image);
+    }
+    // A sum of ratio values of up to 255 must fit its counter.
+    const bool wide = ratio * 255 > 0xFFFFFFFFu;
+    if ((bits == 4 || bits == 8) && !palette)
+        return NewWithSum<GreyReduceSink>(wide, source_width, source_height, target_width, target_height,
+                                          bits, palette, rotation, flip_x, flip_y, invert, whole_image);
+    return NewWithSum<ColourReduceSink>(wide, source_width, source_height, target_width, target_height, bits,
+                                        palette, rotation, flip_x, flip_y, invert, whole_image);
+}
+
 }  // namespace
 
 void SinkBuildAxisMap(uint32_t source, uint32_t target, SinkMapEntry* map, uint32_t* counts) {
@@ -83,9 +118,8 @@ RasterSink::RasterSink(uint32_t source_width, uint32_t source_height, uint32_t t
     const uint64_t bytes = (static_cast<uint64_t>(target_width) + target_height) * 4 +
                            (static_cast<uint64_t>(source_width) + source_height) * sizeof(SinkMapEntry);
     if (bytes > kRasterMaxBlockBytes) return;
-    map_block = PoolAlloc(static_cast<uint32_t>(bytes), kPoolZero, kSinkTag);
-    if (!map_block) return;
-    column_counts = static_cast<uint32_t*>(map_block);
+    if (!MemAlloc(map_block, static_cast<uint32_t>(bytes), kPoolZero, kSinkTag)) return;
+    column_counts = reinterpret_cast<uint32_t*>(map_block.data());
     row_counts = column_counts + target_width;
     column_map = reinterpret_cast<SinkMapEntry*>(row_counts + target_height);
     row_map = column_map + source_width;
@@ -95,7 +129,6 @@ RasterSink::RasterSink(uint32_t source_width, uint32_t source_height, uint32_t t
 
 RasterSink::~RasterSink() {
     if (palette) RefRelease(palette);
-    PoolFree(map_block);
 }
 
 bool RasterSink::PutRuns(const uint32_t*, uint32_t, uint32_t, uint32_t, uint32_t) { return false; }
@@ -103,7 +136,7 @@ bool RasterSink::PutRuns(const uint32_t*, uint32_t, uint32_t, uint32_t, uint32_t
 uint32_t RasterSink::CoverageLevel() const { return 0; }
 
 bool RasterSink::ClipRow(uint32_t x, uint32_t y, uint32_t* count) const {
-    if (!map_block || y >= source_height || x >= source_width || *count == 0) return false;
+    if (!map_block.block || y >= source_height || x >= source_width || *count == 0) return false;
     if (*count > source_width - x) *count = source_width - x;
     return true;
 }
@@ -122,8 +155,8 @@ Ref<RasterSink> CreateSink(uint32_t source_width, uint32_t source_height, uint32
                                                    bits_per_pixel, palette, rotation, flip_x, flip_y, invert,
                                                    whole_image));
     } else {
-        (void)CeilDiv;
-        return nullptr;  // reducing sinks follow
+        sink = NewReducingSink(source_width, source_height, target_width, target_height, bits_per_pixel,
+                               palette, rotation, flip_x, flip_y, invert, whole_image);
     }
     if (sink->IsFailed()) return nullptr;
     return sink;
