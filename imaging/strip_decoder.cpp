@@ -8,13 +8,8 @@
 #include "imaging/byte_reader.h"
 #include "imaging/lzw.h"
 #include "imaging/packbits.h"
-#include "imaging/raster_image.h"
+#include "imaging/pixel_helpers.h"
 #include "imaging/raster_sink.h"
-
-// The row helpers of the raster images.
-bool PredictorDecode(uint8_t* row, uint32_t count, uint16_t samples_per_pixel, uint16_t bits_per_sample);
-void CmykToRgb(uint8_t* pixels, uint32_t n);
-void SwapRedBlue(uint8_t* pixels, uint32_t n);
 
 // Bytes of each row that reach the sink.
 struct StripDecoder::Window {
