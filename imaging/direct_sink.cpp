@@ -91,16 +91,26 @@ void DirectSink::WriteRow(const uint8_t* row, uint32_t x, uint32_t y, uint32_t o
     const uint32_t fixed = FixedIndex(y);
     const bool quarter = rotation == 90 || rotation == 270;
     uint8_t* fixed_row = quarter ? nullptr : RasterImageRowAddress(image_.get(), fixed);
+    if constexpr (Bits == 1) {
+        // Only set pixels are written: the image starts at 0, and where
+        // several source pixels share a target pixel (huge targets) a set one wins.
+        ForEachSetBit(row, offset, count, [&](uint32_t k) {
+            const uint32_t moving = MovingIndex(x + k);
+            if (quarter) {
+                BitSet(RasterImageRowAddress(image_.get(), moving), fixed);
+            } else {
+                BitSet(fixed_row, moving);
+            }
+        });
+        return;
+    }
     for (uint32_t k = 0; k < count; ++k) {
         const uint32_t value = PixelGet(row, offset + k, Bits);
         const uint32_t moving = MovingIndex(x + k);
         uint8_t* out = quarter ? RasterImageRowAddress(image_.get(), moving) : fixed_row;
         const uint32_t column = quarter ? fixed : moving;
-        // Where several source pixels share a target pixel (huge targets),
-        // a set bilevel or nibble pixel wins; bytes overwrite.
-        if constexpr (Bits == 1) {
-            if (value) BitSet(out, column);
-        } else if constexpr (Bits == 4) {
+        // Shared target pixels: a set nibble bit wins, bytes overwrite.
+        if constexpr (Bits == 4) {
             NibbleOr(out, column, value);
         } else {
             PixelPut(out, column, Bits, value);

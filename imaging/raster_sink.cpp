@@ -146,6 +146,8 @@ Ref<RasterSink> CreateSink(uint32_t source_width, uint32_t source_height, uint32
                            uint16_t rotation, bool flip_x, bool flip_y, bool invert, bool whole_image) {
     if (!source_width || !source_height || !target_width || !target_height) return nullptr;
     if (!ValidSinkDepth(bits_per_pixel) || rotation % 90 != 0) return nullptr;
+    // No output image can have a larger side.
+    if (target_width > kRasterMaxSide || target_height > kRasterMaxSide) return nullptr;
     rotation %= 360;
     const uint64_t target_pixels = static_cast<uint64_t>(target_width) * target_height;
     const bool no_reduction = source_width <= target_width && source_height <= target_height;

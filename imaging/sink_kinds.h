@@ -65,6 +65,10 @@ class ColourReduceSink final : public AccumulatingSink<Sum, 3> {
     Ref<RasterImage> Finish(ProgressSink* progress, RenderToken* token) override;
     bool PutRow(uint16_t bits, const uint8_t* row, uint32_t x, uint32_t y, uint32_t offset,
                 uint32_t count) override;
+
+  private:
+    template <uint32_t Bits>
+    void AddRow(const uint8_t* row, uint32_t x, uint32_t y, uint32_t offset, uint32_t count);
 };
 
 // Reductions of 4 or 8 bits without a palette: 8-bit grey output.
@@ -75,6 +79,10 @@ class GreyReduceSink final : public AccumulatingSink<Sum, 1> {
     Ref<RasterImage> Finish(ProgressSink* progress, RenderToken* token) override;
     bool PutRow(uint16_t bits, const uint8_t* row, uint32_t x, uint32_t y, uint32_t offset,
                 uint32_t count) override;
+
+  private:
+    template <uint32_t Bits>
+    void AddRow(const uint8_t* row, uint32_t x, uint32_t y, uint32_t offset, uint32_t count);
 };
 
 // Reductions of bilevel rows: counts of set pixels per target pixel, shown

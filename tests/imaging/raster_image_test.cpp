@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "foundation/geometry.h"
+#include "foundation/transform.h"
 #include "imaging/packed_dib.h"
 #include "imaging/pixel_helpers.h"
 #include "tests/imaging/raster_test_files.h"
@@ -447,4 +448,48 @@ TEST(RasterPixelHelpers, DecoderRoutines) {
     SwapRedBlue(cmyk, 1);
     EXPECT_EQ(cmyk[0], 254);
     EXPECT_EQ(cmyk[2], 126);
+}
+
+TEST(RasterImageDrawTransformed, TurnShiftAndRefusals) {
+    std::mt19937 random(14);
+    Ref<RasterImage> source = RandomImage(random, 9, 6, 8, true);
+    // A quarter turn in memory coordinates equals Rotate(90), every row and
+    // column included (the last source row once went missing).
+    TransformD turn;
+    turn.matrix = Matrix2{0, 1, -1, 0};
+    turn.translation = PointD{0, 8};
+    Ref<RasterImage> drawn = RasterImageCreate(6, 9, 8, true);
+    ASSERT_TRUE(drawn->DrawTransformed(source.get(), &turn, kRasterCopy, nullptr));
+    Ref<RasterImage> rotated = source->Rotate(90);
+    EXPECT_EQ(memcmp(drawn->pixels, rotated->pixels, drawn->stride * drawn->height), 0);
+
+    // A shift: only the covered part changes; OR combines.
+    TransformD shift;
+    TransformIdentity(shift);
+    shift.translation = PointD{3, -2};
+    Ref<RasterImage> target = RasterImageCreate(9, 6, 8, true);
+    target->Fill(0x01);
+    ASSERT_TRUE(target->DrawTransformed(source.get(), &shift, kRasterOr, nullptr));
+    for (uint32_t y = 0; y < 6; ++y) {
+        for (uint32_t x = 0; x < 9; ++x) {
+            const bool covered = x >= 3 && y < 4;
+            const uint8_t expected =
+                covered ? (RasterImageRowAddress(source.get(), y + 2)[x - 3] | 0x01) : 0x01;
+            ASSERT_EQ(RasterImageRowAddress(target.get(), y)[x], expected) << x << "," << y;
+        }
+    }
+
+    // 8-bit sources into 24 bits through their colours.
+    Ref<RasterImage> paletted = RandomImage(random, 4, 4, 8, false);
+    Ref<RasterImage> colour = RasterImageCreate(4, 4, 24, true);
+    TransformIdentity(shift);
+    ASSERT_TRUE(colour->DrawTransformed(paletted.get(), &shift, kRasterCopy, nullptr));
+    EXPECT_EQ(PictureRgb(colour.get(), 3, 3), PictureRgb(paletted.get(), 3, 3));
+
+    TransformD singular;
+    singular.matrix = Matrix2{1, 2, 2, 4};
+    EXPECT_FALSE(target->DrawTransformed(source.get(), &singular, kRasterCopy, nullptr));
+    Ref<RasterImage> bilevel = RasterImageCreate(4, 4, 1, true);
+    EXPECT_FALSE(bilevel->DrawTransformed(bilevel.get(), &shift, kRasterCopy, nullptr));
+    EXPECT_FALSE(colour->DrawTransformed(colour.get(), &shift, kRasterCopy, nullptr));
 }
