@@ -110,9 +110,9 @@ bool CcittDecode2DLine(ChangeList& line, const ChangeList& reference, BitReader&
     while (a0 < width) {
         // The reference ends in copies of the width, which is right of a0.
         while (int32_t(ref[first_right]) <= a0) ++first_right;
-        // b1 changes to the colour opposite a0's: the colour at a0 is white
-        // after an even number of the line's changes, as it is right of an
-        // even reference element.
+        // b1 is the next reference change to the colour opposite a0's. Even
+        // elements change white to black, and a0 is white after an even
+        // count of this line's elements: b1's index has the count's parity.
         const uint32_t b1_index = first_right + ((first_right ^ count) & 1);
         const int32_t b1 = int32_t(ref[b1_index]);
         const CcittModeEntry mode = kCcittModes[bits.current & ((1u << kCcittModeBits) - 1)];

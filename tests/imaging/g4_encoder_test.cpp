@@ -71,16 +71,24 @@ void Put32(std::vector<uint8_t>& out, uint32_t v) {
     Put16(out, v >> 16);
 }
 
-// The smallest TIFF around one Group 4 strip, marked as the TIFF writer
-// marks it: PhotometricInterpretation 0.
-std::vector<uint8_t> MinimalTiff(uint32_t width, uint32_t height, const std::vector<uint8_t>& strip) {
+// The smallest TIFF around one strip (Group 4 or, with compression 1,
+// packed rows), marked as the TIFF writer marks its pages:
+// PhotometricInterpretation 0.
+std::vector<uint8_t> MinimalTiff(uint32_t width, uint32_t height, const std::vector<uint8_t>& strip,
+                                 uint32_t compression = 4) {
     std::vector<uint8_t> out = {'I', 'I', 42, 0};
     Put32(out, 8 + uint32_t(strip.size()) + (strip.size() & 1));
     out.insert(out.end(), strip.begin(), strip.end());
     if (strip.size() & 1) out.push_back(0);
-    const uint32_t tags[][3] = {{256, 4, width}, {257, 4, height}, {258, 3, 1},
-                                {259, 3, 4},     {262, 3, 0},      {273, 4, 8},
-                                {277, 3, 1},     {278, 4, height}, {279, 4, uint32_t(strip.size())},
+    const uint32_t tags[][3] = {{256, 4, width},
+                                {257, 4, height},
+                                {258, 3, 1},
+                                {259, 3, compression},
+                                {262, 3, 0},
+                                {273, 4, 8},
+                                {277, 3, 1},
+                                {278, 4, height},
+                                {279, 4, uint32_t(strip.size())},
                                 {293, 4, 0}};
     Put16(out, 10);
     for (const auto& t : tags) {
@@ -186,6 +194,24 @@ TEST(G4Encoder, LibtiffDecodesThePictureBack) {
         ASSERT_EQ(RunHostCommand("tiffcp -c none -f msb2lsb '" + stem + ".tif' '" + stem + "-none.tif'"), 0)
             << p.name;
         EXPECT_EQ(OnlyStrip(ReadHostFile(stem + "-none.tif")), Inverted(p.rows, p.width)) << p.name;
+    }
+}
+
+// libtiff's own Group 4 encoder, given the same picture with libtiff's
+// colours (0 bits white), writes the very same bytes.
+TEST(G4Encoder, SameBytesAsLibtiffsEncoder) {
+    const std::string dir = MakeScratchDir("g4-encoder-same-" + std::to_string(GetCurrentProcessId()));
+    int index = 0;
+    for (const Picture& p : Pictures()) {
+        Ref<RasterImage> image = ImageOf(p.width, p.height, p.rows);
+        const std::string stem = dir + "/" + std::to_string(index++);
+        ASSERT_TRUE(
+            WriteHostFile(stem + ".tif", MinimalTiff(p.width, p.height, Inverted(p.rows, p.width), 1)));
+        ASSERT_EQ(RunHostCommand("tiffcp -c g4 -r " + std::to_string(p.height) + " '" + stem + ".tif' '" +
+                                 stem + "-g4.tif'"),
+                  0)
+            << p.name;
+        EXPECT_EQ(Encode(image.get()), OnlyStrip(ReadHostFile(stem + "-g4.tif"))) << p.name;
     }
 }
 
