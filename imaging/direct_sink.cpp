@@ -141,25 +141,21 @@ bool DirectSink::PutRow(uint16_t bits, const uint8_t* row, uint32_t x, uint32_t 
 bool DirectSink::PutRuns(const uint32_t* runs, uint32_t x, uint32_t y, uint32_t offset, uint32_t count) {
     if (bits_per_pixel != 1 || !runs || !ClipRow(x, y, &count)) return false;
     const uint32_t fixed = FixedIndex(y);
-    const uint32_t end = offset + count;
     const bool quarter = rotation == 90 || rotation == 270;
     uint8_t* fixed_row = quarter ? nullptr : RasterImageRowAddress(image_.get(), fixed);
-    for (uint32_t i = 0; runs[i] < end; i += 2) {
-        const uint32_t start = runs[i] > offset ? runs[i] : offset;
-        const uint32_t stop = runs[i + 1] < end ? runs[i + 1] : end;
-        if (start >= stop) continue;
-        const uint32_t s0 = x + (start - offset), s1 = x + (stop - offset) - 1;
-        if (!quarter) {
-            // The blocks of consecutive source columns are adjacent.
-            const uint32_t a = rotation == 0 ? s0 : s1, b = rotation == 0 ? s1 : s0;
-            const SinkMapEntry& last = column_map[rotation == 0 ? b : source_width - 1 - b];
-            SetBitRange(fixed_row, MovingIndex(a), last.first + last.span);
-            continue;
+    ForEachRun(runs, offset, count, [&](uint32_t k0, uint32_t k1) {
+        const uint32_t s0 = x + k0, s1 = x + k1 - 1;
+        if (quarter) {
+            // One bit per source pixel; Finish spreads it over the block.
+            for (uint32_t s = s0; s <= s1; ++s)
+                BitSet(RasterImageRowAddress(image_.get(), MovingIndex(s)), fixed);
+            return;
         }
-        // One bit per source pixel; Finish spreads it over the block.
-        for (uint32_t s = s0; s <= s1; ++s)
-            BitSet(RasterImageRowAddress(image_.get(), MovingIndex(s)), fixed);
-    }
+        // The blocks of consecutive source columns are adjacent.
+        const uint32_t a = rotation == 0 ? s0 : s1, b = rotation == 0 ? s1 : s0;
+        const SinkMapEntry& last = column_map[rotation == 0 ? b : source_width - 1 - b];
+        SetBitRange(fixed_row, MovingIndex(a), last.first + last.span);
+    });
     return true;
 }
 

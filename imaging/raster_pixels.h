@@ -92,3 +92,19 @@ inline void ForEachSetBit(const uint8_t* row, uint32_t offset, uint32_t count, V
         i = byte_start + 8;
     }
 }
+
+// Calls visit(k0, k1) for every run of set pixels of a changing-element list
+// (pairs (start, end), ended by a position at or beyond the line's end) that
+// meets the window offset to offset + count - 1; k0 and k1 (exclusive) count
+// from the window's start. A list ending in a set run has no element after
+// that run's end, so a pair reaching the window's end is the last one read.
+template <class Visit>
+inline void ForEachRun(const uint32_t* runs, uint32_t offset, uint32_t count, Visit visit) {
+    const uint32_t end = offset + count;
+    for (uint32_t i = 0; runs[i] < end; i += 2) {
+        const uint32_t start = runs[i] > offset ? runs[i] : offset;
+        const uint32_t stop = runs[i + 1] < end ? runs[i + 1] : end;
+        if (start < stop) visit(start - offset, stop - offset);
+        if (runs[i + 1] >= end) return;
+    }
+}

@@ -206,12 +206,7 @@ template <class Count>
 bool BilevelCountSink<Count>::PutRuns(const uint32_t* runs, uint32_t x, uint32_t y, uint32_t offset,
                                       uint32_t count) {
     if (!runs || !this->ClipRow(x, y, &count)) return false;
-    const uint32_t end = offset + count;
-    for (uint32_t i = 0; runs[i] < end; i += 2) {
-        const uint32_t start = runs[i] > offset ? runs[i] : offset;
-        const uint32_t stop = runs[i + 1] < end ? runs[i + 1] : end;
-        if (start < stop) AddRun(y, x + (start - offset), x + (stop - offset) - 1);
-    }
+    ForEachRun(runs, offset, count, [&](uint32_t k0, uint32_t k1) { AddRun(y, x + k0, x + k1 - 1); });
     return true;
 }
 

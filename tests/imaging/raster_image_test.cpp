@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/data_source.h"
 #include "foundation/geometry.h"
 #include "foundation/transform.h"
 #include "imaging/packed_dib.h"
@@ -492,4 +493,25 @@ TEST(RasterImageDrawTransformed, TurnShiftAndRefusals) {
     Ref<RasterImage> bilevel = RasterImageCreate(4, 4, 1, true);
     EXPECT_FALSE(bilevel->DrawTransformed(bilevel.get(), &shift, kRasterCopy, nullptr));
     EXPECT_FALSE(colour->DrawTransformed(colour.get(), &shift, kRasterCopy, nullptr));
+}
+
+TEST(RasterImagePalette, ReadFromSource) {
+    const std::string dir = MakeScratchDir("palette_read");
+    std::vector<uint8_t> bytes(10, 0xEE);
+    for (uint8_t i = 0; i < 2; ++i) {
+        const uint8_t entry[4] = {uint8_t(0x10 + i), uint8_t(0x20 + i), uint8_t(0x30 + i), 0x7F};
+        bytes.insert(bytes.end(), entry, entry + 4);
+    }
+    ASSERT_TRUE(WriteHostFile(dir + "/pal.bin", bytes));
+    Ref<DataSource> source = DataSourceOpenFile(WString(WindowsPathOf(dir + "/pal.bin").c_str()), false);
+    ASSERT_TRUE(source);
+    Ref<Palette> palette = MakeRef<Palette>();
+    ASSERT_TRUE(PaletteInit(palette.get(), 2));
+    palette->kind = kPaletteGrey;
+    ASSERT_TRUE(PaletteRead(palette.get(), source.get(), 10));
+    EXPECT_EQ(palette->kind, kPaletteUnknown);
+    EXPECT_EQ(PaletteGetEntry(palette.get(), 0), 0x302010u);
+    EXPECT_EQ(PaletteGetEntry(palette.get(), 1), 0x312111u);
+    EXPECT_FALSE(PaletteRead(palette.get(), source.get(), 12));  // short read
+    EXPECT_FALSE(PaletteRead(palette.get(), nullptr, 0));
 }

@@ -35,8 +35,9 @@ std::string OrientationName(const Orientation& o) {
 
 bool Quarter(uint16_t rotation) { return rotation == 90 || rotation == 270; }
 
-// The changing-element list of a bilevel row: pairs (start, end) of set
-// pixels, then the row's width.
+// The changing-element list of a bilevel row, as the CCITT decoder makes it:
+// the positions where the colour changes, the line starting unset, ended by
+// the width (which closes a set run that reaches the end).
 std::vector<uint32_t> RunsOf(const uint8_t* row, uint32_t width) {
     std::vector<uint32_t> runs;
     uint32_t colour = 0;
@@ -47,8 +48,7 @@ std::vector<uint32_t> RunsOf(const uint8_t* row, uint32_t width) {
             colour = bit;
         }
     }
-    if (colour) runs.push_back(width);
-    runs.push_back(width);
+    runs.push_back(width);  // closes a last set run, or ends the list
     return runs;
 }
 
