@@ -8,12 +8,19 @@
 
 namespace {
 
-// The data source's reader is not wired in yet: a reader over a source fails
-// cleanly until it is.
-DataSource* SourceAddRef(DataSource* source) { return nullptr; }
-DataReader* SourceOpenReader(DataSource* source) { return nullptr; }
-void SourceRelease(DataReader* reader, DataSource* source) {}
-bool SourceReadExact(DataReader* reader, uint32_t offset, uint32_t n, uint8_t* dst) { return false; }
+// Exactly n bytes of the source at the offset, in pieces whose counts fit
+// the reader's signed answer.
+bool SourceReadExact(DataReader* reader, uint32_t offset, uint32_t n, uint8_t* dst) {
+    uint64_t at = offset;
+    while (n > 0) {
+        const uint32_t piece = std::min(n, 0x40000000u);
+        if (DataSourceRead(reader, at, piece, dst) != int32_t(piece)) return false;
+        at += piece;
+        dst += piece;
+        n -= piece;
+    }
+    return true;
+}
 
 bool RoundUpTo4(uint32_t n, uint32_t* rounded) {
     const uint64_t up = (uint64_t(n) + 3) & ~uint64_t(3);
@@ -37,7 +44,7 @@ void TakeIn(ByteReader& reader, uint8_t* bytes, uint32_t n) {
 // the range; a short read sets the error.
 bool ReadSource(ByteReader& reader, uint8_t* dst, uint32_t n) {
     if (n == 0) return true;
-    if (n > reader.remaining || !SourceReadExact(reader.reader, reader.offset, n, dst)) {
+    if (n > reader.remaining || !SourceReadExact(reader.reader.get(), reader.offset, n, dst)) {
         reader.error = true;
         return false;
     }
@@ -73,8 +80,9 @@ bool ByteReaderInit(ByteReader& reader, DataSource* source, bool keep_bit_order,
         reader.error = true;
         return false;
     }
-    reader.source = SourceAddRef(source);
-    reader.reader = SourceOpenReader(source);
+    reader.source = Ref<DataSource>(source);
+    bool changed = false;
+    reader.reader = DataSourceOpenReader(source, changed);
     if (!reader.reader || !MemAlloc(reader.buffer, reader.buffer_size, 0, 0)) {
         reader.error = true;
         return false;
@@ -115,9 +123,8 @@ bool ByteReaderInitBlock(ByteReader& reader, MemBlock&& block, uint32_t n) {
 }
 
 void ByteReaderFree(ByteReader& reader) {
-    SourceRelease(reader.reader, reader.source);
-    reader.reader = nullptr;
-    reader.source = nullptr;
+    reader.reader.Reset();
+    reader.source.Reset();
     MemFree(reader.buffer);
     reader.buffer_size = 0;
     reader.remaining = 0;
@@ -131,8 +138,9 @@ void ByteReaderFree(ByteReader& reader) {
 bool ByteReaderStart(ByteReader& reader, uint32_t offset, uint32_t length, const uint8_t* initial,
                      uint32_t initial_count) {
     if (!reader.source || reader.error) return false;
+    // Positions are 32-bit: a range reaching past 4 GB is cut there.
     reader.offset = offset;
-    reader.remaining = length;
+    reader.remaining = std::min(length, 0xFFFFFFFFu - offset);
     reader.read_pos = 0;
     reader.fill = 0;
     if (initial) {

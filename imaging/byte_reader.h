@@ -5,10 +5,10 @@
 
 #include <cstdint>
 
+#include "foundation/data_reader.h"
+#include "foundation/data_source.h"
 #include "foundation/mem_block.h"
-
-class DataSource;
-class DataReader;
+#include "foundation/ref_counted.h"
 
 // A plain record: the destructor does what ByteReaderFree does.
 struct ByteReader {
@@ -17,11 +17,11 @@ struct ByteReader {
     ByteReader(const ByteReader&) = delete;
     ByteReader& operator=(const ByteReader&) = delete;
 
-    DataSource* source = nullptr;  // one reference held; null over memory
-    DataReader* reader = nullptr;  // opened on the source, one reference held
-    uint32_t buffer_size = 0;      // a multiple of 4
-    uint32_t remaining = 0;        // bytes of the range not yet taken from the source
-    uint32_t offset = 0;           // source position of the next byte to take from it
+    Ref<DataSource> source;    // null over memory
+    Ref<DataReader> reader;    // opened on the source
+    uint32_t buffer_size = 0;  // a multiple of 4
+    uint32_t remaining = 0;    // bytes of the range not yet taken from the source
+    uint32_t offset = 0;       // source position of the next byte to take from it
     MemBlock buffer;
     uint32_t read_pos = 0;
     uint32_t fill = 0;

@@ -38,7 +38,7 @@ DirectSink::DirectSink(uint32_t source_width, uint32_t source_height, uint32_t t
                        bool flip_x, bool flip_y, bool invert, bool whole_image)
     : RasterSink(source_width, source_height, target_width, target_height, bits_per_pixel, palette, rotation,
                  flip_x, flip_y, invert, whole_image) {
-    if (!map_block) return;
+    if (!map_block.block) return;
     const bool quarter = rotation == 90 || rotation == 270;
     const bool with_palette = bits_per_pixel < 24 && palette;
     image_ = RasterImageCreate(quarter ? target_height : target_width, quarter ? target_width : target_height,
@@ -91,16 +91,26 @@ void DirectSink::WriteRow(const uint8_t* row, uint32_t x, uint32_t y, uint32_t o
     const uint32_t fixed = FixedIndex(y);
     const bool quarter = rotation == 90 || rotation == 270;
     uint8_t* fixed_row = quarter ? nullptr : RasterImageRowAddress(image_.get(), fixed);
+    if constexpr (Bits == 1) {
+        // Only set pixels are written: the image starts at 0, and where
+        // several source pixels share a target pixel (huge targets) a set one wins.
+        ForEachSetBit(row, offset, count, [&](uint32_t k) {
+            const uint32_t moving = MovingIndex(x + k);
+            if (quarter) {
+                BitSet(RasterImageRowAddress(image_.get(), moving), fixed);
+            } else {
+                BitSet(fixed_row, moving);
+            }
+        });
+        return;
+    }
     for (uint32_t k = 0; k < count; ++k) {
         const uint32_t value = PixelGet(row, offset + k, Bits);
         const uint32_t moving = MovingIndex(x + k);
         uint8_t* out = quarter ? RasterImageRowAddress(image_.get(), moving) : fixed_row;
         const uint32_t column = quarter ? fixed : moving;
-        // Where several source pixels share a target pixel (huge targets),
-        // a set bilevel or nibble pixel wins; bytes overwrite.
-        if constexpr (Bits == 1) {
-            if (value) BitSet(out, column);
-        } else if constexpr (Bits == 4) {
+        // Shared target pixels: a set nibble bit wins, bytes overwrite.
+        if constexpr (Bits == 4) {
             NibbleOr(out, column, value);
         } else {
             PixelPut(out, column, Bits, value);
@@ -131,25 +141,21 @@ bool DirectSink::PutRow(uint16_t bits, const uint8_t* row, uint32_t x, uint32_t 
 bool DirectSink::PutRuns(const uint32_t* runs, uint32_t x, uint32_t y, uint32_t offset, uint32_t count) {
     if (bits_per_pixel != 1 || !runs || !ClipRow(x, y, &count)) return false;
     const uint32_t fixed = FixedIndex(y);
-    const uint32_t end = offset + count;
     const bool quarter = rotation == 90 || rotation == 270;
     uint8_t* fixed_row = quarter ? nullptr : RasterImageRowAddress(image_.get(), fixed);
-    for (uint32_t i = 0; runs[i] < end; i += 2) {
-        const uint32_t start = runs[i] > offset ? runs[i] : offset;
-        const uint32_t stop = runs[i + 1] < end ? runs[i + 1] : end;
-        if (start >= stop) continue;
-        const uint32_t s0 = x + (start - offset), s1 = x + (stop - offset) - 1;
-        if (!quarter) {
-            // The blocks of consecutive source columns are adjacent.
-            const uint32_t a = rotation == 0 ? s0 : s1, b = rotation == 0 ? s1 : s0;
-            const SinkMapEntry& last = column_map[rotation == 0 ? b : source_width - 1 - b];
-            SetBitRange(fixed_row, MovingIndex(a), last.first + last.span);
-            continue;
+    ForEachRun(runs, offset, count, [&](uint32_t k0, uint32_t k1) {
+        const uint32_t s0 = x + k0, s1 = x + k1 - 1;
+        if (quarter) {
+            // One bit per source pixel; Finish spreads it over the block.
+            for (uint32_t s = s0; s <= s1; ++s)
+                BitSet(RasterImageRowAddress(image_.get(), MovingIndex(s)), fixed);
+            return;
         }
-        // One bit per source pixel; Finish spreads it over the block.
-        for (uint32_t s = s0; s <= s1; ++s)
-            BitSet(RasterImageRowAddress(image_.get(), MovingIndex(s)), fixed);
-    }
+        // The blocks of consecutive source columns are adjacent.
+        const uint32_t a = rotation == 0 ? s0 : s1, b = rotation == 0 ? s1 : s0;
+        const SinkMapEntry& last = column_map[rotation == 0 ? b : source_width - 1 - b];
+        SetBitRange(fixed_row, MovingIndex(a), last.first + last.span);
+    });
     return true;
 }
 

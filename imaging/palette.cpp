@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "foundation/data_reader.h"
+#include "foundation/data_source.h"
 #include "foundation/pool.h"
 
 namespace {
@@ -109,6 +111,21 @@ bool PaletteIsGrey(Palette* palette) {
     for (uint32_t i = 0; i < palette->count && grey; ++i) grey = IsGreyColour(palette->entries[i]);
     palette->kind = grey ? kPaletteGrey : kPaletteColour;
     return grey;
+}
+
+bool PaletteRead(Palette* palette, DataSource* source, uint64_t offset) {
+    palette->kind = kPaletteUnknown;
+    if (!source) return false;
+    if (palette->count == 0) return true;
+    bool changed = false;
+    Ref<DataReader> reader = DataSourceOpenReader(source, changed);
+    if (!reader) return false;
+    const uint32_t bytes = palette->count * 4;
+    if (DataSourceRead(reader.get(), offset, bytes, palette->entries) != static_cast<int32_t>(bytes))
+        return false;
+    // Files put blue, green, red and a reserved byte that GDI wants 0.
+    for (uint32_t i = 0; i < palette->count; ++i) palette->entries[i] &= 0xFFFFFF;
+    return true;
 }
 
 uint32_t PaletteSizeForBits(uint32_t bits) {

@@ -1,11 +1,13 @@
 // Conversion between depths, rectangle copies, transformed drawing, lookup
 // tables and mean brightness of the four image members.
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
 
 #include "foundation/geometry.h"
 #include "foundation/progress.h"
+#include "foundation/transform.h"
 #include "imaging/raster_image_depths.h"
 #include "imaging/raster_pixels.h"
 
@@ -378,15 +380,132 @@ double RasterImage24::MeanBrightness() const {
 
 // ---- DrawTransformed
 
+namespace {
+
+// The target rows that the source's quadrilateral covers, and the columns it
+// covers on one of them.
+struct Quad {
+    PointI corner[4];
+};
+
+Quad MapCorners(const RasterImage* source, const TransformD& transform) {
+    const double right = source->width - 0.51, bottom = source->height - 0.51;
+    const PointD corners[4] = {{0.49, 0.49}, {right, 0.49}, {right, bottom}, {0.49, bottom}};
+    Quad quad;
+    for (int i = 0; i < 4; ++i) {
+        PointD mapped;
+        TransformApply(transform, corners[i], mapped);
+        PointDRound(mapped, quad.corner[i]);
+    }
+    return quad;
+}
+
+// Smallest and largest x where the quadrilateral's edges meet row y; false
+// when none does.
+bool SpanOnRow(const Quad& quad, int32_t y, int32_t& x0, int32_t& x1) {
+    bool any = false;
+    auto include = [&](int32_t x) {
+        x0 = any ? std::min(x0, x) : x;
+        x1 = any ? std::max(x1, x) : x;
+        any = true;
+    };
+    for (int i = 0; i < 4; ++i) {
+        const PointI& a = quad.corner[i];
+        const PointI& b = quad.corner[(i + 1) % 4];
+        if (a.y == b.y) {
+            if (y == a.y) {
+                include(a.x);
+                include(b.x);
+            }
+            continue;
+        }
+        if (y < std::min(a.y, b.y) || y > std::max(a.y, b.y)) continue;
+        const double t = static_cast<double>(y - a.y) * (b.x - a.x) / (b.y - a.y) + 0.5;
+        include(a.x + static_cast<int32_t>(std::trunc(t)));
+    }
+    return any;
+}
+
+uint32_t SourceValue(const RasterImage* source, uint32_t x, uint32_t y, uint32_t destination_bits) {
+    if (destination_bits == 24) {
+        uint32_t colour = 0;
+        source->GetPixelRgb(x, y, &colour);
+        return colour;
+    }
+    return PixelGet(RasterImageRowAddress(source, y), x, destination_bits);
+}
+
+void CombinePixel(uint8_t* row, uint32_t x, uint32_t bits, uint32_t value, uint32_t mode) {
+    if (bits == 24) {
+        uint8_t* p = row + static_cast<size_t>(x) * 3;
+        for (uint32_t c = 0; c < 3; ++c) p[c] = Combine(p[c], static_cast<uint8_t>(value >> (8 * c)), mode);
+        return;
+    }
+    PixelPut(row, x, bits,
+             Combine(static_cast<uint8_t>(PixelGet(row, x, bits)), static_cast<uint8_t>(value), mode));
+}
+
+bool DrawInto(RasterImage* destination, const RasterImage* source, const TransformD* transform, uint32_t mode,
+              ProgressSink* progress) {
+    TransformD inverse;
+    if (!TransformInvert(*transform, inverse)) return false;
+    const Quad quad = MapCorners(source, *transform);
+    RectI box;
+    RectIBoundPoints(box, quad.corner, 4);
+    // The box's last row is its origin + height - 1: it belongs to the range
+    // (leaving it out dropped the source's last row).
+    const int64_t first_row = std::max<int64_t>(0, box.origin.y);
+    const int64_t end_row = std::min<int64_t>(destination->height, int64_t{box.origin.y} + box.size.height);
+    if (first_row >= end_row) return true;
+    const int32_t last_column = static_cast<int32_t>(destination->width) - 1;
+    const uint32_t bits = destination->bits_per_pixel;
+    for (int64_t y = first_row; y < end_row; ++y) {
+        if (progress)
+            ProgressReport(progress,
+                           static_cast<float>(y - first_row) / static_cast<float>(end_row - first_row));
+        int32_t x0 = 0, x1 = 0;
+        if (!SpanOnRow(quad, static_cast<int32_t>(y), x0, x1)) continue;
+        x0 = std::max(x0, 0);
+        x1 = std::min(x1, last_column);
+        if (x0 > x1) continue;
+        PointD start, end;
+        TransformApply(inverse, PointD{double(x0), double(y)}, start);
+        TransformApply(inverse, PointD{double(x1), double(y)}, end);
+        const double step_u = x1 > x0 ? (end.x - start.x) / (x1 - x0) : 0.0;
+        const double step_v = x1 > x0 ? (end.y - start.y) / (x1 - x0) : 0.0;
+        double u = start.x + 0.5, v = start.y + 0.5;
+        uint8_t* row = RasterImageRowAddress(destination, static_cast<uint32_t>(y));
+        for (int32_t x = x0; x <= x1; ++x, u += step_u, v += step_v) {
+            const double su = std::floor(u), sv = std::floor(v);
+            if (su < 0 || sv < 0 || su >= source->width || sv >= source->height) continue;
+            const uint32_t value =
+                SourceValue(source, static_cast<uint32_t>(su), static_cast<uint32_t>(sv), bits);
+            CombinePixel(row, static_cast<uint32_t>(x), bits, value, mode);
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 bool RasterImage1::DrawTransformed(const RasterImage*, const TransformD*, uint32_t, ProgressSink*) {
     return false;
 }
-bool RasterImage4::DrawTransformed(const RasterImage*, const TransformD*, uint32_t, ProgressSink*) {
-    return false;
+
+bool RasterImage4::DrawTransformed(const RasterImage* source, const TransformD* transform, uint32_t mode,
+                                   ProgressSink* progress) {
+    if (!source || !transform || source->bits_per_pixel != 4) return false;
+    return DrawInto(this, source, transform, mode, progress);
 }
-bool RasterImage8::DrawTransformed(const RasterImage*, const TransformD*, uint32_t, ProgressSink*) {
-    return false;
+
+bool RasterImage8::DrawTransformed(const RasterImage* source, const TransformD* transform, uint32_t mode,
+                                   ProgressSink* progress) {
+    if (!source || !transform || source->bits_per_pixel != 8) return false;
+    return DrawInto(this, source, transform, mode, progress);
 }
-bool RasterImage24::DrawTransformed(const RasterImage*, const TransformD*, uint32_t, ProgressSink*) {
-    return false;
+
+bool RasterImage24::DrawTransformed(const RasterImage* source, const TransformD* transform, uint32_t mode,
+                                    ProgressSink* progress) {
+    if (!source || !transform || source->bits_per_pixel != 8) return false;
+    return DrawInto(this, source, transform, mode, progress);
 }

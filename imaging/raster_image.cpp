@@ -126,9 +126,8 @@ Ref<RasterImage> RasterImageCreate(uint32_t width, uint32_t height, uint16_t bit
     image->stride = stride;
     image->bits_per_pixel = bits_per_pixel;
     image->bits_per_row = bits_per_pixel * width;
-    image->block = PoolAlloc(static_cast<uint32_t>(bytes), kPoolZero, kImageTag);
-    if (!image->block) return nullptr;
-    uintptr_t start = reinterpret_cast<uintptr_t>(image->block);
+    if (!MemAlloc(image->block, static_cast<uint32_t>(bytes), kPoolZero, kImageTag)) return nullptr;
+    uintptr_t start = reinterpret_cast<uintptr_t>(image->block.data());
     image->pixels = reinterpret_cast<uint8_t*>((start + 7) & ~static_cast<uintptr_t>(7));
     if (bits_per_pixel < 24 && !no_palette) {
         Ref<Palette> palette = MakeRef<Palette>();
@@ -140,7 +139,6 @@ Ref<RasterImage> RasterImageCreate(uint32_t width, uint32_t height, uint16_t bit
 
 RasterImage::~RasterImage() {
     if (palette) RefRelease(palette);
-    PoolFree(block);
 }
 
 Ref<RasterImage> RasterImage::Clone() const {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "foundation/mem_block.h"
 #include "foundation/ref_counted.h"
 #include "imaging/palette.h"
 
@@ -59,7 +60,7 @@ class RasterImage : public RefCounted {
     uint32_t stride = 0;
     uint16_t bits_per_pixel = 0;
     uint32_t bits_per_row = 0;
-    void* block = nullptr;       // the pool block behind the rows, owned
+    MemBlock block;              // the pool block behind the rows
     uint8_t* pixels = nullptr;   // first row: the block's start rounded up to 8
     Palette* palette = nullptr;  // one reference held, or null
 

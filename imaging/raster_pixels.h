@@ -73,3 +73,38 @@ inline uint32_t ColourSum(uint32_t colour) {
     return (colour & 0xFF) + ((colour >> 8) & 0xFF) + ((colour >> 16) & 0xFF);
 }
 inline uint32_t GreyColour(uint32_t level) { return level * 0x010101u; }
+
+// Calls visit(k) for every set pixel k (0 to count - 1) of the bilevel pixels
+// that start at bit index `offset` of a row; empty bytes cost one test.
+template <class Visit>
+inline void ForEachSetBit(const uint8_t* row, uint32_t offset, uint32_t count, Visit visit) {
+    const uint32_t end = offset + count;
+    uint32_t i = offset;
+    while (i < end) {
+        const uint32_t byte_start = i & ~7u;
+        uint32_t bits = row[i >> 3] & (0xFFu >> (i & 7));                     // drop pixels before i
+        if (end - byte_start < 8) bits &= 0xFFu << (8 - (end - byte_start));  // and after the end
+        while (bits) {
+            const uint32_t lead = static_cast<uint32_t>(__builtin_clz(bits)) - 24;  // 0 = most significant
+            visit(byte_start + lead - offset);
+            bits &= ~(0x80u >> lead);
+        }
+        i = byte_start + 8;
+    }
+}
+
+// Calls visit(k0, k1) for every run of set pixels of a changing-element list
+// (pairs (start, end), ended by a position at or beyond the line's end) that
+// meets the window offset to offset + count - 1; k0 and k1 (exclusive) count
+// from the window's start. A list ending in a set run has no element after
+// that run's end, so a pair reaching the window's end is the last one read.
+template <class Visit>
+inline void ForEachRun(const uint32_t* runs, uint32_t offset, uint32_t count, Visit visit) {
+    const uint32_t end = offset + count;
+    for (uint32_t i = 0; runs[i] < end; i += 2) {
+        const uint32_t start = runs[i] > offset ? runs[i] : offset;
+        const uint32_t stop = runs[i + 1] < end ? runs[i + 1] : end;
+        if (start < stop) visit(start - offset, stop - offset);
+        if (runs[i + 1] >= end) return;
+    }
+}

@@ -118,9 +118,8 @@ RasterSink::RasterSink(uint32_t source_width, uint32_t source_height, uint32_t t
     const uint64_t bytes = (static_cast<uint64_t>(target_width) + target_height) * 4 +
                            (static_cast<uint64_t>(source_width) + source_height) * sizeof(SinkMapEntry);
     if (bytes > kRasterMaxBlockBytes) return;
-    map_block = PoolAlloc(static_cast<uint32_t>(bytes), kPoolZero, kSinkTag);
-    if (!map_block) return;
-    column_counts = static_cast<uint32_t*>(map_block);
+    if (!MemAlloc(map_block, static_cast<uint32_t>(bytes), kPoolZero, kSinkTag)) return;
+    column_counts = reinterpret_cast<uint32_t*>(map_block.data());
     row_counts = column_counts + target_width;
     column_map = reinterpret_cast<SinkMapEntry*>(row_counts + target_height);
     row_map = column_map + source_width;
@@ -130,7 +129,6 @@ RasterSink::RasterSink(uint32_t source_width, uint32_t source_height, uint32_t t
 
 RasterSink::~RasterSink() {
     if (palette) RefRelease(palette);
-    PoolFree(map_block);
 }
 
 bool RasterSink::PutRuns(const uint32_t*, uint32_t, uint32_t, uint32_t, uint32_t) { return false; }
@@ -138,7 +136,7 @@ bool RasterSink::PutRuns(const uint32_t*, uint32_t, uint32_t, uint32_t, uint32_t
 uint32_t RasterSink::CoverageLevel() const { return 0; }
 
 bool RasterSink::ClipRow(uint32_t x, uint32_t y, uint32_t* count) const {
-    if (!map_block || y >= source_height || x >= source_width || *count == 0) return false;
+    if (!map_block.block || y >= source_height || x >= source_width || *count == 0) return false;
     if (*count > source_width - x) *count = source_width - x;
     return true;
 }
@@ -148,6 +146,8 @@ Ref<RasterSink> CreateSink(uint32_t source_width, uint32_t source_height, uint32
                            uint16_t rotation, bool flip_x, bool flip_y, bool invert, bool whole_image) {
     if (!source_width || !source_height || !target_width || !target_height) return nullptr;
     if (!ValidSinkDepth(bits_per_pixel) || rotation % 90 != 0) return nullptr;
+    // No output image can have a larger side.
+    if (target_width > kRasterMaxSide || target_height > kRasterMaxSide) return nullptr;
     rotation %= 360;
     const uint64_t target_pixels = static_cast<uint64_t>(target_width) * target_height;
     const bool no_reduction = source_width <= target_width && source_height <= target_height;

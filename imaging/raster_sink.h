@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "foundation/mem_block.h"
 #include "foundation/ref_counted.h"
 #include "imaging/palette.h"
 #include "imaging/raster_image.h"
@@ -57,7 +58,7 @@ class RasterSink : public RefCounted {
     SinkMapEntry* column_map = nullptr;  // per source column
     SinkMapEntry* row_map = nullptr;     // per source row
     Palette* palette = nullptr;          // the source's colour table, one reference held
-    void* map_block = nullptr;           // pool block holding the four arrays
+    MemBlock map_block;                  // holds the four arrays
     uint8_t whole_image = 0;
 
   protected:

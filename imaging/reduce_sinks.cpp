@@ -28,13 +28,8 @@ AccumulatingSink<Sum, Channels>::AccumulatingSink(uint32_t source_width, uint32_
     : RasterSink(source_width, source_height, target_width, target_height, bits_per_pixel, palette, rotation,
                  flip_x, flip_y, invert, whole_image) {
     const uint64_t bytes = static_cast<uint64_t>(target_width) * target_height * Channels * sizeof(Sum);
-    if (!this->map_block || bytes > kRasterMaxBlockBytes) return;
-    sums_ = static_cast<Sum*>(PoolAlloc(static_cast<uint32_t>(bytes), kPoolZero, kAccumulatorTag));
-}
-
-template <class Sum, uint32_t Channels>
-AccumulatingSink<Sum, Channels>::~AccumulatingSink() {
-    PoolFree(sums_);
+    if (!this->map_block.block || bytes > kRasterMaxBlockBytes) return;
+    sums_ = static_cast<Sum*>(MemAlloc(store_, static_cast<uint32_t>(bytes), kPoolZero, kAccumulatorTag));
 }
 
 template <class Sum, uint32_t Channels>
@@ -85,20 +80,41 @@ Ref<RasterImage> AccumulatingSink<Sum, Channels>::BuildImage(uint16_t bits, Prog
 // ---- colour
 
 template <class Sum>
-bool ColourReduceSink<Sum>::PutRow(uint16_t bits, const uint8_t* row, uint32_t x, uint32_t y, uint32_t offset,
+template <uint32_t Bits>
+void ColourReduceSink<Sum>::AddRow(const uint8_t* row, uint32_t x, uint32_t y, uint32_t offset,
                                    uint32_t count) {
-    if (!row || !this->ClipRow(x, y, &count)) return false;
-    if (bits != 24 && (bits > 8 || !PaletteCovers(this->palette, bits))) return false;
-    const uint32_t* colours = bits == 24 ? nullptr : this->palette->entries;
+    const uint32_t* colours = Bits == 24 ? nullptr : this->palette->entries;
     const SinkMapEntry& rows = this->row_map[y];
     for (uint32_t k = 0; k < count; ++k) {
-        uint32_t pixel = PixelGet(row, offset + k, bits);
-        if (colours) pixel = colours[pixel];
+        uint32_t pixel = PixelGet(row, offset + k, Bits);
+        if constexpr (Bits != 24) pixel = colours[pixel];
         const uint32_t value[3] = {pixel & 0xFF, (pixel >> 8) & 0xFF, (pixel >> 16) & 0xFF};
         for (uint32_t r = 0; r < rows.span; ++r)
             this->AddToColumns(this->TargetRow(rows.first + r), x + k, value);
     }
-    return true;
+}
+
+template <class Sum>
+bool ColourReduceSink<Sum>::PutRow(uint16_t bits, const uint8_t* row, uint32_t x, uint32_t y, uint32_t offset,
+                                   uint32_t count) {
+    if (!row || !this->ClipRow(x, y, &count)) return false;
+    if (bits != 24 && (bits > 8 || !PaletteCovers(this->palette, bits))) return false;
+    switch (bits) {
+        case 1:
+            AddRow<1>(row, x, y, offset, count);
+            return true;
+        case 4:
+            AddRow<4>(row, x, y, offset, count);
+            return true;
+        case 8:
+            AddRow<8>(row, x, y, offset, count);
+            return true;
+        case 24:
+            AddRow<24>(row, x, y, offset, count);
+            return true;
+        default:
+            return false;
+    }
 }
 
 template <class Sum>
@@ -114,16 +130,27 @@ Ref<RasterImage> ColourReduceSink<Sum>::Finish(ProgressSink* progress, RenderTok
 // ---- grey
 
 template <class Sum>
-bool GreyReduceSink<Sum>::PutRow(uint16_t bits, const uint8_t* row, uint32_t x, uint32_t y, uint32_t offset,
+template <uint32_t Bits>
+void GreyReduceSink<Sum>::AddRow(const uint8_t* row, uint32_t x, uint32_t y, uint32_t offset,
                                  uint32_t count) {
-    if (bits != this->bits_per_pixel || !row || !this->ClipRow(x, y, &count)) return false;
-    const uint32_t scale = bits == 4 ? 17 : 1;
+    const uint32_t scale = Bits == 4 ? 17 : 1;
     const SinkMapEntry& rows = this->row_map[y];
     for (uint32_t k = 0; k < count; ++k) {
-        const uint32_t value = PixelGet(row, offset + k, bits) * scale;
+        const uint32_t value = PixelGet(row, offset + k, Bits) * scale;
         if (value == 0) continue;
         for (uint32_t r = 0; r < rows.span; ++r)
             this->AddToColumns(this->TargetRow(rows.first + r), x + k, &value);
+    }
+}
+
+template <class Sum>
+bool GreyReduceSink<Sum>::PutRow(uint16_t bits, const uint8_t* row, uint32_t x, uint32_t y, uint32_t offset,
+                                 uint32_t count) {
+    if (bits != this->bits_per_pixel || !row || !this->ClipRow(x, y, &count)) return false;
+    if (bits == 4) {
+        AddRow<4>(row, x, y, offset, count);
+    } else {
+        AddRow<8>(row, x, y, offset, count);
     }
     return true;
 }
@@ -146,18 +173,11 @@ bool BilevelCountSink<Count>::PutRow(uint16_t bits, const uint8_t* row, uint32_t
     if (bits != 1 || !row || !this->ClipRow(x, y, &count)) return false;
     const uint32_t one = 1;
     const SinkMapEntry& rows = this->row_map[y];
-    for (uint32_t k = 0; k < count; ++k) {
-        const uint32_t i = offset + k;
-        // Skip whole empty bytes: most of a drawing is background.
-        if ((i & 7) == 0 && k + 8 <= count && row[i >> 3] == 0) {
-            k += 7;
-            continue;
-        }
-        if (!BitGet(row, i)) continue;
+    ForEachSetBit(row, offset, count, [&](uint32_t k) {
         ++set_pixels_;
         for (uint32_t r = 0; r < rows.span; ++r)
             this->AddToColumns(this->TargetRow(rows.first + r), x + k, &one);
-    }
+    });
     return true;
 }
 
@@ -186,12 +206,7 @@ template <class Count>
 bool BilevelCountSink<Count>::PutRuns(const uint32_t* runs, uint32_t x, uint32_t y, uint32_t offset,
                                       uint32_t count) {
     if (!runs || !this->ClipRow(x, y, &count)) return false;
-    const uint32_t end = offset + count;
-    for (uint32_t i = 0; runs[i] < end; i += 2) {
-        const uint32_t start = runs[i] > offset ? runs[i] : offset;
-        const uint32_t stop = runs[i + 1] < end ? runs[i + 1] : end;
-        if (start < stop) AddRun(y, x + (start - offset), x + (stop - offset) - 1);
-    }
+    ForEachRun(runs, offset, count, [&](uint32_t k0, uint32_t k1) { AddRun(y, x + k0, x + k1 - 1); });
     return true;
 }
 

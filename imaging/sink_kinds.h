@@ -10,7 +10,7 @@ class DirectSink final : public RasterSink {
     DirectSink(uint32_t source_width, uint32_t source_height, uint32_t target_width, uint32_t target_height,
                uint16_t bits_per_pixel, Palette* palette, uint16_t rotation, bool flip_x, bool flip_y,
                bool invert, bool whole_image);
-    bool IsFailed() const override { return !image_ || !map_block; }
+    bool IsFailed() const override { return !image_ || !map_block.block; }
     Ref<RasterImage> Finish(ProgressSink* progress, RenderToken* token) override;
     bool PutRuns(const uint32_t* runs, uint32_t x, uint32_t y, uint32_t offset, uint32_t count) override;
     bool PutRow(uint16_t bits, const uint8_t* row, uint32_t x, uint32_t y, uint32_t offset,
@@ -42,8 +42,7 @@ class AccumulatingSink : public RasterSink {
     AccumulatingSink(uint32_t source_width, uint32_t source_height, uint32_t target_width,
                      uint32_t target_height, uint16_t bits_per_pixel, Palette* palette, uint16_t rotation,
                      bool flip_x, bool flip_y, bool invert, bool whole_image);
-    ~AccumulatingSink() override;
-    bool IsFailed() const override { return !sums_ || !map_block; }
+    bool IsFailed() const override { return !sums_ || !this->map_block.block; }
 
   protected:
     Sum* TargetRow(uint32_t t) const { return sums_ + static_cast<size_t>(t) * target_width * Channels; }
@@ -54,8 +53,8 @@ class AccumulatingSink : public RasterSink {
     // row count, out bytes) gives the Channels bytes of one target pixel.
     template <class ValueOf>
     Ref<RasterImage> BuildImage(uint16_t bits, ProgressSink* progress, ValueOf value_of) const;
-
-    Sum* sums_ = nullptr;
+    MemBlock store_;
+    Sum* sums_ = nullptr;  // Channels sums per target pixel, in store_
 };
 
 // Reductions of 24-bit rows, or of 4 or 8 bits with a palette: 24-bit output.
@@ -66,6 +65,10 @@ class ColourReduceSink final : public AccumulatingSink<Sum, 3> {
     Ref<RasterImage> Finish(ProgressSink* progress, RenderToken* token) override;
     bool PutRow(uint16_t bits, const uint8_t* row, uint32_t x, uint32_t y, uint32_t offset,
                 uint32_t count) override;
+
+  private:
+    template <uint32_t Bits>
+    void AddRow(const uint8_t* row, uint32_t x, uint32_t y, uint32_t offset, uint32_t count);
 };
 
 // Reductions of 4 or 8 bits without a palette: 8-bit grey output.
@@ -76,6 +79,10 @@ class GreyReduceSink final : public AccumulatingSink<Sum, 1> {
     Ref<RasterImage> Finish(ProgressSink* progress, RenderToken* token) override;
     bool PutRow(uint16_t bits, const uint8_t* row, uint32_t x, uint32_t y, uint32_t offset,
                 uint32_t count) override;
+
+  private:
+    template <uint32_t Bits>
+    void AddRow(const uint8_t* row, uint32_t x, uint32_t y, uint32_t offset, uint32_t count);
 };
 
 // Reductions of bilevel rows: counts of set pixels per target pixel, shown

@@ -64,33 +64,3 @@ TEST(BitReader, AlignByteSkipsRestOfByte) {
     BitReaderSkip(bits, 8);
     EXPECT_EQ(bits.current & 0xFF, 0xFFu);
 }
-
-TEST(ByteReader, ReversesBitsUnlessKept) {
-    const uint8_t bytes[] = {0x01, 0x80, 0xF0};
-    ByteReader reader;
-    ASSERT_TRUE(ByteReaderInitBytes(reader, bytes, 3, false));
-    uint8_t out[3] = {};
-    ASSERT_TRUE(ByteReaderRead(reader, out, 3));
-    EXPECT_EQ(out[0], 0x80);
-    EXPECT_EQ(out[1], 0x01);
-    EXPECT_EQ(out[2], 0x0F);
-    EXPECT_EQ(ByteReaderAvailable(reader), 0u);
-    EXPECT_FALSE(ByteReaderRead(reader, out, 1));  // a short read sets the error for good
-    EXPECT_TRUE(reader.error);
-    EXPECT_FALSE(ByteReaderRead(reader, out, 0));
-}
-
-TEST(ByteReader, SkipAndReadAllOverMemory) {
-    std::vector<uint8_t> bytes(37);
-    for (uint32_t i = 0; i < bytes.size(); ++i) bytes[i] = uint8_t(i * 7);
-    ByteReader reader;
-    ASSERT_TRUE(ByteReaderInitBytes(reader, bytes.data(), uint32_t(bytes.size()), true));
-    EXPECT_TRUE(ByteReaderSkip(reader, 5));
-    EXPECT_EQ(ByteReaderAvailable(reader), 32u);
-    MemBlock all;
-    ASSERT_EQ(ByteReaderReadAll(reader, all), 32u);
-    EXPECT_EQ(std::vector<uint8_t>(all.data(), all.data() + 32),
-              std::vector<uint8_t>(bytes.begin() + 5, bytes.end()));
-    EXPECT_EQ(ByteReaderReadAll(reader, all), 0u);
-    EXPECT_TRUE(ByteReaderSkip(reader, 100));  // skipping past the end is not an error
-}
