@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/pool.h"
 #include "foundation/progress.h"
 #include "imaging/page_placement.h"
 #include "imaging/sink_kinds.h"
@@ -309,6 +310,19 @@ TEST(SinkRuns, SameImageAsRows) {
             EXPECT_EQ(memcmp(a->pixels, b->pixels, a->stride * a->height), 0);
         }
     }
+    // A list ending in a set run ends with that run's end: nothing past it
+    // is read (the guard-page build puts an inaccessible page right behind).
+    auto* tight = static_cast<uint32_t*>(PoolAlloc(8, 0, 0));
+    ASSERT_NE(tight, nullptr);
+    tight[0] = 3;
+    tight[1] = 10;
+    for (auto target : {std::pair{10u, 4u}, std::pair{5u, 2u}}) {
+        Ref<RasterSink> sink = CreateSink(10, 4, target.first, target.second, 1, nullptr, 0, 0, 1, 0, 1);
+        EXPECT_TRUE(sink->PutRuns(tight, 0, 0, 0, 10));
+        EXPECT_TRUE(sink->PutRuns(tight, 2, 1, 2, 8));
+    }
+    PoolFree(tight);
+
     // Runs are refused where the rows are not bilevel.
     Ref<RasterSink> grey = CreateSink(10, 10, 5, 5, 8, nullptr, 0, 0, 1, 0, 1);
     const uint32_t list[] = {0, 3, 10};
