@@ -15,7 +15,10 @@ namespace {
 
 WString W(const std::wstring& text) { return WString(text.c_str()); }
 
-std::string Scratch(const std::string& name) { return MakeScratchDir("data_source_" + name); }
+// Per process: the oracle script runs suites of this file beside ctest.
+std::string Scratch(const std::string& name) {
+    return MakeScratchDir("data_source_" + name + "_" + std::to_string(GetCurrentProcessId()));
+}
 
 // n bytes from the host's random source.
 std::vector<uint8_t> MakeRandomFile(const std::string& unix_path, uint32_t n) {
