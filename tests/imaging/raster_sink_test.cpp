@@ -600,3 +600,52 @@ TEST(SinkLimits, NearTheLimits) {
     reduced->GetPixelValue(0, 0, &value);  // bottom row holds the last source row
     EXPECT_EQ(value, 0);                   // one row of 10000 per target pixel: 255 / 10000 rounds down
 }
+
+// Targets of 20,000,000 pixels take the direct sink even when reducing:
+// a set bilevel pixel wins, bytes overwrite (the last one stays).
+TEST(SinkLimits, HugeTargetsShareTargetPixels) {
+    Ref<RasterSink> bits = CreateSink(10000, 4000, 5000, 4000, 1, nullptr, 0, 0, 0, 0, 1);
+    ASSERT_TRUE(dynamic_cast<DirectSink*>(bits.get()));
+    std::vector<uint8_t> row(10000, 0);
+    row[0] = 0x40;  // pixel 1 only
+    ASSERT_TRUE(bits->PutRow(1, row.data(), 0, 0, 0, 10000));
+    Ref<RasterImage> bilevel = bits->Finish(nullptr, nullptr);
+    ASSERT_TRUE(bilevel);
+    EXPECT_EQ(RasterImageRowAddress(bilevel.get(), 0)[0], 0x80);
+
+    Ref<RasterSink> bytes = CreateSink(10000, 4000, 5000, 4000, 8, nullptr, 0, 0, 0, 0, 1);
+    row[0] = 10;
+    row[1] = 20;
+    ASSERT_TRUE(bytes->PutRow(8, row.data(), 0, 0, 0, 10000));
+    Ref<RasterImage> grey = bytes->Finish(nullptr, nullptr);
+    ASSERT_TRUE(grey);
+    EXPECT_EQ(RasterImageRowAddress(grey.get(), 0)[0], 20);
+}
+
+// 20,000,000 source pixels of 200 into one: a sum beyond 32 bits.
+TEST(SinkLimits, SumsBeyond32Bits) {
+    std::vector<uint8_t> row(5000 * 3, 200);
+    for (uint16_t bits : {8, 24}) {
+        Ref<RasterSink> sink = CreateSink(5000, 4000, 1, 1, bits, nullptr, 0, 0, 1, 0, 1);
+        ASSERT_TRUE(sink);
+        for (uint32_t y = 0; y < 4000; ++y) ASSERT_TRUE(sink->PutRow(bits, row.data(), 0, y, 0, 5000));
+        Ref<RasterImage> image = sink->Finish(nullptr, nullptr);
+        ASSERT_TRUE(image);
+        EXPECT_EQ(PictureRgb(image.get(), 0, 0), 0xC8C8C8u) << bits;
+    }
+}
+
+// A bilevel source with a colour table: the stretched palette runs between
+// its two colours.
+TEST(SinkBilevel, SourcePaletteColours) {
+    Ref<RasterImage> source = RasterImageCreate(8, 8, 1, false);
+    PaletteSetEntry(source->palette, 0, 0x0000FF);
+    PaletteSetEntry(source->palette, 1, 0xFF0000);
+    Ref<RasterSink> sink = SinkFor(source.get(), 4, 4, {0, false, true}, false);
+    FeedRows(sink.get(), source.get());
+    Ref<RasterImage> image = sink->Finish(nullptr, nullptr);
+    ASSERT_TRUE(image && image->palette);
+    EXPECT_EQ(PaletteGetEntry(image->palette, 0), 0x0000FFu);
+    EXPECT_EQ(PaletteGetEntry(image->palette, 1), 0xFF0000u);  // coverage 0: everything above entry 0
+    EXPECT_EQ(PictureRgb(image.get(), 2, 2), 0x0000FFu);
+}
