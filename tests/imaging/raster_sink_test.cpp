@@ -285,6 +285,7 @@ TEST(SinkDirect, PiecesAtOffsets) {
         Ref<RasterImage> a = whole->Finish(nullptr, nullptr), b = pieces->Finish(nullptr, nullptr);
         ASSERT_TRUE(a && b);
         EXPECT_EQ(memcmp(a->pixels, b->pixels, a->stride * a->height), 0) << bits;
+        EXPECT_FALSE(whole->Finish(nullptr, nullptr));  // finished once only
     }
 }
 
