@@ -16,8 +16,9 @@
 // renders), ws_before and peak (bytes, around the first render; peak_reset=1
 // when the peak counter could be reset before it), out (the image's size and
 // depth) and mean (its mean brightness, a sanity check).
-#include <psapi.h>
 #include <windows.h>
+// psapi.h needs the types of windows.h first.
+#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
