@@ -85,6 +85,21 @@ void ColourReduceSink<Sum>::AddRow(const uint8_t* row, uint32_t x, uint32_t y, u
                                    uint32_t count) {
     const uint32_t* colours = Bits == 24 ? nullptr : this->palette->entries;
     const SinkMapEntry& rows = this->row_map[y];
+    if (rows.span == 1 && this->source_width >= this->target_width) {
+        // Reduced on both axes (every screen render of a photograph): each
+        // source pixel feeds exactly one target pixel.
+        Sum* target = this->TargetRow(rows.first);
+        const SinkMapEntry* columns = this->column_map + x;
+        for (uint32_t k = 0; k < count; ++k) {
+            uint32_t pixel = PixelGet(row, offset + k, Bits);
+            if constexpr (Bits != 24) pixel = colours[pixel];
+            Sum* cell = target + static_cast<size_t>(columns[k].first) * 3;
+            cell[0] += pixel & 0xFF;
+            cell[1] += (pixel >> 8) & 0xFF;
+            cell[2] += (pixel >> 16) & 0xFF;
+        }
+        return;
+    }
     for (uint32_t k = 0; k < count; ++k) {
         uint32_t pixel = PixelGet(row, offset + k, Bits);
         if constexpr (Bits != 24) pixel = colours[pixel];
@@ -135,6 +150,13 @@ void GreyReduceSink<Sum>::AddRow(const uint8_t* row, uint32_t x, uint32_t y, uin
                                  uint32_t count) {
     const uint32_t scale = Bits == 4 ? 17 : 1;
     const SinkMapEntry& rows = this->row_map[y];
+    if (rows.span == 1 && this->source_width >= this->target_width) {
+        Sum* target = this->TargetRow(rows.first);
+        const SinkMapEntry* columns = this->column_map + x;
+        for (uint32_t k = 0; k < count; ++k)
+            target[columns[k].first] += PixelGet(row, offset + k, Bits) * scale;
+        return;
+    }
     for (uint32_t k = 0; k < count; ++k) {
         const uint32_t value = PixelGet(row, offset + k, Bits) * scale;
         if (value == 0) continue;
