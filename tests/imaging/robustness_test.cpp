@@ -7,7 +7,7 @@
 // extremes, point offsets past the end and chain image directories into
 // loops.
 //
-// Environment: ROBUSTNESS_COUNT mutations per reader (default 1500),
+// Environment: ROBUSTNESS_COUNT mutations per reader (default 3000),
 // ROBUSTNESS_SEED the random seed (default 1), ROBUSTNESS_CASE=READER:INDEX
 // runs that one case and prints what it did (READER 0 TIFF, 1 JPEG, 2 GIF,
 // 3 BMP, 4 CALS), ROBUSTNESS_RENDER_MS how long one render may run before
@@ -688,7 +688,7 @@ TEST(ImagingRobustness, MutatedFilesEndWithAnImageOrAStatus) {
     ASSERT_FALSE(Seeds().empty());
     RobustnessRun run;
     run.seeds = Seeds();
-    run.count = EnvNumber("ROBUSTNESS_COUNT", 1500);
+    run.count = EnvNumber("ROBUSTNESS_COUNT", 3000);
     run.seed = EnvNumber("ROBUSTNESS_SEED", 1);
     run.budget = EnvNumber("ROBUSTNESS_RENDER_MS", 400);
     if (const char* only = std::getenv("ROBUSTNESS_CASE")) {
