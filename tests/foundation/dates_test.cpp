@@ -1,0 +1,168 @@
+#include "foundation/dates.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "tests/support/test_support.h"
+
+namespace {
+
+DateTime MakeTime(uint16_t year, uint8_t month, uint8_t day, uint8_t hour, uint8_t minute, uint8_t second) {
+    SYSTEMTIME system_time{};
+    system_time.wYear = year;
+    system_time.wMonth = month;
+    system_time.wDay = day;
+    system_time.wHour = hour;
+    system_time.wMinute = minute;
+    system_time.wSecond = second;
+    return DateTimeFromSystemTime(system_time);
+}
+
+std::string Narrow(const wchar_t* text) {
+    std::string out;
+    for (; *text; ++text) out.push_back(static_cast<char>(*text));
+    return out;
+}
+
+// Every text form of one date-time, in the order date_formats.py writes them.
+std::string AllForms(const DateTime& time) {
+    wchar_t compact[kDateCompactChars];
+    wchar_t date_text[kDateTextChars];
+    wchar_t stamp[kDateTimeStampChars];
+    wchar_t time_text[kDateTimeTextChars];
+    DateValue date = DateTimeGetDate(time);
+    std::string line = Narrow(DateValueToCompact(date, compact));
+    for (int style : {1, 2, 3}) line += "|" + Narrow(DateValueFormat(date, date_text, style));
+    line += "|" + Narrow(DateTimeStamp(time, stamp));
+    line += "|" + Narrow(DateTimeFormat(time, time_text, 1, true));
+    line += "|" + Narrow(DateTimeFormat(time, time_text, 2, true));
+    line += "|" + Narrow(DateTimeFormat(time, time_text, 3, false));
+    return line;
+}
+
+}  // namespace
+
+TEST(DateText, FormatsByStyle) {
+    DateValue date;
+    DateValueSet(date, 2004, 12, 24);
+    wchar_t text[kDateTextChars];
+    EXPECT_STREQ(DateValueFormat(date, text, 2), L"12/24/2004");
+    EXPECT_STREQ(DateValueFormat(date, text, 3), L"24.12.2004");
+    EXPECT_STREQ(DateValueFormat(date, text, 1), L"2004.12.24");
+    EXPECT_STREQ(DateValueFormat(date, text, 0), L"2004.12.24");
+    wchar_t compact[kDateCompactChars];
+    EXPECT_STREQ(DateValueToCompact(date, compact), L"20041224");
+
+    DateTime time = MakeTime(2004, 12, 24, 7, 5, 9);
+    wchar_t stamp[kDateTimeStampChars];
+    wchar_t time_text[kDateTimeTextChars];
+    EXPECT_STREQ(DateTimeStamp(time, stamp), L"20041224070509");
+    EXPECT_STREQ(DateTimeFormat(time, time_text, 3, true), L"24.12.2004 07:05:09");
+    EXPECT_STREQ(DateTimeFormat(time, time_text, 2, false), L"12/24/2004 07:05");
+}
+
+TEST(DateText, NoDateGivesEmptyText) {
+    DateValue none;
+    DateTime no_time;
+    DateTimeInit(no_time, true);
+    wchar_t text[kDateTextChars];
+    wchar_t time_text[kDateTimeTextChars];
+    EXPECT_STREQ(DateValueFormat(none, text, 3), L"");
+    EXPECT_STREQ(DateTimeFormat(no_time, time_text, 3, true), L"");
+    // Midnight of a real day is not "no time".
+    EXPECT_STREQ(DateTimeFormat(MakeTime(2000, 1, 1, 0, 0, 0), time_text, 1, false), L"2000.01.01 00:00");
+}
+
+// File times run to the year 30828; the texts must stay inside their buffers
+// and keep every digit.
+TEST(DateText, FiveDigitYearsAndWildFieldsStayInBounds) {
+    FILETIME latest{0xFFFFFFFFu, 0x7FFFFFFFu};
+    SYSTEMTIME system_time;
+    ASSERT_TRUE(FileTimeToSystemTime(&latest, &system_time));
+    DateTime time = DateTimeFromSystemTime(system_time);
+    EXPECT_EQ(time.year, 30828);
+    wchar_t stamp[kDateTimeStampChars];
+    DateTimeStamp(time, stamp);
+    EXPECT_EQ(wcslen(stamp), 15u);
+    EXPECT_EQ(std::wstring(stamp).substr(0, 5), L"30828");
+
+    DateTime widest = MakeTime(65535, 255, 255, 255, 255, 255);
+    wchar_t compact[kDateCompactChars];
+    wchar_t date_text[kDateTextChars];
+    wchar_t time_text[kDateTimeTextChars];
+    DateValue date = DateTimeGetDate(widest);
+    EXPECT_STREQ(DateValueToCompact(date, compact), L"65535255255");
+    EXPECT_STREQ(DateValueFormat(date, date_text, 2), L"255/255/65535");
+    EXPECT_STREQ(DateTimeStamp(widest, stamp), L"65535255255255255255");
+    EXPECT_STREQ(DateTimeFormat(widest, time_text, 3, true), L"255.255.65535 255:255:255");
+}
+
+TEST(DateOrder, PackedValuesOrderChronologically) {
+    std::mt19937 random(77);
+    for (int i = 0; i < 2000; ++i) {
+        DateTime a = MakeTime(1990 + random() % 20, 1 + random() % 12, 1 + random() % 28, random() % 24,
+                              random() % 60, random() % 60);
+        DateTime b = MakeTime(1990 + random() % 20, 1 + random() % 12, 1 + random() % 28, random() % 24,
+                              random() % 60, random() % 60);
+        auto key = [](const DateTime& t) {
+            return std::make_tuple(t.year, t.month, t.day, t.hour, t.minute, t.second);
+        };
+        uint64_t packed_a, packed_b;
+        std::memcpy(&packed_a, &a, 8);
+        std::memcpy(&packed_b, &b, 8);
+        ASSERT_EQ(packed_a < packed_b, key(a) < key(b));
+        DateValue date_a = DateTimeGetDate(a), date_b = DateTimeGetDate(b);
+        uint32_t day_a, day_b;
+        std::memcpy(&day_a, &date_a, 4);
+        std::memcpy(&day_b, &date_b, 4);
+        ASSERT_EQ(day_a < day_b,
+                  std::make_tuple(a.year, a.month, a.day) < std::make_tuple(b.year, b.month, b.day));
+    }
+}
+
+TEST(DateClock, NowIsAPlausibleLocalTime) {
+    DateTime now;
+    DateTimeInit(now, false);
+    EXPECT_GE(now.year, 2000);
+    EXPECT_GE(now.month, 1);
+    EXPECT_LE(now.month, 12);
+    EXPECT_GE(now.day, 1);
+    EXPECT_LE(now.day, 31);
+    EXPECT_LE(now.hour, 23);
+    EXPECT_EQ(now.zero, 0);
+}
+
+// Random date-times formatted here and by Python's strftime must agree.
+TEST(DateOracle, MatchesPythonStrftime) {
+    std::string dir = MakeScratchDir("dates_oracle");
+    std::mt19937 random(2024);
+    std::vector<DateTime> times;
+    std::string input;
+    for (int i = 0; i < 400; ++i) {
+        DateTime t = MakeTime(1000 + random() % 9000, 1 + random() % 12, 1 + random() % 28, random() % 24,
+                              random() % 60, random() % 60);
+        times.push_back(t);
+        input += std::to_string(t.year) + " " + std::to_string(t.month) + " " + std::to_string(t.day) + " " +
+                 std::to_string(t.hour) + " " + std::to_string(t.minute) + " " + std::to_string(t.second) +
+                 "\n";
+    }
+    ASSERT_TRUE(WriteHostFile(dir + "/in.txt", std::vector<uint8_t>(input.begin(), input.end())));
+    std::string script = TestEnvDir("TEST_SOURCE_DIR") + "/tests/data/date_formats.py";
+    ASSERT_EQ(RunHostCommand("python3 '" + script + "' '" + dir + "/in.txt' '" + dir + "/out.txt'"), 0);
+    std::vector<uint8_t> bytes = ReadHostFile(dir + "/out.txt");
+    std::istringstream expected(std::string(bytes.begin(), bytes.end()));
+    std::string line;
+    size_t checked = 0;
+    while (std::getline(expected, line)) {
+        ASSERT_LT(checked, times.size());
+        EXPECT_EQ(AllForms(times[checked]), line) << "line " << checked;
+        ++checked;
+    }
+    EXPECT_EQ(checked, times.size());
+}
