@@ -1,0 +1,255 @@
+#include "foundation/geometry.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <numbers>
+
+TEST(GeometryRectD, SetWithNegativeSizeMovesOrigin) {
+    RectD rect;
+    RectDSet(rect, 10, 10, -4, 5);
+    EXPECT_EQ(rect.origin, (PointD{6, 10}));
+    EXPECT_EQ(rect.size, (SizeD{4, 5}));
+    RectDSet(rect, 1, 2, 3, -7);
+    EXPECT_EQ(rect.origin, (PointD{1, -5}));
+    EXPECT_EQ(rect.size, (SizeD{3, 7}));
+}
+
+TEST(GeometryRectD, AssignKeepsOriginAndMakesSizePositive) {
+    RectD source{SizeD{-3, -4}, PointD{1, 2}};
+    RectD rect;
+    RectDAssign(rect, source);
+    EXPECT_EQ(rect, (RectD{SizeD{3, 4}, PointD{1, 2}}));
+    RectDAssignRaw(rect, source);
+    EXPECT_EQ(rect, source);
+}
+
+TEST(GeometryRectD, TouchingRectanglesDoNotIntersect) {
+    RectD a{SizeD{10, 10}, PointD{0, 0}};
+    RectD b{SizeD{5, 5}, PointD{10, 2}};
+    RectD out{SizeD{1, 1}, PointD{1, 1}};
+    EXPECT_FALSE(RectDIntersect(a, b, &out));
+    EXPECT_EQ(out, RectD{});
+    RectD c{SizeD{5, 5}, PointD{8, -2}};
+    ASSERT_TRUE(RectDIntersect(a, c, &out));
+    EXPECT_EQ(out, (RectD{SizeD{2, 3}, PointD{8, 0}}));
+    EXPECT_TRUE(RectDIntersect(a, c, nullptr));
+}
+
+TEST(GeometryRectD, ContainsIsInclusive) {
+    RectD rect{SizeD{2, 3}, PointD{1, 1}};
+    EXPECT_TRUE(RectDContains(rect, PointD{1, 1}));
+    EXPECT_TRUE(RectDContains(rect, PointD{3, 4}));
+    EXPECT_FALSE(RectDContains(rect, PointD{3.0001, 4}));
+    EXPECT_FALSE(RectDContains(rect, PointD{0.9999, 2}));
+}
+
+TEST(GeometryRectD, ConstrainShrinksOnlyWhenAllowed) {
+    RectD bounds{SizeD{100, 100}, PointD{0, 0}};
+    RectD rect{SizeD{200, 100}, PointD{0, 0}};
+    EXPECT_FALSE(RectDConstrain(rect, bounds, false, true));
+    ASSERT_TRUE(RectDConstrain(rect, bounds, true, true));
+    EXPECT_EQ(rect.size, (SizeD{100, 50}));
+
+    // Moved, not resized: past the far edge it moves back, before the near edge it is put on it.
+    RectD moved{SizeD{30, 40}, PointD{90, -10}};
+    ASSERT_TRUE(RectDConstrain(moved, bounds, false, false));
+    EXPECT_EQ(moved, (RectD{SizeD{30, 40}, PointD{70, 0}}));
+
+    RectD flat{SizeD{10, 0}, PointD{0, 0}};
+    EXPECT_FALSE(RectDConstrain(flat, bounds, true, true));
+}
+
+TEST(GeometryRectD, ScaleKeepsCentreAndGrowNeverGoesNegative) {
+    RectD rect{SizeD{10, 4}, PointD{0, 0}};
+    RectDScale(rect, -2);
+    EXPECT_EQ(rect, (RectD{SizeD{20, 8}, PointD{-5, -2}}));
+    RectD grow{SizeD{10, 4}, PointD{5, 5}};
+    RectDGrowLeft(grow, 3);
+    EXPECT_EQ(grow, (RectD{SizeD{13, 4}, PointD{2, 5}}));
+    RectDGrowTop(grow, -100);
+    EXPECT_EQ(grow, (RectD{SizeD{13, 0}, PointD{2, 9}}));
+}
+
+TEST(GeometryRectD, UnionAndIncludePointReportChanges) {
+    RectD rect{SizeD{10, 10}, PointD{0, 0}};
+    EXPECT_FALSE(RectDUnion(rect, RectD{SizeD{2, 2}, PointD{3, 3}}));
+    EXPECT_TRUE(RectDUnion(rect, RectD{SizeD{2, 2}, PointD{9, -3}}));
+    EXPECT_EQ(rect, (RectD{SizeD{11, 13}, PointD{0, -3}}));
+    EXPECT_FALSE(RectDIncludePoint(rect, PointD{11, 10}));
+    EXPECT_TRUE(RectDIncludePoint(rect, PointD{-1, 10}));
+    EXPECT_EQ(rect, (RectD{SizeD{12, 13}, PointD{-1, -3}}));
+}
+
+TEST(GeometryRectD, CornersAndSidesGoClockwise) {
+    RectD rect{SizeD{4, 2}, PointD{1, 1}};
+    PointD corner;
+    EXPECT_EQ(RectDGetCorner(rect, 2, corner), (PointD{5, 3}));
+    EXPECT_EQ(RectDGetCorner(rect, 3, corner), (PointD{1, 3}));
+    PointD start, direction;
+    RectDGetSide(rect, 2, start, direction);
+    EXPECT_EQ(start, (PointD{5, 3}));
+    EXPECT_EQ(direction, (PointD{-4, 0}));
+    RectDGetSide(rect, 3, start, direction);
+    EXPECT_EQ(start, (PointD{1, 3}));
+    EXPECT_EQ(direction, (PointD{0, -2}));
+}
+
+TEST(GeometryRectD, ClampPointMovesOntoNearestEdge) {
+    RectD rect{SizeD{4, 2}, PointD{1, 1}};
+    PointD point{-3, 9};
+    ASSERT_TRUE(RectDClampPoint(rect, point));
+    EXPECT_EQ(point, (PointD{1, 3}));
+    RectD empty{SizeD{0, 2}, PointD{1, 1}};
+    EXPECT_FALSE(RectDClampPoint(empty, point));
+}
+
+TEST(GeometryPointD, RoundsHalfUpAndStaysInRange) {
+    PointI out;
+    EXPECT_EQ(PointDRound(PointD{2.5, -2.5}, out), (PointI{3, -2}));
+    EXPECT_EQ(PointDRound(PointD{-0.5000001, 0.4999999}, out), (PointI{-1, 0}));
+    EXPECT_EQ(PointDRound(PointD{1e30, -1e30}, out), (PointI{INT_MAX, INT_MIN}));
+    EXPECT_EQ(PointDRound(PointD{NAN, 0}, out), (PointI{0, 0}));
+}
+
+TEST(GeometryPointD, VectorOperations) {
+    PointD point{3, 4};
+    EXPECT_DOUBLE_EQ(PointDLength(point), 5);
+    PointDSetLength(point, 10);
+    EXPECT_DOUBLE_EQ(point.x, 6);
+    EXPECT_DOUBLE_EQ(point.y, 8);
+    PointD zero;
+    EXPECT_EQ(PointDSetLength(zero, 5), PointD{});
+    PointD turned{1, 0};
+    PointDRotate(turned, std::numbers::pi / 2);
+    EXPECT_NEAR(turned.x, 0, 1e-15);
+    EXPECT_NEAR(turned.y, 1, 1e-15);
+    EXPECT_DOUBLE_EQ(PointDAngle(PointD{-1, 0}), std::numbers::pi);
+
+    PointD points[] = {{3, -1}, {-2, 5}, {0, 0}};
+    RectD bounds;
+    EXPECT_EQ(PointDBounds(points, 3, bounds), (RectD{SizeD{5, 6}, PointD{-2, -1}}));
+    EXPECT_EQ(PointDBounds(points, 0, bounds), RectD{});
+}
+
+TEST(GeometrySize, SettersStoreAbsoluteValues) {
+    SizeD size;
+    SizeDSetAbs(size, -3, 4);
+    EXPECT_EQ(size, (SizeD{3, 4}));
+    SizeDSetHeight(size, -8);
+    SizeDScale(size, -0.5);
+    EXPECT_EQ(size, (SizeD{1.5, 4}));
+    SizeI pixels{100000, 100000};
+    EXPECT_EQ(SizeIArea(pixels), 10000000000LL);
+}
+
+TEST(GeometryRectI, ContainsUsesInclusiveFarEdge) {
+    RectI rect;
+    RectISet(rect, 0, 0, 10, 10);
+    EXPECT_TRUE(RectIContains(rect, PointI{9, 9}));
+    EXPECT_FALSE(RectIContains(rect, PointI{10, 10}));
+    EXPECT_FALSE(RectIContains(rect, PointI{-1, 0}));
+    RectI empty;
+    EXPECT_FALSE(RectIContains(empty, PointI{0, 0}));
+}
+
+TEST(GeometryRectI, CornersInAnyOrder) {
+    RectI rect;
+    RectIFromCorners(rect, PointI{5, 5}, PointI{2, 2});
+    EXPECT_EQ(rect, (RectI{SizeI{4, 4}, PointI{2, 2}}));
+    int32_t corners[4];
+    RectIGetCorners(rect, corners);
+    EXPECT_EQ(corners[0], 2);
+    EXPECT_EQ(corners[2], 5);
+    RectI back;
+    EXPECT_EQ(RectIFromCornersRaw(back, corners), rect);
+    RECT windows_rect{7, 1, 3, 2};
+    EXPECT_EQ(RectIFromRect(rect, windows_rect), (RectI{SizeI{5, 2}, PointI{3, 1}}));
+    RectISetCorners(rect, INT_MIN, 0, INT_MAX, 0);
+    EXPECT_EQ(rect.size.width, INT_MAX);
+}
+
+TEST(GeometryRectI, IntersectOnInclusiveEdges) {
+    RectI a{SizeI{10, 10}, PointI{0, 0}};
+    RectI b{SizeI{5, 5}, PointI{9, 9}};
+    RectI out;
+    ASSERT_TRUE(RectIIntersect(a, b, &out));
+    EXPECT_EQ(out, (RectI{SizeI{1, 1}, PointI{9, 9}}));
+    RectI c{SizeI{5, 5}, PointI{10, 0}};
+    EXPECT_FALSE(RectIIntersect(a, c, &out));
+    RectI empty{SizeI{0, 5}, PointI{3, 3}};
+    EXPECT_FALSE(RectIIntersect(a, empty, nullptr));
+}
+
+TEST(GeometryRectI, GrowNeverGoesNegative) {
+    RectI rect{SizeI{10, 4}, PointI{5, 5}};
+    RectIGrowLeft(rect, 2);
+    EXPECT_EQ(rect, (RectI{SizeI{12, 4}, PointI{3, 5}}));
+    RectIGrowTop(rect, -9);
+    EXPECT_EQ(rect, (RectI{SizeI{12, 0}, PointI{3, 9}}));
+    RectIGrowWidth(rect, INT_MIN);
+    EXPECT_EQ(rect.size.width, 0);
+    RectIGrowHeight(rect, 7);
+    EXPECT_EQ(rect.size.height, 7);
+}
+
+TEST(GeometryRectI, BoundPoints) {
+    RectI rect;
+    EXPECT_EQ(RectIBoundPoints(rect, nullptr, 0), RectI{});
+    PointI one{4, -2};
+    EXPECT_EQ(RectIBoundPoints(rect, &one, 1), (RectI{SizeI{1, 1}, PointI{4, -2}}));
+    PointI points[] = {{4, -2}, {0, 3}, {2, 2}};
+    EXPECT_EQ(RectIBoundPoints(rect, points, 3), (RectI{SizeI{5, 6}, PointI{0, -2}}));
+}
+
+TEST(GeometryRectI, ConstrainShrinksInProportionAndMoves) {
+    RectI bounds{SizeI{100, 100}, PointI{0, 0}};
+    RectI rect{SizeI{300, 100}, PointI{50, 50}};
+    EXPECT_FALSE(RectIConstrain(rect, bounds, false, false));
+    ASSERT_TRUE(RectIConstrain(rect, bounds, true, true));
+    EXPECT_EQ(rect, (RectI{SizeI{100, 33}, PointI{0, 50}}));
+    // A proportional side of 0 becomes 1.
+    RectI thin{SizeI{1000, 1}, PointI{0, 0}};
+    ASSERT_TRUE(RectIConstrain(thin, bounds, true, true));
+    EXPECT_EQ(thin.size, (SizeI{100, 1}));
+    // 64-bit products: 2e9 x 2e9 does not wrap.
+    RectI big_bounds{SizeI{2000000000, 2000000000}, PointI{0, 0}};
+    RectI big{SizeI{2100000000, 2050000000}, PointI{0, 0}};
+    ASSERT_TRUE(RectIConstrain(big, big_bounds, true, true));
+    EXPECT_EQ(big.size, (SizeI{2000000000, 1952380952}));
+    RectI zero{SizeI{0, 10}, PointI{0, 0}};
+    EXPECT_FALSE(RectIConstrain(zero, bounds, true, true));
+}
+
+TEST(GeometryRectI, ClampPointOntoInclusiveEdge) {
+    RectI rect{SizeI{10, 10}, PointI{0, 0}};
+    PointI point{50, -3};
+    ASSERT_TRUE(RectIClampPoint(rect, point));
+    EXPECT_EQ(point, (PointI{9, 0}));
+}
+
+TEST(GeometryRectI, ClipRectsCutsAndAdvancesBothPositions) {
+    RectI bounds[2] = {{SizeI{100, 50}, PointI{0, 0}}, {SizeI{40, 40}, PointI{10, 10}}};
+    PointI positions[2] = {{-5, 20}, {0, 0}};
+    SizeI extent{60, 60};
+    ASSERT_TRUE(RectIClipRects(extent, 2, bounds, positions));
+    // Source starts at -5 (needs +5), destination at 0 (needs +10): both move by 10.
+    EXPECT_EQ(positions[0], (PointI{5, 30}));
+    EXPECT_EQ(positions[1], (PointI{10, 10}));
+    // Width: 60 - 10 = 50, cut to the destination's 40; height: the source has 20 rows left.
+    EXPECT_EQ(extent, (SizeI{40, 20}));
+
+    PointI outside[2] = {{200, 0}, {0, 0}};
+    SizeI gone{10, 10};
+    EXPECT_FALSE(RectIClipRects(gone, 2, bounds, outside));
+    EXPECT_EQ(gone, SizeI{});
+}
+
+TEST(GeometryFraction, ReducesBySmallPrimesOnly) {
+    EXPECT_EQ(FractionReduce(4000, 6000), (Fraction{2, 3}));
+    EXPECT_EQ(FractionReduce(37, 74), (Fraction{37, 74}));
+    EXPECT_EQ(FractionReduce(-300, 200), (Fraction{-3, 2}));
+    EXPECT_EQ(FractionReduce(5, 0), (Fraction{0, 1}));
+    EXPECT_EQ(FractionReduce(INT_MIN, 1 << 30), (Fraction{-2, 1}));
+}
