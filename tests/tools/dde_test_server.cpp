@@ -10,7 +10,9 @@
 //   request <TAB> topic <TAB> item <TAB> format
 // Switches: -log PATH, -service NAME (serve DDE under that name until the
 // execute "Quit" arrives), -windows (make the windows above), -lifetime MS
-// (ends after that long whatever happens; 20000 by default). Other arguments
+// (ends after that long whatever happens; 20000 by default), -delay MS
+// (waits that long before registering the service). The execute
+// "Reject" is refused, every other one acknowledged. Other arguments
 // are only logged. Request items: "GetProcessID" (the process id),
 // "Umlaut" ("Gr\xfc\xdf" in code page 1252), "Unterminated" ("abc" without a NUL),
 // anything else gets no data.
@@ -96,7 +98,7 @@ HDDEDATA CALLBACK ServerCallback(UINT type, UINT format, HCONV, HSZ topic, HSZ i
             std::wstring command = ExecuteText(data);
             LogLine(L"execute\t" + StringOf(topic) + L"\t" + command);
             if (command == L"Quit") PostQuitMessage(0);
-            return reinterpret_cast<HDDEDATA>(DDE_FACK);
+            return reinterpret_cast<HDDEDATA>(command == L"Reject" ? DDE_FNOTPROCESSED : DDE_FACK);
         }
         case XTYP_REQUEST: {
             std::wstring name = StringOf(item);
@@ -177,6 +179,7 @@ int main() {
     std::wstring service;
     bool windows = false;
     DWORD lifetime_ms = 20000;
+    DWORD start_delay_ms = 0;
     for (int i = 1; i < count; ++i) {
         std::wstring arg = args[i];
         if (arg == L"-log" && i + 1 < count) {
@@ -185,6 +188,8 @@ int main() {
             service = args[++i];
         } else if (arg == L"-lifetime" && i + 1 < count) {
             lifetime_ms = static_cast<DWORD>(_wtoi(args[++i].c_str()));
+        } else if (arg == L"-delay" && i + 1 < count) {
+            start_delay_ms = static_cast<DWORD>(_wtoi(args[++i].c_str()));
         } else if (arg == L"-windows") {
             windows = true;
         }
@@ -194,6 +199,7 @@ int main() {
     if (windows) MakeWindows();
     if (service.empty() && !windows) return 0;
     if (!service.empty()) {
+        Sleep(start_delay_ms);
         if (!StartService(service)) return 3;
         LogLine(L"ready");
     }
