@@ -2,7 +2,9 @@
 // Wine process. It logs what it sees, one line each, as UTF-8 to the file
 // given with -log:
 //   cmdline <TAB> the whole command line
+//   pid <TAB> the process id
 //   arg <TAB> each argument after the program name
+//   cwd <TAB> the current directory
 //   windows <TAB> visible=<hwnd> hidden=<hwnd> owned=<hwnd>   (with -windows)
 //   ready                                                      (DDE service registered)
 //   connect <TAB> topic
@@ -195,7 +197,11 @@ int main() {
         }
     }
     LogLine(std::wstring(L"cmdline\t") + GetCommandLineW());
+    LogLine(L"pid\t" + std::to_wstring(GetCurrentProcessId()));
     for (int i = 1; i < count; ++i) LogLine(std::wstring(L"arg\t") + args[i]);
+    wchar_t directory[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, directory);
+    LogLine(std::wstring(L"cwd\t") + directory);
     if (windows) MakeWindows();
     if (service.empty() && !windows) return 0;
     if (!service.empty()) {
