@@ -140,7 +140,9 @@ PointI& PointINegate(PointI& point) {
     return point;
 }
 
-double PointIAngle(const PointI& point) { return std::atan2(double{point.y}, double{point.x}); }
+double PointIAngle(const PointI& point) {
+    return std::atan2(static_cast<double>(point.y), static_cast<double>(point.x));
+}
 
 // ---- SizeD
 

@@ -1,32 +1,51 @@
 #include "foundation/hash_table.h"
 
-#include <cstring>
-
 #include "foundation/pool.h"
 
 struct HashNode {
     uint32_t flags;
     RefCounted* value;  // one reference held
     HashNode* next;
-    uint32_t key;
+    union {
+        uint32_t integer;
+        WString* text;  // the table's own copy (ordinary allocator)
+    } key;
 };
 static_assert(sizeof(void*) != 4 || sizeof(HashNode) == 16);
 
 namespace {
 
-uint32_t BucketOf(const HashTable* table, uint32_t hash) { return hash % table->bucket_count; }
+// What a look-up compares: one of the two key kinds, and its hash.
+struct KeyRef {
+    uint32_t hash;
+    uint32_t integer;
+    const WString* text;  // null for integer keys
+};
 
-void FreeNode(HashNode* node) {
+KeyRef IntKey(uint32_t key) { return KeyRef{key, key, nullptr}; }
+KeyRef TextKey(const WString& key) { return KeyRef{StrHashKey(key), 0, &key}; }
+
+bool Matches(const HashNode* node, const KeyRef& key) {
+    if (!key.text) return node->key.integer == key.integer;
+    return WStrEquals(*node->key.text, *key.text);
+}
+
+HashNode** HeadOf(const HashTable* table, uint32_t hash) {
+    return &table->buckets[hash % table->bucket_count];
+}
+
+void FreeNode(HashNode* node, bool integer_keys) {
     RefRelease(node->value);
+    if (!integer_keys) delete node->key.text;
     PoolFree(node);
 }
 
 // Nodes are unlinked under the lock and freed after it: a value's destructor
 // may come back into the table, or take locks of its own.
-void FreeChain(HashNode* node) {
+void FreeChain(HashNode* node, bool integer_keys) {
     while (node) {
         HashNode* next = node->next;
-        FreeNode(node);
+        FreeNode(node, integer_keys);
         node = next;
     }
 }
@@ -48,29 +67,11 @@ HashNode* DetachAll(HashTable* table) {
     return chain;
 }
 
-HashNode* FindIntNode(const HashTable* table, uint32_t key) {
-    for (HashNode* node = table->buckets[BucketOf(table, key)]; node; node = node->next) {
-        if (node->key == key) return node;
+HashNode* FindNode(const HashTable* table, const KeyRef& key) {
+    for (HashNode* node = *HeadOf(table, key.hash); node; node = node->next) {
+        if (Matches(node, key)) return node;
     }
     return nullptr;
-}
-
-Ref<RefCounted> AddRefValue(HashNode* node) {
-    if (!node) return nullptr;
-    RefAddRef(node->value);
-    return AdoptRef(node->value);
-}
-
-bool HasRoom(const HashTable* table) {
-    return table->max_entries == 0 || table->entry_count < table->max_entries;
-}
-
-void LinkNode(HashTable* table, HashNode* node, uint32_t hash) {
-    HashNode** head = &table->buckets[BucketOf(table, hash)];
-    node->next = *head;
-    *head = node;
-    ++table->entry_count;
-    ++table->change_counter;
 }
 
 bool AllocateBuckets(HashTable* table, uint32_t bucket_count) {
@@ -82,6 +83,55 @@ bool AllocateBuckets(HashTable* table, uint32_t bucket_count) {
     return true;
 }
 
+template <class Table>
+Ref<Table> NewTable(uint32_t bucket_count, uint32_t max_entries) {
+    if (bucket_count == 0) return nullptr;
+    Ref<Table> table = AdoptRef(new Table());
+    if (!AllocateBuckets(table.get(), bucket_count)) return nullptr;
+    table->max_entries = max_entries;
+    return table;
+}
+
+bool Insert(HashTable* table, const KeyRef& key, RefCounted* value, const uint32_t* token) {
+    if (!value) return false;
+    ScopedLock hold(table->lock);
+    // A token equal to the counter vouches that the caller's look-up found
+    // nothing and no insertion happened since.
+    if (!token || *token != table->change_counter) {
+        if (FindNode(table, key)) return false;
+    }
+    if (table->max_entries != 0 && table->entry_count >= table->max_entries) return false;
+    WString* key_copy = key.text ? new WString(*key.text) : nullptr;
+    auto* node = static_cast<HashNode*>(PoolAlloc(sizeof(HashNode), 0, 0));
+    if (!node) {
+        delete key_copy;
+        return false;
+    }
+    node->flags = 0;
+    if (key_copy) {
+        node->key.text = key_copy;
+    } else {
+        node->key.integer = key.integer;
+    }
+    RefAddRef(value);
+    node->value = value;
+    HashNode** head = HeadOf(table, key.hash);
+    node->next = *head;
+    *head = node;
+    ++table->entry_count;
+    ++table->change_counter;
+    return true;
+}
+
+Ref<RefCounted> Lookup(HashTable* table, const KeyRef& key, uint32_t* token) {
+    ScopedLock hold(table->lock);
+    if (token) *token = table->change_counter;
+    HashNode* node = FindNode(table, key);
+    if (!node) return nullptr;
+    RefAddRef(node->value);
+    return AdoptRef(node->value);
+}
+
 }  // namespace
 
 HashTable::HashTable(bool integer_keys) : integer_keys(integer_keys) {}
@@ -89,56 +139,61 @@ HashTable::HashTable(bool integer_keys) : integer_keys(integer_keys) {}
 HashTable::~HashTable() {
     if (!buckets) return;
     HashNode* chain = DetachAll(this);
-    FreeChain(chain);
+    FreeChain(chain, integer_keys);
     PoolFree(buckets);
 }
 
 Ref<IntHashTable> IntHashNew(uint32_t bucket_count, uint32_t max_entries) {
-    if (bucket_count == 0) return nullptr;
-    Ref<IntHashTable> table = AdoptRef(new IntHashTable());
-    if (!AllocateBuckets(table.get(), bucket_count)) return nullptr;
-    table->max_entries = max_entries;
-    return table;
+    return NewTable<IntHashTable>(bucket_count, max_entries);
 }
 
 bool IntHashInsert(IntHashTable* table, uint32_t key, RefCounted* value, const uint32_t* token) {
-    if (!value) return false;
-    ScopedLock hold(table->lock);
-    if (!token || *token != table->change_counter) {
-        if (FindIntNode(table, key)) return false;
-    }
-    if (!HasRoom(table)) return false;
-    auto* node = static_cast<HashNode*>(PoolAlloc(sizeof(HashNode), 0, 0));
-    if (!node) return false;
-    RefAddRef(value);
-    node->flags = 0;
-    node->value = value;
-    node->key = key;
-    LinkNode(table, node, key);
-    return true;
+    return Insert(table, IntKey(key), value, token);
 }
 
 Ref<RefCounted> IntHashLookup(IntHashTable* table, uint32_t key, uint32_t* token) {
-    ScopedLock hold(table->lock);
-    if (token) *token = table->change_counter;
-    return AddRefValue(FindIntNode(table, key));
+    return Lookup(table, IntKey(key), token);
 }
 
-Ref<RefCounted> IntHashFind(IntHashTable* table, uint32_t key) { return IntHashLookup(table, key, nullptr); }
+Ref<RefCounted> IntHashFind(IntHashTable* table, uint32_t key) { return Lookup(table, IntKey(key), nullptr); }
 
 bool IntHashRemove(IntHashTable* table, uint32_t key) {
     HashNode* found = nullptr;
     {
         ScopedLock hold(table->lock);
-        HashNode** link = &table->buckets[BucketOf(table, key)];
-        while (*link && (*link)->key != key) link = &(*link)->next;
+        HashNode** link = HeadOf(table, key);
+        while (*link && (*link)->key.integer != key) link = &(*link)->next;
         if (!*link) return false;
         found = *link;
         *link = found->next;
         --table->entry_count;
     }
-    FreeNode(found);
+    FreeNode(found, true);
     return true;
+}
+
+uint32_t StrHashKey(const WString& key) {
+    const wchar_t* text = WStrCStr(key);
+    uint32_t length = WStrLength(key);
+    uint32_t sum = 0;
+    for (uint32_t i = 0; i < length; ++i) sum += static_cast<uint16_t>(text[i]);
+    return sum;
+}
+
+Ref<StrHashTable> StrHashNew(uint32_t bucket_count, uint32_t max_entries) {
+    return NewTable<StrHashTable>(bucket_count, max_entries);
+}
+
+bool StrHashInsert(StrHashTable* table, const WString& key, RefCounted* value, const uint32_t* token) {
+    return Insert(table, TextKey(key), value, token);
+}
+
+Ref<RefCounted> StrHashLookup(StrHashTable* table, const WString& key, uint32_t* token) {
+    return Lookup(table, TextKey(key), token);
+}
+
+Ref<RefCounted> StrHashFind(StrHashTable* table, const WString& key) {
+    return Lookup(table, TextKey(key), nullptr);
 }
 
 void HashTableClear(HashTable* table) {
@@ -147,5 +202,5 @@ void HashTableClear(HashTable* table) {
         ScopedLock hold(table->lock);
         chain = DetachAll(table);
     }
-    FreeChain(chain);
+    FreeChain(chain, table->integer_keys);
 }

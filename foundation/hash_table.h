@@ -10,6 +10,7 @@
 
 #include "foundation/locks.h"
 #include "foundation/ref_counted.h"
+#include "foundation/strings.h"
 
 struct HashNode;
 
@@ -45,6 +46,19 @@ Ref<RefCounted> IntHashLookup(IntHashTable* table, uint32_t key, uint32_t* token
 Ref<RefCounted> IntHashFind(IntHashTable* table, uint32_t key);
 // Releases the value; false when the key is absent. The change counter stays.
 bool IntHashRemove(IntHashTable* table, uint32_t key);
+
+class StrHashTable : public HashTable {
+  public:
+    StrHashTable() : HashTable(false) {}
+};
+
+// The sum of the key's UTF-16 units (wrapping); keys compare exactly.
+uint32_t StrHashKey(const WString& key);
+Ref<StrHashTable> StrHashNew(uint32_t bucket_count, uint32_t max_entries);
+// The table keeps its own copy of the key.
+bool StrHashInsert(StrHashTable* table, const WString& key, RefCounted* value, const uint32_t* token);
+Ref<RefCounted> StrHashLookup(StrHashTable* table, const WString& key, uint32_t* token);
+Ref<RefCounted> StrHashFind(StrHashTable* table, const WString& key);
 
 // Empties either kind of table (values released, key copies freed).
 void HashTableClear(HashTable* table);

@@ -43,6 +43,9 @@ struct StrTraits<AString> {
     static constexpr const char* kEmpty = "";
 };
 
+template <class S>
+using CharOf = typename StrTraits<S>::Char;
+
 inline StrBufHeader* StrHeaderOf(const void* chars) {
     return reinterpret_cast<StrBufHeader*>(const_cast<char*>(static_cast<const char*>(chars)) - 8);
 }

@@ -29,9 +29,6 @@ constinit const WString EmptyWString;
 
 namespace {
 
-template <class S>
-using CharOf = typename StrTraits<S>::Char;
-
 // Reads the pointer and adds a reference in one step under the lock, so a
 // concurrent replacement cannot free the buffer in between.
 template <class S>

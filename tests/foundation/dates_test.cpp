@@ -2,11 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <random>
 #include <sstream>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "tests/support/test_support.h"
@@ -101,41 +99,6 @@ TEST(DateText, FiveDigitYearsAndWildFieldsStayInBounds) {
     EXPECT_STREQ(DateValueFormat(date, date_text, 2), L"255/255/65535");
     EXPECT_STREQ(DateTimeStamp(widest, stamp), L"65535255255255255255");
     EXPECT_STREQ(DateTimeFormat(widest, time_text, 3, true), L"255.255.65535 255:255:255");
-}
-
-TEST(DateOrder, PackedValuesOrderChronologically) {
-    std::mt19937 random(77);
-    for (int i = 0; i < 2000; ++i) {
-        DateTime a = MakeTime(1990 + random() % 20, 1 + random() % 12, 1 + random() % 28, random() % 24,
-                              random() % 60, random() % 60);
-        DateTime b = MakeTime(1990 + random() % 20, 1 + random() % 12, 1 + random() % 28, random() % 24,
-                              random() % 60, random() % 60);
-        auto key = [](const DateTime& t) {
-            return std::make_tuple(t.year, t.month, t.day, t.hour, t.minute, t.second);
-        };
-        uint64_t packed_a, packed_b;
-        std::memcpy(&packed_a, &a, 8);
-        std::memcpy(&packed_b, &b, 8);
-        ASSERT_EQ(packed_a < packed_b, key(a) < key(b));
-        DateValue date_a = DateTimeGetDate(a), date_b = DateTimeGetDate(b);
-        uint32_t day_a, day_b;
-        std::memcpy(&day_a, &date_a, 4);
-        std::memcpy(&day_b, &date_b, 4);
-        ASSERT_EQ(day_a < day_b,
-                  std::make_tuple(a.year, a.month, a.day) < std::make_tuple(b.year, b.month, b.day));
-    }
-}
-
-TEST(DateClock, NowIsAPlausibleLocalTime) {
-    DateTime now;
-    DateTimeInit(now, false);
-    EXPECT_GE(now.year, 2000);
-    EXPECT_GE(now.month, 1);
-    EXPECT_LE(now.month, 12);
-    EXPECT_GE(now.day, 1);
-    EXPECT_LE(now.day, 31);
-    EXPECT_LE(now.hour, 23);
-    EXPECT_EQ(now.zero, 0);
 }
 
 // Random date-times formatted here and by Python's strftime must agree.

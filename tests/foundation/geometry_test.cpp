@@ -5,6 +5,11 @@
 #include <climits>
 #include <cmath>
 #include <numbers>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/test_support.h"
 
 TEST(GeometryRectD, SetWithNegativeSizeMovesOrigin) {
     RectD rect;
@@ -103,6 +108,11 @@ TEST(GeometryRectD, ClampPointMovesOntoNearestEdge) {
     EXPECT_EQ(point, (PointD{1, 3}));
     RectD empty{SizeD{0, 2}, PointD{1, 1}};
     EXPECT_FALSE(RectDClampPoint(empty, point));
+    // Integer rectangles clamp onto their inclusive far edge.
+    RectI pixels{SizeI{10, 10}, PointI{0, 0}};
+    PointI pixel{50, -3};
+    ASSERT_TRUE(RectIClampPoint(pixels, pixel));
+    EXPECT_EQ(pixel, (PointI{9, 0}));
 }
 
 TEST(GeometryPointD, RoundsHalfUpAndStaysInRange) {
@@ -222,13 +232,6 @@ TEST(GeometryRectI, ConstrainShrinksInProportionAndMoves) {
     EXPECT_FALSE(RectIConstrain(zero, bounds, true, true));
 }
 
-TEST(GeometryRectI, ClampPointOntoInclusiveEdge) {
-    RectI rect{SizeI{10, 10}, PointI{0, 0}};
-    PointI point{50, -3};
-    ASSERT_TRUE(RectIClampPoint(rect, point));
-    EXPECT_EQ(point, (PointI{9, 0}));
-}
-
 TEST(GeometryRectI, ClipRectsCutsAndAdvancesBothPositions) {
     RectI bounds[2] = {{SizeI{100, 50}, PointI{0, 0}}, {SizeI{40, 40}, PointI{10, 10}}};
     PointI positions[2] = {{-5, 20}, {0, 0}};
@@ -252,4 +255,49 @@ TEST(GeometryFraction, ReducesBySmallPrimesOnly) {
     EXPECT_EQ(FractionReduce(-300, 200), (Fraction{-3, 2}));
     EXPECT_EQ(FractionReduce(5, 0), (Fraction{0, 1}));
     EXPECT_EQ(FractionReduce(INT_MIN, 1 << 30), (Fraction{-2, 1}));
+}
+
+namespace {
+
+bool HasPrimeFactorUpTo31(int64_t value) {
+    for (int64_t prime : {2, 3, 5, 7, 11, 13, 17, 19, 23, 29, 31}) {
+        if (value % prime == 0) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+// Python's fractions reduce fully; ours must have the same value and differ
+// from it only by a common factor without primes up to 31.
+TEST(GeometryFraction, AgreesWithPythonFractions) {
+    std::string dir = MakeScratchDir("fraction_cases");
+    std::string cases = dir + "/cases.txt";
+    std::string script = TestEnvDir("TEST_SOURCE_DIR") + "/tests/data/make_fraction_cases.py";
+    ASSERT_EQ(RunHostCommand("python3 '" + script + "' '" + cases + "'"), 0);
+    std::vector<uint8_t> bytes = ReadHostFile(cases);
+    std::istringstream lines(std::string(bytes.begin(), bytes.end()));
+    int64_t n, d, python_n, python_d;
+    int checked = 0;
+    while (lines >> n >> d >> python_n >> python_d) {
+        SCOPED_TRACE(std::to_string(n) + "/" + std::to_string(d));
+        Fraction ours = FractionReduce(static_cast<int32_t>(n), static_cast<int32_t>(d));
+        ++checked;
+        if (d == 0) {
+            EXPECT_EQ(ours, (Fraction{0, 1}));
+            continue;
+        }
+        if (n == 0) {
+            // Zero is left over its denominator: no prime is "not larger" than 0.
+            EXPECT_EQ(ours, (Fraction{0, static_cast<int32_t>(d)}));
+            continue;
+        }
+        ASSERT_EQ(int64_t{ours.numerator} * python_d, python_n * int64_t{ours.denominator});
+        int64_t leftover = int64_t{ours.denominator} / python_d;
+        EXPECT_EQ(int64_t{ours.denominator}, leftover * python_d);
+        EXPECT_EQ(int64_t{ours.numerator}, leftover * python_n);
+        EXPECT_FALSE(HasPrimeFactorUpTo31(leftover)) << "left " << leftover;
+        EXPECT_EQ(ours.numerator < 0, n < 0) << "the numerator keeps its sign";
+    }
+    EXPECT_GT(checked, 2000);
 }

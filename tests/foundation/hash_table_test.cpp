@@ -148,3 +148,48 @@ TEST(IntHashTable, ConcurrentLookUpThenInsertAddsEachKeyOnce) {
         RefRelease(probe);
     }
 }
+
+TEST(StrHashTable, KeysAreExactCopies) {
+    Ref<StrHashTable> table = StrHashNew(31, 0);
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(StrHashNew(0, 5), nullptr);
+    Ref<CountedProbe> lower = MakeRef<CountedProbe>(1);
+    Ref<CountedProbe> upper = MakeRef<CountedProbe>(2);
+    WString key(L"tif");
+    EXPECT_TRUE(StrHashInsert(table.get(), key, lower.get(), nullptr));
+    EXPECT_TRUE(StrHashInsert(table.get(), WString(L"TIF"), upper.get(), nullptr));
+    EXPECT_TRUE(StrHashInsert(table.get(), WString(L"fit"), upper.get(), nullptr));  // same sum
+    EXPECT_FALSE(StrHashInsert(table.get(), WString(L"tif"), upper.get(), nullptr));
+    // The table holds its own copy: changing the caller's string changes nothing.
+    key = L"bmp";
+    EXPECT_EQ(StrHashFind(table.get(), WString(L"tif")).get(), lower.get());
+    EXPECT_EQ(StrHashFind(table.get(), WString(L"TIF")).get(), upper.get());
+    EXPECT_EQ(StrHashFind(table.get(), WString(L"fit")).get(), upper.get());
+    EXPECT_EQ(StrHashFind(table.get(), key), nullptr);
+    EXPECT_TRUE(StrHashInsert(table.get(), WString(), lower.get(), nullptr));
+    EXPECT_EQ(StrHashFind(table.get(), WString(L"")).get(), lower.get());
+    EXPECT_EQ(lower->count(), 3u);
+    EXPECT_EQ(upper->count(), 3u);
+    table.Reset();
+    EXPECT_EQ(lower->count(), 1u);
+    EXPECT_EQ(upper->count(), 1u);
+}
+
+TEST(StrHashTable, HashIsWrappingSumOfUnits) {
+    EXPECT_EQ(StrHashKey(WString()), 0u);
+    EXPECT_EQ(StrHashKey(WString(L"ab")), 97u + 98u);
+    std::wstring wide(70000, static_cast<wchar_t>(0xFFFF));
+    EXPECT_EQ(StrHashKey(WString(wide.c_str())), static_cast<uint32_t>(70000ull * 0xFFFF % (1ull << 32)));
+}
+
+TEST(StrHashTable, StaleTokenAfterAnotherInsertIsRefused) {
+    Ref<StrHashTable> table = StrHashNew(31, 0);
+    Ref<CountedProbe> mine = MakeRef<CountedProbe>(1);
+    Ref<CountedProbe> theirs = MakeRef<CountedProbe>(2);
+    uint32_t token = 0;
+    EXPECT_EQ(StrHashLookup(table.get(), WString(L".pdf"), &token), nullptr);
+    EXPECT_TRUE(StrHashInsert(table.get(), WString(L".pdf"), theirs.get(), nullptr));
+    EXPECT_FALSE(StrHashInsert(table.get(), WString(L".pdf"), mine.get(), &token));
+    EXPECT_EQ(StrHashFind(table.get(), WString(L".pdf")).get(), theirs.get());
+    EXPECT_EQ(mine->count(), 1u);
+}

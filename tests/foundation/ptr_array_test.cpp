@@ -28,32 +28,6 @@ std::vector<RefCounted*> Contents(const PtrArray& array) {
 
 }  // namespace
 
-TEST(PtrArrayOwning, AddGetRemoveKeepExactCounts) {
-    ProbeSet set(3);
-    {
-        PtrArray array(4, true);
-        EXPECT_EQ(PtrArrayAdd(array, set[0]), 0);
-        EXPECT_EQ(PtrArrayAdd(array, set[1]), 1);
-        EXPECT_EQ(PtrArrayAdd(array, set[2]), 2);
-        EXPECT_EQ(PtrArrayAdd(array, nullptr), -1);
-        EXPECT_EQ(PtrArrayCount(array), 3u);
-        for (CountedProbe* probe : set.probes) EXPECT_EQ(probe->count(), 2u);
-        {
-            Ref<CountedProbe> got = PtrArrayGetAs<CountedProbe>(array, 1);
-            EXPECT_EQ(got.get(), set[1]);
-            EXPECT_EQ(set[1]->count(), 3u);
-        }
-        EXPECT_EQ(set[1]->count(), 2u);
-        EXPECT_EQ(PtrArrayGet(array, 3), nullptr);
-        PtrArrayRemoveAt(array, 1);
-        EXPECT_EQ(set[1]->count(), 1u);
-        EXPECT_EQ(Contents(array), (std::vector<RefCounted*>{set[0], set[2]}));
-        PtrArrayRemoveAt(array, 5);  // past the end: nothing
-        EXPECT_EQ(PtrArrayCount(array), 2u);
-    }
-    for (CountedProbe* probe : set.probes) EXPECT_EQ(probe->count(), 1u);
-}
-
 TEST(PtrArrayOwning, ClearReleasesFromLastToFirst) {
     CountedProbe::ResetLog();
     PtrArray array(2, true);

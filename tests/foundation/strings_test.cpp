@@ -1,8 +1,11 @@
 #include "foundation/strings.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
+#include <cwchar>
 #include <string>
+#include <utility>
 
 #include "foundation/string_builder.h"
 
@@ -132,4 +135,325 @@ TEST(StrBuilderBasics, ClampsGrowsAndConverts) {
     EXPECT_EQ(Text(text).substr(0, 12), L"012345678910");
     ASSERT_TRUE(WStrBuilderAppendN(small, small.data, 3));  // own text, across a regrowth
     EXPECT_EQ(std::wstring(small.data + 190), L"012");
+}
+
+TEST(WStringSubstrings, EdgesOfLeftMidRightTruncate) {
+    WString s(L"abcdef"), out;
+    EXPECT_EQ(Text(WStrMid(s, 2, -1, out)), L"cdef");
+    EXPECT_EQ(Text(WStrMid(s, 2, 100, out)), L"cdef");
+    EXPECT_EQ(Text(WStrMid(s, 1, 2, out)), L"bc");
+    EXPECT_EQ(WStrBuffer(WStrMid(WString(L"abc"), 5, 1, out)), nullptr);
+    EXPECT_EQ(WStrBuffer(WStrMid(s, 0, 0, out)), nullptr);
+    EXPECT_EQ(WStrBuffer(WStrMid(s, 0, 6, out)), WStrBuffer(s));
+    EXPECT_EQ(WStrBuffer(WStrLeft(s, 6, out)), WStrBuffer(s));
+    EXPECT_EQ(Text(WStrLeft(s, 2, out)), L"ab");
+    EXPECT_EQ(WStrBuffer(WStrLeft(s, 0, out)), nullptr);
+    EXPECT_EQ(Text(WStrRight(WString(L"abc"), 5, out)), L"abc");
+    EXPECT_EQ(Text(WStrRight(s, 2, out)), L"ef");
+    EXPECT_EQ(WStrBuffer(WStrRight(s, 0, out)), nullptr);
+    WStrMid(s, 1, 3, s);  // the out-string may be the source
+    EXPECT_EQ(Text(s), L"bcd");
+    WStrTruncate(s, 5);
+    EXPECT_EQ(Text(s), L"bcd");
+    WStrTruncate(s, 0);
+    EXPECT_EQ(WStrBuffer(s), nullptr);
+    AString a("hello"), a_out;
+    EXPECT_EQ(Text(AStrLeft(a, 4, a_out)), "hell");
+    EXPECT_EQ(Text(AStrMid(a, 3, -5, a_out)), "lo");
+    EXPECT_EQ(Text(AStrTruncate(a, 1)), "h");
+}
+
+TEST(WStringSearch, ForwardsBackwardsAndSets) {
+    WString s(L"a/b\\c/d.e");
+    EXPECT_EQ(WStrFindChar(s, L'/'), 1);
+    EXPECT_EQ(WStrFindChar(s, L'/', 2), 5);
+    EXPECT_EQ(WStrFindChar(s, L'/', 9), -1);
+    EXPECT_EQ(WStrFindChar(s, 0), -1);
+    EXPECT_EQ(WStrFindCharReverse(s, L'/'), 5);
+    EXPECT_EQ(WStrFindCharReverse(s, L'/', 4), 1);
+    EXPECT_EQ(WStrFindCharReverse(s, L'/', 100), 5);
+    EXPECT_EQ(WStrFindCharReverse(s, L'a', 0), 0);
+    EXPECT_EQ(WStrFindCharReverse(EmptyWString, L'a'), -1);
+    EXPECT_EQ(WStrFindAnyOf(s, L"\\.", 0), 3);
+    EXPECT_EQ(WStrFindAnyOf(s, L""), -1);
+    EXPECT_EQ(WStrFindAnyOfReverse(s, L"/\\"), 5);
+    EXPECT_EQ(WStrFindAnyOfReverse(s, L"/\\", 4), 3);
+    EXPECT_EQ(WStrCountChar(s, L'/'), 2u);
+    EXPECT_EQ(WStrCountChar(s, 0), 0u);
+    WString t(L"Hello World hello");
+    EXPECT_EQ(WStrFindStr(t, L"hello", true), 12);
+    EXPECT_EQ(WStrFindStr(t, L"hello", false), 0);
+    EXPECT_EQ(WStrFindStr(t, L"hello", false, 1), 12);
+    EXPECT_EQ(WStrFindStr(t, L"", false), -1);
+    EXPECT_EQ(WStrFindStr(t, L"o", true, 17), -1);
+    EXPECT_EQ(AStrFind(AString("xABx"), "ab", false), 1);
+    EXPECT_EQ(AStrFind(AString("xABx"), "ab", true), -1);
+    EXPECT_TRUE(WStrIsDigits(WString(L"0123")));
+    EXPECT_FALSE(WStrIsDigits(WString(L"01a")));
+    EXPECT_FALSE(WStrIsDigits(EmptyWString));
+}
+
+TEST(WStringChanging, ReplaceRemoveAndCase) {
+    WString s(L"a.b.c");
+    const wchar_t* before = WStrBuffer(s);
+    EXPECT_EQ(WStrReplaceChar(s, L'.', L'.'), 2u);
+    EXPECT_EQ(WStrBuffer(s), before);
+    EXPECT_EQ(WStrReplaceChar(s, L'.', 0), 0u);
+    EXPECT_EQ(WStrReplaceChar(s, L'.', L'/'), 2u);
+    EXPECT_EQ(Text(s), L"a/b/c");
+    WString r(L"aaXaaxaa");
+    EXPECT_EQ(WStrReplaceAll(r, L"aa", L"b", true), 3u);
+    EXPECT_EQ(Text(r), L"bXbxb");
+    EXPECT_EQ(WStrReplaceAll(r, L"x", L"", false), 2u);
+    EXPECT_EQ(Text(r), L"bbb");
+    EXPECT_EQ(WStrReplaceAll(r, L"bb", L"bbbb", true), 1u);  // no overlap, no rescan of new text
+    EXPECT_EQ(Text(r), L"bbbbb");
+    EXPECT_EQ(WStrReplaceAll(r, L"", L"q", true), 0u);
+    EXPECT_EQ(WStrReplaceAll(r, L"zz", L"q", true), 0u);
+    WString m(L" a\tb\r\nc ");
+    WStrRemoveWhitespace(m);
+    EXPECT_EQ(Text(m), L"abc");
+    before = WStrBuffer(m);
+    WStrRemoveChars(m, L"xyz");
+    WStrRemoveChars(m, L"");
+    EXPECT_EQ(WStrBuffer(m), before);
+    WStrRemoveChars(m, L"cba");
+    EXPECT_EQ(WStrBuffer(m), nullptr);
+    AString am("a-b-c");
+    EXPECT_EQ(Text(AStrRemoveChars(am, "-")), "abc");
+    EXPECT_EQ(Text(AStrRemoveWhitespace(am)), "abc");
+    WString lower(L"MiXeD \u00c4");
+    EXPECT_EQ(Text(WStrLower(lower)), L"mixed \u00e4");
+    AString upper("MiXeD \xe4");
+    EXPECT_EQ(Text(AStrUpper(upper)), "MIXED \xc4");
+}
+
+TEST(WStringChanging, TrimsOnlyControlWhitespaceAndSpace) {
+    WString s(L"\t\n\v\f\r x y \r\n");
+    WStrTrim(s);
+    EXPECT_EQ(Text(s), L"x y");
+    WString nbsp(L"\u00a0x\u00a0");  // no other unit counts as white space
+    const wchar_t* before = WStrBuffer(nbsp);
+    WStrTrim(nbsp);
+    EXPECT_EQ(WStrBuffer(nbsp), before);
+    WString all(L" \t ");
+    EXPECT_EQ(WStrBuffer(WStrTrimLeft(all)), nullptr);
+    WString right(L" r ");
+    EXPECT_EQ(Text(WStrTrimRight(right)), L" r");
+    EXPECT_EQ(Text(WStrTrimLeft(right)), L"r");
+    AString a("  a b\t");
+    EXPECT_EQ(Text(AStrTrim(a)), "a b");
+    AString a2(" x ");
+    EXPECT_EQ(Text(AStrTrimLeft(a2)), "x ");
+    EXPECT_EQ(Text(AStrTrimRight(a2)), "x");
+}
+
+TEST(WStringNumbers, ParsesAsDocumented) {
+    const struct {
+        const wchar_t* text;
+        int32_t value;
+    } cases[] = {{L"42", 42},
+                 {L"42-", -42},
+                 {L"-42-", -42},
+                 {L"+7x", 7},
+                 {L" 5", 0},
+                 {L"12-", -12},
+                 {L"-", 0},
+                 {L"", 0},
+                 {L"--1", 0},
+                 {L"4294967297", 1},
+                 {L"2147483648", -2147483647 - 1}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(WStrToInt(WString(c.text)), c.value) << c.text;
+        AString ansi;
+        AStrFromWide(ansi, c.text);
+        EXPECT_EQ(AStrToInt(ansi), c.value) << c.text;
+    }
+    EXPECT_EQ(WStrToInt64(WString(L"9223372036854775807")), INT64_MAX);
+    EXPECT_EQ(WStrToInt64(WString(L"-9223372036854775808")), INT64_MIN);
+    EXPECT_EQ(WStrToInt64(WString(L"5000000000-")), -5000000000LL);
+}
+
+TEST(WStringPaths, PartsOfPathsAndUrls) {
+    WString out;
+    EXPECT_EQ(Text(WStrGetExtension(WString(L".profile"), out)), L"");
+    EXPECT_EQ(Text(WStrGetExtension(WString(L"dir.x\\file"), out)), L"");
+    EXPECT_EQ(Text(WStrGetExtension(WString(L"a\\b.tif"), out)), L"tif");
+    EXPECT_EQ(Text(WStrStripExtension(WString(L"a\\b.tif"), out)), L"a\\b");
+    EXPECT_EQ(Text(WStrStripExtension(WString(L"dir.x\\file"), out)), L"dir.x\\file");
+    EXPECT_EQ(Text(WStrGetDirectory(WString(L"docs/a/b.tif?x=/y"), out)), L"docs/a/");
+    EXPECT_EQ(Text(WStrGetDirectory(WString(L"c:file"), out)), L"c:");
+    EXPECT_EQ(Text(WStrGetDirectory(WString(L"file"), out)), L"");
+    EXPECT_EQ(Text(WStrGetDirectory(WString(L"?a/b"), out)), L"");
+    EXPECT_EQ(Text(WStrGetFileName(WString(L"c:\\d\\e.tif"), out)), L"e.tif");
+    EXPECT_EQ(Text(WStrGetFileName(WString(L"plain"), out)), L"plain");
+    EXPECT_EQ(Text(WStrGetFileName(WString(L"dir/"), out)), L"");
+    WString p(L"c:\\dir");
+    EXPECT_EQ(Text(WStrAppendPath(p, L"\\file")), L"c:\\dir\\file");
+    WString q(L"a/b");
+    EXPECT_EQ(Text(WStrAppendPath(q, L"c")), L"a/b/c");
+    WString r(L"a\\");
+    EXPECT_EQ(Text(WStrAppendPath(r, L"b")), L"a\\b");
+    WString empty;
+    EXPECT_EQ(Text(WStrAppendPath(empty, L"/x")), L"x");
+    EXPECT_EQ(Text(WStrAppendPath(empty, nullptr)), L"x");
+}
+
+TEST(WideArrays, TrimReplaceAndSearchInPlace) {
+    wchar_t text[] = L" \t a\tb \t  ";
+    EXPECT_STREQ(WcsTrimRight(text), L" \t a\tb \t");  // tabs stay at the right
+    EXPECT_STREQ(WcsTrimLeft(text), L"a\tb \t");
+    wchar_t both[] = L"\t x  ";
+    EXPECT_STREQ(WcsTrim(both), L"x");
+    EXPECT_STREQ(WcsReplaceChar(both, L'x', L'y'), L"y");
+    EXPECT_EQ(WcsTrim(nullptr), nullptr);
+    const wchar_t units[] = {L'a', 0, L'b'};
+    EXPECT_EQ(WMemChr(units, L'b', 3), units + 2);
+    EXPECT_EQ(WMemChr(units, L'b', 2), nullptr);
+}
+
+// Eight threads copy every slot, and each assigns, appends to and clears its
+// own slots, so every pointer swap races with copies made elsewhere. Each
+// text names its own length, so a buffer freed too early or torn shows.
+namespace {
+
+constexpr int kSoakThreads = 8;
+constexpr int kSoakSlots = 64;
+constexpr int kSoakRounds = 40000;
+
+template <class S>
+struct Soak {
+    S slots[kSoakSlots];
+    S seed;
+    volatile LONG faults = 0;
+};
+
+std::wstring SoakText(uint32_t k) {
+    return std::to_wstring(k % 97) + L":" + std::wstring(k % 97, L'a' + k % 26);
+}
+
+bool SoakTextValid(const wchar_t* text) {
+    wchar_t* end;
+    unsigned long n = wcstoul(text, &end, 10);
+    if (*text == 0 && n == 0) return true;
+    if (*end != L':' || wcslen(end + 1) != n) return false;
+    for (const wchar_t* p = end + 1; *p; ++p) {
+        if (*p != end[1]) return false;
+    }
+    return true;
+}
+bool SoakTextValid(const char* text) {
+    std::wstring wide;
+    for (const char* p = text; *p; ++p) wide += wchar_t(*p);
+    return SoakTextValid(wide.c_str());
+}
+
+void SoakSet(WString& s, uint32_t k) { WStrAssignChars(s, SoakText(k).c_str()); }
+void SoakSet(AString& s, uint32_t k) { AStrFromWide(s, SoakText(k).c_str()); }
+const wchar_t* SoakCStr(const WString& s) { return WStrCStr(s); }
+const char* SoakCStr(const AString& s) { return AStrCStr(s); }
+
+template <class S>
+DWORD WINAPI SoakWorker(void* parameter) {
+    auto* soak = static_cast<std::pair<Soak<S>*, int>*>(parameter);
+    Soak<S>& shared = *soak->first;
+    const int me = soak->second;
+    uint32_t random = 12345u + me * 7919u;
+    for (int round = 0; round < kSoakRounds; ++round) {
+        random = random * 1103515245u + 12345u;
+        const int any = (random >> 8) % kSoakSlots;
+        const int mine = ((random >> 16) % (kSoakSlots / kSoakThreads)) * kSoakThreads + me;
+        S copy(shared.slots[any]);
+        if (!SoakTextValid(SoakCStr(copy))) InterlockedIncrement(&shared.faults);
+        switch ((random >> 24) % 5) {
+            case 0:
+                shared.slots[mine] = copy;
+                break;
+            case 1:
+                SoakSet(shared.slots[mine], random);
+                break;
+            case 2:
+                shared.slots[mine] = shared.seed;
+                break;
+            case 3:
+                shared.slots[mine] = S();
+                break;
+            default: {
+                S moved(std::move(copy));
+                shared.slots[mine] = std::move(moved);
+            }
+        }
+    }
+    return 0;
+}
+
+template <class S>
+void RunSoak(const void* (*buffer_of)(const S&)) {
+    auto* shared = new Soak<S>;
+    SoakSet(shared->seed, 40);
+    const void* seed_buffer = buffer_of(shared->seed);
+    for (int i = 0; i < kSoakSlots; ++i) SoakSet(shared->slots[i], i);
+    std::pair<Soak<S>*, int> parameters[kSoakThreads];
+    HANDLE threads[kSoakThreads];
+    for (int t = 0; t < kSoakThreads; ++t) {
+        parameters[t] = {shared, t};
+        threads[t] = CreateThread(nullptr, 0, SoakWorker<S>, &parameters[t], 0, nullptr);
+        ASSERT_NE(threads[t], nullptr);
+    }
+    EXPECT_EQ(WaitForMultipleObjects(kSoakThreads, threads, TRUE, 120000), WAIT_OBJECT_0);
+    for (HANDLE thread : threads) CloseHandle(thread);
+    EXPECT_EQ(shared->faults, 0);
+    uint32_t seed_holders = 1;
+    for (const S& slot : shared->slots) seed_holders += buffer_of(slot) == seed_buffer;
+    EXPECT_EQ(StrBufRefCount(seed_buffer), seed_holders);
+    for (S& slot : shared->slots) slot = S();
+    EXPECT_EQ(StrBufRefCount(seed_buffer), 1u);
+    delete shared;
+}
+
+}  // namespace
+
+TEST(StringThreads, CopyAssignReleaseSoak) {
+    RunSoak<WString>([](const WString& s) -> const void* { return WStrBuffer(s); });
+    RunSoak<AString>([](const AString& s) -> const void* { return AStrBuffer(s); });
+}
+
+TEST(StringBuffers, CreateCloneAttachRelease) {
+    EXPECT_EQ(WStrBufCreate(nullptr, 3), nullptr);
+    EXPECT_EQ(WStrBufCreate(L"abc", 0), nullptr);
+    wchar_t* buffer = WStrBufCreate(L"abcdef", 3);
+    ASSERT_NE(buffer, nullptr);
+    EXPECT_STREQ(buffer, L"abc");
+    EXPECT_EQ(StrBufLength(buffer), 3u);
+    EXPECT_EQ(StrBufRefCount(buffer), 1u);
+    wchar_t* clone = WStrBufClone(buffer);
+    EXPECT_NE(clone, buffer);
+    EXPECT_STREQ(clone, L"abc");
+    WString s;
+    WStrAttach(s, buffer);  // the string takes over the reference
+    WString t(s);
+    EXPECT_EQ(StrBufRefCount(buffer), 2u);
+    WStrAttach(s, clone);
+    EXPECT_EQ(StrBufRefCount(buffer), 1u);
+    StrRelease(t);
+    EXPECT_EQ(WStrBuffer(t), nullptr);
+    char* ansi = AStrBufAlloc(2);
+    ASSERT_NE(ansi, nullptr);
+    ansi[0] = 'h';
+    ansi[1] = 'i';
+    AString a;
+    AStrAttach(a, ansi);
+    EXPECT_EQ(Text(a), "hi");
+    char* ansi_clone = AStrBufClone(AStrBuffer(a));
+    EXPECT_STREQ(ansi_clone, "hi");
+    StrBufRelease(ansi_clone);
+    StrBufRelease(nullptr);
+    WStrAssignN(s, L"ab\0cd", 5);
+    EXPECT_EQ(Text(s), L"ab");
+    AStrAssignN(a, "xyz", 2);
+    EXPECT_EQ(Text(a), "xy");
+    AStrClear(a);
+    WStrClear(s);
+    EXPECT_EQ(AStrBuffer(a), nullptr);
+    EXPECT_EQ(WStrBuffer(s), nullptr);
 }

@@ -1,0 +1,94 @@
+#include "foundation/data_reader.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "foundation/file_handle.h"
+
+namespace {
+
+constexpr uint32_t kMaxReadCount = 0x7FFFFFFF;  // the count must fit the i32 result
+
+int32_t ReadFromFile(HANDLE file, uint64_t offset, uint32_t n, void* buffer) {
+    LARGE_INTEGER position;
+    position.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(file, position, nullptr, FILE_BEGIN)) return -1;
+    DWORD got = 0;
+    if (!ReadFile(file, buffer, n, &got, nullptr) || got == 0) return -1;
+    return static_cast<int32_t>(got);
+}
+
+int32_t ReadFromMemory(DataSource* source, uint64_t offset, uint32_t n, void* buffer) {
+    ScopedLock hold(source->lock);
+    const uint32_t held = source->memory.size();
+    if (offset >= held) return 0;
+    const uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(n, held - offset));
+    memcpy(buffer, source->memory.data() + offset, count);
+    return static_cast<int32_t>(count);
+}
+
+}  // namespace
+
+DataReader::DataReader(DataSource* source_in, HANDLE file_in) : source(source_in), file(file_in) {
+    ScopedLock hold(source->lock);
+    ++source->reader_count;
+}
+
+DataReader::~DataReader() {
+    if (file != INVALID_HANDLE_VALUE && file != nullptr) CloseHandle(file);
+    DataSourceReaderClosed(source.get());
+}
+
+int32_t DataSourceRead(DataReader* reader, uint64_t offset, uint32_t n, void* buffer) {
+    if (!reader || !buffer) return -1;
+    DataSource* source = reader->source.get();
+    uint64_t size;
+    {
+        ScopedLock hold(source->lock);
+        size = source->size;
+    }
+    if (n == 0 || offset >= size) return 0;
+    n = static_cast<uint32_t>(std::min<uint64_t>({n, size - offset, kMaxReadCount}));
+    // A file that shrank since the source was made yields fewer bytes than
+    // the recorded size promises; the answer is the count actually read.
+    if (reader->file != INVALID_HANDLE_VALUE) return ReadFromFile(reader->file, offset, n, buffer);
+    return ReadFromMemory(source, offset, n, buffer);
+}
+
+bool DataSourceSaveAs(DataReader* reader, const WString& path) {
+    if (!reader || WStrLength(path) == 0) return false;
+    DataSource* source = reader->source.get();
+    if (reader->file != INVALID_HANDLE_VALUE) {
+        WString name;
+        {
+            ScopedLock hold(source->lock);
+            name = source->name;
+        }
+        return CopyFileW(WStrCStr(name), WStrCStr(path), FALSE) != FALSE;
+    }
+    // The bytes stay put while this reader is open: memory is only freed
+    // with the last reader.
+    const uint8_t* bytes;
+    uint32_t n;
+    {
+        ScopedLock hold(source->lock);
+        bytes = source->memory.data();
+        n = source->memory.size();
+    }
+    return WriteNewFile(WStrCStr(path), bytes, n, FILE_ATTRIBUTE_NORMAL);
+}
+
+bool ByteBufLoad(ByteBuf* buffer, DataReader* reader, uint32_t offset, uint32_t n) {
+    if (!buffer) return false;
+    if (n == 0) return true;
+    if (!reader || !MemResize(buffer->bytes, n, 0)) {
+        MemFree(buffer->bytes);
+        return false;
+    }
+    const int32_t got = DataSourceRead(reader, offset, n, buffer->bytes.data());
+    if (got < 1) {
+        MemFree(buffer->bytes);
+        return false;
+    }
+    return MemResize(buffer->bytes, static_cast<uint32_t>(got), 0);
+}

@@ -1,0 +1,33 @@
+// Temporary files: the default naming, the namer interface through which the
+// viewer substitutes its own, and the spilling of a growing transfer from
+// memory to a temporary file.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "foundation/mem_block.h"
+#include "foundation/strings.h"
+
+class TempFileNamer {
+  public:
+    virtual ~TempFileNamer() = default;
+    // Creates a new, empty temporary file for the extension and gives its path.
+    virtual bool CreateTempFile(const WString& extension, WString& path) = 0;
+};
+
+// A new empty file "tf" + six letters + extension (".tmp" when null or
+// empty) in the temporary directory; false after 20 failed tries.
+bool MakeTempFile(const wchar_t* extension, WString& path);
+// The namer's file, or MakeTempFile's without a namer.
+bool MakeTempFileWith(TempFileNamer* namer, const WString& extension, WString& path);
+
+constexpr uint64_t kSpillMaxMemory = 100000000;
+
+// Appends n bytes of a transfer: to memory while the total stays below the
+// limit, then (once) everything moves to a temporary file made through the
+// namer, and later bytes go to the file. `path` is set as soon as the file
+// exists, so the caller can delete it after a failure.
+bool SpillWrite(const void* bytes, uint32_t n, TempFileNamer* namer, const WString& extension, uint64_t limit,
+                WString& path, HANDLE& file, MemBlock& memory, uint64_t& total);

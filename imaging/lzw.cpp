@@ -1,0 +1,202 @@
+#include "imaging/lzw.h"
+
+#include "foundation/mem_block.h"
+#include "foundation/pool.h"
+
+namespace {
+
+constexpr uint16_t kRoot = 0xFFFF;
+constexpr uint16_t kMaxTableWidth = 16;
+
+struct LzwEntry {
+    uint16_t prefix;  // kRoot for a single pixel
+    uint16_t length;  // pixels in the string
+    uint8_t last;     // last pixel of the string
+    uint8_t first;    // first pixel of the string
+};
+static_assert(sizeof(LzwEntry) == 6);
+
+// Codes of one stream, taken most significant bit first (TIFF) or least
+// significant bit first (GIF).
+template <bool kMsbFirst>
+struct CodeInput {
+    const uint8_t* next;
+    const uint8_t* end;
+    uint32_t buffer = 0;
+    uint32_t count = 0;  // bits in buffer
+
+    // False at the end of the input (a partial last code counts as none).
+    bool Read(uint32_t width, uint32_t* code) {
+        while (count < width) {
+            if (next == end) return false;
+            if (kMsbFirst) {
+                buffer = (buffer << 8) | *next++;
+            } else {
+                buffer |= uint32_t(*next++) << count;
+            }
+            count += 8;
+        }
+        const uint32_t mask = (1u << width) - 1;
+        count -= width;
+        if (kMsbFirst) {
+            *code = (buffer >> count) & mask;
+        } else {
+            *code = buffer & mask;
+            buffer >>= width;
+        }
+        return true;
+    }
+};
+
+template <int kBits>
+inline void PutPixel(uint8_t* out, uint64_t i, uint8_t value) {
+    if constexpr (kBits == 8) {
+        out[i] = value;
+    } else if constexpr (kBits == 4) {
+        out[i >> 1] |= uint8_t((value & 0x0F) << ((i & 1) ? 0 : 4));
+    } else {
+        out[i >> 3] |= uint8_t((value & 1) << (7 - (i & 7)));
+    }
+}
+
+// The state of one run.
+template <int kBits, bool kMsbFirst>
+struct LzwDecoder {
+    uint64_t out_start = 0;  // pixel positions in the decoded stream
+    uint64_t out_end = 0;
+    uint64_t position = 0;
+    uint8_t* output = nullptr;
+    uint32_t code_size = 0;
+    uint32_t clear = 0;
+    uint32_t next_free = 0;
+    uint32_t width = 0;
+    uint32_t max_width = 0;
+    uint32_t threshold = 0;
+    uint32_t table_size = 0;
+    LzwEntry* table = nullptr;
+    CodeInput<kMsbFirst> input;
+
+    void Reset() {
+        next_free = clear + 2;
+        width = code_size + 1;
+        threshold = kMsbFirst ? 2 * clear - 1 : 2 * clear;
+    }
+
+    // A full table takes no more entries; decoding goes on at the maximum
+    // width until the next Clear, since GIF encoders may defer it.
+    void Add(uint32_t prefix, uint8_t last) {
+        if (next_free >= table_size) return;
+        const LzwEntry& base = table[prefix];
+        table[next_free] = {uint16_t(prefix), uint16_t(base.length + 1), last, base.first};
+        ++next_free;
+        if (next_free >= threshold && width < max_width) {
+            ++width;
+            threshold = kMsbFirst ? 2 * threshold + 1 : 2 * threshold;
+        }
+    }
+
+    // Writes the code's string backwards from its last pixel; true when the
+    // end of the output range was reached.
+    bool Output(uint32_t code) {
+        const uint32_t length = table[code].length;
+        const uint64_t begin = position;
+        position += length;
+        if (position <= out_start) return position >= out_end;
+        uint64_t i = position;
+        uint32_t c = code;
+        while (i > out_end) {  // the part beyond the range is cut off
+            --i;
+            c = table[c].prefix;
+        }
+        const uint64_t stop = begin > out_start ? begin : out_start;
+        uint8_t* out = output;
+        while (i > stop) {
+            --i;
+            PutPixel<kBits>(out, i - out_start, table[c].last);
+            c = table[c].prefix;
+        }
+        return position >= out_end;
+    }
+
+    bool Run() {
+        uint32_t code = 0;
+        if (!input.Read(width, &code) || code != clear) return false;
+        const uint32_t end_code = clear + 1;
+        uint32_t previous = kRoot;
+        for (;;) {
+            if (code == clear) {
+                Reset();
+                previous = kRoot;
+                if (!input.Read(width, &code)) return true;
+                continue;
+            }
+            if (code == end_code) return true;
+            if (previous == kRoot) {
+                if (code > clear) return false;  // only a single pixel may follow Clear
+            } else if (code < next_free) {
+                Add(previous, table[code].first);
+            } else if (code == next_free) {
+                Add(previous, table[previous].first);
+                if (code >= next_free) return false;  // full table: not a code
+            } else {
+                return false;
+            }
+            if (Output(code)) return true;
+            previous = code;
+            if (!input.Read(width, &code)) return true;
+        }
+    }
+};
+
+template <int kBits, bool kMsbFirst>
+bool RunDecoder(const uint8_t* input, uint32_t input_length, uint8_t* output, uint64_t start, uint64_t end,
+                uint32_t code_size, uint32_t max_width, LzwEntry* table) {
+    LzwDecoder<kBits, kMsbFirst> decoder;
+    decoder.out_start = start;
+    decoder.out_end = end;
+    decoder.output = output;
+    decoder.code_size = code_size;
+    decoder.clear = 1u << code_size;
+    decoder.max_width = max_width;
+    decoder.table_size = 1u << max_width;
+    decoder.table = table;
+    decoder.input.next = input;
+    decoder.input.end = input + input_length;
+    for (uint32_t i = 0; i < decoder.clear; ++i) table[i] = {kRoot, 1, uint8_t(i), uint8_t(i)};
+    decoder.Reset();
+    return decoder.Run();
+}
+
+template <int kBits>
+bool RunForDepth(bool msb_first, const uint8_t* input, uint32_t input_length, uint8_t* output, uint64_t start,
+                 uint64_t end, uint32_t code_size, uint32_t max_width, LzwEntry* table) {
+    if (msb_first)
+        return RunDecoder<kBits, true>(input, input_length, output, start, end, code_size, max_width, table);
+    return RunDecoder<kBits, false>(input, input_length, output, start, end, code_size, max_width, table);
+}
+
+}  // namespace
+
+bool LzwDecode(const uint8_t* input, uint32_t input_length, uint8_t* output, uint32_t skip, uint32_t length,
+               uint8_t msb_first, uint32_t code_size, uint16_t max_width, uint16_t output_bits) {
+    if (!input || input_length == 0 || !output || length == 0) return false;
+    if (code_size < 2 || code_size > 13 || code_size >= max_width || max_width > kMaxTableWidth) return false;
+    if (output_bits != 1 && output_bits != 4 && output_bits != 8) return false;
+    const uint32_t per_byte = 8 / output_bits;
+    const uint64_t start = uint64_t(skip) * per_byte;
+    const uint64_t end = (uint64_t(skip) + length) * per_byte;
+    MemBlock table_block;
+    auto* table = static_cast<LzwEntry*>(MemAlloc(table_block, (1u << max_width) * sizeof(LzwEntry), 0, 0));
+    if (!table) return false;
+    switch (output_bits) {
+        case 1:
+            return RunForDepth<1>(msb_first, input, input_length, output, start, end, code_size, max_width,
+                                  table);
+        case 4:
+            return RunForDepth<4>(msb_first, input, input_length, output, start, end, code_size, max_width,
+                                  table);
+        default:
+            return RunForDepth<8>(msb_first, input, input_length, output, start, end, code_size, max_width,
+                                  table);
+    }
+}

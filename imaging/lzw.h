@@ -1,0 +1,18 @@
+// LZW expansion in memory, for TIFF strips (codes most significant bit
+// first, the width growing one code early) and GIF images (least
+// significant bit first).
+#pragma once
+
+#include <cstdint>
+
+// Decodes the stream and writes pixels skip x P to (skip + length) x P - 1
+// of the decoded pixel stream (P pixels per byte: 8, 2 or 1 for 1, 4 or 8
+// output bits) into `output` from its start; the caller provides `length`
+// zero-filled bytes. Pixels before that range are decoded and dropped;
+// decoding stops at its end. 1 and 4 bit pixels are ORed in, most
+// significant first. False for a null or empty argument, a code size
+// outside 2 to 13 or not below the maximum width, an output depth other than
+// 1, 4 or 8, or bad data (a first code other than Clear, a code above the
+// next free one); the end of the input or of the range ends with success.
+bool LzwDecode(const uint8_t* input, uint32_t input_length, uint8_t* output, uint32_t skip, uint32_t length,
+               uint8_t msb_first, uint32_t code_size, uint16_t max_width, uint16_t output_bits);

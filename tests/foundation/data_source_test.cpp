@@ -1,0 +1,293 @@
+#include "foundation/data_source.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "foundation/data_reader.h"
+#include "foundation/temp_files.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+WString W(const std::wstring& text) { return WString(text.c_str()); }
+
+// Per process: the oracle script runs suites of this file beside ctest.
+std::string Scratch(const std::string& name) {
+    return MakeScratchDir("data_source_" + name + "_" + std::to_string(GetCurrentProcessId()));
+}
+
+// n bytes from the host's random source.
+std::vector<uint8_t> MakeRandomFile(const std::string& unix_path, uint32_t n) {
+    EXPECT_EQ(RunHostCommand("head -c " + std::to_string(n) + " /dev/urandom > '" + unix_path + "'"), 0);
+    return ReadHostFile(unix_path);
+}
+
+Ref<DataSource> MemorySource(const std::vector<uint8_t>& bytes) {
+    Ref<DataSource> source = MakeRef<DataSource>();
+    EXPECT_TRUE(MemSet(source->memory, bytes.data(), static_cast<uint32_t>(bytes.size()), 0));
+    source->size = bytes.size();
+    source->kind = kDataSourceMemory;
+    source->name = L"tif";
+    return source;
+}
+
+bool SameSha256(const std::string& a, const std::string& b) {
+    return RunHostCommand("test \"$(sha256sum < '" + a + "')\" = \"$(sha256sum < '" + b + "')\"") == 0;
+}
+
+bool HostFileExists(const std::string& unix_path) {
+    return RunHostCommand("test -e '" + unix_path + "'") == 0;
+}
+
+class FailingNamer : public TempFileNamer {
+  public:
+    bool CreateTempFile(const WString&, WString& path) override {
+        WStrClear(path);
+        return false;
+    }
+};
+
+}  // namespace
+
+TEST(DataReader, ReadsMemoryWithinBounds) {
+    std::vector<uint8_t> bytes(1000);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = uint8_t(i * 7);
+    Ref<DataSource> source = MemorySource(bytes);
+    bool changed = true;
+    Ref<DataReader> reader = DataSourceOpenReader(source.get(), changed);
+    ASSERT_TRUE(reader);
+    EXPECT_FALSE(changed);
+    EXPECT_EQ(source->reader_count, 1u);
+    uint8_t buffer[100];
+    EXPECT_EQ(DataSourceRead(reader.get(), 1000, 100, buffer), 0);
+    EXPECT_EQ(DataSourceRead(reader.get(), 5, 0, buffer), 0);
+    EXPECT_EQ(DataSourceRead(reader.get(), 5, 10, nullptr), -1);
+    EXPECT_EQ(DataSourceRead(nullptr, 5, 10, buffer), -1);
+    ASSERT_EQ(DataSourceRead(reader.get(), 990, 100, buffer), 10);
+    EXPECT_EQ(memcmp(buffer, bytes.data() + 990, 10), 0);
+    ASSERT_EQ(DataSourceRead(reader.get(), 0x100000000ull + 3, 10, buffer), 0);
+    WString name;
+    EXPECT_EQ(WStrLength(DataSourceGetName(source.get(), name)), 0u);
+    reader.Reset();
+    EXPECT_EQ(source->reader_count, 0u);
+    EXPECT_EQ(source->memory.size(), 1000u);  // a memory source keeps its bytes
+}
+
+TEST(DataReader, ReadsFileInPlace) {
+    const std::string dir = Scratch("in_place");
+    const std::string path = dir + "/doc.bin";
+    const std::vector<uint8_t> bytes = MakeRandomFile(path, 70000);
+    ASSERT_EQ(bytes.size(), 70000u);
+    Ref<DataSource> source = DataSourceOpenFile(W(WindowsPathOf(path)), false);
+    ASSERT_TRUE(source);
+    EXPECT_EQ(source->kind, uint32_t(kDataSourceFile));
+    EXPECT_EQ(source->size, 70000u);
+    WString name;
+    EXPECT_TRUE(WStrEqualsChars(DataSourceGetName(source.get(), name), WindowsPathOf(path).c_str()));
+    bool changed = true;
+    Ref<DataReader> reader = DataSourceOpenReader(source.get(), changed);
+    ASSERT_TRUE(reader);
+    EXPECT_FALSE(changed);
+    std::vector<uint8_t> got(70000);
+    // Read backwards in odd pieces: every offset is a fresh seek.
+    for (uint32_t end = 70000; end > 0;) {
+        const uint32_t start = end > 9999 ? end - 9999 : 0;
+        ASSERT_EQ(DataSourceRead(reader.get(), start, end - start, got.data() + start), int32_t(end - start));
+        end = start;
+    }
+    EXPECT_EQ(got, bytes);
+    reader.Reset();
+    source.Reset();
+    EXPECT_TRUE(HostFileExists(path));  // opened in place: never deleted
+
+    EXPECT_FALSE(DataSourceOpenFile(W(WindowsPathOf(dir + "/missing.bin")), false));
+    EXPECT_FALSE(DataSourceOpenFile(WString(), false));
+    EXPECT_FALSE(DataSourceOpenFile(W(WindowsPathOf(dir)), false));  // a directory
+}
+
+TEST(DataReader, FileChangedFromOutside) {
+    const std::string path = Scratch("changed") + "/doc.bin";
+    const std::vector<uint8_t> bytes = MakeRandomFile(path, 1000);
+    Ref<DataSource> source = DataSourceOpenFile(W(WindowsPathOf(path)), false);
+    ASSERT_TRUE(source);
+    bool changed = true;
+    Ref<DataReader> reader = DataSourceOpenReader(source.get(), changed);
+    EXPECT_FALSE(changed);
+    reader.Reset();
+
+    ASSERT_EQ(RunHostCommand("head -c 500 /dev/urandom >> '" + path + "'"), 0);
+    reader = DataSourceOpenReader(source.get(), changed);
+    ASSERT_TRUE(reader);
+    EXPECT_TRUE(changed);
+    uint8_t buffer[800];
+    // Reads stop at the size the source was made with.
+    EXPECT_EQ(DataSourceRead(reader.get(), 900, 800, buffer), 100);
+    EXPECT_EQ(DataSourceRead(reader.get(), 1000, 800, buffer), 0);
+    reader.Reset();
+
+    ASSERT_EQ(RunHostCommand("truncate -s 600 '" + path + "'"), 0);
+    reader = DataSourceOpenReader(source.get(), changed);
+    ASSERT_TRUE(reader);
+    EXPECT_TRUE(changed);
+    // The file now ends at 600: the answer is the count actually read.
+    ASSERT_EQ(DataSourceRead(reader.get(), 500, 400, buffer), 100);
+    EXPECT_EQ(memcmp(buffer, bytes.data() + 500, 100), 0);
+    EXPECT_EQ(DataSourceRead(reader.get(), 700, 100, buffer), -1);
+    reader.Reset();
+
+    // Back to the first size: the flag stays set.
+    ASSERT_EQ(RunHostCommand("truncate -s 1000 '" + path + "'"), 0);
+    reader = DataSourceOpenReader(source.get(), changed);
+    EXPECT_TRUE(changed);
+    reader.Reset();
+
+    ASSERT_EQ(RunHostCommand("rm '" + path + "'"), 0);
+    EXPECT_FALSE(DataSourceOpenReader(source.get(), changed));
+    EXPECT_EQ(source->reader_count, 0u);
+}
+
+TEST(DataReader, TemporaryFileGoesWithSource) {
+    const std::string path = Scratch("temporary") + "/doc.tmp";
+    MakeRandomFile(path, 300);
+    Ref<DataSource> source = DataSourceOpenFile(W(WindowsPathOf(path)), true);
+    ASSERT_TRUE(source);
+    EXPECT_EQ(source->kind, uint32_t(kDataSourceTempFile));
+    bool changed;
+    Ref<DataReader> reader = DataSourceOpenReader(source.get(), changed);
+    ASSERT_TRUE(reader);
+    source.Reset();
+    EXPECT_TRUE(HostFileExists(path));  // the reader still holds the source
+    reader.Reset();
+    EXPECT_FALSE(HostFileExists(path));
+}
+
+TEST(DataReader, SaveAsCopiesEveryByte) {
+    const std::string dir = Scratch("save_as");
+    const std::string original = dir + "/original.bin";
+    MakeRandomFile(original, 123457);
+    Ref<DataSource> file_source = DataSourceOpenFile(W(WindowsPathOf(original)), false);
+    ASSERT_TRUE(file_source);
+    bool changed;
+    Ref<DataReader> reader = DataSourceOpenReader(file_source.get(), changed);
+    ASSERT_TRUE(reader);
+    const std::string copy = dir + "/copy.bin";
+    ASSERT_EQ(RunHostCommand("echo old > '" + copy + "'"), 0);  // overwritten
+    ASSERT_TRUE(DataSourceSaveAs(reader.get(), W(WindowsPathOf(copy))));
+    EXPECT_TRUE(SameSha256(original, copy));
+    EXPECT_FALSE(DataSourceSaveAs(reader.get(), WString()));
+
+    const std::vector<uint8_t> bytes = ReadHostFile(original);
+    Ref<DataSource> memory_source = MemorySource(bytes);
+    reader = DataSourceOpenReader(memory_source.get(), changed);
+    const std::string from_memory = dir + "/from_memory.bin";
+    ASSERT_TRUE(DataSourceSaveAs(reader.get(), W(WindowsPathOf(from_memory))));
+    EXPECT_TRUE(SameSha256(original, from_memory));
+    EXPECT_FALSE(DataSourceSaveAs(reader.get(), W(WindowsPathOf(dir + "/no/such/dir/x.bin"))));
+
+    Ref<DataSource> empty = MemorySource({});
+    reader = DataSourceOpenReader(empty.get(), changed);
+    const std::string empty_copy = dir + "/empty.bin";
+    ASSERT_TRUE(DataSourceSaveAs(reader.get(), W(WindowsPathOf(empty_copy))));
+    EXPECT_EQ(RunHostCommand("test -f '" + empty_copy + "' && test ! -s '" + empty_copy + "'"), 0);
+}
+
+TEST(DataReader, SaveTempKeepsBytesForOpenReaders) {
+    std::vector<uint8_t> bytes(5000);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = uint8_t(i ^ (i >> 8));
+    Ref<DataSource> source = MemorySource(bytes);
+    bool changed;
+    Ref<DataReader> memory_reader = DataSourceOpenReader(source.get(), changed);
+    ASSERT_TRUE(memory_reader);
+
+    FailingNamer failing;
+    EXPECT_FALSE(DataSourceSaveTemp(source.get(), &failing));
+    EXPECT_EQ(source->kind, uint32_t(kDataSourceMemory));
+
+    ASSERT_TRUE(DataSourceSaveTemp(source.get(), nullptr));
+    EXPECT_EQ(source->kind, uint32_t(kDataSourceTempFile));
+    WString name;
+    DataSourceGetName(source.get(), name);
+    EXPECT_EQ(WStrFindStr(name, L".tif", true), int32_t(WStrLength(name)) - 4);
+    EXPECT_TRUE(DataSourceSaveTemp(source.get(), nullptr));  // already a file
+
+    // A second reader reads the new file; the first one still reads memory,
+    // which outlives the second reader and goes with the last one.
+    Ref<DataReader> file_reader = DataSourceOpenReader(source.get(), changed);
+    ASSERT_TRUE(file_reader);
+    EXPECT_FALSE(changed);
+    std::vector<uint8_t> got(5000);
+    ASSERT_EQ(DataSourceRead(file_reader.get(), 0, 5000, got.data()), 5000);
+    EXPECT_EQ(got, bytes);
+    file_reader.Reset();
+    EXPECT_EQ(source->memory.size(), 5000u);
+    std::fill(got.begin(), got.end(), 0);
+    ASSERT_EQ(DataSourceRead(memory_reader.get(), 0, 5000, got.data()), 5000);
+    EXPECT_EQ(got, bytes);
+    memory_reader.Reset();
+    EXPECT_EQ(source->memory.size(), 0u);
+
+    std::wstring windows_path = WStrCStr(name);
+    EXPECT_NE(GetFileAttributesW(windows_path.c_str()), INVALID_FILE_ATTRIBUTES);
+    source.Reset();
+    EXPECT_EQ(GetFileAttributesW(windows_path.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(DataReader, ByteBufLoad) {
+    std::vector<uint8_t> bytes(300);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = uint8_t(255 - i);
+    Ref<DataSource> source = MemorySource(bytes);
+    bool changed;
+    Ref<DataReader> reader = DataSourceOpenReader(source.get(), changed);
+    Ref<ByteBuf> buffer = ByteBufCreate(0, 0, 0);
+    ASSERT_TRUE(buffer);
+    ASSERT_TRUE(ByteBufLoad(buffer.get(), reader.get(), 250, 100));
+    ASSERT_EQ(ByteBufSize(buffer.get()), 50u);
+    EXPECT_EQ(memcmp(ByteBufData(buffer.get()), bytes.data() + 250, 50), 0);
+    EXPECT_TRUE(ByteBufLoad(buffer.get(), reader.get(), 0, 0));
+    EXPECT_EQ(ByteBufSize(buffer.get()), 50u);
+    EXPECT_FALSE(ByteBufLoad(buffer.get(), reader.get(), 300, 10));
+    EXPECT_EQ(ByteBufSize(buffer.get()), 0u);
+    ASSERT_TRUE(ByteBufLoad(buffer.get(), reader.get(), 0, 300));
+    EXPECT_FALSE(ByteBufLoad(buffer.get(), nullptr, 0, 10));
+    EXPECT_EQ(ByteBufSize(buffer.get()), 0u);
+}
+
+TEST(DataReader, FileExists) {
+    const std::string dir = Scratch("exists");
+    MakeRandomFile(dir + "/a.bin", 10);
+    bool is_directory = true;
+    EXPECT_TRUE(FileExists(W(WindowsPathOf(dir + "/a.bin")), &is_directory));
+    EXPECT_FALSE(is_directory);
+    EXPECT_TRUE(FileExists(W(WindowsPathOf(dir)), &is_directory));
+    EXPECT_TRUE(is_directory);
+    EXPECT_TRUE(FileExists(W(WindowsPathOf(dir + "/a.bin")), nullptr));
+    EXPECT_FALSE(FileExists(W(WindowsPathOf(dir + "/b.bin")), nullptr));
+    EXPECT_FALSE(FileExists(W(WindowsPathOf(dir + "/*.bin")), nullptr));
+    EXPECT_FALSE(FileExists(WString(), nullptr));
+}
+
+// Compared with the host's own rendering of the file's times in local time;
+// the oracle script runs this suite again under other time zones.
+TEST(DataSourceTimes, ShownInLocalTime) {
+    const std::string path = Scratch("times") + "/doc.bin";
+    ASSERT_EQ(
+        RunHostCommand("echo x > '" + path + "' && touch -m -d '2021-07-15 12:34:56 UTC' '" + path + "'"), 0);
+    Ref<DataSource> source = DataSourceOpenFile(W(WindowsPathOf(path)), false);
+    ASSERT_TRUE(source);
+    DateTime creation, write;
+    ASSERT_TRUE(DataSourceGetTimes(source.get(), creation, write));
+    wchar_t stamp[kDateTimeStampChars];
+    DateTimeStamp(write, stamp);
+    std::string narrow;
+    for (const wchar_t* c = stamp; *c; ++c) narrow += char(*c);
+    EXPECT_EQ(RunHostCommand("test \"$(date -d @$(stat -c %Y '" + path + "') +%Y%m%d%H%M%S)\" = " + narrow),
+              0)
+        << narrow;
+
+    Ref<DataSource> memory = MemorySource({1, 2, 3});
+    EXPECT_FALSE(DataSourceGetTimes(memory.get(), creation, write));
+}
