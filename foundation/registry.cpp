@@ -5,10 +5,11 @@
 #include <cwchar>
 
 #include "foundation/pool.h"
+#include "foundation/string_split.h"
 
 namespace {
 
-constexpr int32_t kRectParts = 4;
+constexpr uint32_t kRectParts = 4;
 
 const wchar_t* ValueName(const wchar_t* name) { return name && *name ? name : nullptr; }
 
@@ -31,19 +32,16 @@ int32_t NonNegative(int32_t value) {
 
 // Splits "x;y;w;h" into exactly four non-empty numbers.
 bool ParseRect(const WString& text, int32_t (&numbers)[kRectParts]) {
-    const wchar_t* chars = WStrCStr(text);
-    const uint32_t length = WStrLength(text);
-    int32_t part = 0;
-    uint32_t start = 0;
-    for (uint32_t i = 0; i <= length; ++i) {
-        if (i < length && chars[i] != L';') continue;
-        if (part == kRectParts || i == start) return false;
-        WString piece;
-        WStrMid(text, start, static_cast<int32_t>(i - start), piece);
-        numbers[part++] = WStrToInt(piece);
-        start = i + 1;
+    WStrSplit* parts = WStrSplitChar(text, L';', false);
+    bool ok = parts && parts->count == kRectParts;
+    for (uint32_t i = 0; ok && i < kRectParts; ++i) {
+        WString part;
+        WStrSplitGet(*parts, i, part);
+        ok = WStrLength(part) > 0;
+        numbers[i] = WStrToInt(part);
     }
-    return part == kRectParts;
+    if (parts) StrSplitFree(parts);
+    return ok;
 }
 
 }  // namespace

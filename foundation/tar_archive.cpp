@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "foundation/file_handle.h"
+
 namespace {
 
 constexpr uint32_t kTarTag = 0x20524154;  // "TAR "
@@ -17,35 +19,9 @@ constexpr uint32_t kOwnerOffset = 265;
 constexpr uint64_t kFourGigabytes = 0x100000000ull;
 constexpr uint32_t kTempNameTries = 20;
 
-class ScopedFile {
-  public:
-    explicit ScopedFile(HANDLE handle) : handle_(handle) {}
-    ~ScopedFile() { Close(); }
-    ScopedFile(const ScopedFile&) = delete;
-    ScopedFile& operator=(const ScopedFile&) = delete;
-
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return handle_; }
-    bool Close() {
-        if (!valid()) return true;
-        bool closed = CloseHandle(handle_) != 0;
-        handle_ = INVALID_HANDLE_VALUE;
-        return closed;
-    }
-
-  private:
-    HANDLE handle_;
-};
-
 bool ReadExactly(HANDLE file, void* bytes, uint32_t n) {
     DWORD got = 0;
     return ReadFile(file, bytes, n, &got, nullptr) && got == n;
-}
-
-bool WriteExactly(HANDLE file, const void* bytes, uint32_t n) {
-    if (n == 0) return true;
-    DWORD written = 0;
-    return WriteFile(file, bytes, n, &written, nullptr) && written == n;
 }
 
 uint32_t PaddingAfter(uint64_t size) {
@@ -104,9 +80,9 @@ bool WriteMember(HANDLE file, const TarEntry* entry, uint32_t time) {
     const uint32_t size = ByteBufSize(entry->data.get());
     uint8_t header[kTarBlockSize];
     TarWriteHeader(header, entry->name, size, time);
-    return WriteExactly(file, header, kTarBlockSize) &&
-           WriteExactly(file, ByteBufData(entry->data.get()), size) &&
-           WriteExactly(file, kZeros, PaddingAfter(size));
+    return WriteAllBytes(file, header, kTarBlockSize) &&
+           WriteAllBytes(file, ByteBufData(entry->data.get()), size) &&
+           WriteAllBytes(file, kZeros, PaddingAfter(size));
 }
 
 // A new file beside the target that nobody else uses: target name, the
@@ -132,7 +108,7 @@ bool WriteAll(HANDLE file, const TarArchive& archive) {
     for (uint32_t i = 0; i < archive.entries.count; ++i) {
         if (!WriteMember(file, static_cast<const TarEntry*>(archive.entries.items[i]), time)) return false;
     }
-    return WriteExactly(file, kZeros, kTarBlockSize);
+    return WriteAllBytes(file, kZeros, kTarBlockSize);
 }
 
 }  // namespace
@@ -204,7 +180,7 @@ bool TarIsZeroBlock(const uint8_t* block) {
 }
 
 bool TarArchiveRead(TarArchive& archive, const WString& path) {
-    ScopedFile file(CreateFileW(WStrCStr(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    FileHandle file(CreateFileW(WStrCStr(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file.valid()) return false;
     LARGE_INTEGER file_size;
@@ -231,7 +207,7 @@ bool TarArchiveRead(TarArchive& archive, const WString& path) {
 bool TarArchiveWrite(const TarArchive& archive, const WString& path) {
     if (WStrLength(path) == 0) return false;
     WString temp_path;
-    ScopedFile file(CreateTempBeside(path, temp_path));
+    FileHandle file(CreateTempBeside(path, temp_path));
     if (!file.valid()) return false;
     const bool written = WriteAll(file.get(), archive);
     const bool closed = file.Close();
