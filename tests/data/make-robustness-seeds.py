@@ -84,8 +84,10 @@ def tiff_seeds(s):
     pbm = s.path("bilevel.pbm")
     bilevel.save(pbm)
     raw = s.path("bilevel.tif")
+    # pnmtotiff names the input in DocumentName: a relative name keeps the
+    # seeds the same in every scratch folder.
     with open(raw, "wb") as f:
-        subprocess.run(["pnmtotiff", "-none", "-miniswhite", pbm], stdout=f, check=True)
+        subprocess.run(["pnmtotiff", "-none", "-miniswhite", "bilevel.pbm"], stdout=f, check=True, cwd=s.work)
     grey, rgb = drawing("L", 70, 50, 2), drawing("RGB", 64, 48, 3)
     grey_tif, rgb_tif, pal_tif = s.path("grey.tif"), s.path("rgb.tif"), s.path("pal.tif")
     grey.save(grey_tif, compression="raw")

@@ -11,7 +11,8 @@
 // ROBUSTNESS_SEED the random seed (default 1), ROBUSTNESS_CASE=READER:INDEX
 // runs that one case and prints what it did (READER 0 TIFF, 1 JPEG, 2 GIF,
 // 3 BMP, 4 CALS), ROBUSTNESS_RENDER_MS how long one render may run before
-// its progress sink cancels it (default 400). A longer run:
+// its progress sink cancels it (default 400), ROBUSTNESS_LOG=1 prints a line
+// per case. A longer run:
 //   ROBUSTNESS_COUNT=50000 ROBUSTNESS_SEED=7 tools/test -R robustness
 // A crash or hang prints the case and saves its input under the build's
 // scratch folder; such a file belongs in tests/data/regressions/, whose files
@@ -603,6 +604,7 @@ struct RobustnessRun {
     std::vector<Seed> seeds;
     uint32_t count = 0, seed = 0, only_reader = kReaderCount, only_index = 0;
     DWORD budget = 0;
+    bool log = false;  // one line per case
     Tally tallies[kReaderCount];
 };
 
@@ -618,10 +620,13 @@ void RunCase(RobustnessRun& run, Reader reader, const std::vector<const Seed*>& 
     g_case.running = true;
     Tally& tally = run.tallies[reader];
     ++tally.cases;
+    const uint32_t parsed = tally.parsed, images = tally.images;
     const std::string problem = ParseAndRender(input, index & 1, run.budget, tally);
     g_case.running = false;
     if (!problem.empty()) tally.failures.push_back(g_case.description + ":" + problem);
-    if (run.only_reader != kReaderCount) std::printf("%s:%s\n", g_case.description.c_str(), problem.c_str());
+    if (run.only_reader != kReaderCount || run.log)
+        std::printf("%s: parsed %u, images %u;%s\n", g_case.description.c_str(), tally.parsed - parsed,
+                    tally.images - images, problem.c_str());
 }
 
 DWORD WINAPI RunAll(void* parameter) {
@@ -691,6 +696,7 @@ TEST(ImagingRobustness, MutatedFilesEndWithAnImageOrAStatus) {
     run.count = EnvNumber("ROBUSTNESS_COUNT", 3000);
     run.seed = EnvNumber("ROBUSTNESS_SEED", 1);
     run.budget = EnvNumber("ROBUSTNESS_RENDER_MS", 400);
+    run.log = EnvNumber("ROBUSTNESS_LOG", 0) != 0;
     if (const char* only = std::getenv("ROBUSTNESS_CASE")) {
         run.only_reader = std::min<uint32_t>(uint32_t(std::strtoul(only, nullptr, 10)), kReaderCount);
         const char* colon = std::strchr(only, ':');
