@@ -171,11 +171,12 @@ bool AddGroup4(PdfPage* page, ImagePage* image_page, DataSource* source, const B
         if (stream.failed) return false;
     }
     image = nullptr;
+    const uint32_t length = coded.total;
     MemBlock bytes;
-    if (!MemAlloc(bytes, coded.total, 0, 0)) return false;
-    if (PagedBufRead(coded, 0, bytes.data(), coded.total) != coded.total) return false;
+    if (!MemAlloc(bytes, length, 0, 0) || PagedBufRead(coded, 0, bytes.data(), length) != length)
+        return false;
     PagedBufFree(coded);
-    return PdfAddFaxImagePage(page, WholePage(page), bytes.data(), coded.total, plan.width, plan.height);
+    return PdfAddFaxImagePage(page, WholePage(page), bytes.data(), length, plan.width, plan.height);
 }
 
 }  // namespace

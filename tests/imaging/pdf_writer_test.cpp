@@ -332,4 +332,175 @@ TEST(PdfWriterFailure, BadImagesAreRefusedAndLeaveTheDocumentWhole) {
     EXPECT_EQ(StreamData(Body(Written(doc.get()), 7)), expected);
 }
 
+// A 1-bit image of known pixels: a frame, a diagonal and a block.
+Ref<RasterImage> BilevelPicture(uint32_t width, uint32_t height) {
+    Ref<RasterImage> image = RasterImageCreate(width, height, 1, true);
+    image->Fill(1);
+    for (uint32_t y = 0; y < height; ++y) {
+        for (uint32_t x = 0; x < width; ++x) {
+            const bool black = x == 0 || y == 0 || x == width - 1 || y == height - 1 ||
+                               x == y * width / height || (x > width / 2 && y < height / 3);
+            if (black) image->SetPixel(x, y, 0, kRasterCopy);
+        }
+    }
+    return image;
+}
+
+struct SampleImages {
+    Ref<RasterImage> fax = BilevelPicture(203, 97);
+    std::vector<uint8_t> fax_code = Group4Of(fax.get());
+    std::vector<uint8_t> bilevel = Rows(3, 17, 6);  // 20 x 17, 1 bit
+    std::vector<uint8_t> indexed = Rows(6, 9, 7);   // 11 x 9, 4 bits
+    std::vector<uint8_t> grey = Rows(13, 7, 8);     // 13 x 7, 8 bits
+    std::vector<uint8_t> rgb = Rows(15, 6, 9);      // 5 x 6, 24 bits (blue, green, red)
+    uint8_t palette[16 * 3];
+    SampleImages() {
+        for (int i = 0; i < 48; ++i) palette[i] = uint8_t(i * 5 + 3);
+    }
+};
+
+// Three pages: a rotated A4 Group 4 page, a page of four uncompressed
+// images, an empty page.
+bool BuildSample(PdfDocument* doc, const SampleImages& images) {
+    Ref<PdfPage> first = PdfAddPage(doc, {210, 297});
+    Ref<PdfPage> second = PdfAddPage(doc, {100, 50});
+    Ref<PdfPage> third = PdfAddPage(doc, {50, 100.4});
+    if (!first || !second || !third) return false;
+    PdfPageSetRotation(first.get(), 90);
+    PdfPageSetRotation(third.get(), 180);
+    const auto& code = images.fax_code;
+    return PdfAddFaxImagePage(first.get(), Place(0, 0, 210, 297), code.data(), uint32_t(code.size()), 203,
+                              97) &&
+           PdfAddImagePage(second.get(), Place(10, 5, 20, 10), images.bilevel.data(), 51, 20, 17, 1, nullptr,
+                           false) &&
+           PdfAddImagePage(second.get(), Place(40, 5, 20, 10), images.indexed.data(), 54, 11, 9, 4,
+                           images.palette, false) &&
+           PdfAddImagePage(second.get(), Place(10, 30, 20, 10), images.grey.data(), 91, 13, 7, 8, nullptr,
+                           false) &&
+           PdfAddImagePage(second.get(), Place(40, 30, 20, 10), images.rgb.data(), 90, 5, 6, 24, nullptr,
+                           true);
+}
+
+std::vector<uint8_t> ExtractedImage(const std::string& dir, int index, const char* extension) {
+    char name[64];
+    snprintf(name, sizeof name, "/img-%03d.%s", index, extension);
+    return ReadHostFile(dir + name);
+}
+
+TEST(PdfWriterOracle, PopplerAndQpdfReadTheDocument) {
+    const std::string dir = MakeScratchDir("pdf_oracle");
+    const SampleImages images;
+    for (const bool streaming : {false, true}) {
+        SCOPED_TRACE(streaming ? "streaming" : "in memory");
+        const std::string path = dir + (streaming ? "/streamed.pdf" : "/whole.pdf");
+        const WString target(WindowsPathOf(path).c_str());
+        Ref<PdfDocument> doc = NewDoc(L"Plan (rev. 2) C:\\dwg\\a");
+        if (streaming) ASSERT_TRUE(PdfDocumentStreamToFile(doc.get(), target));
+        ASSERT_TRUE(BuildSample(doc.get(), images));
+        ASSERT_TRUE(PdfDocumentSave(doc.get(), target));
+
+        int code = -1;
+        const std::string check = HostOutput("qpdf --check '" + path + "'", dir, &code);
+        EXPECT_EQ(code, 0) << check;
+        EXPECT_EQ(check.find("WARNING"), std::string::npos) << check;
+
+        const std::string info = HostOutput("pdfinfo -f 1 -l 3 '" + path + "'", dir, &code);
+        EXPECT_EQ(code, 0) << info;
+        EXPECT_NE(info.find("Title:           Plan (rev. 2) C:\\dwg\\a\n"), std::string::npos) << info;
+        EXPECT_NE(info.find("Creator:         Plovex 5.2.9\n"), std::string::npos) << info;
+        EXPECT_NE(info.find("Pages:           3\n"), std::string::npos) << info;
+        EXPECT_NE(info.find("PDF version:     1.2\n"), std::string::npos) << info;
+        EXPECT_NE(info.find("Page    1 size:  595 x 842 pts (A4)\nPage    1 rot:   270\n"), std::string::npos)
+            << info;
+        EXPECT_NE(info.find("Page    2 size:  283 x 142 pts\nPage    2 rot:   0\n"), std::string::npos)
+            << info;
+        EXPECT_NE(info.find("Page    3 size:  142 x 285 pts\nPage    3 rot:   180\n"), std::string::npos)
+            << info;
+
+        const std::string list = HostOutput(
+            "pdfimages -list '" + path + "' | tail -n +3 | awk '{print $1,$3,$4,$5,$6,$7,$8,$9}'", dir);
+        EXPECT_EQ(list,
+                  "1 image 203 97 gray 1 1 ccitt\n"
+                  "2 image 20 17 gray 1 1 image\n"
+                  "2 image 11 9 index 1 4 image\n"
+                  "2 image 13 7 gray 1 8 image\n"
+                  "2 image 5 6 rgb 3 8 image\n");
+
+        ASSERT_EQ(RunHostCommand("cd '" + dir + "' && rm -f img-* && pdfimages '" + path + "' img"), 0);
+        Pnm pnm;
+        // Group 4: the PBM marks black as 1, the image 0.
+        ASSERT_TRUE(ParsePnm(ExtractedImage(dir, 0, "pbm"), pnm));
+        ASSERT_EQ(pnm.width, 203u);
+        ASSERT_EQ(pnm.height, 97u);
+        for (uint32_t y = 0; y < 97; ++y) {
+            const uint8_t* row = RasterImageRowAddress(images.fax.get(), y);
+            for (uint32_t x = 0; x < 203; ++x) {
+                const bool pbm_black = pnm.Row(y)[x / 8] & (0x80 >> (x % 8));
+                const bool image_white = row[x / 8] & (0x80 >> (x % 8));
+                ASSERT_NE(pbm_black, image_white) << x << "," << y;
+            }
+        }
+        ASSERT_TRUE(ParsePnm(ExtractedImage(dir, 1, "pbm"), pnm));
+        for (uint32_t y = 0; y < 17; ++y) {
+            for (uint32_t i = 0; i < 3; ++i) {
+                const uint8_t mask = i == 2 ? 0xF0 : 0xFF;  // 20 pixels
+                ASSERT_EQ(pnm.Row(y)[i] & mask, ~images.bilevel[y * 3 + i] & mask) << y;
+            }
+        }
+        ASSERT_TRUE(ParsePnm(ExtractedImage(dir, 2, "ppm"), pnm));
+        for (uint32_t y = 0; y < 9; ++y) {
+            for (uint32_t x = 0; x < 11; ++x) {
+                const uint8_t byte = images.indexed[y * 6 + x / 2];
+                const uint32_t index = x % 2 ? byte & 15 : byte >> 4;
+                ASSERT_EQ(0, memcmp(pnm.Row(y) + x * 3, images.palette + index * 3, 3)) << x << "," << y;
+            }
+        }
+        ASSERT_TRUE(ParsePnm(ExtractedImage(dir, 3, "ppm"), pnm));  // poppler writes grey as RGB
+        ASSERT_EQ(pnm.pixels.size(), images.grey.size() * 3);
+        for (size_t i = 0; i < images.grey.size(); ++i) {
+            ASSERT_EQ(pnm.pixels[i * 3], images.grey[i]);
+            ASSERT_EQ(pnm.pixels[i * 3 + 2], images.grey[i]);
+        }
+        ASSERT_TRUE(ParsePnm(ExtractedImage(dir, 4, "ppm"), pnm));
+        for (size_t i = 0; i < images.rgb.size(); i += 3) {
+            ASSERT_EQ(pnm.pixels[i], images.rgb[i + 2]);
+            ASSERT_EQ(pnm.pixels[i + 1], images.rgb[i + 1]);
+            ASSERT_EQ(pnm.pixels[i + 2], images.rgb[i]);
+        }
+    }
+}
+
+TEST(PdfWriterOracle, ImagesLandWherePlaced) {
+    const std::string dir = MakeScratchDir("pdf_placement");
+    const std::string path = dir + "/placed.pdf";
+    Ref<PdfDocument> doc = NewDoc();
+    Ref<PdfPage> page = PdfAddPage(doc.get(), {100, 50});
+    const std::vector<uint8_t> black(8, 0);
+    Ref<RasterImage> white = RasterImageCreate(64, 64, 1, true);
+    white->Fill(1);
+    const std::vector<uint8_t> white_code = Group4Of(white.get());
+    ASSERT_TRUE(PdfAddImagePage(page.get(), Place(10, 5, 20, 10), black.data(), 8, 8, 8, 1, nullptr, false));
+    ASSERT_TRUE(PdfAddImagePage(page.get(), Place(40, 0, 60, 50), black.data(), 8, 8, 8, 1, nullptr, false));
+    // Coded as white runs only, a 1-bit image of ones shows white.
+    ASSERT_TRUE(PdfAddFaxImagePage(page.get(), Place(50, 20, 30, 20), white_code.data(),
+                                   uint32_t(white_code.size()), 64, 64));
+    ASSERT_TRUE(PdfDocumentSave(doc.get(), WString(WindowsPathOf(path).c_str())));
+    ASSERT_EQ(RunHostCommand("pdftoppm -r 72 -gray '" + path + "' > '" + dir + "/page.pgm'"), 0);
+    Pnm pnm;
+    ASSERT_TRUE(ParsePnm(ReadHostFile(dir + "/page.pgm"), pnm));
+    ASSERT_EQ(pnm.width, 283u);
+    ASSERT_EQ(pnm.height, 142u);
+    struct Probe {
+        uint32_t x, y;
+        uint8_t grey;
+    };
+    // Points from the top left: the first image spans x 28..85, y 15..43,
+    // the second x 113..283, the white one x 142..227, y 57..114.
+    for (const Probe& p : {Probe{56, 29, 0}, Probe{20, 29, 255}, Probe{56, 10, 255}, Probe{56, 48, 255},
+                           Probe{95, 29, 255}, Probe{120, 85, 0}, Probe{184, 85, 255}, Probe{184, 50, 0},
+                           Probe{184, 120, 0}, Probe{235, 85, 0}, Probe{30, 16, 0}, Probe{83, 41, 0}}) {
+        EXPECT_EQ(pnm.Row(p.y)[p.x], p.grey) << p.x << "," << p.y;
+    }
+}
+
 }  // namespace
