@@ -1,4 +1,5 @@
 #include <cstring>
+#include <utility>
 
 #include "foundation/progress.h"
 #include "imaging/raster_pixels.h"
@@ -201,5 +202,6 @@ Ref<RasterImage> DirectSink::Finish(ProgressSink* progress, RenderToken*) {
     if (invert) image_->Invert();
     const bool quarter = rotation == 90 || rotation == 270;
     if (quarter ? flip_x : flip_y) RasterImageFlipVertical(image_.get());
-    return image_;
+    // Handed over: a second Finish must not invert or flip it again.
+    return std::move(image_);
 }

@@ -18,59 +18,25 @@
 #include "imaging/byte_reader.h"
 #include "imaging/ccitt_band_decoder.h"
 #include "imaging/raster_sink.h"
+#include "tests/support/data_cases.h"
 #include "tests/support/test_support.h"
 
-struct CcittCase {
-    std::string name;
-    std::map<std::string, int64_t> meta;
-    std::vector<std::pair<uint32_t, uint32_t>> strips;  // offset, length in data
-    std::vector<uint8_t> data;                          // the TIFF file
-    std::vector<uint8_t> expect;                        // libtiff's decode, packed rows
-    uint32_t Get(const std::string& key) const {
-        auto it = meta.find(key);
-        return it == meta.end() ? 0 : uint32_t(it->second);
-    }
+struct CcittCase : DataCase {
+    uint32_t Get(const std::string& key) const { return uint32_t(DataCase::Get(key)); }
     uint32_t Stride() const { return (Get("width") + 7) / 8; }
 };
 
 inline const std::string& CcittDataDir() {
     static std::string dir;
-    if (!dir.empty()) return dir;
-    dir = MakeScratchDir("ccitt-data-" + std::to_string(GetCurrentProcessId()));
-    const std::string script = TestEnvDir("TEST_SOURCE_DIR") + "/tests/data/make-ccitt-data.py";
-    const std::string stale = "find '" + TestEnvDir("TEST_BINARY_DIR") +
-                              "/scratch' -maxdepth 1 -name 'ccitt-data-*' -mmin +30 -exec rm -rf {} +; ";
-    EXPECT_EQ(RunHostCommand(stale + "/usr/bin/python3 '" + script + "' '" + dir + "'"), 0);
+    if (dir.empty()) EXPECT_TRUE(MakeDataCases("make-ccitt-data.py", "", "ccitt-data", &dir));
     return dir;
 }
 
-inline std::vector<std::string> CcittCaseNames() {
-    const std::vector<uint8_t> text = ReadHostFile(CcittDataDir() + "/cases.txt");
-    std::istringstream lines(std::string(text.begin(), text.end()));
-    std::vector<std::string> names;
-    for (std::string line; std::getline(lines, line);) {
-        if (!line.empty()) names.push_back(line);
-    }
-    return names;
-}
+inline std::vector<std::string> CcittCaseNames() { return DataCaseNames(CcittDataDir()); }
 
 inline CcittCase LoadCcittCase(const std::string& name) {
-    const std::string stem = CcittDataDir() + "/" + name;
     CcittCase result;
-    result.name = name;
-    const std::vector<uint8_t> meta = ReadHostFile(stem + ".meta");
-    std::istringstream lines(std::string(meta.begin(), meta.end()));
-    for (std::string key; lines >> key;) {
-        if (key == "strip") {
-            uint32_t offset = 0, length = 0;
-            lines >> offset >> length;
-            result.strips.emplace_back(offset, length);
-        } else {
-            lines >> result.meta[key];
-        }
-    }
-    result.data = ReadHostFile(stem + ".data");
-    result.expect = ReadHostFile(stem + ".expect");
+    static_cast<DataCase&>(result) = LoadDataCase(CcittDataDir(), name);
     return result;
 }
 

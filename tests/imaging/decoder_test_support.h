@@ -17,66 +17,25 @@
 #include "imaging/byte_reader.h"
 #include "imaging/raster_pixels.h"
 #include "imaging/raster_sink.h"
+#include "tests/support/data_cases.h"
 #include "tests/support/test_support.h"
 
-struct DecoderCase {
-    std::string name;
-    std::map<std::string, int64_t> meta;
-    std::vector<std::pair<uint32_t, uint32_t>> strips;  // offset, length in data
-    std::vector<uint8_t> data;
-    std::vector<uint8_t> expect;
-    int64_t Get(const std::string& key) const {
-        auto it = meta.find(key);
-        return it == meta.end() ? 0 : it->second;
-    }
-};
+using DecoderCase = DataCase;
 
-// Makes the data of one kind (strips, gif, bmp) once per test program and
-// returns the names of its cases.
+// Makes the data of one kind (strips, gif, bmp) once per test program.
 inline const std::string& DecoderDataDir(const std::string& kind) {
     static std::map<std::string, std::string> made;
     auto it = made.find(kind);
     if (it != made.end()) return it->second;
-    // One directory per process: the test files of this program run as
-    // separate processes side by side.
-    const std::string dir =
-        MakeScratchDir("decoder-data-" + kind + "-" + std::to_string(GetCurrentProcessId()));
-    const std::string script = TestEnvDir("TEST_SOURCE_DIR") + "/tests/data/make-decoder-data.py";
-    // Directories of earlier runs are cleared away once they are old.
-    const std::string stale = "find '" + TestEnvDir("TEST_BINARY_DIR") +
-                              "/scratch' -maxdepth 1 -name 'decoder-data-*' -mmin +30 -exec rm -rf {} +; ";
-    EXPECT_EQ(RunHostCommand(stale + "/usr/bin/python3 '" + script + "' " + kind + " '" + dir + "'"), 0);
+    std::string dir;
+    EXPECT_TRUE(MakeDataCases("make-decoder-data.py", kind, "decoder-data-" + kind, &dir));
     return made[kind] = dir;
 }
 
-inline std::vector<std::string> DecoderCaseNames(const std::string& kind) {
-    const std::vector<uint8_t> text = ReadHostFile(DecoderDataDir(kind) + "/cases.txt");
-    std::istringstream lines(std::string(text.begin(), text.end()));
-    std::vector<std::string> names;
-    for (std::string line; std::getline(lines, line);) {
-        if (!line.empty()) names.push_back(line);
-    }
-    return names;
-}
+inline std::vector<std::string> DecoderCaseNames(const std::string& kind) { return DataCaseNames(DecoderDataDir(kind)); }
 
 inline DecoderCase LoadDecoderCase(const std::string& kind, const std::string& name) {
-    const std::string stem = DecoderDataDir(kind) + "/" + name;
-    DecoderCase result;
-    result.name = name;
-    const std::vector<uint8_t> meta = ReadHostFile(stem + ".meta");
-    std::istringstream lines(std::string(meta.begin(), meta.end()));
-    for (std::string key; lines >> key;) {
-        if (key == "strip") {
-            uint32_t offset = 0, length = 0;
-            lines >> offset >> length;
-            result.strips.emplace_back(offset, length);
-        } else {
-            lines >> result.meta[key];
-        }
-    }
-    result.data = ReadHostFile(stem + ".data");
-    result.expect = ReadHostFile(stem + ".expect");
-    return result;
+    return LoadDataCase(DecoderDataDir(kind), name);
 }
 
 // Keeps every pixel it is given as one value (three bytes for 24 bits) in a

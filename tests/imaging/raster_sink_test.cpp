@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/pool.h"
 #include "foundation/progress.h"
 #include "imaging/page_placement.h"
 #include "imaging/sink_kinds.h"
@@ -284,6 +285,7 @@ TEST(SinkDirect, PiecesAtOffsets) {
         Ref<RasterImage> a = whole->Finish(nullptr, nullptr), b = pieces->Finish(nullptr, nullptr);
         ASSERT_TRUE(a && b);
         EXPECT_EQ(memcmp(a->pixels, b->pixels, a->stride * a->height), 0) << bits;
+        EXPECT_FALSE(whole->Finish(nullptr, nullptr));  // finished once only
     }
 }
 
@@ -309,6 +311,19 @@ TEST(SinkRuns, SameImageAsRows) {
             EXPECT_EQ(memcmp(a->pixels, b->pixels, a->stride * a->height), 0);
         }
     }
+    // A list ending in a set run ends with that run's end: nothing past it
+    // is read (the guard-page build puts an inaccessible page right behind).
+    auto* tight = static_cast<uint32_t*>(PoolAlloc(8, 0, 0));
+    ASSERT_NE(tight, nullptr);
+    tight[0] = 3;
+    tight[1] = 10;
+    for (auto target : {std::pair{10u, 4u}, std::pair{5u, 2u}}) {
+        Ref<RasterSink> sink = CreateSink(10, 4, target.first, target.second, 1, nullptr, 0, 0, 1, 0, 1);
+        EXPECT_TRUE(sink->PutRuns(tight, 0, 0, 0, 10));
+        EXPECT_TRUE(sink->PutRuns(tight, 2, 1, 2, 8));
+    }
+    PoolFree(tight);
+
     // Runs are refused where the rows are not bilevel.
     Ref<RasterSink> grey = CreateSink(10, 10, 5, 5, 8, nullptr, 0, 0, 1, 0, 1);
     const uint32_t list[] = {0, 3, 10};
@@ -585,4 +600,53 @@ TEST(SinkLimits, NearTheLimits) {
     uint8_t value = 9;
     reduced->GetPixelValue(0, 0, &value);  // bottom row holds the last source row
     EXPECT_EQ(value, 0);                   // one row of 10000 per target pixel: 255 / 10000 rounds down
+}
+
+// Targets of 20,000,000 pixels take the direct sink even when reducing:
+// a set bilevel pixel wins, bytes overwrite (the last one stays).
+TEST(SinkLimits, HugeTargetsShareTargetPixels) {
+    Ref<RasterSink> bits = CreateSink(10000, 4000, 5000, 4000, 1, nullptr, 0, 0, 0, 0, 1);
+    ASSERT_TRUE(dynamic_cast<DirectSink*>(bits.get()));
+    std::vector<uint8_t> row(10000, 0);
+    row[0] = 0x40;  // pixel 1 only
+    ASSERT_TRUE(bits->PutRow(1, row.data(), 0, 0, 0, 10000));
+    Ref<RasterImage> bilevel = bits->Finish(nullptr, nullptr);
+    ASSERT_TRUE(bilevel);
+    EXPECT_EQ(RasterImageRowAddress(bilevel.get(), 0)[0], 0x80);
+
+    Ref<RasterSink> bytes = CreateSink(10000, 4000, 5000, 4000, 8, nullptr, 0, 0, 0, 0, 1);
+    row[0] = 10;
+    row[1] = 20;
+    ASSERT_TRUE(bytes->PutRow(8, row.data(), 0, 0, 0, 10000));
+    Ref<RasterImage> grey = bytes->Finish(nullptr, nullptr);
+    ASSERT_TRUE(grey);
+    EXPECT_EQ(RasterImageRowAddress(grey.get(), 0)[0], 20);
+}
+
+// 20,000,000 source pixels of 250 into one: a sum beyond 32 bits.
+TEST(SinkLimits, SumsBeyond32Bits) {
+    std::vector<uint8_t> row(5000 * 3, 250);
+    for (uint16_t bits : {8, 24}) {
+        Ref<RasterSink> sink = CreateSink(5000, 4000, 1, 1, bits, nullptr, 0, 0, 1, 0, 1);
+        ASSERT_TRUE(sink);
+        for (uint32_t y = 0; y < 4000; ++y) ASSERT_TRUE(sink->PutRow(bits, row.data(), 0, y, 0, 5000));
+        Ref<RasterImage> image = sink->Finish(nullptr, nullptr);
+        ASSERT_TRUE(image);
+        EXPECT_EQ(PictureRgb(image.get(), 0, 0), 0xFAFAFAu) << bits;
+    }
+}
+
+// A bilevel source with a colour table: the stretched palette runs between
+// its two colours.
+TEST(SinkBilevel, SourcePaletteColours) {
+    Ref<RasterImage> source = RasterImageCreate(8, 8, 1, false);
+    PaletteSetEntry(source->palette, 0, 0x0000FF);
+    PaletteSetEntry(source->palette, 1, 0xFF0000);
+    Ref<RasterSink> sink = SinkFor(source.get(), 4, 4, {0, false, true}, false);
+    FeedRows(sink.get(), source.get());
+    Ref<RasterImage> image = sink->Finish(nullptr, nullptr);
+    ASSERT_TRUE(image && image->palette);
+    EXPECT_EQ(PaletteGetEntry(image->palette, 0), 0x0000FFu);
+    EXPECT_EQ(PaletteGetEntry(image->palette, 1), 0xFF0000u);  // coverage 0: everything above entry 0
+    EXPECT_EQ(PictureRgb(image.get(), 2, 2), 0x0000FFu);
 }

@@ -1,0 +1,24 @@
+// The owner of one loaded plug-in module.
+#pragma once
+
+#include <windows.h>
+
+#include "foundation/strings.h"
+
+// Plain record, embedded by its owner; the module is freed with it.
+struct DllHandle {
+    DllHandle() = default;
+    ~DllHandle();
+    DllHandle(const DllHandle&) = delete;
+    DllHandle& operator=(const DllHandle&) = delete;
+
+    HMODULE module = nullptr;  // null when nothing is loaded
+};
+
+// LoadLibraryW of the path; a module loaded before is freed first. An empty path
+// loads nothing. True when a module is loaded afterwards.
+bool DllLoad(DllHandle& handle, const WString& path);
+void DllFree(DllHandle& handle);
+// The entry point of that name (converted to ANSI for GetProcAddress); null
+// without a module or for an empty name.
+FARPROC DllGetProc(const DllHandle& handle, const WString& name);

@@ -1,0 +1,36 @@
+// The glue around libjpeg (IJG interface, version 62): bytes come in through
+// a read callback, decoded scanlines go out through a row callback, and every
+// libjpeg error comes back as a result code instead of ending the process.
+// This header keeps libjpeg's own headers (and their `boolean`) to the glue.
+#pragma once
+
+#include <cstdint>
+
+struct JpegInfo {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint16_t components = 0;
+    uint16_t bits_per_sample = 0;  // always 8
+    double x_density = 0;          // dots per inch
+    double y_density = 0;
+    uint16_t resolution_given = 0;  // 1 when the file states an absolute density unit
+};
+
+enum JpegResult : int32_t {
+    kJpegOk = 0,
+    kJpegNoImage = 1,  // the data hold no image header (a tables-only stream)
+    kJpegError = 2,    // libjpeg failed, or the caller's arguments are unusable
+};
+
+// Delivers up to `count` bytes into `buffer`; 0 at the end of the data.
+using JpegReadCallback = uint32_t (*)(void* context, uint8_t* buffer, uint32_t count);
+// One decoded scanline (0-based `line`) of `width` pixels of `components`
+// samples each; the callback may change the bytes. False stops decoding,
+// which then ends with kJpegError.
+using JpegRowCallback = bool (*)(void* context, uint32_t line, uint8_t* row, uint32_t width,
+                                 uint32_t components);
+
+// Reads the image header: size, components and the JFIF density.
+int32_t JpegReadInfo(void* context, JpegReadCallback read, JpegInfo* out);
+// Decodes every scanline, or only the first `line_limit` of them (0: all).
+int32_t JpegDecode(void* context, uint32_t line_limit, JpegReadCallback read, JpegRowCallback row);

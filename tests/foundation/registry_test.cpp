@@ -1,0 +1,221 @@
+#include "foundation/registry.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/test_support.h"
+
+namespace {
+
+constexpr wchar_t kTestRoot[] = L"Software\\PlovexRegistryTest";
+
+std::wstring KeyPath(const wchar_t* name) { return std::wstring(kTestRoot) + L"\\" + name; }
+
+// A fresh, empty key under HKEY_CURRENT_USER for one test.
+HKEY FreshKey(const wchar_t* name) {
+    RegDeleteTreeW(HKEY_CURRENT_USER, KeyPath(name).c_str());
+    return RegOpen(HKEY_CURRENT_USER, KeyPath(name).c_str(), false);
+}
+
+std::string Utf8(const std::wstring& text) {
+    std::string out(text.size() * 3 + 1, '\0');
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(),
+                                static_cast<int>(out.size()), nullptr, nullptr);
+    out.resize(n > 0 ? n : 0);
+    return out;
+}
+
+std::wstring FromUtf16File(const std::vector<uint8_t>& bytes) {
+    std::wstring text;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) text += wchar_t(bytes[i] | (bytes[i + 1] << 8));
+    return text;
+}
+
+// The key as `wine reg export` writes it (a UTF-16 .reg file), one value a
+// line.
+std::wstring ExportedByWine(const wchar_t* name) {
+    const std::string dir = MakeScratchDir("registry-export");
+    const std::string command =
+        "wine reg export 'HKCU\\" + Utf8(KeyPath(name)) + "' '" + dir + "/out.reg' /y >/dev/null 2>&1";
+    if (RunHostCommand(command) != 0) return L"<export failed>";
+    return FromUtf16File(ReadHostFile(dir + "/out.reg"));
+}
+
+// Values made by `wine reg import` from a UTF-16 .reg file holding `lines`.
+bool ImportedByWine(const wchar_t* name, const std::wstring& lines) {
+    const std::wstring text = L"\xfeffWindows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\" +
+                              KeyPath(name) + L"]\r\n" + lines;
+    std::vector<uint8_t> bytes;
+    for (wchar_t c : text) bytes.insert(bytes.end(), {uint8_t(c & 0xFF), uint8_t(c >> 8)});
+    RegDeleteTreeW(HKEY_CURRENT_USER, KeyPath(name).c_str());
+    const std::string dir = MakeScratchDir("registry-import");
+    WriteHostFile(dir + "/in.reg", bytes);
+    return RunHostCommand("wine reg import '" + dir + "/in.reg' >/dev/null 2>&1") == 0;
+}
+
+bool Contains(const std::wstring& text, const std::wstring& part) {
+    return text.find(part) != std::wstring::npos;
+}
+
+}  // namespace
+
+TEST(RegistryWrite, EveryValueIsTextAsWineSeesIt) {
+    HKEY key = FreshKey(L"Written");
+    ASSERT_TRUE(key);
+    RectI rect;
+    RectISet(rect, 10, -20, 30, 40);
+    EXPECT_TRUE(RegSetString(key, L"Text", L"Gr\u00fc\u00dfe \u0394"));
+    EXPECT_TRUE(RegSetString(key, L"Empty", WString()));
+    EXPECT_TRUE(RegSetInt(key, L"Int", -42));
+    EXPECT_TRUE(RegSetBool(key, L"On", true));
+    EXPECT_TRUE(RegSetBool(key, L"Off", false));
+    EXPECT_TRUE(RegSetDouble(key, L"Scale", 3.25));
+    EXPECT_TRUE(RegSetRect(key, L"Frame", rect));
+    EXPECT_TRUE(RegSetString(key, L"Long", std::wstring(2047, L'x').c_str()));
+    EXPECT_FALSE(RegSetString(key, L"TooLong", std::wstring(2048, L'y').c_str()));
+    EXPECT_TRUE(RegSetString(key, L"Gone", L"soon"));
+    EXPECT_TRUE(RegDeleteValue(key, L"Gone"));
+    EXPECT_FALSE(RegDeleteValue(key, L"Gone"));
+    EXPECT_TRUE(RegSetString(key, nullptr, L"default"));
+    RegClose(key);
+
+    const std::wstring exported = ExportedByWine(L"Written");
+    for (const wchar_t* line :
+         {L"\"Text\"=\"Gr\u00fc\u00dfe \u0394\"", L"\"Empty\"=\"\"", L"\"Int\"=\"-42\"", L"\"On\"=\"1\"",
+          L"\"Off\"=\"0\"", L"\"Scale\"=\"3.250000\"", L"\"Frame\"=\"10;-20;30;40\"", L"@=\"default\""}) {
+        EXPECT_TRUE(Contains(exported, line)) << Utf8(line) << "\n" << Utf8(exported);
+    }
+    EXPECT_TRUE(Contains(exported, L"\"Long\"=\"" + std::wstring(2047, L'x') + L"\""));
+    EXPECT_FALSE(Contains(exported, L"TooLong"));
+    EXPECT_FALSE(Contains(exported, L"Gone"));
+}
+
+TEST(RegistryRead, ValuesMadeByWine) {
+    ASSERT_TRUE(ImportedByWine(L"Made",
+                               L"\"Dword\"=dword:00000005\r\n"
+                               L"\"Expand\"=hex(2):25,00,50,00,41,00,54,00,48,00,25,00,00,00\r\n"
+                               L"\"Binary\"=hex:41,00\r\n"
+                               L"\"Multi\"=hex(7):61,00,00,00,00,00\r\n"
+                               L"\"Empty\"=\"\"\r\n"
+                               L"\"S2047\"=\"" +
+                                   std::wstring(2047, L'a') +
+                                   L"\"\r\n"
+                                   L"\"S2048\"=\"" +
+                                   std::wstring(2048, L'b') +
+                                   L"\"\r\n"
+                                   L"\"Umlaut\"=\"\u00e4\u0394\"\r\n"
+                                   L"\"Trailing\"=\"12-\"\r\n"
+                                   L"\"Word\"=\"abc\"\r\n"
+                                   L"\"Seven\"=\"7\"\r\n"
+                                   L"\"Zero\"=\"0\"\r\n"
+                                   L"\"Half\"=\"2.5\"\r\n"
+                                   L"\"Rect\"=\"10;20;-30;40\"\r\n"
+                                   L"\"Three\"=\"10;20;30\"\r\n"
+                                   L"\"Hole\"=\"10;;30;40\"\r\n"
+                                   L"\"Five\"=\"1;2;3;4;\"\r\n"));
+    HKEY key = RegOpen(HKEY_CURRENT_USER, KeyPath(L"Made").c_str(), true);
+    ASSERT_TRUE(key);
+    WString text;
+    int32_t number = 99;
+    EXPECT_FALSE(RegGetString(key, L"Dword", text));
+    EXPECT_FALSE(RegGetInt(key, L"Dword", number));
+    EXPECT_TRUE(RegGetString(key, L"Expand", text));
+    EXPECT_STREQ(WStrCStr(text), L"%PATH%");  // not expanded
+    EXPECT_FALSE(RegGetString(key, L"Binary", text));
+    EXPECT_FALSE(RegGetString(key, L"Multi", text));
+    EXPECT_FALSE(RegGetString(key, L"Missing", text));
+    text = L"old";
+    EXPECT_TRUE(RegGetString(key, L"Empty", text));  // 2 bytes of data
+    EXPECT_EQ(WStrLength(text), 0u);
+    EXPECT_TRUE(RegGetString(key, L"S2047", text));
+    EXPECT_EQ(WStrLength(text), 2047u);
+    EXPECT_TRUE(RegGetString(key, L"S2048", text));
+    EXPECT_EQ(WStrLength(text), 2048u);
+    EXPECT_TRUE(RegGetString(key, L"Umlaut", text));
+    EXPECT_STREQ(WStrCStr(text), L"\u00e4\u0394");
+
+    EXPECT_FALSE(RegGetInt(key, L"Empty", number));
+    EXPECT_TRUE(RegGetInt(key, L"Trailing", number));
+    EXPECT_EQ(number, -12);
+    EXPECT_TRUE(RegGetInt(key, L"Word", number));
+    EXPECT_EQ(number, 0);
+    bool flag = false;
+    EXPECT_TRUE(RegGetBool(key, L"Seven", flag));
+    EXPECT_TRUE(flag);
+    EXPECT_TRUE(RegGetBool(key, L"Zero", flag));
+    EXPECT_FALSE(flag);
+    double value = 0;
+    EXPECT_TRUE(RegGetDouble(key, L"Half", value));
+    EXPECT_EQ(value, 2.5);
+    EXPECT_FALSE(RegGetDouble(key, L"Empty", value));
+
+    RectI rect;
+    ASSERT_TRUE(RegGetRect(key, L"Rect", rect));
+    EXPECT_EQ(rect.origin.x, 10);
+    EXPECT_EQ(rect.origin.y, 20);
+    EXPECT_EQ(rect.size.width, 30);
+    EXPECT_EQ(rect.size.height, 40);
+    for (const wchar_t* malformed : {L"Three", L"Hole", L"Five", L"Empty", L"Missing"}) {
+        EXPECT_FALSE(RegGetRect(key, malformed, rect)) << Utf8(malformed);
+    }
+    RegClose(key);
+}
+
+// Data that no well-behaved writer makes, set straight through the system.
+TEST(RegistryRead, OddStringData) {
+    HKEY key = FreshKey(L"Odd");
+    ASSERT_TRUE(key);
+    const wchar_t unterminated[] = {L'a', L'b', L'c'};
+    ASSERT_EQ(RegSetValueExW(key, L"Unterminated", 0, REG_SZ, reinterpret_cast<const BYTE*>(unterminated), 6),
+              0);
+    ASSERT_EQ(RegSetValueExW(key, L"OddSize", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"xyz"), 5), 0);
+    ASSERT_EQ(RegSetValueExW(key, L"InnerNul", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"ab\0cd"), 12), 0);
+    std::wstring big(500000, L'z');  // 1,000,002 bytes with the terminator
+    ASSERT_EQ(RegSetValueExW(key, L"Big", 0, REG_SZ, reinterpret_cast<const BYTE*>(big.c_str()),
+                             static_cast<DWORD>((big.size() + 1) * 2)),
+              0);
+    big.resize(499998);  // 999,998 bytes
+    ASSERT_EQ(RegSetValueExW(key, L"AlmostBig", 0, REG_SZ, reinterpret_cast<const BYTE*>(big.c_str()),
+                             static_cast<DWORD>((big.size() + 1) * 2)),
+              0);
+    WString text;
+    EXPECT_TRUE(RegGetString(key, L"Unterminated", text));
+    EXPECT_STREQ(WStrCStr(text), L"abc");
+    EXPECT_TRUE(RegGetString(key, L"OddSize", text));
+    EXPECT_STREQ(WStrCStr(text), L"xy");
+    EXPECT_TRUE(RegGetString(key, L"InnerNul", text));
+    EXPECT_STREQ(WStrCStr(text), L"ab");
+    EXPECT_FALSE(RegGetString(key, L"Big", text));
+    EXPECT_TRUE(RegGetString(key, L"AlmostBig", text));
+    EXPECT_EQ(WStrLength(text), 499998u);
+    RegClose(key);
+}
+
+TEST(RegistryKeys, OpenCreateAndClassDefaults) {
+    RegDeleteTreeW(HKEY_CURRENT_USER, KeyPath(L"Created").c_str());
+    EXPECT_EQ(RegOpen(HKEY_CURRENT_USER, KeyPath(L"Created").c_str(), true), nullptr);
+    HKEY created = RegOpen(HKEY_CURRENT_USER, KeyPath(L"Created\\Sub").c_str(), false);
+    ASSERT_TRUE(created);
+    RegClose(created);
+    HKEY read_only = RegOpen(HKEY_CURRENT_USER, KeyPath(L"Created\\Sub").c_str(), true);
+    ASSERT_TRUE(read_only);
+    EXPECT_FALSE(RegSetInt(read_only, L"x", 1));  // opened for queries only
+    RegClose(read_only);
+
+    WString text;
+    int32_t number;
+    EXPECT_FALSE(RegSetString(nullptr, L"x", L"y"));
+    EXPECT_FALSE(RegGetString(nullptr, L"x", text));
+    EXPECT_FALSE(RegGetInt(nullptr, L"x", number));
+    RegClose(nullptr);
+
+    ASSERT_EQ(
+        RunHostCommand("wine reg add 'HKCR\\.plxregtest' /ve /d PlxRegTest.Document /f >/dev/null 2>&1"), 0);
+    EXPECT_TRUE(RegGetClassDefault(L".plxregtest", text));
+    EXPECT_STREQ(WStrCStr(text), L"PlxRegTest.Document");
+    EXPECT_FALSE(RegGetClassDefault(L".plxregtest-missing", text));
+    EXPECT_EQ(WStrLength(text), 0u);
+}
