@@ -1,6 +1,7 @@
 // Building the document: objects, pages and their images.
 #include "imaging/pdf_writer.h"
 
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -147,7 +148,14 @@ bool AddRow(PdfDocument* doc, const uint8_t* row, bool swap) {
 
 }  // namespace
 
-int32_t MmToPdfPoints(double mm) { return int32_t(mm * kPointsPerMm + 0.5); }
+int32_t MmToPdfPoints(double mm) {
+    // Truncated toward zero; beyond the 32-bit range the cast would be undefined.
+    const double points = mm * kPointsPerMm + 0.5;
+    if (std::isnan(points)) return 0;
+    if (points >= 2147483647.0) return INT32_MAX;
+    if (points <= -2147483648.0) return INT32_MIN;
+    return int32_t(points);
+}
 
 PdfObject* PdfNewObject(PdfObjectList& list) {
     Ref<PdfObject> object = AdoptRef(new PdfObject);

@@ -149,6 +149,8 @@ TEST(PdfWriterLayout, PagesSizesAndRotations) {
     EXPECT_EQ(MmToPdfPoints(210), 595);
     EXPECT_EQ(MmToPdfPoints(297), 842);
     EXPECT_EQ(MmToPdfPoints(-10), -27);  // truncation toward zero after adding one half
+    EXPECT_EQ(MmToPdfPoints(1e12), INT32_MAX);
+    EXPECT_EQ(MmToPdfPoints(NAN), 0);
 }
 
 TEST(PdfWriterLayout, PageWithoutImageStillHasItsContents) {

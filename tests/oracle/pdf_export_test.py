@@ -36,7 +36,8 @@ def run(*args, **kwargs):
 
 
 def imgprobe(*args):
-    done = run(probe, *args)
+    # The wrapper runs the build it is told of: the one this test belongs to.
+    done = run(probe, *args, env=dict(os.environ, BUILD_DIR=os.path.dirname(os.path.dirname(binary))))
     return done.returncode, done.stdout
 
 
