@@ -56,26 +56,35 @@ void SettleToken(const RenderRun& run, const Ref<RenderToken>& lent) {
 
 }  // namespace
 
-Ref<RasterImage> RenderDecode(const RenderRun& run, const PagePlacement& placement, ProgressSink* progress) {
+Ref<RasterSink> RenderCreateSink(const RenderRun& run, const PagePlacement& placement) {
     const bool quarter_turn = placement.rotation == 90 || placement.rotation == 270;
     const uint32_t target_width = quarter_turn ? placement.pixel_height : placement.pixel_width;
     const uint32_t target_height = quarter_turn ? placement.pixel_width : placement.pixel_height;
     const bool whole_image = uint32_t(run.source.size.width) >= run.image_width &&
                              uint32_t(run.source.size.height) >= run.image_height;
-    Ref<RasterSink> sink = CreateSink(uint32_t(run.source.size.width), uint32_t(run.source.size.height), target_width,
-                                      target_height, run.bits_per_pixel, run.palette, placement.rotation,
-                                      placement.flip_x, placement.flip_y, placement.invert, whole_image);
+    return CreateSink(uint32_t(run.source.size.width), uint32_t(run.source.size.height), target_width,
+                      target_height, run.bits_per_pixel, run.palette, placement.rotation, placement.flip_x,
+                      placement.flip_y, placement.invert, whole_image);
+}
+
+Ref<RasterImage> RenderFinish(const RenderRun& run, RasterSink* sink, ProgressSink* progress) {
+    if (!sink || ProgressIsCancelled(progress)) return nullptr;
+    ProgressStep(progress, 1);
+    Ref<RenderToken> lent = BorrowToken(run);
+    Ref<RasterImage> image = sink->Finish(progress, lent.get());
+    SettleToken(run, lent);
+    return image;
+}
+
+Ref<RasterImage> RenderDecode(const RenderRun& run, const PagePlacement& placement, ProgressSink* progress) {
+    Ref<RasterSink> sink = RenderCreateSink(run, placement);
     if (!sink || !run.decoder || !run.reader) return nullptr;
     const bool pushed = ProgressPush(progress, 2);
     ProgressStep(progress, 0);
     const PointI origin{-run.source.origin.x, -run.source.origin.y};
     Ref<RasterImage> image;
-    if (run.decoder->Decode(run.reader, sink.get(), run.image_rows, &run.source, &origin, progress) &&
-        !ProgressIsCancelled(progress)) {
-        ProgressStep(progress, 1);
-        Ref<RenderToken> lent = BorrowToken(run);
-        image = sink->Finish(progress, lent.get());
-        SettleToken(run, lent);
+    if (run.decoder->Decode(run.reader, sink.get(), run.image_rows, &run.source, &origin, progress)) {
+        image = RenderFinish(run, sink.get(), progress);
     }
     if (pushed) ProgressPop(progress);
     return image;

@@ -13,6 +13,7 @@
 class BandDecoder;
 class Palette;
 class ProgressSink;
+class RasterSink;
 struct ByteReader;
 
 // Millimetres to pixels at `dpi`: trunc(mm x dpi / 25.4 + 0.5), computed in
@@ -41,3 +42,12 @@ struct RenderRun {
 // Creates the sink for the request, decodes into it and finishes the image;
 // null when the sink cannot be made, decoding fails or the user cancels.
 Ref<RasterImage> RenderDecode(const RenderRun& run, const PagePlacement& placement, ProgressSink* progress);
+
+// The two ends of RenderDecode for readers that run several decodes into one
+// sink (one per strip or tile). The sink for the run's source rectangle, the
+// placement's target size (exchanged for a quarter turn), rotation, flips and
+// invert; null when it cannot be made.
+Ref<RasterSink> RenderCreateSink(const RenderRun& run, const PagePlacement& placement);
+// Selects step 1 of the render's progress range and finishes the sink's
+// image, lending it the run's render token; null when the user cancelled.
+Ref<RasterImage> RenderFinish(const RenderRun& run, RasterSink* sink, ProgressSink* progress);

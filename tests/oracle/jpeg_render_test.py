@@ -86,7 +86,8 @@ for name, options in cases.items():
     check(code == 0 and status == "status=0,0", name + " render " + status)
     check(code == 0 and np.array_equal(pixels(out), expect), name + " pixels differ from djpeg")
     code, status = render(jpg, out, "--rotate", "90", "--mirror-x")
-    turned = np.fliplr(np.rot90(expect, -1))
+    # The page is mirrored first, then turned (as PagePlacementPageToPixel maps it).
+    turned = np.rot90(np.fliplr(expect), -1)
     check(code == 0 and np.array_equal(pixels(out), turned), name + " turned and mirrored")
 
 # Densities: Pillow writes JFIF unit 1 for dpi.

@@ -1,0 +1,211 @@
+// Looks at image files from outside, through the same entry points the
+// viewer uses (ImageParseFile, PageRender), for the oracle tests.
+//   imgprobe info FILE
+//     format=ORDINAL pages=N, one "page=I width=W height=H dpix=X dpiy=Y
+//     bits=B" line per page, then status=SEVERITY,CODE
+//   imgprobe render FILE PAGE OUT [--size W,H] [--rect L,T,W,H] [--rotate 0|90|180|270]
+//                  [--mirror-x] [--mirror-y] [--invert] [--negative M] [--flags F]
+//     renders through PageRender (rectangle in millimetres, default the whole
+//     page; size in pixels, default the page's own) and writes OUT as binary
+//     PNM with the palette applied, top row first: PGM for grey and bilevel
+//     images, PPM for colour. Prints status=SEVERITY,CODE; exits 0 when the
+//     render gave an image.
+// Paths are Windows paths (the tools/imgprobe wrapper converts them).
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "foundation/data_source.h"
+#include "foundation/strings.h"
+#include "imaging/image_format.h"
+#include "imaging/raster_image.h"
+
+namespace {
+
+WString WideOf(const char* text) {
+    WString out;
+    WStrFromAnsi(out, text);
+    return out;
+}
+
+Ref<ImageFormat> OpenFormat(const char* path, ImageStatus* status, Ref<DataSource>* source) {
+    *source = DataSourceOpenFile(WideOf(path), false);
+    if (!*source) {
+        ImageStatusError(status, kStatusNothingToRender);
+        return nullptr;
+    }
+    return ImageParseFile(status, source->get(), 0);
+}
+
+void PrintStatus(const ImageStatus& status) {
+    printf("status=%d,%d\n", int(status.severity), int(status.code));
+}
+
+int Info(int argc, char** argv) {
+    if (argc < 3) return 2;
+    ImageStatus status;
+    Ref<DataSource> source;
+    Ref<ImageFormat> format = OpenFormat(argv[2], &status, &source);
+    if (!format) {
+        printf("format=-1 pages=0\n");
+        PrintStatus(status);
+        return 1;
+    }
+    printf("format=%u pages=%u\n", unsigned(format->FormatOrdinal()), unsigned(format->PageCount()));
+    for (uint32_t i = 0; i < format->PageCount(); ++i) {
+        Ref<ImagePage> page = format->GetPage(i);
+        if (!page) continue;
+        PageInfo info;
+        page->GetInfo(&info);
+        printf("page=%u width=%u height=%u dpix=%.6g dpiy=%.6g bits=%u\n", unsigned(i),
+               unsigned(page->PixelWidth()), unsigned(page->PixelHeight()), page->DpiX(), page->DpiY(),
+               unsigned(info.bits_per_pixel));
+    }
+    PrintStatus(status);
+    return 0;
+}
+
+// "a,b,c" into n numbers; false when the text does not hold exactly n.
+bool ParseNumbers(const char* text, double* values, int n) {
+    const char* p = text;
+    for (int i = 0; i < n; ++i) {
+        char* end = nullptr;
+        values[i] = strtod(p, &end);
+        if (end == p) return false;
+        p = end;
+        if (i + 1 < n && *p++ != ',') return false;
+    }
+    return *p == 0;
+}
+
+struct RenderOptions {
+    bool has_size = false, has_rect = false;
+    double size[2] = {0, 0};
+    double rect[4] = {0, 0, 0, 0};
+    uint32_t rotation = 0, negative_mode = 0, flags = 0;
+    bool mirror_x = false, mirror_y = false, invert = false;
+};
+
+bool ParseRenderOptions(int argc, char** argv, int first, RenderOptions* options) {
+    for (int i = first; i < argc; ++i) {
+        const std::string option = argv[i];
+        const bool has_value = i + 1 < argc;
+        if (option == "--size" && has_value) {
+            options->has_size = ParseNumbers(argv[++i], options->size, 2);
+            if (!options->has_size) return false;
+        } else if (option == "--rect" && has_value) {
+            options->has_rect = ParseNumbers(argv[++i], options->rect, 4);
+            if (!options->has_rect) return false;
+        } else if (option == "--rotate" && has_value) {
+            options->rotation = uint32_t(strtoul(argv[++i], nullptr, 10));
+        } else if (option == "--negative" && has_value) {
+            options->negative_mode = uint32_t(strtoul(argv[++i], nullptr, 10));
+        } else if (option == "--flags" && has_value) {
+            options->flags = uint32_t(strtoul(argv[++i], nullptr, 10));
+        } else if (option == "--mirror-x") {
+            options->mirror_x = true;
+        } else if (option == "--mirror-y") {
+            options->mirror_y = true;
+        } else if (option == "--invert") {
+            options->invert = true;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+PagePlacement MakePlacement(ImagePage* page, const RenderOptions& options) {
+    PagePlacement placement;
+    PagePlacementInit(placement);
+    if (options.has_rect) {
+        RectDSet(placement.rect, options.rect[0], options.rect[1], options.rect[2], options.rect[3]);
+    } else {
+        RectDSet(placement.rect, 0, 0, page->WidthMm(), page->HeightMm());
+    }
+    const bool quarter = options.rotation % 180 == 90;
+    if (options.has_size) {
+        placement.pixel_width = uint32_t(options.size[0]);
+        placement.pixel_height = uint32_t(options.size[1]);
+    } else {
+        placement.pixel_width = quarter ? page->PixelHeight() : page->PixelWidth();
+        placement.pixel_height = quarter ? page->PixelWidth() : page->PixelHeight();
+    }
+    placement.rotation = uint16_t(options.rotation);
+    placement.flip_x = options.mirror_x;
+    placement.flip_y = !options.mirror_y;  // upright unless asked to mirror
+    placement.invert = options.invert;
+    placement.negative_mode = options.negative_mode;
+    placement.flags = options.flags;
+    return placement;
+}
+
+// Binary PNM of what a screen shows: palette applied, top line first (the
+// image keeps its bottom line first in memory).
+bool WritePnm(const RasterImage* image, const char* path) {
+    const bool grey = image->IsGrey();
+    FILE* file = _wfopen(WStrBuffer(WideOf(path)), L"wb");
+    if (!file) return false;
+    fprintf(file, "%s\n%u %u\n255\n", grey ? "P5" : "P6", unsigned(image->width), unsigned(image->height));
+    std::vector<uint8_t> line(size_t(image->width) * (grey ? 1 : 3));
+    bool ok = true;
+    for (uint32_t row = image->height; row-- > 0 && ok;) {
+        for (uint32_t x = 0; x < image->width; ++x) {
+            uint32_t colour = 0;
+            image->GetPixelRgb(x, row, &colour);
+            const uint8_t red = uint8_t(colour >> 16), green = uint8_t(colour >> 8), blue = uint8_t(colour);
+            if (grey) {
+                line[x] = green;
+            } else {
+                line[3 * size_t(x)] = red;
+                line[3 * size_t(x) + 1] = green;
+                line[3 * size_t(x) + 2] = blue;
+            }
+        }
+        ok = fwrite(line.data(), 1, line.size(), file) == line.size();
+    }
+    return fclose(file) == 0 && ok;
+}
+
+int Render(int argc, char** argv) {
+    RenderOptions options;
+    if (argc < 5 || !ParseRenderOptions(argc, argv, 5, &options)) return 2;
+    ImageStatus status;
+    Ref<DataSource> source;
+    Ref<ImageFormat> format = OpenFormat(argv[2], &status, &source);
+    Ref<ImagePage> page = format ? format->GetPage(uint32_t(strtoul(argv[3], nullptr, 10))) : nullptr;
+    Ref<RasterImage> image;
+    if (page) {
+        const PagePlacement placement = MakePlacement(page.get(), options);
+        image = PageRender(page.get(), &status, source.get(), &placement, nullptr);
+    }
+    const bool written = image && WritePnm(image.get(), argv[4]);
+    PrintStatus(status);
+    return written ? 0 : 1;
+}
+
+struct Command {
+    const char* name;
+    int (*run)(int argc, char** argv);
+};
+
+const Command kCommands[] = {
+    {"info", Info},
+    {"render", Render},
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 2) {
+        for (const Command& command : kCommands) {
+            if (strcmp(argv[1], command.name) == 0) return command.run(argc, argv);
+        }
+    }
+    fprintf(stderr, "usage: imgprobe info FILE | render FILE PAGE OUT [options]\n");
+    return 2;
+}
