@@ -10,6 +10,11 @@
 //     PNM with the palette applied, top row first: PGM for grey and bilevel
 //     images, PPM for colour. Prints status=SEVERITY,CODE; exits 0 when the
 //     render gave an image.
+//   imgprobe pdf SRC OUT [--mode 0|1]
+//     every page of SRC at its own resolution on a PDF page of its size
+//     (mode 0: pages of 4, 8 and 24 bits uncompressed, the others Group 4;
+//     mode 1: all Group 4). Prints pages=N; exits 0 when OUT was written
+//     whole (a failed file is removed).
 // Paths are Windows paths (the tools/imgprobe wrapper converts them).
 #include <windows.h>
 
@@ -22,6 +27,8 @@
 #include "foundation/data_source.h"
 #include "foundation/strings.h"
 #include "imaging/image_format.h"
+#include "imaging/pdf_page_render.h"
+#include "imaging/pdf_writer.h"
 #include "imaging/raster_image.h"
 
 namespace {
@@ -188,6 +195,38 @@ int Render(int argc, char** argv) {
     return written ? 0 : 1;
 }
 
+// Pages the format does not hand out and pages too small for a PDF page
+// are left out, as the viewer's export leaves them out.
+int Pdf(int argc, char** argv) {
+    uint32_t mode = kPdfModeOptimum;
+    if (argc == 6 && strcmp(argv[4], "--mode") == 0) {
+        mode = uint32_t(strtoul(argv[5], nullptr, 10));
+    } else if (argc != 4) {
+        return 2;
+    }
+    ImageStatus status;
+    Ref<DataSource> source;
+    Ref<ImageFormat> format = OpenFormat(argv[2], &status, &source);
+    if (!format) {
+        PrintStatus(status);
+        return 1;
+    }
+    const WString target = WideOf(argv[3]);
+    Ref<PdfDocument> doc = PdfDocumentNew(0, WString(), WString(), WString(), WString(L"Plovex 5.2.9"));
+    bool ok = doc && PdfDocumentStreamToFile(doc.get(), target);
+    uint32_t pages = 0;
+    for (uint32_t i = 0; ok && i < format->PageCount(); ++i) {
+        Ref<ImagePage> page = format->GetPage(i);
+        Ref<PdfPage> pdf_page = page ? PdfAddPage(doc.get(), {page->WidthMm(), page->HeightMm()}) : nullptr;
+        if (!pdf_page) continue;
+        ok = PdfAddRenderedImage(pdf_page.get(), page.get(), source.get(), mode, PdfRenderOptions(), nullptr);
+        ++pages;
+    }
+    ok = ok && PdfDocumentSave(doc.get(), target);
+    printf("pages=%u\n", unsigned(pages));
+    return ok ? 0 : 1;
+}
+
 struct Command {
     const char* name;
     int (*run)(int argc, char** argv);
@@ -196,6 +235,7 @@ struct Command {
 const Command kCommands[] = {
     {"info", Info},
     {"render", Render},
+    {"pdf", Pdf},
 };
 
 }  // namespace
@@ -206,6 +246,6 @@ int main(int argc, char** argv) {
             if (strcmp(argv[1], command.name) == 0) return command.run(argc, argv);
         }
     }
-    fprintf(stderr, "usage: imgprobe info FILE | render FILE PAGE OUT [options]\n");
+    fprintf(stderr, "usage: imgprobe info FILE | render FILE PAGE OUT [options] | pdf SRC OUT [--mode M]\n");
     return 2;
 }
