@@ -193,6 +193,13 @@ template <class Count>
 bool BilevelCountSink<Count>::PutRow(uint16_t bits, const uint8_t* row, uint32_t x, uint32_t y,
                                      uint32_t offset, uint32_t count) {
     if (bits != 1 || !row || !this->ClipRow(x, y, &count)) return false;
+    // Packed rows (uncompressed, LZW, PackBits) become runs, byte by byte,
+    // and take the run path: a drawing's row has a few hundred runs but
+    // thousands of set pixels.
+    if (row_runs_.elements && uint64_t(offset) + count <= row_runs_.width) {
+        ChangeListFromRow(row_runs_, row, offset + count);
+        return PutRuns(row_runs_.elements, x, y, offset, count);
+    }
     const uint32_t one = 1;
     const SinkMapEntry& rows = this->row_map[y];
     ForEachSetBit(row, offset, count, [&](uint32_t k) {
@@ -210,7 +217,10 @@ BilevelCountSink<Count>::BilevelCountSink(uint32_t source_width, uint32_t source
                                           bool flip_x, bool flip_y, bool invert, bool whole_image)
     : AccumulatingSink<Count, 1>(source_width, source_height, target_width, target_height, bits_per_pixel,
                                  palette, rotation, flip_x, flip_y, invert, whole_image) {
-    if (this->IsFailed() || source_width < target_width || target_width >= 0x10000) return;
+    if (this->IsFailed()) return;
+    // Room for a row's runs from any bit offset of its first byte.
+    ChangeListInit(row_runs_, source_width + 8);
+    if (source_width < target_width || target_width >= 0x10000) return;
     const uint64_t bytes = uint64_t(source_width) * 2 + 4 + (uint64_t(target_width) + 2) * 4;
     if (bytes > kRasterMaxBlockBytes || !MemAlloc(run_map_block_, uint32_t(bytes), 0, kAccumulatorTag))
         return;

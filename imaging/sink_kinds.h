@@ -1,6 +1,7 @@
 // The sinks behind CreateSink. Only the sink code sees these classes.
 #pragma once
 
+#include "imaging/change_list.h"
 #include "imaging/raster_sink.h"
 
 // No reduction on either axis (or a huge target): writes straight into the
@@ -110,6 +111,7 @@ class BilevelCountSink final : public AccumulatingSink<Count, 1> {
     MemBlock run_map_block_;
     uint16_t* column_target_ = nullptr;
     uint32_t* group_start_ = nullptr;  // target_width + 2 entries: the source width, then a stop
+    ChangeList row_runs_;              // a packed row's runs (PutRow); no block when none could be had
 };
 
 // Fewer than 256 source pixels per target pixel: 8-bit counters suffice.
