@@ -503,6 +503,8 @@ Ref<TiffDirEntry> TiffDirEntryRead(TiffParseContext& context, const uint8_t* byt
     const uint32_t offset = TiffGet32(bytes + 8, big);
     memcpy(&entry->value_field, bytes + 8, 4);
     if (uint64_t(offset) + length > context.file_size) return nullptr;
+    if (context.value_bytes + length > context.file_size) return nullptr;
+    context.value_bytes += length;
     if (!ReadOutOfLine(context, *entry, offset, uint32_t(length))) return nullptr;
     if (big) SwapValues(entry->block.data(), entry->field_type, length);
     if (entry->field_type == kTiffAscii) entry->block.data()[length - 1] = 0;
@@ -513,6 +515,7 @@ Ref<TiffDir> TiffDirParse(TiffParseContext& context, const uint8_t* entries, uin
                           const TiffDir* previous) {
     Ref<TiffDir> dir = AdoptRef(new TiffDir);
     DirParseState state;
+    context.value_bytes = 0;
     for (uint32_t i = 0; i < n; ++i) {
         bool unknown_type = false;
         Ref<TiffDirEntry> entry = TiffDirEntryRead(context, entries + uint64_t(i) * 12, &unknown_type);

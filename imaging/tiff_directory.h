@@ -176,6 +176,9 @@ struct TiffParseContext {
     uint32_t file_size = 0;
     bool big_endian = false;
     TiffWindow values;  // the private window of out-of-line values
+    // Out-of-line bytes copied for the directory being read: no directory
+    // holds more values than the file has bytes.
+    uint64_t value_bytes = 0;
     ImageStatus* status = nullptr;
 };
 

@@ -200,10 +200,11 @@ StripOutcome DecodeStrip(StripRun& run, const TileGrid& grid, uint32_t index, ui
 void DecodeStrips(StripRun& run, const TileGrid& grid) {
     const uint64_t steps = uint64_t(grid.across) * grid.down;
     const bool pushed = ProgressPush(run.progress, uint32_t(std::min<uint64_t>(steps, UINT32_MAX)));
-    for (uint32_t row = grid.first_row; row <= grid.last_row; ++row) {
-        for (uint32_t column = grid.first_column; column <= grid.last_column; ++column) {
-            if (run.failed && run.strict) break;
-            if (ProgressIsCancelled(run.progress)) break;
+    bool stop = false;
+    for (uint32_t row = grid.first_row; row <= grid.last_row && !stop; ++row) {
+        for (uint32_t column = grid.first_column; column <= grid.last_column && !stop; ++column) {
+            stop = (run.failed && run.strict) || ProgressIsCancelled(run.progress);
+            if (stop) break;
             const uint64_t index = uint64_t(row) * grid.across + column;
             const uint64_t step = uint64_t(row - grid.first_row) * grid.across + (column - grid.first_column);
             ProgressStep(run.progress, uint32_t(std::min<uint64_t>(step, UINT32_MAX)));

@@ -10,6 +10,11 @@
 //     PNM with the palette applied, top row first: PGM for grey and bilevel
 //     images, PPM for colour. Prints status=SEVERITY,CODE; exits 0 when the
 //     render gave an image.
+//   imgprobe pdf SRC OUT [--mode 0|1]
+//     every page of SRC at its own resolution on a PDF page of its size
+//     (mode 0: pages of 4, 8 and 24 bits uncompressed, the others Group 4;
+//     mode 1: all Group 4). Prints pages=N; exits 0 when OUT was written
+//     whole (a failed file is removed).
 //   imgprobe tiff FILE OUT [--pages A,B,...] [--rows R] [--tile W] [--reduce P] [--software TEXT]
 //     writes the pages (default all, in the order given) as a Group 4 TIFF
 //     through the TIFF writer; strips of R rows or tiles of W pixels, with
@@ -29,6 +34,8 @@
 #include "foundation/data_source.h"
 #include "foundation/strings.h"
 #include "imaging/image_format.h"
+#include "imaging/pdf_page_render.h"
+#include "imaging/pdf_writer.h"
 #include "imaging/raster_image.h"
 #include "imaging/tiff_document.h"
 #include "imaging/tiff_writer.h"
@@ -197,6 +204,38 @@ int Render(int argc, char** argv) {
     return written ? 0 : 1;
 }
 
+// Pages the format does not hand out and pages too small for a PDF page
+// are left out, as the viewer's export leaves them out.
+int Pdf(int argc, char** argv) {
+    uint32_t mode = kPdfModeOptimum;
+    if (argc == 6 && strcmp(argv[4], "--mode") == 0) {
+        mode = uint32_t(strtoul(argv[5], nullptr, 10));
+    } else if (argc != 4) {
+        return 2;
+    }
+    ImageStatus status;
+    Ref<DataSource> source;
+    Ref<ImageFormat> format = OpenFormat(argv[2], &status, &source);
+    if (!format) {
+        PrintStatus(status);
+        return 1;
+    }
+    const WString target = WideOf(argv[3]);
+    Ref<PdfDocument> doc = PdfDocumentNew(0, WString(), WString(), WString(), WString(L"Plovex 5.2.9"));
+    bool ok = doc && PdfDocumentStreamToFile(doc.get(), target);
+    uint32_t pages = 0;
+    for (uint32_t i = 0; ok && i < format->PageCount(); ++i) {
+        Ref<ImagePage> page = format->GetPage(i);
+        Ref<PdfPage> pdf_page = page ? PdfAddPage(doc.get(), {page->WidthMm(), page->HeightMm()}) : nullptr;
+        if (!pdf_page) continue;
+        ok = PdfAddRenderedImage(pdf_page.get(), page.get(), source.get(), mode, PdfRenderOptions(), nullptr);
+        ++pages;
+    }
+    ok = ok && PdfDocumentSave(doc.get(), target);
+    printf("pages=%u\n", unsigned(pages));
+    return ok ? 0 : 1;
+}
+
 // Options of the two TIFF writing commands.
 struct TiffWriteOptions {
     std::vector<uint32_t> pages;
@@ -305,10 +344,7 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"info", Info},
-    {"render", Render},
-    {"tiff", TiffExport},
-    {"tiff-copy", TiffCopy},
+    {"info", Info}, {"render", Render}, {"pdf", Pdf}, {"tiff", TiffExport}, {"tiff-copy", TiffCopy},
 };
 
 }  // namespace
@@ -320,7 +356,7 @@ int main(int argc, char** argv) {
         }
     }
     fprintf(stderr,
-            "usage: imgprobe info FILE | render FILE PAGE OUT [options] | tiff FILE OUT [options] | "
-            "tiff-copy FILE OUT [options]\n");
+            "usage: imgprobe info FILE | render FILE PAGE OUT [options] | pdf SRC OUT [--mode M] | "
+            "tiff FILE OUT [options] | tiff-copy FILE OUT [options]\n");
     return 2;
 }

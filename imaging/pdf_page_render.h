@@ -1,0 +1,28 @@
+// Puts a rendered ImagePage onto a PDF page, at the page's own resolution:
+// uncompressed when that keeps its colours, else as a Group 4 image.
+// Uncompressed pages are rendered in bands that go straight into the
+// document, so a large colour page is never held whole.
+#pragma once
+
+#include <cstdint>
+
+class DataSource;
+class ImagePage;
+class PdfPage;
+class ProgressSink;
+
+enum PdfImageMode : uint32_t {
+    kPdfModeOptimum = 0,  // 4, 8 and 24 bits per pixel uncompressed, the others Group 4
+    kPdfModeGroup4 = 1,   // every page bilevel
+};
+
+struct PdfRenderOptions {
+    uint8_t flip_x = 0;
+    uint8_t flip_y = 0;
+    uint8_t invert = 0;
+};
+
+// Renders the whole page (no status) and adds it as one image covering the
+// PDF page. False when the page cannot be rendered, coded or added.
+bool PdfAddRenderedImage(PdfPage* page, ImagePage* image_page, DataSource* source, uint32_t mode,
+                         const PdfRenderOptions& options, ProgressSink* progress);
