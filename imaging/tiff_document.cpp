@@ -142,22 +142,6 @@ bool TiffEntrySetFraction(TiffEntry* entry, uint32_t index, int32_t numerator, i
     return StoreNumber(entry, index, uint32_t(top / bottom), quotient);
 }
 
-bool TiffEntryGetUInt(const TiffEntry* entry, uint32_t index, uint32_t* out) {
-    if (!entry || index >= entry->count) return false;
-    const uint8_t* values = TiffEntryValues(entry);
-    if (entry->type == kTiffShort) {
-        uint16_t v;
-        memcpy(&v, values + size_t(index) * 2, 2);
-        *out = v;
-        return true;
-    }
-    if (entry->type == kTiffLong) {
-        memcpy(out, values + size_t(index) * 4, 4);
-        return true;
-    }
-    return false;
-}
-
 TiffStripList::~TiffStripList() {
     for (uint32_t i = 0; i < count && slots; ++i) {
         if (slots[i]) RefRelease(slots[i]);

@@ -43,8 +43,8 @@ class TiffEntry : public RefCounted {
 uint8_t* TiffEntryValues(TiffEntry* entry);
 const uint8_t* TiffEntryValues(const TiffEntry* entry);
 
-// Zero-filled values; null for a type outside 1 to 12, a size that does not
-// fit 32 bits, or no memory.
+// Zero-filled values; null for a type outside 1 to 12, values of 2 GiB or
+// more, or no memory.
 Ref<TiffEntry> TiffEntryCreate(uint16_t tag, uint16_t type, uint32_t count);
 // ASCII in the ANSI code page, the terminating NUL stored and counted.
 Ref<TiffEntry> TiffEntryCreateAscii(uint16_t tag, const WString& text);
@@ -58,8 +58,6 @@ Ref<TiffEntry> TiffEntryCopy(const TiffEntry* entry);
 bool TiffEntrySetInt(TiffEntry* entry, uint32_t index, int32_t value);
 bool TiffEntrySetUInt(TiffEntry* entry, uint32_t index, uint32_t value);
 bool TiffEntrySetFraction(TiffEntry* entry, uint32_t index, int32_t numerator, int32_t denominator);
-// Value `index` of a SHORT or LONG entry (what the layout reads back).
-bool TiffEntryGetUInt(const TiffEntry* entry, uint32_t index, uint32_t* out);
 
 // One strip or tile: coded bytes in memory, or a range of a source file that
 // is copied when the file is written.
