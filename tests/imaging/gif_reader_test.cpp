@@ -122,12 +122,12 @@ TEST(GifReader, PartsAndTurnsEqualThePicture) {
 // sub-blocks and extensions, up to any NUL in each.
 TEST(GifReader, WalksExtensionsToTheImage) {
     const std::vector<uint8_t> blocks = {
-        0x21, 0xF9, 4,    0,    0,   0,   0,   0,            // graphic control
-        0x21, 0xFE, 3,    'a',  'b', 'c', 2,   'd', 0,   0,  // comment, a NUL in its second sub-block
-        0x21, 0x01, 12,   0,    0,   0,   0,   4,   0,   2,   0,   1,   1,   0,   1, 2, 'x', 'y', 0,  // plain
-                                                                                                      // text
-        0x21, 0xFF, 11,   'N',  'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0', 3, 1, 0,   0,   0, 0x21,
-        0x42, 0,    0x21, 0xFE, 2,   'e', 'f', 0,  // an unknown label, a second comment
+        0x21, 0xF9, 4, 0, 0, 0, 0, 0,                // graphic control
+        0x21, 0xFE, 3, 'a', 'b', 'c', 2, 'd', 0, 0,  // comment, a NUL in its second sub-block
+        0x21, 0x01, 12, 0, 0, 0, 0, 4, 0, 2, 0, 1, 1, 0, 1, 2, 'x', 'y', 0,  // plain
+                                                                             // text
+        0x21, 0xFF, 11, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0', 3, 1, 0, 0, 0, 0x21, 0x42, 0,
+        0x21, 0xFE, 2, 'e', 'f', 0,  // an unknown label, a second comment
     };
     const std::vector<uint8_t> gif = SmallGif(blocks);
     ImageStatus status;
