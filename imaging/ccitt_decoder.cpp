@@ -9,8 +9,9 @@ enum class RunResult { kOk, kBad, kEol };
 const CcittRunTable* const kRunTables[2] = {&kCcittWhiteRuns, &kCcittBlackRuns};
 
 // One run: make-up codes, then the terminating code. The bit reader always
-// holds at least 25 valid bits, more than the longest code (13 bits) needs.
-inline RunResult DecodeRun(BitReader& bits, const CcittRunTable& table, uint32_t width, uint32_t& run) {
+// holds 32 valid bits, more than the longest code (13 bits) needs.
+__attribute__((always_inline)) inline RunResult DecodeRun(BitReader& bits, const CcittRunTable& table,
+                                                          uint32_t width, uint32_t& run) {
     uint32_t total = 0;
     for (;;) {
         const uint32_t word = bits.current;
@@ -33,7 +34,7 @@ inline RunResult DecodeRun(BitReader& bits, const CcittRunTable& table, uint32_t
 // Alternating white and black runs from position 0 until the width. A run
 // that passes the width is cut at it. At most width + 1 elements are stored,
 // so zero-length runs in damaged data cannot overrun the list.
-RunResult DecodeOneDimensional(ChangeList& line, BitReader& bits) {
+__attribute__((always_inline)) inline RunResult DecodeRuns(ChangeList& line, BitReader& bits) {
     uint32_t* elements = line.elements;
     const uint32_t width = line.width;
     const uint32_t capacity = ChangeListCapacity(line);
@@ -52,6 +53,16 @@ RunResult DecodeOneDimensional(ChangeList& line, BitReader& bits) {
     }
     line.count = count;
     return RunResult::kOk;
+}
+
+// The line decoders work on a copy of the bit reader's state that nothing
+// else can see, so the compiler keeps it in registers instead of storing it
+// back after every code; the copy goes home once per line.
+RunResult DecodeOneDimensional(ChangeList& line, BitReader& bits) {
+    BitReader local = bits;
+    const RunResult result = DecodeRuns(line, local);
+    bits = local;
+    return result;
 }
 
 bool Fail(ChangeList& line) {
@@ -78,7 +89,9 @@ bool CcittSkipEol(BitReader& bits) {
         if (BitReaderDataLeft(bits) == 0) return false;
         BitReaderSkip(bits, 24);
     }
-    BitReaderSkip(bits, uint32_t(__builtin_ctz(bits.current)) + 1);
+    // Up to 31 zeros, then the 1 (skips stay below 32 bits).
+    BitReaderSkip(bits, uint32_t(__builtin_ctz(bits.current)));
+    BitReaderSkip(bits, 1);
     return true;
 }
 
@@ -98,8 +111,12 @@ bool CcittDecodeT4Line(ChangeList& line, BitReader& bits) {
     return true;
 }
 
-bool CcittDecode2DLine(ChangeList& line, const ChangeList& reference, BitReader& bits) {
-    if (reference.width != line.width || !reference.elements || !line.elements) return Fail(line);
+namespace {
+
+// The modes of one two-dimensional line, up to its end (kOk), an EOL
+// (kEol) or a bad code (kBad); `count` receives the elements stored.
+__attribute__((always_inline)) inline RunResult Decode2DModes(ChangeList& line, const ChangeList& reference,
+                                                              BitReader& bits, uint32_t& count_out) {
     const uint32_t* ref = reference.elements;
     uint32_t* elements = line.elements;
     const int32_t width = int32_t(line.width);
@@ -107,6 +124,7 @@ bool CcittDecode2DLine(ChangeList& line, const ChangeList& reference, BitReader&
     uint32_t count = 0;
     uint32_t first_right = 0;  // the first reference element right of a0
     int32_t a0 = -1;           // starts before the line
+    RunResult result = RunResult::kOk;
     while (a0 < width) {
         // The reference ends in copies of the width, which is right of a0.
         while (int32_t(ref[first_right]) <= a0) ++first_right;
@@ -115,46 +133,57 @@ bool CcittDecode2DLine(ChangeList& line, const ChangeList& reference, BitReader&
         // count of this line's elements: b1's index has the count's parity.
         const uint32_t b1_index = first_right + ((first_right ^ count) & 1);
         const int32_t b1 = int32_t(ref[b1_index]);
-        const CcittModeEntry mode = kCcittModes[bits.current & ((1u << kCcittModeBits) - 1)];
-        switch (mode.kind) {
-            case kModePass:
-                BitReaderSkip(bits, mode.bits);
-                a0 = int32_t(ref[b1_index + 1]);
-                break;
-            case kModeVertical: {
-                BitReaderSkip(bits, mode.bits);
-                int32_t a1 = b1 + mode.offset;
-                // A change left of a0 (or of the line) would make the list
-                // run backwards.
-                if (a1 < a0 || a1 < 0 || count == capacity) return Fail(line);
-                if (a1 > width) a1 = width;
-                elements[count++] = uint32_t(a1);
-                a0 = a1;
+        const CcittModeEntry& mode = kCcittModes[bits.current & ((1u << kCcittModeBits) - 1)];
+        if (mode.kind == kModeVertical) {
+            BitReaderSkip(bits, mode.bits);
+            int32_t a1 = b1 + mode.offset;
+            // A change left of a0 (or of the line) would make the list
+            // run backwards.
+            if (a1 < a0 || a1 < 0 || count == capacity) {
+                result = RunResult::kBad;
                 break;
             }
-            case kModeHorizontal: {
-                BitReaderSkip(bits, mode.bits);
-                uint32_t run1 = 0, run2 = 0;
-                RunResult result = DecodeRun(bits, *kRunTables[count & 1], line.width, run1);
-                if (result == RunResult::kOk)
-                    result = DecodeRun(bits, *kRunTables[~count & 1], line.width, run2);
-                if (result == RunResult::kEol) return EndAtEol(line, bits, count);
-                if (result != RunResult::kOk) return Fail(line);
-                if ((run1 == 0 && count > 0) || count + 2 > capacity) return Fail(line);
-                const uint32_t start = a0 < 0 ? 0 : uint32_t(a0);
-                const uint32_t a1 = run1 < line.width - start ? start + run1 : line.width;
-                const uint32_t a2 = run2 < line.width - a1 ? a1 + run2 : line.width;
-                elements[count++] = a1;
-                elements[count++] = a2;
-                a0 = int32_t(a2);
+            if (a1 > width) a1 = width;
+            elements[count++] = uint32_t(a1);
+            a0 = a1;
+        } else if (mode.kind == kModePass) {
+            BitReaderSkip(bits, mode.bits);
+            a0 = int32_t(ref[b1_index + 1]);
+        } else if (mode.kind == kModeHorizontal) {
+            BitReaderSkip(bits, mode.bits);
+            uint32_t run1 = 0, run2 = 0;
+            result = DecodeRun(bits, *kRunTables[count & 1], line.width, run1);
+            if (result == RunResult::kOk) result = DecodeRun(bits, *kRunTables[~count & 1], line.width, run2);
+            if (result != RunResult::kOk) break;
+            if ((run1 == 0 && count > 0) || count + 2 > capacity) {
+                result = RunResult::kBad;
                 break;
             }
-            case kModeZeros:
-                return EndAtEol(line, bits, count);
-            default:
-                return Fail(line);
+            const uint32_t start = a0 < 0 ? 0 : uint32_t(a0);
+            const uint32_t a1 = run1 < line.width - start ? start + run1 : line.width;
+            const uint32_t a2 = run2 < line.width - a1 ? a1 + run2 : line.width;
+            elements[count++] = a1;
+            elements[count++] = a2;
+            a0 = int32_t(a2);
+        } else {
+            result = mode.kind == kModeZeros ? RunResult::kEol : RunResult::kBad;
+            break;
         }
     }
+    count_out = count;
+    return result;
+}
+
+}  // namespace
+
+bool CcittDecode2DLine(ChangeList& line, const ChangeList& reference, BitReader& bits) {
+    if (reference.width != line.width || !reference.elements || !line.elements) return Fail(line);
+    BitReader local = bits;
+    uint32_t count = 0;
+    const RunResult result = Decode2DModes(line, reference, local, count);
+    bits = local;
+    if (result == RunResult::kEol) return EndAtEol(line, bits, count);
+    if (result != RunResult::kOk) return Fail(line);
     line.count = count;
     ChangeListTerminate(line);
     return true;

@@ -7,15 +7,26 @@
 
 namespace {
 
-// Sets bits first to last - 1 of a row.
+// Sets bits first to last - 1 of a row (most significant bit first): a mask
+// for each end byte, whole bytes between. The runs of a drawing are short,
+// so the bytes between go one by one up to a few words.
 void SetBitRange(uint8_t* row, uint32_t first, uint32_t last) {
-    while (first < last && (first & 7)) BitSet(row, first++);
-    const uint32_t whole = (last - first) / 8;
-    if (whole) {
-        memset(row + first / 8, 0xFF, whole);
-        first += whole * 8;
+    if (first >= last) return;
+    const uint32_t head = first >> 3, tail = (last - 1) >> 3;
+    const uint8_t head_mask = static_cast<uint8_t>(0xFFu >> (first & 7));
+    const uint8_t tail_mask = static_cast<uint8_t>(0xFF00u >> (((last - 1) & 7) + 1));
+    if (head == tail) {
+        row[head] |= head_mask & tail_mask;
+        return;
     }
-    while (first < last) BitSet(row, first++);
+    row[head] |= head_mask;
+    const uint32_t between = tail - head - 1;
+    if (between > 16) {
+        memset(row + head + 1, 0xFF, between);
+    } else {
+        for (uint32_t k = head + 1; k < tail; ++k) row[k] = 0xFF;
+    }
+    row[tail] |= tail_mask;
 }
 
 // Copies the pixel at index `from` of a row over the `n` pixels after it.

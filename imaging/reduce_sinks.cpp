@@ -85,6 +85,21 @@ void ColourReduceSink<Sum>::AddRow(const uint8_t* row, uint32_t x, uint32_t y, u
                                    uint32_t count) {
     const uint32_t* colours = Bits == 24 ? nullptr : this->palette->entries;
     const SinkMapEntry& rows = this->row_map[y];
+    if (rows.span == 1 && this->source_width >= this->target_width) {
+        // Reduced on both axes (every screen render of a photograph): each
+        // source pixel feeds exactly one target pixel.
+        Sum* target = this->TargetRow(rows.first);
+        const SinkMapEntry* columns = this->column_map + x;
+        for (uint32_t k = 0; k < count; ++k) {
+            uint32_t pixel = PixelGet(row, offset + k, Bits);
+            if constexpr (Bits != 24) pixel = colours[pixel];
+            Sum* cell = target + static_cast<size_t>(columns[k].first) * 3;
+            cell[0] += pixel & 0xFF;
+            cell[1] += (pixel >> 8) & 0xFF;
+            cell[2] += (pixel >> 16) & 0xFF;
+        }
+        return;
+    }
     for (uint32_t k = 0; k < count; ++k) {
         uint32_t pixel = PixelGet(row, offset + k, Bits);
         if constexpr (Bits != 24) pixel = colours[pixel];
@@ -135,6 +150,13 @@ void GreyReduceSink<Sum>::AddRow(const uint8_t* row, uint32_t x, uint32_t y, uin
                                  uint32_t count) {
     const uint32_t scale = Bits == 4 ? 17 : 1;
     const SinkMapEntry& rows = this->row_map[y];
+    if (rows.span == 1 && this->source_width >= this->target_width) {
+        Sum* target = this->TargetRow(rows.first);
+        const SinkMapEntry* columns = this->column_map + x;
+        for (uint32_t k = 0; k < count; ++k)
+            target[columns[k].first] += PixelGet(row, offset + k, Bits) * scale;
+        return;
+    }
     for (uint32_t k = 0; k < count; ++k) {
         const uint32_t value = PixelGet(row, offset + k, Bits) * scale;
         if (value == 0) continue;
@@ -181,32 +203,88 @@ bool BilevelCountSink<Count>::PutRow(uint16_t bits, const uint8_t* row, uint32_t
     return true;
 }
 
-// Adds the set source columns s0 to s1 of row y: the first target column
-// takes the rest of its group, inner ones their whole count, and the last
-// one gives back the part of its group beyond s1. With columns enlarged the
-// last source column covers several target columns, and all of them count.
 template <class Count>
-void BilevelCountSink<Count>::AddRun(uint32_t y, uint32_t s0, uint32_t s1) {
-    const SinkMapEntry& first = this->column_map[s0];
-    const SinkMapEntry& last = this->column_map[s1];
-    const uint32_t t_end = last.first + last.span - 1;
-    const SinkMapEntry& rows = this->row_map[y];
-    set_pixels_ += s1 - s0 + 1;
-    for (uint32_t r = 0; r < rows.span; ++r) {
-        Count* counts = this->TargetRow(rows.first + r);
-        counts[first.first] = static_cast<Count>(counts[first.first] + first.remaining);
-        for (uint32_t t = first.first + 1; t <= t_end; ++t) {
-            counts[t] = static_cast<Count>(counts[t] + this->column_counts[t]);
-        }
-        counts[last.first] = static_cast<Count>(counts[last.first] - (last.remaining - 1));
+BilevelCountSink<Count>::BilevelCountSink(uint32_t source_width, uint32_t source_height,
+                                          uint32_t target_width, uint32_t target_height,
+                                          uint16_t bits_per_pixel, Palette* palette, uint16_t rotation,
+                                          bool flip_x, bool flip_y, bool invert, bool whole_image)
+    : AccumulatingSink<Count, 1>(source_width, source_height, target_width, target_height, bits_per_pixel,
+                                 palette, rotation, flip_x, flip_y, invert, whole_image) {
+    if (this->IsFailed() || source_width < target_width || target_width >= 0x10000) return;
+    const uint64_t bytes = uint64_t(source_width) * 2 + 4 + (uint64_t(target_width) + 2) * 4;
+    if (bytes > kRasterMaxBlockBytes || !MemAlloc(run_map_block_, uint32_t(bytes), 0, kAccumulatorTag))
+        return;
+    column_target_ = reinterpret_cast<uint16_t*>(run_map_block_.data());
+    group_start_ =
+        reinterpret_cast<uint32_t*>(run_map_block_.data() + ((uint64_t(source_width) * 2 + 3) & ~3ull));
+    for (uint32_t t = 0; t <= target_width; ++t) group_start_[t] = source_width;
+    group_start_[target_width + 1] = 0xFFFFFFFFu;
+    // Every target column takes at least one source column in a reduction.
+    for (uint32_t s = source_width; s-- > 0;) {
+        column_target_[s] = static_cast<uint16_t>(this->column_map[s].first);
+        group_start_[this->column_map[s].first] = s;
     }
 }
 
+// Adds the set source columns s0 to s1 to one target row: the first target
+// column takes the rest of its group, inner ones their whole count, and the
+// last one gives back the part of its group beyond s1. With columns enlarged
+// the last source column covers several target columns, and all of them
+// count.
+template <class Count>
+inline void BilevelCountSink<Count>::AddRun(Count* counts, uint32_t s0, uint32_t s1) const {
+    const SinkMapEntry& first = this->column_map[s0];
+    const SinkMapEntry& last = this->column_map[s1];
+    const uint32_t t_end = last.first + last.span - 1;
+    counts[first.first] = static_cast<Count>(counts[first.first] + first.remaining);
+    for (uint32_t t = first.first + 1; t <= t_end; ++t) {
+        counts[t] = static_cast<Count>(counts[t] + this->column_counts[t]);
+    }
+    counts[last.first] = static_cast<Count>(counts[last.first] - (last.remaining - 1));
+}
+
+// The same through the compact tables, for set columns s0 to end - 1: most
+// runs of a drawing fall inside one target column.
+template <class Count>
+inline void BilevelCountSink<Count>::AddReducedRun(Count* counts, uint32_t s0, uint32_t end) const {
+    uint32_t t = column_target_[s0];
+    const uint32_t next = group_start_[t + 1];
+    if (end <= next) {
+        counts[t] = static_cast<Count>(counts[t] + (end - s0));
+        return;
+    }
+    counts[t] = static_cast<Count>(counts[t] + (next - s0));
+    // Whole target columns; the stop entry after the source width ends the
+    // loop at the last column.
+    for (++t; group_start_[t + 1] <= end; ++t)
+        counts[t] = static_cast<Count>(counts[t] + this->column_counts[t]);
+    if (end > group_start_[t]) counts[t] = static_cast<Count>(counts[t] + (end - group_start_[t]));
+}
+
+// The hot path of a reduced bilevel render: one call per decoded line, with
+// the target row looked up once for all of the line's runs.
 template <class Count>
 bool BilevelCountSink<Count>::PutRuns(const uint32_t* runs, uint32_t x, uint32_t y, uint32_t offset,
                                       uint32_t count) {
     if (!runs || !this->ClipRow(x, y, &count)) return false;
-    ForEachRun(runs, offset, count, [&](uint32_t k0, uint32_t k1) { AddRun(y, x + k0, x + k1 - 1); });
+    const SinkMapEntry& rows = this->row_map[y];
+    uint32_t set = 0;
+    for (uint32_t r = 0; r < rows.span; ++r) {
+        Count* counts = this->TargetRow(rows.first + r);
+        if (column_target_) {
+            ForEachRun(runs, offset, count, [&](uint32_t k0, uint32_t k1) {
+                set += k1 - k0;
+                AddReducedRun(counts, x + k0, x + k1);
+            });
+        } else {
+            ForEachRun(runs, offset, count, [&](uint32_t k0, uint32_t k1) {
+                set += k1 - k0;
+                AddRun(counts, x + k0, x + k1 - 1);
+            });
+        }
+    }
+    // Each source pixel counts once, however many target rows it feeds.
+    if (rows.span) set_pixels_ += set / rows.span;
     return true;
 }
 

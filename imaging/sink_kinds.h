@@ -90,7 +90,9 @@ class GreyReduceSink final : public AccumulatingSink<Sum, 1> {
 template <class Count>
 class BilevelCountSink final : public AccumulatingSink<Count, 1> {
   public:
-    using AccumulatingSink<Count, 1>::AccumulatingSink;
+    BilevelCountSink(uint32_t source_width, uint32_t source_height, uint32_t target_width,
+                     uint32_t target_height, uint16_t bits_per_pixel, Palette* palette, uint16_t rotation,
+                     bool flip_x, bool flip_y, bool invert, bool whole_image);
     Ref<RasterImage> Finish(ProgressSink* progress, RenderToken* token) override;
     bool PutRow(uint16_t bits, const uint8_t* row, uint32_t x, uint32_t y, uint32_t offset,
                 uint32_t count) override;
@@ -98,8 +100,16 @@ class BilevelCountSink final : public AccumulatingSink<Count, 1> {
     uint32_t CoverageLevel() const override;
 
   private:
-    void AddRun(uint32_t y, uint32_t s0, uint32_t s1);
+    void AddRun(Count* counts, uint32_t s0, uint32_t s1) const;
+    void AddReducedRun(Count* counts, uint32_t s0, uint32_t end) const;
     uint64_t set_pixels_ = 0;  // in all rows received, counted in 64 bits
+    // Columns reduced into fewer than 65536 target columns (every screen
+    // render): the target column of each source column in 16 bits and the
+    // first source column of each target column, small enough to stay in
+    // the first-level cache while a page's runs pour in. Null otherwise.
+    MemBlock run_map_block_;
+    uint16_t* column_target_ = nullptr;
+    uint32_t* group_start_ = nullptr;  // target_width + 2 entries: the source width, then a stop
 };
 
 // Fewer than 256 source pixels per target pixel: 8-bit counters suffice.

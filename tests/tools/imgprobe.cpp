@@ -34,9 +34,9 @@
 #include "foundation/data_source.h"
 #include "foundation/strings.h"
 #include "imaging/image_format.h"
+#include "imaging/raster_image.h"
 #include "imaging/pdf_page_render.h"
 #include "imaging/pdf_writer.h"
-#include "imaging/raster_image.h"
 #include "imaging/tiff_document.h"
 #include "imaging/tiff_writer.h"
 
@@ -344,7 +344,11 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"info", Info}, {"render", Render}, {"pdf", Pdf}, {"tiff", TiffExport}, {"tiff-copy", TiffCopy},
+    {"info", Info},
+    {"render", Render},
+    {"pdf", Pdf},
+    {"tiff", TiffExport},
+    {"tiff-copy", TiffCopy},
 };
 
 }  // namespace
@@ -356,7 +360,7 @@ int main(int argc, char** argv) {
         }
     }
     fprintf(stderr,
-            "usage: imgprobe info FILE | render FILE PAGE OUT [options] | pdf SRC OUT [--mode M] | "
-            "tiff FILE OUT [options] | tiff-copy FILE OUT [options]\n");
+            "usage: imgprobe info FILE | render FILE PAGE OUT [options] | tiff FILE OUT [options] | "
+            "tiff-copy FILE OUT [options] | pdf SRC OUT [--mode M]\n");
     return 2;
 }
