@@ -126,10 +126,10 @@ std::vector<std::string> Split(const std::string& text, char separator) {
 }
 
 // The file's first page, or a CCITT strip page; null with a message.
-Ref<ImagePage> OpenPage(const std::string& spec, Ref<DataSource>& source) {
-    if (spec.rfind("ccitt:", 0) == 0) {
+Ref<ImagePage> OpenPage(const std::string& input_name, Ref<DataSource>& source) {
+    if (input_name.rfind("ccitt:", 0) == 0) {
         // ccitt:Z:\path:... - the drive letter's colon is part of the path.
-        const std::vector<std::string> parts = Split(spec.substr(6), ':');
+        const std::vector<std::string> parts = Split(input_name.substr(6), ':');
         if (parts.size() != 9) return nullptr;
         source = DataSourceOpenFile(Wide(parts[0] + ":" + parts[1]), false);
         if (!source) return nullptr;
@@ -143,7 +143,7 @@ Ref<ImagePage> OpenPage(const std::string& spec, Ref<DataSource>& source) {
         page->dpi = std::stod(parts[8]);
         return page;
     }
-    source = DataSourceOpenFile(Wide(spec), false);
+    source = DataSourceOpenFile(Wide(input_name), false);
     if (!source) return nullptr;
     ImageStatus status;
     Ref<ImageFormat> format = ImageParseFile(&status, source.get(), 0);

@@ -46,8 +46,8 @@ class Bench:
         if not os.path.exists(self.libtiff) or os.path.getmtime(self.libtiff) < os.path.getmtime(source):
             subprocess.run(["gcc", "-O2", "-o", self.libtiff, source, "-ltiff"], check=True)
 
-    def ours(self, spec, case):
-        result = subprocess.run(["wine", self.exe, spec, case, str(RUNS)], capture_output=True, text=True)
+    def ours(self, input_name, case):
+        result = subprocess.run(["wine", self.exe, input_name, case, str(RUNS)], capture_output=True, text=True)
         if result.returncode != 0:
             return None
         return parse_pairs(result.stdout)
@@ -65,11 +65,11 @@ class Bench:
             times.append((time.perf_counter() - start) * 1000)
         return statistics.median(times)
 
-    def case(self, label, spec, case, theirs_label, theirs, bitmap=None):
+    def case(self, label, input_name, case, theirs_label, theirs, bitmap=None):
         """One row: rounds of ours and theirs, alternating."""
         ours, them, first = [], [], None
         for _ in range(ROUNDS):
-            result = self.ours(spec, case)
+            result = self.ours(input_name, case)
             if result is None:
                 self.rows.append((label, None, theirs_label, None, None, None))
                 print("%-44s not available (the reader is missing or failed)" % label, flush=True)
@@ -90,20 +90,20 @@ class Bench:
         for name, title in (("a0-g4", "Group 4"), ("a0-g3-2d", "Group 3 2D"), ("a0-lzw", "LZW"),
                             ("a0-g4-strips", "Group 4, 4-row strips")):
             path = os.path.join(self.data, name + ".tif")
-            spec = windows_path(path)
+            input_name = windows_path(path)
             baseline = lambda path=path: self.libtiff_ms(path)
             for case, what in (("screen", "page to screen"), ("full", "page 1:1"),
                                ("corner-tl", "1000x1000 top left 1:1"), ("corner-tr", "1000x1000 top right 1:1"),
                                ("corner-bl", "1000x1000 bottom left 1:1"),
                                ("corner-br", "1000x1000 bottom right 1:1")):
-                self.case("A0 %s: %s" % (title, what), spec, case, "libtiff full decode", baseline, A0_BITMAP)
+                self.case("A0 %s: %s" % (title, what), input_name, case, "libtiff full decode", baseline, A0_BITMAP)
         # The Group 4 strip through the shared render steps alone: the decoder
         # and sinks without the TIFF reader.
         g4 = os.path.join(self.data, "a0-g4.tif")
         offset, length = self.strip_of(g4)
-        spec = "ccitt:%s:%d:%d:13244:18724:2:0:400" % (windows_path(g4), offset, length)
+        input_name = "ccitt:%s:%d:%d:13244:18724:2:0:400" % (windows_path(g4), offset, length)
         for case, what in (("screen", "page to screen"), ("corner-br", "1000x1000 bottom right 1:1")):
-            self.case("A0 Group 4 strip, no reader: %s" % what, spec, case, "libtiff full decode",
+            self.case("A0 Group 4 strip, no reader: %s" % what, input_name, case, "libtiff full decode",
                       lambda: self.libtiff_ms(g4), A0_BITMAP)
         jpg = os.path.join(self.data, "photo.jpg")
         jtif = os.path.join(self.data, "photo-jpeg.tif")

@@ -15,6 +15,13 @@
 //     (mode 0: pages of 4, 8 and 24 bits uncompressed, the others Group 4;
 //     mode 1: all Group 4). Prints pages=N; exits 0 when OUT was written
 //     whole (a failed file is removed).
+//   imgprobe tiff FILE OUT [--pages A,B,...] [--rows R] [--tile W] [--reduce P] [--software TEXT]
+//     writes the pages (default all, in the order given) as a Group 4 TIFF
+//     through the TIFF writer; strips of R rows or tiles of W pixels, with
+//     reduced copies at P percent. Exits 0 when the file was written.
+//   imgprobe tiff-copy FILE OUT [--software TEXT] [--markup BYTES_FILE]
+//     copies every page of a TIFF with all its entries, adding Software and
+//     the private markup tag when given. Exits 0 when the file was written.
 // Paths are Windows paths (the tools/imgprobe wrapper converts them).
 #include <windows.h>
 
@@ -27,9 +34,11 @@
 #include "foundation/data_source.h"
 #include "foundation/strings.h"
 #include "imaging/image_format.h"
+#include "imaging/raster_image.h"
 #include "imaging/pdf_page_render.h"
 #include "imaging/pdf_writer.h"
-#include "imaging/raster_image.h"
+#include "imaging/tiff_document.h"
+#include "imaging/tiff_writer.h"
 
 namespace {
 
@@ -227,6 +236,108 @@ int Pdf(int argc, char** argv) {
     return ok ? 0 : 1;
 }
 
+// Options of the two TIFF writing commands.
+struct TiffWriteOptions {
+    std::vector<uint32_t> pages;
+    uint32_t rows = 0, tile_width = 0, reduce = 0;
+    const char* software = nullptr;
+    const char* markup = nullptr;
+};
+
+bool ParsePageList(const char* text, std::vector<uint32_t>* pages) {
+    const char* p = text;
+    for (;;) {
+        char* end = nullptr;
+        const unsigned long page = strtoul(p, &end, 10);
+        if (end == p) return false;
+        pages->push_back(uint32_t(page));
+        if (*end == 0) return true;
+        if (*end != ',') return false;
+        p = end + 1;
+    }
+}
+
+bool ParseTiffWriteOptions(int argc, char** argv, int first, TiffWriteOptions* options) {
+    for (int i = first; i < argc; ++i) {
+        const std::string option = argv[i];
+        if (i + 1 >= argc) return false;
+        const char* value = argv[++i];
+        if (option == "--pages") {
+            if (!ParsePageList(value, &options->pages)) return false;
+        } else if (option == "--rows") {
+            options->rows = uint32_t(strtoul(value, nullptr, 10));
+        } else if (option == "--tile") {
+            options->tile_width = uint32_t(strtoul(value, nullptr, 10));
+        } else if (option == "--reduce") {
+            options->reduce = uint32_t(strtoul(value, nullptr, 10));
+        } else if (option == "--software") {
+            options->software = value;
+        } else if (option == "--markup") {
+            options->markup = value;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool AddTiffTags(TiffDoc* doc, const TiffWriteOptions& options) {
+    if (options.software) {
+        Ref<TiffEntry> entry = TiffEntryCreateAscii(kTagSoftware, WideOf(options.software));
+        if (!entry || !TiffDocSetEntryAll(doc, entry.get())) return false;
+    }
+    if (options.markup) {
+        FILE* file = _wfopen(WStrBuffer(WideOf(options.markup)), L"rb");
+        if (!file) return false;
+        std::vector<uint8_t> bytes;
+        uint8_t piece[4096];
+        size_t n;
+        while ((n = fread(piece, 1, sizeof piece, file)) > 0) bytes.insert(bytes.end(), piece, piece + n);
+        fclose(file);
+        Ref<TiffEntry> entry = TiffEntryCreateBytes(kTagRedlining, bytes.data(), uint32_t(bytes.size()));
+        if (!entry || !TiffDocSetEntryAll(doc, entry.get())) return false;
+    }
+    return true;
+}
+
+int TiffExport(int argc, char** argv) {
+    TiffWriteOptions options;
+    if (argc < 4 || !ParseTiffWriteOptions(argc, argv, 4, &options)) return 2;
+    ImageStatus status;
+    Ref<DataSource> source;
+    Ref<ImageFormat> format = OpenFormat(argv[2], &status, &source);
+    if (!format) {
+        PrintStatus(status);
+        return 1;
+    }
+    if (options.pages.empty()) {
+        for (uint32_t i = 0; i < format->PageCount(); ++i) options.pages.push_back(i);
+    }
+    Ref<TiffDoc> doc = TiffDocCreate();
+    bool ok = true;
+    for (uint32_t index : options.pages) {
+        Ref<ImagePage> page = format->GetPage(index);
+        ok = ok && page &&
+             TiffDocAddPage(doc.get(), page.get(), source.get(), 0xFFFFFFFFu, options.tile_width,
+                            options.rows, options.reduce, kTiffWriteGroup4, TiffRenderOptions(), nullptr);
+    }
+    ok = ok && AddTiffTags(doc.get(), options) && TiffDocSave(doc.get(), WideOf(argv[3]));
+    printf("written=%d\n", ok ? 1 : 0);
+    return ok ? 0 : 1;
+}
+
+int TiffCopy(int argc, char** argv) {
+    TiffWriteOptions options;
+    if (argc < 4 || !ParseTiffWriteOptions(argc, argv, 4, &options)) return 2;
+    ImageStatus status;
+    Ref<DataSource> source;
+    Ref<ImageFormat> format = OpenFormat(argv[2], &status, &source);
+    Ref<TiffDoc> doc = format ? TiffDocCreateFrom(format.get(), source.get()) : nullptr;
+    const bool ok = doc && AddTiffTags(doc.get(), options) && TiffDocSave(doc.get(), WideOf(argv[3]));
+    printf("written=%d\n", ok ? 1 : 0);
+    return ok ? 0 : 1;
+}
+
 struct Command {
     const char* name;
     int (*run)(int argc, char** argv);
@@ -236,6 +347,8 @@ const Command kCommands[] = {
     {"info", Info},
     {"render", Render},
     {"pdf", Pdf},
+    {"tiff", TiffExport},
+    {"tiff-copy", TiffCopy},
 };
 
 }  // namespace
@@ -246,6 +359,8 @@ int main(int argc, char** argv) {
             if (strcmp(argv[1], command.name) == 0) return command.run(argc, argv);
         }
     }
-    fprintf(stderr, "usage: imgprobe info FILE | render FILE PAGE OUT [options] | pdf SRC OUT [--mode M]\n");
+    fprintf(stderr,
+            "usage: imgprobe info FILE | render FILE PAGE OUT [options] | tiff FILE OUT [options] | "
+            "tiff-copy FILE OUT [options] | pdf SRC OUT [--mode M]\n");
     return 2;
 }
