@@ -10,7 +10,7 @@ struct PagedChunk {
     PagedChunk* next;
     uint8_t* data() { return reinterpret_cast<uint8_t*>(this) + sizeof(PagedChunk); }
 };
-static_assert(sizeof(PagedChunk) == 12);
+static_assert(sizeof(void*) != 4 || sizeof(PagedChunk) == 12);
 
 namespace {
 
