@@ -1,5 +1,7 @@
 #include "imaging/lzw.h"
 
+#include <memory>
+
 #include "foundation/mem_block.h"
 #include "foundation/pool.h"
 
@@ -59,12 +61,13 @@ inline void PutPixel(uint8_t* out, uint64_t i, uint8_t value) {
     }
 }
 
-// The state of one run.
+// The state of one stream, kept between reads: a string that runs past the
+// end of one read is finished by the next.
 template <int kBits, bool kMsbFirst>
-struct LzwDecoder {
+struct LzwDecoder final : LzwRun {
     uint64_t out_start = 0;  // pixel positions in the decoded stream
     uint64_t out_end = 0;
-    uint64_t position = 0;
+    uint64_t position = 0;  // pixels of every string decoded so far
     uint8_t* output = nullptr;
     uint32_t code_size = 0;
     uint32_t clear = 0;
@@ -75,6 +78,12 @@ struct LzwDecoder {
     uint32_t table_size = 0;
     LzwEntry* table = nullptr;
     CodeInput<kMsbFirst> input;
+    uint32_t previous = kRoot;
+    uint32_t pending = kRoot;  // the code whose string the last read cut
+    uint64_t pending_begin = 0;
+    bool started = false;
+    bool finished = false;
+    bool failed = false;
 
     void Reset() {
         next_free = clear + 2;
@@ -95,14 +104,13 @@ struct LzwDecoder {
         }
     }
 
-    // Writes the code's string backwards from its last pixel; true when the
-    // end of the output range was reached.
-    bool Output(uint32_t code) {
-        const uint32_t length = table[code].length;
-        const uint64_t begin = position;
-        position += length;
-        if (position <= out_start) return position >= out_end;
-        uint64_t i = position;
+    // Writes the part of the code's string (which starts at `begin`) that
+    // falls into the output range, backwards from its last pixel; true when
+    // the string reaches the end of the range.
+    bool Output(uint32_t code, uint64_t begin) {
+        const uint64_t string_end = begin + table[code].length;
+        if (string_end <= out_start) return string_end >= out_end;
+        uint64_t i = string_end;
         uint32_t c = code;
         while (i > out_end) {  // the part beyond the range is cut off
             --i;
@@ -115,88 +123,139 @@ struct LzwDecoder {
             PutPixel<kBits>(out, i - out_start, table[c].last);
             c = table[c].prefix;
         }
-        return position >= out_end;
+        return string_end >= out_end;
     }
 
-    bool Run() {
+    // Decodes codes until the output range is full; a string cut at its end
+    // is kept for the next range.
+    bool Fill() {
+        if (pending != kRoot) {
+            const bool full = Output(pending, pending_begin);
+            if (pending_begin + table[pending].length <= out_end) pending = kRoot;
+            if (full) return true;
+        }
         uint32_t code = 0;
-        if (!input.Read(width, &code) || code != clear) return false;
+        if (!started) {
+            started = true;
+            if (!input.Read(width, &code) || code != clear) return false;
+        } else if (!input.Read(width, &code)) {
+            return Finish(true);
+        }
         const uint32_t end_code = clear + 1;
-        uint32_t previous = kRoot;
         for (;;) {
             if (code == clear) {
                 Reset();
                 previous = kRoot;
-                if (!input.Read(width, &code)) return true;
+                if (!input.Read(width, &code)) return Finish(true);
                 continue;
             }
-            if (code == end_code) return true;
+            if (code == end_code) return Finish(true);
             if (previous == kRoot) {
-                if (code > clear) return false;  // only a single pixel may follow Clear
+                if (code > clear) return Finish(false);  // only a single pixel may follow Clear
             } else if (code < next_free) {
                 Add(previous, table[code].first);
             } else if (code == next_free) {
                 Add(previous, table[previous].first);
-                if (code >= next_free) return false;  // full table: not a code
+                if (code >= next_free) return Finish(false);  // full table: not a code
             } else {
-                return false;
+                return Finish(false);
             }
-            if (Output(code)) return true;
+            const uint64_t begin = position;
+            position += table[code].length;
             previous = code;
-            if (!input.Read(width, &code)) return true;
+            if (Output(code, begin)) {
+                if (position > out_end) {
+                    pending = code;
+                    pending_begin = begin;
+                }
+                return true;
+            }
+            if (!input.Read(width, &code)) return Finish(true);
         }
+    }
+
+    bool Finish(bool ok) {
+        finished = true;
+        failed = !ok;
+        return ok;
+    }
+
+    bool Read(uint8_t* out, uint64_t start, uint64_t end) override {
+        if (failed) return false;
+        out_start = start;
+        out_end = end;
+        output = out;
+        if (finished) return true;  // the rest of the stream stays blank
+        return Fill();
     }
 };
 
 template <int kBits, bool kMsbFirst>
-bool RunDecoder(const uint8_t* input, uint32_t input_length, uint8_t* output, uint64_t start, uint64_t end,
-                uint32_t code_size, uint32_t max_width, LzwEntry* table) {
-    LzwDecoder<kBits, kMsbFirst> decoder;
-    decoder.out_start = start;
-    decoder.out_end = end;
-    decoder.output = output;
-    decoder.code_size = code_size;
-    decoder.clear = 1u << code_size;
-    decoder.max_width = max_width;
-    decoder.table_size = 1u << max_width;
-    decoder.table = table;
-    decoder.input.next = input;
-    decoder.input.end = input + input_length;
-    for (uint32_t i = 0; i < decoder.clear; ++i) table[i] = {kRoot, 1, uint8_t(i), uint8_t(i)};
-    decoder.Reset();
-    return decoder.Run();
+std::unique_ptr<LzwRun> MakeDecoder(const uint8_t* input, uint32_t input_length, uint32_t code_size,
+                                    uint32_t max_width, LzwEntry* table) {
+    auto decoder = std::make_unique<LzwDecoder<kBits, kMsbFirst>>();
+    decoder->code_size = code_size;
+    decoder->clear = 1u << code_size;
+    decoder->max_width = max_width;
+    decoder->table_size = 1u << max_width;
+    decoder->table = table;
+    decoder->input.next = input;
+    decoder->input.end = input + input_length;
+    for (uint32_t i = 0; i < decoder->clear; ++i) table[i] = {kRoot, 1, uint8_t(i), uint8_t(i)};
+    decoder->Reset();
+    return decoder;
 }
 
 template <int kBits>
-bool RunForDepth(bool msb_first, const uint8_t* input, uint32_t input_length, uint8_t* output, uint64_t start,
-                 uint64_t end, uint32_t code_size, uint32_t max_width, LzwEntry* table) {
-    if (msb_first)
-        return RunDecoder<kBits, true>(input, input_length, output, start, end, code_size, max_width, table);
-    return RunDecoder<kBits, false>(input, input_length, output, start, end, code_size, max_width, table);
+std::unique_ptr<LzwRun> MakeForOrder(bool msb_first, const uint8_t* input, uint32_t input_length,
+                                     uint32_t code_size, uint32_t max_width, LzwEntry* table) {
+    if (msb_first) return MakeDecoder<kBits, true>(input, input_length, code_size, max_width, table);
+    return MakeDecoder<kBits, false>(input, input_length, code_size, max_width, table);
 }
 
 }  // namespace
 
-bool LzwDecode(const uint8_t* input, uint32_t input_length, uint8_t* output, uint32_t skip, uint32_t length,
-               uint8_t msb_first, uint32_t code_size, uint16_t max_width, uint16_t output_bits) {
-    if (!input || input_length == 0 || !output || length == 0) return false;
+bool LzwStream::Start(const uint8_t* input, uint32_t input_length, uint8_t msb_first, uint32_t code_size,
+                      uint16_t max_width, uint16_t output_bits) {
+    run_.reset();
+    if (!input || input_length == 0) return false;
     if (code_size < 2 || code_size > 13 || code_size >= max_width || max_width > kMaxTableWidth) return false;
     if (output_bits != 1 && output_bits != 4 && output_bits != 8) return false;
-    const uint32_t per_byte = 8 / output_bits;
-    const uint64_t start = uint64_t(skip) * per_byte;
-    const uint64_t end = (uint64_t(skip) + length) * per_byte;
-    MemBlock table_block;
-    auto* table = static_cast<LzwEntry*>(MemAlloc(table_block, (1u << max_width) * sizeof(LzwEntry), 0, 0));
+    auto* table = static_cast<LzwEntry*>(MemAlloc(table_, (1u << max_width) * sizeof(LzwEntry), 0, 0));
     if (!table) return false;
     switch (output_bits) {
         case 1:
-            return RunForDepth<1>(msb_first, input, input_length, output, start, end, code_size, max_width,
-                                  table);
+            run_ = MakeForOrder<1>(msb_first, input, input_length, code_size, max_width, table);
+            break;
         case 4:
-            return RunForDepth<4>(msb_first, input, input_length, output, start, end, code_size, max_width,
-                                  table);
+            run_ = MakeForOrder<4>(msb_first, input, input_length, code_size, max_width, table);
+            break;
         default:
-            return RunForDepth<8>(msb_first, input, input_length, output, start, end, code_size, max_width,
-                                  table);
+            run_ = MakeForOrder<8>(msb_first, input, input_length, code_size, max_width, table);
+            break;
     }
+    pixels_per_byte_ = 8 / output_bits;
+    read_ = 0;
+    return true;
+}
+
+bool LzwStream::Read(uint8_t* output, uint32_t length) {
+    if (!run_) return false;
+    const uint64_t start = read_;
+    read_ += uint64_t(length) * pixels_per_byte_;
+    // Without an output the range is empty: its pixels are decoded, not written.
+    return run_->Read(output, output ? start : read_, read_);
+}
+
+bool LzwStream::Skip(uint32_t length) { return Read(nullptr, length); }
+
+LzwStream::LzwStream() = default;
+LzwStream::~LzwStream() = default;
+
+bool LzwDecode(const uint8_t* input, uint32_t input_length, uint8_t* output, uint32_t skip, uint32_t length,
+               uint8_t msb_first, uint32_t code_size, uint16_t max_width, uint16_t output_bits) {
+    if (!output || length == 0) return false;
+    LzwStream stream;
+    if (!stream.Start(input, input_length, msb_first, code_size, max_width, output_bits)) return false;
+    return stream.Skip(skip) && stream.Read(output, length);
 }

@@ -4,6 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+
+#include "foundation/mem_block.h"
 
 // Decodes the stream and writes pixels skip x P to (skip + length) x P - 1
 // of the decoded pixel stream (P pixels per byte: 8, 2 or 1 for 1, 4 or 8
@@ -16,3 +19,36 @@
 // next free one); the end of the input or of the range ends with success.
 bool LzwDecode(const uint8_t* input, uint32_t input_length, uint8_t* output, uint32_t skip, uint32_t length,
                uint8_t msb_first, uint32_t code_size, uint16_t max_width, uint16_t output_bits);
+
+// One decoding run of LzwDecode's stream kept between reads, so that a strip
+// can be expanded a row at a time instead of whole.
+struct LzwRun {
+    virtual ~LzwRun() = default;
+    // Writes the decoded pixels from `start` up to `end` (positions in the
+    // stream, past all earlier reads) into `output`; null drops them.
+    virtual bool Read(uint8_t* output, uint64_t start, uint64_t end) = 0;
+};
+
+class LzwStream {
+  public:
+    LzwStream();
+    ~LzwStream();
+    LzwStream(const LzwStream&) = delete;
+    LzwStream& operator=(const LzwStream&) = delete;
+
+    // Arguments as for LzwDecode; `input` must outlive the stream.
+    bool Start(const uint8_t* input, uint32_t input_length, uint8_t msb_first, uint32_t code_size,
+               uint16_t max_width, uint16_t output_bits);
+    // The next `length` bytes of the decoded stream into `output`, which the
+    // caller zero-fills (1 and 4 bit pixels are ORed in). After the end of
+    // the data the bytes stay as they are, with success; bad data fail this
+    // read and every later one.
+    bool Read(uint8_t* output, uint32_t length);
+    bool Skip(uint32_t length);
+
+  private:
+    MemBlock table_;
+    std::unique_ptr<LzwRun> run_;
+    uint64_t read_ = 0;
+    uint32_t pixels_per_byte_ = 1;
+};

@@ -1,6 +1,7 @@
 #include "imaging/strip_decoder.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "foundation/geometry.h"
 #include "foundation/pool.h"
@@ -100,29 +101,17 @@ bool StripDecoder::MakeWindow(const RectI& rect, uint32_t image_rows, Window* wi
     return true;
 }
 
-// Expands a compressed strip in memory into a reader over the expanded rows:
-// LZW only the rows of the rectangle, PackBits from the first row.
+// Expands a PackBits strip in memory, from the first row to the last row of
+// the rectangle, into a reader over the expanded rows.
 bool StripDecoder::Expand(ByteReader& reader, const RectI& rect, ByteReader& expanded) const {
     MemBlock input;
     const uint32_t input_length = ByteReaderReadAll(reader, input);
     if (input_length == 0) return false;
-    const bool lzw = mode_ == kStripLzw || mode_ == kStripLzwPredictor;
-    const uint64_t first_row = lzw ? uint64_t(rect.origin.y) : 0;
-    const uint64_t rows = lzw ? uint64_t(rect.size.height) : uint64_t(rect.origin.y) + rect.size.height;
-    const uint64_t size = uint64_t(row_bytes_) * rows;
-    const uint64_t skip = uint64_t(row_bytes_) * first_row;
-    if (size > kPoolMaxBlock - 8 || skip > 0xFFFFFFFFu) return false;
+    const uint64_t size = uint64_t(row_bytes_) * (uint64_t(rect.origin.y) + rect.size.height);
+    if (size > kPoolMaxBlock - 8) return false;
     MemBlock output;
     if (!MemAlloc(output, (uint32_t(size) + 3) & ~3u, kPoolZero, 0)) return false;
-    uint32_t produced = uint32_t(size);
-    if (lzw) {
-        if (!LzwDecode(input.data(), input_length, output.data(), uint32_t(skip), uint32_t(size), 1, 8, 12,
-                       8)) {
-            return false;
-        }
-    } else {
-        produced = PackBitsExpand(input.data(), input_length, output.data(), uint32_t(size));
-    }
+    const uint32_t produced = PackBitsExpand(input.data(), input_length, output.data(), uint32_t(size));
     return ByteReaderInitBlock(expanded, std::move(output), produced);
 }
 
@@ -152,27 +141,57 @@ bool StripDecoder::Decode(ByteReader* reader, RasterSink* sink, uint32_t image_r
     Window window;
     if (failed_ || !reader || !sink || !source_rect || !origin) return false;
     if (!MakeWindow(*source_rect, image_rows, &window)) return false;
+    if (mode_ == kStripLzw || mode_ == kStripLzwPredictor) {
+        return DecodeLzw(*reader, sink, *source_rect, *origin, window, progress);
+    }
     ByteReader expanded;
     ByteReader* in = reader;
-    if (mode_ >= kStripLzw) {
+    if (mode_ == kStripPackBits) {
         if (!Expand(*reader, *source_rect, expanded)) return false;
         in = &expanded;
     }
-    if (mode_ != kStripLzw && mode_ != kStripLzwPredictor) {
-        SkipBytes(*in, uint64_t(row_bytes_) * uint32_t(source_rect->origin.y));
-    }
+    SkipBytes(*in, uint64_t(row_bytes_) * uint32_t(source_rect->origin.y));
     ByteReaderSkip(*in, window.first_byte);
     const uint32_t rows = uint32_t(source_rect->size.height);
-    const uint32_t sink_x = uint32_t(source_rect->origin.x + origin->x);
-    const uint32_t sink_y = uint32_t(source_rect->origin.y + origin->y);
     for (uint32_t row = 0; row < rows; ++row) {
-        if (ProgressIsCancelled(progress)) return false;
-        if (row % 16 == 0) ProgressReport(progress, float(row) / float(rows));
         if (!ByteReaderRead(*in, row_.data(), window.bytes)) return false;
-        if (!ConvertRow(window.pixels)) return false;
-        sink->PutRow(output_bits_, row_.data(), sink_x, sink_y + row, window.offset,
-                     uint32_t(source_rect->size.width));
+        if (!DeliverRow(sink, *source_rect, *origin, window, row, progress)) return false;
         if (row + 1 < rows) ByteReaderSkip(*in, row_bytes_ - window.bytes);
     }
+    return true;
+}
+
+// LZW strips are expanded a row at a time, so that only the compressed strip
+// and one row are held, however large the strip; rows above the rectangle are
+// decoded and dropped.
+bool StripDecoder::DecodeLzw(ByteReader& reader, RasterSink* sink, const RectI& rect, const PointI& origin,
+                             const Window& window, ProgressSink* progress) {
+    MemBlock input;
+    const uint32_t input_length = ByteReaderReadAll(reader, input);
+    LzwStream stream;
+    if (input_length == 0 || !stream.Start(input.data(), input_length, 1, 8, 12, 8)) return false;
+    for (uint32_t row = 0; row < uint32_t(rect.origin.y); ++row) {
+        if (!stream.Skip(row_bytes_)) return false;
+    }
+    uint8_t* bytes = row_.data();
+    for (uint32_t row = 0; row < uint32_t(rect.size.height); ++row) {
+        memset(bytes, 0, row_bytes_);
+        if (!stream.Read(bytes, row_bytes_)) return false;
+        if (window.first_byte != 0) memmove(bytes, bytes + window.first_byte, window.bytes);
+        if (!DeliverRow(sink, rect, origin, window, row, progress)) return false;
+    }
+    return true;
+}
+
+// The row of the rectangle in the row buffer goes through the conversions
+// to the sink; false when cancelled or the row's data do not convert.
+bool StripDecoder::DeliverRow(RasterSink* sink, const RectI& rect, const PointI& origin, const Window& window,
+                              uint32_t row, ProgressSink* progress) {
+    const uint32_t rows = uint32_t(rect.size.height);
+    if (ProgressIsCancelled(progress)) return false;
+    if (row % 16 == 0) ProgressReport(progress, float(row) / float(rows));
+    if (!ConvertRow(window.pixels)) return false;
+    sink->PutRow(output_bits_, row_.data(), uint32_t(rect.origin.x + origin.x),
+                 uint32_t(rect.origin.y + origin.y) + row, window.offset, uint32_t(rect.size.width));
     return true;
 }

@@ -40,6 +40,10 @@ class StripDecoder : public BandDecoder {
     struct Window;
     bool MakeWindow(const RectI& rect, uint32_t image_rows, Window* window) const;
     bool Expand(ByteReader& reader, const RectI& rect, ByteReader& expanded) const;
+    bool DecodeLzw(ByteReader& reader, RasterSink* sink, const RectI& rect, const PointI& origin,
+                   const Window& window, ProgressSink* progress);
+    bool DeliverRow(RasterSink* sink, const RectI& rect, const PointI& origin, const Window& window,
+                    uint32_t row, ProgressSink* progress);
     bool ConvertRow(uint32_t pixels);
 
     uint32_t width_;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "tests/imaging/decoder_test_support.h"
@@ -100,4 +101,54 @@ TEST(LzwDecode, CodeWidthGrowsOneCodeEarly) {
     ASSERT_TRUE(
         LzwDecode(data.data(), uint32_t(data.size()), out.data(), 0, uint32_t(out.size()), 1, 8, 12, 8));
     EXPECT_TRUE(out == expect);
+}
+
+// A strip read in pieces of every size (strings cut at a piece's end are
+// finished by the next piece, skipped pieces are decoded and dropped) equals
+// libtiff's uncompressed copy.
+TEST(LzwStream, PiecesOfTheStreamMatchLibtiff) {
+    const DecoderCase c = LoadDecoderCase("strips", "lzw_8_r100000");
+    const uint32_t total = uint32_t(c.expect.size());
+    std::mt19937 random(2);
+    for (uint32_t max_piece : {1u, 7u, 100u, 5000u}) {
+        LzwStream stream;
+        ASSERT_TRUE(stream.Start(c.data.data(), uint32_t(c.data.size()), 1, 8, 12, 8));
+        for (uint32_t at = 0; at < total;) {
+            const uint32_t length = std::min(total - at, 1 + uint32_t(random() % max_piece));
+            if (random() % 4 == 0) {
+                ASSERT_TRUE(stream.Skip(length));
+            } else {
+                std::vector<uint8_t> piece(length);
+                ASSERT_TRUE(stream.Read(piece.data(), length));
+                ASSERT_TRUE(std::equal(piece.begin(), piece.end(), c.expect.begin() + at))
+                    << at << "+" << length << " of pieces up to " << max_piece;
+            }
+            at += length;
+        }
+    }
+}
+
+// Reading past the data leaves the bytes as they were; bad data fail the
+// read that meets them and every later one.
+TEST(LzwStream, EndOfDataAndBadCodes) {
+    std::vector<uint8_t> data = PackMsbFirst({{256, 9}, {65, 9}, {258, 9}, {66, 9}});
+    LzwStream stream;
+    ASSERT_TRUE(stream.Start(data.data(), uint32_t(data.size()), 1, 8, 12, 8));
+    uint8_t first[2] = {}, second[4] = {9, 9, 9, 9};
+    ASSERT_TRUE(stream.Read(first, 2));  // cuts the string "AA" of code 258
+    ASSERT_TRUE(stream.Read(second, 4));
+    EXPECT_EQ(std::vector<uint8_t>(first, first + 2), (std::vector<uint8_t>{65, 65}));
+    EXPECT_EQ(std::vector<uint8_t>(second, second + 4), (std::vector<uint8_t>{65, 66, 9, 9}));
+    EXPECT_TRUE(stream.Read(second, 4));
+
+    data = PackMsbFirst({{256, 9}, {65, 9}, {66, 9}, {300, 9}, {67, 9}});
+    ASSERT_TRUE(stream.Start(data.data(), uint32_t(data.size()), 1, 8, 12, 8));
+    uint8_t good[2] = {};
+    ASSERT_TRUE(stream.Read(good, 2));
+    EXPECT_EQ(std::vector<uint8_t>(good, good + 2), (std::vector<uint8_t>{65, 66}));
+    EXPECT_FALSE(stream.Read(good, 2));
+    EXPECT_FALSE(stream.Read(good, 2));
+
+    EXPECT_FALSE(stream.Start(nullptr, 4, 1, 8, 12, 8));
+    EXPECT_FALSE(stream.Read(good, 2));  // a stream that did not start reads nothing
 }
