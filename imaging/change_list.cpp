@@ -1,10 +1,27 @@
 #include "imaging/change_list.h"
 
+#include <cstring>
+
 #include "foundation/pool.h"
 
 namespace {
 
 constexpr uint32_t kChangeListTag = 0x4C474843;  // "CHGL"
+
+// Four pixels' bytes of a row as one word, the row's first pixel in the top bit.
+inline uint32_t LoadBigEndian32(const uint8_t* bytes) {
+    uint32_t word;
+    memcpy(&word, bytes, 4);
+    return __builtin_bswap32(word);
+}
+
+// The row's last bits past its whole words, in the top bits of a word, read
+// byte by byte so that nothing past the row is touched.
+uint32_t LoadTail(const uint8_t* bytes, uint32_t bits) {
+    uint32_t word = 0;
+    for (uint32_t i = 0; i * 8 < bits; ++i) word |= uint32_t(bytes[i]) << (24 - 8 * i);
+    return word;
+}
 
 }  // namespace
 
@@ -79,20 +96,28 @@ void ChangeListFromRowStartingIn(ChangeList& list, const uint8_t* row, uint32_t 
     const uint32_t n = pixel_count < list.width ? pixel_count : list.width;
     uint32_t* e = list.elements;
     uint32_t count = 0;
-    uint32_t x = 0;
-    // Each step looks at the rest of one byte, inverted in the 1 state so
-    // that the next change is its first set bit: uniform bytes cost one step.
-    while (x < n) {
-        const uint32_t flip = state ? 0xFFu : 0u;
-        const uint32_t rest = (row[x >> 3] ^ flip) & (0xFFu >> (x & 7));
-        if (rest == 0) {
-            x = (x | 7) + 1;
-            continue;
+    // A word at a time: each set bit of (word XOR word shifted by one pixel,
+    // with the pixel before the word shifted in) is a change. Paper between
+    // the lines costs one test per 32 pixels, each change a bit scan.
+    uint32_t previous = state ? 1u : 0u;
+    const uint32_t whole_words = n / 32;
+    for (uint32_t w = 0; w <= whole_words; ++w) {
+        const uint32_t base = w * 32;
+        uint32_t word;
+        if (w < whole_words) {
+            word = LoadBigEndian32(row + 4 * w);
+        } else {
+            if (base >= n) break;
+            word = LoadTail(row + 4 * w, n - base);
         }
-        x = (x & ~7u) + uint32_t(__builtin_clz(rest) - 24);
-        if (x >= n) break;
-        e[count++] = x;
-        state ^= 1;
+        uint32_t changes = word ^ ((word >> 1) | (previous << 31));
+        if (w == whole_words) changes &= ~(0xFFFFFFFFu >> (n - base));  // only pixels below n
+        previous = word & 1;
+        while (changes) {
+            const uint32_t bit = uint32_t(__builtin_clz(changes));
+            e[count++] = base + bit;
+            changes &= ~(0x80000000u >> bit);
+        }
     }
     e[count++] = n;
     list.count = count;

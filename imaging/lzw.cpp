@@ -10,13 +10,16 @@ namespace {
 constexpr uint16_t kRoot = 0xFFFF;
 constexpr uint16_t kMaxTableWidth = 16;
 
+// Eight bytes, so that walking a string's prefixes costs one scaled load a
+// pixel: the walk is the decoder's innermost loop.
 struct LzwEntry {
     uint16_t prefix;  // kRoot for a single pixel
     uint16_t length;  // pixels in the string
     uint8_t last;     // last pixel of the string
     uint8_t first;    // first pixel of the string
+    uint16_t unused;
 };
-static_assert(sizeof(LzwEntry) == 6);
+static_assert(sizeof(LzwEntry) == 8);
 
 // Codes of one stream, taken most significant bit first (TIFF) or least
 // significant bit first (GIF).
@@ -96,7 +99,7 @@ struct LzwDecoder final : LzwRun {
     void Add(uint32_t prefix, uint8_t last) {
         if (next_free >= table_size) return;
         const LzwEntry& base = table[prefix];
-        table[next_free] = {uint16_t(prefix), uint16_t(base.length + 1), last, base.first};
+        table[next_free] = {uint16_t(prefix), uint16_t(base.length + 1), last, base.first, 0};
         ++next_free;
         if (next_free >= threshold && width < max_width) {
             ++width;
@@ -117,6 +120,15 @@ struct LzwDecoder final : LzwRun {
             c = table[c].prefix;
         }
         const uint64_t stop = begin > out_start ? begin : out_start;
+        if constexpr (kBits == 8) {
+            uint8_t* out = output + (i - out_start);
+            const uint8_t* out_stop = output + (stop - out_start);
+            while (out > out_stop) {
+                *--out = table[c].last;
+                c = table[c].prefix;
+            }
+            return string_end >= out_end;
+        }
         uint8_t* out = output;
         while (i > stop) {
             --i;
@@ -201,7 +213,7 @@ std::unique_ptr<LzwRun> MakeDecoder(const uint8_t* input, uint32_t input_length,
     decoder->table = table;
     decoder->input.next = input;
     decoder->input.end = input + input_length;
-    for (uint32_t i = 0; i < decoder->clear; ++i) table[i] = {kRoot, 1, uint8_t(i), uint8_t(i)};
+    for (uint32_t i = 0; i < decoder->clear; ++i) table[i] = {kRoot, 1, uint8_t(i), uint8_t(i), 0};
     decoder->Reset();
     return decoder;
 }
