@@ -58,8 +58,12 @@ TEST(BmpReader, RendersAsTheToolsDecode) {
         EXPECT_EQ(info.bits_per_pixel, file.data.Get("bits")) << name;
         EXPECT_EQ(info.compression, uint32_t(file.data.Get("compression"))) << name;
         EXPECT_EQ(info.resolution_given, file.data.Get("given")) << name;
-        if (file.data.meta.count("palette")) EXPECT_EQ(info.colour_palette, file.data.Get("palette")) << name;
-        if (file.data.meta.count("grey")) EXPECT_EQ(info.grey, file.data.Get("grey")) << name;
+        if (file.data.meta.count("palette")) {
+            EXPECT_EQ(info.colour_palette, file.data.Get("palette")) << name;
+        }
+        if (file.data.meta.count("grey")) {
+            EXPECT_EQ(info.grey, file.data.Get("grey")) << name;
+        }
 
         Ref<RasterImage> image = RenderWholePage(file.page.get(), file.source.get(), &status);
         ASSERT_TRUE(image) << name;

@@ -28,7 +28,9 @@ struct CcittCase : DataCase {
 
 inline const std::string& CcittDataDir() {
     static std::string dir;
-    if (dir.empty()) EXPECT_TRUE(MakeDataCases("make-ccitt-data.py", "", "ccitt-data", &dir));
+    if (dir.empty()) {
+        EXPECT_TRUE(MakeDataCases("make-ccitt-data.py", "", "ccitt-data", &dir));
+    }
     return dir;
 }
 

@@ -32,7 +32,9 @@ inline const std::string& DecoderDataDir(const std::string& kind) {
     return made[kind] = dir;
 }
 
-inline std::vector<std::string> DecoderCaseNames(const std::string& kind) { return DataCaseNames(DecoderDataDir(kind)); }
+inline std::vector<std::string> DecoderCaseNames(const std::string& kind) {
+    return DataCaseNames(DecoderDataDir(kind));
+}
 
 inline DecoderCase LoadDecoderCase(const std::string& kind, const std::string& name) {
     return LoadDataCase(DecoderDataDir(kind), name);

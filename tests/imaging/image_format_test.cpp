@@ -18,7 +18,9 @@ std::vector<uint8_t> Head(const char* text, size_t size) {
     return bytes;
 }
 
-int32_t Sniff(const std::vector<uint8_t>& bytes) { return ImageSniffFormat(bytes.data(), uint32_t(bytes.size())); }
+int32_t Sniff(const std::vector<uint8_t>& bytes) {
+    return ImageSniffFormat(bytes.data(), uint32_t(bytes.size()));
+}
 
 PagePlacement Placement(double x, double y, double w, double h, uint32_t pw, uint32_t ph) {
     PagePlacement placement;
@@ -92,7 +94,7 @@ namespace {
 // Delivers every row of an 8-bit grey picture whose pixel value is its
 // column index, so a render shows which source columns it used.
 class ColumnRampDecoder : public BandDecoder {
-public:
+  public:
     bool Decode(ByteReader*, RasterSink* sink, uint32_t rows, const RectI* source, const PointI* origin,
                 ProgressSink*) override {
         std::vector<uint8_t> row(width);
@@ -100,7 +102,8 @@ public:
         for (uint32_t y = 0; y < rows; ++y) {
             const int32_t sy = int32_t(y) + origin->y;
             if (sy < 0 || sy >= source->size.height) continue;
-            if (!sink->PutRow(8, row.data() + source->origin.x, 0, uint32_t(sy), 0, uint32_t(source->size.width))) {
+            if (!sink->PutRow(8, row.data() + source->origin.x, 0, uint32_t(sy), 0,
+                              uint32_t(source->size.width))) {
                 return false;
             }
         }
@@ -111,9 +114,10 @@ public:
 
 // A page of uniform grey: 255 = white; bilevel or not as told.
 class UniformPage : public ImagePage {
-public:
+  public:
     UniformPage(uint8_t grey, bool bilevel) : grey(grey), bilevel(bilevel) {}
-    Ref<RasterImage> Render(ImageStatus*, DataSource*, const PagePlacement* placement, ProgressSink*) override {
+    Ref<RasterImage> Render(ImageStatus*, DataSource*, const PagePlacement* placement,
+                            ProgressSink*) override {
         ++renders;
         last_invert = placement->invert;
         Ref<RasterImage> image = RasterImageCreate(placement->pixel_width, placement->pixel_height, 8, true);
@@ -175,7 +179,7 @@ TEST(RenderDecoding, QuarterTurnGivesTheRequestedSizeAndKeepsColumns) {
 
 TEST(NegativeDetection, OnlyALargeRenderDecidesAndMidGreyIsDark) {
     Ref<UniformPage> page = AdoptRef(new UniformPage(128, true));  // 128/255 > 0.5: light
-    PagePlacement quarter = Placement(0, 0, 50, 50, 10, 10);  // a quarter of 100 x 100 mm
+    PagePlacement quarter = Placement(0, 0, 50, 50, 10, 10);       // a quarter of 100 x 100 mm
     quarter.negative_mode = 1;
     ASSERT_TRUE(PageRender(page.get(), nullptr, nullptr, &quarter, nullptr));
     EXPECT_EQ(page->negative_decision, kNegativeUndecided);

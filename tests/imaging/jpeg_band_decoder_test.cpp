@@ -171,8 +171,10 @@ TEST(JpegBandDecoder, CutStripsDecodeAsFarAsTheirData) {
         CaptureSink sink(203, 151, 24);
         const bool decoded = DecodeStrip(cut, 0, decoder, &sink, MakeRect(0, 0, 203, 151), {0, 0});
         EXPECT_EQ(sink.bad_calls, 0u) << keep;
-        if (keep == 2) EXPECT_FALSE(decoded);  // the strip's start-of-image marker only
-        if (keep < length / 3) continue;       // cut in its headers: a status either way
+        if (keep == 2) {
+            EXPECT_FALSE(decoded);  // the strip's start-of-image marker only
+        }
+        if (keep < length / 3) continue;  // cut in its headers: a status either way
         // Cut inside the scan: every row arrives, the early ones as libtiff has them.
         EXPECT_TRUE(decoded) << keep;
         EXPECT_TRUE(sink.EveryPixelWrittenOnce()) << keep;

@@ -26,7 +26,8 @@ std::vector<uint8_t> WithDensity(std::vector<uint8_t> jpeg, uint8_t unit, uint16
 // skips it through the source manager.
 std::vector<uint8_t> WithComment(const std::vector<uint8_t>& jpeg, uint16_t n) {
     std::vector<uint8_t> out(jpeg.begin(), jpeg.begin() + 2);
-    out.insert(out.end(), {0xFF, 0xFE, uint8_t((n + 2) >> 8), uint8_t(n + 2)});
+    for (uint8_t byte : {uint8_t(0xFF), uint8_t(0xFE), uint8_t((n + 2) >> 8), uint8_t(n + 2)})
+        out.push_back(byte);
     for (uint32_t i = 0; i < n; ++i) out.push_back(uint8_t(i * 7));
     out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
     return out;

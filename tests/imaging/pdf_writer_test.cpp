@@ -397,7 +397,9 @@ TEST(PdfWriterOracle, PopplerAndQpdfReadTheDocument) {
         const std::string path = dir + (streaming ? "/streamed.pdf" : "/whole.pdf");
         const WString target(WindowsPathOf(path).c_str());
         Ref<PdfDocument> doc = NewDoc(L"Plan (rev. 2) C:\\dwg\\a");
-        if (streaming) ASSERT_TRUE(PdfDocumentStreamToFile(doc.get(), target));
+        if (streaming) {
+            ASSERT_TRUE(PdfDocumentStreamToFile(doc.get(), target));
+        }
         ASSERT_TRUE(BuildSample(doc.get(), images));
         ASSERT_TRUE(PdfDocumentSave(doc.get(), target));
 

@@ -51,7 +51,9 @@ inline Ref<DataSource> ReaderFileSource(const std::string& unix_path) {
 // Memory sources end against a guard page in the guard-page build.
 inline Ref<DataSource> ReaderMemorySource(const std::vector<uint8_t>& bytes) {
     Ref<DataSource> source = MakeRef<DataSource>();
-    if (!bytes.empty()) EXPECT_TRUE(MemSet(source->memory, bytes.data(), uint32_t(bytes.size()), 0));
+    if (!bytes.empty()) {
+        EXPECT_TRUE(MemSet(source->memory, bytes.data(), uint32_t(bytes.size()), 0));
+    }
     source->size = bytes.size();
     source->kind = kDataSourceMemory;
     return source;

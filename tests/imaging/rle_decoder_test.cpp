@@ -24,7 +24,9 @@ RleRun DecodeRle(uint32_t width, uint32_t height, uint16_t bits, const std::vect
     const PointI origin = {-part.origin.x, -part.origin.y};
     RleRun run;
     run.ok = decoder.Decode(&reader, &sink, height, &part, &origin, nullptr);
-    if (run.ok) EXPECT_TRUE(sink.EveryPixelWrittenOnce());
+    if (run.ok) {
+        EXPECT_TRUE(sink.EveryPixelWrittenOnce());
+    }
     run.pixels = sink.pixels;
     run.bad_calls = sink.bad_calls;
     return run;

@@ -199,8 +199,8 @@ int64_t Mismatches(const std::string& path, uint32_t index, const PatternPage& p
 // neither tool may complain, except that the private markup tag is unknown
 // to libtiff.
 bool LibtiffAccepts(const std::string& path) {
-    for (const std::string tool : {"tiffcp -c none '" + path + "' '" + path + ".plain.tif'",
-                                   "tiffinfo -D '" + path + "' >/dev/null"}) {
+    for (const std::string& tool : {"tiffcp -c none '" + path + "' '" + path + ".plain.tif'",
+                                    "tiffinfo -D '" + path + "' >/dev/null"}) {
         const std::string err = "'" + path + ".err'";
         if (RunHostCommand(tool + " 2>" + err + ".raw; rc=$?; grep -v 'Unknown field with tag 40000 ' " +
                            err + ".raw >" + err + "; exit $rc") != 0 ||
@@ -546,8 +546,9 @@ TEST(TiffWriterSave, DirectoriesAndValuesOnWordBoundaries) {
             const size_t entry = at + 2 + 12 * e;
             const uint32_t type = bytes[entry + 2], count = Le32(bytes, entry + 4);
             const uint32_t size = count * (type == 3 ? 2 : type == 4 ? 4 : type == 5 ? 8 : 1);
-            if (size > 4)
+            if (size > 4) {
                 EXPECT_EQ(Le32(bytes, entry + 8) % 2, 0u) << "tag " << (bytes[entry] | bytes[entry + 1] << 8);
+            }
         }
         at = Le32(bytes, at + 2 + 12 * n);
     }
