@@ -77,6 +77,10 @@ Ref<RasterSink> NewReducingSink(uint32_t source_width, uint32_t source_height, u
             return AdoptRef<RasterSink>(new BilevelReduceSink(source_width, source_height, target_width,
                                                               target_height, bits, palette, rotation, flip_x,
                                                               flip_y, invert, whole_image));
+        if (ratio < 65536)
+            return AdoptRef<RasterSink>(new BilevelReduceMidSink(source_width, source_height, target_width,
+                                                                 target_height, bits, palette, rotation,
+                                                                 flip_x, flip_y, invert, whole_image));
         return NewWithSum<BilevelWideCounts>(ratio > 0xFFFFFFFFu, source_width, source_height, target_width,
                                              target_height, bits, palette, rotation, flip_x, flip_y, invert,
                                              whole_image);

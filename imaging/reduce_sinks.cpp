@@ -308,7 +308,12 @@ template <class Count>
 Ref<RasterImage> BilevelCountSink<Count>::Finish(ProgressSink* progress, RenderToken* token) {
     Ref<RasterImage> image =
         this->BuildImage(8, progress, [](const Count* counts, uint64_t divisor, uint8_t* out) {
-            *out = static_cast<uint8_t>(static_cast<uint64_t>(*counts) * 255 / divisor);
+            // In doubles: an integer division of 64 bits is a library call
+            // in the 32-bit build, once for every screen pixel. Both operands
+            // are exact and a quotient that is not whole lies at least
+            // 1/divisor from the next integer, far more than the rounding
+            // error of at most 255 x 2^-53, so truncating gives the floor.
+            *out = static_cast<uint8_t>(static_cast<double>(*counts) * 255.0 / static_cast<double>(divisor));
         });
     if (!image) return nullptr;
     uint32_t level;
@@ -363,6 +368,7 @@ void SinkStretchedPalette(Palette* palette, uint32_t c0, uint32_t c1, uint32_t g
 }
 
 template class AccumulatingSink<uint8_t, 1>;
+template class AccumulatingSink<uint16_t, 1>;
 template class AccumulatingSink<uint32_t, 1>;
 template class AccumulatingSink<uint64_t, 1>;
 template class AccumulatingSink<uint32_t, 3>;
@@ -372,5 +378,6 @@ template class ColourReduceSink<uint64_t>;
 template class GreyReduceSink<uint32_t>;
 template class GreyReduceSink<uint64_t>;
 template class BilevelCountSink<uint8_t>;
+template class BilevelCountSink<uint16_t>;
 template class BilevelCountSink<uint32_t>;
 template class BilevelCountSink<uint64_t>;

@@ -116,9 +116,12 @@ class BilevelCountSink final : public AccumulatingSink<Count, 1> {
 
 // Fewer than 256 source pixels per target pixel: 8-bit counters suffice.
 using BilevelReduceSink = BilevelCountSink<uint8_t>;
+// Fewer than 65536 (a screen render of a large sheet): 16-bit counters, half
+// the memory of 32 bits.
+using BilevelReduceMidSink = BilevelCountSink<uint16_t>;
 using BilevelReduceWideSink = BilevelCountSink<uint32_t>;
-// 256 or more source pixels per target pixel: 32-bit counters, or 64-bit ones
-// where a target pixel could gather more than 2^32 source pixels.
+// 65536 or more source pixels per target pixel: 32-bit counters, or 64-bit
+// ones where a target pixel could gather more than 2^32 source pixels.
 template <class Count>
 using BilevelWideCounts = BilevelCountSink<Count>;
 

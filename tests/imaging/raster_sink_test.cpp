@@ -194,6 +194,7 @@ TEST(SinkChoice, ByScaleAndDepth) {
         if (!sink) return "none";
         if (dynamic_cast<DirectSink*>(sink.get())) return "direct";
         if (dynamic_cast<BilevelReduceSink*>(sink.get())) return "bilevel";
+        if (dynamic_cast<BilevelReduceMidSink*>(sink.get())) return "bilevel-mid";
         if (dynamic_cast<BilevelReduceWideSink*>(sink.get())) return "bilevel-wide";
         if (dynamic_cast<GreyReduceSink<uint32_t>*>(sink.get())) return "grey";
         if (dynamic_cast<ColourReduceSink<uint32_t>*>(sink.get())) return "colour";
@@ -203,7 +204,8 @@ TEST(SinkChoice, ByScaleAndDepth) {
     Ref<Palette> palette = MakeRef<Palette>();
     ASSERT_TRUE(PaletteInit(palette.get(), 16));
     EXPECT_EQ(kind(CreateSink(1000, 1000, 100, 100, 1, nullptr, 0, 0, 1, 0, 1)), "bilevel");
-    EXPECT_EQ(kind(CreateSink(1000, 1000, 10, 10, 1, nullptr, 0, 0, 1, 0, 1)), "bilevel-wide");
+    EXPECT_EQ(kind(CreateSink(1000, 1000, 10, 10, 1, nullptr, 0, 0, 1, 0, 1)), "bilevel-mid");
+    EXPECT_EQ(kind(CreateSink(2560, 2560, 10, 10, 1, nullptr, 0, 0, 1, 0, 1)), "bilevel-wide");
     EXPECT_EQ(kind(CreateSink(100, 100, 200, 50, 8, nullptr, 0, 0, 1, 0, 1)), "grey");
     EXPECT_EQ(kind(CreateSink(100, 100, 50, 50, 4, palette.get(), 0, 0, 1, 0, 1)), "colour");
     EXPECT_EQ(kind(CreateSink(100, 100, 50, 50, 24, nullptr, 90, 0, 1, 0, 1)), "colour");
@@ -649,4 +651,32 @@ TEST(SinkBilevel, SourcePaletteColours) {
     EXPECT_EQ(PaletteGetEntry(image->palette, 0), 0x0000FFu);
     EXPECT_EQ(PaletteGetEntry(image->palette, 1), 0xFF0000u);  // coverage 0: everything above entry 0
     EXPECT_EQ(PictureRgb(image.get(), 2, 2), 0x0000FFu);
+}
+
+// Each counter width at its limit: a page of set pixels reduced so that a
+// target pixel gathers 225, 65025 or 65536 of them is white everywhere, and
+// one whose groups have their first half of rows set shows the floor of that
+// share (127 of 255 for 128 rows of 256, not a rounded 128).
+TEST(SinkChoice, CountersHoldTheirLargestGroups) {
+    for (uint32_t group : {15u, 255u, 256u}) {
+        const uint32_t side = group * 10;
+        for (bool half : {false, true}) {
+            Ref<RasterSink> sink = CreateSink(side, side, 10, 10, 1, nullptr, 0, 0, 0, 0, 1);
+            ASSERT_TRUE(sink);
+            std::vector<uint8_t> set_row((side + 7) / 8 + 4, 0xFF), clear_row((side + 7) / 8 + 4, 0);
+            for (uint32_t y = 0; y < side; ++y) {
+                const bool set = !half || y % group < group / 2;
+                ASSERT_TRUE(sink->PutRow(1, set ? set_row.data() : clear_row.data(), 0, y, 0, side));
+            }
+            Ref<RasterImage> image = sink->Finish(nullptr, nullptr);
+            ASSERT_TRUE(image);
+            ASSERT_EQ(image->bits_per_pixel, 8);
+            const uint32_t expect = half ? group / 2 * 255 / group : 255;
+            for (uint32_t y = 0; y < 10; ++y) {
+                for (uint32_t x = 0; x < 10; ++x) {
+                    ASSERT_EQ(RasterImageRowAddress(image.get(), y)[x], expect) << group << " " << half;
+                }
+            }
+        }
+    }
 }
