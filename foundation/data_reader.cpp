@@ -18,6 +18,32 @@ int32_t ReadFromFile(HANDLE file, uint64_t offset, uint32_t n, void* buffer) {
     return static_cast<int32_t>(got);
 }
 
+// Reads of up to a quarter of the window go through it.
+constexpr uint32_t kReadAheadWindow = 65536;
+constexpr uint32_t kReadAheadLargest = kReadAheadWindow / 4;
+
+// n bytes at the offset (n already cut to the recorded size) through the
+// reader's window; a miss fills the window from the offset on. The answer is
+// the count read, as from the file.
+int32_t ReadThroughWindow(DataReader* reader, uint64_t size, uint64_t offset, uint32_t n, void* buffer) {
+    const uint64_t window_end = reader->read_ahead_offset + reader->read_ahead_count;
+    if (offset < reader->read_ahead_offset || offset + n > window_end) {
+        reader->read_ahead_count = 0;
+        if (!reader->read_ahead.data() && !MemAlloc(reader->read_ahead, kReadAheadWindow, 0, 0))
+            return ReadFromFile(reader->file, offset, n, buffer);
+        const uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(kReadAheadWindow, size - offset));
+        const int32_t got = ReadFromFile(reader->file, offset, want, reader->read_ahead.data());
+        if (got < 0) return -1;
+        reader->read_ahead_offset = offset;
+        reader->read_ahead_count = static_cast<uint32_t>(got);
+    }
+    // A file that shrank may leave fewer bytes in the window than asked for.
+    const uint64_t held = reader->read_ahead_offset + reader->read_ahead_count - offset;
+    const uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(n, held));
+    memcpy(buffer, reader->read_ahead.data() + (offset - reader->read_ahead_offset), count);
+    return static_cast<int32_t>(count);
+}
+
 int32_t ReadFromMemory(DataSource* source, uint64_t offset, uint32_t n, void* buffer) {
     ScopedLock hold(source->lock);
     const uint32_t held = source->memory.size();
@@ -51,7 +77,10 @@ int32_t DataSourceRead(DataReader* reader, uint64_t offset, uint32_t n, void* bu
     n = static_cast<uint32_t>(std::min<uint64_t>({n, size - offset, kMaxReadCount}));
     // A file that shrank since the source was made yields fewer bytes than
     // the recorded size promises; the answer is the count actually read.
-    if (reader->file != INVALID_HANDLE_VALUE) return ReadFromFile(reader->file, offset, n, buffer);
+    if (reader->file != INVALID_HANDLE_VALUE) {
+        if (n <= kReadAheadLargest) return ReadThroughWindow(reader, size, offset, n, buffer);
+        return ReadFromFile(reader->file, offset, n, buffer);
+    }
     return ReadFromMemory(source, offset, n, buffer);
 }
 

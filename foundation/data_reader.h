@@ -8,6 +8,7 @@
 
 #include "foundation/byte_buf.h"
 #include "foundation/data_source.h"
+#include "foundation/mem_block.h"
 #include "foundation/ref_counted.h"
 #include "foundation/strings.h"
 
@@ -19,6 +20,13 @@ class DataReader : public RefCounted {
 
     Ref<DataSource> source;
     HANDLE file = INVALID_HANDLE_VALUE;  // invalid for memory sources
+    // The bytes of the file from read_ahead_offset on, read by the last small
+    // read that missed them: a page's strips, tiles and directory entries lie
+    // close together and come in small reads, each a seek and a read of the
+    // file otherwise. A reader serves one thread at a time.
+    MemBlock read_ahead;
+    uint64_t read_ahead_offset = 0;
+    uint32_t read_ahead_count = 0;
 };
 
 // Reads up to n bytes at the offset; the count read, 0 at or past the end or

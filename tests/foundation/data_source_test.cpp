@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -107,6 +108,38 @@ TEST(DataReader, ReadsFileInPlace) {
     EXPECT_FALSE(DataSourceOpenFile(W(WindowsPathOf(dir + "/missing.bin")), false));
     EXPECT_FALSE(DataSourceOpenFile(WString(), false));
     EXPECT_FALSE(DataSourceOpenFile(W(WindowsPathOf(dir)), false));  // a directory
+}
+
+// Small reads go through the reader's read-ahead window, large ones
+// straight to the file: any mix of them, forwards, backwards, across the
+// window's ends and up to the end of the file, gives the file's bytes.
+TEST(DataReader, SmallReadsThroughTheWindowGiveTheFilesBytes) {
+    const std::string path = Scratch("window") + "/doc.bin";
+    const uint32_t size = 300001;
+    const std::vector<uint8_t> bytes = MakeRandomFile(path, size);
+    ASSERT_EQ(bytes.size(), size);
+    Ref<DataSource> source = DataSourceOpenFile(W(WindowsPathOf(path)), false);
+    ASSERT_TRUE(source);
+    bool changed = false;
+    Ref<DataReader> reader = DataSourceOpenReader(source.get(), changed);
+    ASSERT_TRUE(reader);
+    std::vector<uint8_t> got(40000);
+    uint32_t seed = 12345;
+    auto next = [&seed](uint32_t bound) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % bound;
+    };
+    for (int i = 0; i < 3000; ++i) {
+        // Mostly near the last read (strips and entries lie close together),
+        // now and then anywhere; sizes mostly small, some past the window's quarter.
+        const uint32_t offset =
+            i % 5 == 0 ? next(size + 10) : std::min(size, uint32_t(i * 97) % size + next(70000));
+        const uint32_t n = i % 7 == 0 ? 16000 + next(24000) : 1 + next(3000);
+        const int32_t expect = offset >= size ? 0 : int32_t(std::min(n, size - offset));
+        ASSERT_EQ(DataSourceRead(reader.get(), offset, n, got.data()), expect) << offset << "+" << n;
+        ASSERT_EQ(memcmp(got.data(), bytes.data() + std::min(offset, size), size_t(expect)), 0)
+            << offset << "+" << n;
+    }
 }
 
 TEST(DataReader, FileChangedFromOutside) {
