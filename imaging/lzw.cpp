@@ -5,6 +5,14 @@
 #include "foundation/mem_block.h"
 #include "foundation/pool.h"
 
+// One decoding run of a stream, behind LzwStream.
+struct LzwRun {
+    virtual ~LzwRun() = default;
+    // Writes the decoded pixels from `start` up to `end` (positions in the
+    // stream, past all earlier reads) into `output`; null drops them.
+    virtual bool Read(uint8_t* output, uint64_t start, uint64_t end) = 0;
+};
+
 namespace {
 
 constexpr uint16_t kRoot = 0xFFFF;
@@ -120,15 +128,6 @@ struct LzwDecoder final : LzwRun {
             c = table[c].prefix;
         }
         const uint64_t stop = begin > out_start ? begin : out_start;
-        if constexpr (kBits == 8) {
-            uint8_t* out = output + (i - out_start);
-            const uint8_t* out_stop = output + (stop - out_start);
-            while (out > out_stop) {
-                *--out = table[c].last;
-                c = table[c].prefix;
-            }
-            return string_end >= out_end;
-        }
         uint8_t* out = output;
         while (i > stop) {
             --i;
@@ -149,7 +148,7 @@ struct LzwDecoder final : LzwRun {
         uint32_t code = 0;
         if (!started) {
             started = true;
-            if (!input.Read(width, &code) || code != clear) return false;
+            if (!input.Read(width, &code) || code != clear) return Finish(false);
         } else if (!input.Read(width, &code)) {
             return Finish(true);
         }

@@ -20,14 +20,9 @@
 bool LzwDecode(const uint8_t* input, uint32_t input_length, uint8_t* output, uint32_t skip, uint32_t length,
                uint8_t msb_first, uint32_t code_size, uint16_t max_width, uint16_t output_bits);
 
-// One decoding run of LzwDecode's stream kept between reads, so that a strip
-// can be expanded a row at a time instead of whole.
-struct LzwRun {
-    virtual ~LzwRun() = default;
-    // Writes the decoded pixels from `start` up to `end` (positions in the
-    // stream, past all earlier reads) into `output`; null drops them.
-    virtual bool Read(uint8_t* output, uint64_t start, uint64_t end) = 0;
-};
+// A stream decoded piece by piece, so that a strip can be expanded a row at
+// a time instead of whole.
+struct LzwRun;
 
 class LzwStream {
   public:

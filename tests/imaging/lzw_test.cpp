@@ -149,6 +149,12 @@ TEST(LzwStream, EndOfDataAndBadCodes) {
     EXPECT_FALSE(stream.Read(good, 2));
     EXPECT_FALSE(stream.Read(good, 2));
 
+    // A stream that does not begin with Clear fails at once and stays failed.
+    data = PackMsbFirst({{65, 9}, {256, 9}, {66, 9}});
+    ASSERT_TRUE(stream.Start(data.data(), uint32_t(data.size()), 1, 8, 12, 8));
+    EXPECT_FALSE(stream.Read(good, 2));
+    EXPECT_FALSE(stream.Read(good, 2));
+
     EXPECT_FALSE(stream.Start(nullptr, 4, 1, 8, 12, 8));
     EXPECT_FALSE(stream.Read(good, 2));  // a stream that did not start reads nothing
 }
