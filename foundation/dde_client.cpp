@@ -49,6 +49,7 @@ HDDEDATA CALLBACK DdeClientCallback(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG
 DdeClient::~DdeClient() { DdeClientFree(this); }
 
 void DdeClientFree(DdeClient* client) {
+    if (!client) return;
     if (client->conversation) DdeDisconnect(client->conversation);
     if (client->instance) DdeUninitialize(client->instance);
     client->conversation = nullptr;

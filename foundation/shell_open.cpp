@@ -123,7 +123,7 @@ bool ShellOpenDocument(const WString& verb, const WString& file, const WString& 
     if (WStrCharAt(dot_extension, 0) != L'.') WStrConcat(WString(L"."), dot_extension, dot_extension);
 
     WString class_name, verb_key, command, command_line;
-    if (!RegGetClassDefault(WStrCStr(dot_extension), class_name) || WStrLength(class_name) == 0) return false;
+    if (!ClassValue(dot_extension, L"", class_name)) return false;
     WStrConcatChars(class_name, L"\\shell\\", verb_key);
     WStrAppend(verb_key, verb);
     if (!ClassValue(verb_key, L"\\command", command)) return false;

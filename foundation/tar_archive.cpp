@@ -18,6 +18,8 @@ constexpr uint32_t kMagicOffset = 257;
 constexpr uint32_t kOwnerOffset = 265;
 constexpr uint64_t kFourGigabytes = 0x100000000ull;
 constexpr uint32_t kTempNameTries = 20;
+// Padding after member data and the closing block of an archive.
+constexpr uint8_t kZeroBlock[kTarBlockSize] = {};
 
 bool ReadExactly(HANDLE file, void* bytes, uint32_t n) {
     DWORD got = 0;
@@ -75,14 +77,13 @@ Ref<ByteBuf> ReadMemberData(HANDLE file, uint32_t size) {
 }
 
 bool WriteMember(HANDLE file, const TarEntry* entry, uint32_t time) {
-    static const uint8_t kZeros[kTarBlockSize] = {};
     if (!entry->data) return false;
     const uint32_t size = ByteBufSize(entry->data.get());
     uint8_t header[kTarBlockSize];
     TarWriteHeader(header, entry->name, size, time);
     return WriteAllBytes(file, header, kTarBlockSize) &&
            WriteAllBytes(file, ByteBufData(entry->data.get()), size) &&
-           WriteAllBytes(file, kZeros, PaddingAfter(size));
+           WriteAllBytes(file, kZeroBlock, PaddingAfter(size));
 }
 
 // A new file beside the target that nobody else uses: target name, the
@@ -103,12 +104,11 @@ HANDLE CreateTempBeside(const WString& path, WString& temp_path) {
 }
 
 bool WriteAll(HANDLE file, const TarArchive& archive) {
-    static const uint8_t kZeros[kTarBlockSize] = {};
     const uint32_t time = UnixTimeNow();
     for (uint32_t i = 0; i < archive.entries.count; ++i) {
         if (!WriteMember(file, static_cast<const TarEntry*>(archive.entries.items[i]), time)) return false;
     }
-    return WriteAllBytes(file, kZeros, kTarBlockSize);
+    return WriteAllBytes(file, kZeroBlock, kTarBlockSize);
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr uint32_t kEmptyLowest = 1000000000;
 constexpr uint32_t kMaxIndexCapacity = 65536;
 constexpr uint32_t kMaxPoolCapacity = 1000000;
 constexpr uint32_t kMaxAddId = 99999;
@@ -167,7 +166,7 @@ void LangTextsClear(LangTexts& texts) {
     texts.pool = nullptr;
     texts.index = nullptr;
     texts.pool_capacity = texts.pool_used = texts.index_capacity = 0;
-    texts.lowest = kEmptyLowest;
+    texts.lowest = kLangTextsEmptyLowest;
     texts.end = texts.base = 0;
 }
 

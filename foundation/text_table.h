@@ -21,6 +21,8 @@ constexpr uint32_t kTextMaxId = 65535;     // ids the resource may use
 constexpr uint32_t kTextMaxLength = 1022;  // longer texts are cut
 constexpr uint32_t kTextResourceId = 339;  // the module's text resource
 constexpr wchar_t kTextResourceType[] = L"SPRACHTEXTE";
+// LangTexts::lowest while nothing is stored.
+constexpr uint32_t kLangTextsEmptyLowest = 1000000000;
 
 // The texts of one language: a pool of NUL-terminated texts and an index of
 // offsets into it, one per id from the base (-1 for an id without a text).
@@ -30,11 +32,11 @@ struct LangTexts {
     LangTexts(const LangTexts&) = delete;
     LangTexts& operator=(const LangTexts&) = delete;
 
-    uint32_t lowest = 1000000000;  // lowest id stored
-    uint32_t end = 0;              // highest id stored + 1
-    uint32_t base = 0;             // the id of index entry 0 (non-zero once compacted)
-    wchar_t* pool = nullptr;       // MemPool
-    uint32_t pool_capacity = 0;    // characters
+    uint32_t lowest = kLangTextsEmptyLowest;  // lowest id stored
+    uint32_t end = 0;                         // highest id stored + 1
+    uint32_t base = 0;                        // the id of index entry 0 (non-zero once compacted)
+    wchar_t* pool = nullptr;                  // MemPool
+    uint32_t pool_capacity = 0;               // characters
     uint32_t pool_used = 0;
     int32_t* index = nullptr;     // MemPool
     uint32_t index_capacity = 0;  // entries
