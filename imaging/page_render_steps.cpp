@@ -56,15 +56,18 @@ void SettleToken(const RenderRun& run, const Ref<RenderToken>& lent) {
 
 }  // namespace
 
+bool RenderCoversImage(const RenderRun& run) {
+    return uint32_t(run.source.size.width) >= run.image_width &&
+           uint32_t(run.source.size.height) >= run.image_height;
+}
+
 Ref<RasterSink> RenderCreateSink(const RenderRun& run, const PagePlacement& placement) {
     const bool quarter_turn = placement.rotation == 90 || placement.rotation == 270;
     const uint32_t target_width = quarter_turn ? placement.pixel_height : placement.pixel_width;
     const uint32_t target_height = quarter_turn ? placement.pixel_width : placement.pixel_height;
-    const bool whole_image = uint32_t(run.source.size.width) >= run.image_width &&
-                             uint32_t(run.source.size.height) >= run.image_height;
     return CreateSink(uint32_t(run.source.size.width), uint32_t(run.source.size.height), target_width,
                       target_height, run.bits_per_pixel, run.palette, placement.rotation, placement.flip_x,
-                      placement.flip_y, placement.invert, whole_image);
+                      placement.flip_y, placement.invert, RenderCoversImage(run));
 }
 
 Ref<RasterImage> RenderFinish(const RenderRun& run, RasterSink* sink, ProgressSink* progress) {

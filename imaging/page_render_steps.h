@@ -43,6 +43,9 @@ struct RenderRun {
 // null when the sink cannot be made, decoding fails or the user cancels.
 Ref<RasterImage> RenderDecode(const RenderRun& run, const PagePlacement& placement, ProgressSink* progress);
 
+// True when the run's source rectangle covers the whole image.
+bool RenderCoversImage(const RenderRun& run);
+
 // The two ends of RenderDecode for readers that run several decodes into one
 // sink (one per strip or tile). The sink for the run's source rectangle, the
 // placement's target size (exchanged for a quarter turn), rotation, flips and

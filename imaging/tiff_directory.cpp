@@ -60,6 +60,34 @@ bool ValueReadable(const TiffDirEntry* entry, uint32_t index, uint16_t last_type
            entry->field_type <= last_type && entry->field_type != kTiffUndefined;
 }
 
+// The value of an integer field type, signed types sign-extended; false for
+// the fractional and floating types.
+bool IntegerAt(const uint8_t* p, uint16_t type, int64_t* out) {
+    switch (type) {
+        case kTiffByte:
+        case kTiffAscii:
+            *out = p[0];
+            return true;
+        case kTiffShort:
+            *out = Load<uint16_t>(p);
+            return true;
+        case kTiffLong:
+            *out = Load<uint32_t>(p);
+            return true;
+        case kTiffSByte:
+            *out = int8_t(p[0]);
+            return true;
+        case kTiffSShort:
+            *out = Load<int16_t>(p);
+            return true;
+        case kTiffSLong:
+            *out = Load<int32_t>(p);
+            return true;
+        default:
+            return false;
+    }
+}
+
 uint32_t DivideUnsigned(uint32_t numerator, uint32_t denominator) {
     return denominator == 0 ? 0 : numerator / denominator;
 }
@@ -288,32 +316,15 @@ bool TiffDirEntryGetString(const TiffDirEntry* entry, WString* out) {
 bool TiffDirEntryGetUInt(const TiffDirEntry* entry, uint32_t index, uint32_t* out) {
     if (!out || !ValueReadable(entry, index, kTiffSRational)) return false;
     const uint8_t* p = entry->data + uint64_t(index) * TiffFieldSize(entry->field_type);
-    switch (entry->field_type) {
-        case kTiffByte:
-        case kTiffAscii:
-            *out = p[0];
-            break;
-        case kTiffShort:
-            *out = Load<uint16_t>(p);
-            break;
-        case kTiffLong:
-        case kTiffSLong:
-            *out = Load<uint32_t>(p);
-            break;
-        case kTiffSByte:
-            *out = uint32_t(int32_t(int8_t(p[0])));
-            break;
-        case kTiffSShort:
-            *out = uint32_t(int32_t(Load<int16_t>(p)));
-            break;
-        case kTiffRational:
-            *out = DivideUnsigned(Load<uint32_t>(p), Load<uint32_t>(p + 4));
-            break;
-        case kTiffSRational:
-            *out = DivideSigned(Load<int32_t>(p), Load<int32_t>(p + 4));
-            break;
-        default:
-            return false;
+    int64_t whole = 0;
+    if (IntegerAt(p, entry->field_type, &whole)) {
+        *out = uint32_t(whole);
+    } else if (entry->field_type == kTiffRational) {
+        *out = DivideUnsigned(Load<uint32_t>(p), Load<uint32_t>(p + 4));
+    } else if (entry->field_type == kTiffSRational) {
+        *out = DivideSigned(Load<int32_t>(p), Load<int32_t>(p + 4));
+    } else {
+        return false;
     }
     return true;
 }
@@ -321,26 +332,12 @@ bool TiffDirEntryGetUInt(const TiffDirEntry* entry, uint32_t index, uint32_t* ou
 bool TiffDirEntryGetDouble(const TiffDirEntry* entry, uint32_t index, double* out) {
     if (!out || !ValueReadable(entry, index, kTiffDouble)) return false;
     const uint8_t* p = entry->data + uint64_t(index) * TiffFieldSize(entry->field_type);
+    int64_t whole = 0;
+    if (IntegerAt(p, entry->field_type, &whole)) {
+        *out = double(whole);
+        return true;
+    }
     switch (entry->field_type) {
-        case kTiffByte:
-        case kTiffAscii:
-            *out = p[0];
-            break;
-        case kTiffShort:
-            *out = Load<uint16_t>(p);
-            break;
-        case kTiffLong:
-            *out = Load<uint32_t>(p);
-            break;
-        case kTiffSByte:
-            *out = int8_t(p[0]);
-            break;
-        case kTiffSShort:
-            *out = Load<int16_t>(p);
-            break;
-        case kTiffSLong:
-            *out = Load<int32_t>(p);
-            break;
         case kTiffRational: {
             const uint32_t denominator = Load<uint32_t>(p + 4);
             *out = denominator == 0 ? 0.0 : double(Load<uint32_t>(p)) / double(denominator);
@@ -371,6 +368,11 @@ Ref<TiffDirEntry> TiffDirFindEntry(const TiffDir* dir, uint16_t tag) {
     if (uint32_t(at) >= dir->entries.count) return nullptr;
     auto* entry = static_cast<TiffDirEntry*>(dir->entries.items[at]);
     return entry->tag == tag ? Ref<TiffDirEntry>(entry) : nullptr;
+}
+
+bool TiffDirTagText(const TiffDir* dir, uint16_t tag, WString* out) {
+    Ref<TiffDirEntry> entry = TiffDirFindEntry(dir, tag);
+    return TiffDirEntryGetString(entry.get(), out);
 }
 
 bool TiffDirInsertEntry(TiffDir* dir, TiffDirEntry* entry) {

@@ -136,6 +136,9 @@ class TiffDir : public RefCounted {
 
 // The entry of the tag with one reference added, or null.
 Ref<TiffDirEntry> TiffDirFindEntry(const TiffDir* dir, uint16_t tag);
+// The text of the tag's ASCII entry into `out`; `out` stays untouched when
+// the tag is absent or not ASCII.
+bool TiffDirTagText(const TiffDir* dir, uint16_t tag, WString* out);
 // Inserts by tag; an entry of a tag already held replaces the earlier one.
 bool TiffDirInsertEntry(TiffDir* dir, TiffDirEntry* entry);
 

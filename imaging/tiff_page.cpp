@@ -41,9 +41,11 @@ uint32_t CompressionKind(uint16_t compression) {
     }
 }
 
-void TagText(const TiffDir* dir, uint16_t tag, WString& out) {
-    Ref<TiffDirEntry> entry = TiffDirFindEntry(dir, tag);
-    if (entry) TiffDirEntryGetString(entry.get(), &out);
+// A measure of the page's image 0 (the full-size one); 0 for a page without.
+template <class Value>
+Value OfFirstImage(const TiffPage* page, Value (*measure)(const TiffDir*)) {
+    const TiffDir* first = TiffPageImage(page, 0);
+    return first ? measure(first) : Value(0);
 }
 
 }  // namespace
@@ -60,35 +62,12 @@ bool TiffPage::IsBilevel() const {
     return first && first->bits_per_sample == 1 && !first->colour_map_present;
 }
 
-uint32_t TiffPage::PixelWidth() const {
-    const TiffDir* first = TiffPageImage(this, 0);
-    return first ? TiffDirPixelWidth(first) : 0;
-}
-
-uint32_t TiffPage::PixelHeight() const {
-    const TiffDir* first = TiffPageImage(this, 0);
-    return first ? TiffDirPixelHeight(first) : 0;
-}
-
-double TiffPage::DpiX() const {
-    const TiffDir* first = TiffPageImage(this, 0);
-    return first ? TiffDirDpiX(first) : 0;
-}
-
-double TiffPage::DpiY() const {
-    const TiffDir* first = TiffPageImage(this, 0);
-    return first ? TiffDirDpiY(first) : 0;
-}
-
-double TiffPage::WidthMm() const {
-    const TiffDir* first = TiffPageImage(this, 0);
-    return first ? TiffDirWidthMm(first) : 0;
-}
-
-double TiffPage::HeightMm() const {
-    const TiffDir* first = TiffPageImage(this, 0);
-    return first ? TiffDirHeightMm(first) : 0;
-}
+uint32_t TiffPage::PixelWidth() const { return OfFirstImage(this, TiffDirPixelWidth); }
+uint32_t TiffPage::PixelHeight() const { return OfFirstImage(this, TiffDirPixelHeight); }
+double TiffPage::DpiX() const { return OfFirstImage(this, TiffDirDpiX); }
+double TiffPage::DpiY() const { return OfFirstImage(this, TiffDirDpiY); }
+double TiffPage::WidthMm() const { return OfFirstImage(this, TiffDirWidthMm); }
+double TiffPage::HeightMm() const { return OfFirstImage(this, TiffDirHeightMm); }
 
 bool TiffPage::GetInfo(PageInfo* out) { return TiffPageGetInfo(this, out); }
 
@@ -171,8 +150,8 @@ bool TiffPageGetInfo(const TiffPage* page, PageInfo* out) {
         uint16_t((first->samples_per_pixel - first->extra_samples) * first->bits_per_sample);
     out->colour_palette = first->colour_map_present;
     out->grey = first->samples_per_pixel == 1 && !first->colour_map_present;
-    TagText(first, kTagImageDescription, out->description);
-    TagText(first, kTagSoftware, out->software);
+    TiffDirTagText(first, kTagImageDescription, &out->description);
+    TiffDirTagText(first, kTagSoftware, &out->software);
     out->compression = CompressionKind(first->compression);
     return true;
 }

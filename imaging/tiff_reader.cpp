@@ -104,10 +104,7 @@ bool TiffFormatGetInfo(const TiffFormat* format, FormatInfo* out) {
         WString* text;
     } fields[] = {
         {kTagDocumentName, &out->document_name}, {kTagArtist, &out->artist}, {kTagSoftware, &out->software}};
-    for (const auto& field : fields) {
-        Ref<TiffDirEntry> entry = TiffDirFindEntry(first, field.tag);
-        if (entry) TiffDirEntryGetString(entry.get(), field.text);
-    }
+    for (const auto& field : fields) TiffDirTagText(first, field.tag, field.text);
     return true;
 }
 

@@ -250,8 +250,6 @@ bool KeepBitOrder(const TiffDir* dir) {
     return IsCcitt(dir->compression) ? lsb_first : !lsb_first;
 }
 
-void Fail(ImageStatus* failure, int32_t code) { ImageStatusError(failure, code); }
-
 }  // namespace
 
 std::unique_ptr<BandDecoder> TiffDirCreateDecoder(const TiffDir* dir, Ref<Palette>* palette) {
@@ -290,7 +288,7 @@ Ref<RasterImage> TiffDirRender(TiffDir* dir, DataSource* source, const PagePlace
     if (!dir || !source ||
         !RenderSourceRect(request, TiffDirDpiX(dir), TiffDirDpiY(dir), TiffDirPixelWidth(dir),
                           TiffDirPixelHeight(dir), &displayed)) {
-        Fail(failure, kStatusNothingToRender);
+        ImageStatusError(failure, kStatusNothingToRender);
         return nullptr;
     }
     TiffOrientationMap map;
@@ -306,7 +304,7 @@ Ref<RasterImage> TiffDirRender(TiffDir* dir, DataSource* source, const PagePlace
     run.first_decoder = TiffDirCreateDecoder(dir, &palette);
     if (!run.first_decoder) {
         dir->render_state = kTiffExcluded;
-        Fail(failure, kStatusUnsupported);
+        ImageStatusError(failure, kStatusUnsupported);
         return nullptr;
     }
     RenderRun steps;
@@ -322,7 +320,7 @@ Ref<RasterImage> TiffDirRender(TiffDir* dir, DataSource* source, const PagePlace
     if (!sink || !FindStrips(dir, run) ||
         !ByteReaderInit(run.reader, source, KeepBitOrder(dir), kStripReadBuffer)) {
         dir->render_state = kTiffExcluded;
-        Fail(failure, kStatusBadData);
+        ImageStatusError(failure, kStatusBadData);
         return nullptr;
     }
     run.sink = sink.get();
@@ -340,12 +338,10 @@ Ref<RasterImage> TiffDirRender(TiffDir* dir, DataSource* source, const PagePlace
     if (!image) run.failed = true;
     if (run.failed) {
         dir->render_state = kTiffExcluded;
-        Fail(failure, kStatusBadData);
+        ImageStatusError(failure, kStatusBadData);
         if (run.strict) return nullptr;
         return image;
     }
-    const bool whole = uint32_t(map.stored.size.width) >= dir->image_width &&
-                       uint32_t(map.stored.size.height) >= dir->image_length;
-    if (whole) dir->render_state = kTiffRenderedWhole;
+    if (RenderCoversImage(steps)) dir->render_state = kTiffRenderedWhole;
     return image;
 }
