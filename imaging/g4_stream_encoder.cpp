@@ -1,6 +1,5 @@
 #include "imaging/g4_stream_encoder.h"
 
-#include "foundation/out_stream.h"
 #include "foundation/pool.h"
 #include "imaging/ccitt_tables.h"
 #include "imaging/g4_encoder.h"
@@ -10,17 +9,10 @@ namespace {
 constexpr uint32_t kCodedTag = 0x47345374;  // "G4St"
 constexpr uint32_t kCodedChunk = 4096;
 
-void ReleaseStream(G4StreamEncoder& encoder) {
-    delete encoder.stream;
-    encoder.stream = nullptr;
-}
-
 }  // namespace
 
-G4StreamEncoder::~G4StreamEncoder() { ReleaseStream(*this); }
-
 bool G4StreamBegin(G4StreamEncoder& encoder, uint32_t width) {
-    ReleaseStream(encoder);
+    encoder.stream.reset();
     PagedBufInit(encoder.coded, kCodedChunk);
     encoder.width = width;
     encoder.rows = 0;
@@ -29,10 +21,9 @@ bool G4StreamBegin(G4StreamEncoder& encoder, uint32_t width) {
     if (!ChangeListInit(encoder.lines[0], width) || !ChangeListInit(encoder.lines[1], width)) return false;
     encoder.reference = &encoder.lines[0];
     encoder.coding = &encoder.lines[1];
-    auto* stream = new PagedBufOutStream(encoder.coded);
-    encoder.stream = stream;
-    if (!stream->buffer) return false;
-    BitWriterInit(encoder.writer, stream);
+    encoder.stream = std::make_unique<PagedBufOutStream>(encoder.coded);
+    if (!encoder.stream->buffer) return false;
+    BitWriterInit(encoder.writer, encoder.stream.get());
     encoder.failed = false;
     return true;
 }
@@ -65,7 +56,7 @@ bool G4StreamFinish(G4StreamEncoder& encoder, MemBlock& out) {
         BitWriterFlush(encoder.writer);
         complete = !encoder.stream->failed;
     }
-    ReleaseStream(encoder);
+    encoder.stream.reset();
     const uint32_t size = encoder.coded.total;
     if (complete && size > 0) {
         complete =

@@ -5,9 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "foundation/bit_writer.h"
 #include "foundation/mem_block.h"
+#include "foundation/out_stream.h"
 #include "foundation/paged_buf.h"
 #include "imaging/change_list.h"
 
@@ -16,10 +18,9 @@ class G4StreamEncoder {
     G4StreamEncoder() = default;
     G4StreamEncoder(const G4StreamEncoder&) = delete;
     G4StreamEncoder& operator=(const G4StreamEncoder&) = delete;
-    ~G4StreamEncoder();
 
-    PagedBuf coded;  // 4096-byte chunks
-    OutStream* stream = nullptr;
+    PagedBuf coded;                             // 4096-byte chunks
+    std::unique_ptr<PagedBufOutStream> stream;  // into `coded`; declared after it, so released first
     BitWriter writer;
     ChangeList lines[2];
     ChangeList* reference = nullptr;

@@ -2,19 +2,16 @@
 
 #include <cstring>
 
-#include "foundation/out_stream.h"
-#include "foundation/paged_buf.h"
+#include "foundation/mem_block.h"
 #include "foundation/progress.h"
-#include "imaging/g4_encoder.h"
+#include "imaging/g4_stream_encoder.h"
 #include "imaging/image_format.h"
 #include "imaging/pdf_writer.h"
 
 namespace {
 
-// Rows of a band add up to about this many bytes. Bilevel pages are
-// rendered whole: they are small and coded as one image anyway.
+// Rows of a band add up to about this many bytes.
 constexpr uint64_t kBandBytes = 32u << 20;
-constexpr uint32_t kG4ChunkBytes = 4096;
 
 struct BandPlan {
     uint32_t width = 0;
@@ -130,53 +127,31 @@ bool AddUncompressed(PdfPage* page, ImagePage* image_page, DataSource* source, c
     return PdfEndImage(page);
 }
 
+// The encoder codes 1 bits as white, as a 1-bit image without palette shows
+// them; one with a palette may mean 1 as black, so it is converted too.
 Ref<RasterImage> Bilevel(Ref<RasterImage> image) {
-    if (!image || image->bits_per_pixel == 1) return image;
+    if (!image || (image->bits_per_pixel == 1 && !image->palette)) return image;
     return RasterImageConvert(image.get(), 1);
 }
 
-// The whole page as one 1-bit image, band by band.
-Ref<RasterImage> RenderBilevel(ImagePage* image_page, DataSource* source, const BandPlan& plan,
-                               ProgressLevel& level, ProgressSink* progress) {
-    if (plan.bands == 1) {
-        level.Step(0);
-        return Bilevel(RenderBand(image_page, source, plan, 0, progress));
-    }
-    Ref<RasterImage> whole = RasterImageCreate(plan.width, plan.height, 1, true);
-    if (!whole) return nullptr;
-    for (uint32_t band = 0; band < plan.bands; ++band) {
-        level.Step(band);
-        Ref<RasterImage> image = Bilevel(RenderBand(image_page, source, plan, band, progress));
-        if (!image) return nullptr;
-        const size_t bytes = size_t(image->stride) * image->height;
-        memcpy(RasterImageRowAddress(whole.get(), band * plan.rows_per_band), image->pixels, bytes);
-    }
-    return whole;
-}
-
+// Coded band by band: only the Group 4 bytes of the page are held whole.
 bool AddGroup4(PdfPage* page, ImagePage* image_page, DataSource* source, const BandPlan& plan,
                ProgressSink* progress) {
     ProgressLevel level(progress, plan.bands + 1);
-    Ref<RasterImage> image = RenderBilevel(image_page, source, plan, level, progress);
-    if (!image) return false;
-    level.Step(plan.bands);
-    PagedBuf coded;
-    PagedBufInit(coded, kG4ChunkBytes);
-    {
-        PagedBufOutStream stream(coded);
-        G4Encoder encoder;
-        G4EncoderInit(encoder);
-        if (G4Encode(encoder, image.get(), &stream, 0, 0, nullptr) != 0) return false;
-        if (stream.fill > 0) OutStreamFlush(stream);
-        if (stream.failed) return false;
+    G4StreamEncoder encoder;
+    if (!G4StreamBegin(encoder, plan.width)) return false;
+    for (uint32_t band = 0; band < plan.bands; ++band) {
+        level.Step(band);
+        Ref<RasterImage> image = Bilevel(RenderBand(image_page, source, plan, band, progress));
+        if (!image) return false;
+        for (uint32_t y = 0; y < image->height; ++y) {
+            if (!G4StreamAddRow(encoder, RasterImageGetRow(image.get(), y))) return false;
+        }
     }
-    image = nullptr;
-    const uint32_t length = coded.total;
-    MemBlock bytes;
-    if (!MemAlloc(bytes, length, 0, 0) || PagedBufRead(coded, 0, bytes.data(), length) != length)
-        return false;
-    PagedBufFree(coded);
-    return PdfAddFaxImagePage(page, WholePage(page), bytes.data(), length, plan.width, plan.height);
+    level.Step(plan.bands);
+    MemBlock coded;
+    if (!G4StreamFinish(encoder, coded)) return false;
+    return PdfAddFaxImagePage(page, WholePage(page), coded.data(), coded.size(), plan.width, plan.height);
 }
 
 }  // namespace
@@ -187,8 +162,7 @@ bool PdfAddRenderedImage(PdfPage* page, ImagePage* image_page, DataSource* sourc
     const uint16_t bits = PageBits(image_page);
     if (!(image_page->WidthMm() > 0 && image_page->HeightMm() > 0)) return false;
     const bool uncompressed = mode == kPdfModeOptimum && (bits == 4 || bits == 8 || bits == 24);
-    // Colour or grey sources of a Group 4 image render in bands too; only
-    // the 1-bit result is held whole.
+    // Colour or grey sources of a Group 4 image render in bands too.
     const BandPlan plan = PlanBands(image_page, bits, options);
     if (uncompressed) return AddUncompressed(page, image_page, source, plan, progress);
     return AddGroup4(page, image_page, source, plan, progress);

@@ -72,11 +72,15 @@ bool EndObject(PdfDocument* doc, PdfObject* object) {
     return ObjectBytes(doc, object, kObjectEnd, sizeof kObjectEnd - 1);
 }
 
+void CloseFill(PdfImageFill& fill) {
+    fill.page = nullptr;
+    fill.object = nullptr;
+    MemFree(fill.scratch);
+}
+
 bool Spoil(PdfDocument* doc) {
     doc->failed = true;
-    doc->fill.page = nullptr;
-    doc->fill.object = nullptr;
-    MemFree(doc->fill.scratch);
+    CloseFill(doc->fill);
     return false;
 }
 
@@ -131,8 +135,8 @@ void SwapRedBlue(uint8_t* row, uint32_t width) {
 }
 
 bool AddRow(PdfDocument* doc, const uint8_t* row, bool swap) {
-    const uint32_t width = doc->fill.width;
     PdfImageFill& fill = doc->fill;
+    const uint32_t width = fill.width;
     PdfObject* object = fill.object;
     if (!swap) return ObjectBytes(doc, object, row, fill.row_bytes);
     if (object->written) {
@@ -324,9 +328,7 @@ bool PdfEndImage(PdfPage* page) {
     ok = ok && PlaceImage(page, fill.place, fill.name, object);
     if (!ok) return Spoil(doc);
     ++doc->image_counter;
-    fill.page = nullptr;
-    fill.object = nullptr;
-    MemFree(fill.scratch);
+    CloseFill(fill);
     return true;
 }
 
@@ -337,6 +339,5 @@ bool PdfAddImagePage(PdfPage* page, const RectD& place_mm, const uint8_t* bytes,
     const uint32_t row_bytes = RowBytes(width, bits_per_pixel);
     if (uint64_t(row_bytes) * height > length) return false;
     if (!PdfBeginImage(page, place_mm, width, height, bits_per_pixel, palette)) return false;
-    const bool swap_pixels = swap && bits_per_pixel == 24;
-    return PdfAddImageRows(page, bytes, row_bytes, height, swap_pixels) && PdfEndImage(page);
+    return PdfAddImageRows(page, bytes, row_bytes, height, swap) && PdfEndImage(page);
 }

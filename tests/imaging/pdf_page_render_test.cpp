@@ -202,6 +202,38 @@ TEST(PdfRenderedPage, BilevelPageIsOneGroup4Image) {
     }
 }
 
+// A 1-bit page whose palette makes 1 black (a two-colour GIF, say) shows in
+// the PDF as it shows in the viewer, not inverted.
+TEST(PdfRenderedPage, BilevelPaletteKeepsItsColours) {
+    const std::string dir = MakeScratchDir("pdf_render_bilevel_palette");
+    const std::string path = dir + "/palette1.pdf";
+    Ref<RasterImage> picture = RasterImageCreate(64, 16, 1, true);
+    Ref<Palette> palette = AdoptRef(new Palette);
+    ASSERT_TRUE(PaletteInit(palette.get(), 2));
+    PaletteSetEntry(palette.get(), 0, 0xFFFFFF);
+    PaletteSetEntry(palette.get(), 1, 0x000000);
+    ASSERT_TRUE(picture->SetPalette(palette.get()));
+    for (uint32_t y = 0; y < 16; ++y) {
+        for (uint32_t x = 0; x < 64; ++x) picture->SetPixel(x, y, uint8_t((x / 4 + y) % 3 == 0), kRasterCopy);
+    }
+    Ref<PicturePage> image_page = AdoptRef(new PicturePage(picture, 100, 1));
+    Ref<PdfDocument> doc = NewDoc();
+    Ref<PdfPage> page = AddPageFor(doc.get(), image_page.get());
+    ASSERT_TRUE(PdfAddRenderedImage(page.get(), image_page.get(), nullptr, kPdfModeOptimum, {}, nullptr));
+    ASSERT_TRUE(PdfDocumentSave(doc.get(), WString(WindowsPathOf(path).c_str())));
+    EXPECT_EQ(ImageList(dir, path), "image 64 16 gray 1 1 ccitt\n");
+    ASSERT_TRUE(ExtractImages(dir, path));
+    Pnm pnm;
+    ASSERT_TRUE(ParsePnm(ReadHostFile(dir + "/img-000.pbm"), pnm));
+    for (uint32_t y = 0; y < 16; ++y) {
+        for (uint32_t x = 0; x < 64; ++x) {
+            const bool black = (x / 4 + y) % 3 == 0;
+            const bool pbm_black = pnm.Row(y)[x / 8] & (0x80 >> (x % 8));
+            ASSERT_EQ(black, pbm_black) << x << "," << y;
+        }
+    }
+}
+
 TEST(PdfRenderedPage, FailedRenderFailsTheDocument) {
     const std::string dir = MakeScratchDir("pdf_render_fail");
     const std::string path = dir + "/failed.pdf";
