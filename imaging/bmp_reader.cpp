@@ -90,6 +90,19 @@ uint32_t TableEntries(const BmpHeader& header) {
     return header.colours_used == 0 || header.colours_used > size ? size : header.colours_used;
 }
 
+// n bytes at `offset`: from the file's first bytes when they hold them (head
+// may be null), else read from the source.
+bool ReadFileBytes(DataSource* source, const uint8_t* head, uint32_t head_count, uint64_t offset, uint32_t n,
+                   uint8_t* out) {
+    if (head && offset + n <= head_count) {
+        memcpy(out, head + offset, n);
+        return true;
+    }
+    bool changed = false;
+    Ref<DataReader> reader = DataSourceOpenReader(source, changed);
+    return reader && DataSourceRead(reader.get(), offset, n, out) == int32_t(n);
+}
+
 // The colour table: biClrUsed entries of blue, green, red, reserved right
 // after the info header (0 meaning all 2^bits), in a palette of 2^bits
 // entries whose unused tail stays black.
@@ -98,15 +111,8 @@ Ref<Palette> ReadPalette(DataSource* source, const uint8_t* head, uint32_t head_
     const uint32_t size = PaletteSizeForBits(header.bit_count);
     const uint32_t used = TableEntries(header);
     const uint64_t offset = uint64_t(kFileHeaderBytes) + header.header_size;
-    const uint32_t bytes = used * 4;
     uint8_t table[256 * 4];
-    if (head && offset + bytes <= head_count) {
-        memcpy(table, head + offset, bytes);
-    } else {
-        bool changed = false;
-        Ref<DataReader> reader = DataSourceOpenReader(source, changed);
-        if (!reader || DataSourceRead(reader.get(), offset, bytes, table) != int32_t(bytes)) return nullptr;
-    }
+    if (!ReadFileBytes(source, head, head_count, offset, used * 4, table)) return nullptr;
     Ref<Palette> palette = AdoptRef(new Palette);
     if (!PaletteInit(palette.get(), size)) return nullptr;
     memset(palette->entries, 0, size * 4);
@@ -144,14 +150,8 @@ Ref<ImageFormat> BmpParse(ImageStatus* status, DataSource* source, const uint8_t
                           uint32_t /*options*/) {
     if (!source) return Fail(status, kStatusNothingToRender);
     uint8_t bytes[kHeaderBytes];
-    if (head && head_count >= kHeaderBytes) {
-        memcpy(bytes, head, kHeaderBytes);
-    } else {
-        bool changed = false;
-        Ref<DataReader> reader = DataSourceOpenReader(source, changed);
-        if (!reader || DataSourceRead(reader.get(), 0, kHeaderBytes, bytes) != int32_t(kHeaderBytes)) {
-            return Fail(status, kStatusShortRead);
-        }
+    if (!ReadFileBytes(source, head, head_count, 0, kHeaderBytes, bytes)) {
+        return Fail(status, kStatusShortRead);
     }
     if (bytes[0] != 'B' || bytes[1] != 'M') return Fail(status, kStatusBadData);
     const BmpHeader header = DecodeHeader(bytes);
@@ -168,7 +168,7 @@ Ref<ImageFormat> BmpParse(ImageStatus* status, DataSource* source, const uint8_t
     page->y_resolution = Resolution(header.y_pels_per_metre, &page->resolution_given);
     if (!PlaceData(header, source->size, *page)) return Fail(status, kStatusBadData);
     if (page->bit_count < 24) {
-        page->palette = ReadPalette(source, head, head ? head_count : 0, header);
+        page->palette = ReadPalette(source, head, head_count, header);
         if (!page->palette) return Fail(status, kStatusBadData);
         // A plain grey ramp is no colour table: the page renders grey, with
         // the invert sense reversed for a ramp from white to black.

@@ -9,20 +9,8 @@
 
 namespace {
 
-struct BmpFile {
-    DataCase data;
-    Ref<DataSource> source;
-    Ref<ImagePage> page;
-    Pnm expect;
-};
-
-BmpFile OpenCase(const std::string& name, ImageStatus* status) {
-    BmpFile file;
-    file.data = LoadReaderCase("bmp", name);
-    file.source = ReaderMemorySource(file.data.data);
-    file.page = ParseFirstPage(BmpParse, file.source.get(), file.data.data, status);
-    EXPECT_TRUE(ReadPnm(ReaderCasePath("bmp", name, ".expect"), file.expect)) << name;
-    return file;
+ReaderFile OpenCase(const std::string& name, ImageStatus* status) {
+    return OpenReaderFile("bmp", BmpParse, name, status);
 }
 
 void PutU32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
@@ -47,7 +35,7 @@ int32_t ParseStatus(const std::vector<uint8_t>& bytes) {
 TEST(BmpReader, RendersAsTheToolsDecode) {
     for (const std::string& name : ReaderCaseNames("bmp")) {
         ImageStatus status;
-        BmpFile file = OpenCase(name, &status);
+        ReaderFile file = OpenCase(name, &status);
         ASSERT_TRUE(file.page) << name;
         EXPECT_EQ(file.page->PixelWidth(), uint32_t(file.data.Get("width"))) << name;
         EXPECT_EQ(file.page->PixelHeight(), uint32_t(file.data.Get("height"))) << name;
@@ -74,7 +62,7 @@ TEST(BmpReader, RendersAsTheToolsDecode) {
 }
 
 TEST(BmpReader, FormatAndResolution) {
-    BmpFile file = OpenCase("pil_rgb", nullptr);
+    ReaderFile file = OpenCase("pil_rgb", nullptr);
     ASSERT_TRUE(file.page);
     Ref<ImageFormat> format = BmpParse(nullptr, file.source.get(), nullptr, 0, 0);
     ASSERT_TRUE(format);
@@ -96,7 +84,7 @@ TEST(BmpReader, FormatAndResolution) {
 TEST(BmpReader, PartsAndTurnsEqualThePicture) {
     std::mt19937 random(6);
     for (const char* name : {"ppm_24", "top_down_8", "im_rle8", "crafted_rle4", "ppm_1", "top_down_24"}) {
-        BmpFile file = OpenCase(name, nullptr);
+        ReaderFile file = OpenCase(name, nullptr);
         ASSERT_TRUE(file.page) << name;
         const uint32_t width = file.expect.width, height = file.expect.height;
         const PagePlacement top = ReaderPlacement(file.page.get(), 0, 0, width, 5);
@@ -131,7 +119,7 @@ TEST(BmpReader, PartsAndTurnsEqualThePicture) {
 // render still shows the picture as stored, and its negative when asked.
 TEST(BmpReader, DescendingGreyLooksAsStored) {
     for (const char* name : {"descending_grey_8", "descending_grey_1"}) {
-        BmpFile file = OpenCase(name, nullptr);
+        ReaderFile file = OpenCase(name, nullptr);
         ASSERT_TRUE(file.page) << name;
         PagePlacement placement =
             ReaderPlacement(file.page.get(), 0, 0, file.page->PixelWidth(), file.page->PixelHeight());

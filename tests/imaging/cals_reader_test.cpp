@@ -9,12 +9,6 @@
 
 namespace {
 
-std::string Utf8Of(const WString& text) {
-    std::string out;
-    for (uint32_t i = 0; i < WStrLength(text); ++i) out += char(WStrCharAt(text, i));
-    return out;
-}
-
 // A header of blank records holding the given texts, one per record.
 std::vector<uint8_t> Header(const std::vector<std::string>& records) {
     std::vector<uint8_t> header(kCalsDataOffset, ' ');
@@ -59,7 +53,7 @@ TEST(CalsReader, RendersAsImageMagickDecodes) {
         EXPECT_EQ(info.resolution_given, 1u);
         EXPECT_EQ(info.compression, uint32_t(kCompressionT6));
         const std::vector<uint8_t> notes = ReadHostFile(ReaderCasePath("cals", name, ".text"));
-        EXPECT_EQ(Utf8Of(info.description), std::string(notes.begin(), notes.end())) << name;
+        EXPECT_EQ(AsciiOf(info.description), std::string(notes.begin(), notes.end())) << name;
 
         Pnm expect;
         ASSERT_TRUE(ReadPnm(ReaderCasePath("cals", name, ".expect"), expect));

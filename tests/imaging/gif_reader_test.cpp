@@ -8,26 +8,8 @@
 
 namespace {
 
-struct GifFile {
-    DataCase data;
-    Ref<DataSource> source;
-    Ref<ImagePage> page;
-    Pnm expect;
-};
-
-GifFile OpenCase(const std::string& name, ImageStatus* status) {
-    GifFile file;
-    file.data = LoadReaderCase("gif", name);
-    file.source = ReaderMemorySource(file.data.data);
-    file.page = ParseFirstPage(GifParse, file.source.get(), file.data.data, status);
-    EXPECT_TRUE(ReadPnm(ReaderCasePath("gif", name, ".expect"), file.expect)) << name;
-    return file;
-}
-
-std::string Utf8Of(const WString& text) {
-    std::string out;
-    for (uint32_t i = 0; i < WStrLength(text); ++i) out += char(WStrCharAt(text, i));
-    return out;
+ReaderFile OpenCase(const std::string& name, ImageStatus* status) {
+    return OpenReaderFile("gif", GifParse, name, status);
 }
 
 // A hand-made GIF89a of 4 x 2 pixels and a 2-bit global table, with
@@ -50,7 +32,7 @@ std::vector<uint8_t> SmallGif(const std::vector<uint8_t>& blocks) {
 TEST(GifReader, RendersAsPillowDecodes) {
     for (const std::string& name : ReaderCaseNames("gif")) {
         ImageStatus status;
-        GifFile file = OpenCase(name, &status);
+        ReaderFile file = OpenCase(name, &status);
         ASSERT_TRUE(file.page) << name;
         EXPECT_EQ(file.page->PixelWidth(), uint32_t(file.data.Get("width"))) << name;
         EXPECT_EQ(file.page->PixelHeight(), uint32_t(file.data.Get("height"))) << name;
@@ -64,7 +46,7 @@ TEST(GifReader, RendersAsPillowDecodes) {
         EXPECT_EQ(info.colour_palette, 1u);
         EXPECT_EQ(info.resolution_given, 0u);
         const std::vector<uint8_t> text = ReadHostFile(ReaderCasePath("gif", name, ".text"));
-        EXPECT_EQ(Utf8Of(info.description), std::string(text.begin(), text.end())) << name;
+        EXPECT_EQ(AsciiOf(info.description), std::string(text.begin(), text.end())) << name;
 
         Ref<RasterImage> image = RenderWholePage(file.page.get(), file.source.get(), &status);
         ASSERT_TRUE(image) << name;
@@ -96,7 +78,7 @@ TEST(GifReader, FormatNamesItsVersion) {
 TEST(GifReader, PartsAndTurnsEqualThePicture) {
     std::mt19937 random(3);
     for (const char* name : {"im_16_colours", "im_256_interlaced", "im_2_colours", "im_4_interlaced"}) {
-        GifFile file = OpenCase(name, nullptr);
+        ReaderFile file = OpenCase(name, nullptr);
         ASSERT_TRUE(file.page) << name;
         for (int i = 0; i < 6; ++i) {
             const uint32_t w = 1 + random() % file.expect.width, h = 1 + random() % file.expect.height;
@@ -137,7 +119,7 @@ TEST(GifReader, WalksExtensionsToTheImage) {
     EXPECT_EQ(status.severity, 0);
     PageInfo info;
     ASSERT_TRUE(page->GetInfo(&info));
-    EXPECT_EQ(Utf8Of(info.description), "abcdef");
+    EXPECT_EQ(AsciiOf(info.description), "abcdef");
     EXPECT_EQ(info.bits_per_pixel, 2u);
     Ref<RasterImage> image = RenderWholePage(page.get(), source.get(), &status);
     ASSERT_TRUE(image);

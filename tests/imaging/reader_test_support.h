@@ -18,6 +18,7 @@
 #include "imaging/format_readers.h"
 #include "imaging/image_format.h"
 #include "imaging/page_placement.h"
+#include "tests/imaging/decoder_test_support.h"
 #include "tests/imaging/raster_test_files.h"
 #include "tests/support/data_cases.h"
 #include "tests/support/test_support.h"
@@ -70,6 +71,32 @@ inline Ref<ImagePage> ParseFirstPage(ParseFunction parse, DataSource* source,
     return format ? format->GetPage(0) : nullptr;
 }
 
+// One case of a reader: the file in a memory source, its first page as the
+// format dispatch would parse it, and the tool's decode it must render as.
+struct ReaderFile {
+    DataCase data;
+    Ref<DataSource> source;
+    Ref<ImagePage> page;
+    Pnm expect;
+};
+
+inline ReaderFile OpenReaderFile(const std::string& kind, ParseFunction parse, const std::string& name,
+                                 ImageStatus* status) {
+    ReaderFile file;
+    file.data = LoadReaderCase(kind, name);
+    file.source = ReaderMemorySource(file.data.data);
+    file.page = ParseFirstPage(parse, file.source.get(), file.data.data, status);
+    EXPECT_TRUE(ReadPnm(ReaderCasePath(kind, name, ".expect"), file.expect)) << name;
+    return file;
+}
+
+// Descriptions as the test files write them: ASCII, one character a byte.
+inline std::string AsciiOf(const WString& text) {
+    std::string out;
+    for (uint32_t i = 0; i < WStrLength(text); ++i) out += char(WStrCharAt(text, i));
+    return out;
+}
+
 // Pixels (x, y, w, h) of the page at their own size, the picture upright.
 inline PagePlacement ReaderPlacement(const ImagePage* page, int32_t x, int32_t y, uint32_t w, uint32_t h) {
     PagePlacement placement;
@@ -92,11 +119,7 @@ inline Pnm CropPnm(const Pnm& pnm, uint32_t x, uint32_t y, uint32_t w, uint32_t 
     out.width = w;
     out.height = h;
     out.channels = pnm.channels;
-    for (uint32_t r = y; r < y + h; ++r) {
-        const size_t start = (size_t(r) * pnm.width + x) * pnm.channels;
-        out.bytes.insert(out.bytes.end(), pnm.bytes.begin() + start,
-                         pnm.bytes.begin() + start + size_t(w) * pnm.channels);
-    }
+    out.bytes = CropExpected(pnm.bytes, pnm.width, pnm.channels, x, y, w, h);
     return out;
 }
 

@@ -7,50 +7,14 @@ import io
 import os
 import shutil
 import subprocess
-import sys
 import tempfile
 
-try:
-    import numpy as np
-    from PIL import Image
-except ImportError:
-    # ctest may find another Python first; Debian's has Pillow and numpy.
-    os.execv("/usr/bin/python3", ["/usr/bin/python3", os.path.abspath(__file__)])
+from imgprobe_driver import check, finish, info, render, require_probe
 
-top = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-probe = os.path.join(top, "tools", "imgprobe")
-failures = []
-binary = os.path.join(os.environ.get("TEST_BINARY_DIR", os.path.join(top, "build")), "bin", "imgprobe.exe")
-if not (os.path.exists(probe) and os.path.exists(binary)):
-    # The probe comes with the TIFF reader; until it is merged there is nothing to drive.
-    print("imgprobe not built: nothing checked")
-    sys.exit(0)
+import numpy as np
+from PIL import Image
 
-
-def check(ok, what):
-    if not ok:
-        failures.append(what)
-        print("FAILED:", what)
-
-
-def imgprobe(*args):
-    run = subprocess.run([probe, *args], capture_output=True, text=True, stdin=subprocess.DEVNULL, timeout=300)
-    return run.returncode, run.stdout
-
-
-def info(path):
-    """{'format': .., 'pages': .., 'status': ..} and the first page's fields."""
-    _, out = imgprobe("info", path)
-    fields = {}
-    for word in out.split():
-        key, _, value = word.partition("=")
-        fields.setdefault(key, value)
-    return fields
-
-
-def render(path, out, *options):
-    code, text = imgprobe("render", path, "0", out, *options)
-    return code, text.strip().splitlines()[-1] if text.strip() else ""
+require_probe()
 
 
 def djpeg(path):
@@ -110,5 +74,4 @@ open(tables, "wb").write(whole[:sof] + b"\xff\xd9" + bytes(200))
 check(info(tables).get("status") == "2,2005", "tables-only " + str(info(tables)))
 
 shutil.rmtree(work, ignore_errors=True)
-print("%d failure(s)" % len(failures))
-sys.exit(1 if failures else 0)
+finish()

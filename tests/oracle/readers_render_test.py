@@ -9,49 +9,14 @@ renders as the exact negative; damaged files give a status, never a crash."""
 import os
 import shutil
 import subprocess
-import sys
 import tempfile
 
-try:
-    import numpy as np
-    from PIL import Image
-except ImportError:
-    # ctest may find another Python first; Debian's has Pillow and numpy.
-    os.execv("/usr/bin/python3", ["/usr/bin/python3", os.path.abspath(__file__)])
+from imgprobe_driver import check, finish, info, render, require_probe, top
 
-top = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-probe = os.path.join(top, "tools", "imgprobe")
-failures = []
-binary = os.path.join(os.environ.get("TEST_BINARY_DIR", os.path.join(top, "build")), "bin", "imgprobe.exe")
-if not (os.path.exists(probe) and os.path.exists(binary)):
-    print("imgprobe not built: nothing checked")
-    sys.exit(0)
+import numpy as np
+from PIL import Image
 
-
-def check(ok, what):
-    if not ok:
-        failures.append(what)
-        print("FAILED:", what)
-
-
-def imgprobe(*args):
-    run = subprocess.run([probe, *args], capture_output=True, text=True, stdin=subprocess.DEVNULL, timeout=300)
-    return run.returncode, run.stdout
-
-
-def info(path):
-    """The format line's, the first page's and the status's fields."""
-    _, out = imgprobe("info", path)
-    fields = {}
-    for word in out.split():
-        key, _, value = word.partition("=")
-        fields.setdefault(key, value)
-    return fields
-
-
-def render(path, out, *options):
-    code, text = imgprobe("render", path, "0", out, *options)
-    return code, text.strip().splitlines()[-1] if text.strip() else ""
+require_probe()
 
 
 def rgb(path):
@@ -134,5 +99,4 @@ for what, data, command, want in damaged:
         check(code != 0 and status == "status=" + want, what + " " + status)
 
 shutil.rmtree(work, ignore_errors=True)
-print("%d failure(s)" % len(failures))
-sys.exit(1 if failures else 0)
+finish()

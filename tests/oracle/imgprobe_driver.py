@@ -1,0 +1,60 @@
+"""What the oracle checks that drive imgprobe share: a Python with Pillow and
+numpy, the probe of the build under test, the list of failed checks, and the
+probe's info and render commands read back."""
+import os
+import subprocess
+import sys
+
+try:
+    import numpy  # noqa: F401
+    import PIL  # noqa: F401
+except ImportError:
+    # ctest may find another Python first; Debian's has Pillow and numpy.
+    os.execv("/usr/bin/python3", ["/usr/bin/python3", os.path.abspath(sys.argv[0])])
+
+top = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+probe = os.path.join(top, "tools", "imgprobe")
+build = os.environ.get("TEST_BINARY_DIR", os.path.join(top, "build"))
+# tools/imgprobe picks its build from BUILD_DIR: the probe must be the one of
+# the build under test, run in that build's Wine prefix.
+os.environ["BUILD_DIR"] = build
+failures = []
+
+
+def require_probe():
+    """Ends the check, passing, when the build has no probe to drive."""
+    if not (os.path.exists(probe) and os.path.exists(os.path.join(build, "bin", "imgprobe.exe"))):
+        print("imgprobe not built: nothing checked")
+        sys.exit(0)
+
+
+def check(ok, what):
+    if not ok:
+        failures.append(what)
+        print("FAILED:", what)
+
+
+def finish():
+    print("%d failure(s)" % len(failures))
+    sys.exit(1 if failures else 0)
+
+
+def imgprobe(*args):
+    run = subprocess.run([probe, *args], capture_output=True, text=True, stdin=subprocess.DEVNULL, timeout=300)
+    return run.returncode, run.stdout
+
+
+def info(path):
+    """The format line's, the first page's and the status's fields."""
+    _, out = imgprobe("info", path)
+    fields = {}
+    for word in out.split():
+        key, _, value = word.partition("=")
+        fields.setdefault(key, value)
+    return fields
+
+
+def render(path, out, *options):
+    """(exit code, the status line) of a render of the first page."""
+    code, text = imgprobe("render", path, "0", out, *options)
+    return code, text.strip().splitlines()[-1] if text.strip() else ""
