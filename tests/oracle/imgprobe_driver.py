@@ -31,7 +31,7 @@ def require_probe():
 def check(ok, what):
     if not ok:
         failures.append(what)
-        print("FAILED:", what)
+        print("FAILED:", what, flush=True)
 
 
 def finish():
@@ -39,9 +39,15 @@ def finish():
     sys.exit(1 if failures else 0)
 
 
-def imgprobe(*args):
-    run = subprocess.run([probe, *args], capture_output=True, text=True, stdin=subprocess.DEVNULL, timeout=300)
-    return run.returncode, run.stdout
+def run(*command):
+    """An outside tool that must succeed."""
+    subprocess.run(command, check=True, capture_output=True, stdin=subprocess.DEVNULL)
+
+
+def imgprobe(*args, timeout=600):
+    """(exit code, standard output) of the probe."""
+    done = subprocess.run([probe, *args], capture_output=True, text=True, stdin=subprocess.DEVNULL, timeout=timeout)
+    return done.returncode, done.stdout
 
 
 def info(path):

@@ -15,38 +15,16 @@ import subprocess
 import sys
 import tempfile
 
-try:
-    import numpy as np
-    from PIL import Image
-except ImportError:
-    # ctest may find another Python first; Debian's has Pillow and numpy.
-    os.execv("/usr/bin/python3", ["/usr/bin/python3", os.path.abspath(__file__)])
+from imgprobe_driver import build, check, failures, imgprobe, run
 
-top = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-probe = os.path.join(top, "tools", "imgprobe")
-build = os.environ.get("TEST_BINARY_DIR", os.path.join(top, "build"))
-os.environ["BUILD_DIR"] = build
+import numpy as np
+from PIL import Image
+
 work = tempfile.mkdtemp(prefix="tiff-oracle-", dir=build)
-failures = []
-
-
-def check(ok, what):
-    if not ok:
-        failures.append(what)
-        print("FAILED:", what, flush=True)
 
 
 def path(name):
     return os.path.join(work, name)
-
-
-def run(*command):
-    subprocess.run(command, check=True, capture_output=True, stdin=subprocess.DEVNULL)
-
-
-def imgprobe(*args):
-    done = subprocess.run([probe, *args], capture_output=True, text=True, stdin=subprocess.DEVNULL, timeout=300)
-    return done.returncode, done.stdout
 
 
 def info(file):
