@@ -1,5 +1,7 @@
 #include "imaging/g4_encoder.h"
 
+#include <utility>
+
 #include "foundation/out_stream.h"
 #include "foundation/progress.h"
 #include "imaging/ccitt_tables.h"
@@ -66,32 +68,44 @@ bool CcittEncode2DLine(const ChangeList& coding, const ChangeList& reference, Bi
     return true;
 }
 
+bool G4RowCoderBegin(G4RowCoder& coder, uint32_t width, OutStream* stream) {
+    if (!stream || !ChangeListInit(coder.lines[0], width) || !ChangeListInit(coder.lines[1], width))
+        return false;
+    coder.reference = &coder.lines[0];
+    coder.coding = &coder.lines[1];
+    coder.stream = stream;
+    BitWriterInit(coder.writer, stream);
+    return true;
+}
+
+bool G4RowCoderAdd(G4RowCoder& coder, const uint8_t* row) {
+    // Counted from a start in 1 bits (white), the list bounds the runs of 0
+    // bits: the black runs of the code.
+    ChangeListFromRowStartingIn(*coder.coding, row, coder.coding->width, 1);
+    if (!CcittEncode2DLine(*coder.coding, *coder.reference, &coder.writer) || coder.stream->failed)
+        return false;
+    std::swap(coder.coding, coder.reference);
+    return true;
+}
+
+bool G4RowCoderEnd(G4RowCoder& coder) {
+    BitWriterPutBits(coder.writer, kCcittEolCode.code, kCcittEolCode.bits);
+    BitWriterPutBits(coder.writer, kCcittEolCode.code, kCcittEolCode.bits);
+    BitWriterFlush(coder.writer);
+    return !coder.stream->failed;
+}
+
 uint32_t G4Encode(G4Encoder& encoder, const RasterImage* image, OutStream* stream, uint32_t reserved_first,
                   uint32_t reserved_second, ProgressSink* progress) {
     if (!image || !stream || image->bits_per_pixel != 1 || image->width == 0 || image->height == 0) return 1;
-    ChangeList lines[2];
-    if (!ChangeListInit(lines[0], image->width) || !ChangeListInit(lines[1], image->width)) return 1;
-    // T.6 codes the first row against an imaginary white row above it.
-    ChangeList* reference = &lines[0];
-    ChangeList* coding = &lines[1];
-    BitWriter writer;
-    BitWriterInit(writer, stream);
+    G4RowCoder coder;
+    if (!G4RowCoderBegin(coder, image->width, stream)) return 1;
     const bool pushed = ProgressPush(progress, image->height);
     bool all_rows = true;
     for (uint32_t row = 0; row < image->height && all_rows; ++row) {
         ProgressStep(progress, row);
-        // Counted from a start in 1 bits (white), the list bounds the runs of
-        // 0 bits: the black runs of the code.
-        ChangeListFromRowStartingIn(*coding, RasterImageGetRow(image, row), image->width, 1);
-        all_rows = CcittEncode2DLine(*coding, *reference, &writer) && !stream->failed;
-        ChangeList* done = coding;
-        coding = reference;
-        reference = done;
+        all_rows = G4RowCoderAdd(coder, RasterImageGetRow(image, row));
     }
     if (pushed) ProgressPop(progress);
-    if (!all_rows) return 1;
-    BitWriterPutBits(writer, kCcittEolCode.code, kCcittEolCode.bits);
-    BitWriterPutBits(writer, kCcittEolCode.code, kCcittEolCode.bits);
-    BitWriterFlush(writer);
-    return stream->failed ? 1 : 0;
+    return all_rows && G4RowCoderEnd(coder) ? 0 : 1;
 }

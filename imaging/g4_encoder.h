@@ -29,6 +29,26 @@ void G4EncoderInit(G4Encoder& encoder);
 uint32_t G4Encode(G4Encoder& encoder, const RasterImage* image, OutStream* stream, uint32_t reserved_first,
                   uint32_t reserved_second, ProgressSink* progress);
 
+// Rows coded one after another, each against the row above (the first
+// against an imaginary white row), into an output stream: the one coding
+// loop behind G4Encode and the stream encoder of band renders.
+struct G4RowCoder {
+    ChangeList lines[2];
+    ChangeList* reference = nullptr;
+    ChangeList* coding = nullptr;
+    BitWriter writer;
+    OutStream* stream = nullptr;
+};
+
+// Starts a picture of `width` pixels; false when the line lists cannot be had.
+bool G4RowCoderBegin(G4RowCoder& coder, uint32_t width, OutStream* stream);
+// One packed 1-bit row (most significant bit first) of at least the width in
+// bits; false when it cannot be coded or the stream failed.
+bool G4RowCoderAdd(G4RowCoder& coder, const uint8_t* row);
+// The end-of-facsimile-block, padded to a byte and flushed; false when the
+// stream failed.
+bool G4RowCoderEnd(G4RowCoder& coder);
+
 // The codes of one run: make-up codes (2560 as often as needed, then the
 // largest multiple of 64 that fits) and a terminating code. A negative
 // length writes nothing.

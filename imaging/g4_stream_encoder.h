@@ -7,11 +7,10 @@
 #include <cstdint>
 #include <memory>
 
-#include "foundation/bit_writer.h"
 #include "foundation/mem_block.h"
 #include "foundation/out_stream.h"
 #include "foundation/paged_buf.h"
-#include "imaging/change_list.h"
+#include "imaging/g4_encoder.h"
 
 class G4StreamEncoder {
   public:
@@ -21,11 +20,7 @@ class G4StreamEncoder {
 
     PagedBuf coded;                             // 4096-byte chunks
     std::unique_ptr<PagedBufOutStream> stream;  // into `coded`; declared after it, so released first
-    BitWriter writer;
-    ChangeList lines[2];
-    ChangeList* reference = nullptr;
-    ChangeList* coding = nullptr;
-    uint32_t width = 0;
+    G4RowCoder coder;                           // into `stream`
     uint32_t rows = 0;
     bool failed = false;
 };

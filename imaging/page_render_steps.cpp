@@ -16,7 +16,8 @@ int32_t MmToPixels(double mm, double dpi) {
 
 bool RenderSourceRect(const PagePlacement& placement, double dpi_x, double dpi_y, uint32_t image_width,
                       uint32_t image_height, RectI* source) {
-    if (image_width == 0 || image_height == 0 || image_width > INT32_MAX || image_height > INT32_MAX) return false;
+    if (image_width == 0 || image_height == 0 || image_width > INT32_MAX || image_height > INT32_MAX)
+        return false;
     const RectD& rect = placement.rect;
     RectI pixels;
     pixels.origin.x = MmToPixels(rect.origin.x, dpi_x);

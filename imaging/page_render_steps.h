@@ -27,14 +27,14 @@ bool RenderSourceRect(const PagePlacement& placement, double dpi_x, double dpi_y
                       uint32_t image_height, RectI* source);
 
 struct RenderRun {
-    RectI source;                  // from RenderSourceRect
-    uint32_t image_width = 0;      // the decoded image's pixel size
+    RectI source;              // from RenderSourceRect
+    uint32_t image_width = 0;  // the decoded image's pixel size
     uint32_t image_height = 0;
-    uint32_t image_rows = 0;       // rows the decoder delivers (usually the height)
-    uint16_t bits_per_pixel = 0;   // of the rows the decoder delivers
-    Palette* palette = nullptr;    // borrowed; null when the rows carry no colour table
-    BandDecoder* decoder = nullptr;  // borrowed
-    ByteReader* reader = nullptr;    // borrowed, set up over the image's data
+    uint32_t image_rows = 0;                // rows the decoder delivers (usually the height)
+    uint16_t bits_per_pixel = 0;            // of the rows the decoder delivers
+    Palette* palette = nullptr;             // borrowed; null when the rows carry no colour table
+    BandDecoder* decoder = nullptr;         // borrowed
+    ByteReader* reader = nullptr;           // borrowed, set up over the image's data
     CriticalSection* token_lock = nullptr;  // the page's (or image directory's) token and its lock
     Ref<RenderToken>* token = nullptr;
 };
