@@ -28,10 +28,10 @@
 #include <vector>
 
 #include "foundation/data_source.h"
-#include "imaging/byte_reader.h"
-#include "imaging/ccitt_band_decoder.h"
-#include "imaging/image_format.h"
-#include "imaging/page_render_steps.h"
+#include "imaging/codecs/byte_reader.h"
+#include "imaging/codecs/ccitt_band_decoder.h"
+#include "imaging/formats/image_format.h"
+#include "imaging/formats/page_render_steps.h"
 
 namespace {
 

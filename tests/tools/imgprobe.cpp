@@ -33,12 +33,12 @@
 
 #include "foundation/data_source.h"
 #include "foundation/strings.h"
-#include "imaging/image_format.h"
-#include "imaging/raster_image.h"
-#include "imaging/pdf_page_render.h"
-#include "imaging/pdf_writer.h"
-#include "imaging/tiff_document.h"
-#include "imaging/tiff_writer.h"
+#include "imaging/formats/image_format.h"
+#include "imaging/raster/raster_image.h"
+#include "imaging/writers/pdf_page_render.h"
+#include "imaging/writers/pdf_writer.h"
+#include "imaging/writers/tiff_writer_document.h"
+#include "imaging/writers/tiff_writer.h"
 
 namespace {
 

@@ -1,0 +1,272 @@
+#include "imaging/codecs/lzw.h"
+
+#include <memory>
+
+#include "foundation/mem_block.h"
+#include "foundation/pool.h"
+
+// One decoding run of a stream, behind LzwStream.
+struct LzwRun {
+    virtual ~LzwRun() = default;
+    // Writes the decoded pixels from `start` up to `end` (positions in the
+    // stream, past all earlier reads) into `output`; null drops them.
+    virtual bool Read(uint8_t* output, uint64_t start, uint64_t end) = 0;
+};
+
+namespace {
+
+constexpr uint16_t kRoot = 0xFFFF;
+constexpr uint16_t kMaxTableWidth = 16;
+
+// Eight bytes, so that walking a string's prefixes costs one scaled load a
+// pixel: the walk is the decoder's innermost loop.
+struct LzwEntry {
+    uint16_t prefix;  // kRoot for a single pixel
+    uint16_t length;  // pixels in the string
+    uint8_t last;     // last pixel of the string
+    uint8_t first;    // first pixel of the string
+    uint16_t unused;
+};
+static_assert(sizeof(LzwEntry) == 8);
+
+// Codes of one stream, taken most significant bit first (TIFF) or least
+// significant bit first (GIF).
+template <bool kMsbFirst>
+struct CodeInput {
+    const uint8_t* next;
+    const uint8_t* end;
+    uint32_t buffer = 0;
+    uint32_t count = 0;  // bits in buffer
+
+    // False at the end of the input (a partial last code counts as none).
+    bool Read(uint32_t width, uint32_t* code) {
+        while (count < width) {
+            if (next == end) return false;
+            if (kMsbFirst) {
+                buffer = (buffer << 8) | *next++;
+            } else {
+                buffer |= uint32_t(*next++) << count;
+            }
+            count += 8;
+        }
+        const uint32_t mask = (1u << width) - 1;
+        count -= width;
+        if (kMsbFirst) {
+            *code = (buffer >> count) & mask;
+        } else {
+            *code = buffer & mask;
+            buffer >>= width;
+        }
+        return true;
+    }
+};
+
+template <int kBits>
+inline void PutPixel(uint8_t* out, uint64_t i, uint8_t value) {
+    if constexpr (kBits == 8) {
+        out[i] = value;
+    } else if constexpr (kBits == 4) {
+        out[i >> 1] |= uint8_t((value & 0x0F) << ((i & 1) ? 0 : 4));
+    } else {
+        out[i >> 3] |= uint8_t((value & 1) << (7 - (i & 7)));
+    }
+}
+
+// The state of one stream, kept between reads: a string that runs past the
+// end of one read is finished by the next.
+template <int kBits, bool kMsbFirst>
+struct LzwDecoder final : LzwRun {
+    uint64_t out_start = 0;  // pixel positions in the decoded stream
+    uint64_t out_end = 0;
+    uint64_t position = 0;  // pixels of every string decoded so far
+    uint8_t* output = nullptr;
+    uint32_t code_size = 0;
+    uint32_t clear = 0;
+    uint32_t next_free = 0;
+    uint32_t width = 0;
+    uint32_t max_width = 0;
+    uint32_t threshold = 0;
+    uint32_t table_size = 0;
+    LzwEntry* table = nullptr;
+    CodeInput<kMsbFirst> input;
+    uint32_t previous = kRoot;
+    uint32_t pending = kRoot;  // the code whose string the last read cut
+    uint64_t pending_begin = 0;
+    bool started = false;
+    bool finished = false;
+    bool failed = false;
+
+    void Reset() {
+        next_free = clear + 2;
+        width = code_size + 1;
+        threshold = kMsbFirst ? 2 * clear - 1 : 2 * clear;
+    }
+
+    // A full table takes no more entries; decoding goes on at the maximum
+    // width until the next Clear, since GIF encoders may defer it.
+    void Add(uint32_t prefix, uint8_t last) {
+        if (next_free >= table_size) return;
+        const LzwEntry& base = table[prefix];
+        table[next_free] = {uint16_t(prefix), uint16_t(base.length + 1), last, base.first, 0};
+        ++next_free;
+        if (next_free >= threshold && width < max_width) {
+            ++width;
+            threshold = kMsbFirst ? 2 * threshold + 1 : 2 * threshold;
+        }
+    }
+
+    // Writes the part of the code's string (which starts at `begin`) that
+    // falls into the output range, backwards from its last pixel; true when
+    // the string reaches the end of the range.
+    bool Output(uint32_t code, uint64_t begin) {
+        const uint64_t string_end = begin + table[code].length;
+        if (string_end <= out_start) return string_end >= out_end;
+        uint64_t i = string_end;
+        uint32_t c = code;
+        while (i > out_end) {  // the part beyond the range is cut off
+            --i;
+            c = table[c].prefix;
+        }
+        const uint64_t stop = begin > out_start ? begin : out_start;
+        uint8_t* out = output;
+        while (i > stop) {
+            --i;
+            PutPixel<kBits>(out, i - out_start, table[c].last);
+            c = table[c].prefix;
+        }
+        return string_end >= out_end;
+    }
+
+    // Decodes codes until the output range is full; a string cut at its end
+    // is kept for the next range.
+    bool Fill() {
+        if (pending != kRoot) {
+            const bool full = Output(pending, pending_begin);
+            if (pending_begin + table[pending].length <= out_end) pending = kRoot;
+            if (full) return true;
+        }
+        uint32_t code = 0;
+        if (!started) {
+            started = true;
+            if (!input.Read(width, &code) || code != clear) return Finish(false);
+        } else if (!input.Read(width, &code)) {
+            return Finish(true);
+        }
+        const uint32_t end_code = clear + 1;
+        for (;;) {
+            if (code == clear) {
+                Reset();
+                previous = kRoot;
+                if (!input.Read(width, &code)) return Finish(true);
+                continue;
+            }
+            if (code == end_code) return Finish(true);
+            if (previous == kRoot) {
+                if (code > clear) return Finish(false);  // only a single pixel may follow Clear
+            } else if (code < next_free) {
+                Add(previous, table[code].first);
+            } else if (code == next_free) {
+                Add(previous, table[previous].first);
+                if (code >= next_free) return Finish(false);  // full table: not a code
+            } else {
+                return Finish(false);
+            }
+            const uint64_t begin = position;
+            position += table[code].length;
+            previous = code;
+            if (Output(code, begin)) {
+                if (position > out_end) {
+                    pending = code;
+                    pending_begin = begin;
+                }
+                return true;
+            }
+            if (!input.Read(width, &code)) return Finish(true);
+        }
+    }
+
+    bool Finish(bool ok) {
+        finished = true;
+        failed = !ok;
+        return ok;
+    }
+
+    bool Read(uint8_t* out, uint64_t start, uint64_t end) override {
+        if (failed) return false;
+        out_start = start;
+        out_end = end;
+        output = out;
+        if (finished) return true;  // the rest of the stream stays blank
+        return Fill();
+    }
+};
+
+template <int kBits, bool kMsbFirst>
+std::unique_ptr<LzwRun> MakeDecoder(const uint8_t* input, uint32_t input_length, uint32_t code_size,
+                                    uint32_t max_width, LzwEntry* table) {
+    auto decoder = std::make_unique<LzwDecoder<kBits, kMsbFirst>>();
+    decoder->code_size = code_size;
+    decoder->clear = 1u << code_size;
+    decoder->max_width = max_width;
+    decoder->table_size = 1u << max_width;
+    decoder->table = table;
+    decoder->input.next = input;
+    decoder->input.end = input + input_length;
+    for (uint32_t i = 0; i < decoder->clear; ++i) table[i] = {kRoot, 1, uint8_t(i), uint8_t(i), 0};
+    decoder->Reset();
+    return decoder;
+}
+
+template <int kBits>
+std::unique_ptr<LzwRun> MakeForOrder(bool msb_first, const uint8_t* input, uint32_t input_length,
+                                     uint32_t code_size, uint32_t max_width, LzwEntry* table) {
+    if (msb_first) return MakeDecoder<kBits, true>(input, input_length, code_size, max_width, table);
+    return MakeDecoder<kBits, false>(input, input_length, code_size, max_width, table);
+}
+
+}  // namespace
+
+bool LzwStream::Start(const uint8_t* input, uint32_t input_length, uint8_t msb_first, uint32_t code_size,
+                      uint16_t max_width, uint16_t output_bits) {
+    run_.reset();
+    if (!input || input_length == 0) return false;
+    if (code_size < 2 || code_size > 13 || code_size >= max_width || max_width > kMaxTableWidth) return false;
+    if (output_bits != 1 && output_bits != 4 && output_bits != 8) return false;
+    auto* table = static_cast<LzwEntry*>(MemAlloc(table_, (1u << max_width) * sizeof(LzwEntry), 0, 0));
+    if (!table) return false;
+    switch (output_bits) {
+        case 1:
+            run_ = MakeForOrder<1>(msb_first, input, input_length, code_size, max_width, table);
+            break;
+        case 4:
+            run_ = MakeForOrder<4>(msb_first, input, input_length, code_size, max_width, table);
+            break;
+        default:
+            run_ = MakeForOrder<8>(msb_first, input, input_length, code_size, max_width, table);
+            break;
+    }
+    pixels_per_byte_ = 8 / output_bits;
+    read_ = 0;
+    return true;
+}
+
+bool LzwStream::Read(uint8_t* output, uint32_t length) {
+    if (!run_) return false;
+    const uint64_t start = read_;
+    read_ += uint64_t(length) * pixels_per_byte_;
+    // Without an output the range is empty: its pixels are decoded, not written.
+    return run_->Read(output, output ? start : read_, read_);
+}
+
+bool LzwStream::Skip(uint32_t length) { return Read(nullptr, length); }
+
+LzwStream::LzwStream() = default;
+LzwStream::~LzwStream() = default;
+
+bool LzwDecode(const uint8_t* input, uint32_t input_length, uint8_t* output, uint32_t skip, uint32_t length,
+               uint8_t msb_first, uint32_t code_size, uint16_t max_width, uint16_t output_bits) {
+    if (!output || length == 0) return false;
+    LzwStream stream;
+    if (!stream.Start(input, input_length, msb_first, code_size, max_width, output_bits)) return false;
+    return stream.Skip(skip) && stream.Read(output, length);
+}

@@ -1,0 +1,347 @@
+#include "imaging/formats/tiff/tiff_render.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "foundation/data_source.h"
+#include "foundation/progress.h"
+#include "imaging/codecs/byte_reader.h"
+#include "imaging/codecs/ccitt_band_decoder.h"
+#include "imaging/codecs/jpeg_band_decoder.h"
+#include "imaging/formats/page_render_steps.h"
+#include "imaging/sinks/raster_sink.h"
+#include "imaging/codecs/strip_decoder.h"
+
+namespace {
+
+constexpr uint32_t kStripReadBuffer = 16384;
+
+enum TiffCompression : uint16_t {
+    kTiffNone = 1,
+    kTiffModifiedHuffman = 2,
+    kTiffT4 = 3,
+    kTiffT6 = 4,
+    kTiffLzw = 5,
+    kTiffOldJpeg = 6,
+    kTiffJpeg = 7,
+    kTiffPackBits = 32773,
+};
+
+enum TiffPhotometric : uint16_t {
+    kWhiteIsZero = 0,
+    kSeparated = 5,
+    kYCbCr = 6,
+    kCieLab = 8,
+    kIccLab = 9,
+    kItuLab = 10,
+};
+
+uint32_t UIntTag(const TiffDir* dir, uint16_t tag, uint32_t fallback) {
+    uint32_t value = fallback;
+    Ref<TiffDirEntry> entry = TiffDirFindEntry(dir, tag);
+    if (!entry || !TiffDirEntryGetUInt(entry.get(), 0, &value)) return fallback;
+    return value;
+}
+
+bool IsCcitt(uint16_t compression) { return compression >= kTiffModifiedHuffman && compression <= kTiffT6; }
+bool IsJpeg(uint16_t compression) { return compression == kTiffOldJpeg || compression == kTiffJpeg; }
+
+uint32_t ColourSamples(const TiffDir* dir) {
+    return dir->samples_per_pixel > dir->extra_samples ? dir->samples_per_pixel - dir->extra_samples : 0;
+}
+
+// Variants whose samples the decoders would turn into garbage.
+bool VariantDecodable(const TiffDir* dir) {
+    if (dir->planar_configuration == 2 && dir->samples_per_pixel > 1) return false;
+    if (dir->photometric == kYCbCr && !IsJpeg(dir->compression)) return false;
+    return dir->photometric != kCieLab && dir->photometric != kIccLab && dir->photometric != kItuLab;
+}
+
+// ColorMap: three tables of 2^bits SHORT values (red, green, blue), of which
+// the high bytes make the palette.
+Ref<Palette> MakeColourMap(const TiffDir* dir) {
+    const uint32_t entries = PaletteSizeForBits(dir->bits_per_sample);
+    Ref<TiffDirEntry> map = TiffDirFindEntry(dir, kTagColorMap);
+    if (!map || map->field_type != kTiffShort || entries == 0 || uint64_t(map->count) < 3ull * entries) {
+        return nullptr;
+    }
+    Ref<Palette> palette = AdoptRef(new Palette);
+    if (!PaletteInit(palette.get(), entries)) return nullptr;
+    for (uint32_t i = 0; i < entries; ++i) {
+        uint32_t red = 0, green = 0, blue = 0;
+        TiffDirEntryGetUInt(map.get(), i, &red);
+        TiffDirEntryGetUInt(map.get(), entries + i, &green);
+        TiffDirEntryGetUInt(map.get(), 2 * entries + i, &blue);
+        PaletteSetEntry(palette.get(), i, (red >> 8) << 16 | (green >> 8) << 8 | blue >> 8);
+    }
+    return palette;
+}
+
+std::unique_ptr<BandDecoder> MakeJpegDecoder(const TiffDir* dir) {
+    MemBlock tables;
+    uint32_t skip = 0;
+    const uint8_t* bytes = nullptr;
+    uint32_t length = 0;
+    Ref<TiffDirEntry> entry = TiffDirFindEntry(dir, kTagJpegTables);
+    // The tables stream ends in an end-of-image marker, which must not end the
+    // stream that the strip's own data continue.
+    if (entry && TiffDirEntryGetData(entry.get(), &bytes, &length) && length >= 3) {
+        if (!MemSet(tables, bytes, length - 2, 0)) return nullptr;
+        skip = 2;
+    }
+    auto decoder = std::make_unique<JpegBandDecoder>(dir->tile_width, tables, skip);
+    if (decoder->failed) return nullptr;
+    return decoder;
+}
+
+std::unique_ptr<BandDecoder> MakeStripDecoder(const TiffDir* dir) {
+    const uint32_t colour = ColourSamples(dir);
+    const uint16_t bits = dir->bits_per_sample;
+    const bool single = colour == 1 && (bits == 1 || bits == 4 || bits == 8);
+    if (!single && !(colour >= 3 && bits == 8)) return nullptr;
+    uint32_t mode = kStripUncompressed;
+    if (dir->compression == kTiffLzw)
+        mode = UIntTag(dir, kTagPredictor, 1) == 2 ? kStripLzwPredictor : kStripLzw;
+    if (dir->compression == kTiffPackBits) mode = kStripPackBits;
+    const uint32_t model = dir->photometric == kSeparated ? kStripColourCmyk : kStripColourRgb;
+    auto decoder = std::make_unique<StripDecoder>(dir->tile_width, bits, dir->samples_per_pixel,
+                                                  dir->extra_samples, model, mode);
+    if (decoder->IsFailed()) return nullptr;
+    return decoder;
+}
+
+// Where the strips or tiles lie and which of them meet the fitted rectangle.
+struct TileGrid {
+    uint32_t tile_width = 0;
+    uint32_t tile_length = 0;
+    uint32_t across = 0;
+    uint32_t down = 0;
+    uint32_t first_column = 0, last_column = 0;
+    uint32_t first_row = 0, last_row = 0;
+    RectI fitted;
+};
+
+TileGrid MakeGrid(const TiffDir* dir, const RectI& fitted) {
+    TileGrid grid;
+    grid.tile_width = dir->tile_width;
+    grid.tile_length = dir->tile_length;
+    grid.across = uint32_t((uint64_t(dir->image_width) + grid.tile_width - 1) / grid.tile_width);
+    grid.down = uint32_t((uint64_t(dir->image_length) + grid.tile_length - 1) / grid.tile_length);
+    const uint32_t x = uint32_t(fitted.origin.x), y = uint32_t(fitted.origin.y);
+    const uint32_t right = x + uint32_t(fitted.size.width) - 1, bottom = y + uint32_t(fitted.size.height) - 1;
+    grid.first_column = x / grid.tile_width;
+    grid.last_column = right / grid.tile_width;
+    grid.first_row = y / grid.tile_length;
+    grid.last_row = bottom / grid.tile_length;
+    grid.fitted = fitted;
+    return grid;
+}
+
+// The part of tile (row, column) inside the fitted rectangle, in the tile's
+// own coordinates, and the tile's origin relative to the fitted rectangle.
+void TilePart(const TileGrid& grid, uint32_t row, uint32_t column, RectI* part, PointI* origin) {
+    const uint32_t x = uint32_t(grid.fitted.origin.x), y = uint32_t(grid.fitted.origin.y);
+    const uint32_t right = x + uint32_t(grid.fitted.size.width) - 1;
+    const uint32_t bottom = y + uint32_t(grid.fitted.size.height) - 1;
+    const uint32_t left = column == grid.first_column ? x % grid.tile_width : 0;
+    const uint32_t top = row == grid.first_row ? y % grid.tile_length : 0;
+    const uint32_t end_x = column == grid.last_column ? right % grid.tile_width + 1 : grid.tile_width;
+    const uint32_t end_y = row == grid.last_row ? bottom % grid.tile_length + 1 : grid.tile_length;
+    RectISet(*part, int32_t(left), int32_t(top), int32_t(end_x - left), int32_t(end_y - top));
+    origin->x = int32_t(int64_t(column) * grid.tile_width - x);
+    origin->y = int32_t(int64_t(row) * grid.tile_length - y);
+}
+
+// Everything the strip loop works with.
+struct StripRun {
+    const TiffDir* dir = nullptr;
+    RasterSink* sink = nullptr;
+    ByteReader reader;
+    Ref<TiffDirEntry> offsets;
+    Ref<TiffDirEntry> byte_counts;  // may be null with a single strip
+    uint32_t strip_count = 0;
+    uint32_t file_size = 0;
+    bool strict = true;
+    ProgressSink* progress = nullptr;
+    std::unique_ptr<BandDecoder> first_decoder;  // made before the sink, to learn whether any can be
+    bool decoded = false;
+    bool failed = false;
+};
+
+enum class StripOutcome { kSkipped, kDecoded, kFailed };
+
+// Decodes one strip or tile with a decoder of its own.
+StripOutcome DecodeStrip(StripRun& run, const TileGrid& grid, uint32_t index, uint32_t row, uint32_t column) {
+    uint32_t offset = 0, length = 0;
+    TiffDirEntryGetUInt(run.offsets.get(), index, &offset);
+    if (run.byte_counts) {
+        TiffDirEntryGetUInt(run.byte_counts.get(), index, &length);
+    } else {
+        length = offset < run.file_size ? run.file_size - offset : 0;
+    }
+    if (int32_t(offset) < 8 || int32_t(length) < 1) {
+        return offset == 0 && length == 0 ? StripOutcome::kSkipped : StripOutcome::kFailed;
+    }
+    // A byte count that runs past the end of a cut file: decode what is there.
+    if (offset >= run.file_size) return StripOutcome::kFailed;
+    length = std::min(length, run.file_size - offset);
+    std::unique_ptr<BandDecoder> decoder = std::move(run.first_decoder);
+    if (!decoder) decoder = TiffDirCreateDecoder(run.dir, nullptr);
+    if (!decoder) return StripOutcome::kFailed;
+    run.reader.error = false;  // a lenient render goes on after a short strip
+    if (!ByteReaderStart(run.reader, offset, length, nullptr, 0)) return StripOutcome::kFailed;
+    RectI part;
+    PointI origin;
+    TilePart(grid, row, column, &part, &origin);
+    const bool ok = decoder->Decode(&run.reader, run.sink, grid.tile_length, &part, &origin, run.progress);
+    return ok ? StripOutcome::kDecoded : StripOutcome::kFailed;
+}
+
+void DecodeStrips(StripRun& run, const TileGrid& grid) {
+    const uint64_t steps = uint64_t(grid.across) * grid.down;
+    const bool pushed = ProgressPush(run.progress, uint32_t(std::min<uint64_t>(steps, UINT32_MAX)));
+    bool stop = false;
+    for (uint32_t row = grid.first_row; row <= grid.last_row && !stop; ++row) {
+        for (uint32_t column = grid.first_column; column <= grid.last_column && !stop; ++column) {
+            stop = (run.failed && run.strict) || ProgressIsCancelled(run.progress);
+            if (stop) break;
+            const uint64_t index = uint64_t(row) * grid.across + column;
+            const uint64_t step = uint64_t(row - grid.first_row) * grid.across + (column - grid.first_column);
+            ProgressStep(run.progress, uint32_t(std::min<uint64_t>(step, UINT32_MAX)));
+            if (index >= run.strip_count) continue;
+            const StripOutcome outcome = DecodeStrip(run, grid, uint32_t(index), row, column);
+            if (outcome == StripOutcome::kDecoded) run.decoded = true;
+            if (outcome == StripOutcome::kFailed) run.failed = true;
+        }
+    }
+    if (pushed) ProgressPop(run.progress);
+}
+
+// The request's mirroring and turn combined with the image's orientation.
+PagePlacement OrientedPlacement(const TiffDir* dir, const PagePlacement& request,
+                                const TiffOrientationMap& map) {
+    PagePlacement placement = request;
+    bool flip_x = request.flip_x != 0, flip_y = request.flip_y != 0;
+    // A quarter turn of the stored rows makes the request's horizontal
+    // mirror a vertical one of the stored image, and the other way round.
+    if (map.rotation % 180 != 0) std::swap(flip_x, flip_y);
+    placement.flip_x = uint8_t(flip_x != map.mirror_x);
+    placement.flip_y = uint8_t(flip_y != map.mirror_y);
+    placement.rotation = uint16_t((request.rotation % 360 + map.rotation) % 360);
+    placement.invert = uint8_t((request.invert != 0) != (dir->photometric == kWhiteIsZero));
+    return placement;
+}
+
+// The strip positions, checked; false when they are unusable.
+bool FindStrips(const TiffDir* dir, StripRun& run) {
+    run.offsets = TiffDirStripOffsets(dir);
+    run.byte_counts = TiffDirStripByteCounts(dir);
+    if (!run.offsets) return false;
+    if (!run.byte_counts && run.offsets->count != 1) return false;
+    run.strip_count = run.offsets->count;
+    if (run.byte_counts) run.strip_count = std::min(run.strip_count, run.byte_counts->count);
+    return true;
+}
+
+// The stored bit order of CCITT data is least significant bit first
+// (FillOrder 2); every other compression reads most significant first.
+bool KeepBitOrder(const TiffDir* dir) {
+    const bool lsb_first = UIntTag(dir, kTagFillOrder, 1) != 1;
+    return IsCcitt(dir->compression) ? lsb_first : !lsb_first;
+}
+
+}  // namespace
+
+std::unique_ptr<BandDecoder> TiffDirCreateDecoder(const TiffDir* dir, Ref<Palette>* palette) {
+    if (palette) palette->Reset();
+    if (!dir || !VariantDecodable(dir)) return nullptr;
+    switch (dir->compression) {
+        case kTiffModifiedHuffman:
+            return std::make_unique<CcittDecoder>(dir->tile_width, kCcittModifiedHuffman, 0);
+        case kTiffT4:
+            return std::make_unique<CcittDecoder>(dir->tile_width, kCcittT4, UIntTag(dir, kTagT4Options, 0));
+        case kTiffT6:
+            return std::make_unique<CcittDecoder>(dir->tile_width, kCcittT6, UIntTag(dir, kTagT6Options, 0));
+        case kTiffOldJpeg:
+        case kTiffJpeg:
+            return MakeJpegDecoder(dir);
+        case kTiffNone:
+        case kTiffLzw:
+        case kTiffPackBits: {
+            std::unique_ptr<BandDecoder> decoder = MakeStripDecoder(dir);
+            if (decoder && palette && ColourSamples(dir) == 1) *palette = MakeColourMap(dir);
+            return decoder;
+        }
+        default:
+            return nullptr;
+    }
+}
+
+uint16_t TiffDirRowBits(const TiffDir* dir) {
+    const uint16_t bits = uint16_t(ColourSamples(dir) * dir->bits_per_sample);
+    return bits == 32 ? 24 : bits;
+}
+
+Ref<RasterImage> TiffDirRender(TiffDir* dir, DataSource* source, const PagePlacement& request,
+                               ProgressSink* progress, ImageStatus* failure) {
+    RectI displayed;
+    if (!dir || !source ||
+        !RenderSourceRect(request, TiffDirDpiX(dir), TiffDirDpiY(dir), TiffDirPixelWidth(dir),
+                          TiffDirPixelHeight(dir), &displayed)) {
+        ImageStatusError(failure, kStatusNothingToRender);
+        return nullptr;
+    }
+    TiffOrientationMap map;
+    TiffDirMapRect(dir, displayed, map);
+    const PagePlacement placement = OrientedPlacement(dir, request, map);
+
+    StripRun run;
+    run.dir = dir;
+    run.strict = dir->render_state == kTiffUntried;
+    run.progress = progress;
+    run.file_size = uint32_t(std::min<uint64_t>(source->size, UINT32_MAX));
+    Ref<Palette> palette;
+    run.first_decoder = TiffDirCreateDecoder(dir, &palette);
+    if (!run.first_decoder) {
+        dir->render_state = kTiffExcluded;
+        ImageStatusError(failure, kStatusUnsupported);
+        return nullptr;
+    }
+    RenderRun steps;
+    steps.source = map.stored;
+    steps.image_width = dir->image_width;
+    steps.image_height = dir->image_length;
+    steps.image_rows = dir->tile_length;
+    steps.bits_per_pixel = TiffDirRowBits(dir);
+    steps.palette = palette.get();
+    steps.token_lock = &dir->lock;
+    steps.token = &dir->token;
+    Ref<RasterSink> sink = RenderCreateSink(steps, placement);
+    if (!sink || !FindStrips(dir, run) ||
+        !ByteReaderInit(run.reader, source, KeepBitOrder(dir), kStripReadBuffer)) {
+        dir->render_state = kTiffExcluded;
+        ImageStatusError(failure, kStatusBadData);
+        return nullptr;
+    }
+    run.sink = sink.get();
+
+    const bool pushed = ProgressPush(progress, 2);
+    ProgressStep(progress, 0);
+    DecodeStrips(run, MakeGrid(dir, map.stored));
+    Ref<RasterImage> image;
+    const bool cancelled = ProgressIsCancelled(progress);
+    if (!cancelled && (!run.failed || (!run.strict && run.decoded)))
+        image = RenderFinish(steps, sink.get(), progress);
+    if (pushed) ProgressPop(progress);
+    // A cancelled render says nothing about the image: its state stays.
+    if (cancelled) return nullptr;
+    if (!image) run.failed = true;
+    if (run.failed) {
+        dir->render_state = kTiffExcluded;
+        ImageStatusError(failure, kStatusBadData);
+        if (run.strict) return nullptr;
+        return image;
+    }
+    if (RenderCoversImage(steps)) dir->render_state = kTiffRenderedWhole;
+    return image;
+}

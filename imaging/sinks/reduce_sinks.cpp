@@ -1,0 +1,383 @@
+// The reducing sinks: every source pixel is added into the target pixels it
+// feeds; Finish divides by the number of source pixels per target pixel.
+#include <cmath>
+#include <cstring>
+
+#include "foundation/pool.h"
+#include "foundation/progress.h"
+#include "imaging/formats/page_placement.h"
+#include "imaging/raster/raster_pixels.h"
+#include "imaging/sinks/sink_kinds.h"
+
+namespace {
+
+constexpr uint32_t kAccumulatorTag = 0x53756D73;  // "Sums"
+
+bool PaletteCovers(const Palette* palette, uint32_t bits) {
+    return palette && palette->count >= PaletteSizeForBits(bits);
+}
+
+}  // namespace
+
+template <class Sum, uint32_t Channels>
+AccumulatingSink<Sum, Channels>::AccumulatingSink(uint32_t source_width, uint32_t source_height,
+                                                  uint32_t target_width, uint32_t target_height,
+                                                  uint16_t bits_per_pixel, Palette* palette,
+                                                  uint16_t rotation, bool flip_x, bool flip_y, bool invert,
+                                                  bool whole_image)
+    : RasterSink(source_width, source_height, target_width, target_height, bits_per_pixel, palette, rotation,
+                 flip_x, flip_y, invert, whole_image) {
+    const uint64_t bytes = static_cast<uint64_t>(target_width) * target_height * Channels * sizeof(Sum);
+    if (!this->map_block.block || bytes > kRasterMaxBlockBytes) return;
+    sums_ = static_cast<Sum*>(MemAlloc(store_, static_cast<uint32_t>(bytes), kPoolZero, kAccumulatorTag));
+}
+
+template <class Sum, uint32_t Channels>
+void AccumulatingSink<Sum, Channels>::AddToColumns(Sum* target_row, uint32_t sx,
+                                                   const uint32_t* value) const {
+    const SinkMapEntry& entry = this->column_map[sx];
+    Sum* cell = target_row + static_cast<size_t>(entry.first) * Channels;
+    for (uint32_t k = 0; k < entry.span; ++k, cell += Channels) {
+        for (uint32_t c = 0; c < Channels; ++c) cell[c] += static_cast<Sum>(value[c]);
+    }
+}
+
+template <class Sum, uint32_t Channels>
+template <class ValueOf>
+Ref<RasterImage> AccumulatingSink<Sum, Channels>::BuildImage(uint16_t bits, ProgressSink* progress,
+                                                             ValueOf value_of) const {
+    const uint32_t tw = this->target_width, th = this->target_height;
+    const bool quarter = this->rotation == 90 || this->rotation == 270;
+    Ref<RasterImage> image = RasterImageCreate(quarter ? th : tw, quarter ? tw : th, bits, true);
+    if (!image) return nullptr;
+    bool fx = this->flip_x, fy = this->flip_y;
+    if (this->rotation == 180) {
+        fx = !fx;
+        fy = !fy;
+    } else if (this->rotation == 90) {
+        fx = !fx;
+    } else if (this->rotation == 270) {
+        fy = !fy;
+    }
+    const uint32_t bytes = bits / 8;
+    for (uint32_t t = 0; t < th; ++t) {
+        if (ProgressIsCancelled(progress)) return nullptr;
+        ProgressReport(progress, static_cast<float>(t) / static_cast<float>(th));
+        const Sum* row = TargetRow(t);
+        const uint32_t placed_t = fy ? th - 1 - t : t;
+        uint8_t* fixed_row = quarter ? nullptr : RasterImageRowAddress(image.get(), placed_t);
+        for (uint32_t c = 0; c < tw; ++c, row += Channels) {
+            const uint32_t placed_c = fx ? tw - 1 - c : c;
+            uint8_t* out = quarter ? RasterImageRowAddress(image.get(), placed_c) + placed_t * bytes
+                                   : fixed_row + placed_c * bytes;
+            const uint64_t divisor = static_cast<uint64_t>(this->column_counts[c]) * this->row_counts[t];
+            value_of(row, divisor, out);
+        }
+    }
+    return image;
+}
+
+// ---- colour
+
+template <class Sum>
+template <uint32_t Bits>
+void ColourReduceSink<Sum>::AddRow(const uint8_t* row, uint32_t x, uint32_t y, uint32_t offset,
+                                   uint32_t count) {
+    const uint32_t* colours = Bits == 24 ? nullptr : this->palette->entries;
+    const SinkMapEntry& rows = this->row_map[y];
+    if (rows.span == 1 && this->source_width >= this->target_width) {
+        // Reduced on both axes (every screen render of a photograph): each
+        // source pixel feeds exactly one target pixel.
+        Sum* target = this->TargetRow(rows.first);
+        const SinkMapEntry* columns = this->column_map + x;
+        for (uint32_t k = 0; k < count; ++k) {
+            uint32_t pixel = PixelGet(row, offset + k, Bits);
+            if constexpr (Bits != 24) pixel = colours[pixel];
+            Sum* cell = target + static_cast<size_t>(columns[k].first) * 3;
+            cell[0] += pixel & 0xFF;
+            cell[1] += (pixel >> 8) & 0xFF;
+            cell[2] += (pixel >> 16) & 0xFF;
+        }
+        return;
+    }
+    for (uint32_t k = 0; k < count; ++k) {
+        uint32_t pixel = PixelGet(row, offset + k, Bits);
+        if constexpr (Bits != 24) pixel = colours[pixel];
+        const uint32_t value[3] = {pixel & 0xFF, (pixel >> 8) & 0xFF, (pixel >> 16) & 0xFF};
+        for (uint32_t r = 0; r < rows.span; ++r)
+            this->AddToColumns(this->TargetRow(rows.first + r), x + k, value);
+    }
+}
+
+template <class Sum>
+bool ColourReduceSink<Sum>::PutRow(uint16_t bits, const uint8_t* row, uint32_t x, uint32_t y, uint32_t offset,
+                                   uint32_t count) {
+    if (!row || !this->ClipRow(x, y, &count)) return false;
+    if (bits != 24 && (bits > 8 || !PaletteCovers(this->palette, bits))) return false;
+    switch (bits) {
+        case 1:
+            AddRow<1>(row, x, y, offset, count);
+            return true;
+        case 4:
+            AddRow<4>(row, x, y, offset, count);
+            return true;
+        case 8:
+            AddRow<8>(row, x, y, offset, count);
+            return true;
+        case 24:
+            AddRow<24>(row, x, y, offset, count);
+            return true;
+        default:
+            return false;
+    }
+}
+
+template <class Sum>
+Ref<RasterImage> ColourReduceSink<Sum>::Finish(ProgressSink* progress, RenderToken*) {
+    Ref<RasterImage> image =
+        this->BuildImage(24, progress, [](const Sum* sums, uint64_t divisor, uint8_t* out) {
+            for (uint32_t c = 0; c < 3; ++c) out[c] = static_cast<uint8_t>(sums[c] / divisor);
+        });
+    if (image && this->invert) image->Invert();
+    return image;
+}
+
+// ---- grey
+
+template <class Sum>
+template <uint32_t Bits>
+void GreyReduceSink<Sum>::AddRow(const uint8_t* row, uint32_t x, uint32_t y, uint32_t offset,
+                                 uint32_t count) {
+    const uint32_t scale = Bits == 4 ? 17 : 1;
+    const SinkMapEntry& rows = this->row_map[y];
+    if (rows.span == 1 && this->source_width >= this->target_width) {
+        Sum* target = this->TargetRow(rows.first);
+        const SinkMapEntry* columns = this->column_map + x;
+        for (uint32_t k = 0; k < count; ++k)
+            target[columns[k].first] += PixelGet(row, offset + k, Bits) * scale;
+        return;
+    }
+    for (uint32_t k = 0; k < count; ++k) {
+        const uint32_t value = PixelGet(row, offset + k, Bits) * scale;
+        if (value == 0) continue;
+        for (uint32_t r = 0; r < rows.span; ++r)
+            this->AddToColumns(this->TargetRow(rows.first + r), x + k, &value);
+    }
+}
+
+template <class Sum>
+bool GreyReduceSink<Sum>::PutRow(uint16_t bits, const uint8_t* row, uint32_t x, uint32_t y, uint32_t offset,
+                                 uint32_t count) {
+    if (bits != this->bits_per_pixel || !row || !this->ClipRow(x, y, &count)) return false;
+    if (bits == 4) {
+        AddRow<4>(row, x, y, offset, count);
+    } else {
+        AddRow<8>(row, x, y, offset, count);
+    }
+    return true;
+}
+
+template <class Sum>
+Ref<RasterImage> GreyReduceSink<Sum>::Finish(ProgressSink* progress, RenderToken*) {
+    Ref<RasterImage> image =
+        this->BuildImage(8, progress, [](const Sum* sums, uint64_t divisor, uint8_t* out) {
+            *out = static_cast<uint8_t>(*sums / divisor);
+        });
+    if (image && this->invert) image->Invert();
+    return image;
+}
+
+// ---- bilevel
+
+template <class Count>
+bool BilevelCountSink<Count>::PutRow(uint16_t bits, const uint8_t* row, uint32_t x, uint32_t y,
+                                     uint32_t offset, uint32_t count) {
+    if (bits != 1 || !row || !this->ClipRow(x, y, &count)) return false;
+    // Packed rows (uncompressed, LZW, PackBits) become runs, byte by byte,
+    // and take the run path: a drawing's row has a few hundred runs but
+    // thousands of set pixels.
+    if (row_runs_.elements && uint64_t(offset) + count <= row_runs_.width) {
+        ChangeListFromRow(row_runs_, row, offset + count);
+        return PutRuns(row_runs_.elements, x, y, offset, count);
+    }
+    const uint32_t one = 1;
+    const SinkMapEntry& rows = this->row_map[y];
+    ForEachSetBit(row, offset, count, [&](uint32_t k) {
+        ++set_pixels_;
+        for (uint32_t r = 0; r < rows.span; ++r)
+            this->AddToColumns(this->TargetRow(rows.first + r), x + k, &one);
+    });
+    return true;
+}
+
+template <class Count>
+BilevelCountSink<Count>::BilevelCountSink(uint32_t source_width, uint32_t source_height,
+                                          uint32_t target_width, uint32_t target_height,
+                                          uint16_t bits_per_pixel, Palette* palette, uint16_t rotation,
+                                          bool flip_x, bool flip_y, bool invert, bool whole_image)
+    : AccumulatingSink<Count, 1>(source_width, source_height, target_width, target_height, bits_per_pixel,
+                                 palette, rotation, flip_x, flip_y, invert, whole_image) {
+    if (this->IsFailed()) return;
+    // Room for a row's runs from any bit offset of its first byte.
+    ChangeListInit(row_runs_, source_width + 8);
+    if (source_width < target_width || target_width >= 0x10000) return;
+    const uint64_t bytes = uint64_t(source_width) * 2 + 4 + (uint64_t(target_width) + 2) * 4;
+    if (bytes > kRasterMaxBlockBytes || !MemAlloc(run_map_block_, uint32_t(bytes), 0, kAccumulatorTag))
+        return;
+    column_target_ = reinterpret_cast<uint16_t*>(run_map_block_.data());
+    group_start_ =
+        reinterpret_cast<uint32_t*>(run_map_block_.data() + ((uint64_t(source_width) * 2 + 3) & ~3ull));
+    for (uint32_t t = 0; t <= target_width; ++t) group_start_[t] = source_width;
+    group_start_[target_width + 1] = 0xFFFFFFFFu;
+    // Every target column takes at least one source column in a reduction.
+    for (uint32_t s = source_width; s-- > 0;) {
+        column_target_[s] = static_cast<uint16_t>(this->column_map[s].first);
+        group_start_[this->column_map[s].first] = s;
+    }
+}
+
+// Adds the set source columns s0 to s1 to one target row: the first target
+// column takes the rest of its group, inner ones their whole count, and the
+// last one gives back the part of its group beyond s1. With columns enlarged
+// the last source column covers several target columns, and all of them
+// count.
+template <class Count>
+inline void BilevelCountSink<Count>::AddRun(Count* counts, uint32_t s0, uint32_t s1) const {
+    const SinkMapEntry& first = this->column_map[s0];
+    const SinkMapEntry& last = this->column_map[s1];
+    const uint32_t t_end = last.first + last.span - 1;
+    counts[first.first] = static_cast<Count>(counts[first.first] + first.remaining);
+    for (uint32_t t = first.first + 1; t <= t_end; ++t) {
+        counts[t] = static_cast<Count>(counts[t] + this->column_counts[t]);
+    }
+    counts[last.first] = static_cast<Count>(counts[last.first] - (last.remaining - 1));
+}
+
+// The same through the compact tables, for set columns s0 to end - 1: most
+// runs of a drawing fall inside one target column.
+template <class Count>
+inline void BilevelCountSink<Count>::AddReducedRun(Count* counts, uint32_t s0, uint32_t end) const {
+    uint32_t t = column_target_[s0];
+    const uint32_t next = group_start_[t + 1];
+    if (end <= next) {
+        counts[t] = static_cast<Count>(counts[t] + (end - s0));
+        return;
+    }
+    counts[t] = static_cast<Count>(counts[t] + (next - s0));
+    // Whole target columns; the stop entry after the source width ends the
+    // loop at the last column.
+    for (++t; group_start_[t + 1] <= end; ++t)
+        counts[t] = static_cast<Count>(counts[t] + this->column_counts[t]);
+    if (end > group_start_[t]) counts[t] = static_cast<Count>(counts[t] + (end - group_start_[t]));
+}
+
+// The hot path of a reduced bilevel render: one call per decoded line, with
+// the target row looked up once for all of the line's runs.
+template <class Count>
+bool BilevelCountSink<Count>::PutRuns(const uint32_t* runs, uint32_t x, uint32_t y, uint32_t offset,
+                                      uint32_t count) {
+    if (!runs || !this->ClipRow(x, y, &count)) return false;
+    const SinkMapEntry& rows = this->row_map[y];
+    uint32_t set = 0;
+    for (uint32_t r = 0; r < rows.span; ++r) {
+        Count* counts = this->TargetRow(rows.first + r);
+        if (column_target_) {
+            ForEachRun(runs, offset, count, [&](uint32_t k0, uint32_t k1) {
+                set += k1 - k0;
+                AddReducedRun(counts, x + k0, x + k1);
+            });
+        } else {
+            ForEachRun(runs, offset, count, [&](uint32_t k0, uint32_t k1) {
+                set += k1 - k0;
+                AddRun(counts, x + k0, x + k1 - 1);
+            });
+        }
+    }
+    // Each source pixel counts once, however many target rows it feeds.
+    if (rows.span) set_pixels_ += set / rows.span;
+    return true;
+}
+
+template <class Count>
+uint32_t BilevelCountSink<Count>::CoverageLevel() const {
+    const uint64_t level = set_pixels_ * 255 / this->source_width / this->source_height;
+    return level > 255 ? 255 : static_cast<uint32_t>(level);
+}
+
+template <class Count>
+Ref<RasterImage> BilevelCountSink<Count>::Finish(ProgressSink* progress, RenderToken* token) {
+    Ref<RasterImage> image =
+        this->BuildImage(8, progress, [](const Count* counts, uint64_t divisor, uint8_t* out) {
+            // In doubles: an integer division of 64 bits is a library call
+            // in the 32-bit build, once for every screen pixel. Both operands
+            // are exact and a quotient that is not whole lies at least
+            // 1/divisor from the next integer, far more than the rounding
+            // error of at most 255 x 2^-53, so truncating gives the floor.
+            *out = static_cast<uint8_t>(static_cast<double>(*counts) * 255.0 / static_cast<double>(divisor));
+        });
+    if (!image) return nullptr;
+    uint32_t level;
+    if (token && token->valid) {
+        level = token->grey_level;
+    } else {
+        level = CoverageLevel();
+        if (token && this->whole_image) {
+            token->grey_level = static_cast<uint8_t>(level);
+            token->valid = 1;
+        }
+    }
+    // Set bits count towards white, as a 1-bit image without palette shows them.
+    const uint32_t c0 = this->palette ? PaletteGetEntry(this->palette, 0) : 0x000000;
+    const uint32_t c1 = this->palette ? PaletteGetEntry(this->palette, 1) : 0xFFFFFF;
+    Ref<Palette> stretched = MakeRef<Palette>();
+    if (!PaletteInit(stretched.get(), 256)) return nullptr;
+    SinkStretchedPalette(stretched.get(), c0, c1, level);
+    if (this->invert) PaletteInvert(stretched.get());
+    image->SetPalette(stretched.get());
+    return image;
+}
+
+void SinkStretchedPalette(Palette* palette, uint32_t c0, uint32_t c1, uint32_t g) {
+    uint32_t lo = 0, hi = 1;
+    if (g == 255) {
+        lo = 254;
+        hi = 255;
+    } else if (g > 127) {
+        hi = 255;
+        lo = g >= 238 ? (g - 238) * 15 : 0;
+    } else if (g > 0) {
+        hi = g * 15 < 255 ? g * 15 : 255;
+    }
+    for (uint32_t i = 0; i <= lo; ++i) palette->entries[i] = c0;
+    for (uint32_t i = hi; i < 256; ++i) palette->entries[i] = c1;
+    double channel[3], step[3];
+    for (uint32_t c = 0; c < 3; ++c) {
+        const double from = (c0 >> (8 * c)) & 0xFF, to = (c1 >> (8 * c)) & 0xFF;
+        channel[c] = from;
+        step[c] = (to - from) / static_cast<double>(hi - lo);
+    }
+    for (uint32_t i = lo + 1; i < hi; ++i) {
+        uint32_t entry = 0;
+        for (uint32_t c = 0; c < 3; ++c) {
+            channel[c] += step[c];
+            entry |= static_cast<uint32_t>(floor(channel[c] + 0.5)) << (8 * c);
+        }
+        palette->entries[i] = entry;
+    }
+    palette->kind = kPaletteUnknown;
+}
+
+template class AccumulatingSink<uint8_t, 1>;
+template class AccumulatingSink<uint16_t, 1>;
+template class AccumulatingSink<uint32_t, 1>;
+template class AccumulatingSink<uint64_t, 1>;
+template class AccumulatingSink<uint32_t, 3>;
+template class AccumulatingSink<uint64_t, 3>;
+template class ColourReduceSink<uint32_t>;
+template class ColourReduceSink<uint64_t>;
+template class GreyReduceSink<uint32_t>;
+template class GreyReduceSink<uint64_t>;
+template class BilevelCountSink<uint8_t>;
+template class BilevelCountSink<uint16_t>;
+template class BilevelCountSink<uint32_t>;
+template class BilevelCountSink<uint64_t>;

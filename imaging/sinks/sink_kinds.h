@@ -1,0 +1,130 @@
+// The sinks behind CreateSink. Only the sink code sees these classes.
+#pragma once
+
+#include "imaging/codecs/change_list.h"
+#include "imaging/sinks/raster_sink.h"
+
+// No reduction on either axis (or a huge target): writes straight into the
+// target image and replicates the written pixels over their blocks in Finish.
+class DirectSink final : public RasterSink {
+  public:
+    DirectSink(uint32_t source_width, uint32_t source_height, uint32_t target_width, uint32_t target_height,
+               uint16_t bits_per_pixel, Palette* palette, uint16_t rotation, bool flip_x, bool flip_y,
+               bool invert, bool whole_image);
+    bool IsFailed() const override { return !image_ || !map_block.block; }
+    Ref<RasterImage> Finish(ProgressSink* progress, RenderToken* token) override;
+    bool PutRuns(const uint32_t* runs, uint32_t x, uint32_t y, uint32_t offset, uint32_t count) override;
+    bool PutRow(uint16_t bits, const uint8_t* row, uint32_t x, uint32_t y, uint32_t offset,
+                uint32_t count) override;
+
+  private:
+    template <uint32_t Bits>
+    void WriteRow(const uint8_t* row, uint32_t x, uint32_t y, uint32_t offset, uint32_t count);
+    // Memory row (0 and 180 degrees) or memory column (90 and 270) that
+    // source row y lands in.
+    uint32_t FixedIndex(uint32_t y) const;
+    // Memory column (0, 180) or memory row (90, 270) of source column sx.
+    uint32_t MovingIndex(uint32_t sx) const;
+    const SinkMapEntry* HorizontalMap() const;
+    const SinkMapEntry* VerticalMap() const;
+    uint32_t HorizontalCount() const;
+    uint32_t VerticalCount() const;
+    bool ReplicateColumns(ProgressSink* progress);
+    bool ReplicateRows(ProgressSink* progress);
+
+    Ref<RasterImage> image_;
+};
+
+// Common part of the reducing sinks: the accumulator of Channels sums per
+// target pixel and the placement of target pixels in the output image.
+template <class Sum, uint32_t Channels>
+class AccumulatingSink : public RasterSink {
+  public:
+    AccumulatingSink(uint32_t source_width, uint32_t source_height, uint32_t target_width,
+                     uint32_t target_height, uint16_t bits_per_pixel, Palette* palette, uint16_t rotation,
+                     bool flip_x, bool flip_y, bool invert, bool whole_image);
+    bool IsFailed() const override { return !sums_ || !this->map_block.block; }
+
+  protected:
+    Sum* TargetRow(uint32_t t) const { return sums_ + static_cast<size_t>(t) * target_width * Channels; }
+    // Adds the value (one per channel) of source column sx to every target
+    // pixel it feeds in one target row.
+    void AddToColumns(Sum* target_row, uint32_t sx, const uint32_t* value) const;
+    // Creates the output image and fills it: value_of(sums, column count x
+    // row count, out bytes) gives the Channels bytes of one target pixel.
+    template <class ValueOf>
+    Ref<RasterImage> BuildImage(uint16_t bits, ProgressSink* progress, ValueOf value_of) const;
+    MemBlock store_;
+    Sum* sums_ = nullptr;  // Channels sums per target pixel, in store_
+};
+
+// Reductions of 24-bit rows, or of 4 or 8 bits with a palette: 24-bit output.
+template <class Sum>
+class ColourReduceSink final : public AccumulatingSink<Sum, 3> {
+  public:
+    using AccumulatingSink<Sum, 3>::AccumulatingSink;
+    Ref<RasterImage> Finish(ProgressSink* progress, RenderToken* token) override;
+    bool PutRow(uint16_t bits, const uint8_t* row, uint32_t x, uint32_t y, uint32_t offset,
+                uint32_t count) override;
+
+  private:
+    template <uint32_t Bits>
+    void AddRow(const uint8_t* row, uint32_t x, uint32_t y, uint32_t offset, uint32_t count);
+};
+
+// Reductions of 4 or 8 bits without a palette: 8-bit grey output.
+template <class Sum>
+class GreyReduceSink final : public AccumulatingSink<Sum, 1> {
+  public:
+    using AccumulatingSink<Sum, 1>::AccumulatingSink;
+    Ref<RasterImage> Finish(ProgressSink* progress, RenderToken* token) override;
+    bool PutRow(uint16_t bits, const uint8_t* row, uint32_t x, uint32_t y, uint32_t offset,
+                uint32_t count) override;
+
+  private:
+    template <uint32_t Bits>
+    void AddRow(const uint8_t* row, uint32_t x, uint32_t y, uint32_t offset, uint32_t count);
+};
+
+// Reductions of bilevel rows: counts of set pixels per target pixel, shown
+// as grey through a palette stretched towards the rarer colour.
+template <class Count>
+class BilevelCountSink final : public AccumulatingSink<Count, 1> {
+  public:
+    BilevelCountSink(uint32_t source_width, uint32_t source_height, uint32_t target_width,
+                     uint32_t target_height, uint16_t bits_per_pixel, Palette* palette, uint16_t rotation,
+                     bool flip_x, bool flip_y, bool invert, bool whole_image);
+    Ref<RasterImage> Finish(ProgressSink* progress, RenderToken* token) override;
+    bool PutRow(uint16_t bits, const uint8_t* row, uint32_t x, uint32_t y, uint32_t offset,
+                uint32_t count) override;
+    bool PutRuns(const uint32_t* runs, uint32_t x, uint32_t y, uint32_t offset, uint32_t count) override;
+    uint32_t CoverageLevel() const override;
+
+  private:
+    void AddRun(Count* counts, uint32_t s0, uint32_t s1) const;
+    void AddReducedRun(Count* counts, uint32_t s0, uint32_t end) const;
+    uint64_t set_pixels_ = 0;  // in all rows received, counted in 64 bits
+    // Columns reduced into fewer than 65536 target columns (every screen
+    // render): the target column of each source column in 16 bits and the
+    // first source column of each target column, small enough to stay in
+    // the first-level cache while a page's runs pour in. Null otherwise.
+    MemBlock run_map_block_;
+    uint16_t* column_target_ = nullptr;
+    uint32_t* group_start_ = nullptr;  // target_width + 2 entries: the source width, then a stop
+    ChangeList row_runs_;              // a packed row's runs (PutRow); no block when none could be had
+};
+
+// Fewer than 256 source pixels per target pixel: 8-bit counters suffice.
+using BilevelReduceSink = BilevelCountSink<uint8_t>;
+// Fewer than 65536 (a screen render of a large sheet): 16-bit counters, half
+// the memory of 32 bits.
+using BilevelReduceMidSink = BilevelCountSink<uint16_t>;
+using BilevelReduceWideSink = BilevelCountSink<uint32_t>;
+// 65536 or more source pixels per target pixel: 32-bit counters, or 64-bit
+// ones where a target pixel could gather more than 2^32 source pixels.
+template <class Count>
+using BilevelWideCounts = BilevelCountSink<Count>;
+
+// The 256 grey entries of a bilevel reduction for coverage level g between
+// colours c0 (no set pixel) and c1 (all set).
+void SinkStretchedPalette(Palette* palette, uint32_t c0, uint32_t c1, uint32_t g);

@@ -1,0 +1,160 @@
+#include "imaging/codecs/lzw.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "tests/imaging/codecs/decoder_test_support.h"
+
+namespace {
+
+// Codes packed most significant bit first, as TIFF stores them.
+std::vector<uint8_t> PackMsbFirst(const std::vector<std::pair<uint32_t, uint32_t>>& codes) {
+    std::vector<uint8_t> out;
+    uint64_t buffer = 0;
+    uint32_t count = 0;
+    for (auto [code, width] : codes) {
+        buffer = (buffer << width) | code;
+        count += width;
+        while (count >= 8) {
+            count -= 8;
+            out.push_back(uint8_t(buffer >> count));
+        }
+    }
+    if (count) out.push_back(uint8_t(buffer << (8 - count)));
+    return out;
+}
+
+}  // namespace
+
+// An 8-bit TIFF strip of libtiff's: any window of the decoded stream equals
+// the same bytes of libtiff's uncompressed copy.
+TEST(LzwDecode, WindowsOfTheStreamMatchLibtiff) {
+    const DecoderCase c = LoadDecoderCase("strips", "lzw_8_r100000");
+    const uint32_t total = uint32_t(c.expect.size());
+    std::vector<uint8_t> out(total);
+    ASSERT_TRUE(LzwDecode(c.data.data(), uint32_t(c.data.size()), out.data(), 0, total, 1, 8, 12, 8));
+    EXPECT_TRUE(out == c.expect);
+    std::mt19937 random(1);
+    for (int round = 0; round < 40; ++round) {
+        const uint32_t skip = random() % total, length = 1 + random() % (total - skip);
+        std::vector<uint8_t> window(length);
+        ASSERT_TRUE(
+            LzwDecode(c.data.data(), uint32_t(c.data.size()), window.data(), skip, length, 1, 8, 12, 8));
+        EXPECT_TRUE(std::equal(window.begin(), window.end(), c.expect.begin() + skip))
+            << skip << "+" << length;
+    }
+}
+
+TEST(LzwDecode, RefusesBadArguments) {
+    const uint8_t input[] = {0x80, 0x00};
+    uint8_t out[4] = {};
+    EXPECT_FALSE(LzwDecode(nullptr, 2, out, 0, 4, 1, 8, 12, 8));
+    EXPECT_FALSE(LzwDecode(input, 0, out, 0, 4, 1, 8, 12, 8));
+    EXPECT_FALSE(LzwDecode(input, 2, nullptr, 0, 4, 1, 8, 12, 8));
+    EXPECT_FALSE(LzwDecode(input, 2, out, 0, 0, 1, 8, 12, 8));
+    EXPECT_FALSE(LzwDecode(input, 2, out, 0, 4, 1, 1, 12, 8));
+    EXPECT_FALSE(LzwDecode(input, 2, out, 0, 4, 1, 14, 16, 8));
+    EXPECT_FALSE(LzwDecode(input, 2, out, 0, 4, 1, 12, 12, 8));
+    EXPECT_FALSE(LzwDecode(input, 2, out, 0, 4, 1, 8, 12, 2));
+}
+
+TEST(LzwDecode, BadCodesFailAndTheEndOfDataSucceeds) {
+    uint8_t out[8] = {};
+    // The first code must be Clear.
+    std::vector<uint8_t> data = PackMsbFirst({{65, 9}, {257, 9}});
+    EXPECT_FALSE(LzwDecode(data.data(), uint32_t(data.size()), out, 0, 8, 1, 8, 12, 8));
+    // A code above the next free one (258 after one pixel).
+    data = PackMsbFirst({{256, 9}, {65, 9}, {259, 9}});
+    EXPECT_FALSE(LzwDecode(data.data(), uint32_t(data.size()), out, 0, 8, 1, 8, 12, 8));
+    // The next free code itself is the previous string plus its first pixel.
+    data = PackMsbFirst({{256, 9}, {65, 9}, {258, 9}, {66, 9}, {257, 9}});
+    ASSERT_TRUE(LzwDecode(data.data(), uint32_t(data.size()), out, 0, 8, 1, 8, 12, 8));
+    EXPECT_EQ(std::vector<uint8_t>(out, out + 5), (std::vector<uint8_t>{65, 65, 65, 66, 0}));
+    // Data that stop without End: what was decoded stays, the rest blank.
+    uint8_t cut[8] = {};
+    data = PackMsbFirst({{256, 9}, {65, 9}, {66, 9}});
+    ASSERT_TRUE(LzwDecode(data.data(), uint32_t(data.size()), cut, 0, 8, 1, 8, 12, 8));
+    EXPECT_EQ(std::vector<uint8_t>(cut, cut + 3), (std::vector<uint8_t>{65, 66, 0}));
+}
+
+// TIFF's width grows one code early: 10 bits once the next free code is
+// 511, 11 at 1023, 12 at 2047. A stream of distinct pairs fills the table
+// so the codes cross every step; its own encoding is decoded back.
+TEST(LzwDecode, CodeWidthGrowsOneCodeEarly) {
+    std::vector<std::pair<uint32_t, uint32_t>> codes = {{256, 9}};
+    std::vector<uint8_t> expect;
+    uint32_t next_free = 258, width = 9;
+    for (uint32_t i = 0; next_free < 4094; ++i) {
+        // Roots only: each adds one entry, so the widths follow the table.
+        const uint32_t pixel = (i * 37) & 0xFF;
+        codes.push_back({pixel, width});
+        expect.push_back(uint8_t(pixel));
+        if (i > 0) ++next_free;
+        if (next_free == 511 || next_free == 1023 || next_free == 2047) ++width;
+    }
+    codes.push_back({257, width});
+    EXPECT_EQ(width, 12u);
+    const std::vector<uint8_t> data = PackMsbFirst(codes);
+    std::vector<uint8_t> out(expect.size());
+    ASSERT_TRUE(
+        LzwDecode(data.data(), uint32_t(data.size()), out.data(), 0, uint32_t(out.size()), 1, 8, 12, 8));
+    EXPECT_TRUE(out == expect);
+}
+
+// A strip read in pieces of every size (strings cut at a piece's end are
+// finished by the next piece, skipped pieces are decoded and dropped) equals
+// libtiff's uncompressed copy.
+TEST(LzwStream, PiecesOfTheStreamMatchLibtiff) {
+    const DecoderCase c = LoadDecoderCase("strips", "lzw_8_r100000");
+    const uint32_t total = uint32_t(c.expect.size());
+    std::mt19937 random(2);
+    for (uint32_t max_piece : {1u, 7u, 100u, 5000u}) {
+        LzwStream stream;
+        ASSERT_TRUE(stream.Start(c.data.data(), uint32_t(c.data.size()), 1, 8, 12, 8));
+        for (uint32_t at = 0; at < total;) {
+            const uint32_t length = std::min(total - at, 1 + uint32_t(random() % max_piece));
+            if (random() % 4 == 0) {
+                ASSERT_TRUE(stream.Skip(length));
+            } else {
+                std::vector<uint8_t> piece(length);
+                ASSERT_TRUE(stream.Read(piece.data(), length));
+                ASSERT_TRUE(std::equal(piece.begin(), piece.end(), c.expect.begin() + at))
+                    << at << "+" << length << " of pieces up to " << max_piece;
+            }
+            at += length;
+        }
+    }
+}
+
+// Reading past the data leaves the bytes as they were; bad data fail the
+// read that meets them and every later one.
+TEST(LzwStream, EndOfDataAndBadCodes) {
+    std::vector<uint8_t> data = PackMsbFirst({{256, 9}, {65, 9}, {258, 9}, {66, 9}});
+    LzwStream stream;
+    ASSERT_TRUE(stream.Start(data.data(), uint32_t(data.size()), 1, 8, 12, 8));
+    uint8_t first[2] = {}, second[4] = {9, 9, 9, 9};
+    ASSERT_TRUE(stream.Read(first, 2));  // cuts the string "AA" of code 258
+    ASSERT_TRUE(stream.Read(second, 4));
+    EXPECT_EQ(std::vector<uint8_t>(first, first + 2), (std::vector<uint8_t>{65, 65}));
+    EXPECT_EQ(std::vector<uint8_t>(second, second + 4), (std::vector<uint8_t>{65, 66, 9, 9}));
+    EXPECT_TRUE(stream.Read(second, 4));
+
+    data = PackMsbFirst({{256, 9}, {65, 9}, {66, 9}, {300, 9}, {67, 9}});
+    ASSERT_TRUE(stream.Start(data.data(), uint32_t(data.size()), 1, 8, 12, 8));
+    uint8_t good[2] = {};
+    ASSERT_TRUE(stream.Read(good, 2));
+    EXPECT_EQ(std::vector<uint8_t>(good, good + 2), (std::vector<uint8_t>{65, 66}));
+    EXPECT_FALSE(stream.Read(good, 2));
+    EXPECT_FALSE(stream.Read(good, 2));
+
+    // A stream that does not begin with Clear fails at once and stays failed.
+    data = PackMsbFirst({{65, 9}, {256, 9}, {66, 9}});
+    ASSERT_TRUE(stream.Start(data.data(), uint32_t(data.size()), 1, 8, 12, 8));
+    EXPECT_FALSE(stream.Read(good, 2));
+    EXPECT_FALSE(stream.Read(good, 2));
+
+    EXPECT_FALSE(stream.Start(nullptr, 4, 1, 8, 12, 8));
+    EXPECT_FALSE(stream.Read(good, 2));  // a stream that did not start reads nothing
+}

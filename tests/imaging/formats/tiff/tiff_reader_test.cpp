@@ -1,0 +1,408 @@
+// The TIFF reader on files put together here byte by byte, for what outside
+// tools never write: every field type in both byte orders, pages with
+// reduced-resolution images of chosen sizes, failing images and cancelled
+// renders. (tests/oracle/tiff_render_test.py renders the files that libtiff,
+// ImageMagick and Pillow write.)
+#include "imaging/formats/tiff/tiff_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "foundation/data_source.h"
+#include "foundation/progress.h"
+#include "imaging/formats/format_readers.h"
+#include "imaging/formats/tiff/tiff_render.h"
+
+namespace {
+
+// One TIFF file under construction: blobs first, directories after them.
+class TiffBuilder {
+  public:
+    explicit TiffBuilder(bool big) : big_(big) {
+        const uint8_t header[8] = {uint8_t(big ? 'M' : 'I'), uint8_t(big ? 'M' : 'I'), 0, 0, 0, 0, 0, 0};
+        bytes.assign(header, header + 8);
+        Put16At(2, 42);
+    }
+
+    // Values of a type, in the file's byte order.
+    std::vector<uint8_t> Values(uint16_t type, const std::vector<uint64_t>& values) const {
+        const uint32_t size = type == 5 || type == 10 ? 4 : TiffFieldSize(type);
+        std::vector<uint8_t> out;
+        for (uint64_t v : values) {
+            for (uint32_t i = 0; i < size; ++i) out.push_back(uint8_t(v >> (8 * (big_ ? size - 1 - i : i))));
+        }
+        return out;
+    }
+
+    uint32_t Blob(const std::vector<uint8_t>& data) {
+        const uint32_t offset = uint32_t(bytes.size());
+        bytes.insert(bytes.end(), data.begin(), data.end());
+        if (bytes.size() & 1) bytes.push_back(0);
+        return offset;
+    }
+
+    // RATIONAL and SRATIONAL values come as numerator, denominator pairs.
+    void Add(uint16_t tag, uint16_t type, const std::vector<uint64_t>& values) {
+        const uint32_t count = uint32_t(type == 5 || type == 10 ? values.size() / 2 : values.size());
+        AddRaw(tag, type, count, Values(type, values));
+    }
+    // An entry with the given count and value bytes (moved out of line when
+    // longer than 4).
+    void AddRaw(uint16_t tag, uint16_t type, uint32_t count, std::vector<uint8_t> data) {
+        std::vector<uint8_t> field = data;
+        if (data.size() > 4) field = Values(4, {Blob(data)});
+        field.resize(4);
+        Entry entry{tag, type, count, {field[0], field[1], field[2], field[3]}};
+        entries_.push_back(entry);
+    }
+
+    // Writes the directory of the entries added since the last one.
+    uint32_t EndDirectory() {
+        const uint32_t offset = uint32_t(bytes.size());
+        Put16(uint16_t(entries_.size()));
+        for (const Entry& e : entries_) {
+            Put16(e.tag);
+            Put16(e.type);
+            Put32(e.count);
+            bytes.insert(bytes.end(), e.field, e.field + 4);
+        }
+        Put32(0);
+        if (last_directory_ == 0) {
+            Put32At(4, offset);
+        } else {
+            Put32At(last_next_, offset);
+        }
+        last_directory_ = offset;
+        last_next_ = uint32_t(bytes.size() - 4);
+        entries_.clear();
+        return offset;
+    }
+
+    void LinkLastTo(uint32_t offset) { Put32At(last_next_, offset); }
+
+    // An uncompressed 8-bit grey image of one strip at `dpi`, filled with `value`.
+    void GreyImage(uint32_t width, uint32_t height, double dpi, uint8_t value, uint32_t subfile = 0,
+                   bool bad_strip = false) {
+        const uint32_t strip = Blob(std::vector<uint8_t>(size_t(width) * height, value));
+        if (subfile) Add(254, 4, {subfile});
+        Add(256, 4, {width});
+        Add(257, 4, {height});
+        Add(258, 3, {8});
+        Add(259, 3, {1});
+        Add(262, 3, {1});
+        Add(273, 4, {bad_strip ? 0x7FFFFF00u : strip});
+        Add(279, 4, {uint64_t(width) * height});
+        Add(282, 5, {uint64_t(dpi * 1000), 1000});
+        Add(283, 5, {uint64_t(dpi * 1000), 1000});
+    }
+
+    std::vector<uint8_t> bytes;
+
+  private:
+    struct Entry {
+        uint16_t tag, type;
+        uint32_t count;
+        uint8_t field[4];
+    };
+    void Put16(uint16_t v) {
+        const auto b = Values(3, {v});
+        bytes.insert(bytes.end(), b.begin(), b.end());
+    }
+    void Put32(uint32_t v) {
+        const auto b = Values(4, {v});
+        bytes.insert(bytes.end(), b.begin(), b.end());
+    }
+    void Put16At(size_t at, uint16_t v) {
+        const auto b = Values(3, {v});
+        memcpy(&bytes[at], b.data(), 2);
+    }
+    void Put32At(size_t at, uint32_t v) {
+        const auto b = Values(4, {v});
+        memcpy(&bytes[at], b.data(), 4);
+    }
+
+    bool big_;
+    std::vector<Entry> entries_;
+    uint32_t last_directory_ = 0;
+    uint32_t last_next_ = 0;
+};
+
+Ref<DataSource> MemorySource(const std::vector<uint8_t>& bytes) {
+    Ref<DataSource> source = MakeRef<DataSource>();
+    EXPECT_TRUE(MemSet(source->memory, bytes.data(), uint32_t(bytes.size()), 0));
+    source->size = bytes.size();
+    source->kind = kDataSourceMemory;
+    return source;
+}
+
+Ref<TiffFormat> Parse(DataSource* source, ImageStatus* status, uint32_t options = 0) {
+    Ref<ImageFormat> format = TiffParse(status, source, nullptr, 0, options);
+    return AdoptRef(static_cast<TiffFormat*>(format.Leak()));
+}
+
+// The whole page at `width` x `height` pixels, upright.
+PagePlacement WholePage(const ImagePage* page, uint32_t width, uint32_t height) {
+    PagePlacement placement;
+    PagePlacementInit(placement);
+    RectDSet(placement.rect, 0, 0, page->WidthMm(), page->HeightMm());
+    placement.pixel_width = width;
+    placement.pixel_height = height;
+    placement.flip_y = 1;
+    return placement;
+}
+
+uint8_t FirstPixel(const RasterImage* image) {
+    uint32_t colour = 0;
+    EXPECT_TRUE(image->GetPixelRgb(0, 0, &colour));
+    return uint8_t(colour);
+}
+
+class CancelledProgress : public ProgressSink {
+  public:
+    bool IsCancelled() override { return true; }
+};
+
+TEST(TiffEntry, EveryFieldTypeInBothByteOrders) {
+    for (bool big : {false, true}) {
+        TiffBuilder file(big);
+        file.GreyImage(4, 4, 100, 0);
+        file.Add(400, 1, {200, 7});
+        file.Add(401, 6, {0xFE});
+        file.Add(402, 8, {0xFFFE, 3, 4});
+        file.Add(403, 9, {0xFFFFFFFB});
+        file.Add(404, 5, {7, 2, 9, 0});
+        file.Add(405, 10, {0xFFFFFFF9, 2});
+        uint32_t one_and_a_half = 0;
+        const float f = 1.5f;
+        memcpy(&one_and_a_half, &f, 4);
+        file.Add(406, 11, {one_and_a_half});
+        uint64_t minus = 0;
+        const double d = -2.25;
+        memcpy(&minus, &d, 8);
+        file.Add(407, 12, {minus});
+        file.AddRaw(408, 2, 6, {'T', 'e', 'x', 't', '!', '?'});
+        file.AddRaw(409, 7, 2, {1, 2});
+        file.AddRaw(410, 2, 3, {'a', 'b', 'c', 'd'});
+        file.Add(305, 2, {'o', 'l', 'd', 0});
+        file.Add(305, 2, {'n', 'e', 'w', 0});  // a later entry of a tag replaces the earlier
+        file.EndDirectory();
+        Ref<DataSource> source = MemorySource(file.bytes);
+        ImageStatus status;
+        Ref<TiffFormat> format = Parse(source.get(), &status);
+        ASSERT_TRUE(format) << big;
+        const TiffDir* dir = TiffPageImage(TiffFormatPage(format.get(), 0), 0);
+        auto uint_of = [&](uint16_t tag, uint32_t index) {
+            uint32_t v = 12345;
+            return TiffDirEntryGetUInt(TiffDirFindEntry(dir, tag).get(), index, &v) ? v : 12345u;
+        };
+        auto double_of = [&](uint16_t tag, uint32_t index) {
+            double v = 12345;
+            return TiffDirEntryGetDouble(TiffDirFindEntry(dir, tag).get(), index, &v) ? v : 12345.0;
+        };
+        EXPECT_EQ(uint_of(400, 1), 7u);
+        EXPECT_EQ(uint_of(400, 2), 12345u) << "past the count";
+        EXPECT_EQ(uint_of(401, 0), uint32_t(-2));
+        EXPECT_EQ(double_of(401, 0), -2.0);
+        EXPECT_EQ(uint_of(402, 0), uint32_t(-2));
+        EXPECT_EQ(uint_of(402, 2), 4u);
+        EXPECT_EQ(double_of(403, 0), -5.0);
+        EXPECT_EQ(uint_of(404, 0), 3u);
+        EXPECT_EQ(double_of(404, 0), 3.5);
+        EXPECT_EQ(uint_of(404, 1), 0u) << "denominator 0";
+        EXPECT_EQ(double_of(404, 1), 0.0);
+        EXPECT_EQ(uint_of(405, 0), uint32_t(-3));
+        EXPECT_EQ(double_of(405, 0), -3.5);
+        EXPECT_EQ(uint_of(406, 0), 12345u) << "FLOAT has no integer form";
+        EXPECT_EQ(double_of(406, 0), 1.5);
+        EXPECT_EQ(double_of(407, 0), -2.25);
+        EXPECT_EQ(uint_of(409, 0), 12345u) << "UNDEFINED is read only as data";
+        EXPECT_EQ(double_of(409, 0), 12345.0);
+        WString text;
+        EXPECT_TRUE(TiffDirEntryGetString(TiffDirFindEntry(dir, 408).get(), &text));
+        EXPECT_STREQ(WStrBuffer(text), L"Text!") << "the last byte is always NUL";
+        EXPECT_TRUE(TiffDirEntryGetString(TiffDirFindEntry(dir, 410).get(), &text));
+        EXPECT_STREQ(WStrBuffer(text), L"ab");
+        EXPECT_FALSE(TiffDirEntryGetString(TiffDirFindEntry(dir, 400).get(), &text));
+        const uint8_t* data = nullptr;
+        uint32_t length = 0;
+        EXPECT_TRUE(TiffDirEntryGetData(TiffDirFindEntry(dir, 402).get(), &data, &length));
+        EXPECT_EQ(length, 6u);
+        EXPECT_EQ(data[4], 4) << "host order";
+        EXPECT_EQ(dir->x_resolution, 100.0);
+        FormatInfo info;
+        ASSERT_TRUE(format->GetInfo(&info));
+        EXPECT_STREQ(WStrBuffer(info.software), L"new");
+    }
+}
+
+// A page with a full image of 8000 pixels across and a reduced one of 2000
+// (both 4 inches wide), plus reduced ones 3 % and 6 % wider than the page.
+std::vector<uint8_t> PageWithReductions() {
+    TiffBuilder file(false);
+    file.GreyImage(8000, 4, 2000, 10);
+    file.EndDirectory();
+    file.GreyImage(2000, 1, 500, 20, kSubfileReduced);
+    file.EndDirectory();
+    file.GreyImage(2060, 1, 500, 30, kSubfileReduced);
+    file.EndDirectory();
+    file.GreyImage(2120, 1, 500, 40, kSubfileReduced);
+    file.EndDirectory();
+    return file.bytes;
+}
+
+TEST(TiffPageImages, ReducedImagesAreOrderedAndChosenBySize) {
+    Ref<DataSource> source = MemorySource(PageWithReductions());
+    Ref<TiffFormat> format = Parse(source.get(), nullptr);
+    ASSERT_TRUE(format);
+    ASSERT_EQ(format->PageCount(), 1u);
+    TiffPage* page = TiffFormatPage(format.get(), 0);
+    ASSERT_EQ(page->images.count, 4u);
+    const uint32_t widths[] = {8000, 2000, 2060, 2120};  // equal resolutions keep file order
+    for (uint32_t i = 0; i < 4; ++i) EXPECT_EQ(TiffPageImage(page, i)->image_width, widths[i]);
+    EXPECT_EQ(TiffPageImage(page, 2)->render_state, uint32_t(kTiffUntried)) << "3 % wider is the same page";
+    EXPECT_EQ(TiffPageImage(page, 3)->render_state, uint32_t(kTiffExcluded)) << "6 % wider is not";
+    PageInfo info;
+    ASSERT_TRUE(page->GetInfo(&info));
+    EXPECT_EQ(info.image_count, 4u);
+    EXPECT_EQ(info.flagged_image_count, 1u);
+
+    PagePlacement request = WholePage(page, 1000, 1);  // needs 1500 pixels across
+    EXPECT_EQ(TiffPageChooseImage(page, request), 2u);
+    Ref<RasterImage> image = PageRender(page, nullptr, source.get(), &request, nullptr);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(FirstPixel(image.get()), 30) << "rendered from the 2060-pixel image";
+    request.pixel_width = 1500;  // needs 2250
+    EXPECT_EQ(TiffPageChooseImage(page, request), 0u);
+    request.pixel_width = 1000;
+    request.flags = kPlacementFullSizeImage;
+    EXPECT_EQ(TiffPageChooseImage(page, request), 0u);
+    request.flags = 0;
+    request.rotation = 90;  // the target's height then counts
+    request.pixel_height = 1500;
+    EXPECT_EQ(TiffPageChooseImage(page, request), 0u);
+    request.rotation = 0;
+    request.rect.size.width = 0;  // says nothing about the need; no division by zero
+    EXPECT_EQ(TiffPageChooseImage(page, request), 0u);
+}
+
+TEST(TiffPageImages, SkippedReducedImagesAreCounted) {
+    Ref<DataSource> source = MemorySource(PageWithReductions());
+    Ref<TiffFormat> format = Parse(source.get(), nullptr, kTiffSkipReducedImages);
+    ASSERT_TRUE(format);
+    TiffPage* page = TiffFormatPage(format.get(), 0);
+    EXPECT_EQ(page->images.count, 1u);
+    EXPECT_EQ(page->skipped_count, 3u);
+    PageInfo info;
+    ASSERT_TRUE(page->GetInfo(&info));
+    EXPECT_EQ(info.image_count, 4u);
+    EXPECT_EQ(info.flagged_image_count, 0u);
+}
+
+TEST(TiffRender, FailedReducedImageFallsBackToTheFullOne) {
+    TiffBuilder file(false);
+    file.GreyImage(64, 32, 100, 50);
+    file.EndDirectory();
+    file.GreyImage(16, 8, 25, 60, kSubfileReduced, true);
+    file.EndDirectory();
+    Ref<DataSource> source = MemorySource(file.bytes);
+    ImageStatus status;
+    Ref<TiffFormat> format = Parse(source.get(), &status);
+    ASSERT_TRUE(format);
+    TiffPage* page = TiffFormatPage(format.get(), 0);
+    const PagePlacement request = WholePage(page, 8, 4);
+    ASSERT_EQ(TiffPageChooseImage(page, request), 1u);
+    Ref<RasterImage> image = PageRender(page, &status, source.get(), &request, nullptr);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(FirstPixel(image.get()), 50);
+    EXPECT_EQ(status.severity, 0) << "a render that gave an image reports nothing";
+    EXPECT_EQ(TiffPageImage(page, 1)->render_state, uint32_t(kTiffExcluded));
+    EXPECT_EQ(TiffPageImage(page, 0)->render_state, uint32_t(kTiffRenderedWhole));
+    EXPECT_EQ(TiffPageChooseImage(page, request), 0u) << "the failed image is not chosen again";
+}
+
+TEST(TiffRender, RenderStatesFollowWhatWasRendered) {
+    TiffBuilder file(false);
+    file.GreyImage(64, 32, 100, 50);
+    file.EndDirectory();
+    Ref<DataSource> source = MemorySource(file.bytes);
+    Ref<TiffFormat> format = Parse(source.get(), nullptr);
+    ASSERT_TRUE(format);
+    TiffPage* page = TiffFormatPage(format.get(), 0);
+    TiffDir* dir = TiffPageImage(page, 0);
+
+    // Cancelling says nothing about the image.
+    CancelledProgress cancelled;
+    PagePlacement request = WholePage(page, 64, 32);
+    ImageStatus status;
+    EXPECT_FALSE(PageRender(page, &status, source.get(), &request, &cancelled));
+    EXPECT_EQ(dir->render_state, uint32_t(kTiffUntried));
+    EXPECT_EQ(status.severity, 0);
+
+    // A part renders without covering the image.
+    request.rect.size.width /= 2;
+    request.pixel_width = 32;
+    EXPECT_TRUE(PageRender(page, nullptr, source.get(), &request, nullptr));
+    EXPECT_EQ(dir->render_state, uint32_t(kTiffUntried));
+    request = WholePage(page, 64, 32);
+    EXPECT_TRUE(PageRender(page, nullptr, source.get(), &request, nullptr));
+    EXPECT_EQ(dir->render_state, uint32_t(kTiffRenderedWhole));
+
+    // Without a source nothing renders, and the image is not blamed.
+    EXPECT_FALSE(PageRender(page, &status, nullptr, &request, nullptr));
+    EXPECT_EQ(status.code, kStatusNothingToRender);
+    EXPECT_EQ(dir->render_state, uint32_t(kTiffRenderedWhole));
+}
+
+TEST(TiffRender, UndecodableImageFailsWithUnsupported) {
+    TiffBuilder file(false);
+    file.GreyImage(8, 8, 100, 0);
+    file.Add(258, 3, {16});
+    file.EndDirectory();
+    Ref<DataSource> source = MemorySource(file.bytes);
+    Ref<TiffFormat> format = Parse(source.get(), nullptr);
+    ASSERT_TRUE(format);
+    TiffPage* page = TiffFormatPage(format.get(), 0);
+    const PagePlacement request = WholePage(page, 8, 8);
+    ImageStatus status;
+    EXPECT_FALSE(PageRender(page, &status, source.get(), &request, nullptr));
+    EXPECT_EQ(status.severity, kSeverityError);
+    EXPECT_EQ(status.code, kStatusUnsupported);
+}
+
+TEST(TiffDecoderChoice, ColourMapsOnlyForStripData) {
+    Ref<TiffDir> held = MakeRef<TiffDir>();
+    TiffDir& dir = *held;
+    dir.image_width = dir.tile_width = 8;
+    dir.image_length = dir.tile_length = 8;
+    dir.compression = 4;
+    dir.photometric = 0;
+    Ref<TiffDirEntry> map = MakeRef<TiffDirEntry>();
+    map->tag = kTagColorMap;
+    map->field_type = kTiffShort;
+    map->count = 6;
+    const uint16_t values[6] = {0x1234, 0xFFFF, 0x5600, 0x0000, 0xAB00, 0x00FF};
+    ASSERT_TRUE(MemSet(map->block, values, sizeof values, 0));
+    map->data = map->block.data();
+    ASSERT_TRUE(TiffDirInsertEntry(&dir, map.get()));
+    dir.colour_map_present = 1;
+
+    Ref<Palette> palette;
+    EXPECT_TRUE(TiffDirCreateDecoder(&dir, &palette)) << "Group 4";
+    EXPECT_FALSE(palette) << "CCITT data get no palette";
+    dir.compression = 1;
+    dir.photometric = 3;
+    EXPECT_TRUE(TiffDirCreateDecoder(&dir, &palette));
+    ASSERT_TRUE(palette);
+    ASSERT_EQ(palette->count, 2u);
+    EXPECT_EQ(PaletteGetEntry(palette.get(), 0), 0x1256ABu) << "high bytes, red, green, blue tables in turn";
+    EXPECT_EQ(PaletteGetEntry(palette.get(), 1), 0xFF0000u);
+    dir.bits_per_sample = 4;  // 48 values needed
+    EXPECT_TRUE(TiffDirCreateDecoder(&dir, &palette));
+    EXPECT_FALSE(palette);
+    dir.bits_per_sample = 16;
+    EXPECT_FALSE(TiffDirCreateDecoder(&dir, &palette));
+}
+
+}  // namespace

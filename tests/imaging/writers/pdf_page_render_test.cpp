@@ -1,0 +1,267 @@
+#include "imaging/writers/pdf_page_render.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "imaging/writers/pdf_writer.h"
+#include "imaging/raster/raster_image.h"
+#include "tests/imaging/writers/pdf_test_support.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+Ref<PdfDocument> NewDoc() { return PdfDocumentNew(0, WString(), WString(), WString(), WString()); }
+
+Ref<PdfPage> AddPageFor(PdfDocument* doc, ImagePage* image_page) {
+    return PdfAddPage(doc, {image_page->WidthMm(), image_page->HeightMm()});
+}
+
+uint8_t GreyAt(uint32_t x, uint32_t y) { return uint8_t((x * 7) ^ (y * 13)); }
+
+Ref<RasterImage> GreyPicture(uint32_t width, uint32_t height) {
+    Ref<RasterImage> image = RasterImageCreate(width, height, 8, true);
+    for (uint32_t y = 0; y < height; ++y) {
+        uint8_t* row = RasterImageRowAddress(image.get(), y);
+        for (uint32_t x = 0; x < width; ++x) row[x] = GreyAt(x, y);
+    }
+    return image;
+}
+
+Ref<RasterImage> RgbPicture(uint32_t width, uint32_t height) {
+    Ref<RasterImage> image = RasterImageCreate(width, height, 24, true);
+    for (uint32_t y = 0; y < height; ++y) {
+        uint8_t* row = RasterImageRowAddress(image.get(), y);
+        for (uint32_t x = 0; x < width; ++x) {
+            row[x * 3] = uint8_t(x * 7 + y);  // blue
+            row[x * 3 + 1] = uint8_t(y * 3);
+            row[x * 3 + 2] = uint8_t(x ^ y);
+        }
+    }
+    return image;
+}
+
+// Fails its render number `fail_at` (1-based).
+class FailingPage : public PicturePage {
+  public:
+    FailingPage(Ref<RasterImage> picture, uint32_t fail_at)
+        : PicturePage(picture, 300, 8), fail_at_(fail_at) {}
+    Ref<RasterImage> Render(ImageStatus* status, DataSource* source, const PagePlacement* placement,
+                            ProgressSink* progress) override {
+        if (renders + 1 == fail_at_) {
+            ++renders;
+            return nullptr;
+        }
+        return PicturePage::Render(status, source, placement, progress);
+    }
+
+  private:
+    uint32_t fail_at_;
+};
+
+bool ExtractImages(const std::string& dir, const std::string& pdf) {
+    return RunHostCommand("cd '" + dir + "' && rm -f img-* && pdfimages '" + pdf + "' img") == 0;
+}
+
+std::string ImageList(const std::string& dir, const std::string& pdf) {
+    return HostOutput("pdfimages -list '" + pdf + "' | tail -n +3 | awk '{print $3,$4,$5,$6,$7,$8,$9}'", dir);
+}
+
+TEST(PdfRenderedPage, LargeColourPageStreamsInBands) {
+    const std::string dir = MakeScratchDir("pdf_render_rgb");
+    const std::string path = dir + "/rgb.pdf";
+    const uint32_t width = 2000, height = 6000;  // 36 MB of pixels
+    Ref<RasterImage> picture = RgbPicture(width, height);
+    for (const uint8_t flip_y : {0, 1}) {
+        SCOPED_TRACE(flip_y ? "flip y" : "upright");
+        Ref<PicturePage> image_page = AdoptRef(new PicturePage(picture, 300, 24));
+        Ref<PdfDocument> doc = NewDoc();
+        const WString target(WindowsPathOf(path).c_str());
+        ASSERT_TRUE(PdfDocumentStreamToFile(doc.get(), target));
+        Ref<PdfPage> page = AddPageFor(doc.get(), image_page.get());
+        PdfRenderOptions options;
+        options.flip_y = flip_y;
+        ASSERT_TRUE(
+            PdfAddRenderedImage(page.get(), image_page.get(), nullptr, kPdfModeOptimum, options, nullptr));
+        EXPECT_GT(image_page->renders, 1u);
+        EXPECT_LT(image_page->largest_band, height);
+        ASSERT_TRUE(PdfDocumentSave(doc.get(), target));
+
+        EXPECT_EQ(ImageList(dir, path), "image 2000 6000 rgb 3 8 image\n");
+        ASSERT_TRUE(ExtractImages(dir, path));
+        Pnm pnm;
+        ASSERT_TRUE(ParsePnm(ReadHostFile(dir + "/img-000.ppm"), pnm));
+        ASSERT_EQ(pnm.width, width);
+        ASSERT_EQ(pnm.height, height);
+        for (uint32_t y = 0; y < height; ++y) {
+            const uint8_t* source = RasterImageRowAddress(picture.get(), flip_y ? height - 1 - y : y);
+            const uint8_t* shown = pnm.Row(y);
+            for (uint32_t x = 0; x < width; ++x) {
+                const uint8_t* bgr = source + x * 3;
+                const uint8_t* rgb = shown + x * 3;
+                ASSERT_TRUE(rgb[0] == bgr[2] && rgb[1] == bgr[1] && rgb[2] == bgr[0]) << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST(PdfRenderedPage, PaletteImageGetsEveryEntry) {
+    const std::string dir = MakeScratchDir("pdf_render_palette");
+    Ref<RasterImage> picture = RasterImageCreate(30, 20, 4, true);
+    Ref<Palette> palette = AdoptRef(new Palette);
+    ASSERT_TRUE(PaletteInit(palette.get(), 16));
+    for (uint32_t i = 0; i < 16; ++i)
+        PaletteSetEntry(palette.get(), i, (i * 16 + 15) << 16 | (i * 8) << 8 | (255 - i * 9));
+    ASSERT_TRUE(picture->SetPalette(palette.get()));
+    for (uint32_t y = 0; y < 20; ++y) {
+        for (uint32_t x = 0; x < 30; ++x) picture->SetPixel(x, y, uint8_t((x + y) % 16), kRasterCopy);
+    }
+    Ref<PicturePage> image_page = AdoptRef(new PicturePage(picture, 100, 4));
+    Ref<PdfDocument> doc = NewDoc();
+    Ref<PdfPage> page = AddPageFor(doc.get(), image_page.get());
+    ASSERT_TRUE(PdfAddRenderedImage(page.get(), image_page.get(), nullptr, kPdfModeOptimum, {}, nullptr));
+    VectorOutStream stream;
+    ASSERT_TRUE(PdfDocumentWrite(doc.get(), &stream));
+    const std::string pdf = stream.Text();
+    // Red, green, blue of each entry in order.
+    EXPECT_NE(pdf.find("[/Indexed /DeviceRGB 15 <0f00ff 1f08f6 2f10ed "), std::string::npos);
+    EXPECT_NE(pdf.find(" ff7878 >\r\n]\r\n"), std::string::npos);
+    const std::string path = dir + "/palette.pdf";
+    ASSERT_TRUE(WriteHostFile(path, stream.data));
+    EXPECT_EQ(ImageList(dir, path), "image 30 20 index 1 4 image\n");
+    ASSERT_TRUE(ExtractImages(dir, path));
+    Pnm pnm;
+    ASSERT_TRUE(ParsePnm(ReadHostFile(dir + "/img-000.ppm"), pnm));
+    for (uint32_t y = 0; y < 20; ++y) {
+        for (uint32_t x = 0; x < 30; ++x) {
+            const uint32_t index = (x + y) % 16;
+            const uint32_t colour = PaletteGetEntry(palette.get(), index);
+            const uint8_t* rgb = pnm.Row(y) + x * 3;
+            ASSERT_EQ(uint32_t(rgb[0] << 16 | rgb[1] << 8 | rgb[2]), colour) << x << "," << y;
+        }
+    }
+}
+
+TEST(PdfRenderedPage, GreyPageAsGroup4InBands) {
+    const std::string dir = MakeScratchDir("pdf_render_g4");
+    const std::string path = dir + "/g4.pdf";
+    const uint32_t width = 8192, height = 4200;  // over one band of 8-bit rows
+    Ref<RasterImage> picture = GreyPicture(width, height);
+    Ref<PicturePage> image_page = AdoptRef(new PicturePage(picture, 400, 8));
+    Ref<PdfDocument> doc = NewDoc();
+    Ref<PdfPage> page = AddPageFor(doc.get(), image_page.get());
+    PdfRenderOptions options;
+    options.flip_x = 1;
+    options.invert = 1;
+    ASSERT_TRUE(PdfAddRenderedImage(page.get(), image_page.get(), nullptr, kPdfModeGroup4, options, nullptr));
+    EXPECT_EQ(image_page->renders, 2u);
+    ASSERT_TRUE(PdfDocumentSave(doc.get(), WString(WindowsPathOf(path).c_str())));
+    EXPECT_EQ(ImageList(dir, path), "image 8192 4200 gray 1 1 ccitt\n");
+    ASSERT_TRUE(ExtractImages(dir, path));
+    Pnm pnm;
+    ASSERT_TRUE(ParsePnm(ReadHostFile(dir + "/img-000.pbm"), pnm));
+    ASSERT_EQ(pnm.width, width);
+    ASSERT_EQ(pnm.height, height);
+    for (uint32_t y = 0; y < height; ++y) {
+        for (uint32_t x = 0; x < width; ++x) {
+            // Mirrored, inverted, then light values (128 and up) white.
+            const bool white = 255 - GreyAt(width - 1 - x, y) >= 128;
+            const bool pbm_black = pnm.Row(y)[x / 8] & (0x80 >> (x % 8));
+            ASSERT_NE(white, pbm_black) << x << "," << y;
+        }
+    }
+}
+
+TEST(PdfRenderedPage, BilevelPageIsOneGroup4Image) {
+    const std::string dir = MakeScratchDir("pdf_render_bilevel");
+    const std::string path = dir + "/bilevel.pdf";
+    Ref<RasterImage> picture = RasterImageCreate(3000, 2000, 1, true);
+    for (uint32_t y = 0; y < 2000; ++y) {
+        uint8_t* row = RasterImageRowAddress(picture.get(), y);
+        for (uint32_t i = 0; i < picture->stride; ++i)
+            row[i] = (y / 50 + i / 10) % 3 ? 0xFF : uint8_t(y * 7 + i);
+    }
+    RasterImageClearPadding(picture.get());
+    Ref<PicturePage> image_page = AdoptRef(new PicturePage(picture, 200, 1));
+    Ref<PdfDocument> doc = NewDoc();
+    Ref<PdfPage> page = AddPageFor(doc.get(), image_page.get());
+    ASSERT_TRUE(PdfAddRenderedImage(page.get(), image_page.get(), nullptr, kPdfModeOptimum, {}, nullptr));
+    EXPECT_EQ(image_page->renders, 1u);
+    ASSERT_TRUE(PdfDocumentSave(doc.get(), WString(WindowsPathOf(path).c_str())));
+    EXPECT_EQ(ImageList(dir, path), "image 3000 2000 gray 1 1 ccitt\n");
+    EXPECT_NE(HostOutput("pdfinfo '" + path + "'", dir).find("Page size:       1080 x 720 pts"),
+              std::string::npos);
+    ASSERT_TRUE(ExtractImages(dir, path));
+    Pnm pnm;
+    ASSERT_TRUE(ParsePnm(ReadHostFile(dir + "/img-000.pbm"), pnm));
+    ASSERT_EQ(pnm.row_bytes, 375u);
+    for (uint32_t y = 0; y < 2000; ++y) {
+        const uint8_t* row = RasterImageRowAddress(picture.get(), y);
+        for (uint32_t i = 0; i < 375; ++i) ASSERT_EQ(uint8_t(~pnm.Row(y)[i]), row[i]) << i << "," << y;
+    }
+}
+
+// A 1-bit page whose palette makes 1 black (a two-colour GIF, say) shows in
+// the PDF as it shows in the viewer, not inverted.
+TEST(PdfRenderedPage, BilevelPaletteKeepsItsColours) {
+    const std::string dir = MakeScratchDir("pdf_render_bilevel_palette");
+    const std::string path = dir + "/palette1.pdf";
+    Ref<RasterImage> picture = RasterImageCreate(64, 16, 1, true);
+    Ref<Palette> palette = AdoptRef(new Palette);
+    ASSERT_TRUE(PaletteInit(palette.get(), 2));
+    PaletteSetEntry(palette.get(), 0, 0xFFFFFF);
+    PaletteSetEntry(palette.get(), 1, 0x000000);
+    ASSERT_TRUE(picture->SetPalette(palette.get()));
+    for (uint32_t y = 0; y < 16; ++y) {
+        for (uint32_t x = 0; x < 64; ++x) picture->SetPixel(x, y, uint8_t((x / 4 + y) % 3 == 0), kRasterCopy);
+    }
+    Ref<PicturePage> image_page = AdoptRef(new PicturePage(picture, 100, 1));
+    Ref<PdfDocument> doc = NewDoc();
+    Ref<PdfPage> page = AddPageFor(doc.get(), image_page.get());
+    ASSERT_TRUE(PdfAddRenderedImage(page.get(), image_page.get(), nullptr, kPdfModeOptimum, {}, nullptr));
+    ASSERT_TRUE(PdfDocumentSave(doc.get(), WString(WindowsPathOf(path).c_str())));
+    EXPECT_EQ(ImageList(dir, path), "image 64 16 gray 1 1 ccitt\n");
+    ASSERT_TRUE(ExtractImages(dir, path));
+    Pnm pnm;
+    ASSERT_TRUE(ParsePnm(ReadHostFile(dir + "/img-000.pbm"), pnm));
+    for (uint32_t y = 0; y < 16; ++y) {
+        for (uint32_t x = 0; x < 64; ++x) {
+            const bool black = (x / 4 + y) % 3 == 0;
+            const bool pbm_black = pnm.Row(y)[x / 8] & (0x80 >> (x % 8));
+            ASSERT_EQ(black, pbm_black) << x << "," << y;
+        }
+    }
+}
+
+TEST(PdfRenderedPage, FailedRenderFailsTheDocument) {
+    const std::string dir = MakeScratchDir("pdf_render_fail");
+    const std::string path = dir + "/failed.pdf";
+    const WString target(WindowsPathOf(path).c_str());
+    Ref<RasterImage> picture = GreyPicture(8192, 4200);
+    {
+        // Before any row went out the document stays whole.
+        Ref<FailingPage> image_page = AdoptRef(new FailingPage(picture, 1));
+        Ref<PdfDocument> doc = NewDoc();
+        Ref<PdfPage> page = AddPageFor(doc.get(), image_page.get());
+        EXPECT_FALSE(
+            PdfAddRenderedImage(page.get(), image_page.get(), nullptr, kPdfModeOptimum, {}, nullptr));
+        Ref<FailingPage> bilevel_page = AdoptRef(new FailingPage(picture, 1));
+        EXPECT_FALSE(
+            PdfAddRenderedImage(page.get(), bilevel_page.get(), nullptr, kPdfModeGroup4, {}, nullptr));
+        EXPECT_TRUE(PdfDocumentSave(doc.get(), target));
+    }
+    {
+        // A band lost half way leaves an image without all its rows.
+        Ref<FailingPage> image_page = AdoptRef(new FailingPage(picture, 2));
+        Ref<PdfDocument> doc = NewDoc();
+        ASSERT_TRUE(PdfDocumentStreamToFile(doc.get(), target));
+        Ref<PdfPage> page = AddPageFor(doc.get(), image_page.get());
+        EXPECT_FALSE(
+            PdfAddRenderedImage(page.get(), image_page.get(), nullptr, kPdfModeOptimum, {}, nullptr));
+        EXPECT_FALSE(PdfDocumentSave(doc.get(), target));
+        EXPECT_EQ(GetFileAttributesW(WindowsPathOf(path).c_str()), INVALID_FILE_ATTRIBUTES);
+    }
+}
+
+}  // namespace
