@@ -2,8 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
-
-#include "foundation/file_handle.h"
+#include <utility>
 
 namespace {
 
@@ -30,9 +29,9 @@ int32_t ReadThroughWindow(DataReader* reader, uint64_t size, uint64_t offset, ui
     if (offset < reader->read_ahead_offset || offset + n > window_end) {
         reader->read_ahead_count = 0;
         if (!reader->read_ahead.data() && !MemAlloc(reader->read_ahead, kReadAheadWindow, 0, 0))
-            return ReadFromFile(reader->file, offset, n, buffer);
+            return ReadFromFile(reader->file.get(), offset, n, buffer);
         const uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(kReadAheadWindow, size - offset));
-        const int32_t got = ReadFromFile(reader->file, offset, want, reader->read_ahead.data());
+        const int32_t got = ReadFromFile(reader->file.get(), offset, want, reader->read_ahead.data());
         if (got < 0) return -1;
         reader->read_ahead_offset = offset;
         reader->read_ahead_count = static_cast<uint32_t>(got);
@@ -55,13 +54,14 @@ int32_t ReadFromMemory(DataSource* source, uint64_t offset, uint32_t n, void* bu
 
 }  // namespace
 
-DataReader::DataReader(DataSource* source_in, HANDLE file_in) : source(source_in), file(file_in) {
+DataReader::DataReader(DataSource* source_in, FileHandle file_in)
+    : source(source_in), file(std::move(file_in)) {
     ScopedLock hold(source->lock);
     ++source->reader_count;
 }
 
 DataReader::~DataReader() {
-    if (file != INVALID_HANDLE_VALUE && file != nullptr) CloseHandle(file);
+    file.Close();
     DataSourceReaderClosed(source.get());
 }
 
@@ -77,9 +77,9 @@ int32_t DataSourceRead(DataReader* reader, uint64_t offset, uint32_t n, void* bu
     n = static_cast<uint32_t>(std::min<uint64_t>({n, size - offset, kMaxReadCount}));
     // A file that shrank since the source was made yields fewer bytes than
     // the recorded size promises; the answer is the count actually read.
-    if (reader->file != INVALID_HANDLE_VALUE) {
+    if (reader->file.valid()) {
         if (n <= kReadAheadLargest) return ReadThroughWindow(reader, size, offset, n, buffer);
-        return ReadFromFile(reader->file, offset, n, buffer);
+        return ReadFromFile(reader->file.get(), offset, n, buffer);
     }
     return ReadFromMemory(source, offset, n, buffer);
 }
@@ -87,7 +87,7 @@ int32_t DataSourceRead(DataReader* reader, uint64_t offset, uint32_t n, void* bu
 bool DataSourceSaveAs(DataReader* reader, const WString& path) {
     if (!reader || WStrLength(path) == 0) return false;
     DataSource* source = reader->source.get();
-    if (reader->file != INVALID_HANDLE_VALUE) {
+    if (reader->file.valid()) {
         WString name;
         {
             ScopedLock hold(source->lock);

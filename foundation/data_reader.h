@@ -8,18 +8,20 @@
 
 #include "foundation/byte_buf.h"
 #include "foundation/data_source.h"
+#include "foundation/file_handle.h"
 #include "foundation/mem_block.h"
 #include "foundation/ref_counted.h"
 #include "foundation/strings.h"
 
 class DataReader : public RefCounted {
   public:
-    DataReader(DataSource* source, HANDLE file);
-    // Closes the handle and tells the source (DataSourceReaderClosed).
+    // `file` stays empty for memory sources.
+    DataReader(DataSource* source, FileHandle file);
+    // Closes the file and tells the source (DataSourceReaderClosed).
     ~DataReader() override;
 
     Ref<DataSource> source;
-    HANDLE file = INVALID_HANDLE_VALUE;  // invalid for memory sources
+    FileHandle file;
     // The bytes of the file from read_ahead_offset on, read by the last small
     // read that missed them: a page's strips, tiles and directory entries lie
     // close together and come in small reads, each a seek and a read of the

@@ -1,7 +1,10 @@
 #include "foundation/data_source.h"
 
+#include <utility>
+
 #include "foundation/data_reader.h"
 #include "foundation/file_handle.h"
+#include "foundation/handles.h"
 #include "foundation/temp_files.h"
 
 namespace {
@@ -111,7 +114,7 @@ Ref<DataReader> DataSourceOpenReader(DataSource* source, bool& changed) {
         ScopedLock hold(source->lock);
         kind = source->kind;
         if (kind != kDataSourceFile && kind != kDataSourceTempFile) {
-            return MakeRef<DataReader>(source, INVALID_HANDLE_VALUE);
+            return MakeRef<DataReader>(source, FileHandle());
         }
         path = source->name;
     }
@@ -128,7 +131,7 @@ Ref<DataReader> DataSourceOpenReader(DataSource* source, bool& changed) {
         ScopedLock hold(source->lock);
         changed = source->file_changed;
     }
-    return MakeRef<DataReader>(source, file.Release());
+    return MakeRef<DataReader>(source, std::move(file));
 }
 
 void DataSourceReaderClosed(DataSource* source) {
@@ -175,9 +178,8 @@ bool FileExists(const WString& path, bool* is_directory) {
     if (is_directory) *is_directory = false;
     if (WStrLength(path) == 0 || HasWildcard(WStrCStr(path))) return false;
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(WStrCStr(path), &found);
-    if (search == INVALID_HANDLE_VALUE) return false;
-    FindClose(search);
+    FindHandle search(FindFirstFileW(WStrCStr(path), &found));
+    if (!search) return false;
     if (is_directory) *is_directory = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     return true;
 }

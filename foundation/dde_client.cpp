@@ -57,16 +57,13 @@ void DdeClientFree(DdeClient* client) {
 }
 
 Ref<DdeClient> DdeClientConnect(const WString& service, const WString& topic, uint32_t timeout_ms) {
+    // The client owns the instance from the start, so every way out frees it.
+    Ref<DdeClient> client = MakeRef<DdeClient>();
     DWORD instance = 0;
     if (DdeInitializeW(&instance, DdeClientCallback, kClientFlags, 0) != DMLERR_NO_ERROR) return nullptr;
-    HCONV conversation = ConnectWithRetries(instance, service, topic, timeout_ms);
-    if (!conversation) {
-        DdeUninitialize(instance);
-        return nullptr;
-    }
-    Ref<DdeClient> client = MakeRef<DdeClient>();
     client->instance = instance;
-    client->conversation = conversation;
+    client->conversation = ConnectWithRetries(instance, service, topic, timeout_ms);
+    if (!client->conversation) return nullptr;
     return client;
 }
 

@@ -3,16 +3,12 @@
 
 #include <windows.h>
 
+#include "foundation/handles.h"
 #include "foundation/strings.h"
 
 // Plain record, embedded by its owner; the module is freed with it.
 struct DllHandle {
-    DllHandle() = default;
-    ~DllHandle();
-    DllHandle(const DllHandle&) = delete;
-    DllHandle& operator=(const DllHandle&) = delete;
-
-    HMODULE module = nullptr;  // null when nothing is loaded
+    ModuleHandle module;  // empty when nothing is loaded
 };
 
 // LoadLibraryW of the path; a module loaded before is freed first. An empty path

@@ -36,22 +36,15 @@ class InternetHandle {
 // Where the bytes of one transfer go: memory up to the limit, then a
 // temporary file (SpillWrite).
 struct Transfer {
-    ~Transfer() {
-        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-    }
     bool Write(const void* bytes, uint32_t n) {
         return SpillWrite(bytes, n, namer, extension, limit, path, file, memory, total);
-    }
-    bool CloseFile() {
-        if (file == INVALID_HANDLE_VALUE) return true;
-        return CloseHandle(std::exchange(file, INVALID_HANDLE_VALUE)) != FALSE;
     }
 
     TempFileNamer* namer = nullptr;
     WString extension;
     uint64_t limit = 0;
     WString path;
-    HANDLE file = INVALID_HANDLE_VALUE;
+    FileHandle file;
     MemBlock memory;
     uint64_t total = 0;
 };
@@ -272,7 +265,7 @@ Ref<DataSource> DataSourceDownload(const WString& url, TempFileNamer* namer, con
         ok = DownloadHttp(target, transfer, sink, cookie, allow_system_cookies, allow_system_auth,
                           content_type);
     }
-    ok = transfer.CloseFile() && ok && !ProgressIsCancelled(sink);
+    ok = transfer.file.Close() && ok && !ProgressIsCancelled(sink);
     if (!ok) {
         if (WStrLength(transfer.path) > 0) DeleteFileW(WStrCStr(transfer.path));
         return nullptr;

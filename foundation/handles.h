@@ -5,7 +5,7 @@
 #pragma once
 
 #include <windows.h>
-
+// after windows.h, which it needs
 #include <unknwn.h>
 
 #include <utility>
@@ -33,9 +33,10 @@ class UniqueResource {
     Type get() const { return value_; }
     // Gives the resource to the caller, who releases it.
     [[nodiscard]] Type Release() { return std::exchange(value_, Traits::Empty()); }
+    // Resetting to the value already held keeps it open.
     void Reset(Type value = Traits::Empty()) {
         Type old = std::exchange(value_, value);
-        if (Traits::IsValid(old)) Traits::Close(old);
+        if (old != value && Traits::IsValid(old)) Traits::Close(old);
     }
     // For calls that return the resource through an out-parameter.
     Type* Put() {
@@ -119,7 +120,8 @@ using GlobalMemory = UniqueResource<GlobalMemoryTraits>;
 // Locks global memory for the span of a scope.
 class GlobalLockScope {
   public:
-    explicit GlobalLockScope(HGLOBAL memory) : memory_(memory), data_(memory ? GlobalLock(memory) : nullptr) {}
+    explicit GlobalLockScope(HGLOBAL memory)
+        : memory_(memory), data_(memory ? GlobalLock(memory) : nullptr) {}
     ~GlobalLockScope() {
         if (data_) GlobalUnlock(memory_);
     }
@@ -201,9 +203,12 @@ class MemoryDC {
 
 // Selects an object into a DC and restores the previous one when the scope
 // ends, so no path leaves a pen or bitmap selected (and thus undeletable).
+// Not for regions: selecting one sets a copy as the clip region and answers
+// its complexity, not a previous object (use SelectClipRgn).
 class ScopedSelect {
   public:
     ScopedSelect(HDC dc, HGDIOBJ object) : dc_(dc), previous_(object ? SelectObject(dc, object) : nullptr) {}
+    ScopedSelect(HDC dc, HRGN region) = delete;
     ~ScopedSelect() {
         if (previous_ && previous_ != HGDI_ERROR) SelectObject(dc_, previous_);
     }

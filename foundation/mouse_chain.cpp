@@ -4,7 +4,7 @@ namespace {
 
 enum class MouseCall { kNone, kDown, kUp, kMove };
 
-MouseCall CallFor(uint32_t message) {
+MouseCall CallFor(UINT message) {
     switch (message) {
         case WM_MOUSEMOVE:
             return MouseCall::kMove;
@@ -91,8 +91,8 @@ void MouseChainAdd(MouseHandlerChain& chain, MouseHandler* handler) {
     if (handler) PtrArrayAdd(chain.handlers, handler);
 }
 
-int32_t MouseChainDispatch(MouseHandlerChain& chain, HWND window, uint32_t message, uint32_t wparam,
-                           int32_t lparam) {
+int32_t MouseChainDispatch(MouseHandlerChain& chain, HWND window, UINT message, WPARAM wparam,
+                           LPARAM lparam) {
     if (!chain.enabled) return 1;
     if (chain.captured && GetCapture() != window) {
         RefRelease(chain.captured);
@@ -103,13 +103,14 @@ int32_t MouseChainDispatch(MouseHandlerChain& chain, HWND window, uint32_t messa
     bool repaint = false;
     Ref<MouseHandler> accepted;
     if (call != MouseCall::kNone) {
-        const PointI point{static_cast<int16_t>(lparam & 0xFFFF),
-                           static_cast<int16_t>((lparam >> 16) & 0xFFFF)};
+        const PointI point{static_cast<int16_t>(LOWORD(lparam)), static_cast<int16_t>(HIWORD(lparam))};
+        // The key state is a handful of MK_ flags in the low bits.
+        const uint32_t key_state = static_cast<uint32_t>(wparam);
         if (chain.captured) {
             Ref<MouseHandler> handler(chain.captured);
-            if (Call(handler.get(), call, point, wparam, &keep_capture, &repaint)) accepted = handler;
+            if (Call(handler.get(), call, point, key_state, &keep_capture, &repaint)) accepted = handler;
         } else {
-            accepted = OfferInOrder(chain, call, point, wparam, &keep_capture, &repaint);
+            accepted = OfferInOrder(chain, call, point, key_state, &keep_capture, &repaint);
         }
     }
     if (accepted && keep_capture) {

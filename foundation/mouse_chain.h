@@ -46,5 +46,4 @@ void MouseChainFree(MouseHandlerChain& chain);
 void MouseChainAdd(MouseHandlerChain& chain, MouseHandler* handler);
 // 0 when a handler took the message; 1 when none did or the chain is not
 // enabled, and the view then does its default handling.
-int32_t MouseChainDispatch(MouseHandlerChain& chain, HWND window, uint32_t message, uint32_t wparam,
-                           int32_t lparam);
+int32_t MouseChainDispatch(MouseHandlerChain& chain, HWND window, UINT message, WPARAM wparam, LPARAM lparam);

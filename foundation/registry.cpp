@@ -46,7 +46,7 @@ bool ParseRect(const WString& text, int32_t (&numbers)[kRectParts]) {
 
 }  // namespace
 
-HKEY RegOpen(HKEY root, const wchar_t* sub_key, bool open_only) {
+RegKey RegOpen(HKEY root, const wchar_t* sub_key, bool open_only) {
     HKEY key = nullptr;
     LONG result;
     if (open_only) {
@@ -56,12 +56,10 @@ HKEY RegOpen(HKEY root, const wchar_t* sub_key, bool open_only) {
             RegCreateKeyExW(root, sub_key, 0, nullptr, REG_OPTION_NON_VOLATILE,
                             KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY, nullptr, &key, nullptr);
     }
-    return result == ERROR_SUCCESS ? key : nullptr;
+    return RegKey(result == ERROR_SUCCESS ? key : nullptr);
 }
 
-void RegClose(HKEY key) {
-    if (key) RegCloseKey(key);
-}
+void RegClose(RegKey& key) { key.Reset(); }
 
 bool RegSetString(HKEY key, const wchar_t* name, const WString& value) {
     return SetText(key, name, WStrCStr(value), WStrLength(value));
@@ -146,9 +144,6 @@ bool RegDeleteValue(HKEY key, const wchar_t* name) {
 
 bool RegGetClassDefault(const wchar_t* sub_key, WString& value) {
     WStrClear(value);
-    HKEY key = RegOpen(HKEY_CLASSES_ROOT, sub_key, true);
-    if (!key) return false;
-    const bool found = RegGetString(key, nullptr, value);
-    RegClose(key);
-    return found;
+    RegKey key = RegOpen(HKEY_CLASSES_ROOT, sub_key, true);
+    return key && RegGetString(key.get(), nullptr, value);
 }

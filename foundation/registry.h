@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "foundation/geometry.h"
+#include "foundation/handles.h"
 #include "foundation/strings.h"
 
 // winreg.h maps this name to RegDeleteValueW; the project's own operation
@@ -19,10 +20,11 @@ constexpr uint32_t kRegMaxStringLength = 2048;
 constexpr uint32_t kRegMaxValueBytes = 1000000;
 
 // With open_only the key is opened for queries only; without it, it is
-// opened or created (non-volatile) for queries, values and sub-keys. Null
-// when that fails.
-HKEY RegOpen(HKEY root, const wchar_t* sub_key, bool open_only);
-void RegClose(HKEY key);
+// opened or created (non-volatile) for queries, values and sub-keys. Empty
+// when that fails. The operations below borrow the key (key.get()).
+RegKey RegOpen(HKEY root, const wchar_t* sub_key, bool open_only);
+// Closes the key before its owner goes (nothing for an empty one).
+void RegClose(RegKey& key);
 
 // A null or empty name is the key's default value.
 bool RegSetString(HKEY key, const wchar_t* name, const WString& value);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "foundation/dde_client.h"
+#include "foundation/handles.h"
 #include "foundation/registry.h"
 #include "foundation/string_builder.h"
 
@@ -139,9 +140,8 @@ bool ShellOpenDocument(const WString& verb, const WString& file, const WString& 
 
     PROCESS_INFORMATION process;
     if (!StartProgram(command_line, directory, process)) return false;
+    const UniqueHandle process_handle(process.hProcess), thread_handle(process.hThread);
     const bool result = taken || DeliverByDde(verb_key, file, out_window);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
     if (out_window && !*out_window) *out_window = FindProcessWindow(process.dwProcessId);
     return result;
 }

@@ -88,19 +88,19 @@ bool WriteMember(HANDLE file, const TarEntry* entry, uint32_t time) {
 
 // A new file beside the target that nobody else uses: target name, the
 // process id and a counter.
-HANDLE CreateTempBeside(const WString& path, WString& temp_path) {
+FileHandle CreateTempBeside(const WString& path, WString& temp_path) {
     static volatile LONG counter = 0;
     for (uint32_t attempt = 0; attempt < kTempNameTries; ++attempt) {
         wchar_t suffix[40];
         swprintf(suffix, 40, L".%lx-%lx.tmp", static_cast<unsigned long>(GetCurrentProcessId()),
                  static_cast<unsigned long>(InterlockedIncrement(&counter)));
         WStrConcatChars(path, suffix, temp_path);
-        HANDLE file = CreateFileW(WStrCStr(temp_path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) return file;
+        FileHandle file(CreateFileW(WStrCStr(temp_path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file.valid()) return file;
         if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) break;
     }
-    return INVALID_HANDLE_VALUE;
+    return FileHandle();
 }
 
 bool WriteAll(HANDLE file, const TarArchive& archive) {
@@ -207,7 +207,7 @@ bool TarArchiveRead(TarArchive& archive, const WString& path) {
 bool TarArchiveWrite(const TarArchive& archive, const WString& path) {
     if (WStrLength(path) == 0) return false;
     WString temp_path;
-    FileHandle file(CreateTempBeside(path, temp_path));
+    FileHandle file = CreateTempBeside(path, temp_path);
     if (!file.valid()) return false;
     const bool written = WriteAll(file.get(), archive);
     const bool closed = file.Close();

@@ -1,8 +1,7 @@
 #include "foundation/temp_files.h"
 
 #include <cstring>
-
-#include "foundation/file_handle.h"
+#include <utility>
 
 namespace {
 
@@ -62,7 +61,7 @@ bool CreateEmpty(const WString& path) {
 
 // Moves the bytes held in memory to a new temporary file, which stays open
 // for the rest of the transfer.
-bool MoveToFile(TempFileNamer* namer, const WString& extension, WString& path, HANDLE& file,
+bool MoveToFile(TempFileNamer* namer, const WString& extension, WString& path, FileHandle& file,
                 MemBlock& memory) {
     if (!MakeTempFileWith(namer, extension, path)) return false;
     FileHandle opened(
@@ -70,7 +69,7 @@ bool MoveToFile(TempFileNamer* namer, const WString& extension, WString& path, H
     if (!opened.valid()) return false;
     if (!WriteAllBytes(opened.get(), memory.data(), memory.size())) return false;
     MemFree(memory);
-    file = opened.Release();
+    file = std::move(opened);
     return true;
 }
 
@@ -102,11 +101,10 @@ bool MakeTempFileWith(TempFileNamer* namer, const WString& extension, WString& p
 }
 
 bool SpillWrite(const void* bytes, uint32_t n, TempFileNamer* namer, const WString& extension, uint64_t limit,
-                WString& path, HANDLE& file, MemBlock& memory, uint64_t& total) {
+                WString& path, FileHandle& file, MemBlock& memory, uint64_t& total) {
     if (n == 0) return true;
     if (!bytes) return false;
-    const bool has_file = file != INVALID_HANDLE_VALUE && file != nullptr;
-    if (!has_file) {
+    if (!file.valid()) {
         const uint64_t after = total + n;
         const bool fits = after <= 0xFFFFFFFFu && after < limit && after <= kSpillMaxMemory;
         if (fits) {
@@ -116,7 +114,7 @@ bool SpillWrite(const void* bytes, uint32_t n, TempFileNamer* namer, const WStri
         }
         if (!MoveToFile(namer, extension, path, file, memory)) return false;
     }
-    if (!WriteAllBytes(file, bytes, n)) return false;
+    if (!WriteAllBytes(file.get(), bytes, n)) return false;
     total += n;
     return true;
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "foundation/file_handle.h"
 #include "foundation/mem_block.h"
 #include "foundation/strings.h"
 
@@ -28,6 +29,7 @@ constexpr uint64_t kSpillMaxMemory = 100000000;
 // Appends n bytes of a transfer: to memory while the total stays below the
 // limit, then (once) everything moves to a temporary file made through the
 // namer, and later bytes go to the file. `path` is set as soon as the file
-// exists, so the caller can delete it after a failure.
+// exists, so the caller can delete it after a failure. `file` holds the open
+// file from then on.
 bool SpillWrite(const void* bytes, uint32_t n, TempFileNamer* namer, const WString& extension, uint64_t limit,
-                WString& path, HANDLE& file, MemBlock& memory, uint64_t& total);
+                WString& path, FileHandle& file, MemBlock& memory, uint64_t& total);

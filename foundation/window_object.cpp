@@ -3,9 +3,16 @@
 #include <new>
 
 #include "foundation/locks.h"
-#include "foundation/ptr_array.h"
+
+// The module this code is linked into: the desktop program or the control
+// library. Classes are registered for it and windows created with it, so
+// both find the same class in either.
+extern "C" IMAGE_DOS_HEADER __ImageBase;
 
 namespace {
+
+constexpr uint32_t kBucketBits = 6;
+constexpr uint32_t kBucketCount = 1u << kBucketBits;
 
 // Several controls of one browser process may run their windows on
 // different threads, so the registry has its own lock. The lock also keeps
@@ -13,7 +20,9 @@ namespace {
 // the registry (under the lock) before its storage is freed.
 struct Registry {
     CriticalSection lock;
-    PtrArray windows{8, false};
+    // Chains of objects by handle, the most recently registered first, so a
+    // look-up walks only the few objects whose handles share its bucket.
+    WindowObject* buckets[kBucketCount] = {};
 };
 
 // Built on first use and never destroyed: windows may be released from
@@ -23,6 +32,14 @@ Registry& TheRegistry() {
     static Registry* registry = new (storage) Registry();
     return *registry;
 }
+
+uint32_t BucketOf(HWND handle) {
+    const uintptr_t value = reinterpret_cast<uintptr_t>(handle);
+    const uint32_t mixed = static_cast<uint32_t>(value ^ (value >> 16)) * 0x9E3779B1u;
+    return mixed >> (32 - kBucketBits);
+}
+
+HINSTANCE ThisModule() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
 
 RectI& EmptyRect(RectI& out) {
     out = RectI{};
@@ -39,94 +56,170 @@ RectI& FromWindowsRect(const RECT& rect, RectI& out) {
 
 }  // namespace
 
+// The registry's side of WindowObject; every operation runs under the lock.
+class WindowRegistryAccess {
+  public:
+    static void Link(Registry& registry, WindowObject* object) {
+        WindowObject*& head = registry.buckets[BucketOf(object->window_)];
+        object->next_in_bucket_ = head;
+        head = object;
+        object->registered_ = true;
+    }
+
+    static bool Unlink(Registry& registry, WindowObject* object) {
+        if (!object->registered_) return false;
+        WindowObject** link = &registry.buckets[BucketOf(object->window_)];
+        while (*link && *link != object) link = &(*link)->next_in_bucket_;
+        if (*link) *link = object->next_in_bucket_;
+        object->next_in_bucket_ = nullptr;
+        object->registered_ = false;
+        return true;
+    }
+
+    // Moves the object to the new handle's chain, as its newest entry. An
+    // unregistered object is registered only when `register_absent` says so.
+    static void Rekey(WindowObject* object, HWND handle, bool register_absent) {
+        Registry& registry = TheRegistry();
+        ScopedLock hold(registry.lock);
+        if (!Unlink(registry, object) && !register_absent) return;
+        object->window_ = handle;
+        Link(registry, object);
+    }
+
+    static Ref<WindowObject> Find(HWND handle) {
+        Registry& registry = TheRegistry();
+        ScopedLock hold(registry.lock);
+        for (WindowObject* object = registry.buckets[BucketOf(handle)]; object;
+             object = object->next_in_bucket_) {
+            if (object->window_ != handle) continue;
+            // An object whose count already reached 0 is in its destructor: a
+            // reference added now would delete it a second time.
+            if (RefTryAddRef(object)) return AdoptRef(object);
+        }
+        return nullptr;
+    }
+
+    static void ForgetHandle(WindowObject* object) { object->window_ = nullptr; }
+};
+
 WindowObject::WindowObject(HWND handle) { WindowObjectInit(this, handle); }
 
 WindowObject::~WindowObject() { WindowObjectFree(this); }
 
+LRESULT WindowObject::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
+    return DefWindowProcW(window_, message, wparam, lparam);
+}
+
 void WindowObjectInit(WindowObject* object, HWND handle) {
-    object->window = handle;
     object->needs_repaint = false;
-    WindowRegister(object);
+    WindowAttach(object, handle);
 }
 
 void WindowObjectFree(WindowObject* object) { WindowUnregister(object); }
 
 bool WindowRegister(WindowObject* object) {
     if (!object) return false;
-    Registry& registry = TheRegistry();
-    ScopedLock hold(registry.lock);
-    return PtrArrayAdd(registry.windows, object) >= 0;
+    WindowRegistryAccess::Rekey(object, object->window(), true);
+    return true;
 }
 
 bool WindowUnregister(WindowObject* object) {
     if (!object) return false;
     Registry& registry = TheRegistry();
     ScopedLock hold(registry.lock);
-    const int32_t index = PtrArrayFind(registry.windows, object);
-    if (index < 0) return false;
-    PtrArrayRemoveAt(registry.windows, static_cast<uint32_t>(index));
-    return true;
+    return WindowRegistryAccess::Unlink(registry, object);
+}
+
+void WindowAttach(WindowObject* object, HWND handle) {
+    if (object) WindowRegistryAccess::Rekey(object, handle, true);
 }
 
 Ref<WindowObject> WindowFromHandle(HWND handle) {
     if (!handle) return nullptr;
-    Registry& registry = TheRegistry();
-    ScopedLock hold(registry.lock);
-    for (uint32_t i = registry.windows.count; i-- > 0;) {
-        auto* object = static_cast<WindowObject*>(registry.windows.items[i]);
-        if (object->window != handle) continue;
-        // An object whose count already reached 0 is in its destructor: a
-        // reference added now would delete it a second time.
-        if (RefTryAddRef(object)) return AdoptRef(object);
-    }
-    return nullptr;
+    return WindowRegistryAccess::Find(handle);
 }
 
 LRESULT CALLBACK WindowObjectProc(HWND handle, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lparam);
+        if (create && create->lpCreateParams) {
+            WindowAttach(static_cast<WindowObject*>(create->lpCreateParams), handle);
+        }
+    }
     Ref<WindowObject> object = WindowFromHandle(handle);
     if (!object) return DefWindowProcW(handle, message, wparam, lparam);
-    return object->WindowProc(message, static_cast<uint32_t>(wparam), static_cast<int32_t>(lparam));
+    const LRESULT result = object->WindowProc(message, wparam, lparam);
+    // The handle dies with the window; a later window may get the same value.
+    if (message == WM_NCDESTROY && object->window() == handle) {
+        WindowRegistryAccess::Rekey(object.get(), nullptr, false);
+    }
+    return result;
+}
+
+bool WindowRegisterClass(const wchar_t* class_name, UINT class_style, HCURSOR cursor, HBRUSH background,
+                         HICON icon) {
+    if (!class_name || !*class_name) return false;
+    WNDCLASSEXW window_class = {};
+    window_class.cbSize = sizeof(window_class);
+    window_class.style = class_style;
+    window_class.lpfnWndProc = WindowObjectProc;
+    window_class.hInstance = ThisModule();
+    window_class.hIcon = icon;
+    window_class.hCursor = cursor;
+    window_class.hbrBackground = background;
+    window_class.lpszClassName = class_name;
+    if (RegisterClassExW(&window_class)) return true;
+    WNDCLASSEXW existing = {};
+    existing.cbSize = sizeof(existing);
+    return GetClassInfoExW(ThisModule(), class_name, &existing) && existing.lpfnWndProc == WindowObjectProc;
+}
+
+HWND WindowCreate(WindowObject* object, DWORD ex_style, const wchar_t* class_name, const wchar_t* title,
+                  DWORD style, const RectI& rect, HWND parent, HMENU menu_or_id) {
+    if (!object || object->window() || !class_name) return nullptr;
+    return CreateWindowExW(ex_style, class_name, title, style, rect.origin.x, rect.origin.y, rect.size.width,
+                           rect.size.height, parent, menu_or_id, ThisModule(), object);
 }
 
 void WindowDestroy(WindowObject* object) {
     if (!object) return;
     WindowUnregister(object);
-    HWND handle = object->window;
-    object->window = nullptr;
+    HWND handle = object->window();
+    WindowRegistryAccess::ForgetHandle(object);
     if (handle) DestroyWindow(handle);
 }
 
 RectI& WindowGetClientRect(WindowObject* object, RectI& out) {
     RECT rect;
-    if (!object || !object->window || !GetClientRect(object->window, &rect)) return EmptyRect(out);
+    if (!object || !object->window() || !GetClientRect(object->window(), &rect)) return EmptyRect(out);
     return FromWindowsRect(rect, out);
 }
 
 RectI& WindowGetRect(WindowObject* object, RectI& out) {
     RECT rect;
-    if (!object || !object->window || !GetWindowRect(object->window, &rect)) return EmptyRect(out);
+    if (!object || !object->window() || !GetWindowRect(object->window(), &rect)) return EmptyRect(out);
     return FromWindowsRect(rect, out);
 }
 
 void WindowMove(WindowObject* object, const RectI& rect) {
-    if (!object || !object->window) return;
-    SetWindowPos(object->window, nullptr, rect.origin.x, rect.origin.y, rect.size.width, rect.size.height,
+    if (!object || !object->window()) return;
+    SetWindowPos(object->window(), nullptr, rect.origin.x, rect.origin.y, rect.size.width, rect.size.height,
                  SWP_NOZORDER);
 }
 
 void WindowShow(WindowObject* object, bool show) {
-    if (!object || !object->window) return;
-    ShowWindow(object->window, show ? SW_SHOW : SW_HIDE);
+    if (!object || !object->window()) return;
+    ShowWindow(object->window(), show ? SW_SHOW : SW_HIDE);
 }
 
 void WindowInvalidate(WindowObject* object, bool erase) {
-    if (!object || !object->window) return;
+    if (!object || !object->window()) return;
     object->needs_repaint = false;
-    InvalidateRect(object->window, nullptr, erase ? TRUE : FALSE);
+    InvalidateRect(object->window(), nullptr, erase ? TRUE : FALSE);
 }
 
 bool WindowInvalidateIfNeeded(WindowObject* object, bool erase) {
-    if (!object || !object->window || !object->needs_repaint) return false;
+    if (!object || !object->window() || !object->needs_repaint) return false;
     WindowInvalidate(object, erase);
     return true;
 }

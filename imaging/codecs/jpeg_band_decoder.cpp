@@ -80,5 +80,5 @@ bool JpegBandDecoder::Decode(ByteReader* reader, RasterSink* sink, uint32_t imag
     // The strip's own start-of-image marker, when the tables bring theirs.
     if (skip_count != 0 && !ByteReaderSkip(*reader, skip_count)) return false;
     const uint32_t line_limit = uint32_t(part.origin.y) + uint32_t(part.size.height);
-    return JpegDecode(&stream, line_limit, JpegBandRead, JpegBandRow) == kJpegOk;
+    return JpegDecode(&stream, line_limit, JpegBandRead, JpegBandRow, stored_colour) == kJpegOk;
 }

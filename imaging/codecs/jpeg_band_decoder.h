@@ -8,6 +8,7 @@
 #include "foundation/geometry.h"
 #include "foundation/mem_block.h"
 #include "imaging/codecs/band_decoder.h"
+#include "imaging/codecs/jpeg_glue.h"
 
 struct ByteReader;
 class RasterSink;
@@ -35,7 +36,8 @@ bool JpegBandRow(void* stream, uint32_t line, uint8_t* row, uint32_t width, uint
 // How to use it for TIFF: JpegBandDecoder decoder(tile_width, tables, 2)
 // with `tables` a MemBlock holding the JPEGTables bytes less their last two
 // (the tables' end-of-image marker) when the tag has at least 3 bytes; else
-// JpegBandDecoder decoder(tile_width, MemBlock(), 0). Then, per strip or
+// JpegBandDecoder decoder(tile_width, MemBlock(), 0); stored_colour as the
+// directory's PhotometricInterpretation says. Then, per strip or
 // tile, decoder.Decode(reader positioned on the strip, sink, tile length,
 // part in tile coordinates, tile origin relative to the fitted rectangle,
 // progress). Rows reach the sink with 8 bits per component (8 grey, 24
@@ -57,6 +59,8 @@ class JpegBandDecoder : public BandDecoder {
     MemBlock tables;          // a copy of the tables bytes, or empty
     uint32_t skip_count = 0;  // bytes skipped at the start of each strip's data
     uint32_t row_width = 0;
+    // A TIFF's PhotometricInterpretation: RGB (2) or YCbCr (6) strips.
+    JpegStoredColour stored_colour = kJpegColourAsMarked;
     bool failed = false;  // the tables could not be copied
 };
 

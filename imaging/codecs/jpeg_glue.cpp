@@ -141,6 +141,16 @@ void SetDensity(JpegInfo& info, uint32_t unit, uint32_t x_density, uint32_t y_de
     }
 }
 
+// Without a JFIF or Adobe marker libjpeg guesses the colour space from the
+// component ids ('R', 'G', 'B' is RGB, anything else YCbCr), and writers do
+// not all use the ids it expects: a container that states the colour space
+// overrides the guess, as libtiff does for its strips.
+void SetStoredColour(j_decompress_ptr cinfo, JpegStoredColour stored) {
+    if (stored == kJpegColourAsMarked || cinfo->num_components != 3) return;
+    cinfo->jpeg_color_space = stored == kJpegColourRgb ? JCS_RGB : JCS_YCbCr;
+    cinfo->out_color_space = JCS_RGB;
+}
+
 }  // namespace
 
 int32_t JpegReadInfo(void* context, JpegReadCallback read, JpegInfo* out) {
@@ -168,7 +178,8 @@ int32_t JpegReadInfo(void* context, JpegReadCallback read, JpegInfo* out) {
     return result;
 }
 
-int32_t JpegDecode(void* context, uint32_t line_limit, JpegReadCallback read, JpegRowCallback row) {
+int32_t JpegDecode(void* context, uint32_t line_limit, JpegReadCallback read, JpegRowCallback row,
+                   JpegStoredColour stored) {
     if (!read || !row) return kJpegError;
     JpegSession* const session = OpenSession(context, read);
     if (!session) return kJpegError;
@@ -179,6 +190,7 @@ int32_t JpegDecode(void* context, uint32_t line_limit, JpegReadCallback read, Jp
     CreateDecompress(session);
     j_decompress_ptr cinfo = &session->cinfo;
     jpeg_read_header(cinfo, TRUE);
+    SetStoredColour(cinfo, stored);
     jpeg_start_decompress(cinfo);
     const JDIMENSION samples = cinfo->output_width * JDIMENSION(cinfo->output_components);
     JSAMPARRAY buffer =

@@ -22,6 +22,16 @@ enum JpegResult : int32_t {
     kJpegError = 2,    // libjpeg failed, or the caller's arguments are unusable
 };
 
+// The colour space the samples of a 3-component stream were stored in, when
+// the container knows it better than the stream's own markers do (a TIFF's
+// PhotometricInterpretation). Streams of another component count keep what
+// libjpeg makes of their markers.
+enum JpegStoredColour : uint32_t {
+    kJpegColourAsMarked = 0,  // JFIF, Adobe marker or component ids decide
+    kJpegColourRgb = 1,
+    kJpegColourYCbCr = 2,
+};
+
 // Delivers up to `count` bytes into `buffer`; 0 at the end of the data.
 using JpegReadCallback = uint32_t (*)(void* context, uint8_t* buffer, uint32_t count);
 // One decoded scanline (0-based `line`) of `width` pixels of `components`
@@ -33,4 +43,6 @@ using JpegRowCallback = bool (*)(void* context, uint32_t line, uint8_t* row, uin
 // Reads the image header: size, components and the JFIF density.
 int32_t JpegReadInfo(void* context, JpegReadCallback read, JpegInfo* out);
 // Decodes every scanline, or only the first `line_limit` of them (0: all).
-int32_t JpegDecode(void* context, uint32_t line_limit, JpegReadCallback read, JpegRowCallback row);
+// Colour comes out as red, green, blue whichever colour space it was stored in.
+int32_t JpegDecode(void* context, uint32_t line_limit, JpegReadCallback read, JpegRowCallback row,
+                   JpegStoredColour stored = kJpegColourAsMarked);

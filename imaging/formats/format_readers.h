@@ -1,6 +1,8 @@
 // The parse entry of every reader, as the format dispatch calls it: the
-// file's first bytes are already read into `head` (head_count bytes, at
-// least 128). Each returns a new format object, or null with the status set.
+// file's first bytes are already read into `head` (head_count bytes: up to
+// 512, fewer in a shorter file; at least the 6 that recognised the format).
+// Each checks the length its format needs and returns a new format object,
+// or null with the status set.
 #pragma once
 
 #include <cstdint>

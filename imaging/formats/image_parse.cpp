@@ -7,18 +7,23 @@
 namespace {
 
 constexpr uint32_t kHeadBytes = 512;
-constexpr uint32_t kMinimumHeadBytes = 128;
 
 using ParseFunction = Ref<ImageFormat> (*)(ImageStatus*, DataSource*, const uint8_t*, uint32_t, uint32_t);
 
 ParseFunction ReaderFor(int32_t code) {
     switch (code) {
-        case kFormatCodeBmp: return BmpParse;
-        case kFormatCodeTiff: return TiffParse;
-        case kFormatCodeGif: return GifParse;
-        case kFormatCodeJpeg: return JpegParse;
-        case kFormatCodeCals: return CalsParse;
-        default: return nullptr;
+        case kFormatCodeBmp:
+            return BmpParse;
+        case kFormatCodeTiff:
+            return TiffParse;
+        case kFormatCodeGif:
+            return GifParse;
+        case kFormatCodeJpeg:
+            return JpegParse;
+        case kFormatCodeCals:
+            return CalsParse;
+        default:
+            return nullptr;
     }
 }
 
@@ -36,7 +41,10 @@ Ref<ImageFormat> ImageParseFile(ImageStatus* status, DataSource* source, uint32_
     MemBlock head;
     const int32_t count = ReadHead(source, head);
     Ref<ImageFormat> format;
-    if (count >= int32_t(kMinimumHeadBytes)) {
+    // Sniffed with what the file has: a spacer GIF or a one-pixel BMP is far
+    // shorter than the 512 bytes asked for, and each reader checks its own
+    // minimum.
+    if (count > 0) {
         if (ParseFunction parse = ReaderFor(ImageSniffFormat(head.data(), uint32_t(count)))) {
             format = parse(status, source, head.data(), uint32_t(count), options);
         }

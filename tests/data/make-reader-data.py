@@ -175,6 +175,14 @@ def make_gif(cases):
     data = screen + plain[header_end:]
     cases.add("no_table", data, gif_meta(data), pnm(Image.fromarray(indices.astype(np.uint8), "L").convert("RGB")))
 
+    # Files of under 128 bytes: ImageMagick's one transparent pixel (a
+    # spacer) and a 3 x 2 picture.
+    for name, size, drawing in [("im_spacer", "1x1", ["xc:white", "-transparent", "white"]),
+                                ("im_tiny", "3x2", ["xc:red", "-fill", "blue", "-draw", "point 1,1"])]:
+        data = run("convert", "-size", size, *drawing, "gif:-")
+        assert len(data) < 128, len(data)
+        cases.add(name, data, gif_meta(data), pillow_decode(data))
+
     # A pixel aspect ratio of 2 (y resolution doubled), and an extension of
     # a label no standard defines, before the image.
     data = plain[:12] + bytes([113]) + plain[13:image] + b"\x21\x77\x03abc\x02de\x00" + plain[image:]
@@ -272,6 +280,10 @@ def make_bmp(cases):
                           ("im_rle8_few", ["-colors", "7", "-compress", "RLE"])]:
         data = run("convert", "png:-", *options, "bmp3:-", input=png)
         cases.add(name, data, bmp_meta(data, 1), magick_decode(data, "bmp"))
+    # Under 128 bytes: 3 x 2 pixels of 24 bits.
+    data = run("convert", "-size", "3x2", "xc:red", "-fill", "blue", "-draw", "point 1,1", "bmp3:-")
+    assert len(data) < 128, len(data)
+    cases.add("im_bmp3_tiny", data, bmp_meta(data, 0), magick_decode(data, "bmp"))
     data = run("convert", "png:-", "-density", "96", "-units", "PixelsPerInch", "bmp:-", input=png)
     assert data[14] == 124
     cases.add("im_v5_24", data, bmp_meta(data, 0, 0), magick_decode(data, "bmp"))

@@ -8,7 +8,7 @@ TEST(DllHandleUse, LoadsResolvesAndFrees) {
     EXPECT_FALSE(DllLoad(handle, WString()));
     EXPECT_EQ(DllGetProc(handle, L"GetTickCount"), nullptr);
     EXPECT_FALSE(DllLoad(handle, L"plx-no-such-module.dll"));
-    EXPECT_EQ(handle.module, nullptr);
+    EXPECT_FALSE(handle.module);
 
     ASSERT_TRUE(DllLoad(handle, L"version.dll"));
     EXPECT_EQ(reinterpret_cast<FARPROC>(DllGetProc(handle, L"GetFileVersionInfoSizeW")),
@@ -16,7 +16,7 @@ TEST(DllHandleUse, LoadsResolvesAndFrees) {
     EXPECT_EQ(DllGetProc(handle, L"NoSuchEntryPoint"), nullptr);
     EXPECT_EQ(DllGetProc(handle, WString()), nullptr);
     DllFree(handle);
-    EXPECT_EQ(handle.module, nullptr);
+    EXPECT_FALSE(handle.module);
     EXPECT_EQ(DllGetProc(handle, L"GetFileVersionInfoSizeW"), nullptr);
     DllFree(handle);  // a second free does nothing
 }

@@ -77,9 +77,9 @@ class MouseChainTest : public ::testing::Test {
         MouseChainFree(chain);
         DestroyWindow(window);
     }
-    int32_t Send(uint32_t message, int x = 5, int y = 6) {
+    int32_t Send(UINT message, int x = 5, int y = 6, WPARAM keys = MK_LBUTTON) {
         log.clear();
-        return MouseChainDispatch(chain, window, message, MK_LBUTTON, static_cast<int32_t>(MAKELPARAM(x, y)));
+        return MouseChainDispatch(chain, window, message, keys, MAKELPARAM(x, y));
     }
 
     HWND window = nullptr;

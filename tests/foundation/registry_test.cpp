@@ -15,7 +15,7 @@ constexpr wchar_t kTestRoot[] = L"Software\\PlovexRegistryTest";
 std::wstring KeyPath(const wchar_t* name) { return std::wstring(kTestRoot) + L"\\" + name; }
 
 // A fresh, empty key under HKEY_CURRENT_USER for one test.
-HKEY FreshKey(const wchar_t* name) {
+RegKey FreshKey(const wchar_t* name) {
     RegDeleteTreeW(HKEY_CURRENT_USER, KeyPath(name).c_str());
     return RegOpen(HKEY_CURRENT_USER, KeyPath(name).c_str(), false);
 }
@@ -63,23 +63,23 @@ bool Contains(const std::wstring& text, const std::wstring& part) {
 }  // namespace
 
 TEST(RegistryWrite, EveryValueIsTextAsWineSeesIt) {
-    HKEY key = FreshKey(L"Written");
+    RegKey key = FreshKey(L"Written");
     ASSERT_TRUE(key);
     RectI rect;
     RectISet(rect, 10, -20, 30, 40);
-    EXPECT_TRUE(RegSetString(key, L"Text", L"Gr\u00fc\u00dfe \u0394"));
-    EXPECT_TRUE(RegSetString(key, L"Empty", WString()));
-    EXPECT_TRUE(RegSetInt(key, L"Int", -42));
-    EXPECT_TRUE(RegSetBool(key, L"On", true));
-    EXPECT_TRUE(RegSetBool(key, L"Off", false));
-    EXPECT_TRUE(RegSetDouble(key, L"Scale", 3.25));
-    EXPECT_TRUE(RegSetRect(key, L"Frame", rect));
-    EXPECT_TRUE(RegSetString(key, L"Long", std::wstring(2047, L'x').c_str()));
-    EXPECT_FALSE(RegSetString(key, L"TooLong", std::wstring(2048, L'y').c_str()));
-    EXPECT_TRUE(RegSetString(key, L"Gone", L"soon"));
-    EXPECT_TRUE(RegDeleteValue(key, L"Gone"));
-    EXPECT_FALSE(RegDeleteValue(key, L"Gone"));
-    EXPECT_TRUE(RegSetString(key, nullptr, L"default"));
+    EXPECT_TRUE(RegSetString(key.get(), L"Text", L"Gr\u00fc\u00dfe \u0394"));
+    EXPECT_TRUE(RegSetString(key.get(), L"Empty", WString()));
+    EXPECT_TRUE(RegSetInt(key.get(), L"Int", -42));
+    EXPECT_TRUE(RegSetBool(key.get(), L"On", true));
+    EXPECT_TRUE(RegSetBool(key.get(), L"Off", false));
+    EXPECT_TRUE(RegSetDouble(key.get(), L"Scale", 3.25));
+    EXPECT_TRUE(RegSetRect(key.get(), L"Frame", rect));
+    EXPECT_TRUE(RegSetString(key.get(), L"Long", std::wstring(2047, L'x').c_str()));
+    EXPECT_FALSE(RegSetString(key.get(), L"TooLong", std::wstring(2048, L'y').c_str()));
+    EXPECT_TRUE(RegSetString(key.get(), L"Gone", L"soon"));
+    EXPECT_TRUE(RegDeleteValue(key.get(), L"Gone"));
+    EXPECT_FALSE(RegDeleteValue(key.get(), L"Gone"));
+    EXPECT_TRUE(RegSetString(key.get(), nullptr, L"default"));
     RegClose(key);
 
     const std::wstring exported = ExportedByWine(L"Written");
@@ -116,93 +116,95 @@ TEST(RegistryRead, ValuesMadeByWine) {
                                    L"\"Three\"=\"10;20;30\"\r\n"
                                    L"\"Hole\"=\"10;;30;40\"\r\n"
                                    L"\"Five\"=\"1;2;3;4;\"\r\n"));
-    HKEY key = RegOpen(HKEY_CURRENT_USER, KeyPath(L"Made").c_str(), true);
+    RegKey key = RegOpen(HKEY_CURRENT_USER, KeyPath(L"Made").c_str(), true);
     ASSERT_TRUE(key);
     WString text;
     int32_t number = 99;
-    EXPECT_FALSE(RegGetString(key, L"Dword", text));
-    EXPECT_FALSE(RegGetInt(key, L"Dword", number));
-    EXPECT_TRUE(RegGetString(key, L"Expand", text));
+    EXPECT_FALSE(RegGetString(key.get(), L"Dword", text));
+    EXPECT_FALSE(RegGetInt(key.get(), L"Dword", number));
+    EXPECT_TRUE(RegGetString(key.get(), L"Expand", text));
     EXPECT_STREQ(WStrCStr(text), L"%PATH%");  // not expanded
-    EXPECT_FALSE(RegGetString(key, L"Binary", text));
-    EXPECT_FALSE(RegGetString(key, L"Multi", text));
-    EXPECT_FALSE(RegGetString(key, L"Missing", text));
+    EXPECT_FALSE(RegGetString(key.get(), L"Binary", text));
+    EXPECT_FALSE(RegGetString(key.get(), L"Multi", text));
+    EXPECT_FALSE(RegGetString(key.get(), L"Missing", text));
     text = L"old";
-    EXPECT_TRUE(RegGetString(key, L"Empty", text));  // 2 bytes of data
+    EXPECT_TRUE(RegGetString(key.get(), L"Empty", text));  // 2 bytes of data
     EXPECT_EQ(WStrLength(text), 0u);
-    EXPECT_TRUE(RegGetString(key, L"S2047", text));
+    EXPECT_TRUE(RegGetString(key.get(), L"S2047", text));
     EXPECT_EQ(WStrLength(text), 2047u);
-    EXPECT_TRUE(RegGetString(key, L"S2048", text));
+    EXPECT_TRUE(RegGetString(key.get(), L"S2048", text));
     EXPECT_EQ(WStrLength(text), 2048u);
-    EXPECT_TRUE(RegGetString(key, L"Umlaut", text));
+    EXPECT_TRUE(RegGetString(key.get(), L"Umlaut", text));
     EXPECT_STREQ(WStrCStr(text), L"\u00e4\u0394");
 
-    EXPECT_FALSE(RegGetInt(key, L"Empty", number));
-    EXPECT_TRUE(RegGetInt(key, L"Trailing", number));
+    EXPECT_FALSE(RegGetInt(key.get(), L"Empty", number));
+    EXPECT_TRUE(RegGetInt(key.get(), L"Trailing", number));
     EXPECT_EQ(number, -12);
-    EXPECT_TRUE(RegGetInt(key, L"Word", number));
+    EXPECT_TRUE(RegGetInt(key.get(), L"Word", number));
     EXPECT_EQ(number, 0);
     bool flag = false;
-    EXPECT_TRUE(RegGetBool(key, L"Seven", flag));
+    EXPECT_TRUE(RegGetBool(key.get(), L"Seven", flag));
     EXPECT_TRUE(flag);
-    EXPECT_TRUE(RegGetBool(key, L"Zero", flag));
+    EXPECT_TRUE(RegGetBool(key.get(), L"Zero", flag));
     EXPECT_FALSE(flag);
     double value = 0;
-    EXPECT_TRUE(RegGetDouble(key, L"Half", value));
+    EXPECT_TRUE(RegGetDouble(key.get(), L"Half", value));
     EXPECT_EQ(value, 2.5);
-    EXPECT_FALSE(RegGetDouble(key, L"Empty", value));
+    EXPECT_FALSE(RegGetDouble(key.get(), L"Empty", value));
 
     RectI rect;
-    ASSERT_TRUE(RegGetRect(key, L"Rect", rect));
+    ASSERT_TRUE(RegGetRect(key.get(), L"Rect", rect));
     EXPECT_EQ(rect.origin.x, 10);
     EXPECT_EQ(rect.origin.y, 20);
     EXPECT_EQ(rect.size.width, 30);
     EXPECT_EQ(rect.size.height, 40);
     for (const wchar_t* malformed : {L"Three", L"Hole", L"Five", L"Empty", L"Missing"}) {
-        EXPECT_FALSE(RegGetRect(key, malformed, rect)) << Utf8(malformed);
+        EXPECT_FALSE(RegGetRect(key.get(), malformed, rect)) << Utf8(malformed);
     }
     RegClose(key);
 }
 
 // Data that no well-behaved writer makes, set straight through the system.
 TEST(RegistryRead, OddStringData) {
-    HKEY key = FreshKey(L"Odd");
+    RegKey key = FreshKey(L"Odd");
     ASSERT_TRUE(key);
     const wchar_t unterminated[] = {L'a', L'b', L'c'};
-    ASSERT_EQ(RegSetValueExW(key, L"Unterminated", 0, REG_SZ, reinterpret_cast<const BYTE*>(unterminated), 6),
+    ASSERT_EQ(
+        RegSetValueExW(key.get(), L"Unterminated", 0, REG_SZ, reinterpret_cast<const BYTE*>(unterminated), 6),
+        0);
+    ASSERT_EQ(RegSetValueExW(key.get(), L"OddSize", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"xyz"), 5), 0);
+    ASSERT_EQ(RegSetValueExW(key.get(), L"InnerNul", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"ab\0cd"), 12),
               0);
-    ASSERT_EQ(RegSetValueExW(key, L"OddSize", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"xyz"), 5), 0);
-    ASSERT_EQ(RegSetValueExW(key, L"InnerNul", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"ab\0cd"), 12), 0);
     std::wstring big(500000, L'z');  // 1,000,002 bytes with the terminator
-    ASSERT_EQ(RegSetValueExW(key, L"Big", 0, REG_SZ, reinterpret_cast<const BYTE*>(big.c_str()),
+    ASSERT_EQ(RegSetValueExW(key.get(), L"Big", 0, REG_SZ, reinterpret_cast<const BYTE*>(big.c_str()),
                              static_cast<DWORD>((big.size() + 1) * 2)),
               0);
     big.resize(499998);  // 999,998 bytes
-    ASSERT_EQ(RegSetValueExW(key, L"AlmostBig", 0, REG_SZ, reinterpret_cast<const BYTE*>(big.c_str()),
+    ASSERT_EQ(RegSetValueExW(key.get(), L"AlmostBig", 0, REG_SZ, reinterpret_cast<const BYTE*>(big.c_str()),
                              static_cast<DWORD>((big.size() + 1) * 2)),
               0);
     WString text;
-    EXPECT_TRUE(RegGetString(key, L"Unterminated", text));
+    EXPECT_TRUE(RegGetString(key.get(), L"Unterminated", text));
     EXPECT_STREQ(WStrCStr(text), L"abc");
-    EXPECT_TRUE(RegGetString(key, L"OddSize", text));
+    EXPECT_TRUE(RegGetString(key.get(), L"OddSize", text));
     EXPECT_STREQ(WStrCStr(text), L"xy");
-    EXPECT_TRUE(RegGetString(key, L"InnerNul", text));
+    EXPECT_TRUE(RegGetString(key.get(), L"InnerNul", text));
     EXPECT_STREQ(WStrCStr(text), L"ab");
-    EXPECT_FALSE(RegGetString(key, L"Big", text));
-    EXPECT_TRUE(RegGetString(key, L"AlmostBig", text));
+    EXPECT_FALSE(RegGetString(key.get(), L"Big", text));
+    EXPECT_TRUE(RegGetString(key.get(), L"AlmostBig", text));
     EXPECT_EQ(WStrLength(text), 499998u);
     RegClose(key);
 }
 
 TEST(RegistryKeys, OpenCreateAndClassDefaults) {
     RegDeleteTreeW(HKEY_CURRENT_USER, KeyPath(L"Created").c_str());
-    EXPECT_EQ(RegOpen(HKEY_CURRENT_USER, KeyPath(L"Created").c_str(), true), nullptr);
-    HKEY created = RegOpen(HKEY_CURRENT_USER, KeyPath(L"Created\\Sub").c_str(), false);
+    EXPECT_FALSE(RegOpen(HKEY_CURRENT_USER, KeyPath(L"Created").c_str(), true));
+    RegKey created = RegOpen(HKEY_CURRENT_USER, KeyPath(L"Created\\Sub").c_str(), false);
     ASSERT_TRUE(created);
     RegClose(created);
-    HKEY read_only = RegOpen(HKEY_CURRENT_USER, KeyPath(L"Created\\Sub").c_str(), true);
+    RegKey read_only = RegOpen(HKEY_CURRENT_USER, KeyPath(L"Created\\Sub").c_str(), true);
     ASSERT_TRUE(read_only);
-    EXPECT_FALSE(RegSetInt(read_only, L"x", 1));  // opened for queries only
+    EXPECT_FALSE(RegSetInt(read_only.get(), L"x", 1));  // opened for queries only
     RegClose(read_only);
 
     WString text;
@@ -210,7 +212,8 @@ TEST(RegistryKeys, OpenCreateAndClassDefaults) {
     EXPECT_FALSE(RegSetString(nullptr, L"x", L"y"));
     EXPECT_FALSE(RegGetString(nullptr, L"x", text));
     EXPECT_FALSE(RegGetInt(nullptr, L"x", number));
-    RegClose(nullptr);
+    RegKey none;
+    RegClose(none);
 
     ASSERT_EQ(
         RunHostCommand("wine reg add 'HKCR\\.plxregtest' /ve /d PlxRegTest.Document /f >/dev/null 2>&1"), 0);

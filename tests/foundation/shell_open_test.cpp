@@ -12,14 +12,13 @@ namespace {
 // Sets the default value of a key under HKEY_CLASSES_ROOT (created when
 // missing); an empty value removes the key's default.
 void SetClassValue(const std::wstring& path, const std::wstring& value) {
-    HKEY key = RegOpen(HKEY_CLASSES_ROOT, path.c_str(), false);
+    RegKey key = RegOpen(HKEY_CLASSES_ROOT, path.c_str(), false);
     ASSERT_TRUE(key) << Utf8Of(path);
     if (value.empty()) {
-        RegDeleteValue(key, nullptr);
+        RegDeleteValue(key.get(), nullptr);
     } else {
-        EXPECT_TRUE(RegSetString(key, nullptr, value.c_str()));
+        EXPECT_TRUE(RegSetString(key.get(), nullptr, value.c_str()));
     }
-    RegClose(key);
 }
 
 // Registers the extension for a class whose open command is `command`.

@@ -102,7 +102,7 @@ TEST(TempFiles, ManyNamesInOneMillisecondStayApart) {
 TEST(SpillWrite, MovesToFileAtTheLimit) {
     CountingNamer namer;
     WString path;
-    HANDLE file = INVALID_HANDLE_VALUE;
+    FileHandle file;
     MemBlock memory;
     uint64_t total = 0;
     std::vector<uint8_t> bytes(1000);
@@ -114,19 +114,19 @@ TEST(SpillWrite, MovesToFileAtTheLimit) {
     ASSERT_TRUE(SpillWrite(bytes.data() + 600, 399, &namer, L"tif", 1000, path, file, memory, total));
     EXPECT_EQ(total, 999u);
     EXPECT_EQ(memory.size(), 999u);
-    EXPECT_EQ(file, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(file.valid());
     EXPECT_EQ(namer.calls, 0);
 
     // Reaching the limit moves what memory held into a new file.
     ASSERT_TRUE(SpillWrite(bytes.data() + 999, 1, &namer, L"tif", 1000, path, file, memory, total));
     EXPECT_EQ(namer.calls, 1);
     EXPECT_EQ(namer.last_extension, L"tif");
-    EXPECT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(file.valid());
     EXPECT_EQ(memory.size(), 0u);
     ASSERT_TRUE(SpillWrite(bytes.data(), 500, &namer, L"tif", 1000, path, file, memory, total));
     EXPECT_EQ(total, 1500u);
     EXPECT_EQ(namer.calls, 1);
-    ASSERT_TRUE(CloseHandle(file));
+    ASSERT_TRUE(file.Close());
 
     std::vector<uint8_t> expected = bytes;
     expected.insert(expected.end(), bytes.begin(), bytes.begin() + 500);
@@ -136,14 +136,14 @@ TEST(SpillWrite, MovesToFileAtTheLimit) {
 
 TEST(SpillWrite, LimitZeroAndDefaultNamer) {
     WString path;
-    HANDLE file = INVALID_HANDLE_VALUE;
+    FileHandle file;
     MemBlock memory;
     uint64_t total = 0;
     const uint8_t bytes[3] = {1, 2, 3};
     ASSERT_TRUE(SpillWrite(bytes, 3, nullptr, L"gif", 0, path, file, memory, total));
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(file.valid());
     EXPECT_EQ(WStrFindStr(path, L".gif", true), int32_t(WStrLength(path)) - 4);
-    ASSERT_TRUE(CloseHandle(file));
+    ASSERT_TRUE(file.Close());
     EXPECT_EQ(ReadAll(path), std::vector<uint8_t>(bytes, bytes + 3));
     EXPECT_TRUE(DeleteFileW(WStrCStr(path)));
 }

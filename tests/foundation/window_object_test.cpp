@@ -8,78 +8,164 @@
 namespace {
 
 const wchar_t kClassName[] = L"WindowObjectTestClass";
+constexpr UINT kEchoMessage = WM_APP + 1;  // answers its lParam
+constexpr int kFrameInset = 10;            // the non-client border RecordingWindow claims
 
-void RegisterTestClass() {
-    static bool registered = [] {
-        WNDCLASSW window_class = {};
-        window_class.lpfnWndProc = WindowObjectProc;
-        window_class.hInstance = GetModuleHandleW(nullptr);
-        window_class.lpszClassName = kClassName;
-        return RegisterClassW(&window_class) != 0;
-    }();
-    ASSERT_TRUE(registered);
-}
-
-HWND CreateTestWindow() {
-    return CreateWindowExW(0, kClassName, L"test", WS_POPUP, 10, 20, 200, 100, nullptr, nullptr,
-                           GetModuleHandleW(nullptr), nullptr);
-}
+void RegisterTestClass() { ASSERT_TRUE(WindowRegisterClass(kClassName, 0, nullptr, nullptr)); }
 
 // Records what reaches it; its destructor destroys its window, as every
 // window subclass of the program does.
 class RecordingWindow : public WindowObject {
   public:
-    explicit RecordingWindow(int* destructions, bool unregister_first = true)
-        : destructions_(destructions), unregister_first_(unregister_first) {
-        window = CreateTestWindow();
-    }
+    explicit RecordingWindow(int* destructions = nullptr, bool unregister_first = true)
+        : destructions_(destructions), unregister_first_(unregister_first) {}
     ~RecordingWindow() override {
-        ++*destructions_;
+        if (destructions_) ++*destructions_;
         if (unregister_first_) {
             WindowDestroy(this);
-        } else if (window) {
-            DestroyWindow(window);  // a careless subclass: the registry still lists it
+        } else if (window()) {
+            DestroyWindow(window());  // a careless subclass: the registry still lists it
         }
     }
-    int32_t WindowProc(uint32_t message, uint32_t wparam, int32_t lparam) override {
+    LRESULT WindowProc(UINT message, WPARAM wparam, LPARAM lparam) override {
         messages.push_back(message);
-        if (message == WM_USER + 1) return 42;
-        return static_cast<int32_t>(DefWindowProcW(window, message, wparam, lparam));
+        switch (message) {
+            case kEchoMessage:
+                last_wparam = wparam;
+                return lparam;
+            case WM_GETMINMAXINFO:
+                if (max_track.x) reinterpret_cast<MINMAXINFO*>(lparam)->ptMaxTrackSize = max_track;
+                return 0;
+            case WM_NCCALCSIZE:
+                // Either a RECT or NCCALCSIZE_PARAMS, whose first member is the
+                // proposed client rectangle.
+                if (claim_frame) {
+                    InflateRect(reinterpret_cast<RECT*>(lparam), -kFrameInset, -kFrameInset);
+                    return 0;
+                }
+                break;
+        }
+        return WindowObject::WindowProc(message, wparam, lparam);
     }
-    bool Saw(uint32_t message) const {
-        for (uint32_t seen : messages) {
+    bool Saw(UINT message) const {
+        for (UINT seen : messages) {
             if (seen == message) return true;
         }
         return false;
     }
 
-    std::vector<uint32_t> messages;
+    std::vector<UINT> messages;
+    WPARAM last_wparam = 0;
+    POINT max_track = {};
+    bool claim_frame = false;
 
   private:
     int* destructions_;
     bool unregister_first_;
 };
 
+// Creates its window in its own constructor, as the frame and the views do.
+class SelfCreatingWindow : public RecordingWindow {
+  public:
+    SelfCreatingWindow(HWND parent, DWORD style) {
+        WindowCreate(this, 0, kClassName, L"made", style, RectI{{200, 100}, {10, 20}}, parent,
+                     parent ? reinterpret_cast<HMENU>(static_cast<UINT_PTR>(7)) : nullptr);
+    }
+};
+
+HWND CreatePlainWindow() {
+    return CreateWindowExW(0, kClassName, L"plain", WS_POPUP, 10, 20, 200, 100, nullptr, nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
+}
+
 }  // namespace
 
-TEST(WindowObject, RoutesMessagesOnceTheHandleIsStored) {
+TEST(WindowObject, EveryKindOfCreationSeesCreate) {
     RegisterTestClass();
-    int destructions = 0;
-    auto* object = new RecordingWindow(&destructions);
-    ASSERT_NE(object->window, nullptr);
-    // Creation ran before the handle was stored: those messages went to
-    // DefWindowProcW.
-    EXPECT_FALSE(object->Saw(WM_CREATE));
-    EXPECT_FALSE(object->Saw(WM_NCCREATE));
-    EXPECT_EQ(SendMessageW(object->window, WM_USER + 1, 0, 0), 42);
-    EXPECT_TRUE(object->Saw(WM_USER + 1));
+    Ref<SelfCreatingWindow> top = AdoptRef(new SelfCreatingWindow(nullptr, WS_OVERLAPPEDWINDOW));
+    ASSERT_NE(top->window(), nullptr);
+    Ref<SelfCreatingWindow> child = AdoptRef(new SelfCreatingWindow(top->window(), WS_CHILD | WS_VISIBLE));
+    ASSERT_NE(child->window(), nullptr);
+    EXPECT_EQ(GetDlgCtrlID(child->window()), 7);
+    Ref<RecordingWindow> later = MakeRef<RecordingWindow>();
+    EXPECT_EQ(later->window(), nullptr);
+    const HWND later_handle = WindowCreate(later.get(), 0, kClassName, L"later", WS_POPUP,
+                                           RectI{{50, 40}, {0, 0}}, nullptr, nullptr);
+    ASSERT_NE(later_handle, nullptr);
+    EXPECT_EQ(later->window(), later_handle);
 
-    Ref<WindowObject> found = WindowFromHandle(object->window);
-    EXPECT_EQ(found.get(), object);
-    EXPECT_EQ(object->RefCountForTests(), 2u);
-    found.Reset();
-    RefRelease(object);
-    EXPECT_EQ(destructions, 1);
+    for (RecordingWindow* object : {static_cast<RecordingWindow*>(top.get()),
+                                    static_cast<RecordingWindow*>(child.get()), later.get()}) {
+        ASSERT_FALSE(object->messages.empty());
+        EXPECT_EQ(object->messages.front(), UINT(WM_NCCREATE));
+        EXPECT_TRUE(object->Saw(WM_CREATE));
+        EXPECT_EQ(WindowFromHandle(object->window()).get(), object);
+    }
+    // WM_NCCREATE went on to DefWindowProcW, which keeps the title.
+    wchar_t title[16] = {};
+    GetWindowTextW(later_handle, title, 16);
+    EXPECT_STREQ(title, L"later");
+    // Refused: an object that already has its window, and no object at all.
+    EXPECT_EQ(WindowCreate(later.get(), 0, kClassName, L"", WS_POPUP, RectI{}, nullptr, nullptr), nullptr);
+    EXPECT_EQ(WindowCreate(nullptr, 0, kClassName, L"", WS_POPUP, RectI{}, nullptr, nullptr), nullptr);
+    EXPECT_TRUE(WindowRegisterClass(kClassName, 0, nullptr, nullptr));  // again: already there
+
+    // The parent takes its child window along; the child's object lets go of
+    // the dead handle.
+    const HWND child_handle = child->window();
+    top.Reset();
+    EXPECT_FALSE(IsWindow(child_handle));
+    EXPECT_EQ(child->window(), nullptr);
+    EXPECT_EQ(WindowFromHandle(child_handle).get(), nullptr);
+}
+
+TEST(WindowObject, WindowWithoutObjectUntilAttached) {
+    RegisterTestClass();
+    const HWND handle = CreatePlainWindow();
+    ASSERT_NE(handle, nullptr);
+    int value = 5;
+    EXPECT_EQ(SendMessageW(handle, kEchoMessage, 0, reinterpret_cast<LPARAM>(&value)), 0);
+    Ref<RecordingWindow> object = MakeRef<RecordingWindow>();
+    WindowAttach(object.get(), handle);
+    EXPECT_EQ(SendMessageW(handle, kEchoMessage, 0, reinterpret_cast<LPARAM>(&value)),
+              reinterpret_cast<LRESULT>(&value));
+    EXPECT_EQ(object->messages, std::vector<UINT>{kEchoMessage});
+    object.Reset();
+}
+
+// Pointers in both parameters and in the result come through with all their
+// bits, and what the object writes into the system's structures counts.
+TEST(WindowObject, PointerParametersArriveWhole) {
+    RegisterTestClass();
+    Ref<RecordingWindow> object = MakeRef<RecordingWindow>();
+    object->claim_frame = true;
+    ASSERT_NE(WindowCreate(object.get(), 0, kClassName, L"", WS_POPUP | WS_THICKFRAME,
+                           RectI{{300, 200}, {0, 0}}, nullptr, nullptr),
+              nullptr);
+    const HWND handle = object->window();
+
+    // The highest free page: above 4 GB in a 64-bit process, where a cut
+    // parameter would lose its upper half.
+    void* far_away = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE | MEM_TOP_DOWN, PAGE_READWRITE);
+    ASSERT_NE(far_away, nullptr);
+    const LPARAM sent = reinterpret_cast<LPARAM>(static_cast<char*>(far_away) + 4095);
+    const WPARAM sent_too = reinterpret_cast<WPARAM>(far_away);
+    EXPECT_EQ(SendMessageW(handle, kEchoMessage, sent_too, sent), sent);
+    EXPECT_EQ(object->last_wparam, sent_too);
+    VirtualFree(far_away, 0, MEM_RELEASE);
+
+    RECT client;
+    ASSERT_TRUE(GetClientRect(handle, &client));
+    EXPECT_EQ(client.right, 300 - 2 * kFrameInset);
+    EXPECT_EQ(client.bottom, 200 - 2 * kFrameInset);
+
+    object->max_track = {150, 120};
+    ASSERT_TRUE(SetWindowPos(handle, nullptr, 0, 0, 400, 300, SWP_NOZORDER | SWP_NOACTIVATE));
+    EXPECT_TRUE(object->Saw(WM_GETMINMAXINFO));
+    RECT frame;
+    ASSERT_TRUE(GetWindowRect(handle, &frame));
+    EXPECT_EQ(frame.right - frame.left, 150);
+    EXPECT_EQ(frame.bottom - frame.top, 120);
 }
 
 TEST(WindowObject, DestroyingSubclassDeletesOnce) {
@@ -87,7 +173,7 @@ TEST(WindowObject, DestroyingSubclassDeletesOnce) {
     for (bool unregister_first : {true, false}) {
         int destructions = 0;
         auto* object = new RecordingWindow(&destructions, unregister_first);
-        HWND handle = object->window;
+        const HWND handle = WindowCreate(object, 0, kClassName, L"", WS_POPUP, RectI{}, nullptr, nullptr);
         ASSERT_NE(handle, nullptr);
         RefRelease(object);
         // WM_DESTROY of the dying window found no live object to revive.
@@ -99,30 +185,39 @@ TEST(WindowObject, DestroyingSubclassDeletesOnce) {
 
 TEST(WindowObject, LookUpFindsLatestLiveObject) {
     RegisterTestClass();
-    HWND handle = CreateTestWindow();
+    const HWND handle = CreatePlainWindow();
     ASSERT_NE(handle, nullptr);
     Ref<WindowObject> first = MakeRef<WindowObject>(handle);
     Ref<WindowObject> second = MakeRef<WindowObject>(handle);
+    EXPECT_EQ(second->RefCountForTests(), 1u);  // the registry holds no reference
     EXPECT_EQ(WindowFromHandle(handle).get(), second.get());
     EXPECT_TRUE(WindowUnregister(second.get()));
     EXPECT_FALSE(WindowUnregister(second.get()));
     EXPECT_EQ(WindowFromHandle(handle).get(), first.get());
     EXPECT_TRUE(WindowRegister(second.get()));
     EXPECT_EQ(WindowFromHandle(handle).get(), second.get());
+    EXPECT_TRUE(WindowRegister(first.get()));
+    EXPECT_EQ(WindowFromHandle(handle).get(), first.get());
     EXPECT_FALSE(WindowRegister(nullptr));
     EXPECT_EQ(WindowFromHandle(nullptr).get(), nullptr);
-    // The base answers 0 to everything it is sent.
-    EXPECT_EQ(SendMessageW(handle, WM_USER + 1, 0, 0), 0);
-    second.Reset();
+    // The base hands what it is sent to DefWindowProcW.
+    EXPECT_TRUE(SetWindowTextW(handle, L"kept"));
+    wchar_t title[8] = {};
+    GetWindowTextW(handle, title, 8);
+    EXPECT_STREQ(title, L"kept");
     first.Reset();
+    EXPECT_EQ(WindowFromHandle(handle).get(), second.get());
+    second.Reset();
     EXPECT_EQ(WindowFromHandle(handle).get(), nullptr);
     EXPECT_TRUE(DestroyWindow(handle));
 }
 
 TEST(WindowObject, RectanglesMoveAndShow) {
     RegisterTestClass();
-    int destructions = 0;
-    Ref<RecordingWindow> object = AdoptRef(new RecordingWindow(&destructions));
+    Ref<RecordingWindow> object = MakeRef<RecordingWindow>();
+    ASSERT_NE(WindowCreate(object.get(), 0, kClassName, L"", WS_POPUP, RectI{{200, 100}, {10, 20}}, nullptr,
+                           nullptr),
+              nullptr);
     RectI rect;
     WindowGetRect(object.get(), rect);
     EXPECT_EQ(rect, (RectI{{200, 100}, {10, 20}}));
@@ -134,9 +229,9 @@ TEST(WindowObject, RectanglesMoveAndShow) {
     EXPECT_EQ(rect, (RectI{{300, 150}, {0, 0}}));
 
     WindowShow(object.get(), true);
-    EXPECT_TRUE(IsWindowVisible(object->window));
+    EXPECT_TRUE(IsWindowVisible(object->window()));
     WindowShow(object.get(), false);
-    EXPECT_FALSE(IsWindowVisible(object->window));
+    EXPECT_FALSE(IsWindowVisible(object->window()));
 
     Ref<WindowObject> no_window = MakeRef<WindowObject>();
     WindowGetRect(no_window.get(), rect);
@@ -149,18 +244,20 @@ TEST(WindowObject, RectanglesMoveAndShow) {
 
 TEST(WindowObject, InvalidateOnlyWhenNeeded) {
     RegisterTestClass();
-    int destructions = 0;
-    Ref<RecordingWindow> object = AdoptRef(new RecordingWindow(&destructions));
+    Ref<RecordingWindow> object = MakeRef<RecordingWindow>();
+    ASSERT_NE(WindowCreate(object.get(), 0, kClassName, L"", WS_POPUP, RectI{{200, 100}, {10, 20}}, nullptr,
+                           nullptr),
+              nullptr);
     WindowShow(object.get(), true);
-    UpdateWindow(object->window);
+    UpdateWindow(object->window());
     RECT update;
-    EXPECT_FALSE(GetUpdateRect(object->window, &update, FALSE));
+    EXPECT_FALSE(GetUpdateRect(object->window(), &update, FALSE));
     EXPECT_FALSE(WindowInvalidateIfNeeded(object.get(), false));
-    EXPECT_FALSE(GetUpdateRect(object->window, &update, FALSE));
+    EXPECT_FALSE(GetUpdateRect(object->window(), &update, FALSE));
     object->needs_repaint = true;
     EXPECT_TRUE(WindowInvalidateIfNeeded(object.get(), false));
     EXPECT_FALSE(object->needs_repaint);
-    EXPECT_TRUE(GetUpdateRect(object->window, &update, FALSE));
+    EXPECT_TRUE(GetUpdateRect(object->window(), &update, FALSE));
     EXPECT_EQ(update.right - update.left, 200);
 }
 

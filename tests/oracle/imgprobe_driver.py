@@ -1,7 +1,9 @@
 """What the oracle checks that drive imgprobe share: a Python with Pillow and
-numpy, the probe of the build under test, the list of failed checks, and the
-probe's info and render commands read back."""
+numpy, the probe of the build under test and the outside tools (a check that
+lacks either fails: it would otherwise pass having checked nothing), the list
+of failed checks, and the probe's info and render commands read back."""
 import os
+import shutil
 import subprocess
 import sys
 
@@ -10,6 +12,8 @@ try:
     import PIL  # noqa: F401
 except ImportError:
     # ctest may find another Python first; Debian's has Pillow and numpy.
+    if os.path.realpath(sys.executable) == os.path.realpath("/usr/bin/python3"):
+        sys.exit("FAILED: /usr/bin/python3 has no numpy or Pillow (tools/setup installs them)")
     os.execv("/usr/bin/python3", ["/usr/bin/python3", os.path.abspath(sys.argv[0])])
 
 top = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -22,10 +26,18 @@ failures = []
 
 
 def require_probe():
-    """Ends the check, passing, when the build has no probe to drive."""
-    if not (os.path.exists(probe) and os.path.exists(os.path.join(build, "bin", "imgprobe.exe"))):
-        print("imgprobe not built: nothing checked")
-        sys.exit(0)
+    """Ends the check, failing, when the build under test has no probe to drive."""
+    exe = os.path.join(build, "bin", "imgprobe.exe")
+    if not (os.path.exists(probe) and os.path.exists(exe)):
+        sys.exit("FAILED: %s is not built: nothing was checked" % exe)
+    require_tools("wine")
+
+
+def require_tools(*names):
+    """Ends the check, failing, when an outside tool it judges with is missing."""
+    missing = [name for name in names if not shutil.which(name)]
+    if missing:
+        sys.exit("FAILED: outside tools missing (tools/setup installs them): " + " ".join(missing))
 
 
 def check(ok, what):

@@ -9,12 +9,13 @@ import shutil
 import subprocess
 import tempfile
 
-from imgprobe_driver import check, finish, info, render, require_probe
+from imgprobe_driver import check, finish, info, render, require_probe, require_tools
 
 import numpy as np
 from PIL import Image
 
 require_probe()
+require_tools("cjpeg", "djpeg")
 
 
 def djpeg(path):

@@ -11,12 +11,10 @@ import subprocess
 import sys
 import tempfile
 
-try:
-    import numpy as np
-    from PIL import Image
-except ImportError:
-    # ctest may find another Python first; Debian's has Pillow and numpy.
-    os.execv("/usr/bin/python3", ["/usr/bin/python3", os.path.abspath(__file__)])
+from imgprobe_driver import require_probe, require_tools
+
+import numpy as np
+from PIL import Image
 
 top = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 probe = os.path.join(top, "tools", "imgprobe")
@@ -112,9 +110,8 @@ def netpbm_tiff(work, name, pnm_command, dpi):
 
 
 def main():
-    if not (os.path.exists(probe) and os.path.exists(binary)):
-        print("imgprobe not built: nothing checked")
-        return 0
+    require_probe()
+    require_tools("qpdf", "pdfimages", "pdfinfo", "pnmtotiff", "pamdepth", "tiffcp")
     work = tempfile.mkdtemp(prefix="pdf-export-", dir=os.environ.get("TEST_BINARY_DIR"))
     y, x = np.mgrid[0:700, 0:1000]
     pattern = ((x // 37 + y // 23) % 2 == 0) | (abs(x - y) < 3)

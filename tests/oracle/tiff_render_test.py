@@ -8,6 +8,7 @@ orientations, several pages, parts of pages and reductions. Damaged and
 unsupported files, crafted here byte by byte, must be refused with a status
 and never crash."""
 import concurrent.futures
+import io
 import os
 import shutil
 import struct
@@ -15,11 +16,13 @@ import subprocess
 import sys
 import tempfile
 
-from imgprobe_driver import build, check, failures, imgprobe, run
+from imgprobe_driver import build, check, failures, imgprobe, require_probe, require_tools, run
 
 import numpy as np
 from PIL import Image
 
+require_probe()
+require_tools("convert", "tiffcp", "tiffset", "tiff2rgba")
 work = tempfile.mkdtemp(prefix="tiff-oracle-", dir=build)
 
 
@@ -62,11 +65,15 @@ def magick(file, page=0, *options):
     """ImageMagick's decode as RGB (its own orientation handling with -auto-orient)."""
     done = subprocess.run(["convert", "%s[%d]" % (file, page), *options, "-depth", "8", "ppm:-"],
                           capture_output=True, check=True)
-    return rgb(Image.open(__import__("io").BytesIO(done.stdout)))
+    return rgb(Image.open(io.BytesIO(done.stdout)))
 
 
 def pillow(file, page=0):
-    image = Image.open(file)
+    # From memory: given a file, Pillow lets libtiff close the descriptor and
+    # then closes the same number again, which can close a pipe that another
+    # thread of this script has just opened for a probe.
+    with open(file, "rb") as source:
+        image = Image.open(io.BytesIO(source.read()))
     image.seek(page)
     return rgb(image)
 
@@ -285,6 +292,46 @@ def check_pages():
         render_equals(file, pillow(file, page), "multi-page page %d" % page, page=page)
     code, status, _ = render(file, 4)
     check(code != 0, "page past the end rendered")
+
+
+def with_component_ids(name, ids):
+    """A copy of a JPEG-compressed file whose strips give their colour
+    components the ids `ids` (in the frame and in the scan header), and
+    whether every strip had them."""
+    with open(path(name + ".tif"), "rb") as source:
+        data = bytearray(source.read())
+    with Image.open(io.BytesIO(data)) as image:
+        tags = {273: list(image.tag_v2[273]), 279: list(image.tag_v2[279])}
+    changed = 0
+    for offset, count in zip(tags[273], tags[279]):
+        at = offset + 2  # past the strip's start-of-image marker
+        while at + 4 <= offset + count and data[at] == 0xFF:
+            marker, length = data[at + 1], struct.unpack_from(">H", data, at + 2)[0]
+            if marker in (0xC0, 0xC1, 0xC2):
+                for k in range(data[at + 9]):
+                    data[at + 10 + 3 * k] = ids[k]
+            elif marker == 0xDA:
+                for k in range(data[at + 4]):
+                    data[at + 5 + 2 * k] = ids[k]
+                changed += 1
+                break
+            at += 2 + length
+    file = path(name + "-ids.tif")
+    with open(file, "wb") as out:
+        out.write(data)
+    return file, changed == len(tags[273])
+
+
+def check_jpeg_colour_spaces():
+    """JPEG strips hold the colour space PhotometricInterpretation states,
+    RGB or YCbCr, as libtiff decodes them. A stream without JFIF or Adobe
+    marker tells libjpeg its colour space only by its component ids, and
+    libtiff's own ('R', 'G', 'B' for RGB, 1, 2, 3 for YCbCr) are not what
+    every writer uses: here each file has the other kind's ids."""
+    for name, ids in [("rgb-jpeg-rgb", b"\x01\x02\x03"), ("rgb-jpeg", b"RGB")]:
+        file, every_strip = with_component_ids(name, ids)
+        check(every_strip, name + ": a strip without frame or scan header")
+        render_equals(file, pillow(file), "%s with component ids %r" % (name, ids))
 
 
 # ---------------------------------------------------------------- crafted files
@@ -508,7 +555,8 @@ with concurrent.futures.ThreadPoolExecutor(max_workers=os.cpu_count() or 4) as p
     jobs = case_libtiff_variants() + case_magick_variants()
     renders = [pool.submit(render_equals, file, expect, name) for file, expect, name in jobs if expect is not None]
     checks = [pool.submit(f) for f in [check_cmyk, check_orientations, check_parts, check_polarity,
-                                       check_resolutions, check_pages, check_crafted, check_refused]]
+                                       check_resolutions, check_pages, check_jpeg_colour_spaces, check_crafted,
+                                       check_refused]]
     for future in renders + checks:
         future.result()
 

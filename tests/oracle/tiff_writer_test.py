@@ -15,11 +15,13 @@ import subprocess
 import sys
 import tempfile
 
-from imgprobe_driver import build, check, failures, imgprobe, run
+from imgprobe_driver import build, check, failures, imgprobe, require_probe, require_tools, run
 
 import numpy as np
 from PIL import Image
 
+require_probe()
+require_tools("convert", "tiffcp", "tiffset", "tiffinfo", "tiffdump")
 work = tempfile.mkdtemp(prefix="tiff-writer-oracle-", dir=build)
 
 # libtiff names the private markup tag (and crafted private tags) an

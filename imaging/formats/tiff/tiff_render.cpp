@@ -29,6 +29,7 @@ enum TiffCompression : uint16_t {
 
 enum TiffPhotometric : uint16_t {
     kWhiteIsZero = 0,
+    kRgb = 2,
     kSeparated = 5,
     kYCbCr = 6,
     kCieLab = 8,
@@ -91,6 +92,9 @@ std::unique_ptr<BandDecoder> MakeJpegDecoder(const TiffDir* dir) {
     }
     auto decoder = std::make_unique<JpegBandDecoder>(dir->tile_width, tables, skip);
     if (decoder->failed) return nullptr;
+    // The directory, not the stream's markers, says what the samples are.
+    if (dir->photometric == kRgb) decoder->stored_colour = kJpegColourRgb;
+    if (dir->photometric == kYCbCr) decoder->stored_colour = kJpegColourYCbCr;
     return decoder;
 }
 
@@ -163,14 +167,17 @@ struct StripRun {
     uint32_t file_size = 0;
     bool strict = true;
     ProgressSink* progress = nullptr;
-    std::unique_ptr<BandDecoder> first_decoder;  // made before the sink, to learn whether any can be
+    // Made before the sink, to learn whether any can be, and used for every
+    // strip: each Decode starts afresh, and a page of a few rows per strip
+    // would otherwise make thousands of decoders.
+    std::unique_ptr<BandDecoder> decoder;
     bool decoded = false;
     bool failed = false;
 };
 
 enum class StripOutcome { kSkipped, kDecoded, kFailed };
 
-// Decodes one strip or tile with a decoder of its own.
+// Decodes one strip or tile.
 StripOutcome DecodeStrip(StripRun& run, const TileGrid& grid, uint32_t index, uint32_t row, uint32_t column) {
     uint32_t offset = 0, length = 0;
     TiffDirEntryGetUInt(run.offsets.get(), index, &offset);
@@ -185,15 +192,12 @@ StripOutcome DecodeStrip(StripRun& run, const TileGrid& grid, uint32_t index, ui
     // A byte count that runs past the end of a cut file: decode what is there.
     if (offset >= run.file_size) return StripOutcome::kFailed;
     length = std::min(length, run.file_size - offset);
-    std::unique_ptr<BandDecoder> decoder = std::move(run.first_decoder);
-    if (!decoder) decoder = TiffDirCreateDecoder(run.dir, nullptr);
-    if (!decoder) return StripOutcome::kFailed;
     run.reader.error = false;  // a lenient render goes on after a short strip
     if (!ByteReaderStart(run.reader, offset, length, nullptr, 0)) return StripOutcome::kFailed;
     RectI part;
     PointI origin;
     TilePart(grid, row, column, &part, &origin);
-    const bool ok = decoder->Decode(&run.reader, run.sink, grid.tile_length, &part, &origin, run.progress);
+    const bool ok = run.decoder->Decode(&run.reader, run.sink, grid.tile_length, &part, &origin, run.progress);
     return ok ? StripOutcome::kDecoded : StripOutcome::kFailed;
 }
 
@@ -301,8 +305,8 @@ Ref<RasterImage> TiffDirRender(TiffDir* dir, DataSource* source, const PagePlace
     run.progress = progress;
     run.file_size = uint32_t(std::min<uint64_t>(source->size, UINT32_MAX));
     Ref<Palette> palette;
-    run.first_decoder = TiffDirCreateDecoder(dir, &palette);
-    if (!run.first_decoder) {
+    run.decoder = TiffDirCreateDecoder(dir, &palette);
+    if (!run.decoder) {
         dir->render_state = kTiffExcluded;
         ImageStatusError(failure, kStatusUnsupported);
         return nullptr;

@@ -726,7 +726,8 @@ TEST(ImagingRobustness, MutatedFilesEndWithAnImageOrAStatus) {
     }
 }
 
-// Inputs that once crashed or hung a reader, kept as they were found.
+// Damaged files kept byte for byte: inputs that once crashed or hung a reader
+// and files made to reach a reader's paths for damaged data.
 TEST(ImagingRobustness, RegressionFilesEndWithAnImageOrAStatus) {
     const std::string dir = TestEnvDir("TEST_SOURCE_DIR") + "/tests/data/regressions";
     WIN32_FIND_DATAW found;
@@ -739,9 +740,11 @@ TEST(ImagingRobustness, RegressionFilesEndWithAnImageOrAStatus) {
         FindClose(search);
     }
     std::sort(names.begin(), names.end());
+    std::erase(names, L"README.md");
+    // A folder that cannot be read, or holds nothing, would pass checking nothing.
+    ASSERT_FALSE(names.empty()) << "no regression file in " << dir;
     for (const std::wstring& name : names) {
         const std::string narrow(name.begin(), name.end());
-        if (narrow == "README.md") continue;
         Tally tally;
         EXPECT_EQ(ParseAndRender(ReadHostFile(dir + "/" + narrow), 0, 5000, tally), "") << narrow;
         EXPECT_EQ(ParseAndRender(ReadHostFile(dir + "/" + narrow), 1, 5000, tally), "") << narrow;
