@@ -9,7 +9,8 @@ BUILD/bench-results.md.
 Usage: run_bench.py BUILD_DIR        (tools/bench calls it)
 Environment: BENCH_RUNS renders per measurement (default 7), BENCH_ROUNDS
 alternating rounds of ours and theirs (default 3); the figure reported is
-the median of the rounds' medians.
+the median of the rounds' medians. BENCH_ONLY, a regular expression, runs
+only the cases whose label it finds.
 """
 import os
 import re
@@ -21,6 +22,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 RUNS = int(os.environ.get("BENCH_RUNS", "7"))
 ROUNDS = int(os.environ.get("BENCH_ROUNDS", "3"))
+ONLY = re.compile(os.environ.get("BENCH_ONLY", ""))
 A0_BITMAP = ((13244 + 31) // 32 * 4) * 18724  # bytes of the A0 page as a 1-bit image
 
 
@@ -67,6 +69,8 @@ class Bench:
 
     def case(self, label, input_name, case, theirs_label, theirs, bitmap=None):
         """One row: rounds of ours and theirs, alternating."""
+        if not ONLY.search(label):
+            return None
         ours, them, first = [], [], None
         for _ in range(ROUNDS):
             result = self.ours(input_name, case)

@@ -102,6 +102,12 @@ void ChangeListFromRowStartingIn(ChangeList& list, const uint8_t* row, uint32_t 
     uint32_t previous = state ? 1u : 0u;
     const uint32_t whole_words = n / 32;
     for (uint32_t w = 0; w <= whole_words; ++w) {
+        // Blank paper (0 bits after a 0 bit) has no changes: skipped with a
+        // test of the stored word alone.
+        if (previous == 0) {
+            uint32_t stored;
+            while (w < whole_words && (memcpy(&stored, row + 4 * w, 4), stored == 0)) ++w;
+        }
         const uint32_t base = w * 32;
         uint32_t word;
         if (w < whole_words) {

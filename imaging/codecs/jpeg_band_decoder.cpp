@@ -6,7 +6,6 @@
 #include "foundation/progress.h"
 #include "imaging/codecs/byte_reader.h"
 #include "imaging/codecs/jpeg_glue.h"
-#include "imaging/raster/pixel_helpers.h"
 #include "imaging/sinks/raster_sink.h"
 
 uint32_t JpegBandRead(void* context, uint8_t* buffer, uint32_t count) {
@@ -38,7 +37,7 @@ bool JpegBandRow(void* context, uint32_t line, uint8_t* row, uint32_t width, uin
     const uint32_t left = uint32_t(part.origin.x);
     if (left >= width) return true;
     const uint32_t count = std::min(uint32_t(part.size.width), width - left);
-    if (components == 3) SwapRedBlue(row + size_t(left) * 3, count);
+    // Colour rows come from libjpeg as blue, green, red already.
     const int64_t x = int64_t(stream->origin.x) + left;
     const int64_t y = int64_t(stream->origin.y) + line;
     if (x < 0 || y < 0 || x > UINT32_MAX || y > UINT32_MAX) return true;
@@ -80,5 +79,6 @@ bool JpegBandDecoder::Decode(ByteReader* reader, RasterSink* sink, uint32_t imag
     // The strip's own start-of-image marker, when the tables bring theirs.
     if (skip_count != 0 && !ByteReaderSkip(*reader, skip_count)) return false;
     const uint32_t line_limit = uint32_t(part.origin.y) + uint32_t(part.size.height);
-    return JpegDecode(&stream, line_limit, JpegBandRead, JpegBandRow, stored_colour) == kJpegOk;
+    return JpegDecode(&stream, line_limit, JpegBandRead, JpegBandRow, stored_colour, scale_denominator,
+                      true) == kJpegOk;
 }

@@ -61,6 +61,9 @@ class JpegBandDecoder : public BandDecoder {
     uint32_t row_width = 0;
     // A TIFF's PhotometricInterpretation: RGB (2) or YCbCr (6) strips.
     JpegStoredColour stored_colour = kJpegColourAsMarked;
+    // 2, 4 or 8: rows come reduced by that factor from libjpeg's inverse DCT,
+    // and the part, row width and image rows count reduced pixels.
+    uint32_t scale_denominator = 1;
     bool failed = false;  // the tables could not be copied
 };
 

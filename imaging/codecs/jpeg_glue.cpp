@@ -179,7 +179,7 @@ int32_t JpegReadInfo(void* context, JpegReadCallback read, JpegInfo* out) {
 }
 
 int32_t JpegDecode(void* context, uint32_t line_limit, JpegReadCallback read, JpegRowCallback row,
-                   JpegStoredColour stored) {
+                   JpegStoredColour stored, uint32_t scale_denominator, bool blue_first) {
     if (!read || !row) return kJpegError;
     JpegSession* const session = OpenSession(context, read);
     if (!session) return kJpegError;
@@ -191,6 +191,13 @@ int32_t JpegDecode(void* context, uint32_t line_limit, JpegReadCallback read, Jp
     j_decompress_ptr cinfo = &session->cinfo;
     jpeg_read_header(cinfo, TRUE);
     SetStoredColour(cinfo, stored);
+    // Three components always come out as RGB, which libjpeg-turbo can
+    // write in the other order at no cost.
+    if (blue_first && cinfo->out_color_space == JCS_RGB) cinfo->out_color_space = JCS_EXT_BGR;
+    if (scale_denominator == 2 || scale_denominator == 4 || scale_denominator == 8) {
+        cinfo->scale_num = 1;
+        cinfo->scale_denom = scale_denominator;
+    }
     jpeg_start_decompress(cinfo);
     const JDIMENSION samples = cinfo->output_width * JDIMENSION(cinfo->output_components);
     JSAMPARRAY buffer =

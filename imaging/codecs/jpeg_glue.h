@@ -44,5 +44,11 @@ using JpegRowCallback = bool (*)(void* context, uint32_t line, uint8_t* row, uin
 int32_t JpegReadInfo(void* context, JpegReadCallback read, JpegInfo* out);
 // Decodes every scanline, or only the first `line_limit` of them (0: all).
 // Colour comes out as red, green, blue whichever colour space it was stored in.
+// A `scale_denominator` of 2, 4 or 8 has libjpeg reduce the image by that
+// factor inside its inverse DCT (ceil(width / d) x ceil(height / d) pixels,
+// the line limit counting reduced lines); any other value decodes at full size.
+// With `blue_first` colour comes as blue, green, red (as Windows bitmaps
+// hold it) straight from libjpeg's colour conversion.
 int32_t JpegDecode(void* context, uint32_t line_limit, JpegReadCallback read, JpegRowCallback row,
-                   JpegStoredColour stored = kJpegColourAsMarked);
+                   JpegStoredColour stored = kJpegColourAsMarked, uint32_t scale_denominator = 1,
+                   bool blue_first = false);

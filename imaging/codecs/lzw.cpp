@@ -18,14 +18,17 @@ namespace {
 constexpr uint16_t kRoot = 0xFFFF;
 constexpr uint16_t kMaxTableWidth = 16;
 
-// Eight bytes, so that walking a string's prefixes costs one scaled load a
-// pixel: the walk is the decoder's innermost loop.
+// Eight bytes, so that walking a string costs one scaled load a pixel: the
+// walk is the decoder's innermost loop. The caller's output starts at zero,
+// so only pixels that are not zero are written, and the walk goes from one
+// to the next: the paper of a scanned drawing (long strings of zero bytes)
+// costs nothing.
 struct LzwEntry {
-    uint16_t prefix;  // kRoot for a single pixel
-    uint16_t length;  // pixels in the string
-    uint8_t last;     // last pixel of the string
-    uint8_t first;    // first pixel of the string
-    uint16_t unused;
+    uint16_t before;   // the longest proper prefix ending in a pixel that is not zero, or kRoot
+    uint16_t length;   // pixels in the string
+    uint8_t last;      // last pixel of the string
+    uint8_t first;     // first pixel of the string
+    uint16_t nonzero;  // the string itself when its last pixel is not zero, else `before`
 };
 static_assert(sizeof(LzwEntry) == 8);
 
@@ -40,6 +43,17 @@ struct CodeInput {
 
     // False at the end of the input (a partial last code counts as none).
     bool Read(uint32_t width, uint32_t* code) {
+        if (count < width && end - next >= 2) {
+            // Two bytes at once: a code is at most 16 bits wide, so the
+            // count stays within the buffer.
+            if (kMsbFirst) {
+                buffer = (buffer << 16) | uint32_t(next[0]) << 8 | next[1];
+            } else {
+                buffer |= (uint32_t(next[0]) | uint32_t(next[1]) << 8) << count;
+            }
+            next += 2;
+            count += 16;
+        }
         while (count < width) {
             if (next == end) return false;
             if (kMsbFirst) {
@@ -102,86 +116,104 @@ struct LzwDecoder final : LzwRun {
         threshold = kMsbFirst ? 2 * clear - 1 : 2 * clear;
     }
 
-    // A full table takes no more entries; decoding goes on at the maximum
-    // width until the next Clear, since GIF encoders may defer it.
-    void Add(uint32_t prefix, uint8_t last) {
-        if (next_free >= table_size) return;
-        const LzwEntry& base = table[prefix];
-        table[next_free] = {uint16_t(prefix), uint16_t(base.length + 1), last, base.first, 0};
-        ++next_free;
-        if (next_free >= threshold && width < max_width) {
-            ++width;
-            threshold = kMsbFirst ? 2 * threshold + 1 : 2 * threshold;
+    // Writes the pixels that are not zero of the part of the code's string
+    // (which starts at `begin`) that falls into the output range [start, end)
+    // of `out`, backwards from its last pixel; true when the string reaches
+    // the end of the range.
+    static bool Output(const LzwEntry* t, uint32_t code, uint64_t begin, uint64_t start, uint64_t end,
+                       uint8_t* out) {
+        const uint64_t string_end = begin + t[code].length;
+        if (t[code].nonzero == kRoot || string_end <= start) return string_end >= end;
+        // Pixel k of the string (0 = first) is written when lowest <= k < highest.
+        const uint32_t lowest = begin >= start ? 0 : uint32_t(start - begin);
+        const uint32_t highest = string_end <= end ? t[code].length : end > begin ? uint32_t(end - begin) : 0;
+        const int64_t base = int64_t(begin - start);
+        for (uint32_t c = t[code].nonzero; c != kRoot; c = t[c].before) {
+            const uint32_t k = t[c].length - 1u;
+            if (k < lowest) break;
+            if (k < highest) PutPixel<kBits>(out, uint64_t(base + k), t[c].last);
         }
-    }
-
-    // Writes the part of the code's string (which starts at `begin`) that
-    // falls into the output range, backwards from its last pixel; true when
-    // the string reaches the end of the range.
-    bool Output(uint32_t code, uint64_t begin) {
-        const uint64_t string_end = begin + table[code].length;
-        if (string_end <= out_start) return string_end >= out_end;
-        uint64_t i = string_end;
-        uint32_t c = code;
-        while (i > out_end) {  // the part beyond the range is cut off
-            --i;
-            c = table[c].prefix;
-        }
-        const uint64_t stop = begin > out_start ? begin : out_start;
-        uint8_t* out = output;
-        while (i > stop) {
-            --i;
-            PutPixel<kBits>(out, i - out_start, table[c].last);
-            c = table[c].prefix;
-        }
-        return string_end >= out_end;
+        return string_end >= end;
     }
 
     // Decodes codes until the output range is full; a string cut at its end
-    // is kept for the next range.
+    // is kept for the next range. The state lives in locals while codes are
+    // decoded: the table's byte stores could alias the members, and the
+    // compiler would reload them after every one.
     bool Fill() {
+        LzwEntry* const t = table;
+        const uint64_t start = out_start, end = out_end;
+        uint8_t* const out = output;
         if (pending != kRoot) {
-            const bool full = Output(pending, pending_begin);
-            if (pending_begin + table[pending].length <= out_end) pending = kRoot;
+            const bool full = Output(t, pending, pending_begin, start, end, out);
+            if (pending_begin + t[pending].length <= end) pending = kRoot;
             if (full) return true;
         }
+        CodeInput<kMsbFirst> in = input;
+        uint32_t free = next_free, w = width, limit = threshold, prev = previous;
+        uint64_t pos = position;
+        const uint32_t size = table_size, widest = max_width, end_code = clear + 1;
+        // Ends the call: the state goes home.
+        auto leave = [&](bool result) {
+            input = in;
+            next_free = free;
+            width = w;
+            threshold = limit;
+            previous = prev;
+            position = pos;
+            return result;
+        };
+        // A full table takes no more entries; decoding goes on at the maximum
+        // width until the next Clear, since GIF encoders may defer it.
+        auto add = [&](uint8_t last) {
+            if (free >= size) return;
+            const LzwEntry& base = t[prev];
+            t[free] = {base.nonzero, uint16_t(base.length + 1), last, base.first,
+                       last ? uint16_t(free) : base.nonzero};
+            ++free;
+            if (free >= limit && w < widest) {
+                ++w;
+                limit = kMsbFirst ? 2 * limit + 1 : 2 * limit;
+            }
+        };
         uint32_t code = 0;
         if (!started) {
             started = true;
-            if (!input.Read(width, &code) || code != clear) return Finish(false);
-        } else if (!input.Read(width, &code)) {
-            return Finish(true);
+            if (!in.Read(w, &code) || code != clear) return leave(Finish(false));
+        } else if (!in.Read(w, &code)) {
+            return leave(Finish(true));
         }
-        const uint32_t end_code = clear + 1;
         for (;;) {
             if (code == clear) {
-                Reset();
-                previous = kRoot;
-                if (!input.Read(width, &code)) return Finish(true);
+                free = clear + 2;
+                w = code_size + 1;
+                limit = kMsbFirst ? 2 * clear - 1 : 2 * clear;
+                prev = kRoot;
+                if (!in.Read(w, &code)) return leave(Finish(true));
                 continue;
             }
-            if (code == end_code) return Finish(true);
-            if (previous == kRoot) {
-                if (code > clear) return Finish(false);  // only a single pixel may follow Clear
-            } else if (code < next_free) {
-                Add(previous, table[code].first);
-            } else if (code == next_free) {
-                Add(previous, table[previous].first);
-                if (code >= next_free) return Finish(false);  // full table: not a code
+            if (code == end_code) return leave(Finish(true));
+            if (prev == kRoot) {
+                if (code > clear) return leave(Finish(false));  // only a single pixel may follow Clear
+            } else if (code < free) {
+                add(t[code].first);
+            } else if (code == free) {
+                add(t[prev].first);
+                if (code >= free) return leave(Finish(false));  // full table: not a code
             } else {
-                return Finish(false);
+                return leave(Finish(false));
             }
-            const uint64_t begin = position;
-            position += table[code].length;
-            previous = code;
-            if (Output(code, begin)) {
-                if (position > out_end) {
+            const uint64_t begin = pos;
+            pos += t[code].length;
+            prev = code;
+            if (Output(t, code, begin, start, end, out)) {
+                if (pos > end) {
                     pending = code;
                     pending_begin = begin;
                 }
-                return true;
+                return leave(true);
             }
-            if (!input.Read(width, &code)) return Finish(true);
+            if (!in.Read(w, &code)) return leave(Finish(true));
         }
     }
 
@@ -212,7 +244,8 @@ std::unique_ptr<LzwRun> MakeDecoder(const uint8_t* input, uint32_t input_length,
     decoder->table = table;
     decoder->input.next = input;
     decoder->input.end = input + input_length;
-    for (uint32_t i = 0; i < decoder->clear; ++i) table[i] = {kRoot, 1, uint8_t(i), uint8_t(i), 0};
+    for (uint32_t i = 0; i < decoder->clear; ++i)
+        table[i] = {kRoot, 1, uint8_t(i), uint8_t(i), i ? uint16_t(i) : kRoot};
     decoder->Reset();
     return decoder;
 }

@@ -6,6 +6,7 @@
 #include "imaging/codecs/band_decoder.h"
 #include "imaging/codecs/byte_reader.h"
 #include "imaging/sinks/raster_sink.h"
+#include "imaging/sinks/relay_sink.h"
 
 int32_t MmToPixels(double mm, double dpi) {
     const double pixels = std::trunc(mm * dpi / 25.4 + 0.5);
@@ -66,9 +67,16 @@ Ref<RasterSink> RenderCreateSink(const RenderRun& run, const PagePlacement& plac
     const bool quarter_turn = placement.rotation == 90 || placement.rotation == 270;
     const uint32_t target_width = quarter_turn ? placement.pixel_height : placement.pixel_width;
     const uint32_t target_height = quarter_turn ? placement.pixel_width : placement.pixel_height;
-    return CreateSink(uint32_t(run.source.size.width), uint32_t(run.source.size.height), target_width,
-                      target_height, run.bits_per_pixel, run.palette, placement.rotation, placement.flip_x,
-                      placement.flip_y, placement.invert, RenderCoversImage(run));
+    const uint32_t source_width = uint32_t(run.source.size.width);
+    const uint32_t source_height = uint32_t(run.source.size.height);
+    Ref<RasterSink> sink = CreateSink(source_width, source_height, target_width, target_height,
+                                      run.bits_per_pixel, run.palette, placement.rotation, placement.flip_x,
+                                      placement.flip_y, placement.invert, RenderCoversImage(run));
+    // Large bilevel pages: the sink works on a second thread beside the decoder.
+    if (RelaySinkWorthwhile(sink.get())) {
+        if (Ref<RasterSink> relay = RelaySinkCreate(sink.get())) return relay;
+    }
+    return sink;
 }
 
 Ref<RasterImage> RenderFinish(const RenderRun& run, RasterSink* sink, ProgressSink* progress) {

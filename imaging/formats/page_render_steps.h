@@ -49,7 +49,8 @@ bool RenderCoversImage(const RenderRun& run);
 // The two ends of RenderDecode for readers that run several decodes into one
 // sink (one per strip or tile). The sink for the run's source rectangle, the
 // placement's target size (exchanged for a quarter turn), rotation, flips and
-// invert; null when it cannot be made.
+// invert, behind a relay to a second thread for a large bilevel page (see
+// relay_sink.h); null when it cannot be made.
 Ref<RasterSink> RenderCreateSink(const RenderRun& run, const PagePlacement& placement);
 // Selects step 1 of the render's progress range and finishes the sink's
 // image, lending it the run's render token; null when the user cancelled.

@@ -7,33 +7,40 @@
 
 namespace {
 
-// Sets bits first to last - 1 of a row (most significant bit first): a mask
-// for each end byte, whole bytes between. The runs of a drawing are short,
-// so the bytes between go one by one up to a few words.
-void SetBitRange(uint8_t* row, uint32_t first, uint32_t last) {
+// Sets (value 1) or clears (value 0) bits first to last - 1 of a row (most
+// significant bit first): a mask for each end byte, whole bytes between. The
+// runs of a drawing are short, so the bytes between go one by one up to a
+// few words.
+void PutBitRange(uint8_t* row, uint32_t first, uint32_t last, uint32_t value) {
     if (first >= last) return;
     const uint32_t head = first >> 3, tail = (last - 1) >> 3;
     const uint8_t head_mask = static_cast<uint8_t>(0xFFu >> (first & 7));
     const uint8_t tail_mask = static_cast<uint8_t>(0xFF00u >> (((last - 1) & 7) + 1));
+    const uint8_t fill = value ? 0xFF : 0x00;
+    auto put = [&](uint32_t k, uint8_t mask) {
+        row[k] = static_cast<uint8_t>((row[k] & ~mask) | (fill & mask));
+    };
     if (head == tail) {
-        row[head] |= head_mask & tail_mask;
+        put(head, head_mask & tail_mask);
         return;
     }
-    row[head] |= head_mask;
+    put(head, head_mask);
     const uint32_t between = tail - head - 1;
     if (between > 16) {
-        memset(row + head + 1, 0xFF, between);
+        memset(row + head + 1, fill, between);
     } else {
-        for (uint32_t k = head + 1; k < tail; ++k) row[k] = 0xFF;
+        for (uint32_t k = head + 1; k < tail; ++k) row[k] = fill;
     }
-    row[tail] |= tail_mask;
+    put(tail, tail_mask);
 }
 
 // Copies the pixel at index `from` of a row over the `n` pixels after it.
-void RepeatPixel(uint8_t* row, uint32_t from, uint32_t n, uint32_t bits) {
+// Bilevel pixels there still hold the background, so only the other value
+// needs writing.
+void RepeatPixel(uint8_t* row, uint32_t from, uint32_t n, uint32_t bits, uint32_t background) {
     const uint32_t value = PixelGet(row, from, bits);
     if (bits == 1) {
-        if (value) SetBitRange(row, from + 1, from + 1 + n);
+        if (value != background) PutBitRange(row, from + 1, from + 1 + n, value);
         return;
     }
     if (bits == 8) {
@@ -74,6 +81,25 @@ DirectSink::DirectSink(uint32_t source_width, uint32_t source_height, uint32_t t
         this->flip_y = 0;
         this->flip_x ^= 1;
     }
+    // The remaining vertical flip is applied as rows are written, rather
+    // than by a pass over the whole image at the end.
+    flip_rows_ = quarter ? this->flip_x : this->flip_y;
+    if (bits_per_pixel == 1) {
+        // A bilevel image without palette inverts its bits: it starts with
+        // every bit set and set source pixels clear theirs, which saves a
+        // pass of reading and writing the whole image at the end.
+        background_ = invert && !with_palette ? 1 : 0;
+        // Filled here even with 0: the fresh memory of a large page is then
+        // taken in by the thread that makes the sink. Left to the writes, it
+        // costs a relay's second thread (where the runs are written) far
+        // more than this pass.
+        memset(image_->pixels, background_ ? 0xFF : 0, size_t(image_->stride) * image_->height);
+        if (background_) RasterImageClearPadding(image_.get());
+    }
+}
+
+uint8_t* DirectSink::MemoryRow(uint32_t index) const {
+    return RasterImageRowAddress(image_.get(), flip_rows_ ? image_->height - 1 - index : index);
 }
 
 uint32_t DirectSink::FixedIndex(uint32_t y) const {
@@ -102,24 +128,42 @@ template <uint32_t Bits>
 void DirectSink::WriteRow(const uint8_t* row, uint32_t x, uint32_t y, uint32_t offset, uint32_t count) {
     const uint32_t fixed = FixedIndex(y);
     const bool quarter = rotation == 90 || rotation == 270;
-    uint8_t* fixed_row = quarter ? nullptr : RasterImageRowAddress(image_.get(), fixed);
+    uint8_t* fixed_row = quarter ? nullptr : MemoryRow(fixed);
     if constexpr (Bits == 1) {
-        // Only set pixels are written: the image starts at 0, and where
-        // several source pixels share a target pixel (huge targets) a set one wins.
+        // Only set pixels are written: the image starts as background, and
+        // where several source pixels share a target pixel (huge targets) a
+        // set one wins.
         ForEachSetBit(row, offset, count, [&](uint32_t k) {
             const uint32_t moving = MovingIndex(x + k);
-            if (quarter) {
-                BitSet(RasterImageRowAddress(image_.get(), moving), fixed);
+            uint8_t* out = quarter ? MemoryRow(moving) : fixed_row;
+            const uint32_t column = quarter ? fixed : moving;
+            if (background_) {
+                BitClear(out, column);
             } else {
-                BitSet(fixed_row, moving);
+                BitSet(out, column);
             }
         });
         return;
     }
+    if constexpr (Bits == 8 || Bits == 24) {
+        // 1:1 columns (a photograph at its own size): the row is copied
+        // whole, or pixel by pixel from the other end for a half turn.
+        if (!quarter && source_width == target_width) {
+            constexpr uint32_t bytes = Bits / 8;
+            const uint8_t* from = row + size_t(offset) * bytes;
+            if (rotation == 0) {
+                memcpy(fixed_row + size_t(x) * bytes, from, size_t(count) * bytes);
+                return;
+            }
+            uint8_t* to = fixed_row + size_t(source_width - 1 - x) * bytes;
+            for (uint32_t k = 0; k < count; ++k, from += bytes, to -= bytes) memcpy(to, from, bytes);
+            return;
+        }
+    }
     for (uint32_t k = 0; k < count; ++k) {
         const uint32_t value = PixelGet(row, offset + k, Bits);
         const uint32_t moving = MovingIndex(x + k);
-        uint8_t* out = quarter ? RasterImageRowAddress(image_.get(), moving) : fixed_row;
+        uint8_t* out = quarter ? MemoryRow(moving) : fixed_row;
         const uint32_t column = quarter ? fixed : moving;
         // Shared target pixels: a set nibble bit wins, bytes overwrite.
         if constexpr (Bits == 4) {
@@ -154,19 +198,25 @@ bool DirectSink::PutRuns(const uint32_t* runs, uint32_t x, uint32_t y, uint32_t 
     if (bits_per_pixel != 1 || !runs || !ClipRow(x, y, &count)) return false;
     const uint32_t fixed = FixedIndex(y);
     const bool quarter = rotation == 90 || rotation == 270;
-    uint8_t* fixed_row = quarter ? nullptr : RasterImageRowAddress(image_.get(), fixed);
+    uint8_t* fixed_row = quarter ? nullptr : MemoryRow(fixed);
+    const uint32_t set = background_ ^ 1;
     ForEachRun(runs, offset, count, [&](uint32_t k0, uint32_t k1) {
         const uint32_t s0 = x + k0, s1 = x + k1 - 1;
         if (quarter) {
             // One bit per source pixel; Finish spreads it over the block.
-            for (uint32_t s = s0; s <= s1; ++s)
-                BitSet(RasterImageRowAddress(image_.get(), MovingIndex(s)), fixed);
+            for (uint32_t s = s0; s <= s1; ++s) {
+                if (set) {
+                    BitSet(MemoryRow(MovingIndex(s)), fixed);
+                } else {
+                    BitClear(MemoryRow(MovingIndex(s)), fixed);
+                }
+            }
             return;
         }
         // The blocks of consecutive source columns are adjacent.
         const uint32_t a = rotation == 0 ? s0 : s1, b = rotation == 0 ? s1 : s0;
         const SinkMapEntry& last = column_map[rotation == 0 ? b : source_width - 1 - b];
-        SetBitRange(fixed_row, MovingIndex(a), last.first + last.span);
+        PutBitRange(fixed_row, MovingIndex(a), last.first + last.span, set);
     });
     return true;
 }
@@ -183,10 +233,10 @@ bool DirectSink::ReplicateColumns(ProgressSink* progress) {
         // copies made afterwards.
         if (i > 0 && vertical[i].first == vertical[i - 1].first) continue;
         if (ProgressIsCancelled(progress)) return false;
-        uint8_t* row = RasterImageRowAddress(image_.get(), vertical[i].first);
+        uint8_t* row = MemoryRow(vertical[i].first);
         for (uint32_t j = 0; j < columns; ++j) {
             if (horizontal[j].span > 1)
-                RepeatPixel(row, horizontal[j].first, horizontal[j].span - 1, bits_per_pixel);
+                RepeatPixel(row, horizontal[j].first, horizontal[j].span - 1, bits_per_pixel, background_);
         }
     }
     return true;
@@ -198,10 +248,9 @@ bool DirectSink::ReplicateRows(ProgressSink* progress) {
     for (uint32_t i = 0; i < rows; ++i) {
         if (vertical[i].span < 2) continue;
         if (ProgressIsCancelled(progress)) return false;
-        const uint8_t* from = RasterImageRowAddress(image_.get(), vertical[i].first);
-        for (uint32_t k = 1; k < vertical[i].span; ++k) {
-            memcpy(RasterImageRowAddress(image_.get(), vertical[i].first + k), from, stride);
-        }
+        const uint8_t* from = MemoryRow(vertical[i].first);
+        for (uint32_t k = 1; k < vertical[i].span; ++k)
+            memcpy(MemoryRow(vertical[i].first + k), from, stride);
     }
     return true;
 }
@@ -210,9 +259,7 @@ Ref<RasterImage> DirectSink::Finish(ProgressSink* progress, RenderToken*) {
     if (!image_) return nullptr;
     // A cancelled replication leaves the image as it stands.
     if (ReplicateColumns(progress)) ReplicateRows(progress);
-    if (invert) image_->Invert();
-    const bool quarter = rotation == 90 || rotation == 270;
-    if (quarter ? flip_x : flip_y) RasterImageFlipVertical(image_.get());
+    if (invert && !background_) image_->Invert();
     // Handed over: a second Finish must not invert or flip it again.
     return std::move(image_);
 }

@@ -62,6 +62,8 @@ class RasterSink : public RefCounted {
     uint8_t whole_image = 0;
 
   protected:
+    // For a sink that stands in front of another and builds no maps of its own.
+    RasterSink() = default;
     RasterSink(uint32_t source_width, uint32_t source_height, uint32_t target_width, uint32_t target_height,
                uint16_t bits_per_pixel, Palette* palette, uint16_t rotation, bool flip_x, bool flip_y,
                bool invert, bool whole_image);

@@ -17,6 +17,17 @@ bool PaletteCovers(const Palette* palette, uint32_t bits) {
     return palette && palette->count >= PaletteSizeForBits(bits);
 }
 
+// The mean of `divisor` samples of up to 255 that add up to `sum`, rounded
+// down. In doubles where that is exact: a 64-bit integer division is a
+// library call in the 32-bit build, made for every channel of every target
+// pixel. The quotient is at most 255 and one that is not whole lies at least
+// 1/divisor below the next integer, far more than the rounding error of at
+// most 255 x 2^-53 while the divisor stays below 2^40.
+inline uint8_t MeanOf(uint64_t sum, uint64_t divisor) {
+    if (divisor >= (uint64_t(1) << 40)) return static_cast<uint8_t>(sum / divisor);
+    return static_cast<uint8_t>(static_cast<double>(sum) / static_cast<double>(divisor));
+}
+
 }  // namespace
 
 template <class Sum, uint32_t Channels>
@@ -136,7 +147,7 @@ template <class Sum>
 Ref<RasterImage> ColourReduceSink<Sum>::Finish(ProgressSink* progress, RenderToken*) {
     Ref<RasterImage> image =
         this->BuildImage(24, progress, [](const Sum* sums, uint64_t divisor, uint8_t* out) {
-            for (uint32_t c = 0; c < 3; ++c) out[c] = static_cast<uint8_t>(sums[c] / divisor);
+            for (uint32_t c = 0; c < 3; ++c) out[c] = MeanOf(sums[c], divisor);
         });
     if (image && this->invert) image->Invert();
     return image;
@@ -179,10 +190,8 @@ bool GreyReduceSink<Sum>::PutRow(uint16_t bits, const uint8_t* row, uint32_t x, 
 
 template <class Sum>
 Ref<RasterImage> GreyReduceSink<Sum>::Finish(ProgressSink* progress, RenderToken*) {
-    Ref<RasterImage> image =
-        this->BuildImage(8, progress, [](const Sum* sums, uint64_t divisor, uint8_t* out) {
-            *out = static_cast<uint8_t>(*sums / divisor);
-        });
+    Ref<RasterImage> image = this->BuildImage(
+        8, progress, [](const Sum* sums, uint64_t divisor, uint8_t* out) { *out = MeanOf(*sums, divisor); });
     if (image && this->invert) image->Invert();
     return image;
 }
@@ -304,10 +313,111 @@ uint32_t BilevelCountSink<Count>::CoverageLevel() const {
     return level > 255 ? 255 : static_cast<uint32_t>(level);
 }
 
+namespace {
+
+// Distinct values of a count array, at most kMaxClasses of them; false when
+// there are more. `class_of` receives each entry's index into `values`.
+constexpr uint32_t kMaxClasses = 4;
+
+bool CountClasses(const uint32_t* counts, uint32_t n, uint32_t* values, uint32_t* class_count,
+                  uint8_t* class_of) {
+    uint32_t found = 0;
+    for (uint32_t i = 0; i < n; ++i) {
+        uint32_t k = 0;
+        while (k < found && values[k] != counts[i]) ++k;
+        if (k == found) {
+            if (found == kMaxClasses) return false;
+            values[found++] = counts[i];
+        }
+        if (class_of) class_of[i] = static_cast<uint8_t>(k);
+    }
+    *class_count = found;
+    return true;
+}
+
+}  // namespace
+
+// A screen render's target pixels gather one of very few numbers of source
+// pixels (the groups of a reduction differ by at most one on each axis), so
+// the quotient count x 255 / pixels comes from a small table per number
+// instead of a division per target pixel. Same values as the division.
+template <class Count>
+bool BilevelCountSink<Count>::BuildThroughTables(ProgressSink* progress, Ref<RasterImage>* out) const {
+    constexpr uint32_t kMaxTableBytes = 256 * 1024;
+    const uint32_t tw = this->target_width, th = this->target_height;
+    uint32_t column_values[kMaxClasses], row_values[kMaxClasses], columns = 0, rows = 0;
+    if (!CountClasses(this->row_counts, th, row_values, &rows, nullptr)) return false;
+    MemBlock block;
+    uint8_t* class_of = static_cast<uint8_t*>(MemAlloc(block, tw, 0, kAccumulatorTag));
+    if (!class_of || !CountClasses(this->column_counts, tw, column_values, &columns, class_of)) return false;
+    // Every table holds the quotients for counts 0 to its number of pixels.
+    uint64_t table_bytes = 0;
+    for (uint32_t r = 0; r < rows; ++r) {
+        for (uint32_t c = 0; c < columns; ++c) table_bytes += uint64_t(row_values[r]) * column_values[c] + 1;
+    }
+    MemBlock table_block;
+    if (table_bytes > kMaxTableBytes || !MemAlloc(table_block, uint32_t(table_bytes), 0, kAccumulatorTag))
+        return false;
+    const uint8_t* tables[kMaxClasses][kMaxClasses];
+    uint32_t sizes[kMaxClasses][kMaxClasses];
+    uint8_t* next = table_block.data();
+    for (uint32_t r = 0; r < rows; ++r) {
+        for (uint32_t c = 0; c < columns; ++c) {
+            const uint32_t pixels = row_values[r] * column_values[c];
+            for (uint32_t k = 0; k <= pixels; ++k) next[k] = static_cast<uint8_t>(k * 255 / pixels);
+            tables[r][c] = next;
+            sizes[r][c] = pixels;
+            next += pixels + 1;
+        }
+    }
+    const bool quarter = this->rotation == 90 || this->rotation == 270;
+    Ref<RasterImage> image = RasterImageCreate(quarter ? th : tw, quarter ? tw : th, 8, true);
+    if (!image) return false;
+    bool fx = this->flip_x, fy = this->flip_y;
+    if (this->rotation == 180) {
+        fx = !fx;
+        fy = !fy;
+    } else if (this->rotation == 90) {
+        fx = !fx;
+    } else if (this->rotation == 270) {
+        fy = !fy;
+    }
+    for (uint32_t t = 0; t < th; ++t) {
+        if (ProgressIsCancelled(progress)) return true;  // *out stays null
+        ProgressReport(progress, static_cast<float>(t) / static_cast<float>(th));
+        const Count* counts = this->TargetRow(t);
+        uint32_t r = 0;
+        while (row_values[r] != this->row_counts[t]) ++r;
+        const uint8_t* const* row_tables = tables[r];
+        const uint32_t* row_sizes = sizes[r];
+        // A count above its pixels (rows given twice) is outside the table:
+        // it takes the division, as it always did.
+        auto grey = [&](uint32_t c) {
+            const uint32_t k = class_of[c];
+            if (counts[c] <= row_sizes[k]) return row_tables[k][counts[c]];
+            return static_cast<uint8_t>(static_cast<uint64_t>(counts[c]) * 255 / row_sizes[k]);
+        };
+        const uint32_t placed_t = fy ? th - 1 - t : t;
+        if (quarter) {
+            for (uint32_t c = 0; c < tw; ++c)
+                RasterImageRowAddress(image.get(), fx ? tw - 1 - c : c)[placed_t] = grey(c);
+        } else if (fx) {
+            uint8_t* row = RasterImageRowAddress(image.get(), placed_t) + tw - 1;
+            for (uint32_t c = 0; c < tw; ++c) row[-int32_t(c)] = grey(c);
+        } else {
+            uint8_t* row = RasterImageRowAddress(image.get(), placed_t);
+            for (uint32_t c = 0; c < tw; ++c) row[c] = grey(c);
+        }
+    }
+    *out = std::move(image);
+    return true;
+}
+
 template <class Count>
 Ref<RasterImage> BilevelCountSink<Count>::Finish(ProgressSink* progress, RenderToken* token) {
-    Ref<RasterImage> image =
-        this->BuildImage(8, progress, [](const Count* counts, uint64_t divisor, uint8_t* out) {
+    Ref<RasterImage> image;
+    if (!BuildThroughTables(progress, &image))
+        image = this->BuildImage(8, progress, [](const Count* counts, uint64_t divisor, uint8_t* out) {
             // In doubles: an integer division of 64 bits is a library call
             // in the 32-bit build, once for every screen pixel. Both operands
             // are exact and a quotient that is not whole lies at least

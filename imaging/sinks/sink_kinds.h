@@ -31,8 +31,13 @@ class DirectSink final : public RasterSink {
     uint32_t VerticalCount() const;
     bool ReplicateColumns(ProgressSink* progress);
     bool ReplicateRows(ProgressSink* progress);
+    // The image row of memory row `index` as the sink counts them, the
+    // final vertical flip applied.
+    uint8_t* MemoryRow(uint32_t index) const;
 
     Ref<RasterImage> image_;
+    bool flip_rows_ = false;
+    uint32_t background_ = 0;  // 1: a bilevel image inverted as it is written
 };
 
 // Common part of the reducing sinks: the accumulator of Channels sums per
@@ -101,6 +106,9 @@ class BilevelCountSink final : public AccumulatingSink<Count, 1> {
     uint32_t CoverageLevel() const override;
 
   private:
+    // The grey bytes through a table per (column count, row count) pair:
+    // false when the pairs are too many or too large for small tables.
+    bool BuildThroughTables(ProgressSink* progress, Ref<RasterImage>* image) const;
     void AddRun(Count* counts, uint32_t s0, uint32_t s1) const;
     void AddReducedRun(Count* counts, uint32_t s0, uint32_t end) const;
     uint64_t set_pixels_ = 0;  // in all rows received, counted in 64 bits

@@ -172,35 +172,56 @@ TEST(JpegReader, PartsEqualCropsOfTheWhole) {
 }
 
 // Scaling, turning and mirroring are the sink's: the page must hand it
-// exactly djpeg's rows.
+// exactly djpeg's rows. A render reduced by 2 or more takes them reduced
+// inside libjpeg's inverse DCT (djpeg -scale 1/d), by the largest factor
+// that leaves at least the target's pixels in the part shown.
 TEST(JpegReader, ReducedAndTurnedRendersGetDjpegsRows) {
     struct Case {
         const char* name;
         uint32_t pixel_width, pixel_height;
         uint16_t rotation;
         uint8_t flip_x, invert;
+        uint32_t x, y, w, h;                              // the part shown, in full-size pixels; w 0: all
+        uint32_t scale;                                   // djpeg's reduction of the rows the sink gets
+        uint32_t scaled_x, scaled_y, scaled_w, scaled_h;  // the part in those rows
     };
-    for (const Case& c : {Case{"colour422", 51, 68, 90, 1, 0}, Case{"grey", 100, 75, 0, 0, 1},
-                          Case{"large", 300, 200, 180, 0, 0}}) {
+    const std::string scratch = Scratch("jpeg-scaled");
+    for (const Case& c : {Case{"colour422", 51, 68, 90, 1, 0, 0, 0, 0, 0, 2, 0, 0, 102, 76},
+                          Case{"grey", 100, 75, 0, 0, 1, 0, 0, 0, 0, 2, 0, 0, 102, 76},
+                          Case{"grey", 150, 110, 270, 0, 0, 0, 0, 0, 0, 1, 0, 0, 203, 151},
+                          Case{"large", 300, 200, 180, 0, 0, 0, 0, 0, 0, 4, 0, 0, 301, 227},
+                          Case{"large", 150, 100, 0, 0, 0, 301, 203, 600, 400, 4, 75, 50, 151, 101},
+                          Case{"large", 60, 40, 0, 1, 0, 0, 0, 0, 0, 8, 0, 0, 151, 114}}) {
+        const std::string what = std::string(c.name) + " " + std::to_string(c.pixel_width);
         Ref<DataSource> source = FileSource(JfifPath(c.name, ".jpg"));
         Ref<ImagePage> page = ParsePage(source.get(), nullptr);
-        ASSERT_TRUE(page) << c.name;
-        PagePlacement placement = PixelPlacement(page.get(), 0, 0, page->PixelWidth(), page->PixelHeight());
+        ASSERT_TRUE(page) << what;
+        PagePlacement placement =
+            PixelPlacement(page.get(), int32_t(c.x), int32_t(c.y), c.w ? c.w : page->PixelWidth(),
+                           c.w ? c.h : page->PixelHeight());
         placement.pixel_width = c.pixel_width;
         placement.pixel_height = c.pixel_height;
         placement.rotation = c.rotation;
         placement.flip_x = c.flip_x;
         placement.invert = c.invert;
         Ref<RasterImage> image = page->Render(nullptr, source.get(), &placement, nullptr);
-        ASSERT_TRUE(image) << c.name;
+        ASSERT_TRUE(image) << what;
 
-        Pnm pnm;
-        ASSERT_TRUE(ReadPnm(JfifPath(c.name, ".pnm"), pnm));
+        Pnm whole;
+        if (c.scale == 1) {
+            ASSERT_TRUE(ReadPnm(JfifPath(c.name, ".pnm"), whole));
+        } else {
+            const std::string out = scratch + "/" + c.name + "-" + std::to_string(c.scale) + ".pnm";
+            RunHostCommand("djpeg -scale 1/" + std::to_string(c.scale) + " -pnm -outfile '" + out + "' '" +
+                           JfifPath(c.name, ".jpg") + "' 2>/dev/null");
+            ASSERT_TRUE(ReadPnm(out, whole)) << what;
+        }
+        const Pnm pnm = CropPnm(whole, c.scaled_x, c.scaled_y, c.scaled_w, c.scaled_h);
         const bool quarter = c.rotation == 90 || c.rotation == 270;
         const uint16_t bits = uint16_t(pnm.channels * 8);
         Ref<RasterSink> sink = CreateSink(pnm.width, pnm.height, quarter ? c.pixel_height : c.pixel_width,
                                           quarter ? c.pixel_width : c.pixel_height, bits, nullptr, c.rotation,
-                                          c.flip_x, true, c.invert, true);
+                                          c.flip_x, true, c.invert, c.w == 0);
         ASSERT_TRUE(sink);
         std::vector<uint8_t> row(size_t(pnm.width) * pnm.channels);
         for (uint32_t y = 0; y < pnm.height; ++y) {
@@ -213,9 +234,9 @@ TEST(JpegReader, ReducedAndTurnedRendersGetDjpegsRows) {
         Ref<RenderToken> token = AdoptRef(new RenderToken);
         Ref<RasterImage> expect = sink->Finish(nullptr, token.get());
         ASSERT_TRUE(expect);
-        ASSERT_EQ(image->width, expect->width) << c.name;
-        ASSERT_EQ(image->height, expect->height) << c.name;
-        EXPECT_EQ(memcmp(image->pixels, expect->pixels, size_t(image->stride) * image->height), 0) << c.name;
+        ASSERT_EQ(image->width, expect->width) << what;
+        ASSERT_EQ(image->height, expect->height) << what;
+        EXPECT_EQ(memcmp(image->pixels, expect->pixels, size_t(image->stride) * image->height), 0) << what;
     }
 }
 
