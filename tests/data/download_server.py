@@ -16,7 +16,9 @@ for an FTP login, "count" for the number of requests) to OUT.
 HTTP paths: /file/NAME the file as it is (Content-Length, image/tiff);
 /chunked/NAME chunked without a length; /nolength/NAME no length, the end
 of the body is the end of the connection; /drop/NAME announces the whole
-length, sends half and drops the connection; /auth/NAME answers 401 without Basic credentials; anything else 404.
+length, sends half and drops the connection; /auth/NAME answers 401 without Basic credentials;
+/trickle/NAME sends the whole body 4096 bytes every 20 ms; /tricklecut/NAME
+trickles half of it and drops the connection; anything else 404.
 """
 import base64
 import binascii
@@ -27,6 +29,7 @@ import socket
 import ssl
 import sys
 import threading
+import time
 
 LIFETIME_SECONDS = 600
 log_lock = threading.Lock()
@@ -81,7 +84,8 @@ def make_handler(doc_root, state_dir):
                 self.end_headers()
                 return
             senders = {"file": self.send_whole, "auth": self.send_whole, "chunked": self.send_chunked,
-                       "nolength": self.send_until_close, "drop": self.send_dropped}
+                       "nolength": self.send_until_close, "drop": self.send_dropped,
+                       "trickle": self.send_trickled, "tricklecut": self.send_trickled_cut}
             if mode not in senders:
                 return self.not_found()
             senders[mode](body)
@@ -136,6 +140,26 @@ def make_handler(doc_root, state_dir):
             self.start(len(body))
             self.wfile.write(body[:len(body) // 2])
             self.drop()
+
+        def trickle(self, body):
+            for offset in range(0, len(body), 4096):
+                try:
+                    self.wfile.write(body[offset:offset + 4096])
+                    self.wfile.flush()
+                except OSError:
+                    self.close_connection = True
+                    return False
+                time.sleep(0.02)
+            return True
+
+        def send_trickled(self, body):
+            self.start(len(body))
+            self.trickle(body)
+
+        def send_trickled_cut(self, body):
+            self.start(len(body))
+            if self.trickle(body[:len(body) // 2]):
+                self.drop()
 
     return Handler
 

@@ -1,0 +1,178 @@
+#include "viewer/core/app_temp_files.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "foundation/file_handle.h"
+#include "tests/support/test_support.h"
+#include "viewer/core/app_root.h"
+
+namespace {
+
+// A root whose temporary directory is a fresh scratch directory.
+Ref<AppRoot> RootWithTempDir(const char* name, std::wstring& directory) {
+    directory = WindowsPathOf(MakeScratchDir(name)) + L"\\";
+    Ref<AppRoot> root = AppCreate(GetModuleHandleW(nullptr), nullptr);
+    root->temp_directory = directory.c_str();
+    return root;
+}
+
+FILETIME HoursAgo(uint64_t hours) {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER value;
+    value.LowPart = now.dwLowDateTime;
+    value.HighPart = now.dwHighDateTime;
+    value.QuadPart -= hours * 3600ull * 10000000ull;
+    return FILETIME{value.LowPart, value.HighPart};
+}
+
+// Wine reports a file's creation time from the Unix file's modification
+// time and ignores a creation time set through SetFileTime, so both are
+// set: the entry then looks old on Windows and under Wine alike.
+bool Backdate(const std::wstring& path, uint64_t hours) {
+    FileHandle file(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    const FILETIME old = HoursAgo(hours);
+    return file.valid() && SetFileTime(file.get(), &old, &old, &old);
+}
+
+bool MakeFile(const std::wstring& path) {
+    return FileHandle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr)).valid();
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool WaitForCleanup(AppRoot* root) {
+    for (int i = 0; i < 500 && root->cleanup_thread.load(); ++i) Sleep(10);
+    return root->cleanup_thread.load() == nullptr;
+}
+
+}  // namespace
+
+TEST(AppTempFiles, LettersAndNames) {
+    const std::pair<uint32_t, wchar_t> letters[] = {{0, L'a'},  {25, L'z'}, {26, L'0'},
+                                                    {35, L'9'}, {36, L'_'}, {37 + 2, L'c'}};
+    for (const auto& [n, letter] : letters) EXPECT_EQ(AppTempLetter(n), letter) << n;
+
+    SYSTEMTIME time = {};
+    time.wHour = 13;
+    time.wMinute = 59;
+    time.wSecond = 7;
+    time.wMilliseconds = 999;  // 999 = 27 x 37
+    struct Case {
+        const wchar_t* extension;
+        const wchar_t* name;
+    };
+    const Case cases[] = {{L"tif", L"PXfnwha_.tif"},
+                          {L".pdf", L"PXfnwha_.pdf"},
+                          {L"", L"PXfnwha_.tmp"},
+                          // An extension never leads out of the directory.
+                          {L"a\\..\\b:c", L"PXfnwha_.a_.._b_c"}};
+    for (const Case& c : cases) {
+        WString name;
+        AppTempFileName(5, time, 36, c.extension, name);
+        EXPECT_STREQ(WStrCStr(name), c.name);
+    }
+}
+
+TEST(AppTempFiles, MakesNewEmptyFilesWithTheSessionLetter) {
+    std::wstring directory;
+    Ref<AppRoot> root = RootWithTempDir("app_temp_make", directory);
+    WString first;
+    WString second;
+    ASSERT_TRUE(AppMakeTempFile(root.get(), L"tif", first));
+    ASSERT_TRUE(AppMakeTempFile(root.get(), L"tif", second));
+    EXPECT_FALSE(WStrEquals(first, second));
+    for (const WString* path : {&first, &second}) {
+        const std::wstring text = WStrCStr(*path);
+        ASSERT_EQ(text.rfind(directory, 0), 0u);
+        const std::wstring name = text.substr(directory.size());
+        ASSERT_EQ(name.size(), 12u);
+        EXPECT_EQ(name.substr(0, 2), L"PX");
+        EXPECT_EQ(name[2], AppTempLetter(root->session_letter));
+        EXPECT_EQ(name.substr(8), L".tif");
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        ASSERT_TRUE(GetFileAttributesExW(text.c_str(), GetFileExInfoStandard, &data));
+        EXPECT_EQ(data.nFileSizeLow, 0u);
+    }
+    // Made within a millisecond or not, the counter letters follow each other.
+    EXPECT_EQ(WStrCharAt(first, directory.size() + 7), L'a');
+    EXPECT_EQ(WStrCharAt(second, directory.size() + 7), L'b');
+
+    root->temp_directory = WString();
+    WString none = L"old";
+    EXPECT_FALSE(AppMakeTempFile(root.get(), L"tif", none));
+    EXPECT_EQ(WStrLength(none), 0u);
+}
+
+TEST(AppTempCleanup, DeletesOnlyOldFilesOfOtherSessions) {
+    std::wstring directory;
+    Ref<AppRoot> root = RootWithTempDir("app_temp_cleanup", directory);
+    root->session_letter = 0;  // this session's files: "PXa..."
+    struct Entry {
+        const wchar_t* name;
+        uint64_t age_hours;
+        bool deleted;
+    };
+    const Entry entries[] = {
+        {L"PXb12345.tmp", 72, true},    // another session's, three days old
+        {L"PX_00000.tif", 49, true},    // another session's, just past the limit
+        {L"PXb22222.tmp", 47, false},   // not old enough
+        {L"PXa33333.tmp", 72, false},   // this session's
+        {L"PXb44.tmp", 72, false},      // too short
+        {L"PXb4444.t", 72, false},      // nine characters
+        {L"PXb555555.tmp", 72, false},  // no '.' in ninth place
+        {L"pxb66666.tmp", 72, false},   // not our spelling
+        {L"Notes.PXb77.txt", 72, false},
+    };
+    for (const Entry& entry : entries) {
+        const std::wstring path = directory + entry.name;
+        ASSERT_TRUE(MakeFile(path)) << entry.name;
+        ASSERT_TRUE(Backdate(path, entry.age_hours)) << entry.name;
+    }
+    const std::wstring folder = directory + L"PXb88888.dir";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    ASSERT_TRUE(Backdate(folder, 72));
+    // A copy that another session still holds open, without delete sharing.
+    const std::wstring live = directory + L"PXc99999.tif";
+    ASSERT_TRUE(MakeFile(live));
+    ASSERT_TRUE(Backdate(live, 72));
+    FileHandle held(CreateFileW(live.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held.valid());
+
+    StartTempCleanup(root.get());
+    ASSERT_TRUE(WaitForCleanup(root.get()));
+    for (const Entry& entry : entries)
+        EXPECT_EQ(Exists(directory + entry.name), !entry.deleted) << entry.name;
+    EXPECT_TRUE(Exists(folder));
+    EXPECT_TRUE(Exists(live));
+}
+
+TEST(AppTempCleanup, StateAndDirectoryGateTheThread) {
+    std::wstring directory;
+    Ref<AppRoot> root = RootWithTempDir("app_temp_gate", directory);
+    root->session_letter = 0;
+    const std::wstring old_file = directory + L"PXb12345.tmp";
+    ASSERT_TRUE(MakeFile(old_file));
+    ASSERT_TRUE(Backdate(old_file, 72));
+
+    root->state = kAppStopping;
+    StartTempCleanup(root.get());
+    EXPECT_EQ(root->cleanup_thread.load(), nullptr);
+    root->state = kAppRunning;
+    const WString saved = root->temp_directory;
+    root->temp_directory = WString();
+    StartTempCleanup(root.get());
+    EXPECT_EQ(root->cleanup_thread.load(), nullptr);
+    EXPECT_TRUE(Exists(old_file));
+
+    // Shutdown stops a running thread through its flag and waits for it.
+    root->temp_directory = saved;
+    StartTempCleanup(root.get());
+    AppShutdown(root.get());
+    EXPECT_EQ(root->cleanup_thread.load(), nullptr);
+    EXPECT_EQ(AppGetState(root.get()), kAppStopped);
+}

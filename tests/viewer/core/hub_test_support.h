@@ -1,0 +1,62 @@
+// What the hub, context and root tests share: a listener that records what
+// reaches it, and a bounded message pump for the posted events.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <vector>
+
+#include "viewer/core/event_hub.h"
+
+struct ReceivedEvent {
+    uint32_t code;
+    RefCounted* sender;  // identity only
+    Variant argument;
+    DWORD thread;
+};
+
+class RecordingListener : public HubListener {
+  public:
+    explicit RecordingListener(uint32_t answer = kHubContinue) : answer(answer) {}
+
+    uint32_t Notify(RefCounted* sender, HubEvent* event) override {
+        ReceivedEvent received{event->code, sender, Variant(), GetCurrentThreadId()};
+        HubEventGetArg(event, received.argument);
+        events.push_back(received);
+        if (on_notify) on_notify(this, event);
+        return answer;
+    }
+
+    std::vector<uint32_t> Codes() const {
+        std::vector<uint32_t> codes;
+        for (const ReceivedEvent& received : events) codes.push_back(received.code);
+        return codes;
+    }
+
+    uint32_t answer;
+    std::vector<ReceivedEvent> events;
+    std::function<void(RecordingListener*, HubEvent*)> on_notify;
+};
+
+// Dispatches this thread's messages until `done` answers true or the time
+// is up; answers `done`'s last word.
+inline bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms = 5000) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        if (done()) return true;
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= timeout_ms) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, timeout_ms - elapsed, QS_ALLINPUT);
+    }
+}
+
+// Dispatches what is queued now, for checks that something did not arrive.
+inline void PumpPending() {
+    PumpUntil([] { return false; }, 50);
+}

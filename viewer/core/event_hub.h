@@ -1,0 +1,85 @@
+// The event hub: one per application root. Every window and observer of the
+// viewer registers a listener on it; events (a number from event_codes.h and
+// a Variant argument) are either sent, dispatched at once on the caller's
+// thread, or posted, queued and dispatched later on the GUI thread when the
+// hub's window receives kHubDrainMessage.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "foundation/locks.h"
+#include "foundation/ptr_array.h"
+#include "foundation/ref_counted.h"
+#include "foundation/variant.h"
+
+// The message the hub posts to its window once per queued event; the window
+// answers it with EventHubDrain.
+inline constexpr UINT kHubDrainMessage = WM_APP + 1;
+
+// Answers of HubListener::Notify.
+inline constexpr uint32_t kHubContinue = 0;
+inline constexpr uint32_t kHubStop = 2;
+
+class HubEvent : public RefCounted {
+  public:
+    uint32_t code = 0;
+    Variant argument;  // a copy of the value given at creation, or empty
+};
+
+// A new event; null argument leaves it empty.
+Ref<HubEvent> HubEventCreate(uint32_t code, const Variant* argument);
+// Copies the event's argument into `out` (empty for a null event).
+Variant& HubEventGetArg(const HubEvent* event, Variant& out);
+
+class EventHub;
+
+// The base of every observer. A listener and its hub hold each other, so a
+// listener stays registered until it detaches or the hub closes.
+class HubListener : public RefCounted {
+  public:
+    HubListener() = default;
+    ~HubListener() override;  // detaches
+
+    // Answer kHubStop to hide the event from the listeners after this one;
+    // any other answer lets the dispatch go on. `sender` may be null.
+    virtual uint32_t Notify(RefCounted* sender, HubEvent* event) = 0;
+
+    Ref<EventHub> hub;  // null once detached; change only through the operations below
+};
+
+// Keeps a reference to the hub and registers the listener on it.
+void ListenerConstruct(HubListener* listener, EventHub* hub);
+// Leaves the hub and forgets it; a second call does nothing.
+void ListenerDetach(HubListener* listener);
+
+class EventHub : public RefCounted {
+  public:
+    CriticalSection lock;         // guards everything below
+    PtrArray listeners{4, true};  // HubListener, in registration order
+    PtrArray queue{16, true};     // posted entries, in posting order
+    HWND window = nullptr;        // receives kHubDrainMessage; posting needs one
+    bool closing = false;         // only while EventHubClose empties the listeners
+};
+
+Ref<EventHub> EventHubCreate();
+// Appends the listener unless the hub is closing; null is ignored.
+void EventHubAddListener(EventHub* hub, HubListener* listener);
+// Removes the listener's first entry unless the hub is closing.
+void EventHubRemoveListener(EventHub* hub, HubListener* listener);
+// Dispatches at once, on this thread, to the listeners registered now.
+void EventHubSend(EventHub* hub, RefCounted* sender, uint32_t code);
+void EventHubSendArg(EventHub* hub, RefCounted* sender, uint32_t code, const Variant& argument);
+// Queues the event for the GUI thread; any thread may post. Without a
+// window the event is dropped.
+void EventHubPost(EventHub* hub, RefCounted* sender, uint32_t code);
+void EventHubPostArg(EventHub* hub, RefCounted* sender, uint32_t code, const Variant& argument);
+// Sets the window that drains the queue; null discards every queued entry.
+void EventHubSetWindow(EventHub* hub, HWND window);
+HWND EventHubGetWindow(EventHub* hub);
+// Dispatches queued entries while a window is set (GUI thread).
+void EventHubDrain(EventHub* hub);
+// Drains, unsets the window and releases every listener. The hub takes
+// listeners again afterwards, but only sends reach them.
+void EventHubClose(EventHub* hub);
