@@ -11,15 +11,6 @@ constexpr int64_t kI32Max = std::numeric_limits<int32_t>::max();
 
 int32_t ClampToI32(int64_t v) { return static_cast<int32_t>(std::clamp(v, kI32Min, kI32Max)); }
 
-// floor(v + 0.5) without the undefined conversion of values outside the i32 range.
-int32_t RoundToI32(double v) {
-    double rounded = std::floor(v + 0.5);
-    if (std::isnan(rounded)) return 0;
-    if (rounded <= static_cast<double>(kI32Min)) return static_cast<int32_t>(kI32Min);
-    if (rounded >= static_cast<double>(kI32Max)) return static_cast<int32_t>(kI32Max);
-    return static_cast<int32_t>(rounded);
-}
-
 int64_t RightEdge(const RectI& rect) { return int64_t{rect.origin.x} + rect.size.width - 1; }
 int64_t BottomEdge(const RectI& rect) { return int64_t{rect.origin.y} + rect.size.height - 1; }
 
@@ -30,6 +21,15 @@ int32_t ProportionalSide(int32_t new_side, int32_t other_side, int32_t old_side)
 }
 
 }  // namespace
+
+// Without the undefined conversion of values outside the i32 range.
+int32_t RoundToI32(double v) {
+    double rounded = std::floor(v + 0.5);
+    if (std::isnan(rounded)) return 0;
+    if (rounded <= static_cast<double>(kI32Min)) return static_cast<int32_t>(kI32Min);
+    if (rounded >= static_cast<double>(kI32Max)) return static_cast<int32_t>(kI32Max);
+    return static_cast<int32_t>(rounded);
+}
 
 // ---- PointD
 

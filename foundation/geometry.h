@@ -70,7 +70,10 @@ PointD& PointDNegated(const PointD& point, PointD& out);
 PointD& PointDScale(PointD& point, double factor);
 PointD PointDScaled(const PointD& point, double factor);
 PointD& PointDFromPointI(PointD& point, const PointI& other);
-// floor(v + 0.5) per coordinate, limited to the i32 range (NaN gives 0).
+// floor(v + 0.5), limited to the i32 range (NaN gives 0): the rounding of
+// every f64 to integer conversion.
+int32_t RoundToI32(double v);
+// RoundToI32 per coordinate.
 PointI& PointDRound(const PointD& point, PointI& out);
 double PointDLength(const PointD& point);
 // atan2(y, x) in radians.

@@ -287,3 +287,15 @@ bool VariantTypeConvertible(uint32_t from_tag, uint32_t to_tag) {
 bool VariantIsConvertible(const Variant& variant, uint32_t to_tag) {
     return VariantTypeConvertible(variant.tag, to_tag);
 }
+
+Variant VariantOfInt(int32_t value) {
+    Variant variant;
+    VariantInitInt(variant, value);
+    return variant;
+}
+
+Variant VariantOfObject(RefCounted* object) {
+    Variant variant;
+    VariantInitObject(variant, object);
+    return variant;
+}

@@ -50,6 +50,9 @@ Variant& VariantInitDouble(Variant& variant, double value);
 Variant& VariantInitBool(Variant& variant, bool value);
 // Null stays empty; otherwise one reference is added.
 Variant& VariantInitObject(Variant& variant, RefCounted* object);
+// A new variant holding the value, for arguments built in one expression.
+Variant VariantOfInt(int32_t value);
+Variant VariantOfObject(RefCounted* object);
 Variant& VariantCopy(Variant& variant, const Variant& other);
 void VariantFree(Variant& variant);
 

@@ -54,22 +54,27 @@ void AccumulatingSink<Sum, Channels>::AddToColumns(Sum* target_row, uint32_t sx,
 }
 
 template <class Sum, uint32_t Channels>
+Ref<RasterImage> AccumulatingSink<Sum, Channels>::CreateOutput(uint16_t bits, bool* flip_columns,
+                                                               bool* flip_rows) const {
+    const uint32_t tw = this->target_width, th = this->target_height;
+    const bool quarter = this->rotation == 90 || this->rotation == 270;
+    bool fx = this->flip_x, fy = this->flip_y;
+    if (this->rotation == 180 || this->rotation == 90) fx = !fx;
+    if (this->rotation == 180 || this->rotation == 270) fy = !fy;
+    *flip_columns = fx;
+    *flip_rows = fy;
+    return RasterImageCreate(quarter ? th : tw, quarter ? tw : th, bits, true);
+}
+
+template <class Sum, uint32_t Channels>
 template <class ValueOf>
 Ref<RasterImage> AccumulatingSink<Sum, Channels>::BuildImage(uint16_t bits, ProgressSink* progress,
                                                              ValueOf value_of) const {
     const uint32_t tw = this->target_width, th = this->target_height;
     const bool quarter = this->rotation == 90 || this->rotation == 270;
-    Ref<RasterImage> image = RasterImageCreate(quarter ? th : tw, quarter ? tw : th, bits, true);
+    bool fx, fy;
+    Ref<RasterImage> image = CreateOutput(bits, &fx, &fy);
     if (!image) return nullptr;
-    bool fx = this->flip_x, fy = this->flip_y;
-    if (this->rotation == 180) {
-        fx = !fx;
-        fy = !fy;
-    } else if (this->rotation == 90) {
-        fx = !fx;
-    } else if (this->rotation == 270) {
-        fy = !fy;
-    }
     const uint32_t bytes = bits / 8;
     for (uint32_t t = 0; t < th; ++t) {
         if (ProgressIsCancelled(progress)) return nullptr;
@@ -371,17 +376,9 @@ bool BilevelCountSink<Count>::BuildThroughTables(ProgressSink* progress, Ref<Ras
         }
     }
     const bool quarter = this->rotation == 90 || this->rotation == 270;
-    Ref<RasterImage> image = RasterImageCreate(quarter ? th : tw, quarter ? tw : th, 8, true);
+    bool fx, fy;
+    Ref<RasterImage> image = this->CreateOutput(8, &fx, &fy);
     if (!image) return false;
-    bool fx = this->flip_x, fy = this->flip_y;
-    if (this->rotation == 180) {
-        fx = !fx;
-        fy = !fy;
-    } else if (this->rotation == 90) {
-        fx = !fx;
-    } else if (this->rotation == 270) {
-        fy = !fy;
-    }
     for (uint32_t t = 0; t < th; ++t) {
         if (ProgressIsCancelled(progress)) return true;  // *out stays null
         ProgressReport(progress, static_cast<float>(t) / static_cast<float>(th));

@@ -59,6 +59,9 @@ class AccumulatingSink : public RasterSink {
     // row count, out bytes) gives the Channels bytes of one target pixel.
     template <class ValueOf>
     Ref<RasterImage> BuildImage(uint16_t bits, ProgressSink* progress, ValueOf value_of) const;
+    // The empty output image, turned as the rotation asks, and whether target
+    // columns and rows land mirrored in it.
+    Ref<RasterImage> CreateOutput(uint16_t bits, bool* flip_columns, bool* flip_rows) const;
     MemBlock store_;
     Sum* sums_ = nullptr;  // Channels sums per target pixel, in store_
 };

@@ -20,11 +20,3 @@ bool FormatDecimalAuto(double value, WStrBuilder& builder) {
     if (length < 0) return false;
     return WStrBuilderAppendUpTo(builder, text, 30);
 }
-
-int32_t RoundToInt(double value) {
-    const double rounded = std::floor(value + 0.5);
-    if (std::isnan(rounded)) return 0;
-    if (rounded >= 2147483647.0) return INT32_MAX;
-    if (rounded <= -2147483648.0) return INT32_MIN;
-    return static_cast<int32_t>(rounded);
-}

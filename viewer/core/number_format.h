@@ -9,5 +9,3 @@
 // 10 on, 1 from 1, 2 from 0.1, 3 from 0.01, else 5. False when the builder
 // cannot grow.
 bool FormatDecimalAuto(double value, WStrBuilder& builder);
-// floor(value + 0.5), so -2.5 gives -2; limited to the int32 range, NaN 0.
-int32_t RoundToInt(double value);

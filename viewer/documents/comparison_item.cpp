@@ -32,18 +32,6 @@ constexpr double kMinRowMagnitude = 0.001;
 constexpr COLORREF kMarkerColour = RGB(240, 0, 0);
 constexpr int kMarkerRadius = 8;
 
-Variant ObjectArgument(RefCounted* object) {
-    Variant argument;
-    VariantInitObject(argument, object);
-    return argument;
-}
-
-Variant IntArgument(int32_t value) {
-    Variant argument;
-    VariantInitInt(argument, value);
-    return argument;
-}
-
 Ref<ComparisonPageItem> ComparisonPageAt(ComparisonItem* item, uint32_t position) {
     Ref<DocItem> child = DocItemGetChild(item, position);
     auto* page = dynamic_cast<ComparisonPageItem*>(child.get());
@@ -291,7 +279,7 @@ Ref<ComparisonItem> ComparisonCreate(ViewerContext* context, DocItem* parent) {
     item->name = name;
     item->sink = TreeItemSinkCreate(item.get());
     if (!DocItemAddChild(parent, context, item.get())) return nullptr;
-    ViewerSendActionArg(context, event::kItemAdded, ObjectArgument(item.get()));
+    ViewerSendActionArg(context, event::kItemAdded, VariantOfObject(item.get()));
     return item;
 }
 
@@ -343,8 +331,8 @@ Ref<ComparisonPageItem> ComparisonPageCreate(ViewerContext* context, DocItem* co
     }
     copy->name = name;
     if (!DocItemAddChild(container, context, copy.get())) return nullptr;
-    ViewerSendActionArg(context, event::kItemAdded, ObjectArgument(copy.get()));
-    ViewerSendActionArg(context, event::kItemContentChanged, IntArgument(copy->id));
+    ViewerSendActionArg(context, event::kItemAdded, VariantOfObject(copy.get()));
+    ViewerSendActionArg(context, event::kItemContentChanged, VariantOfInt(copy->id));
     return copy;
 }
 

@@ -28,18 +28,6 @@ int32_t NextItemId(AppRoot* app) {
     return static_cast<int32_t>(id & 0x7FFFFFFF);
 }
 
-Variant ObjectArgument(RefCounted* object) {
-    Variant argument;
-    VariantInitObject(argument, object);
-    return argument;
-}
-
-Variant IntArgument(int32_t value) {
-    Variant argument;
-    VariantInitInt(argument, value);
-    return argument;
-}
-
 void CollectPreOrder(DocItem* item, PtrArray& out) {
     const uint32_t count = DocItemGetChildCount(item);
     for (uint32_t i = 0; i < count; ++i) {
@@ -61,7 +49,7 @@ DocItem::DocItem(ViewerContext* context, uint32_t type, uint32_t open_number)
 DocItem::~DocItem() {
     // Listeners learn of the end even of an item that was removed long ago.
     if (Ref<EventHub> hub = app ? AppGetEventHub(app.get()) : nullptr) {
-        EventHubPostArg(hub.get(), nullptr, event::kItemDestroyed, IntArgument(id));
+        EventHubPostArg(hub.get(), nullptr, event::kItemDestroyed, VariantOfInt(id));
     }
     if (sink) TreeItemSinkDetach(sink.get());
 }
@@ -92,7 +80,7 @@ bool RootItem::Draw(ViewerContext* context, uint32_t pass, HDC dc, const RectI& 
 Ref<DocItem> RootItemCreate(ViewerContext* context) {
     if (!context) return nullptr;
     Ref<DocItem> root = MakeRef<RootItem>(context, ViewerNextOpenNumber(context));
-    ViewerSendActionArg(context, event::kItemAdded, ObjectArgument(root.get()));
+    ViewerSendActionArg(context, event::kItemAdded, VariantOfObject(root.get()));
     return root;
 }
 
@@ -118,14 +106,14 @@ void DocItemSetName(DocItem* item, ViewerContext* context, const WString& name) 
         ScopedLock hold(item->lock);
         WStrAssign(item->name, name);
     }
-    if (context) ViewerSendActionArg(context, event::kItemNameChanged, ObjectArgument(item));
+    if (context) ViewerSendActionArg(context, event::kItemNameChanged, VariantOfObject(item));
 }
 
 bool DocItemSetKind(DocItem* item, ViewerContext* context, uint32_t type) {
     if (!item) return false;
     uint32_t expected = doc_type::kLoading;
     if (!item->type.compare_exchange_strong(expected, type)) return false;
-    ViewerSendActionArg(context, event::kItemKindChanged, ObjectArgument(item));
+    ViewerSendActionArg(context, event::kItemKindChanged, VariantOfObject(item));
     return true;
 }
 
@@ -190,7 +178,7 @@ void DocItemNotifyRemoved(DocItem* item, ViewerContext* context) {
     CollectPreOrder(item, removed);
     for (uint32_t i = 0; i < removed.count; ++i) {
         const int32_t id = static_cast<DocItem*>(removed.items[i])->id;
-        ViewerSendActionArg(context, event::kItemRemoved, IntArgument(id));
+        ViewerSendActionArg(context, event::kItemRemoved, VariantOfInt(id));
     }
 }
 

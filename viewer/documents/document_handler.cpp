@@ -67,9 +67,7 @@ bool ImageFileHandler::Apply(ViewerContext* context, DocItem* item) {
         OpenParamsSetTitle(params.get(), PageTitle(context, i));
         last_made = PageItemCreate(context, item, item_source.get(), i, size, params.get()) != nullptr;
     }
-    Variant argument;
-    VariantInitObject(argument, item);
-    ViewerSendActionArg(context, event::kPagesBuilt, argument);
+    ViewerSendActionArg(context, event::kPagesBuilt, VariantOfObject(item));
     return last_made;
 }
 

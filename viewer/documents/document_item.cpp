@@ -33,12 +33,6 @@ constexpr double kRefusalMinWidthMm = 0.01;
 
 constexpr COLORREF kUnshowableText = RGB(150, 150, 150);
 
-Variant ObjectArgument(RefCounted* object) {
-    Variant argument;
-    VariantInitObject(argument, object);
-    return argument;
-}
-
 // What the reader's status says about the page itself: only a file the
 // reader cannot decode fails the same way next time. A short read, a lack
 // of memory or a cancelled print may pass.
@@ -127,7 +121,7 @@ Ref<DocumentItem> DocumentItemCreate(ViewerContext* context, DocItem* parent, Do
     item->name = name;
     item->sink = TreeItemSinkCreate(item.get());
     if (!DocItemAddChild(parent, context, item.get())) return nullptr;
-    ViewerSendActionArg(context, event::kItemAdded, ObjectArgument(item.get()));
+    ViewerSendActionArg(context, event::kItemAdded, VariantOfObject(item.get()));
     return item;
 }
 
@@ -203,7 +197,7 @@ Ref<PageItem> PageItemCreate(ViewerContext* context, DocItem* document, Document
                                            params, page_index, cut_out.get());
     page->name = OpenParamsGetTitle(params);
     if (!DocItemAddChild(document, context, page.get())) return nullptr;
-    ViewerSendActionArg(context, event::kItemAdded, ObjectArgument(page.get()));
+    ViewerSendActionArg(context, event::kItemAdded, VariantOfObject(page.get()));
     return page;
 }
 

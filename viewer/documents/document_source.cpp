@@ -417,9 +417,7 @@ void SourceStartLoad(DocumentSource* source, ViewerContext* context) {
 void SourceAnnounce(DocumentSource* source, ViewerContext* context) {
     if (!source || ViewerGetAppState(context) != kAppRunning) return;
     if (source->state == kSourceLoaded) SourceBuildHandler(source, context);
-    Variant argument;
-    VariantInitObject(argument, source);
-    ViewerPostActionArg(context, event::kSourceLoaded, argument);
+    ViewerPostActionArg(context, event::kSourceLoaded, VariantOfObject(source));
 }
 
 Ref<DataSource> SourceGetData(DocumentSource* source) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/viewer/core/hub_test_support.h"
+#include "viewer/core/app_temp_files.h"
 #include "viewer/core/app_texts.h"
 #include "viewer/core/command_line.h"
 #include "viewer/core/document_controller.h"
@@ -14,44 +15,13 @@
 #include "viewer/core/viewer_context.h"
 #include "viewer/windows/frame_window.h"
 
-TEST(AppRoot, CreateMakesTheMembersInStateStarting) {
-    Ref<AppRoot> root = AppCreate(GetModuleHandleW(nullptr), nullptr);
+// Create, window, stop, shutdown: what each step makes, posts and lets go.
+TEST(AppRoot, CreateWindowStopAndShutdownInOrder) {
+    Ref<CmdLine> cmd_line = CmdLineParse(L"\"C:\\drawings\\one.tif\"");
+    Ref<AppRoot> root = AppCreate(GetModuleHandleW(nullptr), cmd_line.get());
     ASSERT_TRUE(root);
     EXPECT_EQ(AppGetState(root.get()), kAppStarting);
-    EXPECT_TRUE(AppGetSettings(root.get()));
-    EXPECT_TRUE(AppGetTextTable(root.get()));
-    EXPECT_TRUE(AppGetImageStore(root.get()));
-    EXPECT_TRUE(AppGetEventHub(root.get()));
-    EXPECT_TRUE(AppGetController(root.get()));
-    EXPECT_TRUE(AppGetSharedSlot(root.get()));
-    EXPECT_FALSE(AppGetFrame(root.get()));
-    EXPECT_FALSE(AppGetCmdLine(root.get()));
-    EXPECT_EQ(PrintProvidersCount(root->print_providers), 0u);
-    Ref<ModuleList> modules = AppGetModules(root.get());
-    ASSERT_EQ(ModuleListCount(modules.get()), 1u);
-    EXPECT_TRUE(WStrEqualsChars(ModuleListGet(modules.get(), 0)->name, L"Oeffnen-Dialog-Modul"));
-    EXPECT_LT(root->session_letter, 37u);
-    const std::wstring temp = WStrCStr(root->temp_directory);
-    ASSERT_FALSE(temp.empty());
-    EXPECT_EQ(temp.back(), L'\\');
-    EXPECT_EQ(temp.find(L'/'), std::wstring::npos);
-}
-
-TEST(AppRoot, IdsAreUniquePerRootAndNeverZero) {
-    Ref<AppRoot> root = AppCreate(GetModuleHandleW(nullptr), nullptr);
-    EXPECT_EQ(AppNextId(root.get()), 1u);
-    EXPECT_EQ(AppNextId(root.get()), 2u);
-    EXPECT_EQ(AppNextSourceId(root.get()), 1u);
-    root->next_item_id = 0xFFFFFFFF;
-    EXPECT_EQ(AppNextId(root.get()), 0xFFFFFFFFu);
-    EXPECT_EQ(AppNextId(root.get()), 1u);
-    EXPECT_EQ(AppNextId(nullptr), 0u);
-}
-
-TEST(AppRoot, WindowRunsThePostsAndOpensTheCommandLine) {
-    Ref<CmdLine> cmd_line = CmdLineParse(L"\"C:\\drawings\\one.tif\"");
-    ASSERT_EQ(CmdLineFileCount(cmd_line.get()), 1u);
-    Ref<AppRoot> root = AppCreate(GetModuleHandleW(nullptr), cmd_line.get());
+    ASSERT_TRUE(AppGetSettings(root.get()) && AppGetEventHub(root.get()) && AppGetSharedSlot(root.get()));
     Ref<ViewerContext> context = ViewerContextConstruct(root.get());
     Ref<RecordingListener> listener = MakeRef<RecordingListener>();
     ListenerConstruct(listener.get(), AppGetEventHub(root.get()).get());
@@ -62,92 +32,56 @@ TEST(AppRoot, WindowRunsThePostsAndOpensTheCommandLine) {
     const HWND frame = AppGetFrameHwnd(root.get());
     ASSERT_NE(frame, nullptr);
     EXPECT_EQ(EventHubGetWindow(AppGetEventHub(root.get()).get()), frame);
-    EXPECT_EQ(ViewerGetFrameHwnd(context.get()), frame);
     EXPECT_FALSE(root->dde_server);  // the server could not start: dropped
     // A second call keeps the frame.
     EXPECT_TRUE(AppCreateWindow(root.get(), context.get(), GetModuleHandleW(nullptr), nullptr, false));
     EXPECT_EQ(AppGetFrameHwnd(root.get()), frame);
+    StartTempCleanup(root.get());
 
+    // The command line's files are opened through a posted action.
     ASSERT_TRUE(PumpUntil([&] { return !listener->events.empty(); }));
     EXPECT_EQ(listener->events[0].code, event::kOpenCommandLine);
     EXPECT_EQ(VariantGetObject(listener->events[0].argument).get(), cmd_line.get());
     EXPECT_EQ(listener->events[0].sender, context.get());
+    VariantClear(listener->events[0].argument);  // the record's hold on the command line
 
+    // Once stopping, posts no longer arrive; sends still do.
     AppStop(root.get());
     EXPECT_EQ(AppGetState(root.get()), kAppStopping);
     ViewerPostAction(context.get(), event::kMainViewRecomputed);
     PumpPending();
-    EXPECT_EQ(listener->events.size(), 1u);
-    ListenerDetach(listener.get());
-}
-
-TEST(AppRoot, NoCommandLineFilesNoOpenAction) {
-    Ref<CmdLine> cmd_line = CmdLineParse(L"-n");
-    Ref<AppRoot> root = AppCreate(GetModuleHandleW(nullptr), cmd_line.get());
-    Ref<ViewerContext> context = ViewerContextConstruct(root.get());
-    Ref<RecordingListener> listener = MakeRef<RecordingListener>();
-    ListenerConstruct(listener.get(), AppGetEventHub(root.get()).get());
-    ASSERT_TRUE(AppCreateWindow(root.get(), context.get(), GetModuleHandleW(nullptr), nullptr, false));
-    PumpPending();
-    EXPECT_TRUE(listener->events.empty());
-    ListenerDetach(listener.get());
-}
-
-TEST(AppRoot, ShutdownReleasesEverythingOnce) {
-    Ref<CmdLine> cmd_line = CmdLineParse(L"a.tif");
-    Ref<AppRoot> root = AppCreate(GetModuleHandleW(nullptr), cmd_line.get());
-    Ref<ViewerContext> context = ViewerContextConstruct(root.get());
-    ASSERT_TRUE(AppCreateWindow(root.get(), context.get(), GetModuleHandleW(nullptr), nullptr, false));
-    const HWND frame = AppGetFrameHwnd(root.get());
-    // A listener still registered at the end is let go when the hub closes.
-    Ref<RecordingListener> listener = MakeRef<RecordingListener>();
-    ListenerConstruct(listener.get(), AppGetEventHub(root.get()).get());
-    Ref<SharedSlot> slot = AppGetSharedSlot(root.get());
-
-    AppStop(root.get());
     AppCloseAll(root.get(), context.get());
     AppBroadcast(root.get(), event::kAppEnding);
-    EXPECT_EQ(listener->Codes(), std::vector<uint32_t>{event::kAppEnding});
-    EXPECT_EQ(listener->events[0].sender, nullptr);
+    EXPECT_EQ(listener->Codes(), (std::vector<uint32_t>{event::kOpenCommandLine, event::kAppEnding}));
+    EXPECT_EQ(listener->events[1].sender, nullptr);
 
+    // Shutdown ends the cleanup thread and lets go of everything once,
+    // also of a listener still registered.
+    Ref<SharedSlot> slot = AppGetSharedSlot(root.get());
     AppShutdown(root.get());
     EXPECT_EQ(AppGetState(root.get()), kAppStopped);
+    EXPECT_EQ(root->cleanup_thread.load(), nullptr);
     EXPECT_FALSE(IsWindow(frame));
     EXPECT_EQ(listener->RefCountForTests(), 1u);
     EXPECT_EQ(cmd_line->RefCountForTests(), 1u);
     EXPECT_EQ(slot->RefCountForTests(), 1u);
-    for (bool missing :
-         {!AppGetSettings(root.get()), !AppGetEventHub(root.get()), !AppGetFrame(root.get()),
-          !AppGetTextTable(root.get()), !AppGetModules(root.get()), !AppGetController(root.get()),
-          !AppGetImageStore(root.get()), !AppGetSharedSlot(root.get()), !AppGetCmdLine(root.get())}) {
-        EXPECT_TRUE(missing);
-    }
-    EXPECT_EQ(ViewerGetText(context.get(), 3002), nullptr);
+    EXPECT_FALSE(AppGetSettings(root.get()) || AppGetEventHub(root.get()) || AppGetFrame(root.get()) ||
+                 AppGetTextTable(root.get()) || AppGetModules(root.get()) || AppGetController(root.get()) ||
+                 AppGetImageStore(root.get()) || AppGetSharedSlot(root.get()) || AppGetCmdLine(root.get()));
     AppShutdown(root.get());
     EXPECT_EQ(AppGetState(root.get()), kAppStopped);
-    // Without a hub the context's sends and posts do nothing.
+    // Without a hub the context's sends do nothing.
     ViewerSendAction(context.get(), event::kAppEnding);
-    EXPECT_EQ(listener->events.size(), 1u);
+    EXPECT_EQ(listener->events.size(), 2u);
 }
 
-TEST(AppRoot, ScreenResolutionOutsideItsRangeMeans96) {
-    struct Case {
-        int x, y;
-        double expected_x, expected_y;
-    };
-    const Case cases[] = {{96, 96, 96 / 25.4, 96 / 25.4}, {10, 10000, 10 / 25.4, 10000 / 25.4},
-                          {9, 300, 96 / 25.4, 96 / 25.4}, {300, 10001, 96 / 25.4, 96 / 25.4},
-                          {0, 0, 96 / 25.4, 96 / 25.4},   {120, 144, 120 / 25.4, 144 / 25.4}};
-    for (const Case& c : cases) {
-        double x = 0;
-        double y = 0;
-        ScreenPixelsPerMm(c.x, c.y, x, y);
-        EXPECT_DOUBLE_EQ(x, c.expected_x) << c.x << " " << c.y;
-        EXPECT_DOUBLE_EQ(y, c.expected_y) << c.x << " " << c.y;
-    }
-    EXPECT_DOUBLE_EQ(ViewerGetPixelsPerMmX(nullptr), 3.7795275590551185);
-    EXPECT_DOUBLE_EQ(ViewerGetPixelsPerMmY(nullptr), 3.7795275590551185);
+TEST(AppRoot, IdsNeverZeroOnWrap) {
     Ref<AppRoot> root = AppCreate(GetModuleHandleW(nullptr), nullptr);
-    Ref<ViewerContext> context = ViewerContextConstruct(root.get());
-    EXPECT_DOUBLE_EQ(ViewerGetPixelsPerMmX(context.get()), root->pixels_per_mm_x);
+    EXPECT_EQ(AppNextId(root.get()), 1u);
+    root->next_item_id = 0xFFFFFFFF;
+    root->next_source_id = 0xFFFFFFFF;
+    EXPECT_EQ(AppNextId(root.get()), 0xFFFFFFFFu);
+    EXPECT_EQ(AppNextId(root.get()), 1u);
+    EXPECT_EQ(AppNextSourceId(root.get()), 0xFFFFFFFFu);
+    EXPECT_EQ(AppNextSourceId(root.get()), 1u);
 }

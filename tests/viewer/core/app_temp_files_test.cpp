@@ -18,23 +18,19 @@ Ref<AppRoot> RootWithTempDir(const char* name, std::wstring& directory) {
     return root;
 }
 
-FILETIME HoursAgo(uint64_t hours) {
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    ULARGE_INTEGER value;
-    value.LowPart = now.dwLowDateTime;
-    value.HighPart = now.dwHighDateTime;
-    value.QuadPart -= hours * 3600ull * 10000000ull;
-    return FILETIME{value.LowPart, value.HighPart};
-}
-
 // Wine reports a file's creation time from the Unix file's modification
 // time and ignores a creation time set through SetFileTime, so both are
 // set: the entry then looks old on Windows and under Wine alike.
 bool Backdate(const std::wstring& path, uint64_t hours) {
     FileHandle file(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    const FILETIME old = HoursAgo(hours);
+    FILETIME old;
+    GetSystemTimeAsFileTime(&old);
+    ULARGE_INTEGER value;
+    value.LowPart = old.dwLowDateTime;
+    value.HighPart = old.dwHighDateTime;
+    value.QuadPart -= hours * 3600ull * 10000000ull;
+    old = {value.LowPart, value.HighPart};
     return file.valid() && SetFileTime(file.get(), &old, &old, &old);
 }
 
@@ -56,24 +52,16 @@ TEST(AppTempFiles, LettersAndNames) {
                                                     {35, L'9'}, {36, L'_'}, {37 + 2, L'c'}};
     for (const auto& [n, letter] : letters) EXPECT_EQ(AppTempLetter(n), letter) << n;
 
-    SYSTEMTIME time = {};
-    time.wHour = 13;
-    time.wMinute = 59;
-    time.wSecond = 7;
-    time.wMilliseconds = 999;  // 999 = 27 x 37
-    struct Case {
-        const wchar_t* extension;
-        const wchar_t* name;
-    };
-    const Case cases[] = {{L"tif", L"PXfnwha_.tif"},
-                          {L".pdf", L"PXfnwha_.pdf"},
-                          {L"", L"PXfnwha_.tmp"},
-                          // An extension never leads out of the directory.
-                          {L"a\\..\\b:c", L"PXfnwha_.a_.._b_c"}};
-    for (const Case& c : cases) {
+    // Session 5, 13:59:07.999 (999 = 27 x 37), counter 36.
+    const SYSTEMTIME time = {0, 0, 0, 0, 13, 59, 7, 999};
+    const wchar_t* const cases[][2] = {{L"tif", L"PXfnwha_.tif"},
+                                       {L".pdf", L"PXfnwha_.pdf"},
+                                       {L"", L"PXfnwha_.tmp"},
+                                       // An extension never leads out of the directory.
+                                       {L"a\\..\\b:c", L"PXfnwha_.a_.._b_c"}};
+    for (const auto& [extension, expected] : cases) {
         WString name;
-        AppTempFileName(5, time, 36, c.extension, name);
-        EXPECT_STREQ(WStrCStr(name), c.name);
+        EXPECT_STREQ(WStrCStr(AppTempFileName(5, time, 36, extension, name)), expected);
     }
 }
 
@@ -87,12 +75,8 @@ TEST(AppTempFiles, MakesNewEmptyFilesWithTheSessionLetter) {
     EXPECT_FALSE(WStrEquals(first, second));
     for (const WString* path : {&first, &second}) {
         const std::wstring text = WStrCStr(*path);
-        ASSERT_EQ(text.rfind(directory, 0), 0u);
-        const std::wstring name = text.substr(directory.size());
-        ASSERT_EQ(name.size(), 12u);
-        EXPECT_EQ(name.substr(0, 2), L"PX");
-        EXPECT_EQ(name[2], AppTempLetter(root->session_letter));
-        EXPECT_EQ(name.substr(8), L".tif");
+        ASSERT_EQ(text.rfind(directory + L"PX" + AppTempLetter(root->session_letter), 0), 0u) << text;
+        EXPECT_EQ(text.substr(directory.size() + 8), L".tif");
         WIN32_FILE_ATTRIBUTE_DATA data;
         ASSERT_TRUE(GetFileAttributesExW(text.c_str(), GetFileExInfoStandard, &data));
         EXPECT_EQ(data.nFileSizeLow, 0u);
@@ -100,7 +84,7 @@ TEST(AppTempFiles, MakesNewEmptyFilesWithTheSessionLetter) {
     // Made within a millisecond or not, the counter letters follow each other.
     EXPECT_EQ(WStrCharAt(first, directory.size() + 7), L'a');
     EXPECT_EQ(WStrCharAt(second, directory.size() + 7), L'b');
-
+    // Without a directory the file would land where the cleanup looks too.
     root->temp_directory = WString();
     WString none = L"old";
     EXPECT_FALSE(AppMakeTempFile(root.get(), L"tif", none));
@@ -143,36 +127,21 @@ TEST(AppTempCleanup, DeletesOnlyOldFilesOfOtherSessions) {
                                 OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(held.valid());
 
+    // No thread without a directory (it would search the current one) or once stopped.
+    const WString saved = root->temp_directory;
+    root->temp_directory = WString();
+    StartTempCleanup(root.get());
+    EXPECT_EQ(root->cleanup_thread.load(), nullptr);
+    root->temp_directory = saved;
+    root->state = kAppStopped;
+    StartTempCleanup(root.get());
+    EXPECT_EQ(root->cleanup_thread.load(), nullptr);
+
+    root->state = kAppRunning;
     StartTempCleanup(root.get());
     ASSERT_TRUE(WaitForCleanup(root.get()));
     for (const Entry& entry : entries)
         EXPECT_EQ(Exists(directory + entry.name), !entry.deleted) << entry.name;
     EXPECT_TRUE(Exists(folder));
     EXPECT_TRUE(Exists(live));
-}
-
-TEST(AppTempCleanup, StateAndDirectoryGateTheThread) {
-    std::wstring directory;
-    Ref<AppRoot> root = RootWithTempDir("app_temp_gate", directory);
-    root->session_letter = 0;
-    const std::wstring old_file = directory + L"PXb12345.tmp";
-    ASSERT_TRUE(MakeFile(old_file));
-    ASSERT_TRUE(Backdate(old_file, 72));
-
-    root->state = kAppStopping;
-    StartTempCleanup(root.get());
-    EXPECT_EQ(root->cleanup_thread.load(), nullptr);
-    root->state = kAppRunning;
-    const WString saved = root->temp_directory;
-    root->temp_directory = WString();
-    StartTempCleanup(root.get());
-    EXPECT_EQ(root->cleanup_thread.load(), nullptr);
-    EXPECT_TRUE(Exists(old_file));
-
-    // Shutdown stops a running thread through its flag and waits for it.
-    root->temp_directory = saved;
-    StartTempCleanup(root.get());
-    AppShutdown(root.get());
-    EXPECT_EQ(root->cleanup_thread.load(), nullptr);
-    EXPECT_EQ(AppGetState(root.get()), kAppStopped);
 }

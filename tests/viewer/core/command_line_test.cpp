@@ -9,12 +9,6 @@ namespace {
 
 std::wstring Text(const WString& text) { return WStrCStr(text); }
 
-std::wstring Number(double value) {
-    wchar_t text[32];
-    swprintf(text, 32, L"%g", value);
-    return text;
-}
-
 // The parsed command line in one line: the file names joined by '|', then
 // every value that was set, in a fixed order.
 std::wstring Describe(const CmdLine* command_line) {
@@ -30,10 +24,10 @@ std::wstring Describe(const CmdLine* command_line) {
     Ref<OpenParams> p = CmdLineGetOpenParams(command_line);
     if (WStrLength(p->title)) add(L"ti=" + Text(p->title));
     if (WStrLength(p->name)) add(L"fn=" + Text(p->name));
-    RectD cut;
-    if (OpenParamsGetCutOut(p.get(), cut)) {
-        add(L"c=" + Number(cut.origin.x) + L"," + Number(cut.origin.y) + L"," + Number(cut.size.width) +
-            L"," + Number(cut.size.height));
+    if (RectD cut; OpenParamsGetCutOut(p.get(), cut)) {
+        wchar_t text[128];
+        swprintf(text, 128, L"c=%g,%g,%g,%g", cut.origin.x, cut.origin.y, cut.size.width, cut.size.height);
+        add(text);
     }
     if (p->inverted_set) add(L"n=" + std::to_wstring(p->inverted));
     if (p->auto_invert_set) add(L"ai=" + std::to_wstring(p->auto_invert));
@@ -46,10 +40,7 @@ std::wstring Describe(const CmdLine* command_line) {
     if (p->allow_save_set) add(L"save=" + std::to_wstring(p->allow_save));
     if (p->allow_print_set) add(L"print=" + std::to_wstring(p->allow_print));
     if (p->max_loading_time_set) add(L"ml=" + std::to_wstring(p->max_loading_time));
-    if (p->scale) {
-        WString scale;
-        add(L"sc=" + Text(FormatScale(p->scale.get(), scale)));
-    }
+    if (WString scale; p->scale) add(L"sc=" + Text(FormatScale(p->scale.get(), scale)));
     return out;
 }
 
@@ -71,6 +62,8 @@ TEST(CommandLine, ParsesFileNamesAndEverySwitch) {
         {L"\"C:\\O'Neil\\x.tif\" b.tif", L"C:\\O'Neil\\x.tif|b.tif ;"},
         {L"a.tif\tb.tif\r\nc.tif,,d.tif", L"a.tif|b.tif|c.tif|d.tif ;"},
         {L"\"\" a.tif", L"a.tif ;"},
+        {L"x\"y z\" w \"open", L"x\"y z\"|w|open ;"},  // inner quotes stay; an open quote ends
+        {L"\"C:\\a\tb.tif\"", L"C:\\a\tb.tif ;"},      // a quoted TAB stays in the path
         {L"%1 *.tif a?.tif <x> x>y.tif b.tif", L"b.tif ;"},
         // Flags match as whole words only, in any case, after '-' or '/'.
         {L"-s a.tif", L"a.tif ; s"},
@@ -122,39 +115,5 @@ TEST(CommandLine, ParsesFileNamesAndEverySwitch) {
         EXPECT_EQ(Describe(command_line.get()), c.parsed)
             << "command line: " << testing::PrintToString(std::wstring(c.text));
         EXPECT_EQ(Text(CmdLineGetText(command_line.get())), c.text);
-    }
-}
-
-TEST(CommandLine, OutOfRangeFileNameIsEmpty) {
-    Ref<CmdLine> command_line = CmdLineParse(L"a.tif");
-    EXPECT_EQ(CmdLineFileCount(command_line.get()), 1u);
-    EXPECT_EQ(Text(CmdLineGetFileName(command_line.get(), 1)), L"");
-    Ref<CmdLine> none = CmdLineCreate(nullptr);
-    EXPECT_EQ(CmdLineGetFileCount(none.get()), 0u);
-    EXPECT_TRUE(CmdLineGetOpenParams(none.get()));
-}
-
-TEST(CommandLine, TokenizerJoinsTokensWithTabs) {
-    struct Case {
-        const wchar_t* text;
-        const wchar_t* tokens;
-    };
-    const Case cases[] = {
-        {L"\"a b\",'c d' e", L"a b\tc d\te"},
-        {L"x\"y z\" w", L"x\"y z\"\tw"},  // quotes inside a token stay
-        {L"  a  ,  b  ", L"a\tb"},
-        {L"\"open", L"open"},
-    };
-    for (const Case& c : cases) {
-        WString tokens;
-        EXPECT_EQ(Text(TokenizeCommandLine(c.text, tokens)), c.tokens);
-    }
-    const wchar_t* const stripped[][2] = {
-        {L"\"abc\"", L"abc"}, {L"'abc'", L"abc"},     {L"\"abc", L"abc"},
-        {L"\"abc'", L"abc'"}, {L"a\"b\"", L"a\"b\""}, {L"\"", L""},
-    };
-    for (const auto& pair : stripped) {
-        WString out;
-        EXPECT_EQ(Text(StripQuotes(pair[0], out)), pair[1]);
     }
 }

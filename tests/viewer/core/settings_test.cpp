@@ -5,18 +5,15 @@
 
 #include <functional>
 #include <map>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "foundation/handles.h"
 #include "foundation/registry.h"
-#include "foundation/variant.h"
 #include "tests/support/test_support.h"
-#include "viewer/core/app_root.h"
-#include "viewer/core/event_codes.h"
-#include "viewer/core/event_hub.h"
-#include "viewer/core/viewer_context.h"
 
 namespace {
 
@@ -34,54 +31,32 @@ using Values = std::vector<std::pair<std::string, std::string>>;
 
 // Adds every value with `wine reg add`, as text.
 void Seed(const std::string& key, const Values& values) {
-    std::string command;
-    for (const auto& [name, value] : values) {
-        if (!command.empty()) command += " && ";
-        command += "wine reg add '" + key + "' /v '" + name + "' /d '" + value + "' /f >/dev/null 2>&1";
-    }
+    std::string command = "true";
+    for (const auto& [name, value] : values)
+        command += " && wine reg add '" + key + "' /v '" + name + "' /d '" + value + "' /f >/dev/null 2>&1";
     ASSERT_EQ(RunHostCommand(command), 0) << command;
 }
 
-struct RegValue {
-    std::string type;
-    std::string text;
-    bool operator==(const RegValue&) const = default;
-};
-using Listing = std::map<std::string, RegValue>;
-
-// The key's values as `wine reg query` lists them ("    NAME    TYPE    TEXT").
+// The key's values as `wine reg query` lists them ("    NAME    TYPE    TEXT"),
+// by name as "TYPE TEXT".
+using Listing = std::map<std::string, std::string>;
 Listing Query(const std::string& key) {
     const std::string dir = MakeScratchDir("settings-query");
     RunHostCommand("wine reg query '" + key + "' >'" + dir + "/out.txt' 2>/dev/null");
     const std::vector<uint8_t> bytes = ReadHostFile(dir + "/out.txt");
+    std::istringstream lines(std::string(bytes.begin(), bytes.end()));
+    static const std::regex value_line("    (\\S+)    (\\S+)(    (.*))?");
     Listing listing;
-    std::string line;
-    auto take = [&listing](std::string text) {
-        while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
-        if (text.rfind("    ", 0) != 0) return;
-        text = text.substr(4);
-        const size_t type_at = text.find("    ");
-        if (type_at == std::string::npos) return;
-        const size_t text_at = text.find("    ", type_at + 4);
-        RegValue value;
-        value.type = text.substr(type_at + 4,
-                                 text_at == std::string::npos ? std::string::npos : text_at - type_at - 4);
-        if (text_at != std::string::npos) value.text = text.substr(text_at + 4);
-        listing[text.substr(0, type_at)] = value;
-    };
-    for (uint8_t byte : bytes) {
-        if (byte == '\n') {
-            take(line);
-            line.clear();
-        } else {
-            line += static_cast<char>(byte);
-        }
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::smatch match;
+        if (std::regex_match(line, match, value_line))
+            listing[match[1]] = match[2].str() + " " + match[4].str();
     }
-    take(line);
     return listing;
 }
 
-RegValue Text(const char* text) { return {"REG_SZ", text}; }
+std::string Text(const char* text) { return std::string("REG_SZ ") + text; }
 
 class SettingsRegistry : public testing::Test {
   protected:
@@ -115,129 +90,62 @@ std::wstring Wide(const WString& text) { return WStrCStr(text); }
 
 }  // namespace
 
-TEST(SettingsSetters, CallerKindsNeedTheirPermissionBit) {
-    Ref<Settings> s = SettingsCreate();
-    s->permissions[kGroupView] = kPermissionKind1;
-    EXPECT_FALSE(SettingsSetLanguage(s.get(), nullptr, kCallerViewer, 1));
-    EXPECT_FALSE(SettingsSetLanguage(s.get(), nullptr, kCallerAutomation, 1));
-    EXPECT_FALSE(SettingsSetLanguage(s.get(), nullptr, 4, 1));
-    EXPECT_EQ(SettingsGetLanguage(s.get()), 0);
-    EXPECT_TRUE(SettingsSetLanguage(s.get(), nullptr, kCallerExternal, 1));
-    EXPECT_TRUE(SettingsSetLengthUnit(s.get(), nullptr, kCallerInternal, 3));
-    EXPECT_EQ(SettingsGetLanguage(s.get()), 1);
-    EXPECT_EQ(SettingsGetLengthUnit(s.get()), 3);
-    // Only the viewer's own changes are saved.
-    EXPECT_EQ(SettingsGetChangedMask(s.get()), 0u);
-
-    s->permissions[kGroupView] = kPermissionKind0 | kPermissionKind2;
-    EXPECT_TRUE(SettingsSetZoomFactor(s.get(), nullptr, kCallerAutomation, 2.0));
-    EXPECT_EQ(SettingsGetChangedMask(s.get()), 0u);
-    EXPECT_TRUE(SettingsSetZoomFactor(s.get(), nullptr, kCallerViewer, 2.0));  // no change, no mark
-    EXPECT_EQ(SettingsGetChangedMask(s.get()), 0u);
-    EXPECT_TRUE(SettingsSetZoomExact(s.get(), nullptr, kCallerViewer, true));
-    EXPECT_EQ(SettingsGetChangedMask(s.get()), setting::kZoomExact);
-    EXPECT_TRUE(SettingsCallerMayChange(s.get(), kGroupView, kCallerAutomation));
-    EXPECT_FALSE(SettingsCallerMayChange(s.get(), kGroupView, kCallerExternal));
-
-    // Pane rectangles and the ActiveX mode have no permission check.
-    s->permissions[kGroupWindow] = 0;
-    s->permissions[kGroupExtended] = 0;
-    RectI rect;
-    RectISet(rect, 1, 2, 3, 4);
-    EXPECT_TRUE(SettingsSetPaneRect(s.get(), nullptr, kCallerViewer, kPaneNavigation, rect));
-    EXPECT_FALSE(SettingsSetPaneRect(s.get(), nullptr, kCallerViewer, kPaneToolBar, rect));
-    EXPECT_TRUE(SettingsSetFileOpenMode(s.get(), nullptr, kCallerViewer, 3));
-    EXPECT_EQ(SettingsGetPaneRect(s.get(), kPaneNavigation), rect);
-    EXPECT_EQ(SettingsGetFileOpenMode(s.get()), 3);
-    EXPECT_FALSE(SettingsSetViewMode(s.get(), nullptr, kCallerViewer, kPanePreview, 2));
-    EXPECT_EQ(SettingsGetChangedMask(s.get()),
-              setting::kZoomExact | setting::kRectNavigation | setting::kFileOpenMode);
-
-    // Restrictions only grow.
-    EXPECT_TRUE(SettingsAddRestrictions(s.get(), nullptr, kCallerAutomation, 2 | 8));
-    EXPECT_TRUE(SettingsAddRestrictions(s.get(), nullptr, kCallerAutomation, 1));
-    EXPECT_EQ(SettingsGetRestrictions(s.get()), 11u);
-}
-
 TEST_F(SettingsRegistry, ValuesOutOfRangeAreRepairedOnLoad) {
     using Getter = std::function<double(Settings*)>;
     auto open = [](auto read) {
         return [read](Settings* s) { return read(SettingsGetOpenParams(s).get()); };
     };
+    // Each option with the value stored in round 1, 2, 3 and what it loads as
+    // (-1: an open parameter left unset).
     struct Row {
-        int round;
         const char* name;
-        const char* stored;
         Getter get;
-        double expected;  // -1 for an open parameter left unset
+        std::vector<std::pair<const char*, double>> rounds;
     };
-    const Getter language = [](Settings* s) { return SettingsGetLanguage(s); };
-    const Getter unit = [](Settings* s) { return SettingsGetLengthUnit(s); };
-    const Getter zoom = [](Settings* s) { return SettingsGetZoomFactor(s); };
-    const Getter mode = [](Settings* s) { return SettingsGetFileOpenMode(s); };
-    const Getter recent = [](Settings* s) { return SettingsGetRecentFilesLength(s); };
-    const Getter drives = [](Settings* s) { return SettingsGetDriveTypesCaching(s); };
     const Getter preview = [](Settings* s) { return SettingsGetViewMode(s, kPanePreview); };
     const Getter status = [](Settings* s) { return SettingsGetViewMode(s, kPaneStatusBar); };
-    const Getter width = [](Settings* s) { return SettingsGetNavigationWidth(s); };
-    const Getter height = [](Settings* s) { return SettingsGetPreviewHeight(s); };
-    const Getter numbers = [](Settings* s) { return SettingsGetRedliningObjectNumbers(s); };
-    const Getter position = [](Settings* s) { return SettingsGetUserInfoPosition(s); };
-    const Getter popups = [](Settings* s) { return SettingsGetPopupsMoveable(s); };
     const Getter rotation = open([](OpenParams* p) { return p->rotation_set ? double(p->rotation) : -1; });
     const Getter invert =
         open([](OpenParams* p) { return p->auto_invert_set ? double(p->auto_invert) : -1; });
     const Getter limit =
         open([](OpenParams* p) { return p->max_loading_time_set ? double(p->max_loading_time) : -1; });
+    const Getter margin = open([](OpenParams* p) { return p->margins_set ? p->margin_left : -1; });
     const Row rows[] = {
-        {1, "LANGUAGE", "5", language, 0},
-        {2, "LANGUAGE", "1", language, 1},
-        {1, "LENGTH_UNIT", "9", unit, 1},
-        {2, "LENGTH_UNIT", "4", unit, 4},
-        {1, "FIXED_ZOOMFACTOR", "100000.5", zoom, 0},
-        {2, "FIXED_ZOOMFACTOR", "100000", zoom, 100000},
-        {3, "FIXED_ZOOMFACTOR", "-1", zoom, 0},
-        {1, "ACTIVEX_FILEOPENMODE", "4", mode, 1},
-        {2, "ACTIVEX_FILEOPENMODE", "0", mode, 0},
-        {1, "LENGTH_RECENT_FILES_LIST", "50", recent, 20},
-        {2, "LENGTH_RECENT_FILES_LIST", "-3", recent, 0},
-        {3, "LENGTH_RECENT_FILES_LIST", "7", recent, 7},
-        {1, "NETWORK_DRIVETYPES_CACHING", "255", drives, 15},
-        {1, "VIEWMODE_PREVIEW", "3", preview, 1},
-        {2, "VIEWMODE_PREVIEW", "2", preview, 2},
-        {1, "VIEWMODE_STATUSBAR", "2", status, 1},
-        {2, "VIEWMODE_STATUSBAR", "0", status, 0},
-        {1, "WIDTH_NAVIFRAME", "10", width, 200},
-        {2, "WIDTH_NAVIFRAME", "2000", width, 2000},
-        {1, "HEIGHT_PREVIEW", "2001", height, 200},
-        {2, "HEIGHT_PREVIEW", "20", height, 20},
-        {1, "REDLINING_OBJECTNUMBERS", "4", numbers, 2},
-        {2, "REDLINING_OBJECTNUMBERS", "0", numbers, 0},
-        {1, "USERINFO_POSITION", "9", position, 1},
-        {2, "USERINFO_POSITION", "8", position, 8},
-        {1, "POPUPS_MOVEABLE", "0", popups, 0},
-        {2, "POPUPS_MOVEABLE", "5", popups, 1},
-        {1, "OPEN_ROTATION", "-450", rotation, 270},
-        {2, "OPEN_ROTATION", "45", rotation, 0},
-        {1, "OPEN_AUTOINVERT", "3", invert, -1},
-        {2, "OPEN_AUTOINVERT", "2", invert, 2},
-        {1, "OPEN_MAX_LOADING_TIME", "-1", limit, -1},
-        {2, "OPEN_MAX_LOADING_TIME", "5", limit, 5000},
-        {3, "OPEN_MAX_LOADING_TIME", "5000000", limit, 4294967295.0},
+        {"LANGUAGE", SettingsGetLanguage, {{"5", 0}, {"1", 1}}},
+        {"LENGTH_UNIT", SettingsGetLengthUnit, {{"9", 1}, {"4", 4}}},
+        {"FIXED_ZOOMFACTOR", SettingsGetZoomFactor, {{"100000.5", 0}, {"100000", 100000}, {"-1", 0}}},
+        {"ACTIVEX_FILEOPENMODE", SettingsGetFileOpenMode, {{"4", 1}, {"0", 0}}},
+        {"LENGTH_RECENT_FILES_LIST", SettingsGetRecentFilesLength, {{"50", 20}, {"-3", 0}, {"7", 7}}},
+        {"NETWORK_DRIVETYPES_CACHING", SettingsGetDriveTypesCaching, {{"255", 15}}},
+        {"VIEWMODE_PREVIEW", preview, {{"3", 1}, {"2", 2}}},
+        {"VIEWMODE_STATUSBAR", status, {{"2", 1}, {"0", 0}}},
+        {"WIDTH_NAVIFRAME", SettingsGetNavigationWidth, {{"10", 200}, {"2000", 2000}}},
+        {"HEIGHT_PREVIEW", SettingsGetPreviewHeight, {{"2001", 200}, {"20", 20}}},
+        {"REDLINING_OBJECTNUMBERS", SettingsGetRedliningObjectNumbers, {{"4", 2}, {"0", 0}}},
+        {"USERINFO_POSITION", SettingsGetUserInfoPosition, {{"9", 1}, {"8", 8}}},
+        {"POPUPS_MOVEABLE", SettingsGetPopupsMoveable, {{"0", 0}, {"5", 1}}},
+        {"OPEN_ROTATION", rotation, {{"-450", 270}, {"45", 0}}},
+        {"OPEN_AUTOINVERT", invert, {{"3", -1}, {"2", 2}}},
+        {"OPEN_MAX_LOADING_TIME", limit, {{"-1", -1}, {"5", 5000}, {"5000000", 4294967295.0}}},
+        {"OPEN_OFFSET_LEFT", margin, {{"-1", 0}}},
     };
-    for (int round = 1; round <= 3; ++round) {
-        SCOPED_TRACE(testing::Message() << "round " << round);
+    for (size_t round = 0; round < 3; ++round) {
+        SCOPED_TRACE(testing::Message() << "round " << round + 1);
         RegDeleteTreeW(HKEY_CURRENT_USER, kMachineRoot);
         Values values;
         for (const Row& row : rows) {
-            if (row.round == round) values.emplace_back(row.name, row.stored);
+            if (round < row.rounds.size()) values.emplace_back(row.name, row.rounds[round].first);
         }
         Seed(kMachineKey, values);
         Ref<Settings> s = Loaded();
         for (const Row& row : rows) {
-            if (row.round != round) continue;
-            EXPECT_EQ(row.get(s.get()), row.expected) << row.name << " = " << row.stored;
+            if (round >= row.rounds.size()) continue;
+            EXPECT_EQ(row.get(s.get()), row.rounds[round].second)
+                << row.name << " = " << row.rounds[round].first;
         }
+        // Loading is no change: the machine's values are not copied to the user's key.
+        EXPECT_TRUE(SettingsSave(s.get()));
+        EXPECT_EQ(Query(kUserKey), Listing());
     }
 }
 
@@ -355,159 +263,4 @@ TEST_F(SettingsRegistry, GroupsWithoutTheSaveBitWriteNothing) {
     EXPECT_FALSE(SettingsSetViewMode(s.get(), nullptr, kCallerAutomation, kPaneToolBar, 1));
     EXPECT_TRUE(SettingsSave(s.get()));
     EXPECT_EQ(Query(kUserKey), Listing());
-}
-
-TEST_F(SettingsRegistry, EverySavedOptionLoadsBack) {
-    Ref<Settings> s = Loaded();
-    const uint32_t kind = kCallerViewer;
-    RectI preview, main_view, navigation;
-    RectISet(preview, -5, 6, 70, 80);
-    RectISet(main_view, 9, 10, 110, 120);
-    RectISet(navigation, 13, 14, 150, 160);
-    const WString info_text = L"Gepr\u00fcft: <USER> \u0394 <DATE>";
-    ASSERT_TRUE(SettingsSetLanguage(s.get(), nullptr, kind, 1));
-    ASSERT_TRUE(SettingsSetLengthUnit(s.get(), nullptr, kind, 3));
-    ASSERT_TRUE(SettingsSetZoomExact(s.get(), nullptr, kind, true));
-    ASSERT_TRUE(SettingsSetZoomFactor(s.get(), nullptr, kind, 12.25));
-    ASSERT_TRUE(SettingsSetShowHairCross(s.get(), nullptr, kind, false));
-    ASSERT_TRUE(SettingsSetUsePreviewInfo(s.get(), nullptr, kind, false));
-    ASSERT_TRUE(SettingsSetFileOpenMode(s.get(), nullptr, kind, 3));
-    ASSERT_TRUE(SettingsSetSendCookiesAuth(s.get(), nullptr, kind, false));
-    ASSERT_TRUE(SettingsSetDriveTypesCaching(s.get(), nullptr, kind, 5));
-    ASSERT_TRUE(SettingsSetViewMode(s.get(), nullptr, kind, kPanePreview, 2));
-    ASSERT_TRUE(SettingsSetViewMode(s.get(), nullptr, kind, kPaneMainView, 0));
-    ASSERT_TRUE(SettingsSetViewMode(s.get(), nullptr, kind, kPaneNavigation, 2));
-    ASSERT_TRUE(SettingsSetViewMode(s.get(), nullptr, kind, kPaneStatusBar, 0));
-    ASSERT_TRUE(SettingsSetViewMode(s.get(), nullptr, kind, kPaneToolBar, 0));
-    ASSERT_TRUE(SettingsSetViewMode(s.get(), nullptr, kind, kPaneMenuBar, 0));
-    ASSERT_TRUE(SettingsSetNavigationWidth(s.get(), nullptr, kind, 321));
-    ASSERT_TRUE(SettingsSetPreviewHeight(s.get(), nullptr, kind, 123));
-    ASSERT_TRUE(SettingsSetPaneRect(s.get(), nullptr, kind, kPanePreview, preview));
-    ASSERT_TRUE(SettingsSetPaneRect(s.get(), nullptr, kind, kPaneMainView, main_view));
-    ASSERT_TRUE(SettingsSetPaneRect(s.get(), nullptr, kind, kPaneNavigation, navigation));
-    ASSERT_TRUE(SettingsSetRedliningActive(s.get(), nullptr, kind, false));
-    ASSERT_TRUE(SettingsSetRedliningDisplay(s.get(), nullptr, kind, false));
-    ASSERT_TRUE(SettingsSetRedliningObjectNumbers(s.get(), nullptr, kind, 3));
-    ASSERT_TRUE(SettingsSetUserInfoText(s.get(), nullptr, kind, info_text));
-    ASSERT_TRUE(SettingsSetUserInfoPosition(s.get(), nullptr, kind, 7));
-    ASSERT_TRUE(SettingsSetUserInfoFlags(s.get(), nullptr, kind, 0x55));
-    ASSERT_TRUE(SettingsSetUserInfoPrint(s.get(), nullptr, kind, true));
-    Ref<OpenParams> defaults = SettingsGetOpenParams(s.get());
-    OpenParamsSetOffsets(defaults.get(), 1, 2, 3, 4.5);
-    OpenParamsSetInverted(defaults.get(), true);
-    OpenParamsSetMirrorH(defaults.get(), true);
-    OpenParamsSetMirrorV(defaults.get(), false);
-    OpenParamsSetAutoInvert(defaults.get(), 2);
-    OpenParamsSetRotation(defaults.get(), 270);
-    ASSERT_TRUE(SettingsSave(s.get()));
-
-    Ref<Settings> back = Loaded();
-    EXPECT_EQ(SettingsGetLanguage(back.get()), 1);
-    EXPECT_EQ(SettingsGetLengthUnit(back.get()), 3);
-    EXPECT_TRUE(SettingsGetZoomExact(back.get()));
-    EXPECT_EQ(SettingsGetZoomFactor(back.get()), 12.25);
-    EXPECT_FALSE(SettingsGetShowHairCross(back.get()));
-    EXPECT_FALSE(SettingsGetUsePreviewInfo(back.get()));
-    EXPECT_EQ(SettingsGetFileOpenMode(back.get()), 3);
-    EXPECT_FALSE(SettingsGetSendCookiesAuth(back.get()));
-    EXPECT_EQ(SettingsGetDriveTypesCaching(back.get()), 5u);
-    const int32_t modes[] = {2, 0, 2, 0, 0, 0};
-    for (uint32_t pane = kPanePreview; pane <= kPaneMenuBar; ++pane) {
-        EXPECT_EQ(SettingsGetViewMode(back.get(), static_cast<SettingsPane>(pane)), modes[pane]) << pane;
-    }
-    EXPECT_EQ(SettingsGetNavigationWidth(back.get()), 321);
-    EXPECT_EQ(SettingsGetPreviewHeight(back.get()), 123);
-    EXPECT_EQ(SettingsGetPaneRect(back.get(), kPanePreview), preview);
-    EXPECT_EQ(SettingsGetPaneRect(back.get(), kPaneMainView), main_view);
-    EXPECT_EQ(SettingsGetPaneRect(back.get(), kPaneNavigation), navigation);
-    EXPECT_FALSE(SettingsGetRedliningActive(back.get()));
-    EXPECT_FALSE(SettingsGetRedliningDisplay(back.get()));
-    EXPECT_EQ(SettingsGetRedliningObjectNumbers(back.get()), 3);
-    EXPECT_EQ(Wide(SettingsGetUserInfoText(back.get())), Wide(info_text));
-    EXPECT_EQ(SettingsGetUserInfoPosition(back.get()), 7);
-    EXPECT_EQ(SettingsGetUserInfoFlags(back.get()), 0x55);
-    EXPECT_TRUE(SettingsGetUserInfoPrint(back.get()));
-    Ref<OpenParams> loaded = SettingsGetOpenParams(back.get());
-    double l, t, r, b;
-    ASSERT_TRUE(OpenParamsGetOffsets(loaded.get(), l, t, r, b));
-    EXPECT_EQ(l, 1.0);
-    EXPECT_EQ(t, 2.0);
-    EXPECT_EQ(r, 3.0);
-    EXPECT_EQ(b, 4.5);
-    EXPECT_TRUE(OpenParamsGetInverted(loaded.get()));
-    EXPECT_TRUE(OpenParamsGetMirrorH(loaded.get()));
-    EXPECT_TRUE(loaded->mirror_v_set);
-    EXPECT_FALSE(OpenParamsGetMirrorV(loaded.get()));
-    EXPECT_EQ(OpenParamsGetAutoInvert(loaded.get()), 2u);
-    EXPECT_EQ(OpenParamsGetRotation(loaded.get()), 270u);
-    // Loading is no change: nothing is marked for the next save.
-    EXPECT_FALSE(loaded->modified);
-    EXPECT_EQ(SettingsGetChangedMask(back.get()), 0u);
-}
-
-namespace {
-
-struct Heard {
-    RefCounted* sender;
-    uint32_t code;
-    uint32_t tag;
-    int64_t value;
-    bool operator==(const Heard&) const = default;
-};
-
-class Recorder : public HubListener {
-  public:
-    uint32_t Notify(RefCounted* sender, HubEvent* event) override {
-        const Variant& argument = event->argument;
-        const int64_t value = argument.tag == kVariantInt64 ? argument.payload.int64 : VariantToInt(argument);
-        heard.push_back({sender, event->code, argument.tag, value});
-        return kHubContinue;
-    }
-    std::vector<Heard> heard;
-};
-
-}  // namespace
-
-TEST(SettingsNotifications, ChangesPostTheOptionBitThroughTheContext) {
-    // A root with only a hub, whose queue this thread drains; a message-only
-    // window stands in for the frame that receives the drain message.
-    Ref<AppRoot> root = MakeRef<AppRoot>(GetModuleHandleW(nullptr));
-    root->hub = EventHubCreate();
-    HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    ASSERT_TRUE(window);
-    EventHubSetWindow(root->hub.get(), window);
-    Ref<ViewerContext> context = ViewerContextConstruct(root.get());
-    Ref<Recorder> recorder = MakeRef<Recorder>();
-    ListenerConstruct(recorder.get(), root->hub.get());
-
-    Ref<Settings> s = SettingsCreate();
-    ViewerContext* sender = context.get();
-    RectI rect;
-    RectISet(rect, 1, 2, 3, 4);
-    EXPECT_TRUE(SettingsSetLanguage(s.get(), sender, kCallerViewer, 1));
-    EXPECT_TRUE(SettingsSetLanguage(s.get(), sender, kCallerViewer, 1));  // no change, nothing posted
-    s->permissions[kGroupRedlining] = 0;
-    EXPECT_FALSE(SettingsSetRedliningActive(s.get(), sender, kCallerViewer, false));
-    EXPECT_TRUE(SettingsSetViewMode(s.get(), sender, kCallerAutomation, kPanePreview, 2));
-    EXPECT_TRUE(SettingsSetPaneRect(s.get(), sender, kCallerViewer, kPanePreview, rect));
-    EXPECT_TRUE(SettingsSetFileOpenMode(s.get(), sender, kCallerViewer, 0));
-    EXPECT_TRUE(SettingsSetPopupsMoveable(s.get(), sender, kCallerViewer, false));
-    EXPECT_TRUE(SettingsSetPopupsMoveWithMain(s.get(), sender, kCallerViewer, true));
-    EXPECT_TRUE(SettingsSetDriveTypesCaching(s.get(), nullptr, kCallerViewer, 1));  // no sender, no post
-    EXPECT_TRUE(SettingsAddRestrictions(s.get(), sender, kCallerInternal, 2));
-    EXPECT_TRUE(SettingsAddRestrictions(s.get(), sender, kCallerInternal, 2));
-    EventHubDrain(root->hub.get());
-
-    const std::vector<Heard> expected = {
-        {sender, event::kSettingChanged, kVariantInt64, int64_t(setting::kLanguage)},
-        {sender, event::kSettingChanged, kVariantInt64, int64_t(setting::kViewModePreview)},
-        {sender, event::kSettingChanged, kVariantInt64, 0x10000000},
-        {sender, event::kSettingChanged, kVariantInt64, 0x20000000},
-        {sender, event::kRestrictionsChanged, kVariantInt32, 2},
-    };
-    EXPECT_EQ(recorder->heard, expected);
-
-    ListenerDetach(recorder.get());
-    EventHubSetWindow(root->hub.get(), nullptr);
-    DestroyWindow(window);
 }

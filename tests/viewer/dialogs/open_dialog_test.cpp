@@ -6,22 +6,21 @@
 #include <dlgs.h>
 
 #include <string>
-#include <vector>
 
 #include "tests/viewer/documents/document_test_support.h"
 #include "viewer/core/open_request.h"
 
 namespace {
 
-std::wstring typed_names;
 bool dialog_seen = false;
 
+// Types three names into the file dialog and confirms them.
 BOOL CALLBACK TypeNamesAndConfirm(HWND window, LPARAM) {
     wchar_t class_name[16] = {};
     GetClassNameW(window, class_name, 16);
     if (std::wstring(class_name) != L"#32770" || !IsWindowVisible(window)) return TRUE;
     dialog_seen = true;
-    SetDlgItemTextW(window, cmb13, typed_names.c_str());
+    SetDlgItemTextW(window, cmb13, L"\"a.tif\" \"b.tif\" \"c.tif\"");
     PostMessageW(window, WM_COMMAND, IDOK, 0);
     return FALSE;
 }
@@ -40,15 +39,12 @@ TEST(OpenDialog, ThreeChosenFilesBecomeOneRequest) {
     wchar_t previous[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, previous);
     ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
-    typed_names = L"\"a.tif\" \"b.tif\" \"c.tif\"";
-
     const UINT_PTR timer = SetTimer(nullptr, 0, 200, AnswerDialog);
     const bool chosen = RunOpenDialog(viewer.context.get());
     KillTimer(nullptr, timer);
     SetCurrentDirectoryW(previous);
     if (!dialog_seen) GTEST_SKIP() << "no file dialog under this Wine";
     EXPECT_TRUE(chosen);
-
     ASSERT_EQ(viewer.Count(event::kOpenRequest), 1u);
     const ReceivedEvent& received = viewer.listener->events.back();
     ASSERT_EQ(received.code, event::kOpenRequest);

@@ -1,12 +1,11 @@
 // What the document tests share: a running viewer whose hub drains into a
-// recording listener, test files made by outside tools, the loopback HTTP
-// server of tests/data/download_server.py, and bounded waits for sources.
+// recording listener, and files made by outside tools.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -14,11 +13,26 @@
 #include "tests/viewer/core/hub_test_support.h"
 #include "viewer/core/app_root.h"
 #include "viewer/core/event_codes.h"
+#include "viewer/core/event_hub.h"
+#include "viewer/core/open_params.h"
 #include "viewer/core/viewer_context.h"
+#include "viewer/documents/doc_item.h"
 #include "viewer/documents/document_source.h"
 
+// A copy of the worker's thread handle, so a test can wait for the worker
+// to end after the source is gone; null when no worker runs.
+inline HANDLE DuplicateWorker(DocumentSource* source) {
+    ScopedLock guard(source->lock);
+    HANDLE copy = nullptr;
+    if (source->worker_thread) {
+        DuplicateHandle(GetCurrentProcess(), source->worker_thread.get(), GetCurrentProcess(), &copy,
+                        SYNCHRONIZE, FALSE, 0);
+    }
+    return copy;
+}
+
 // A running root with its frame draining the hub, a context on it, and a
-// listener that records what arrives.
+// listener registered before any item's.
 struct RunningViewer {
     RunningViewer() {
         root = AppCreate(GetModuleHandleW(nullptr), nullptr);
@@ -36,38 +50,65 @@ struct RunningViewer {
         }
         PumpPending();
         ListenerDetach(listener.get());
+        listener->events.clear();
         AppStop(root.get());
         context.Reset();
         root.Reset();
     }
-    // How many notifications 8 arrived with this source as argument.
-    size_t Announcements(const DocumentSource* source) const {
-        size_t count = 0;
+
+    Ref<DocItem> RootItem() const { return ViewerGetRootItem(context.get()); }
+    uint32_t ListenerCount() const {
+        Ref<EventHub> hub = AppGetEventHub(root.get());
+        ScopedLock hold(hub->lock);
+        return hub->listeners.count;
+    }
+    // The viewer ends only after the source's worker, if one runs.
+    void Track(DocumentSource* source) {
+        if (HANDLE worker = DuplicateWorker(source)) workers.push_back(worker);
+    }
+    // Starts loading the path or URL.
+    Ref<DocumentSource> Start(const std::wstring& path, OpenParams* params = nullptr) {
+        Ref<DocumentSource> source = SourceCreate(context.get(), path.c_str(), params);
+        if (source) SourceStartLoad(source.get(), context.get());
+        if (source) Track(source.get());
+        return source;
+    }
+    // A list entry under the root for the path or URL, loaded as the open
+    // road does; waits, bounded, until it knows its kind.
+    Ref<DocumentItem> Open(const std::wstring& path, OpenParams* params = nullptr) {
+        Ref<DocumentSource> source = SourceCreate(context.get(), path.c_str(), params);
+        Ref<DocumentItem> item = source ? DocumentItemCreate(context.get(), RootItem().get(), source.get(),
+                                                             params, ViewerNextOpenNumber(context.get()))
+                                        : nullptr;
+        if (!item) return nullptr;
+        SourceStartLoad(source.get(), context.get());
+        Track(source.get());
+        PumpUntil([&] { return DocItemGetType(item.get()) != doc_type::kLoading; }, 15000);
+        return item;
+    }
+    Ref<DocumentItem> Open(const std::string& unix_path, OpenParams* params = nullptr) {
+        return Open(WindowsPathOf(unix_path), params);
+    }
+    // Pumps until notification 8 arrived `count` times with this source.
+    bool WaitForAnnouncement(const DocumentSource* source, size_t count = 1, DWORD timeout_ms = 15000) {
+        return PumpUntil([&] { return Count(event::kSourceLoaded, source) >= count; }, timeout_ms);
+    }
+    // The codes among `wanted` that reached the listener, in order.
+    std::vector<uint32_t> Codes(const std::set<uint32_t>& wanted) const {
+        std::vector<uint32_t> codes;
         for (const ReceivedEvent& received : listener->events) {
-            if (received.code == event::kSourceLoaded && received.argument.tag == kVariantObject &&
-                received.argument.payload.object == source) {
-                ++count;
-            }
+            if (wanted.count(received.code)) codes.push_back(received.code);
+        }
+        return codes;
+    }
+    // How many notifications `code` arrived (with `object` as argument).
+    size_t Count(uint32_t code, const RefCounted* object = nullptr) const {
+        size_t count = 0;
+        for (const ReceivedEvent& e : listener->events) {
+            count += e.code == code &&
+                     (!object || (e.argument.tag == kVariantObject && e.argument.payload.object == object));
         }
         return count;
-    }
-    // Remembers the source's worker, if one runs, so that the viewer ends
-    // only after it.
-    void Track(DocumentSource* source);
-    size_t Count(uint32_t code) const {
-        size_t count = 0;
-        for (const ReceivedEvent& received : listener->events) count += received.code == code;
-        return count;
-    }
-    // Lets queued events go and forgets those recorded, with the references
-    // their arguments hold.
-    void Forget() {
-        PumpPending();
-        listener->events.clear();
-    }
-    // Pumps until the source has been announced `count` times.
-    bool WaitForAnnouncement(const DocumentSource* source, size_t count = 1, DWORD timeout_ms = 15000) {
-        return PumpUntil([&] { return Announcements(source) >= count; }, timeout_ms);
     }
 
     Ref<AppRoot> root;
@@ -76,23 +117,17 @@ struct RunningViewer {
     std::vector<HANDLE> workers;
 };
 
-// Pumps messages and tests `done` every 20 ms until it holds or the time
-// is up (PumpUntil tests only when a message arrives).
-inline bool PollUntil(const std::function<bool()>& done, DWORD timeout_ms) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start >= timeout_ms) return false;
-        PumpUntil([] { return false; }, 20);
-    }
-    return true;
-}
+inline Ref<DocItem> ChildAt(DocItem* item, uint32_t position) { return DocItemGetChild(item, position); }
 
 inline std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
-
 inline std::string Narrow(const WString& text) {
-    std::string out;
-    for (const wchar_t* c = WStrCStr(text); *c; ++c) out += static_cast<char>(*c);
-    return out;
+    const std::wstring wide = WStrCStr(text);
+    return std::string(wide.begin(), wide.end());
+}
+
+// Runs shell commands in `dir`; true on success.
+inline bool MakeFilesIn(const std::string& dir, const std::string& commands) {
+    return RunHostCommand("cd '" + dir + "' && " + commands) == 0;
 }
 
 // A TIFF of `pages` Group 4 pages made by ImageMagick, 200 dpi.
@@ -106,55 +141,3 @@ inline void MakeTiff(const std::string& path, int pages) {
 inline void WriteText(const std::string& path, const std::string& text) {
     ASSERT_TRUE(WriteHostFile(path, std::vector<uint8_t>(text.begin(), text.end()))) << path;
 }
-
-// A copy of the worker's thread handle, so a test can wait for the worker
-// to end after the source is gone; null when no worker runs.
-inline HANDLE DuplicateWorker(DocumentSource* source) {
-    ScopedLock guard(source->lock);
-    HANDLE copy = nullptr;
-    if (source->worker_thread) {
-        DuplicateHandle(GetCurrentProcess(), source->worker_thread.get(), GetCurrentProcess(), &copy,
-                        SYNCHRONIZE, FALSE, 0);
-    }
-    return copy;
-}
-
-inline void RunningViewer::Track(DocumentSource* source) {
-    if (HANDLE worker = DuplicateWorker(source)) workers.push_back(worker);
-}
-
-// The download test server, started in the background for a suite and
-// stopped after it.
-class DownloadServer {
-  public:
-    bool Start(const std::string& name) {
-        dir_ = MakeScratchDir("documents_" + name);
-        docs_ = dir_ + "/docs";
-        state_ = dir_ + "/state";
-        const std::string script = TestEnvDir("TEST_SOURCE_DIR") + "/tests/data/download_server.py";
-        if (RunHostCommand("mkdir -p '" + docs_ + "' '" + state_ + "'") != 0) return false;
-        if (RunHostCommand("setsid /usr/bin/python3 '" + script + "' http '" + docs_ + "' '" + state_ +
-                           "' </dev/null >'" + state_ + "/server.out' 2>&1 &") != 0) {
-            return false;
-        }
-        for (int waited_ms = 0; waited_ms < 15000; waited_ms += 20) {
-            std::vector<uint8_t> port = ReadHostFile(state_ + "/port");
-            if (!port.empty()) {
-                port_ = std::string(port.begin(), port.end());
-                return true;
-            }
-            Sleep(20);
-        }
-        return false;
-    }
-    void Stop() {
-        if (!port_.empty()) RunHostCommand("kill $(cat '" + state_ + "/pid') 2>/dev/null");
-        port_.clear();
-    }
-    std::string Document(const std::string& name) const { return docs_ + "/" + name; }
-    std::wstring Url(const std::string& path) const { return Widen("http://127.0.0.1:" + port_ + path); }
-    const std::string& port() const { return port_; }
-
-  private:
-    std::string dir_, docs_, state_, port_;
-};
