@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "foundation/handles.h"
-#include "program/file_type_association.h"
 #include "viewer/core/accelerator_table.h"
 #include "viewer/core/app_texts.h"
 #include "viewer/core/command_line.h"
@@ -18,6 +17,7 @@
 #include "viewer/core/shared_slot.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/dde/dde_server.h"
+#include "viewer/dialogs/open_dialog.h"
 #include "viewer/extensions/extension_host.h"
 #include "viewer/windows/frame_window.h"
 #include "viewer/windows/recent_files.h"
@@ -116,7 +116,7 @@ Ref<AppRoot> AppCreate(HINSTANCE instance, CmdLine* cmd_line) {
     root->images = ImageStoreCreate(instance);
     root->hub = EventHubCreate();
     root->modules = ModuleListCreate();
-    if (root->modules) ModuleListAdd(root->modules.get(), DialogModuleCreate(kOpenDialogModuleName).get());
+    if (root->modules) ModuleListAdd(root->modules.get(), OpenDialogModuleCreate().get());
 
     PrintProvidersAddWindows(root->print_providers);
     if (!settings || !(SettingsGetWorkaround(settings) & kWorkaroundNoPrintPlugins)) {
@@ -205,10 +205,24 @@ void AppShutdown(AppRoot* root) {
     TakeMember(root, &AppRoot::images);
     if (Ref<Settings> settings = TakeMember(root, &AppRoot::settings)) {
         SettingsSave(settings.get());
-        if constexpr (kViewerProgramBuild) FileTypesWriteAssociation(settings.get());
+        if (const ProgramHooks hooks = AppGetProgramHooks(root); hooks.settings_saved) {
+            hooks.settings_saved(settings.get());
+        }
     }
     TakeMember(root, &AppRoot::cmd_line);
     root->state = kAppStopped;
+}
+
+void AppSetProgramHooks(AppRoot* root, const ProgramHooks& hooks) {
+    if (!root) return;
+    ScopedLock hold(root->lock);
+    root->program_hooks = hooks;
+}
+
+ProgramHooks AppGetProgramHooks(AppRoot* root) {
+    if (!root) return ProgramHooks();
+    ScopedLock hold(root->lock);
+    return root->program_hooks;
 }
 
 Ref<FrameWindow> AppGetFrame(AppRoot* root) { return ReadMember(root, &AppRoot::frame); }

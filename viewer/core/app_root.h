@@ -36,6 +36,18 @@ class Settings;
 class SharedSlot;
 class ViewerContext;
 
+// What only the desktop program adds to the shared viewer. The viewer
+// library knows nothing of the program; the program installs these on its
+// root right after AppCreate, and the control leaves them empty.
+struct ProgramHooks {
+    // Runs in AppShutdown right after the settings were saved (the program
+    // writes its file-type association from them).
+    bool (*settings_saved)(Settings* settings) = nullptr;
+    // The File and "?" popups of the main menu; null leaves the shared ones.
+    HMENU (*build_file_menu)(ViewerContext* context) = nullptr;
+    HMENU (*build_help_menu)(ViewerContext* context) = nullptr;
+};
+
 enum AppState : uint32_t {
     kAppStopped = 0,
     kAppRunning = 1,
@@ -77,6 +89,7 @@ class AppRoot : public RefCounted {
     // Set while a cleanup thread runs; the thread clears it on its way out.
     std::atomic<HANDLE> cleanup_thread{nullptr};
     std::atomic<bool> cleanup_stop{false};
+    ProgramHooks program_hooks;  // under the lock
 };
 
 // A new root in state kAppStarting, with settings, texts, hub and the other
@@ -94,6 +107,11 @@ void AppCloseAll(AppRoot* root, ViewerContext* context);
 void AppBroadcast(AppRoot* root, uint32_t code);
 // Releases the members in their dependency order; a second run does nothing.
 void AppShutdown(AppRoot* root);
+
+// Installs the program's hooks (before AppCreateWindow).
+void AppSetProgramHooks(AppRoot* root, const ProgramHooks& hooks);
+// A copy of the hooks; all null without a root.
+ProgramHooks AppGetProgramHooks(AppRoot* root);
 
 // Counted references (null when missing) or plain values.
 Ref<FrameWindow> AppGetFrame(AppRoot* root);

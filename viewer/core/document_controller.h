@@ -16,7 +16,10 @@ class DocumentController : public RefCounted {
   public:
     ~DocumentController() override;
 
-    Ref<ActionListener> listener;  // registered on the hub until notification 1
+    // Borrowed: the hub owns the listener, and the listener holds the
+    // controller until notification 1, so the two never keep each other
+    // alive once the hub has closed. Not to be used after notification 1.
+    ActionListener* listener = nullptr;
     // The printer chosen last through the print submenu; the print command
     // uses it.
     std::atomic<int32_t> last_printer{0};

@@ -21,3 +21,8 @@ Ref<DialogModule> ModuleListGet(const ModuleList* list, uint32_t index) {
 void ModuleListClear(ModuleList* list) {
     if (list) PtrArrayClear(list->modules);
 }
+
+bool ModuleListRun(const ModuleList* list, uint32_t index, ViewerContext* context) {
+    Ref<DialogModule> module = ModuleListGet(list, index);
+    return module && module->Run(context);
+}

@@ -9,8 +9,13 @@
 
 inline constexpr wchar_t kOpenDialogModuleName[] = L"Oeffnen-Dialog-Modul";
 
+class ViewerContext;
+
+// A dialog that commands 810 and above (and action 26 for the first) run
+// with the context; true when the user went through with it.
 class DialogModule : public RefCounted {
   public:
+    virtual bool Run(ViewerContext* context) { return false; }
     WString name;
 };
 
@@ -20,6 +25,8 @@ class ModuleList : public RefCounted {
 };
 
 Ref<DialogModule> DialogModuleCreate(const WString& name);
+// The module at the index runs with the context; false when there is none.
+bool ModuleListRun(const ModuleList* list, uint32_t index, ViewerContext* context);
 Ref<ModuleList> ModuleListCreate();
 bool ModuleListAdd(ModuleList* list, DialogModule* module);
 uint32_t ModuleListCount(const ModuleList* list);

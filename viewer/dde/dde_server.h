@@ -13,6 +13,7 @@
 #include "foundation/strings.h"
 #include "viewer/dde/dde_string_handle.h"
 
+class HubListener;
 class Settings;
 class ViewerContext;
 
@@ -24,6 +25,10 @@ class DdeServer : public RefCounted {
     DWORD instance = 0;          // 0 while no DDE instance exists
     DdeStringHandle service;
     DdeStringHandle topics[3];  // "MDI", "Advanced", "DragAndDrop"
+    // Stops the server when the application ends (notification 1): the
+    // context holds the application root, which holds this server, so
+    // without it the root would never be released.
+    Ref<HubListener> ending_listener;
 };
 
 Ref<DdeServer> DdeServerCreate();

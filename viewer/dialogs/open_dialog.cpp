@@ -79,3 +79,18 @@ bool RunOpenDialog(ViewerContext* context) {
     ViewerSendActionArg(context, event::kOpenRequest, argument);
     return true;
 }
+
+namespace {
+
+class OpenDialogModule : public DialogModule {
+  public:
+    bool Run(ViewerContext* context) override { return RunOpenDialog(context); }
+};
+
+}  // namespace
+
+Ref<DialogModule> OpenDialogModuleCreate() {
+    Ref<DialogModule> module = MakeRef<OpenDialogModule>();
+    module->name = WString(kOpenDialogModuleName);
+    return module;
+}

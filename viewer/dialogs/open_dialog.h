@@ -3,6 +3,7 @@
 #pragma once
 
 #include "foundation/strings.h"
+#include "viewer/core/module_list.h"
 
 class ViewerContext;
 
@@ -14,3 +15,7 @@ WString& OpenDialogFilterText(ViewerContext* context, WString& out);
 // action 2 with an interactive request for the chosen paths (TAB-joined).
 // True when the user chose files.
 bool RunOpenDialog(ViewerContext* context);
+
+// The root's first dialog module ("Oeffnen-Dialog-Modul"), which runs
+// RunOpenDialog.
+Ref<DialogModule> OpenDialogModuleCreate();

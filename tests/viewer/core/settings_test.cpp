@@ -159,6 +159,20 @@ TEST(SettingsSetters, CallerKindsNeedTheirPermissionBit) {
     EXPECT_EQ(SettingsGetRestrictions(s.get()), 11u);
 }
 
+TEST(SettingsSetters, SplitterPositionsStayWhereLoadingAcceptsThem) {
+    // A splitter dragged across a very wide frame must not store a width
+    // that the next start would reject for the default.
+    Ref<Settings> s = SettingsCreate();
+    const std::pair<int32_t, int32_t> cases[] = {{2500, 2000}, {2000, 2000}, {321, 321},
+                                                 {20, 20},     {5, 20},      {-7, 20}};
+    for (const auto& [wanted, stored] : cases) {
+        EXPECT_TRUE(SettingsSetNavigationWidth(s.get(), nullptr, kCallerViewer, wanted));
+        EXPECT_EQ(SettingsGetNavigationWidth(s.get()), stored) << wanted;
+        EXPECT_TRUE(SettingsSetPreviewHeight(s.get(), nullptr, kCallerViewer, wanted));
+        EXPECT_EQ(SettingsGetPreviewHeight(s.get()), stored) << wanted;
+    }
+}
+
 TEST_F(SettingsRegistry, ValuesOutOfRangeAreRepairedOnLoad) {
     using Getter = std::function<double(Settings*)>;
     auto open = [](auto read) {
@@ -385,6 +399,10 @@ TEST_F(SettingsRegistry, EverySavedOptionLoadsBack) {
     ASSERT_TRUE(SettingsSetPaneRect(s.get(), nullptr, kind, kPanePreview, preview));
     ASSERT_TRUE(SettingsSetPaneRect(s.get(), nullptr, kind, kPaneMainView, main_view));
     ASSERT_TRUE(SettingsSetPaneRect(s.get(), nullptr, kind, kPaneNavigation, navigation));
+    RectI frame;
+    RectISet(frame, -4, 3, 900, 700);
+    ASSERT_TRUE(SettingsSetFrameRect(s.get(), nullptr, kind, frame));
+    ASSERT_TRUE(SettingsSetExtensionList(s.get(), nullptr, kind, L" tif, .cal"));
     ASSERT_TRUE(SettingsSetRedliningActive(s.get(), nullptr, kind, false));
     ASSERT_TRUE(SettingsSetRedliningDisplay(s.get(), nullptr, kind, false));
     ASSERT_TRUE(SettingsSetRedliningObjectNumbers(s.get(), nullptr, kind, 3));
@@ -420,6 +438,8 @@ TEST_F(SettingsRegistry, EverySavedOptionLoadsBack) {
     EXPECT_EQ(SettingsGetPaneRect(back.get(), kPanePreview), preview);
     EXPECT_EQ(SettingsGetPaneRect(back.get(), kPaneMainView), main_view);
     EXPECT_EQ(SettingsGetPaneRect(back.get(), kPaneNavigation), navigation);
+    EXPECT_EQ(SettingsGetFrameRect(back.get()), frame);
+    EXPECT_EQ(Wide(SettingsGetExtensionList(back.get())), L" tif, .cal");
     EXPECT_FALSE(SettingsGetRedliningActive(back.get()));
     EXPECT_FALSE(SettingsGetRedliningDisplay(back.get()));
     EXPECT_EQ(SettingsGetRedliningObjectNumbers(back.get()), 3);
@@ -491,6 +511,9 @@ TEST(SettingsNotifications, ChangesPostTheOptionBitThroughTheContext) {
     EXPECT_TRUE(SettingsSetViewMode(s.get(), sender, kCallerAutomation, kPanePreview, 2));
     EXPECT_TRUE(SettingsSetPaneRect(s.get(), sender, kCallerViewer, kPanePreview, rect));
     EXPECT_TRUE(SettingsSetFileOpenMode(s.get(), sender, kCallerViewer, 0));
+    EXPECT_TRUE(SettingsSetFrameRect(s.get(), sender, kCallerViewer, rect));  // never posted
+    EXPECT_TRUE(SettingsSetExtensionList(s.get(), sender, kCallerViewer, L"tif"));
+    EXPECT_TRUE(SettingsSetExtensionList(s.get(), sender, kCallerViewer, L"tif"));
     EXPECT_TRUE(SettingsSetPopupsMoveable(s.get(), sender, kCallerViewer, false));
     EXPECT_TRUE(SettingsSetPopupsMoveWithMain(s.get(), sender, kCallerViewer, true));
     EXPECT_TRUE(SettingsSetDriveTypesCaching(s.get(), nullptr, kCallerViewer, 1));  // no sender, no post
@@ -501,6 +524,7 @@ TEST(SettingsNotifications, ChangesPostTheOptionBitThroughTheContext) {
     const std::vector<Heard> expected = {
         {sender, event::kSettingChanged, kVariantInt64, int64_t(setting::kLanguage)},
         {sender, event::kSettingChanged, kVariantInt64, int64_t(setting::kViewModePreview)},
+        {sender, event::kSettingChanged, kVariantInt64, 64},
         {sender, event::kSettingChanged, kVariantInt64, 0x10000000},
         {sender, event::kSettingChanged, kVariantInt64, 0x20000000},
         {sender, event::kRestrictionsChanged, kVariantInt32, 2},

@@ -22,19 +22,22 @@
 #include "viewer/documents/doc_item.h"
 #include "viewer/documents/document_source.h"
 
-// A running root with its frame draining the hub, a context on it, and a
+// A running root whose hub drains through a window of the test's own (no
+// frame, so no view activates or renders pages), a context on it, and a
 // listener registered before any item's.
 struct TreeViewer {
     TreeViewer() {
         root = AppCreate(GetModuleHandleW(nullptr), nullptr);
         context = ViewerContextConstruct(root.get());
-        AppCreateWindow(root.get(), context.get(), GetModuleHandleW(nullptr), nullptr, false);
+        root->state = kAppRunning;  // what AppCreateWindow does once the frame exists
+        drain = MakeRef<HubDrainWindow>(Hub().get());
         listener = MakeRef<RecordingListener>();
         ListenerConstruct(listener.get(), Hub().get());
     }
     ~TreeViewer() {
         ListenerDetach(listener.get());
         listener->events.clear();
+        drain.Reset();
         AppStop(root.get());
         context.Reset();
         root.Reset();
@@ -75,6 +78,7 @@ struct TreeViewer {
 
     Ref<AppRoot> root;
     Ref<ViewerContext> context;
+    Ref<HubDrainWindow> drain;
     Ref<RecordingListener> listener;
 };
 

@@ -17,13 +17,15 @@
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/document_source.h"
 
-// A running root with its frame draining the hub, a context on it, and a
+// A running root whose hub drains through a window of the test's own (no
+// frame, so no view activates or renders pages), a context on it, and a
 // listener that records what arrives.
 struct RunningViewer {
     RunningViewer() {
         root = AppCreate(GetModuleHandleW(nullptr), nullptr);
         context = ViewerContextConstruct(root.get());
-        AppCreateWindow(root.get(), context.get(), GetModuleHandleW(nullptr), nullptr, false);
+        root->state = kAppRunning;  // what AppCreateWindow does once the frame exists
+        drain = MakeRef<HubDrainWindow>(AppGetEventHub(root.get()).get());
         listener = MakeRef<RecordingListener>();
         ListenerConstruct(listener.get(), AppGetEventHub(root.get()).get());
     }
@@ -36,6 +38,7 @@ struct RunningViewer {
         }
         PumpPending();
         ListenerDetach(listener.get());
+        drain.Reset();
         AppStop(root.get());
         context.Reset();
         root.Reset();
@@ -72,6 +75,7 @@ struct RunningViewer {
 
     Ref<AppRoot> root;
     Ref<ViewerContext> context;
+    Ref<HubDrainWindow> drain;
     Ref<RecordingListener> listener;
     std::vector<HANDLE> workers;
 };
