@@ -26,4 +26,19 @@ inline constexpr uint32_t kError = 5000;
 inline constexpr uint32_t kOk = 10002;
 inline constexpr uint32_t kCancel = 10004;
 
+// Settings sheet: caption, page titles and the choices of its combo boxes.
+inline constexpr uint32_t kSettings = 2830;
+inline constexpr uint32_t kSettingsDefaultView = 2831;
+inline constexpr uint32_t kSettingsCommon = 2832;
+inline constexpr uint32_t kSettingsRedlining = 2857;
+inline constexpr uint32_t kSettingsUserInfo = 2867;
+inline constexpr uint32_t kSettingsNetwork = 2882;
+inline constexpr uint32_t kLanguageGerman = 10200;  // 10200-10201 by LANGUAGE
+inline constexpr uint32_t kFileOpenModeDefault = 2884;  // 2884-2887 by ACTIVEX_FILEOPENMODE
+inline constexpr uint32_t kLengthUnitMetricTechnical = 1860;  // 1860-1863 by LENGTH_UNIT 1-4
+inline constexpr uint32_t kFileTypesNotUsed = 2893;
+inline constexpr uint32_t kFileTypesRegistered = 2847;
+inline constexpr uint32_t kUnitMillimetre = 10100;
+inline constexpr uint32_t kUnitInch = 10103;
+
 }  // namespace text

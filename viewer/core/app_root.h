@@ -43,6 +43,9 @@ struct ProgramHooks {
     // Runs in AppShutdown right after the settings were saved (the program
     // writes its file-type association from them).
     bool (*settings_saved)(Settings* settings) = nullptr;
+    // The File and "?" popups of the main menu; null leaves the shared ones.
+    HMENU (*build_file_menu)(ViewerContext* context) = nullptr;
+    HMENU (*build_help_menu)(ViewerContext* context) = nullptr;
 };
 
 enum AppState : uint32_t {

@@ -1,13 +1,21 @@
 #include "viewer/core/document_controller.h"
 
-#include "viewer/core/viewer_context.h"
-#include "viewer/documents/doc_item.h"
+#include "viewer/core/action_listener.h"
 
-void ViewerCloseAll(ViewerContext* context) {
-    Ref<DocItem> root = ViewerGetRootItem(context);
-    if (!root) return;
-    ViewerSetActiveItem(context, nullptr);
-    while (DocItemGetChildCount(root.get()) > 0) {
-        if (!DocItemRemoveChildAt(root.get(), context, DocItemGetChildCount(root.get()) - 1)) break;
-    }
+DocumentController::~DocumentController() = default;
+
+Ref<DocumentController> DocumentControllerCreate(EventHub* hub) {
+    if (!hub) return nullptr;
+    Ref<DocumentController> controller = MakeRef<DocumentController>();
+    Ref<ActionListener> listener = ActionListenerCreate(controller.get(), hub);
+    controller->listener = listener.get();
+    return controller;
+}
+
+int32_t DocumentControllerGetLastPrinter(DocumentController* controller) {
+    return controller ? controller->last_printer.load() : 0;
+}
+
+void DocumentControllerSetLastPrinter(DocumentController* controller, int32_t index) {
+    if (controller) controller->last_printer = index;
 }

@@ -1,5 +1,6 @@
 #include "viewer/core/settings.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "foundation/handles.h"
@@ -23,13 +24,18 @@ constexpr wchar_t kTempDirCleanupName[] = L"TEMPDIR_CLEANUP";
 constexpr wchar_t kPrinterWorkaroundName[] = L"PRINTER_WORKAROUND";
 constexpr wchar_t kWorkaroundName[] = L"WORKAROUND";
 constexpr wchar_t kSearchExtensionsName[] = L"SEARCH_EXTENSIONS";
+constexpr wchar_t kSupportedFileTypesName[] = L"SUPPORTED_FILETYPES";
 constexpr wchar_t kSendCookiesAuthName[] = L"NETWORK_SEND_COOKIES_AUTH";
 constexpr wchar_t kDriveTypesCachingName[] = L"NETWORK_DRIVETYPES_CACHING";
 constexpr wchar_t kNavigationWidthName[] = L"WIDTH_NAVIFRAME";
 constexpr wchar_t kPreviewHeightName[] = L"HEIGHT_PREVIEW";
+// The splitter positions that loading accepts.
+constexpr int32_t kSplitterMin = 20;
+constexpr int32_t kSplitterMax = 2000;
 constexpr wchar_t kRectPreviewName[] = L"RECT_PREVIEW";
 constexpr wchar_t kRectMainViewName[] = L"RECT_MAINVIEW";
 constexpr wchar_t kRectNavigationName[] = L"RECT_NAVIGATION";
+constexpr wchar_t kRectMainWindowName[] = L"RECT_MAINWINDOW";
 constexpr wchar_t kPopupsMoveableName[] = L"POPUPS_MOVEABLE";
 constexpr wchar_t kPopupsMoveWithMainName[] = L"POPUPS_MOVE_WITH_MAINWINDOW";
 constexpr wchar_t kRedliningActiveName[] = L"REDLINING_ACTIVE";
@@ -72,13 +78,14 @@ constexpr uint32_t kViewModeCount = sizeof kViewModes / sizeof kViewModes[0];
 // but belongs to the extended group), so each group names its own.
 constexpr uint64_t kViewOptions = setting::kLanguage | setting::kLengthUnit | setting::kZoomExact |
                                   setting::kZoomFactor | setting::kShowHairCross | setting::kUsePreviewInfo;
-constexpr uint64_t kExtendedOptions = setting::kFileOpenMode | setting::kRecentFilesLength;
+constexpr uint64_t kExtendedOptions =
+    setting::kFileOpenMode | setting::kRecentFilesLength | setting::kSupportedFileTypes;
 constexpr uint64_t kNetworkOptions = setting::kSendCookiesAuth | setting::kDriveTypesCaching;
-constexpr uint64_t kWindowOptions = setting::kViewModePreview | setting::kViewModeMainView |
-                                    setting::kViewModeNavigation | setting::kViewModeStatusBar |
-                                    setting::kViewModeToolBar | setting::kViewModeMenuBar |
-                                    setting::kNavigationWidth | setting::kPreviewHeight |
-                                    setting::kRectPreview | setting::kRectMainView | setting::kRectNavigation;
+constexpr uint64_t kWindowOptions =
+    setting::kViewModePreview | setting::kViewModeMainView | setting::kViewModeNavigation |
+    setting::kViewModeStatusBar | setting::kViewModeToolBar | setting::kViewModeMenuBar |
+    setting::kNavigationWidth | setting::kPreviewHeight | setting::kRectPreview | setting::kRectMainView |
+    setting::kRectNavigation | setting::kRectMainWindow;
 constexpr uint64_t kRedliningOptions =
     setting::kRedliningActive | setting::kRedliningDisplay | setting::kRedliningObjectNumbers;
 constexpr uint64_t kUserInfoOptions =
@@ -177,6 +184,8 @@ void LoadExtended(Settings& s, HKEY key) {
     ReadText(key, kPrinterWorkaroundName, s.printer_workaround);
     ReadBits(key, kWorkaroundName, s.workaround);
     ReadBool(key, kSearchExtensionsName, s.search_extensions);
+    // Only the desktop program registers file types.
+    if constexpr (kViewerProgramBuild) ReadText(key, kSupportedFileTypesName, s.supported_file_types);
 }
 
 bool SaveExtended(Settings& s, HKEY key, uint64_t pending) {
@@ -184,6 +193,8 @@ bool SaveExtended(Settings& s, HKEY key, uint64_t pending) {
     if (pending & setting::kFileOpenMode) ok &= RegSetInt(key, kFileOpenModeName, s.file_open_mode);
     if (pending & setting::kRecentFilesLength)
         ok &= RegSetInt(key, kRecentFilesLengthName, s.recent_files_length);
+    if (pending & setting::kSupportedFileTypes)
+        ok &= RegSetString(key, kSupportedFileTypesName, s.supported_file_types);
     return ok;
 }
 
@@ -207,11 +218,13 @@ void LoadWindow(Settings& s, HKEY key) {
     for (uint32_t pane = 0; pane < kViewModeCount; ++pane) {
         ReadIntOr(key, kViewModes[pane].name, s.view_modes[pane], 0, kViewModes[pane].highest, 1);
     }
-    ReadIntIfInRange(key, kNavigationWidthName, s.navigation_width, 20, 2000);
-    ReadIntIfInRange(key, kPreviewHeightName, s.preview_height, 20, 2000);
+    ReadIntIfInRange(key, kNavigationWidthName, s.navigation_width, kSplitterMin, kSplitterMax);
+    ReadIntIfInRange(key, kPreviewHeightName, s.preview_height, kSplitterMin, kSplitterMax);
     ReadRect(key, kRectPreviewName, s.rect_preview);
     ReadRect(key, kRectMainViewName, s.rect_main_view);
     ReadRect(key, kRectNavigationName, s.rect_navigation);
+    // The control's frame lives in its host's window and has no place of its own.
+    if constexpr (kViewerProgramBuild) ReadRect(key, kRectMainWindowName, s.frame_rect);
     ReadBool(key, kPopupsMoveableName, s.popups_moveable);
     ReadBool(key, kPopupsMoveWithMainName, s.popups_move_with_main);
 }
@@ -226,6 +239,7 @@ bool SaveWindow(Settings& s, HKEY key, uint64_t pending) {
     if (pending & setting::kRectPreview) ok &= RegSetRect(key, kRectPreviewName, s.rect_preview);
     if (pending & setting::kRectMainView) ok &= RegSetRect(key, kRectMainViewName, s.rect_main_view);
     if (pending & setting::kRectNavigation) ok &= RegSetRect(key, kRectNavigationName, s.rect_navigation);
+    if (pending & setting::kRectMainWindow) ok &= RegSetRect(key, kRectMainWindowName, s.frame_rect);
     return ok;
 }
 
@@ -385,6 +399,7 @@ Settings::Settings() : open_params(OpenParamsCreate()) {
     RectISet(rect_navigation, 100, 20, 200, 400);
     RectISet(frame_rect, 0, 0, 640, 480);
     extensions = L"*";
+    supported_file_types = L"tif,tiff,lst";
 }
 
 Ref<Settings> SettingsCreate() { return MakeRef<Settings>(); }
@@ -503,6 +518,9 @@ uint32_t SettingsGetWorkaround(Settings* settings) {
 }
 bool SettingsGetSearchExtensions(Settings* settings) {
     return settings && Get(settings, settings->search_extensions);
+}
+WString SettingsGetExtensionList(Settings* settings) {
+    return settings ? Get(settings, settings->supported_file_types) : WString();
 }
 bool SettingsGetSendCookiesAuth(Settings* settings) {
     return settings && Get(settings, settings->send_cookies_auth);
@@ -641,14 +659,14 @@ bool SettingsSetNavigationWidth(Settings* settings, ViewerContext* sender, uint3
                                 int32_t width) {
     if (!settings) return false;
     return SetChecked(settings, sender, caller_kind, kGroupWindow, setting::kNavigationWidth,
-                      settings->navigation_width, width);
+                      settings->navigation_width, std::clamp(width, kSplitterMin, kSplitterMax));
 }
 
 bool SettingsSetPreviewHeight(Settings* settings, ViewerContext* sender, uint32_t caller_kind,
                               int32_t height) {
     if (!settings) return false;
     return SetChecked(settings, sender, caller_kind, kGroupWindow, setting::kPreviewHeight,
-                      settings->preview_height, height);
+                      settings->preview_height, std::clamp(height, kSplitterMin, kSplitterMax));
 }
 
 bool SettingsSetRedliningActive(Settings* settings, ViewerContext* sender, uint32_t caller_kind,
@@ -711,6 +729,25 @@ bool SettingsSetFileOpenMode(Settings* settings, ViewerContext* /*sender*/, uint
                              int32_t mode) {
     if (!settings) return false;
     return SetUnchecked(settings, caller_kind, setting::kFileOpenMode, settings->file_open_mode, mode);
+}
+
+bool SettingsSetFrameRect(Settings* settings, ViewerContext* /*sender*/, uint32_t caller_kind,
+                          const RectI& rect) {
+    if (!settings) return false;
+    return SetUnchecked(settings, caller_kind, setting::kRectMainWindow, settings->frame_rect, rect);
+}
+
+bool SettingsSetExtensionList(Settings* settings, ViewerContext* sender, uint32_t caller_kind,
+                              const WString& text) {
+    if (!settings) return false;
+    {
+        ScopedLock hold(settings->lock);
+        if (WStrEquals(settings->supported_file_types, text)) return true;
+        settings->supported_file_types = text;
+        if (caller_kind == kCallerViewer) settings->changed |= setting::kSupportedFileTypes;
+    }
+    PostSettingChanged(sender, setting::kSupportedFileTypes);
+    return true;
 }
 
 bool SettingsSetPopupsMoveable(Settings* settings, ViewerContext* sender, uint32_t /*caller_kind*/,

@@ -68,6 +68,7 @@ inline constexpr uint64_t kZoomExact = 1ull << 2;
 inline constexpr uint64_t kFileOpenMode = 1ull << 3;
 inline constexpr uint64_t kZoomFactor = 1ull << 4;
 inline constexpr uint64_t kShowHairCross = 1ull << 5;
+inline constexpr uint64_t kSupportedFileTypes = 1ull << 6;  // the desktop program only
 inline constexpr uint64_t kRecentFilesLength = 1ull << 7;
 inline constexpr uint64_t kUsePreviewInfo = 1ull << 8;
 inline constexpr uint64_t kNavigationWidth = 1ull << 16;
@@ -78,6 +79,7 @@ inline constexpr uint64_t kViewModeNavigation = 1ull << 20;
 inline constexpr uint64_t kViewModeStatusBar = 1ull << 21;
 inline constexpr uint64_t kViewModeToolBar = 1ull << 22;
 inline constexpr uint64_t kViewModeMenuBar = 1ull << 23;
+inline constexpr uint64_t kRectMainWindow = 1ull << 24;  // the desktop program only
 inline constexpr uint64_t kRectPreview = 1ull << 25;
 inline constexpr uint64_t kRectMainView = 1ull << 26;
 inline constexpr uint64_t kRectNavigation = 1ull << 27;
@@ -120,6 +122,9 @@ class Settings : public RefCounted {
     WString printer_workaround;
     uint32_t workaround = 0;
     bool search_extensions = false;
+    // SUPPORTED_FILETYPES: comma-separated extensions that the desktop
+    // program registers itself for at shutdown.
+    WString supported_file_types;
     // Network group.
     bool send_cookies_auth = true;
     uint32_t drive_types_caching = 12;
@@ -132,7 +137,7 @@ class Settings : public RefCounted {
     RectI rect_navigation;
     bool popups_moveable = true;
     bool popups_move_with_main = false;
-    RectI frame_rect;
+    RectI frame_rect;  // RECT_MAINWINDOW: the desktop program's frame on the screen
     // Redlining group.
     bool redlining_active = true;
     bool redlining_display = true;
@@ -187,6 +192,8 @@ bool SettingsGetTempDirCleanup(Settings* settings);
 WString SettingsGetPrinterWorkaround(Settings* settings);
 uint32_t SettingsGetWorkaround(Settings* settings);
 bool SettingsGetSearchExtensions(Settings* settings);
+// SUPPORTED_FILETYPES as stored ("tif,tiff,lst" by default).
+WString SettingsGetExtensionList(Settings* settings);
 // Network group.
 bool SettingsGetSendCookiesAuth(Settings* settings);
 uint32_t SettingsGetDriveTypesCaching(Settings* settings);
@@ -232,6 +239,8 @@ bool SettingsSetDriveTypesCaching(Settings* settings, ViewerContext* sender, uin
                                   uint32_t bits);
 bool SettingsSetViewMode(Settings* settings, ViewerContext* sender, uint32_t caller_kind, SettingsPane pane,
                          int32_t mode);
+// The two splitter positions are kept within 20 to 2000, the range that
+// loading accepts, so that a stored value is never rejected at the next start.
 bool SettingsSetNavigationWidth(Settings* settings, ViewerContext* sender, uint32_t caller_kind,
                                 int32_t width);
 bool SettingsSetPreviewHeight(Settings* settings, ViewerContext* sender, uint32_t caller_kind,
@@ -254,6 +263,15 @@ bool SettingsSetUserInfoPrint(Settings* settings, ViewerContext* sender, uint32_
 bool SettingsSetPaneRect(Settings* settings, ViewerContext* sender, uint32_t caller_kind, SettingsPane pane,
                          const RectI& rect);
 bool SettingsSetFileOpenMode(Settings* settings, ViewerContext* sender, uint32_t caller_kind, int32_t mode);
+// RECT_MAINWINDOW, the frame's window rectangle on the screen (the desktop
+// program's frame stores it whenever it moves or is resized).
+bool SettingsSetFrameRect(Settings* settings, ViewerContext* sender, uint32_t caller_kind, const RectI& rect);
+// SUPPORTED_FILETYPES without a permission check: the text is stored as
+// given when it differs, marked for saving for caller kind 0, and a change
+// with a sender posts notification 18 with setting::kSupportedFileTypes.
+// Always true with settings.
+bool SettingsSetExtensionList(Settings* settings, ViewerContext* sender, uint32_t caller_kind,
+                              const WString& text);
 // No permission check, never saved; a change with a sender posts
 // notification 18 with setting::kPopupsMoveable or kPopupsMoveWithMain.
 bool SettingsSetPopupsMoveable(Settings* settings, ViewerContext* sender, uint32_t caller_kind,

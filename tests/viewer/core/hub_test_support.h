@@ -7,6 +7,7 @@
 #include <functional>
 #include <vector>
 
+#include "foundation/window_object.h"
 #include "viewer/core/event_hub.h"
 
 struct ReceivedEvent {
@@ -60,3 +61,40 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms = 5000
 inline void PumpPending() {
     PumpUntil([] { return false; }, 50);
 }
+
+// Pumps messages and tests `done` every 20 ms until it holds or the time is
+// up, for states another thread or process reaches without a message here.
+inline bool PollUntil(const std::function<bool()>& done, DWORD timeout_ms) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start >= timeout_ms) return false;
+        PumpUntil([] { return false; }, 20);
+    }
+    return true;
+}
+
+// A message-only window that drains the hub the way the frame does, for
+// tests of the model alone: the real frame's views would activate and render
+// pages of their own accord.
+class HubDrainWindow : public WindowObject {
+  public:
+    explicit HubDrainWindow(EventHub* hub) : hub_(hub) {
+        WindowRegisterClass(L"PlovexTestHubDrain", 0, nullptr, nullptr);
+        WindowCreate(this, 0, L"PlovexTestHubDrain", L"", 0, RectI{}, HWND_MESSAGE, nullptr);
+        EventHubSetWindow(hub_.get(), window());
+    }
+    ~HubDrainWindow() override {
+        EventHubSetWindow(hub_.get(), nullptr);
+        WindowDestroy(this);
+    }
+    LRESULT WindowProc(UINT message, WPARAM wparam, LPARAM lparam) override {
+        if (message == kHubDrainMessage) {
+            EventHubDrain(hub_.get());
+            return 0;
+        }
+        return WindowObject::WindowProc(message, wparam, lparam);
+    }
+
+  private:
+    Ref<EventHub> hub_;
+};

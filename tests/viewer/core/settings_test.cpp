@@ -264,3 +264,17 @@ TEST_F(SettingsRegistry, GroupsWithoutTheSaveBitWriteNothing) {
     EXPECT_TRUE(SettingsSave(s.get()));
     EXPECT_EQ(Query(kUserKey), Listing());
 }
+
+TEST(SettingsSetters, SplitterPositionsStayWhereLoadingAcceptsThem) {
+    // A splitter dragged across a very wide frame must not store a width
+    // that the next start would reject for the default.
+    Ref<Settings> s = SettingsCreate();
+    const std::pair<int32_t, int32_t> cases[] = {{2500, 2000}, {2000, 2000}, {321, 321},
+                                                 {20, 20},     {5, 20},      {-7, 20}};
+    for (const auto& [wanted, stored] : cases) {
+        EXPECT_TRUE(SettingsSetNavigationWidth(s.get(), nullptr, kCallerViewer, wanted));
+        EXPECT_EQ(SettingsGetNavigationWidth(s.get()), stored) << wanted;
+        EXPECT_TRUE(SettingsSetPreviewHeight(s.get(), nullptr, kCallerViewer, wanted));
+        EXPECT_EQ(SettingsGetPreviewHeight(s.get()), stored) << wanted;
+    }
+}

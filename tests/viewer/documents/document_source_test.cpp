@@ -8,6 +8,7 @@
 
 #include "imaging/formats/image_format.h"
 #include "tests/viewer/documents/document_test_support.h"
+#include "tests/viewer/documents/download_server.h"
 #include "viewer/core/open_params.h"
 
 namespace {
@@ -103,40 +104,29 @@ TEST(DocumentSourceFile, InPlaceOrCopiedWhenHeld) {
     EXPECT_EQ(SourceGetState(kept.get()), uint32_t(kSourceFailed));
 }
 
-// The download test server of tests/data/download_server.py on 127.0.0.1,
-// started for the suite and stopped after it.
+// The download test server on 127.0.0.1, started for the suite and stopped
+// after it.
 class DocumentSourceDownload : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        const std::string dir = MakeScratchDir("source_download"),
-                          script = TestEnvDir("TEST_SOURCE_DIR") + "/tests/data/download_server.py";
-        docs_ = dir + "/docs";
-        state_ = dir + "/state";
-        ASSERT_EQ(RunHostCommand("mkdir -p '" + docs_ + "' '" + state_ + "'"), 0);
-        MakeTiff(docs_ + "/two.tif", 2);
-        WriteText(docs_ + "/paper.bin", "%PDF-1.2\n1 0 obj\n<<>>\nendobj\n");
-        WriteText(docs_ + "/page.html", "<html><body>$PLOVEX-LST</body></html>\n");
-        WriteText(docs_ + "/list.txt", "; $PLOVEX-LST\r\n; $NOSAVE\r\ntwo.tif\r\n/file/paper.bin\r\n");
+        started_ = server_.Start("source");
+        if (!started_) return;
+        MakeTiff(server_.Document("two.tif"), 2);
+        WriteText(server_.Document("paper.bin"), "%PDF-1.2\n1 0 obj\n<<>>\nendobj\n");
+        WriteText(server_.Document("page.html"), "<html><body>$PLOVEX-LST</body></html>\n");
+        WriteText(server_.Document("list.txt"), "; $PLOVEX-LST\r\n; $NOSAVE\r\ntwo.tif\r\n/file/paper.bin\r\n");
         // Random bytes that take seconds to trickle in; a download holds
         // 100 KB in memory before it moves to a file.
-        RunHostCommand("head -c 1500000 /dev/urandom > '" + docs_ + "/slow.bin'");
-        RunHostCommand("setsid /usr/bin/python3 '" + script + "' http '" + docs_ + "' '" + state_ +
-                       "' </dev/null >'" + state_ + "/server.out' 2>&1 &");
-        for (int waited_ms = 0; port_.empty() && waited_ms < 15000; waited_ms += 20) {
-            Sleep(20);
-            const std::vector<uint8_t> port = ReadHostFile(state_ + "/port");
-            port_.assign(port.begin(), port.end());
-        }
+        RunHostCommand("head -c 1500000 /dev/urandom > '" + server_.Document("slow.bin") + "'");
     }
-    static void TearDownTestSuite() {
-        if (!port_.empty()) RunHostCommand("kill $(cat '" + state_ + "/pid') 2>/dev/null");
-    }
+    static void TearDownTestSuite() { server_.Stop(); }
     void SetUp() override {
-        if (port_.empty()) GTEST_SKIP() << "the test server did not start";
+        if (!started_) GTEST_SKIP() << "the test server did not start";
     }
-    static std::wstring Url(const std::string& path) { return Widen("http://127.0.0.1:" + port_ + path); }
+    static std::wstring Url(const std::string& path) { return server_.Url(path); }
 
-    static inline std::string docs_, state_, port_;
+    static inline DownloadServer server_;
+    static inline bool started_ = false;
 };
 
 TEST_F(DocumentSourceDownload, RecognisesWhatArrives) {
@@ -166,7 +156,7 @@ TEST_F(DocumentSourceDownload, RecognisesWhatArrives) {
         EXPECT_STREQ(WStrCStr(SourceGetFileName(source, name)), c.file_name) << c.path;
         EXPECT_FALSE(SourceGetParams(source)) << c.path;
     }
-    Ref<DocumentItem> upper = viewer.Open(Widen("HTTP://127.0.0.1:" + port_ + "/file/two.tif"));
+    Ref<DocumentItem> upper = viewer.Open(L"HTTP" + Url("/file/two.tif").substr(4));
     EXPECT_EQ(DocItemGetChildCount(upper.get()), 2u) << "a scheme in capitals";
 
     // The list's entries resolve against its URL, and its $NOSAVE reaches

@@ -31,13 +31,15 @@ inline HANDLE DuplicateWorker(DocumentSource* source) {
     return copy;
 }
 
-// A running root with its frame draining the hub, a context on it, and a
+// A running root whose hub drains through a window of the test's own (no
+// frame, so no view activates or renders pages), a context on it, and a
 // listener registered before any item's.
 struct RunningViewer {
     RunningViewer() {
         root = AppCreate(GetModuleHandleW(nullptr), nullptr);
         context = ViewerContextConstruct(root.get());
-        AppCreateWindow(root.get(), context.get(), GetModuleHandleW(nullptr), nullptr, false);
+        root->state = kAppRunning;  // what AppCreateWindow does once the frame exists
+        drain = MakeRef<HubDrainWindow>(AppGetEventHub(root.get()).get());
         listener = MakeRef<RecordingListener>();
         ListenerConstruct(listener.get(), AppGetEventHub(root.get()).get());
     }
@@ -51,14 +53,16 @@ struct RunningViewer {
         PumpPending();
         ListenerDetach(listener.get());
         listener->events.clear();
+        drain.Reset();
         AppStop(root.get());
         context.Reset();
         root.Reset();
     }
 
+    Ref<EventHub> Hub() const { return AppGetEventHub(root.get()); }
     Ref<DocItem> RootItem() const { return ViewerGetRootItem(context.get()); }
     uint32_t ListenerCount() const {
-        Ref<EventHub> hub = AppGetEventHub(root.get());
+        Ref<EventHub> hub = Hub();
         ScopedLock hold(hub->lock);
         return hub->listeners.count;
     }
@@ -89,6 +93,12 @@ struct RunningViewer {
     Ref<DocumentItem> Open(const std::string& unix_path, OpenParams* params = nullptr) {
         return Open(WindowsPathOf(unix_path), params);
     }
+    // Lets queued events go and forgets those recorded, with the references
+    // their arguments hold.
+    void Forget() {
+        PumpPending();
+        listener->events.clear();
+    }
     // Pumps until notification 8 arrived `count` times with this source.
     bool WaitForAnnouncement(const DocumentSource* source, size_t count = 1, DWORD timeout_ms = 15000) {
         return PumpUntil([&] { return Count(event::kSourceLoaded, source) >= count; }, timeout_ms);
@@ -113,6 +123,7 @@ struct RunningViewer {
 
     Ref<AppRoot> root;
     Ref<ViewerContext> context;
+    Ref<HubDrainWindow> drain;
     Ref<RecordingListener> listener;
     std::vector<HANDLE> workers;
 };

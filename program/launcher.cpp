@@ -1,0 +1,96 @@
+#include "program/launcher.h"
+
+#include "program/file_type_association.h"
+#include "program/hand_over.h"
+#include "program/program_menus.h"
+#include "program/session_list.h"
+#include "viewer/core/app_root.h"
+#include "viewer/core/command_line.h"
+#include "viewer/core/event_codes.h"
+#include "viewer/core/viewer_context.h"
+#include "viewer/dde/dde_server.h"
+
+Launcher::~Launcher() { LauncherExit(*this); }
+
+std::unique_ptr<Launcher> LauncherCreate(const WString& command_line) {
+    auto launcher = std::make_unique<Launcher>();
+    launcher->cmd_line = CmdLineCreate(WStrCStr(command_line));
+    return launcher;
+}
+
+bool LauncherCheckRunning(Launcher& launcher) {
+    if (launcher.mutex) return false;
+    const HANDLE mutex = CreateMutexW(nullptr, FALSE, kSingleInstanceMutexName);
+    const DWORD error = GetLastError();
+    // Held in every case: the first instance owns the name for its lifetime.
+    launcher.mutex.Reset(mutex);
+    return mutex && error == ERROR_ALREADY_EXISTS;
+}
+
+bool LauncherStart(Launcher& launcher, HWND parent, HINSTANCE instance) {
+    if (LauncherCheckRunning(launcher) && CmdLineGetHandOver(launcher.cmd_line.get())) {
+        WString command;
+        WString service;
+        DdeServiceName(nullptr, service);
+        // A command line that no form carries intact is opened here instead.
+        if (HandOverBuildCommand(CmdLineGetText(launcher.cmd_line.get()), command) &&
+            HandOverSend(service, command)) {
+            return false;
+        }
+    }
+
+    launcher.root = AppCreate(instance, launcher.cmd_line.get());
+    if (!launcher.root) return false;
+    ProgramHooks hooks;
+    hooks.settings_saved = FileTypesRegister;
+    hooks.build_file_menu = FileMenuBuild;
+    hooks.build_help_menu = HelpMenuBuild;
+    AppSetProgramHooks(launcher.root.get(), hooks);
+
+    launcher.context = ViewerContextConstruct(launcher.root.get());
+    if (!launcher.context) return false;
+    launcher.session = SessionListCreate(launcher.context.get());
+
+    AppCreateWindow(launcher.root.get(), launcher.context.get(), instance, parent, true);
+    return true;
+}
+
+void LauncherRunLoop(Launcher& launcher, int show_command) {
+    const HWND frame = AppGetFrameHwnd(launcher.root.get());
+    if (!frame) return;
+    ShowWindow(frame, show_command);
+    UpdateWindow(frame);
+    MSG message;
+    // GetMessageW answers -1 on failure, which must end the loop too.
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        // The commands of the accelerators are the frame's, whichever of its
+        // windows has the focus: a tree-view control would drop them.
+        const HACCEL table = AppGetAccelerators(launcher.root.get());
+        if (table && TranslateAcceleratorW(frame, table, &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+void LauncherExit(Launcher& launcher) {
+    // First, so that the list names the documents that were open when the
+    // frame closed.
+    if (launcher.context && launcher.session)
+        SessionListWrite(launcher.context.get(), launcher.session->path);
+    if (launcher.root) {
+        AppStop(launcher.root.get());
+        AppCloseAll(launcher.root.get(), launcher.context.get());
+        AppBroadcast(launcher.root.get(), event::kAppEnding);
+    }
+    if (launcher.session) {
+        SessionListDetach(launcher.session.get());
+        launcher.session.Reset();
+    }
+    launcher.context.Reset();
+    launcher.cmd_line.Reset();
+    if (launcher.root) {
+        AppShutdown(launcher.root.get());
+        launcher.root.Reset();
+    }
+    launcher.mutex.Reset();
+}

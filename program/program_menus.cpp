@@ -1,0 +1,101 @@
+#include "program/program_menus.h"
+
+#include "foundation/handles.h"
+#include "foundation/strings.h"
+#include "viewer/core/app_root.h"
+#include "viewer/core/commands.h"
+#include "viewer/core/settings.h"
+#include "viewer/core/viewer_context.h"
+
+namespace {
+
+// Texts of the items.
+constexpr uint32_t kTextOpen = 1806;
+constexpr uint32_t kTextClose = 1807;
+constexpr uint32_t kTextCloseAll = 1808;
+constexpr uint32_t kTextExit = 1809;
+constexpr uint32_t kTextSaveAs = 1811;
+constexpr uint32_t kTextPrint = 1812;
+constexpr uint32_t kTextAbout = 1826;
+constexpr uint32_t kTextWebSite = 1828;
+constexpr uint32_t kTextReopenSession = 1872;
+constexpr uint32_t kTextConvert = 1880;
+constexpr uint32_t kTextPrintKey = 1881;
+
+WString Text(ViewerContext* context, uint32_t id) {
+    const wchar_t* text = ViewerGetText(context, id);
+    return WString(text ? text : L"");
+}
+
+bool AddItem(HMENU menu, uint32_t id, const WString& text) {
+    MENUITEMINFOW item = {};
+    item.cbSize = sizeof(item);
+    item.fMask = MIIM_ID | MIIM_STRING | MIIM_FTYPE;
+    item.fType = MFT_STRING;
+    item.wID = id;
+    WString copy = text;
+    // The call copies the text; it only wants a writable pointer.
+    item.dwTypeData = const_cast<wchar_t*>(WStrCStr(copy));
+    return InsertMenuItemW(menu, GetMenuItemCount(menu), TRUE, &item) != FALSE;
+}
+
+bool AddSeparator(HMENU menu) {
+    MENUITEMINFOW item = {};
+    item.cbSize = sizeof(item);
+    item.fMask = MIIM_FTYPE;
+    item.fType = MFT_SEPARATOR;
+    return InsertMenuItemW(menu, GetMenuItemCount(menu), TRUE, &item) != FALSE;
+}
+
+uint32_t PrintProviderCount(ViewerContext* context) {
+    Ref<AppRoot> app = ViewerGetApp(context);
+    return app ? PrintProvidersCount(app->print_providers) : 0;
+}
+
+}  // namespace
+
+HMENU FileMenuBuild(ViewerContext* context) {
+    MenuHandle menu(CreatePopupMenu());
+    if (!menu) return nullptr;
+    HMENU popup = menu.get();
+    bool ok = AddItem(popup, command::kOpen, Text(context, kTextOpen));
+    ok &= AddItem(popup, command::kClose, Text(context, kTextClose));
+    ok &= AddItem(popup, command::kCloseAll, Text(context, kTextCloseAll));
+    ok &= AddSeparator(popup);
+    ok &= AddItem(popup, command::kSaveAs, Text(context, kTextSaveAs));
+    ok &= AddItem(popup, command::kConvert, Text(context, kTextConvert));
+    ok &= AddSeparator(popup);
+    const uint32_t providers = PrintProviderCount(context);
+    for (uint32_t i = 0; i < providers && command::kFirstPrinter + i <= command::kLastPrinter; ++i) {
+        WString text = Text(context, kTextPrint);
+        if (providers == 1) {
+            WStrAppendChars(text, L"...\t");
+            WStrAppend(text, Text(context, kTextPrintKey));
+        }
+        ok &= AddItem(popup, command::kFirstPrinter + i, text);
+    }
+    if (providers > 0) ok &= AddSeparator(popup);
+    ok &= AddItem(popup, command::kExit, Text(context, kTextExit));
+    ok &= AddSeparator(popup);
+    ok &= AddItem(popup, command::kReopenSession, Text(context, kTextReopenSession));
+    return ok ? menu.Release() : nullptr;
+}
+
+HMENU HelpMenuBuild(ViewerContext* context) {
+    MenuHandle menu(CreatePopupMenu());
+    if (!menu) return nullptr;
+    HMENU popup = menu.get();
+    const WString custom_title = SettingsGetCustomAppInfoTitle(ViewerGetSettings(context).get());
+    const bool custom = WStrLength(custom_title) > 0;
+    bool ok = AddItem(popup, command::kWebSite, Text(context, kTextWebSite));
+    WString about = Text(context, kTextAbout);
+    if (!custom) WStrAppendChars(about, L"\tF1");
+    ok &= AddItem(popup, command::kAbout, about);
+    if (custom) {
+        WString title = custom_title;
+        WStrAppendChars(title, L"\tF1");
+        ok &= AddSeparator(popup);
+        ok &= AddItem(popup, command::kInformation, title);
+    }
+    return ok ? menu.Release() : nullptr;
+}

@@ -1,0 +1,155 @@
+// What the frame and tree tests share: a viewer made the way the shells make
+// it (AppCreate, a context, AppCreateWindow) on settings keys of the test's
+// own, with every pane docked and the splitters at known places; window
+// rectangles in the frame's client coordinates; and a recorder of the hub's
+// events that sees every event first.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/viewer/core/settings_test_support.h"
+#include "tests/viewer/documents/document_test_support.h"
+#include "viewer/core/app_root.h"
+#include "viewer/core/document_open_close.h"
+#include "viewer/core/open_request.h"
+#include "viewer/core/settings.h"
+#include "viewer/core/viewer_context.h"
+#include "viewer/documents/doc_item.h"
+#include "viewer/windows/doc_tree_window.h"
+#include "viewer/windows/frame_window.h"
+
+inline constexpr int32_t kTestNavigationWidth = 200;
+inline constexpr int32_t kTestPreviewHeight = 150;
+
+struct FrameViewer {
+    explicit FrameViewer(const char* registry_root, const std::wstring& temp_directory = std::wstring())
+        : redirect(registry_root) {
+        root = AppCreate(GetModuleHandleW(nullptr), nullptr);
+        if (!temp_directory.empty()) root->temp_directory = temp_directory.c_str();
+        settings = AppGetSettings(root.get());
+        for (SettingsPane pane :
+             {kPanePreview, kPaneMainView, kPaneNavigation, kPaneStatusBar, kPaneToolBar, kPaneMenuBar}) {
+            SettingsSetViewMode(settings.get(), nullptr, kCallerInternal, pane, 1);
+        }
+        SettingsSetNavigationWidth(settings.get(), nullptr, kCallerInternal, kTestNavigationWidth);
+        SettingsSetPreviewHeight(settings.get(), nullptr, kCallerInternal, kTestPreviewHeight);
+        context = ViewerContextConstruct(root.get());
+        AppCreateWindow(root.get(), context.get(), GetModuleHandleW(nullptr), nullptr, false);
+        frame = AppGetFrame(root.get());
+        recorder = MakeRef<RecordingListener>();
+        Ref<EventHub> hub = AppGetEventHub(root.get());
+        ListenerConstruct(recorder.get(), hub.get());
+        // First of all, so that it sees the actions that their handlers
+        // keep from the listeners after them.
+        ScopedLock hold(hub->lock);
+        const int32_t at = PtrArrayFind(hub->listeners, recorder.get());
+        if (at > 0 && PtrArrayInsert(hub->listeners, recorder.get(), 0))
+            PtrArrayRemoveAt(hub->listeners, at + 1);
+    }
+    ~FrameViewer() {
+        ListenerDetach(recorder.get());
+        recorder->events.clear();
+        frame.Reset();
+        AppStop(root.get());
+        AppCloseAll(root.get(), context.get());
+        AppBroadcast(root.get(), event::kAppEnding);
+        AppShutdown(root.get());
+        PumpPending();
+        context.Reset();
+        root.Reset();
+    }
+
+    HWND Frame() const { return FrameGetHwnd(frame.get()); }
+    HWND Tree() const { return frame && frame->tree ? frame->tree->window() : nullptr; }
+    HWND TreeControl() const { return DocTreeGetControl(frame ? frame->tree.get() : nullptr); }
+
+    void SetMode(SettingsPane pane, int32_t mode) {
+        SettingsSetViewMode(settings.get(), nullptr, kCallerInternal, pane, mode);
+        FrameLayout(frame.get());
+    }
+    // Gives the frame this client size (it lays itself out on WM_SIZE).
+    void SetClientSize(int32_t width, int32_t height) {
+        RECT window_rect = {};
+        RECT client = {};
+        GetWindowRect(Frame(), &window_rect);
+        GetClientRect(Frame(), &client);
+        SetWindowPos(Frame(), nullptr, 0, 0, width + (window_rect.right - window_rect.left) - client.right,
+                     height + (window_rect.bottom - window_rect.top) - client.bottom,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    size_t Count(uint32_t code) const {
+        size_t count = 0;
+        for (const ReceivedEvent& received : recorder->events) count += received.code == code;
+        return count;
+    }
+    // Opens the files as one interactive request and waits, bounded, until
+    // each is a document with its pages and the first page is active.
+    bool Open(const std::vector<std::string>& unix_paths) {
+        std::wstring joined;
+        for (const std::string& path : unix_paths) {
+            if (!joined.empty()) joined += L'\t';
+            joined += WindowsPathOf(path);
+        }
+        if (ViewerOpenDocument(context.get(), WString(joined.c_str()), nullptr, kOpenInteractive) <= 0)
+            return false;
+        return PollUntil(
+            [&] { return Loaded(unix_paths.size()) && ViewerGetActiveItemId(context.get()) >= 0; }, 15000);
+    }
+    bool Loaded(size_t documents) const {
+        Ref<DocItem> top = ViewerGetRootItem(context.get());
+        if (DocItemGetChildCount(top.get()) != documents) return false;
+        for (uint32_t i = 0; i < documents; ++i) {
+            Ref<DocItem> child = DocItemGetChild(top.get(), i);
+            if (DocItemGetType(child.get()) != doc_type::kImage || DocItemGetChildCount(child.get()) == 0) {
+                return false;
+            }
+        }
+        return true;
+    }
+    Ref<DocItem> Document(uint32_t position) const {
+        return DocItemGetChild(ViewerGetRootItem(context.get()).get(), position);
+    }
+
+    SettingsKeyRedirect redirect;
+    Ref<AppRoot> root;
+    Ref<Settings> settings;
+    Ref<ViewerContext> context;
+    Ref<FrameWindow> frame;
+    Ref<RecordingListener> recorder;
+};
+
+// The window's rectangle in the frame's client coordinates (empty for null).
+inline RectI RectInFrame(HWND window, HWND frame) {
+    RECT rect = {};
+    RectI out;
+    if (!window || !GetWindowRect(window, &rect)) return out;
+    MapWindowPoints(HWND_DESKTOP, frame, reinterpret_cast<POINT*>(&rect), 2);
+    return RectISet(out, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+}
+
+inline RectI ScreenRect(HWND window) {
+    RECT rect = {};
+    RectI out;
+    if (!window || !GetWindowRect(window, &rect)) return out;
+    return RectISet(out, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+}
+
+inline RectI MakeRect(int32_t x, int32_t y, int32_t width, int32_t height) {
+    RectI rect;
+    return RectISet(rect, x, y, width, height);
+}
+
+inline std::wstring WindowText(HWND window) {
+    wchar_t text[512] = {};
+    GetWindowTextW(window, text, 512);
+    return text;
+}
+
+inline std::string Show(const RectI& rect) {
+    return std::to_string(rect.origin.x) + "," + std::to_string(rect.origin.y) + " " +
+           std::to_string(rect.size.width) + "x" + std::to_string(rect.size.height);
+}

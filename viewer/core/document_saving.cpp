@@ -1,0 +1,250 @@
+#include "viewer/core/document_saving.h"
+
+#include <windows.h>
+// after windows.h, which it needs
+#include <commdlg.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "foundation/data_reader.h"
+#include "redlining/redline_document.h"
+#include "redlining/redline_storage.h"
+#include "resources/text_ids.h"
+#include "viewer/core/app_utils.h"
+#include "viewer/core/open_params.h"
+#include "viewer/core/viewer_context.h"
+#include "viewer/documents/doc_item.h"
+#include "viewer/documents/document_source.h"
+
+namespace {
+
+constexpr uint32_t kFileTextId = 7006;            // "File"
+constexpr uint32_t kRedlineFilterFileId = 2786;   // "Plovex Redlining file (*.plr)"
+constexpr uint32_t kRedlineFilterTiffId = 2787;   // "Tag in TIFF file (*.tif)"
+constexpr uint32_t kRedlineDialogTitleId = 2788;  // "Save redlining information as..."
+constexpr uint32_t kRedlineSaveErrorId = 2789;    // "Error while trying to save ..."
+constexpr uint32_t kRestrictSave = 2;
+// A filter description this long no longer fits the dialog's list.
+constexpr uint32_t kMaxFilterDescription = 70;
+// The dialogs' name buffers: 260 characters with the terminator.
+constexpr uint32_t kNameBufferCharacters = 260;
+// The markup dialog's proposal fills its buffer at most, terminator
+// included.
+constexpr uint32_t kRedlineMaxName = kNameBufferCharacters - 1;
+constexpr uint32_t kRedlineFilterTiff = 2;
+
+WString TextWithFileName(ViewerContext* context, uint32_t number, const WString& path) {
+    WString message = ViewerGetText(context, number);
+    WStrReplaceAll(message, L"%FILENAME%", WStrCStr(path), true);
+    return message;
+}
+
+void ShowTargetOpen(ViewerContext* context, HWND owner, const WString& path) {
+    const WString message = TextWithFileName(context, text::kSaveTargetOpen, path);
+    MessageBoxW(owner, WStrCStr(message), ViewerGetText(context, text::kWarning), MB_ICONEXCLAMATION);
+}
+
+// The file name the user may write to: not one the viewer shows (refused
+// with a message), and an existing file only when the user agrees.
+bool ConfirmSaveTarget(ViewerContext* context, HWND owner, const WString& path) {
+    if (ViewerIsPathOpen(context, path)) {
+        ShowTargetOpen(context, owner, path);
+        return false;
+    }
+    return CheckSaveTargetNotOpen(context, owner, path);
+}
+
+// "description\0pattern\0...\0\0" from TAB-separated pairs.
+std::vector<wchar_t> FilterBuffer(const WString& pairs) {
+    std::vector<wchar_t> filter(WStrCStr(pairs), WStrCStr(pairs) + WStrLength(pairs));
+    for (wchar_t& c : filter) {
+        if (c == L'\t') c = 0;
+    }
+    filter.push_back(0);
+    filter.push_back(0);
+    return filter;
+}
+
+std::vector<wchar_t> NameBuffer(const WString& proposed) {
+    std::vector<wchar_t> buffer(kNameBufferCharacters + 1, 0);
+    const uint32_t n = std::min(WStrLength(proposed), kNameBufferCharacters - 1);
+    for (uint32_t i = 0; i < n; ++i) buffer[i] = WStrCharAt(proposed, i);
+    return buffer;
+}
+
+class WaitCursor {
+  public:
+    WaitCursor() { SetCursor(LoadCursorW(nullptr, IDC_WAIT)); }
+    ~WaitCursor() { SetCursor(LoadCursorW(nullptr, IDC_ARROW)); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+bool HasExtension(const WString& name) {
+    WString extension;
+    return WStrLength(WStrGetExtension(name, extension)) > 0;
+}
+
+}  // namespace
+
+bool ViewerIsPathOpen(ViewerContext* context, const WString& path) {
+    if (WStrLength(path) == 0) return false;
+    if (ViewerFindItemByName(context, path)) return true;
+    // Items are named after titles and file names; the path of the data
+    // they show is what must not be overwritten.
+    Ref<DocItem> root = ViewerGetRootItem(context);
+    return root && DocItemFindBySourcePath(root.get(), true, doc_type::kAll, path);
+}
+
+void SaveAsPropose(ViewerContext* context, const WString& file_name, SaveAsProposal& out) {
+    out.name = file_name;
+    WStrReplaceChar(out.name, L'/', L'\\');
+    WStrTruncate(out.name, kSaveAsMaxName);
+    WStrGetExtension(out.name, out.extension);
+    WStrTruncate(out.extension, kSaveAsMaxExtension);
+    WString pattern = L"*.";
+    WStrAppend(pattern, out.extension);
+    WString description = pattern;
+    WStrAppendChar(description, L' ');
+    WStrAppendChars(description, ViewerGetText(context, kFileTextId));
+    if (WStrLength(description) >= kMaxFilterDescription) {
+        WStrClear(out.filter_description);
+        WStrClear(out.filter_pattern);
+        return;
+    }
+    out.filter_description = description;
+    out.filter_pattern = pattern;
+}
+
+WString& SaveAsCompleteName(const WString& chosen, const WString& extension, WString& out) {
+    WString name = chosen;
+    if (!HasExtension(name) && WStrLength(extension) > 0) {
+        WStrAppendChar(name, L'.');
+        WStrAppend(name, extension);
+    }
+    out = name;
+    return out;
+}
+
+bool ViewerSaveAs(ViewerContext* context) {
+    Ref<DocItem> item = ViewerGetActiveItem(context);
+    if (!item) return false;
+    Ref<OpenParams> params = item->GetOpenParams();
+    if (params && !OpenParamsGetAllowSave(params.get())) return false;
+    if (!ViewerIsAllowed(context, 0, kRestrictSave)) return false;
+    Ref<DocumentSource> source = item->GetSource();
+    if (!source) return false;
+
+    WString file_name;
+    SaveAsProposal proposal;
+    SaveAsPropose(context, SourceGetFileName(source.get(), file_name), proposal);
+    WString pairs;
+    if (WStrLength(proposal.filter_description) > 0) {
+        WStrAppend(pairs, proposal.filter_description);
+        WStrAppendChar(pairs, L'\t');
+        WStrAppend(pairs, proposal.filter_pattern);
+    }
+    std::vector<wchar_t> filter = FilterBuffer(pairs);
+    std::vector<wchar_t> buffer = NameBuffer(proposal.name);
+
+    const HWND owner = ViewerGetFrameHwnd(context);
+    OPENFILENAMEW dialog = {};
+    dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = WStrLength(pairs) > 0 ? filter.data() : nullptr;
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = buffer.data();
+    dialog.nMaxFile = kNameBufferCharacters;
+    dialog.lpstrTitle = WStrCStr(proposal.name);
+    dialog.Flags = OFN_EXPLORER;
+    if (!GetSaveFileNameW(&dialog)) return false;
+
+    WString target;
+    SaveAsCompleteName(WString(buffer.data()), proposal.extension, target);
+    if (!ConfirmSaveTarget(context, owner, target)) return false;
+
+    WaitCursor wait;
+    bool changed = false;
+    Ref<DataReader> reader = SourceOpenReader(source.get(), changed);
+    return reader && DataSourceSaveAs(reader.get(), target);
+}
+
+RedlineTarget RedlineTargetForName(const WString& chosen, uint32_t filter_index, WString& out_name) {
+    WString name = chosen;
+    WString extension;
+    if (WStrLength(WStrGetExtension(name, extension)) == 0) {
+        WStrAppendChars(name, filter_index == kRedlineFilterTiff ? L".tif" : L".plr");
+        WStrGetExtension(name, extension);
+    }
+    out_name = name;
+    const bool tiff = WStrEqualsNoCase(extension, L"tif") || WStrEqualsNoCase(extension, L"tiff");
+    return tiff ? kRedlineTargetTiff : kRedlineTargetFile;
+}
+
+WString& RedlineProposedName(const WString& companion, const WString& local_file, WString& out) {
+    const WString& base = WStrLength(companion) > 0 ? companion : local_file;
+    WString name;
+    WStrStripExtension(base, name);
+    WStrTruncate(name, kRedlineMaxName);
+    out = name;
+    return out;
+}
+
+bool ViewerSaveRedlining(ViewerContext* context, DocItem* item) {
+    Ref<DocItem> chosen = item ? Ref<DocItem>(item) : ViewerGetActiveItem(context);
+    Ref<DocItem> document = DocItemFindDocument(chosen.get(), context);
+    Ref<DocumentSource> source = document ? document->GetSource() : nullptr;
+    Ref<RedlineDocument> redlining = DocItemGetRedlining(document.get());
+    if (!source || !redlining) return false;
+
+    // Markups read from a companion file would propose that file; none are
+    // read from one yet, so the document's own file is proposed.
+    WString local_file, proposed;
+    RedlineProposedName(WString(), SourceGetLocalFileName(source.get(), local_file), proposed);
+    WString directory;
+    if (!source->announced.load()) {
+        WString path;
+        WStrGetDirectory(SourceGetPath(source.get(), path), directory);
+    }
+
+    WString pairs = ViewerGetText(context, kRedlineFilterFileId);
+    WStrAppendChars(pairs, L"\t*.PLR\t");
+    WStrAppendChars(pairs, ViewerGetText(context, kRedlineFilterTiffId));
+    WStrAppendChars(pairs, L"\t*.TIF");
+    std::vector<wchar_t> filter = FilterBuffer(pairs);
+    std::vector<wchar_t> buffer = NameBuffer(proposed);
+
+    const HWND owner = ViewerGetFrameHwnd(context);
+    OPENFILENAMEW dialog = {};
+    dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = filter.data();
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = buffer.data();
+    dialog.nMaxFile = kNameBufferCharacters;
+    dialog.lpstrInitialDir = WStrLength(directory) > 0 ? WStrCStr(directory) : nullptr;
+    dialog.lpstrTitle = ViewerGetText(context, kRedlineDialogTitleId);
+    dialog.Flags = 0;
+    if (!GetSaveFileNameW(&dialog)) return false;
+
+    WString target;
+    bool written;
+    if (RedlineTargetForName(WString(buffer.data()), dialog.nFilterIndex, target) == kRedlineTargetTiff) {
+        if (ViewerIsPathOpen(context, target)) {
+            ShowTargetOpen(context, owner, target);
+            return true;
+        }
+        // A TIFF at that name is another document: replaced only when the
+        // user agrees, as every other save target.
+        if (!CheckSaveTargetNotOpen(context, owner, target)) return false;
+        written = RedlineSaveToTiff(source.get(), redlining.get(), target);
+    } else {
+        written = RedlineSaveFile(redlining.get(), target);
+    }
+    if (!written) {
+        MessageBoxW(owner, ViewerGetText(context, kRedlineSaveErrorId), ViewerGetText(context, text::kError),
+                    MB_ICONHAND);
+    }
+    return written;
+}

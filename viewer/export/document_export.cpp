@@ -1,0 +1,181 @@
+#include "viewer/export/document_export.h"
+
+#include <windows.h>
+
+#include "foundation/file_handle.h"
+#include "foundation/progress.h"
+#include "imaging/formats/image_format.h"
+#include "imaging/formats/tiff/tiff_directory.h"
+#include "imaging/writers/pdf_page_render.h"
+#include "imaging/writers/pdf_writer.h"
+#include "imaging/writers/tiff_writer.h"
+#include "imaging/writers/tiff_writer_document.h"
+
+namespace {
+
+constexpr wchar_t kSoftware[] = L"Plovex 5.2.9";
+
+// One nested progress range for the span of a scope.
+class ProgressRange {
+  public:
+    ProgressRange(ProgressSink* sink, uint32_t steps) : sink_(ProgressPush(sink, steps) ? sink : nullptr) {}
+    ~ProgressRange() { ProgressPop(sink_); }
+    ProgressRange(const ProgressRange&) = delete;
+    ProgressRange& operator=(const ProgressRange&) = delete;
+    void Step(uint32_t position) { ProgressStep(sink_, position); }
+
+  private:
+    ProgressSink* sink_;
+};
+
+// Page i's descriptor, or one that writes the page as stored turned by the
+// caller's rotation.
+PageDescriptor DescriptorFor(const PageDescriptor* descriptors, uint32_t count, uint32_t i,
+                             uint16_t rotation) {
+    if (descriptors && i < count) return descriptors[i];
+    PageDescriptor plain;
+    plain.rotation = rotation;
+    return plain;
+}
+
+// TIFF Orientation for a turn as the view shows it: 90 turns the picture
+// counter-clockwise, so its first row becomes the left side (8).
+uint32_t OrientationFor(uint16_t rotation) {
+    switch (rotation % 360) {
+        case 90:
+            return 8;
+        case 180:
+            return 3;
+        case 270:
+            return 6;
+        default:
+            return 0;
+    }
+}
+
+// Orientation describes how the image is stored, which the writer otherwise
+// keeps to itself, so it goes straight into the page's directories.
+bool SetOrientation(TiffWriterPage* page, uint32_t orientation) {
+    Ref<TiffEntry> entry = TiffEntryCreate(kTagOrientation, kTiffShort, 1);
+    if (!entry || !TiffEntrySetUInt(entry.get(), 0, orientation)) return false;
+    for (uint32_t i = 0; i < page->ifds.count; ++i) {
+        Ref<TiffEntry> copy = TiffEntryCopy(entry.get());
+        if (!copy || !TiffIfdSetEntry(static_cast<TiffIfd*>(page->ifds.items[i]), copy.get())) return false;
+    }
+    return true;
+}
+
+bool AddTiffPages(TiffDoc* doc, ImageFormat* format, DataSource* data, uint16_t rotation,
+                  const PageDescriptor* descriptors, uint32_t descriptor_count, uint32_t tile_width,
+                  uint32_t rows, uint32_t reduction_percent, ProgressSink* progress) {
+    const uint32_t pages = format->PageCount();
+    ProgressRange range(progress, pages);
+    for (uint32_t i = 0; i < pages; ++i) {
+        range.Step(i);
+        const PageDescriptor descriptor = DescriptorFor(descriptors, descriptor_count, i, rotation);
+        if (!descriptor.include) continue;
+        Ref<ImagePage> page = format->GetPage(i);
+        if (!page) return false;
+        TiffRenderOptions options;
+        options.flip_x = descriptor.flip_x;
+        options.flip_y = descriptor.flip_y;
+        options.invert = descriptor.invert;
+        Ref<TiffWriterPage> added = TiffDocAddPage(doc, page.get(), data, 0xFFFFFFFFu, tile_width, rows,
+                                                   reduction_percent, kTiffWriteGroup4, options, progress);
+        if (!added) return false;
+        const uint32_t orientation = OrientationFor(descriptor.rotation);
+        if (orientation && !SetOrientation(added.get(), orientation)) return false;
+    }
+    return true;
+}
+
+bool SetAsciiEverywhere(TiffDoc* doc, uint16_t tag, const WString& text) {
+    Ref<TiffEntry> entry = TiffEntryCreateAscii(tag, text);
+    return entry && TiffDocSetEntryAll(doc, entry.get());
+}
+
+// A new empty file beside the target that nobody else uses, for a document
+// written page by page; false when the folder takes no new file.
+bool ReserveFileBeside(const WString& target, WString& out) {
+    for (uint32_t n = 0; n < 100; ++n) {
+        WString name(target);
+        WStrAppendChars(name, L".~plx");
+        WStrAppendInt(name, static_cast<int32_t>(n));
+        FileHandle file(CreateFileW(WStrCStr(name), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file.valid()) {
+            out = name;
+            return true;
+        }
+        if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    }
+    return false;
+}
+
+bool AddPdfPages(PdfDocument* doc, ImageFormat* format, DataSource* data, uint32_t mode, uint16_t rotation,
+                 const PageDescriptor* descriptors, uint32_t descriptor_count, ProgressSink* progress) {
+    const uint32_t pages = format->PageCount();
+    ProgressRange range(progress, pages);
+    for (uint32_t i = 0; i < pages; ++i) {
+        range.Step(i);
+        const PageDescriptor descriptor = DescriptorFor(descriptors, descriptor_count, i, rotation);
+        if (!descriptor.include) continue;
+        Ref<ImagePage> image_page = format->GetPage(i);
+        if (!image_page) continue;
+        Ref<PdfPage> page = PdfAddPage(doc, SizeD{image_page->WidthMm(), image_page->HeightMm()});
+        if (!page) continue;  // too small to be a PDF page
+        PdfPageSetRotation(page.get(), descriptor.rotation);
+        PdfRenderOptions options;
+        options.flip_x = descriptor.flip_x;
+        options.flip_y = descriptor.flip_y;
+        options.invert = descriptor.invert;
+        const uint32_t image_mode = mode == kPdfModeGroup4 ? kPdfModeGroup4 : kPdfModeOptimum;
+        if (!PdfAddRenderedImage(page.get(), image_page.get(), data, image_mode, options, progress))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ExportTiff(ImageFormat* format, DataSource* data, const WString& target, uint32_t compression,
+                uint16_t rotation, const PageDescriptor* descriptors, uint32_t descriptor_count,
+                uint32_t tile_width, uint32_t rows, uint32_t reduction_percent, const ExtraTag* tags,
+                uint32_t tag_count, ProgressSink* progress) {
+    if (!format || format->PageCount() == 0 || !data || WStrLength(target) == 0 || reduction_percent >= 100)
+        return false;
+    if (tag_count && !tags) return false;
+    Ref<TiffDoc> doc = TiffDocCreate();
+    if (!doc) return false;
+    ProgressRange outer(progress, 10);
+    outer.Step(0);
+    const bool added = AddTiffPages(doc.get(), format, data, rotation, descriptors, descriptor_count,
+                                    tile_width, rows, reduction_percent, progress);
+    outer.Step(9);
+    if (!added) return false;
+    for (uint32_t i = 0; i < tag_count; ++i) {
+        if (!SetAsciiEverywhere(doc.get(), tags[i].tag, tags[i].text)) return false;
+    }
+    if (!SetAsciiEverywhere(doc.get(), kTagSoftware, WString(kSoftware))) return false;
+    return TiffDocSave(doc.get(), target);
+}
+
+bool ExportPdf(ImageFormat* format, DataSource* data, const WString& target, uint32_t mode, uint16_t rotation,
+               const PageDescriptor* descriptors, uint32_t descriptor_count, const WString& title,
+               ProgressSink* progress) {
+    if (!format || format->PageCount() == 0 || !data || WStrLength(target) == 0) return false;
+    Ref<PdfDocument> doc = PdfDocumentNew(0, title, WString(), WString(), WString(kSoftware));
+    if (!doc) return false;
+    WString partial;
+    if (!ReserveFileBeside(target, partial)) return false;
+    // Every image goes to the partial file as soon as it is made, so a long
+    // document of large pages never holds more than one page.
+    bool complete =
+        PdfDocumentStreamToFile(doc.get(), partial) &&
+        AddPdfPages(doc.get(), format, data, mode, rotation, descriptors, descriptor_count, progress) &&
+        PdfDocumentSave(doc.get(), partial);
+    doc.Reset();  // an unfinished document deletes its file
+    complete = complete && MoveFileExW(WStrCStr(partial), WStrCStr(target), MOVEFILE_REPLACE_EXISTING);
+    if (!complete) DeleteFileW(WStrCStr(partial));
+    return complete;
+}
