@@ -24,11 +24,16 @@ int RunHostCommand(const std::string& command) {
     const std::string stem = TestEnvDir("TEST_BINARY_DIR") + "/scratch/host-" +
                              std::to_string(GetCurrentProcessId()) + "-" +
                              std::to_string(InterlockedIncrement(&counter));
-    const std::string script = stem + ".sh", rc = stem + ".rc";
-    const std::string text = "mkdir -p \"$(dirname '" + script + "')\"\n(\n" + command + "\n)\necho $? > '" + rc +
-                             ".tmp' && mv '" + rc + ".tmp' '" + rc + "'\n";
+    // The command runs in a shell of its own, so that one the shell cannot
+    // parse (an empty one too) still ends with an exit code.
+    const std::string script = stem + ".sh", body = stem + ".cmd", rc = stem + ".rc";
+    const std::string text = "/bin/sh '" + body + "'\necho $? > '" + rc + ".tmp' && mv '" + rc + ".tmp' '" + rc +
+                             "'\n";
     CreateDirectoryW(WindowsPathOf(TestEnvDir("TEST_BINARY_DIR") + "/scratch").c_str(), nullptr);
-    if (!WriteHostFile(script, std::vector<uint8_t>(text.begin(), text.end()))) return -1;
+    if (!WriteHostFile(body, std::vector<uint8_t>(command.begin(), command.end())) ||
+        !WriteHostFile(script, std::vector<uint8_t>(text.begin(), text.end()))) {
+        return -1;
+    }
     std::wstring line = L"/bin/sh " + WindowsPathOf(script).substr(2);
     for (auto& c : line) if (c == L'\\') c = L'/';
     STARTUPINFOW startup = {};
@@ -44,6 +49,7 @@ int RunHostCommand(const std::string& command) {
         if (!code.empty()) {
             DeleteFileW(WindowsPathOf(rc).c_str());
             DeleteFileW(WindowsPathOf(script).c_str());
+            DeleteFileW(WindowsPathOf(body).c_str());
             return atoi(std::string(code.begin(), code.end()).c_str());
         }
         Sleep(5);

@@ -5,7 +5,6 @@
 // Usage: dde_test_client -out OUT -service NAME -steps STEPS
 // STEPS is a UTF-8 file, one step a line, fields separated by one TAB:
 //   topic NAME          the topic of the steps that follow ("MDI" at first)
-//   timeout MS          transaction time-out of the steps that follow (10000)
 //   c                   connect only
 //   x TEXT              execute the Unicode text with its NUL
 //   xraw TEXT           the same without the NUL
@@ -15,8 +14,8 @@
 // In TEXT and ITEM "`r", "`n", "`t" and "``" stand for CR, LF, TAB and "`".
 // Every step runs in a conversation of its own (Wine's DDE library follows
 // the data of a request with a stray acknowledgement that the next
-// transaction of a conversation would read as its answer). One line per
-// step is appended to OUT, as UTF-8:
+// transaction of a conversation would read as its answer), with a 10 s
+// time-out. One line per step is appended to OUT, as UTF-8:
 //   connect-failed                      (no conversation for the step)
 //   connected                           (the step c)
 //   ack | nack                          (an execute; nack: not processed)
@@ -29,137 +28,104 @@
 // after windows.h, which it needs
 #include <ddeml.h>
 
-#include <cstdio>
-#include <cwchar>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "foundation/file_handle.h"
+
 namespace {
 
+constexpr DWORD kTimeoutMs = 10000;
 DWORD g_instance = 0;
-std::wstring g_out_path;
+FileHandle g_out;
 
 HDDEDATA CALLBACK ClientCallback(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR) {
     return nullptr;
 }
 
-std::string Utf8Of(const std::wstring& text) {
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
-                                    nullptr, nullptr);
-    std::string out(bytes > 0 ? bytes : 0, '\0');
-    if (bytes > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), bytes,
-                            nullptr, nullptr);
-    }
-    return out;
-}
-
-std::wstring WideOfUtf8(const std::string& text) {
-    int units = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring out(units > 0 ? units : 0, L'\0');
-    if (units > 0)
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), units);
+std::wstring Wide(const std::string& utf8) {
+    std::wstring out(utf8.size(), L'\0');
+    const int units = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(),
+                                          static_cast<int>(out.size()));
+    out.resize(units > 0 ? units : 0);
     return out;
 }
 
 void WriteLine(const std::string& line) {
-    HANDLE file = CreateFileW(g_out_path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
     const std::string text = line + "\n";
-    DWORD written = 0;
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(file);
+    WriteAllBytes(g_out.get(), text.data(), static_cast<uint32_t>(text.size()));
 }
 
-std::string ReadFileBytes(const std::wstring& path) {
-    std::string bytes;
-    HANDLE file =
-        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return bytes;
-    char buffer[65536];
-    DWORD n = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &n, nullptr) && n > 0) bytes.append(buffer, n);
-    CloseHandle(file);
-    return bytes;
-}
-
-class Conversation {
-  public:
-    Conversation(const std::wstring& service, const std::wstring& topic) {
-        HSZ service_handle = DdeCreateStringHandleW(g_instance, service.c_str(), CP_WINUNICODE);
-        HSZ topic_handle = DdeCreateStringHandleW(g_instance, topic.c_str(), CP_WINUNICODE);
-        if (service_handle && topic_handle)
-            handle_ = DdeConnect(g_instance, service_handle, topic_handle, nullptr);
-        if (service_handle) DdeFreeStringHandle(g_instance, service_handle);
-        if (topic_handle) DdeFreeStringHandle(g_instance, topic_handle);
+// An owned string handle of the instance.
+struct Hsz {
+    explicit Hsz(const std::wstring& text)
+        : handle(DdeCreateStringHandleW(g_instance, text.c_str(), CP_WINUNICODE)) {}
+    ~Hsz() {
+        if (handle) DdeFreeStringHandle(g_instance, handle);
     }
-    ~Conversation() {
-        if (handle_) DdeDisconnect(handle_);
-    }
-    HCONV get() const { return handle_; }
-
-  private:
-    HCONV handle_ = nullptr;
+    HSZ handle;
 };
 
-void Execute(HCONV conversation, const std::wstring& text, bool with_nul, DWORD timeout_ms) {
+struct Conversation {
+    Conversation(const std::wstring& service, const std::wstring& topic) {
+        Hsz service_handle(service), topic_handle(topic);
+        if (service_handle.handle && topic_handle.handle)
+            handle = DdeConnect(g_instance, service_handle.handle, topic_handle.handle, nullptr);
+    }
+    ~Conversation() {
+        if (handle) DdeDisconnect(handle);
+    }
+    HCONV handle = nullptr;
+};
+
+void Execute(HCONV conversation, std::wstring text, bool with_nul) {
     const DWORD bytes = static_cast<DWORD>((text.size() + (with_nul ? 1 : 0)) * sizeof(wchar_t));
-    std::wstring buffer = text;
-    HDDEDATA result = DdeClientTransaction(reinterpret_cast<BYTE*>(buffer.data()), bytes, conversation,
-                                           nullptr, CF_UNICODETEXT, XTYP_EXECUTE, timeout_ms, nullptr);
+    HDDEDATA result = DdeClientTransaction(reinterpret_cast<BYTE*>(text.data()), bytes, conversation, nullptr,
+                                           CF_UNICODETEXT, XTYP_EXECUTE, kTimeoutMs, nullptr);
     WriteLine(result ? "ack" : "nack");
 }
 
-void Request(HCONV conversation, const std::wstring& item, UINT format, DWORD timeout_ms) {
-    HSZ item_handle = DdeCreateStringHandleW(g_instance, item.c_str(), CP_WINUNICODE);
-    HDDEDATA data = DdeClientTransaction(nullptr, 0, conversation, item_handle, format, XTYP_REQUEST,
-                                         timeout_ms, nullptr);
-    if (item_handle) DdeFreeStringHandle(g_instance, item_handle);
-    if (!data) {
-        WriteLine("nodata");
-        return;
-    }
+void Request(HCONV conversation, const std::wstring& item, UINT format) {
+    Hsz item_handle(item);
+    HDDEDATA data = DdeClientTransaction(nullptr, 0, conversation, item_handle.handle, format, XTYP_REQUEST,
+                                         kTimeoutMs, nullptr);
+    if (!data) return WriteLine("nodata");
     DWORD size = 0;
     const BYTE* bytes = DdeAccessData(data, &size);
-    std::string text;
-    bool terminated = false;
-    if (bytes) {
-        std::string all(reinterpret_cast<const char*>(bytes), size);
-        terminated = size > 0 && bytes[size - 1] == 0;
-        text = all.substr(0, all.find('\0'));
-        DdeUnaccessData(data);
-    }
+    std::string all = bytes ? std::string(reinterpret_cast<const char*>(bytes), size) : std::string();
+    if (bytes) DdeUnaccessData(data);
     DdeFreeDataHandle(data);
-    WriteLine("data\t" + std::to_string(size) + "\t" + (terminated ? "1" : "0") + "\t" + text);
+    const bool terminated = size > 0 && all.back() == '\0';
+    WriteLine("data\t" + std::to_string(size) + "\t" + (terminated ? "1" : "0") + "\t" +
+              all.substr(0, all.find('\0')));
 }
 
-std::vector<std::wstring> Fields(const std::wstring& line) {
-    std::vector<std::wstring> fields;
-    size_t start = 0;
-    for (;;) {
-        const size_t tab = line.find(L'\t', start);
-        fields.push_back(line.substr(start, tab == std::wstring::npos ? std::wstring::npos : tab - start));
-        if (tab == std::wstring::npos) return fields;
-        start = tab + 1;
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    for (size_t start = 0;;) {
+        const size_t end = text.find(separator, start);
+        parts.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        if (end == std::string::npos) return parts;
+        start = end + 1;
     }
 }
 
 // The text of a step with its escapes resolved; fields after the one at
 // `first` belong to the text (it may hold TABs of its own).
-std::wstring StepText(const std::vector<std::wstring>& fields, size_t first) {
-    std::wstring joined;
-    for (size_t i = first; i < fields.size(); ++i) joined += (i > first ? L"\t" : L"") + fields[i];
-    std::wstring text;
+std::wstring StepText(const std::vector<std::string>& fields, size_t first) {
+    std::string joined;
+    for (size_t i = first; i < fields.size(); ++i) joined += (i > first ? "\t" : "") + fields[i];
+    std::string text;
     for (size_t i = 0; i < joined.size(); ++i) {
-        if (joined[i] != L'`' || i + 1 == joined.size()) {
+        if (joined[i] != '`' || i + 1 == joined.size()) {
             text += joined[i];
             continue;
         }
-        const wchar_t code = joined[++i];
-        text += code == L'r' ? L'\r' : code == L'n' ? L'\n' : code == L't' ? L'\t' : code;
+        const char code = joined[++i];
+        text += code == 'r' ? '\r' : code == 'n' ? '\n' : code == 't' ? '\t' : code;
     }
-    return text;
+    return Wide(text);
 }
 
 // The switch values of the program's own command line: "-name value" pairs
@@ -167,14 +133,11 @@ std::wstring StepText(const std::vector<std::wstring>& fields, size_t first) {
 std::wstring SwitchValue(const std::wstring& command_line, const std::wstring& name) {
     size_t at = command_line.find(L" " + name + L" ");
     if (at == std::wstring::npos) return L"";
-    size_t start = at + name.size() + 2;
-    while (start < command_line.size() && command_line[start] == L' ') ++start;
-    if (start < command_line.size() && command_line[start] == L'"') {
-        const size_t end = command_line.find(L'"', start + 1);
-        return command_line.substr(start + 1,
-                                   end == std::wstring::npos ? std::wstring::npos : end - start - 1);
-    }
-    const size_t end = command_line.find(L' ', start);
+    size_t start = command_line.find_first_not_of(L' ', at + name.size() + 2);
+    if (start == std::wstring::npos) return L"";
+    const bool quoted = command_line[start] == L'"';
+    start += quoted ? 1 : 0;
+    const size_t end = command_line.find(quoted ? L'"' : L' ', start);
     return command_line.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
 }
 
@@ -182,53 +145,48 @@ std::wstring SwitchValue(const std::wstring& command_line, const std::wstring& n
 
 int main() {
     const std::wstring command_line = GetCommandLineW() + std::wstring(L" ");
-    g_out_path = SwitchValue(command_line, L"-out");
+    const std::wstring out_path = SwitchValue(command_line, L"-out");
     const std::wstring service = SwitchValue(command_line, L"-service");
     const std::wstring steps_path = SwitchValue(command_line, L"-steps");
-    if (g_out_path.empty() || service.empty() || steps_path.empty()) return 2;
+    if (out_path.empty() || service.empty() || steps_path.empty()) return 2;
+    g_out = FileHandle(CreateFileW(out_path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle steps_file(
+        CreateFileW(steps_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!g_out.valid() || !steps_file.valid()) return 2;
+    std::string steps;
+    char buffer[65536];
+    DWORD n = 0;
+    while (ReadFile(steps_file.get(), buffer, sizeof(buffer), &n, nullptr) && n > 0) steps.append(buffer, n);
     if (DdeInitializeW(&g_instance, ClientCallback, APPCMD_CLIENTONLY, 0) != DMLERR_NO_ERROR) return 3;
 
     std::wstring topic = L"MDI";
-    DWORD timeout_ms = 10000;
-    const std::wstring steps = WideOfUtf8(ReadFileBytes(steps_path));
-    size_t start = 0;
-    while (start < steps.size()) {
-        size_t end = steps.find(L'\n', start);
-        if (end == std::wstring::npos) end = steps.size();
-        const std::wstring line = steps.substr(start, end - start);
-        start = end + 1;
+    for (const std::string& line : Split(steps, '\n')) {
         if (line.empty()) continue;
-        const std::vector<std::wstring> fields = Fields(line);
-        const std::wstring& kind = fields[0];
-        if (kind == L"topic" && fields.size() > 1) {
-            topic = fields[1];
-            continue;
-        }
-        if (kind == L"timeout" && fields.size() > 1) {
-            timeout_ms = static_cast<DWORD>(_wtoi(fields[1].c_str()));
+        const std::vector<std::string> fields = Split(line, '\t');
+        const std::string& kind = fields[0];
+        if (kind == "topic" && fields.size() > 1) {
+            topic = Wide(fields[1]);
             continue;
         }
         Conversation conversation(service, topic);
-        if (!conversation.get()) {
+        if (!conversation.handle) {
             WriteLine("connect-failed");
-        } else if (kind == L"c") {
+        } else if (kind == "c") {
             WriteLine("connected");
-        } else if (kind == L"x" && fields.size() > 1) {
-            Execute(conversation.get(), StepText(fields, 1), true, timeout_ms);
-        } else if (kind == L"xraw" && fields.size() > 1) {
-            Execute(conversation.get(), StepText(fields, 1), false, timeout_ms);
-        } else if (kind == L"xrep" && fields.size() > 2) {
+        } else if ((kind == "x" || kind == "xraw") && fields.size() > 1) {
+            Execute(conversation.handle, StepText(fields, 1), kind == "x");
+        } else if (kind == "xrep" && fields.size() > 2) {
             std::wstring text;
             const std::wstring unit = StepText(fields, 2);
-            for (int i = _wtoi(fields[1].c_str()); i > 0; --i) text += unit;
-            Execute(conversation.get(), text, true, timeout_ms);
-        } else if (kind == L"r" && fields.size() > 1) {
-            Request(conversation.get(), StepText(fields, 1), CF_TEXT, timeout_ms);
-        } else if (kind == L"rf" && fields.size() > 2) {
-            Request(conversation.get(), StepText(fields, 2), static_cast<UINT>(_wtoi(fields[1].c_str())),
-                    timeout_ms);
+            for (int i = atoi(fields[1].c_str()); i > 0; --i) text += unit;
+            Execute(conversation.handle, text, true);
+        } else if (kind == "r" && fields.size() > 1) {
+            Request(conversation.handle, StepText(fields, 1), CF_TEXT);
+        } else if (kind == "rf" && fields.size() > 2) {
+            Request(conversation.handle, StepText(fields, 2), static_cast<UINT>(atoi(fields[1].c_str())));
         } else {
-            WriteLine("bad-step\t" + Utf8Of(line));
+            WriteLine("bad-step\t" + line);
         }
     }
     DdeUninitialize(g_instance);

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <vector>
+
+#include "foundation/data_source.h"
 #include "foundation/file_handle.h"
 #include "foundation/progress.h"
 #include "imaging/formats/image_format.h"
@@ -65,9 +68,101 @@ bool SetOrientation(TiffWriterPage* page, uint32_t orientation) {
     return true;
 }
 
+// A new empty file beside the target that nobody else uses, for a document
+// written page by page; false when the folder takes no new file.
+bool ReserveFileBeside(const WString& target, WString& out) {
+    for (uint32_t n = 0; n < 100; ++n) {
+        WString name(target);
+        WStrAppendChars(name, L".~plx");
+        WStrAppendInt(name, static_cast<int32_t>(n));
+        FileHandle file(CreateFileW(WStrCStr(name), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file.valid()) {
+            out = name;
+            return true;
+        }
+        if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    }
+    return false;
+}
+
+// Coded strips of the pages made so far wait in a file beside the target
+// instead of in memory, so that a long document of large pages holds one
+// page at a time; the writer copies them from there as it copies the strips
+// of a read TIFF.
+class StripSpill {
+  public:
+    StripSpill() = default;
+    StripSpill(const StripSpill&) = delete;
+    StripSpill& operator=(const StripSpill&) = delete;
+    ~StripSpill() {
+        // Once a source owns the file it deletes it with itself.
+        file_.Close();
+        if (!source_ && WStrLength(name_)) DeleteFileW(WStrCStr(name_));
+    }
+
+    bool Open(const WString& target) {
+        if (!ReserveFileBeside(target, name_)) return false;
+        file_ = FileHandle(CreateFileW(WStrCStr(name_), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+        return file_.valid();
+    }
+
+    bool Take(TiffWriterPage* page) {
+        for (uint32_t d = 0; d < page->ifds.count; ++d) {
+            const TiffIfd* ifd = static_cast<TiffIfd*>(page->ifds.items[d]);
+            const TiffStripList* strips = ifd->strips.get();
+            for (uint32_t i = 0; strips && i < strips->count; ++i) {
+                TiffStrip* strip = TiffStripListAt(strips, i);
+                if (!strip || strip->source || strip->size == 0) continue;
+                // Past 4 GiB no TIFF could point at the strip anyway.
+                if (size_ + strip->size > 0xFFFFFFFFu || !WriteAll(strip->bytes.data(), strip->size)) return false;
+                spilled_.push_back({Ref<TiffStrip>(strip), uint32_t(size_)});
+                size_ += strip->size;
+                MemFree(strip->bytes);
+            }
+        }
+        return true;
+    }
+
+    // From here on the spilled strips are read from the file.
+    bool Finish() {
+        if (!file_.Close()) return false;
+        source_ = DataSourceOpenFile(name_, true);
+        if (!source_) return false;
+        for (const Spilled& s : spilled_) {
+            s.strip->source = source_;
+            s.strip->source_offset = s.offset;
+        }
+        return true;
+    }
+
+  private:
+    struct Spilled {
+        Ref<TiffStrip> strip;
+        uint32_t offset;
+    };
+
+    bool WriteAll(const uint8_t* bytes, uint32_t n) {
+        while (n) {
+            DWORD written = 0;
+            if (!WriteFile(file_.get(), bytes, n, &written, nullptr) || written == 0) return false;
+            bytes += written;
+            n -= written;
+        }
+        return true;
+    }
+
+    WString name_;
+    FileHandle file_;
+    uint64_t size_ = 0;
+    std::vector<Spilled> spilled_;
+    Ref<DataSource> source_;
+};
+
 bool AddTiffPages(TiffDoc* doc, ImageFormat* format, DataSource* data, uint16_t rotation,
                   const PageDescriptor* descriptors, uint32_t descriptor_count, uint32_t tile_width,
-                  uint32_t rows, uint32_t reduction_percent, ProgressSink* progress) {
+                  uint32_t rows, uint32_t reduction_percent, StripSpill& spill, ProgressSink* progress) {
     const uint32_t pages = format->PageCount();
     ProgressRange range(progress, pages);
     for (uint32_t i = 0; i < pages; ++i) {
@@ -85,6 +180,7 @@ bool AddTiffPages(TiffDoc* doc, ImageFormat* format, DataSource* data, uint16_t 
         if (!added) return false;
         const uint32_t orientation = OrientationFor(descriptor.rotation);
         if (orientation && !SetOrientation(added.get(), orientation)) return false;
+        if (!spill.Take(added.get())) return false;
     }
     return true;
 }
@@ -92,24 +188,6 @@ bool AddTiffPages(TiffDoc* doc, ImageFormat* format, DataSource* data, uint16_t 
 bool SetAsciiEverywhere(TiffDoc* doc, uint16_t tag, const WString& text) {
     Ref<TiffEntry> entry = TiffEntryCreateAscii(tag, text);
     return entry && TiffDocSetEntryAll(doc, entry.get());
-}
-
-// A new empty file beside the target that nobody else uses, for a document
-// written page by page; false when the folder takes no new file.
-bool ReserveFileBeside(const WString& target, WString& out) {
-    for (uint32_t n = 0; n < 100; ++n) {
-        WString name(target);
-        WStrAppendChars(name, L".~plx");
-        WStrAppendInt(name, static_cast<int32_t>(n));
-        FileHandle file(CreateFileW(WStrCStr(name), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (file.valid()) {
-            out = name;
-            return true;
-        }
-        if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) return false;
-    }
-    return false;
 }
 
 bool AddPdfPages(PdfDocument* doc, ImageFormat* format, DataSource* data, uint32_t mode, uint16_t rotation,
@@ -147,17 +225,26 @@ bool ExportTiff(ImageFormat* format, DataSource* data, const WString& target, ui
     if (tag_count && !tags) return false;
     Ref<TiffDoc> doc = TiffDocCreate();
     if (!doc) return false;
+    StripSpill spill;
+    if (!spill.Open(target)) return false;
     ProgressRange outer(progress, 10);
     outer.Step(0);
     const bool added = AddTiffPages(doc.get(), format, data, rotation, descriptors, descriptor_count,
-                                    tile_width, rows, reduction_percent, progress);
+                                    tile_width, rows, reduction_percent, spill, progress);
     outer.Step(9);
-    if (!added) return false;
+    if (!added || !spill.Finish()) return false;
     for (uint32_t i = 0; i < tag_count; ++i) {
         if (!SetAsciiEverywhere(doc.get(), tags[i].tag, tags[i].text)) return false;
     }
     if (!SetAsciiEverywhere(doc.get(), kTagSoftware, WString(kSoftware))) return false;
-    return TiffDocSave(doc.get(), target);
+    // Written beside the target and put in its place only when complete, so
+    // a failed export leaves an existing file as it was.
+    WString partial;
+    if (!ReserveFileBeside(target, partial)) return false;
+    const bool complete = TiffDocSave(doc.get(), partial) &&
+                          MoveFileExW(WStrCStr(partial), WStrCStr(target), MOVEFILE_REPLACE_EXISTING);
+    if (!complete) DeleteFileW(WStrCStr(partial));
+    return complete;
 }
 
 bool ExportPdf(ImageFormat* format, DataSource* data, const WString& target, uint32_t mode, uint16_t rotation,

@@ -313,8 +313,14 @@ bool ObtainImage(MainViewWindow* view, DocItem* item, const ViewMapping* mapping
     ImageStatus status;
     PagePlacement rendered = wide;
     Ref<RasterImage> image = item->RenderPage(context, wide, progress.get(), &status);
+    PointI offset;
+    // A wide render that does not line up with the view's pixels would show
+    // the wrong part of the page: the shown part alone is rendered instead.
+    if (image && !PagePlacementEquals(wide, request) && !PlacementWindowOffset(wide, request, offset, grid))
+        image.Reset();
     if (!image && !PagePlacementEquals(wide, request)) {
         // The margin may be what failed (memory); the shown part alone may not.
+        offset = PointI{};
         status = ImageStatus();
         ProgressClear(progress.get());
         rendered = request;
@@ -326,8 +332,6 @@ bool ObtainImage(MainViewWindow* view, DocItem* item, const ViewMapping* mapping
         return false;
     }
     view->cache = BitmapCacheConstruct(item->id, image.get(), rendered);
-    PointI offset;
-    if (!PlacementWindowOffset(rendered, request, offset, grid)) offset = PointI{};
     out.image = std::move(image);
     out.source_offset = offset;
     return true;

@@ -5,6 +5,21 @@
 namespace {
 
 constexpr UINT kRebarId = 100;
+constexpr UINT_PTR kBackgroundSubclass = 1;
+
+// A rebar without bands leaves its background unpainted (black under
+// some systems): it gets the face colour of the bars it stands for.
+LRESULT CALLBACK PaintBackground(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR /*id*/,
+                                 DWORD_PTR /*data*/) {
+    if (message == WM_ERASEBKGND) {
+        RECT rect;
+        GetClientRect(window, &rect);
+        FillRect(reinterpret_cast<HDC>(wparam), &rect, GetSysColorBrush(COLOR_BTNFACE));
+        return 1;
+    }
+    if (message == WM_NCDESTROY) RemoveWindowSubclass(window, &PaintBackground, kBackgroundSubclass);
+    return DefSubclassProc(window, message, wparam, lparam);
+}
 
 }  // namespace
 
@@ -20,6 +35,7 @@ Ref<CommandBars> CommandBarsCreate(ViewerContext* /*context*/, HWND frame_window
                             CCS_NOPARENTALIGN | CCS_NORESIZE | CCS_TOP,
                         0, 0, 800, 50, frame_window, reinterpret_cast<HMENU>(kRebarId), instance, nullptr);
     if (!bars->rebar.Attach(rebar)) return nullptr;
+    SetWindowSubclass(rebar, &PaintBackground, kBackgroundSubclass, 0);
     return bars;
 }
 

@@ -1,5 +1,4 @@
-// The accelerator table as the message loop translates with it: key
-// messages become the viewer's command ids.
+// Key messages as the message loop translates them become the command ids.
 #include "viewer/core/accelerator_table.h"
 
 #include <gtest/gtest.h>
@@ -7,11 +6,9 @@
 #include <vector>
 
 #include "foundation/window_object.h"
-#include "viewer/core/commands.h"
 
 namespace {
 
-// A window that remembers the commands it received.
 class CommandSink : public WindowObject {
   public:
     LRESULT WindowProc(UINT message, WPARAM wparam, LPARAM lparam) override {
@@ -28,16 +25,6 @@ void SetControl(bool down) {
     SetKeyboardState(keys);
 }
 
-// What the key message becomes: the command id, or 0 when none.
-uint32_t Translate(HACCEL table, CommandSink* sink, UINT message, WPARAM key, bool control) {
-    SetControl(control);
-    sink->commands.clear();
-    MSG msg = {sink->window(), message, key, 1, 0, {0, 0}};
-    const bool translated = TranslateAcceleratorW(sink->window(), table, &msg) != 0;
-    SetControl(false);
-    return translated && !sink->commands.empty() ? sink->commands.back() : 0;
-}
-
 }  // namespace
 
 TEST(AcceleratorTable, KeysBecomeTheirCommands) {
@@ -46,50 +33,32 @@ TEST(AcceleratorTable, KeysBecomeTheirCommands) {
     ASSERT_TRUE(
         WindowCreate(sink.get(), 0, L"AcceleratorTestSink", L"", WS_POPUP, RectI{}, nullptr, nullptr));
     Ref<AcceleratorTable> table = AcceleratorTableCreate();
-    HACCEL handle = table->handle;
-    ASSERT_TRUE(handle);
-    EXPECT_EQ(CopyAcceleratorTableW(handle, nullptr, 0), int(kAcceleratorCount));
+    ASSERT_TRUE(table->handle);
+    EXPECT_EQ(CopyAcceleratorTableW(table->handle, nullptr, 0), int(kAcceleratorCount));
 
+    constexpr UINT D = WM_KEYDOWN, C = WM_CHAR;
     const struct {
         UINT message;
         WPARAM key;
         bool control;
-        uint32_t command;
+        uint32_t command;  // 0: no accelerator
     } cases[] = {
-        {WM_KEYDOWN, 'P', true, 503},
-        {WM_KEYDOWN, 'O', true, 500},
-        {WM_KEYDOWN, VK_F4, true, 506},
-        {WM_KEYDOWN, VK_ESCAPE, false, 513},
-        {WM_KEYDOWN, 'N', true, 504},
-        {WM_KEYDOWN, VK_LEFT, true, 523},
-        {WM_KEYDOWN, VK_RIGHT, true, 524},
-        {WM_KEYDOWN, VK_LEFT, false, 531},
-        {WM_KEYDOWN, VK_RIGHT, false, 532},
-        {WM_KEYDOWN, VK_UP, false, 533},
-        {WM_KEYDOWN, VK_DOWN, false, 534},
-        {WM_KEYDOWN, 'V', false, 521},
-        {WM_KEYDOWN, 'H', false, 522},
-        {WM_KEYDOWN, 'I', false, 525},
-        {WM_CHAR, '+', false, 511},
-        {WM_CHAR, '-', false, 512},
-        {WM_KEYDOWN, VK_PRIOR, false, 527},
-        {WM_KEYDOWN, VK_NEXT, false, 528},
-        {WM_KEYDOWN, VK_HOME, false, 526},
-        {WM_KEYDOWN, VK_END, false, 529},
-        {WM_KEYDOWN, 'G', true, 530},
-        {WM_KEYDOWN, 'B', true, 537},
-        {WM_KEYDOWN, 'M', false, 538},
-        {WM_KEYDOWN, '1', false, 540},
-        {WM_KEYDOWN, '2', false, 541},
-        // Keys that are no accelerator, and plain letters of Ctrl ones.
-        {WM_KEYDOWN, 'P', false, 0},
-        {WM_KEYDOWN, 'V', true, 0},
-        {WM_KEYDOWN, '3', false, 0},
-        {WM_CHAR, '*', false, 0},
-        {WM_KEYDOWN, VK_ADD, false, 0},
+        {D, 'P', true, 503},      {D, 'O', true, 500},       {D, VK_F4, true, 506},    {D, VK_ESCAPE, 0, 513},
+        {D, 'N', true, 504},      {D, VK_LEFT, true, 523},   {D, VK_RIGHT, true, 524}, {D, VK_LEFT, 0, 531},
+        {D, VK_RIGHT, 0, 532},    {D, VK_UP, 0, 533},        {D, VK_DOWN, 0, 534},     {D, 'V', 0, 521},
+        {D, 'H', 0, 522},         {D, 'I', 0, 525},          {C, '+', 0, 511},         {C, '-', 0, 512},
+        {D, VK_PRIOR, 0, 527},    {D, VK_NEXT, 0, 528},      {D, VK_HOME, 0, 526},     {D, VK_END, 0, 529},
+        {D, 'G', true, 530},      {D, 'B', true, 537},       {D, 'M', 0, 538},         {D, '1', 0, 540},
+        {D, '2', 0, 541},         {D, 'P', 0, 0},            {D, 'V', true, 0},        {D, '3', 0, 0},
+        {C, '*', 0, 0},           {D, VK_ADD, 0, 0},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(Translate(handle, sink.get(), c.message, c.key, c.control), c.command)
+        SetControl(c.control);
+        sink->commands.clear();
+        MSG msg = {sink->window(), c.message, c.key, 1, 0, {0, 0}};
+        const bool translated = TranslateAcceleratorW(sink->window(), table->handle, &msg) != 0;
+        SetControl(false);
+        EXPECT_EQ(translated && !sink->commands.empty() ? sink->commands.back() : 0u, c.command)
             << "key " << c.key << (c.control ? " with Ctrl" : "");
     }
     WindowDestroy(sink.get());

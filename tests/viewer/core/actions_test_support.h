@@ -36,12 +36,10 @@ inline std::wstring NameOf(DocItem* item) {
 
 // A viewer whose documents are opened through ViewerOpenDocument.
 struct ActionViewer : RunningViewer {
-    // The main view shows a cut-out as it is, instead of widening it to the
-    // window and storing that back, so that the actions' cut-outs can be
-    // checked as they set them.
+    // The main view shows a cut-out as it is instead of widening it to the
+    // window, so that the actions' cut-outs can be checked as they set them.
     ActionViewer() { GetSettings()->zoom_exact = true; }
-    // What the tests changed is not saved for the user: the next viewer of
-    // the test run starts from the defaults again.
+    // What the tests changed is not saved: the next viewer starts from the defaults.
     ~ActionViewer() {
         Ref<Settings> settings = GetSettings();
         ScopedLock hold(settings->lock);
@@ -61,21 +59,16 @@ struct ActionViewer : RunningViewer {
         return started;
     }
     bool AllLoaded() const {
-        Ref<DocItem> root = ViewerGetRootItem(context.get());
-        for (uint32_t i = 0; i < DocItemGetChildCount(root.get()); ++i) {
-            Ref<DocItem> child = DocItemGetChild(root.get(), i);
+        for (uint32_t i = 0; i < DocItemGetChildCount(RootItem().get()); ++i) {
+            Ref<DocItem> child = Document(i);
             const uint32_t type = DocItemGetType(child.get());
             if (type == doc_type::kLoading) return false;
             if (type == doc_type::kImage && DocItemGetChildCount(child.get()) == 0) return false;
         }
         return true;
     }
-    Ref<DocItem> Document(uint32_t position) const {
-        return DocItemGetChild(ViewerGetRootItem(context.get()).get(), position);
-    }
-    Ref<DocItem> Page(uint32_t document, uint32_t page) const {
-        return DocItemGetChild(Document(document).get(), page);
-    }
+    Ref<DocItem> Document(uint32_t at) const { return DocItemGetChild(RootItem().get(), at); }
+    Ref<DocItem> Page(uint32_t doc, uint32_t at) const { return DocItemGetChild(Document(doc).get(), at); }
     int32_t ActiveId() const { return ViewerGetActiveItemId(context.get()); }
     Ref<CutOutState> ActiveCutOut() const {
         Ref<DocItem> active = ViewerGetActiveItem(context.get());
@@ -92,8 +85,7 @@ struct ActionViewer : RunningViewer {
         }
         return masks;
     }
-    // Opens the frame with its panes, the main view among them. Without it
-    // no window activates or shows pages on its own.
+    // Opens the frame with its panes; without it no window shows pages on its own.
     bool OpenFrame() {
         return AppCreateWindow(root.get(), context.get(), GetModuleHandleW(nullptr), nullptr, false);
     }
@@ -104,8 +96,7 @@ struct ActionViewer : RunningViewer {
         context->language = 1;
     }
     // Takes the action listener off the hub and puts the recording listener
-    // first, so that it sees every action the commands send before a
-    // window's listener can take one for itself.
+    // first, so that it sees every action before a window's listener can take it.
     void MuteActions() {
         Ref<DocumentController> controller = AppGetController(root.get());
         ASSERT_TRUE(controller && controller->listener);

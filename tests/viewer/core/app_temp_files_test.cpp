@@ -10,14 +10,6 @@
 
 namespace {
 
-// A root whose temporary directory is a fresh scratch directory.
-Ref<AppRoot> RootWithTempDir(const char* name, std::wstring& directory) {
-    directory = WindowsPathOf(MakeScratchDir(name)) + L"\\";
-    Ref<AppRoot> root = AppCreate(GetModuleHandleW(nullptr), nullptr);
-    root->temp_directory = directory.c_str();
-    return root;
-}
-
 // Wine reports a file's creation time from the Unix file's modification
 // time and ignores a creation time set through SetFileTime, so both are
 // set: the entry then looks old on Windows and under Wine alike.
@@ -26,9 +18,7 @@ bool Backdate(const std::wstring& path, uint64_t hours) {
                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     FILETIME old;
     GetSystemTimeAsFileTime(&old);
-    ULARGE_INTEGER value;
-    value.LowPart = old.dwLowDateTime;
-    value.HighPart = old.dwHighDateTime;
+    ULARGE_INTEGER value{{old.dwLowDateTime, old.dwHighDateTime}};
     value.QuadPart -= hours * 3600ull * 10000000ull;
     old = {value.LowPart, value.HighPart};
     return file.valid() && SetFileTime(file.get(), &old, &old, &old);
@@ -40,51 +30,20 @@ bool MakeFile(const std::wstring& path) {
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-bool WaitForCleanup(AppRoot* root) {
-    for (int i = 0; i < 500 && root->cleanup_thread.load(); ++i) Sleep(10);
-    return root->cleanup_thread.load() == nullptr;
-}
-
 }  // namespace
 
-TEST(AppTempFiles, LettersAndNames) {
-    const std::pair<uint32_t, wchar_t> letters[] = {{0, L'a'},  {25, L'z'}, {26, L'0'},
-                                                    {35, L'9'}, {36, L'_'}, {37 + 2, L'c'}};
-    for (const auto& [n, letter] : letters) EXPECT_EQ(AppTempLetter(n), letter) << n;
-
-    // Session 5, 13:59:07.999 (999 = 27 x 37), counter 36.
-    const SYSTEMTIME time = {0, 0, 0, 0, 13, 59, 7, 999};
-    const wchar_t* const cases[][2] = {{L"tif", L"PXfnwha_.tif"},
-                                       {L".pdf", L"PXfnwha_.pdf"},
-                                       {L"", L"PXfnwha_.tmp"},
-                                       // An extension never leads out of the directory.
-                                       {L"a\\..\\b:c", L"PXfnwha_.a_.._b_c"}};
+// The cleanup deletes what looks like another session's temporary file:
+// names made here must stay in the directory and in that shape, and a
+// root without a directory makes no file at all.
+TEST(AppTempFiles, NamesStayInTheDirectory) {
+    const SYSTEMTIME time = {0, 0, 0, 0, 13, 59, 7, 999};  // 999 ms = 27 x 37
+    const wchar_t* const cases[][2] = {
+        {L"tif", L"PXfnwha_.tif"}, {L"", L"PXfnwha_.tmp"}, {L"a\\..\\b:c", L"PXfnwha_.a_.._b_c"}};
     for (const auto& [extension, expected] : cases) {
         WString name;
         EXPECT_STREQ(WStrCStr(AppTempFileName(5, time, 36, extension, name)), expected);
     }
-}
-
-TEST(AppTempFiles, MakesNewEmptyFilesWithTheSessionLetter) {
-    std::wstring directory;
-    Ref<AppRoot> root = RootWithTempDir("app_temp_make", directory);
-    WString first;
-    WString second;
-    ASSERT_TRUE(AppMakeTempFile(root.get(), L"tif", first));
-    ASSERT_TRUE(AppMakeTempFile(root.get(), L"tif", second));
-    EXPECT_FALSE(WStrEquals(first, second));
-    for (const WString* path : {&first, &second}) {
-        const std::wstring text = WStrCStr(*path);
-        ASSERT_EQ(text.rfind(directory + L"PX" + AppTempLetter(root->session_letter), 0), 0u) << text;
-        EXPECT_EQ(text.substr(directory.size() + 8), L".tif");
-        WIN32_FILE_ATTRIBUTE_DATA data;
-        ASSERT_TRUE(GetFileAttributesExW(text.c_str(), GetFileExInfoStandard, &data));
-        EXPECT_EQ(data.nFileSizeLow, 0u);
-    }
-    // Made within a millisecond or not, the counter letters follow each other.
-    EXPECT_EQ(WStrCharAt(first, directory.size() + 7), L'a');
-    EXPECT_EQ(WStrCharAt(second, directory.size() + 7), L'b');
-    // Without a directory the file would land where the cleanup looks too.
+    Ref<AppRoot> root = AppCreate(GetModuleHandleW(nullptr), nullptr);
     root->temp_directory = WString();
     WString none = L"old";
     EXPECT_FALSE(AppMakeTempFile(root.get(), L"tif", none));
@@ -92,24 +51,20 @@ TEST(AppTempFiles, MakesNewEmptyFilesWithTheSessionLetter) {
 }
 
 TEST(AppTempCleanup, DeletesOnlyOldFilesOfOtherSessions) {
-    std::wstring directory;
-    Ref<AppRoot> root = RootWithTempDir("app_temp_cleanup", directory);
+    const std::wstring directory = WindowsPathOf(MakeScratchDir("app_temp_cleanup")) + L"\\";
+    Ref<AppRoot> root = AppCreate(GetModuleHandleW(nullptr), nullptr);
+    root->temp_directory = directory.c_str();
     root->session_letter = 0;  // this session's files: "PXa..."
     struct Entry {
         const wchar_t* name;
         uint64_t age_hours;
         bool deleted;
     };
+    // Old files of other sessions go; anything that might be a user's stays.
     const Entry entries[] = {
-        {L"PXb12345.tmp", 72, true},    // another session's, three days old
-        {L"PX_00000.tif", 49, true},    // another session's, just past the limit
-        {L"PXb22222.tmp", 47, false},   // not old enough
-        {L"PXa33333.tmp", 72, false},   // this session's
-        {L"PXb44.tmp", 72, false},      // too short
-        {L"PXb4444.t", 72, false},      // nine characters
-        {L"PXb555555.tmp", 72, false},  // no '.' in ninth place
-        {L"pxb66666.tmp", 72, false},   // not our spelling
-        {L"Notes.PXb77.txt", 72, false},
+        {L"PXb12345.tmp", 72, true},    {L"PX_00000.tif", 49, true},  {L"PXb22222.tmp", 47, false},
+        {L"PXa33333.tmp", 72, false},   {L"PXb44.tmp", 72, false},    {L"PXb4444.t", 72, false},
+        {L"PXb555555.tmp", 72, false},  {L"pxb66666.tmp", 72, false}, {L"Notes.PXb77.txt", 72, false},
     };
     for (const Entry& entry : entries) {
         const std::wstring path = directory + entry.name;
@@ -139,7 +94,8 @@ TEST(AppTempCleanup, DeletesOnlyOldFilesOfOtherSessions) {
 
     root->state = kAppRunning;
     StartTempCleanup(root.get());
-    ASSERT_TRUE(WaitForCleanup(root.get()));
+    for (int i = 0; i < 500 && root->cleanup_thread.load(); ++i) Sleep(10);  // bounded poll
+    ASSERT_EQ(root->cleanup_thread.load(), nullptr);
     for (const Entry& entry : entries)
         EXPECT_EQ(Exists(directory + entry.name), !entry.deleted) << entry.name;
     EXPECT_TRUE(Exists(folder));

@@ -6,79 +6,36 @@
 
 #include "tests/viewer/core/actions_test_support.h"
 #include "viewer/core/app_root.h"
+#include "viewer/core/pane_modes.h"
 
 namespace {
 
-constexpr int32_t kNoArgument = INT32_MIN;
+constexpr int32_t N = INT32_MIN;    // no argument
+constexpr bool P = true, S = false;  // posted or sent
 
 struct Expected {
     uint32_t id;
     uint32_t action;
-    int32_t argument;  // kNoArgument: none
+    int32_t argument;
     bool posted;
 };
 
-// The command table as the viewer's menus know it.
+// The command table as the viewer's menus know it. The view, page, close
+// and window commands are checked through their effect (view_operations,
+// page_navigation, document_open_close and below).
 const Expected kTable[] = {
-    {500, event::kOpenDialog, kNoArgument, false},
-    {501, event::kSaveAs, kNoArgument, false},
-    {502, event::kConvertDialog, kNoArgument, false},
-    {504, event::kStandardView, kNoArgument, false},
-    {506, event::kCloseDocument, -1, false},
-    {507, event::kCloseAll, kNoArgument, false},
-    {510, event::kDocumentProperties, kNoArgument, false},
-    {511, event::kZoomIn, kNoArgument, false},
-    {512, event::kZoomOut, kNoArgument, false},
-    {513, event::kZoomAll, kNoArgument, false},
-    {514, event::kZoomFactor, kNoArgument, false},
-    {521, event::kMirrorVertical, kNoArgument, false},
-    {522, event::kMirrorHorizontal, kNoArgument, false},
-    {523, event::kRotateLeft, kNoArgument, false},
-    {524, event::kRotateRight, kNoArgument, false},
-    {525, event::kToggleInversion, kNoArgument, false},
-    {526, event::kGoToPage, 0, false},
-    {527, event::kPageStep, -1, false},
-    {528, event::kPageStep, 1, false},
-    {529, event::kGoToPage, 999999999, false},
-    {530, event::kGoToPage, -1, false},
-    {531, event::kScrollHorizontal, -1, false},
-    {532, event::kScrollHorizontal, 1, false},
-    {533, event::kScrollVertical, -1, false},
-    {534, event::kScrollVertical, 1, false},
-    {535, event::kSettingsSheet, kNoArgument, false},
-    {536, event::kVariablesDialog, kNoArgument, false},
-    {537, event::kBitmapExportDialog, kNoArgument, false},
-    {538, event::kMeasuringPoint, kNoArgument, false},
-    {539, event::kVersionComparison, kNoArgument, true},
-    {540, event::kComparisonMarker, 1, true},
-    {541, event::kComparisonMarker, 2, true},
-    {542, event::kShowToolBar, 1, false},
-    {543, event::kShowToolBar, 0, false},
-    {544, event::kShowMenuBar, 1, false},
-    {545, event::kShowMenuBar, 0, false},
-    {546, event::kShowStatusBar, 1, false},
-    {547, event::kShowStatusBar, 0, false},
-    {548, event::kShowNavigation, 1, false},
-    {549, event::kShowNavigation, 2, false},
-    {550, event::kShowNavigation, 0, false},
-    {551, event::kShowPreview, 1, false},
-    {552, event::kShowPreview, 2, false},
-    {553, event::kShowPreview, 0, false},
-    {554, event::kShowZoomView, 1, false},
-    {555, event::kShowZoomView, 2, false},
-    {556, event::kShowZoomView, 0, false},
-    {557, event::kAboutDialog, kNoArgument, false},
-    {558, event::kOpenWebSite, kNoArgument, false},
-    {562, event::kSaveRedlining, kNoArgument, false},
-    {571, event::kSelectAllMarkups, kNoArgument, true},
-    {572, event::kDeleteMarkups, kNoArgument, true},
-    {573, event::kMarkupOrder, 0, true},
-    {574, event::kMarkupOrder, 3, true},
-    {575, event::kMarkupProperties, kNoArgument, false},
-    {600, event::kOpenRecentFile, 0, true},
-    {649, event::kOpenRecentFile, 49, true},
-    {660, event::kExtensionCommand, 660, true},
-    {759, event::kExtensionCommand, 759, true},
+    {500, event::kOpenDialog, N, S}, {501, event::kSaveAs, N, S}, {502, event::kConvertDialog, N, S},
+    {510, event::kDocumentProperties, N, S}, {514, event::kZoomFactor, N, S},
+    {535, event::kSettingsSheet, N, S}, {536, event::kVariablesDialog, N, S},
+    {537, event::kBitmapExportDialog, N, S}, {538, event::kMeasuringPoint, N, S},
+    {539, event::kVersionComparison, N, P}, {540, event::kComparisonMarker, 1, P},
+    {541, event::kComparisonMarker, 2, P}, {557, event::kAboutDialog, N, S},
+    {558, event::kOpenWebSite, N, S}, {562, event::kSaveRedlining, N, S},
+    {571, event::kSelectAllMarkups, N, P}, {572, event::kDeleteMarkups, N, P},
+    {573, event::kMarkupOrder, 0, P}, {574, event::kMarkupOrder, 3, P},
+    {575, event::kMarkupProperties, N, S}, {600, event::kOpenRecentFile, 0, P},
+    {649, event::kOpenRecentFile, 49, P}, {660, event::kExtensionCommand, 660, P},
+    {759, event::kExtensionCommand, 759, P},
 };
 
 // Runs the command and checks that exactly the expected action arrived,
@@ -94,7 +51,7 @@ void ExpectDispatch(ActionViewer& viewer, const Expected& expected) {
     const ReceivedEvent& received = viewer.listener->events[0];
     EXPECT_EQ(received.code, expected.action);
     EXPECT_EQ(received.sender, viewer.context.get());
-    if (expected.argument == kNoArgument) {
+    if (expected.argument == N) {
         EXPECT_EQ(received.argument.tag, uint32_t(kVariantEmpty));
     } else {
         EXPECT_EQ(received.argument.tag, uint32_t(kVariantInt32));
@@ -110,93 +67,88 @@ TEST(Commands, EachIdSendsOrPostsItsAction) {
     ActionViewer viewer;
     viewer.MuteActions();
     for (const Expected& expected : kTable) ExpectDispatch(viewer, expected);
-}
-
-TEST(Commands, PrintGoesToThePrinterChosenLast) {
-    ActionViewer viewer;
-    viewer.MuteActions();
-    PrintProviders& providers = viewer.root->print_providers;
-    PtrArrayAdd(providers.providers, MakeRef<FakeProvider>().get());
-    PtrArrayAdd(providers.providers, MakeRef<FakeProvider>().get());
-    ExpectDispatch(viewer, {503, event::kPrint, 0, false});
-    ExpectDispatch(viewer, {801, event::kPrint, 1, false});
-    ExpectDispatch(viewer, {503, event::kPrint, 1, false});
-    // A printer the list does not have is neither chosen nor printed on.
-    viewer.Forget();
-    EXPECT_TRUE(viewer.Command(805));
-    PumpPending();
-    EXPECT_TRUE(viewer.listener->events.empty());
-    ExpectDispatch(viewer, {503, event::kPrint, 1, false});
-    PtrArrayClear(providers.providers);
-}
-
-TEST(Commands, InformationShowsTheCustomBoxOnlyWhenItHasATitle) {
-    ActionViewer viewer;
-    viewer.MuteActions();
-    ExpectDispatch(viewer, {560, event::kAboutDialog, kNoArgument, false});
+    // Information shows the custom box only when it has a title.
+    ExpectDispatch(viewer, {560, event::kAboutDialog, N, S});
     viewer.GetSettings()->custom_app_info_title = L"Drawing archive";
-    ExpectDispatch(viewer, {560, event::kInfoBox, kNoArgument, false});
-}
+    ExpectDispatch(viewer, {560, event::kInfoBox, N, S});
 
-TEST(Commands, RedliningCommandsSwitchTheEditMode) {
-    ActionViewer viewer;
-    ViewerContext* context = viewer.context.get();
-    ASSERT_EQ(ViewerGetRedliningMode(context), kRedliningModeView);
-    const std::pair<uint32_t, uint32_t> steps[] = {
-        {561, 2}, {561, 1}, {566, 3}, {561, 1}, {563, 2}, {570, 3}, {563, 2},
-    };
-    for (const auto& [id, mode] : steps) {
-        viewer.Forget();
-        EXPECT_TRUE(viewer.Command(id));
-        EXPECT_EQ(ViewerGetRedliningMode(context), mode) << "after command " << id;
-        PumpPending();
-        EXPECT_EQ(viewer.Count(event::kRedlineModeChanged), 1u) << "after command " << id;
-    }
-    // With redlining off, the edit command leaves it off.
-    {
-        ScopedLock hold(context->lock);
-        context->redlining_mode = kRedliningModeOff;
-    }
-    EXPECT_TRUE(viewer.Command(561));
-    EXPECT_EQ(ViewerGetRedliningMode(context), kRedliningModeOff);
-}
-
-TEST(Commands, ExtensionCommandsSplitIntoGroupAndEntry) {
-    const struct {
-        uint32_t id;
-        bool ok;
-        uint32_t group, item;
-    } cases[] = {
-        {660, true, 0, 0},  {669, true, 0, 9},  {675, true, 1, 5}, {759, true, 9, 9},
-        {659, false, 0, 0}, {760, false, 0, 0}, {0, false, 0, 0},
-    };
-    for (const auto& c : cases) {
-        uint32_t group = 77, item = 77;
-        EXPECT_EQ(SplitMenuCommand(c.id, group, item), c.ok) << c.id;
-        EXPECT_EQ(group, c.group) << c.id;
-        EXPECT_EQ(item, c.item) << c.id;
-    }
-}
-
-TEST(Commands, OtherIdsAreNotTheViewers) {
-    ActionViewer viewer;
-    viewer.MuteActions();
-    for (uint32_t id :
-         {0u, 499u, 505u, 515u, 518u, 520u, 559u, 576u, 599u, 650u, 655u, 760u, 799u, 811u, 9999u}) {
+    // Other ids are not the viewer's: nothing is sent.
+    for (uint32_t id : {0u, 499u, 505u, 515u, 520u, 559u, 576u, 599u, 650u, 659u, 760u, 799u, 811u, 9999u}) {
         viewer.Forget();
         EXPECT_FALSE(viewer.Command(id)) << id;
         PumpPending();
         EXPECT_TRUE(viewer.listener->events.empty()) << id;
     }
     EXPECT_FALSE(ViewerOnCommand(nullptr, 511, 0));
+
+    // Print goes to the printer chosen last; one the list lacks is neither
+    // chosen nor printed on.
+    PrintProviders& providers = viewer.root->print_providers;
+    PtrArrayAdd(providers.providers, MakeRef<FakeProvider>().get());
+    PtrArrayAdd(providers.providers, MakeRef<FakeProvider>().get());
+    ExpectDispatch(viewer, {503, event::kPrint, 0, S});
+    ExpectDispatch(viewer, {801, event::kPrint, 1, S});
+    viewer.Forget();
+    EXPECT_TRUE(viewer.Command(805));
+    PumpPending();
+    EXPECT_TRUE(viewer.listener->events.empty());
+    ExpectDispatch(viewer, {503, event::kPrint, 1, S});
+    PtrArrayClear(providers.providers);
+}
+
+// The window commands store the panes' display modes as settings of the
+// window group, within what the group's permission word allows.
+TEST(PaneModes, WindowCommandsStoreTheModesWithinThePermissions) {
+    ActionViewer viewer;
+    ViewerContext* context = viewer.context.get();
+    Settings* settings = viewer.GetSettings().get();
+    const struct {
+        uint32_t id;
+        SettingsPane pane;
+        int32_t mode;
+    } cases[] = {
+        {543, kPaneToolBar, 0},    {542, kPaneToolBar, 1},    {545, kPaneMenuBar, 0},
+        {544, kPaneMenuBar, 1},    {547, kPaneStatusBar, 0},  {546, kPaneStatusBar, 1},
+        {549, kPaneNavigation, 2}, {550, kPaneNavigation, 0}, {548, kPaneNavigation, 1},
+        {552, kPanePreview, 2},    {553, kPanePreview, 0},    {551, kPanePreview, 1},
+        {555, kPaneMainView, 2},   {556, kPaneMainView, 0},   {554, kPaneMainView, 1},
+    };
+    for (const auto& c : cases) {
+        viewer.Forget();
+        EXPECT_TRUE(viewer.Command(c.id));
+        EXPECT_EQ(SettingsGetViewMode(settings, c.pane), c.mode) << "command " << c.id;
+        PumpPending();
+        EXPECT_EQ(viewer.Count(event::kSettingChanged), 1u) << "command " << c.id;
+    }
+    // The viewer's own changes are kept for the user's key.
+    EXPECT_NE(SettingsGetChangedMask(settings) & setting::kViewModeMainView, 0u);
+
+    // Modes a pane does not take are refused.
+    EXPECT_FALSE(ViewerShowMenuBar(context, 2, 0));
+    EXPECT_FALSE(ViewerShowStatusBar(context, -1, 0));
+    EXPECT_FALSE(ViewerShowPreview(context, 3, 2));
+    EXPECT_EQ(SettingsGetViewMode(settings, kPaneMenuBar), 1);
+    // Automation may not change the window group when its bit is cleared.
+    settings->permissions[kGroupWindow] &= ~kPermissionKind2;
+    EXPECT_FALSE(ViewerShowPreview(context, 0, 2));
+    EXPECT_EQ(SettingsGetViewMode(settings, kPanePreview), 1);
+    EXPECT_TRUE(ViewerShowPreview(context, 0, 0));
+}
+
+// The program's session-list action at 61 shifts every number from 61 up.
+TEST(ProgramEventNumbers, OneAboveTheControlFrom61) {
+    EXPECT_TRUE(kViewerProgramBuild);
+    EXPECT_EQ(event::kOpenRecentFile, 60u);
+    EXPECT_EQ(event::kZoomFactor, 62u);
+    EXPECT_EQ(event::kComparisonMarker, 69u);
+    EXPECT_EQ(event::kMarkupProperties, 74u);
 }
 
 TEST(Commands, ProgramBuildReopensTheSessionAndExits) {
-    if constexpr (!kViewerProgramBuild) GTEST_SKIP() << "the control build has neither command";
     ActionViewer viewer;
     ASSERT_TRUE(viewer.OpenFrame());
     viewer.MuteActions();
-    ExpectDispatch(viewer, {509, event::kReopenSessionList, kNoArgument, false});
+    ExpectDispatch(viewer, {509, event::kReopenSessionList, N, S});
     const HWND frame = AppGetFrameHwnd(viewer.root.get());
     ASSERT_TRUE(IsWindow(frame));
     EXPECT_TRUE(viewer.Command(508));

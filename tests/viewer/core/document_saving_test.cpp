@@ -1,5 +1,5 @@
-// Save As and saving markups: the names proposed and completed, the copy
-// written through the real file dialog, and the targets that are refused.
+// Save As and saving markups: the names proposed and completed, and the
+// targets that are written or refused.
 #include "viewer/core/document_saving.h"
 
 #include <gtest/gtest.h>
@@ -17,75 +17,91 @@ bool Contains(const std::wstring& text, const std::wstring& part) {
 
 }  // namespace
 
-TEST(SaveAs, ProposesTheDocumentsNameAndCompletesTheChoice) {
+TEST(SaveNames, ProposalsFitTheDialogAndChoicesAreCompleted) {
     SaveAsProposal proposal;
     SaveAsPropose(nullptr, WString(L"plans/2024/drawing.tiff"), proposal);
     EXPECT_EQ(Text(proposal.name), L"plans\\2024\\drawing.tiff");
-    EXPECT_EQ(Text(proposal.extension), L"tiff");
-    EXPECT_EQ(Text(proposal.filter_description), L"*.tiff ");
     EXPECT_EQ(Text(proposal.filter_pattern), L"*.tiff");
-
     SaveAsPropose(nullptr, WString(L"archive.backup7"), proposal);
     EXPECT_EQ(Text(proposal.extension), L"backu");
-    const std::wstring long_name(300, L'x');
-    SaveAsPropose(nullptr, WString((long_name + L".tif").c_str()), proposal);
+    SaveAsPropose(nullptr, WString((std::wstring(300, L'x') + L".tif").c_str()), proposal);
     EXPECT_EQ(WStrLength(proposal.name), kSaveAsMaxName);
-    EXPECT_EQ(Text(proposal.extension), L"");
-
     WString out;
-    EXPECT_EQ(Text(SaveAsCompleteName(WString(L"C:\\out\\copy"), WString(L"tif"), out)),
-              L"C:\\out\\copy.tif");
-    EXPECT_EQ(Text(SaveAsCompleteName(WString(L"C:\\out\\copy.bmp"), WString(L"tif"), out)),
-              L"C:\\out\\copy.bmp");
-    EXPECT_EQ(Text(SaveAsCompleteName(WString(L"C:\\out.d\\copy"), WString(), out)), L"C:\\out.d\\copy");
+    EXPECT_EQ(Text(SaveAsCompleteName(WString(L"C:\\o.d\\a"), WString(L"tif"), out)), L"C:\\o.d\\a.tif");
+    EXPECT_EQ(Text(SaveAsCompleteName(WString(L"C:\\o\\a.bmp"), WString(L"tif"), out)), L"C:\\o\\a.bmp");
+
+    // Markups go to a .plr file or into a TIFF, by the name or the filter chosen.
+    const struct {
+        const wchar_t* chosen;
+        uint32_t filter;
+        const wchar_t* name;
+        RedlineTarget target;
+    } cases[] = {
+        {L"C:\\m.d\\plan", 1, L"C:\\m.d\\plan.plr", kRedlineTargetFile},
+        {L"C:\\m\\plan", 2, L"C:\\m\\plan.tif", kRedlineTargetTiff},
+        {L"C:\\m\\plan.TIFF", 1, L"C:\\m\\plan.TIFF", kRedlineTargetTiff},
+        {L"C:\\m\\plan.txt", 2, L"C:\\m\\plan.txt", kRedlineTargetFile},
+    };
+    for (const auto& c : cases) {
+        WString name;
+        EXPECT_EQ(RedlineTargetForName(WString(c.chosen), c.filter, name), c.target) << c.chosen;
+        EXPECT_EQ(Text(name), c.name);
+    }
+    RedlineProposedName(WString(), WString((std::wstring(400, L'p') + L".tif").c_str()), out);
+    EXPECT_EQ(WStrLength(out), 259u) << "the dialog's buffer with its terminator";
 }
 
-TEST(SaveAs, WritesACopyUnderTheChosenName) {
-    const std::string dir = MakeScratchDir("save_as_copy");
-    MakeTiffFiles(dir, {{"drawing.tif", 2}});
-    ActionViewer viewer;
-    ASSERT_EQ(viewer.Open({dir + "/drawing.tif"}), 1);
-    ASSERT_TRUE(viewer.Command(command::kFirstPage));
-    const std::wstring chosen = WindowsPathOf(dir + "/copy");
-
-    DialogDriver driver([&](DialogDriver&, HWND dialog) {
-        if (!DialogDriver::IsFileDialog(dialog)) return false;
-        DialogDriver::ChooseFileName(dialog, chosen);
-        return true;
-    });
-    const bool written = ViewerSaveAs(viewer.context.get());
-    if (driver.dialogs == 0) GTEST_SKIP() << "no file dialog under this Wine";
-    EXPECT_TRUE(written);
-    // The document's own extension was appended.
-    const std::vector<uint8_t> copy = ReadHostFile(dir + "/copy.tif");
-    EXPECT_FALSE(copy.empty());
-    EXPECT_EQ(copy, ReadHostFile(dir + "/drawing.tif"));
-}
-
-TEST(SaveAs, RefusesTheOpenFileAndDocumentsThatMayNotBeSaved) {
-    const std::string dir = MakeScratchDir("save_as_refused");
-    MakeTiffFiles(dir, {{"open.tif", 1}, {"locked.tif", 1}});
+// Save As and saving markups through the real file dialog: a copy is
+// written, but never over an open file, another TIFF without consent, or
+// from a document that may not be saved.
+TEST(Saving, WritesACopyButOverwritesNothingItMustNot) {
+    const std::string dir = MakeScratchDir("saving_targets");
+    MakeTiffFiles(dir, {{"drawing.tif", 2}, {"other.tif", 1}, {"locked.tif", 1}});
     ActionViewer viewer;
     viewer.UseEnglish();
-    ASSERT_EQ(viewer.Open({dir + "/open.tif"}), 1);
+    ASSERT_EQ(viewer.Open({dir + "/drawing.tif"}), 1);
     ASSERT_TRUE(viewer.Command(command::kFirstPage));
-    const std::vector<uint8_t> before = ReadHostFile(dir + "/open.tif");
-
-    {
+    ASSERT_TRUE(DocItemGetRedlining(viewer.Document(0).get()));
+    const std::vector<uint8_t> drawing = ReadHostFile(dir + "/drawing.tif");
+    const std::vector<uint8_t> other = ReadHostFile(dir + "/other.tif");
+    // Types the name into the file dialog and answers every message box with
+    // `reply`; the result, or -1 when no dialog came up.
+    std::vector<std::wstring> boxes;
+    auto save = [&](bool markups, const std::string& name, int reply) {
         DialogDriver driver([&](DialogDriver&, HWND dialog) {
-            if (DialogDriver::IsFileDialog(dialog)) {
-                DialogDriver::ChooseFileName(dialog, WindowsPathOf(dir + "/open.tif"));
-            } else {
-                PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-            }
+            if (DialogDriver::IsFileDialog(dialog))
+                DialogDriver::ChooseFileName(dialog, WindowsPathOf(dir + "/" + name));
+            else
+                PostMessageW(dialog, WM_COMMAND, reply, 0);
             return true;
         });
-        EXPECT_FALSE(ViewerSaveAs(viewer.context.get()));
-        if (driver.dialogs == 0) GTEST_SKIP() << "no file dialog under this Wine";
-        ASSERT_EQ(driver.boxes.size(), 1u);
-        EXPECT_TRUE(Contains(driver.boxes[0], L"is currently opened by Plovex")) << driver.boxes[0];
-    }
-    EXPECT_EQ(ReadHostFile(dir + "/open.tif"), before);
+        const bool result = markups ? ViewerSaveRedlining(viewer.context.get(), nullptr)
+                                    : ViewerSaveAs(viewer.context.get());
+        boxes = driver.boxes;
+        return driver.dialogs ? int(result) : -1;
+    };
+    auto one_box_says = [&](const wchar_t* text) {
+        return boxes.size() == 1 && Contains(boxes[0], text);
+    };
+
+    const int copied = save(false, "copy", IDOK);
+    if (copied < 0) GTEST_SKIP() << "no file dialog under this Wine";
+    EXPECT_EQ(copied, 1);
+    EXPECT_EQ(ReadHostFile(dir + "/copy.tif"), drawing) << "the document's extension is appended";
+    EXPECT_EQ(save(false, "drawing.tif", IDOK), 0);
+    EXPECT_TRUE(one_box_says(L"is currently opened by Plovex"));
+
+    // Markups: the open TIFF is refused (the user was told; nothing is lost),
+    // another TIFF is replaced only when the user agrees, and since markups
+    // cannot be written yet the user hears so.
+    EXPECT_EQ(save(true, "drawing.tif", IDOK), 1);
+    EXPECT_TRUE(one_box_says(L"is currently opened by Plovex"));
+    EXPECT_EQ(save(true, "other.tif", IDNO), 0);
+    EXPECT_TRUE(one_box_says(L"already exist"));
+    EXPECT_EQ(save(true, "notes", IDOK), 0);
+    EXPECT_TRUE(one_box_says(L"Error while trying to save the redlining information"));
+    EXPECT_EQ(ReadHostFile(dir + "/drawing.tif"), drawing);
+    EXPECT_EQ(ReadHostFile(dir + "/other.tif"), other);
 
     // Opened with -nosave: neither Save As nor Convert shows anything.
     Ref<OpenParams> params = OpenParamsCreate();
@@ -101,81 +117,4 @@ TEST(SaveAs, RefusesTheOpenFileAndDocumentsThatMayNotBeSaved) {
     EXPECT_TRUE(viewer.Command(command::kSaveAs));
     PumpPending();
     EXPECT_EQ(driver.dialogs, 0);
-}
-
-TEST(SaveRedlining, NamesAndTargetKinds) {
-    const struct {
-        const wchar_t* chosen;
-        uint32_t filter;
-        const wchar_t* name;
-        RedlineTarget target;
-    } cases[] = {
-        {L"C:\\m\\plan", 1, L"C:\\m\\plan.plr", kRedlineTargetFile},
-        {L"C:\\m\\plan", 2, L"C:\\m\\plan.tif", kRedlineTargetTiff},
-        {L"C:\\m\\plan.TIFF", 1, L"C:\\m\\plan.TIFF", kRedlineTargetTiff},
-        {L"C:\\m\\plan.Tif", 1, L"C:\\m\\plan.Tif", kRedlineTargetTiff},
-        {L"C:\\m\\plan.txt", 2, L"C:\\m\\plan.txt", kRedlineTargetFile},
-        {L"C:\\m.d\\plan", 1, L"C:\\m.d\\plan.plr", kRedlineTargetFile},
-    };
-    for (const auto& c : cases) {
-        WString name;
-        EXPECT_EQ(RedlineTargetForName(WString(c.chosen), c.filter, name), c.target) << c.chosen;
-        EXPECT_EQ(Text(name), c.name);
-    }
-    WString proposed;
-    EXPECT_EQ(Text(RedlineProposedName(WString(), WString(L"C:\\d\\plan.tif"), proposed)), L"C:\\d\\plan");
-    EXPECT_EQ(Text(RedlineProposedName(WString(L"C:\\d\\own.plr"), WString(L"C:\\d\\plan.tif"), proposed)),
-              L"C:\\d\\own");
-    // The proposal fits the dialog's buffer with its terminator.
-    RedlineProposedName(WString(), WString((std::wstring(400, L'p') + L".tif").c_str()), proposed);
-    EXPECT_EQ(WStrLength(proposed), 259u);
-}
-
-TEST(SaveRedlining, TiffTargetsThatAreOpenOrTakenAreNotOverwritten) {
-    const std::string dir = MakeScratchDir("save_redlining_targets");
-    MakeTiffFiles(dir, {{"drawing.tif", 1}, {"other.tif", 1}});
-    ActionViewer viewer;
-    viewer.UseEnglish();
-    ASSERT_EQ(viewer.Open({dir + "/drawing.tif"}), 1);
-    ASSERT_TRUE(viewer.Command(command::kFirstPage));
-    ASSERT_TRUE(DocItemGetRedlining(viewer.Document(0).get()));
-    const std::vector<uint8_t> drawing = ReadHostFile(dir + "/drawing.tif");
-    const std::vector<uint8_t> other = ReadHostFile(dir + "/other.tif");
-
-    // Each round types a name, then answers every message box with `reply`.
-    auto save_as = [&](const std::string& name, int reply, std::vector<std::wstring>& boxes) {
-        DialogDriver driver([&](DialogDriver&, HWND dialog) {
-            if (DialogDriver::IsFileDialog(dialog)) {
-                DialogDriver::ChooseFileName(dialog, WindowsPathOf(dir + "/" + name));
-            } else {
-                PostMessageW(dialog, WM_COMMAND, reply, 0);
-            }
-            return true;
-        });
-        const bool result = ViewerSaveRedlining(viewer.context.get(), nullptr);
-        boxes = driver.boxes;
-        return std::make_pair(result, driver.dialogs);
-    };
-
-    std::vector<std::wstring> boxes;
-    auto [open_result, seen] = save_as("drawing.tif", IDOK, boxes);
-    if (seen == 0) GTEST_SKIP() << "no file dialog under this Wine";
-    EXPECT_TRUE(open_result) << "the user was told; nothing is lost";
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_TRUE(Contains(boxes[0], L"is currently opened by Plovex")) << boxes[0];
-
-    // Another document's TIFF is replaced only when the user agrees.
-    auto [declined, ignored] = save_as("other.tif", IDNO, boxes);
-    EXPECT_FALSE(declined);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_TRUE(Contains(boxes[0], L"already exist")) << boxes[0];
-
-    // Markups cannot be written yet: the user is told so.
-    auto [written, shown] = save_as("notes", IDOK, boxes);
-    EXPECT_FALSE(written);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_TRUE(Contains(boxes[0], L"Error while trying to save the redlining information")) << boxes[0];
-
-    EXPECT_EQ(ReadHostFile(dir + "/drawing.tif"), drawing);
-    EXPECT_EQ(ReadHostFile(dir + "/other.tif"), other);
 }

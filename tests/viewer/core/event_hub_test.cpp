@@ -5,7 +5,6 @@
 #include <thread>
 
 #include "tests/viewer/core/hub_test_support.h"
-#include "viewer/windows/frame_window.h"
 
 namespace {
 
@@ -15,20 +14,17 @@ Ref<RecordingListener> AddRecorder(EventHub* hub, uint32_t answer = kHubContinue
     return listener;
 }
 
-// A hub drained by a real frame window of this (the GUI) thread.
-struct HubWithWindow {
-    HubWithWindow() : hub(EventHubCreate()) {
-        frame = FrameCreate(nullptr, nullptr, GetModuleHandleW(nullptr), hub.get());
-        if (frame) EventHubSetWindow(hub.get(), FrameGetHwnd(frame.get()));
-    }
-    ~HubWithWindow() { EventHubClose(hub.get()); }
-    Ref<EventHub> hub;
-    Ref<FrameWindow> frame;
-};
-
 }  // namespace
 
-TEST(EventHubSend, AnswerTwoHidesTheEventFromLaterListeners) {
+// Answer 2 hides an event from later listeners; 0 and 1 let it go on. A
+// listener that detaches itself lives until its Notify returns.
+TEST(EventHubSend, AnswersAndListenersLeavingDuringTheirNotify) {
+    class DyingListener : public RecordingListener {
+      public:
+        explicit DyingListener(bool* destroyed) : destroyed_(destroyed) {}
+        ~DyingListener() override { *destroyed_ = true; }
+        bool* destroyed_;
+    };
     Ref<EventHub> hub = EventHubCreate();
     Ref<RecordingListener> first = AddRecorder(hub.get(), 1);
     Ref<RecordingListener> stopper = AddRecorder(hub.get(), kHubStop);
@@ -37,27 +33,13 @@ TEST(EventHubSend, AnswerTwoHidesTheEventFromLaterListeners) {
     EXPECT_EQ(first->Codes(), std::vector<uint32_t>{9});
     EXPECT_EQ(stopper->Codes(), std::vector<uint32_t>{9});
     EXPECT_TRUE(last->events.empty());
-    // Answers 0 and 1 both let the event go on.
     ListenerDetach(stopper.get());
-    EventHubSend(hub.get(), nullptr, 10);
-    EXPECT_EQ(last->Codes(), std::vector<uint32_t>{10});
-    EventHubClose(hub.get());
-}
 
-TEST(EventHubSend, ListenerRemovingItselfLivesUntilItsNotifyReturns) {
-    class DyingListener : public RecordingListener {
-      public:
-        explicit DyingListener(bool* destroyed) : destroyed_(destroyed) {}
-        ~DyingListener() override { *destroyed_ = true; }
-        bool* destroyed_;
-    };
-    Ref<EventHub> hub = EventHubCreate();
-    bool destroyed = false;
-    bool alive_after_detach = false;
+    bool destroyed = false, alive_after_detach = false;
     {
-        Ref<DyingListener> listener = MakeRef<DyingListener>(&destroyed);
-        ListenerConstruct(listener.get(), hub.get());
-        listener->on_notify = [&](RecordingListener* self, HubEvent*) {
+        Ref<DyingListener> dying = MakeRef<DyingListener>(&destroyed);
+        ListenerConstruct(dying.get(), hub.get());
+        dying->on_notify = [&](RecordingListener* self, HubEvent*) {
             ListenerDetach(self);
             alive_after_detach = !destroyed;
         };
@@ -70,42 +52,37 @@ TEST(EventHubSend, ListenerRemovingItselfLivesUntilItsNotifyReturns) {
     EventHubClose(hub.get());
 }
 
-TEST(EventHubPost, WorkerThreadPostArrivesOnTheGuiThread) {
-    HubWithWindow h;
-    ASSERT_TRUE(h.frame);
-    Ref<RecordingListener> listener = AddRecorder(h.hub.get());
+// Posts from any thread arrive on the thread of the hub's window; without
+// a window the queue is discarded and lets go of its arguments.
+TEST(EventHubPost, WorkerThreadPostsArriveOnTheGuiThreadOrAreDiscarded) {
+    Ref<EventHub> hub = EventHubCreate();
+    Ref<HubDrainWindow> window = MakeRef<HubDrainWindow>(hub.get());
+    Ref<RecordingListener> listener = AddRecorder(hub.get());
     std::thread worker([&] {
         Variant argument;
         VariantInitDouble(argument, 0.5);
-        EventHubPostArg(h.hub.get(), nullptr, 8, argument);
-        EventHubPost(h.hub.get(), nullptr, 16);
+        EventHubPostArg(hub.get(), nullptr, 8, argument);
+        EventHubPost(hub.get(), nullptr, 16);
     });
     worker.join();
-    // Queued, not dispatched, until the GUI thread takes its messages.
-    EXPECT_TRUE(listener->events.empty());
+    EXPECT_TRUE(listener->events.empty()) << "queued until the GUI thread takes its messages";
     ASSERT_TRUE(PumpUntil([&] { return listener->events.size() == 2; }));
     EXPECT_EQ(listener->Codes(), (std::vector<uint32_t>{8, 16}));
     EXPECT_EQ(listener->events[0].thread, GetCurrentThreadId());
     EXPECT_DOUBLE_EQ(VariantToDouble(listener->events[0].argument), 0.5);
-}
 
-TEST(EventHubPost, UnsettingTheWindowDiscardsTheQueue) {
-    HubWithWindow h;
-    ASSERT_TRUE(h.frame);
-    Ref<RecordingListener> listener = AddRecorder(h.hub.get());
-    // An object argument is held by the queue and let go with it.
+    listener->events.clear();
     Ref<RecordingListener> payload = MakeRef<RecordingListener>();
     Variant argument;
     VariantInitObject(argument, payload.get());
-    EventHubPostArg(h.hub.get(), nullptr, 17, argument);
+    EventHubPostArg(hub.get(), nullptr, 17, argument);
     VariantClear(argument);
-    EventHubPost(h.hub.get(), nullptr, 13);
     EXPECT_EQ(payload->RefCountForTests(), 2u);
-
-    EventHubSetWindow(h.hub.get(), nullptr);
+    EventHubSetWindow(hub.get(), nullptr);
     EXPECT_EQ(payload->RefCountForTests(), 1u);
     PumpPending();
-    EventHubSetWindow(h.hub.get(), FrameGetHwnd(h.frame.get()));
-    EventHubDrain(h.hub.get());
+    EventHubDrain(hub.get());
     EXPECT_TRUE(listener->events.empty());
+    window.Reset();
+    EventHubClose(hub.get());
 }

@@ -34,7 +34,6 @@ class RecordingListener : public HubListener {
         for (const ReceivedEvent& received : events) codes.push_back(received.code);
         return codes;
     }
-
     uint32_t answer;
     std::vector<ReceivedEvent> events;
     std::function<void(RecordingListener*, HubEvent*)> on_notify;
@@ -58,9 +57,7 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms = 5000
 }
 
 // Dispatches what is queued now, for checks that something did not arrive.
-inline void PumpPending() {
-    PumpUntil([] { return false; }, 50);
-}
+inline void PumpPending() { PumpUntil([] { return false; }, 50); }
 
 // Pumps messages and tests `done` every 20 ms until it holds or the time is
 // up, for states another thread or process reaches without a message here.

@@ -1,8 +1,7 @@
 // For tests that load and save the viewer's settings: this process's
 // HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER point at two keys of the test's
-// own (RegOverridePredefKey), which `wine reg` seeds and reads from outside.
-// Each test file names its own root, so test programs running at the same
-// time in one prefix never share keys.
+// own, which `wine reg` seeds and reads from outside. Each test file names
+// its own root, so test programs running at once never share keys.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,6 +9,8 @@
 
 #include <map>
 #include <ostream>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -86,29 +87,13 @@ inline RegListing QueryRegistry(const std::string& key, const std::string& scrat
     const std::string dir = MakeScratchDir(scratch_name);
     RunHostCommand("wine reg query '" + key + "' >'" + dir + "/out.txt' 2>/dev/null");
     const std::vector<uint8_t> bytes = ReadHostFile(dir + "/out.txt");
+    std::istringstream lines(std::string(bytes.begin(), bytes.end()));
+    static const std::regex value_line("    (.*?)    (.*?)(?:    (.*))?");
     RegListing listing;
-    auto take = [&listing](std::string line) {
-        while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
-        if (line.rfind("    ", 0) != 0) return;
-        line = line.substr(4);
-        const size_t type_at = line.find("    ");
-        if (type_at == std::string::npos) return;
-        const size_t text_at = line.find("    ", type_at + 4);
-        RegListedValue value;
-        value.type = line.substr(type_at + 4,
-                                 text_at == std::string::npos ? std::string::npos : text_at - type_at - 4);
-        if (text_at != std::string::npos) value.text = line.substr(text_at + 4);
-        listing[line.substr(0, type_at)] = value;
-    };
-    std::string line;
-    for (uint8_t byte : bytes) {
-        if (byte == '\n') {
-            take(line);
-            line.clear();
-        } else {
-            line += static_cast<char>(byte);
-        }
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::smatch match;
+        if (std::regex_match(line, match, value_line)) listing[match[1]] = {match[2], match[3]};
     }
-    take(line);
     return listing;
 }

@@ -1,6 +1,5 @@
-// The view commands against a page opened from a TIFF: turns, mirrors,
-// inversion, zoom, the whole page, the standard view, cut-outs and zoom
-// factors from outside, and the view notifications they post.
+// The view commands against a page opened from a TIFF, the view
+// notifications they post, and what the restrictions refuse.
 #include "viewer/core/view_operations.h"
 
 #include <gtest/gtest.h>
@@ -42,11 +41,12 @@ void ExpectRect(const RectD& rect, double x, double y, double width, double heig
 
 }  // namespace
 
-TEST(ViewCommands, RotationTurnsByQuarters) {
+// The cut-out's rotation counts counter-clockwise, as the picture turns:
+// "rotate left" adds 90. Switches, DDE and stored session lists depend on it.
+TEST(ViewCommands, TurnsMirrorsAndInversion) {
     PageViewer viewer("view_rotation");
     ViewerContext* context = viewer.context.get();
     CutOutState* state = viewer.cut_out.get();
-    // Left adds 90; right takes 90 away, and 0 - 90 comes round to 270.
     const std::pair<uint32_t, uint32_t> steps[] = {
         {command::kRotateLeft, 90},   {command::kRotateRight, 0},  {command::kRotateRight, 270},
         {command::kRotateRight, 180}, {command::kRotateLeft, 270}, {command::kRotateLeft, 0},
@@ -56,122 +56,104 @@ TEST(ViewCommands, RotationTurnsByQuarters) {
         EXPECT_EQ(CutOutGetRotation(state), rotation) << "after command " << id;
     }
     EXPECT_EQ(viewer.ViewMasks(), std::vector<int32_t>(6, event::kViewRotation));
-
-    EXPECT_TRUE(ViewerRotatePage(context, -1, -450, true));
-    EXPECT_EQ(CutOutGetRotation(state), 270u);
     EXPECT_TRUE(ViewerRotatePage(context, -1, -36090, false)) << "steps far below zero still come round";
-    EXPECT_EQ(CutOutGetRotation(state), 180u);
     EXPECT_FALSE(ViewerRotatePage(context, -1, 45, true));
-    EXPECT_FALSE(ViewerRotatePage(context, -1, 30, false));
-    EXPECT_EQ(CutOutGetRotation(state), 180u);
-    ExpectRect(viewer.Rect(), 0, 0, viewer.page.width, viewer.page.height);
-
-    // A page that is not the active one turns without a view notification.
-    viewer.Forget();
-    Ref<DocItem> second = viewer.Page(0, 1);
-    EXPECT_TRUE(ViewerRotatePage(context, DocItemGetId(second.get()), 90, true));
-    EXPECT_EQ(CutOutGetRotation(second->GetCutOut().get()), 90u);
-    EXPECT_TRUE(viewer.ViewMasks().empty());
-    // A document has no page state to turn.
     EXPECT_FALSE(ViewerRotatePage(context, DocItemGetId(viewer.Document(0).get()), 90, true));
-}
+    EXPECT_EQ(CutOutGetRotation(state), 270u);
 
-TEST(ViewCommands, MirrorsSwapWhileThePageIsTurnedByAQuarter) {
-    PageViewer viewer("view_mirror");
-    CutOutState* state = viewer.cut_out.get();
+    // While the page is turned by a quarter, the mirrors on screen swap.
+    viewer.Forget();
+    CutOutSetRotation(state, 0);
     EXPECT_TRUE(viewer.Command(command::kMirrorVertical));
     EXPECT_TRUE(CutOutGetMirrorVertical(state));
     EXPECT_FALSE(CutOutGetMirrorHorizontal(state));
-    EXPECT_TRUE(viewer.Command(command::kMirrorHorizontal));
-    EXPECT_TRUE(CutOutGetMirrorHorizontal(state));
-
     CutOutSetRotation(state, 90);
     EXPECT_TRUE(viewer.Command(command::kMirrorVertical));
-    EXPECT_FALSE(CutOutGetMirrorHorizontal(state)) << "vertical on screen is the page's horizontal";
+    EXPECT_TRUE(CutOutGetMirrorHorizontal(state)) << "vertical on screen is the page's horizontal";
     EXPECT_TRUE(CutOutGetMirrorVertical(state));
-    CutOutSetRotation(state, 270);
-    EXPECT_TRUE(viewer.Command(command::kMirrorHorizontal));
-    EXPECT_FALSE(CutOutGetMirrorVertical(state));
-    EXPECT_EQ(viewer.ViewMasks(), std::vector<int32_t>(4, event::kViewMirroring));
-
+    EXPECT_EQ(viewer.ViewMasks(), std::vector<int32_t>(2, event::kViewMirroring));
     // From outside the page's own flag is set, turned or not; setting the
-    // value it has already changes nothing and reports nothing.
+    // value it has already reports nothing.
     viewer.Forget();
-    EXPECT_TRUE(ViewerMirrorVertical(viewer.context.get(), -1, true, true));
-    EXPECT_TRUE(CutOutGetMirrorVertical(state));
-    EXPECT_TRUE(ViewerMirrorVertical(viewer.context.get(), -1, true, true));
+    EXPECT_TRUE(ViewerMirrorVertical(context, -1, false, true));
+    EXPECT_TRUE(ViewerMirrorVertical(context, -1, false, true));
+    EXPECT_FALSE(CutOutGetMirrorVertical(state));
     EXPECT_EQ(viewer.ViewMasks().size(), 1u);
-}
-
-TEST(ViewCommands, InversionTogglesAndIsSetFromOutside) {
-    PageViewer viewer("view_invert");
-    CutOutState* state = viewer.cut_out.get();
+    viewer.Forget();
     EXPECT_TRUE(viewer.Command(command::kInvert));
     EXPECT_TRUE(CutOutGetInvert(state));
-    EXPECT_TRUE(viewer.Command(command::kInvert));
-    EXPECT_FALSE(CutOutGetInvert(state));
-    EXPECT_EQ(viewer.ViewMasks(), (std::vector<int32_t>{event::kViewInversion, event::kViewInversion}));
-    EXPECT_TRUE(ViewerSetInverted(viewer.context.get(), -1, true, true));
-    EXPECT_TRUE(CutOutGetInvert(state));
-    EXPECT_FALSE(ViewerSetInverted(viewer.context.get(), 555555, true, true));
+    EXPECT_FALSE(ViewerSetInverted(context, 555555, false, true));
+    EXPECT_EQ(viewer.ViewMasks(), std::vector<int32_t>{event::kViewInversion});
 }
 
-TEST(ViewCommands, ZoomHalvesAndDoublesTheCutOutAboutItsCentre) {
+// Restrictions 1024 (zoom) and 2048 (scroll) bind the viewer's own roads;
+// callers from outside (kind 2) are not bound by them.
+TEST(ViewCommands, ZoomAboutTheCentreWithinRestrictionsAndLimits) {
     PageViewer viewer("view_zoom");
+    ViewerContext* context = viewer.context.get();
     const double w = viewer.page.width, h = viewer.page.height;
     EXPECT_TRUE(viewer.Command(command::kZoomIn));
     ExpectRect(viewer.Rect(), w / 4, h / 4, w / 2, h / 2);
     EXPECT_TRUE(viewer.Command(command::kZoomIn));
-    ExpectRect(viewer.Rect(), 3 * w / 8, 3 * h / 8, w / 4, h / 4);
     EXPECT_TRUE(viewer.Command(command::kZoomOut));
     ExpectRect(viewer.Rect(), w / 4, h / 4, w / 2, h / 2);
     EXPECT_TRUE(viewer.Command(command::kZoomAll));
     ExpectRect(viewer.Rect(), 0, 0, w, h);
     EXPECT_EQ(viewer.ViewMasks(), std::vector<int32_t>(4, event::kViewZoom));
-
     // The whole page does not grow; nothing is reported.
     viewer.Forget();
-    EXPECT_FALSE(ViewZoomByFactor(viewer.context.get(), 0, -1, 0.8));
-    ExpectRect(viewer.Rect(), 0, 0, w, h);
+    EXPECT_FALSE(ViewZoomByFactor(context, 0, -1, 0.8));
     EXPECT_TRUE(viewer.ViewMasks().empty());
+
+    SettingsAddRestrictions(viewer.GetSettings().get(), nullptr, 0, restriction::kZoom);
+    EXPECT_TRUE(viewer.Command(command::kZoomIn));
+    ExpectRect(viewer.Rect(), 0, 0, w, h);
+    EXPECT_FALSE(ViewerSetCutOut(context, 0, -1, RectD{SizeD{10, 10}, PointD{}}, false));
+    EXPECT_TRUE(ViewZoomByFactor(context, 2, -1, 1.2));
+    ExpectRect(viewer.Rect(), w / 4, h / 4, w / 2, h / 2);
+    EXPECT_TRUE(ViewerZoomAll(context, 2, -1));
+    viewer.GetSettings()->restrictions = 0;
 
     // Zooming in stops once the cut-out is a thousandth of the page.
     int steps = 0;
-    while (ViewZoomByFactor(viewer.context.get(), 0, -1, 1.2) && steps < 100) ++steps;
+    while (ViewZoomByFactor(context, 0, -1, 1.2) && steps < 100) ++steps;
     EXPECT_EQ(steps, 10);  // 1/1024 is the first size not above 1/1000
-    EXPECT_FALSE(ViewZoomByFactor(viewer.context.get(), 0, -1, NAN));
+    EXPECT_FALSE(ViewZoomByFactor(context, 0, -1, NAN));
+    // A fixed zoom factor stops zooming; bad factors are refused.
+    viewer.Command(command::kZoomAll);
+    ASSERT_TRUE(ViewerSetZoomFactor(context, -1, 0, 1.5, true));
+    EXPECT_FALSE(ViewZoomByFactor(context, 0, -1, 1.2));
+    ExpectRect(viewer.Rect(), 0, 0, w, h);
+    EXPECT_FALSE(ViewerSetZoomFactor(context, -1, 0, -1.0, true));
+    EXPECT_FALSE(ViewerSetZoomFactor(context, -1, 0, INFINITY, false));
+    // No such page: the fixed factor is still cleared.
+    EXPECT_TRUE(ViewerSetZoomFactor(context, 424242, 0, 3.0, false));
+    EXPECT_EQ(SettingsGetZoomFactor(viewer.GetSettings().get()), 0.0);
 }
 
-TEST(ViewCommands, TheZoomRestrictionAndAFixedFactorStopZooming) {
-    PageViewer viewer("view_zoom_refused");
-    const double w = viewer.page.width, h = viewer.page.height;
-    SettingsAddRestrictions(viewer.GetSettings().get(), nullptr, 0, restriction::kZoom);
-    EXPECT_TRUE(viewer.Command(command::kZoomIn));
-    EXPECT_TRUE(viewer.Command(command::kZoomOut));
-    ExpectRect(viewer.Rect(), 0, 0, w, h);
-    EXPECT_FALSE(ViewerSetCutOut(viewer.context.get(), 0, -1, RectD{SizeD{10, 10}, PointD{}}, false));
-    // Callers from outside (kind 2) are not bound by it.
-    EXPECT_TRUE(ViewZoomByFactor(viewer.context.get(), 2, -1, 1.2));
-    ExpectRect(viewer.Rect(), w / 4, h / 4, w / 2, h / 2);
-    EXPECT_TRUE(ViewerZoomAll(viewer.context.get(), 2, -1));
-    EXPECT_EQ(viewer.ViewMasks(), (std::vector<int32_t>{event::kViewZoom, event::kViewZoom}));
-
-    viewer.GetSettings()->restrictions = 0;
-    ASSERT_TRUE(ViewerSetZoomFactor(viewer.context.get(), -1, 0, 1.5, true));
-    EXPECT_FALSE(ViewZoomByFactor(viewer.context.get(), 0, -1, 1.2));
-    ExpectRect(viewer.Rect(), 0, 0, w, h);
-}
-
-TEST(ViewCommands, StandardViewReturnsToTheOpenParameters) {
+TEST(ViewCommands, CutOutsFromOutsideAreFittedIntoThePageAndTheStandardViewReturns) {
     Ref<OpenParams> params = OpenParamsCreate();
     ASSERT_TRUE(OpenParamsSetCutOut(params.get(), RectD{SizeD{20, 10}, PointD{5, 5}}));
     OpenParamsSetRotation(params.get(), 90);
-    PageViewer viewer("view_standard", params.get());
+    PageViewer viewer("view_cut_out", params.get());
+    ViewerContext* context = viewer.context.get();
     CutOutState* state = viewer.cut_out.get();
+    const double w = viewer.page.width, h = viewer.page.height;
     ExpectRect(viewer.Rect(), 5, 5, 20, 10);
     ASSERT_EQ(CutOutGetRotation(state), 90u);
 
-    viewer.Command(command::kZoomAll);
+    EXPECT_TRUE(ViewerSetCutOut(context, 2, -1, RectD{SizeD{0.5, 0.25}, PointD{0.25, 0.5}}, true));
+    ExpectRect(viewer.Rect(), w / 4, h / 2, w / 2, h / 4);
+    // Hanging over the far edge: moved back inside.
+    EXPECT_TRUE(ViewerSetCutOut(context, 2, -1, RectD{SizeD{10, 5}, PointD{w - 4, h - 1}}, false));
+    ExpectRect(viewer.Rect(), w - 10, h - 5, 10, 5);
+    EXPECT_EQ(viewer.ViewMasks(), std::vector<int32_t>(2, event::kViewZoom));
+    for (const RectD& bad : {RectD{SizeD{0, 5}, PointD{}}, RectD{SizeD{-5, 5}, PointD{10, 10}},
+                             RectD{SizeD{NAN, 5}, PointD{}}, RectD{SizeD{5, 5}, PointD{NAN, 0}}}) {
+        EXPECT_FALSE(ViewerSetCutOut(context, 2, -1, bad, false));
+    }
+    ExpectRect(viewer.Rect(), w - 10, h - 5, 10, 5);
+
     viewer.Command(command::kInvert);
     viewer.Command(command::kRotateLeft);
     viewer.Forget();
@@ -182,67 +164,15 @@ TEST(ViewCommands, StandardViewReturnsToTheOpenParameters) {
     EXPECT_EQ(viewer.ViewMasks(), std::vector<int32_t>{event::kViewEverything});
 }
 
-TEST(ViewCommands, CutOutsFromOutsideAreFittedIntoThePage) {
-    PageViewer viewer("view_cut_out");
-    ViewerContext* context = viewer.context.get();
-    const double w = viewer.page.width, h = viewer.page.height;
-    EXPECT_TRUE(ViewerSetCutOut(context, 2, -1, RectD{SizeD{0.5, 0.25}, PointD{0.25, 0.5}}, true));
-    ExpectRect(viewer.Rect(), w / 4, h / 2, w / 2, h / 4);
-    EXPECT_TRUE(ViewerSetCutOut(context, 2, -1, RectD{SizeD{10, 5}, PointD{2, 3}}, false));
-    ExpectRect(viewer.Rect(), 2, 3, 10, 5);
-    // Hanging over the far edge: moved back inside.
-    EXPECT_TRUE(ViewerSetCutOut(context, 2, -1, RectD{SizeD{10, 5}, PointD{w - 4, h - 1}}, false));
-    ExpectRect(viewer.Rect(), w - 10, h - 5, 10, 5);
-    EXPECT_EQ(viewer.ViewMasks(), std::vector<int32_t>(3, event::kViewZoom));
-
-    for (const RectD& bad : {RectD{SizeD{0, 5}, PointD{}}, RectD{SizeD{-5, 5}, PointD{10, 10}},
-                             RectD{SizeD{NAN, 5}, PointD{}}, RectD{SizeD{5, 5}, PointD{NAN, 0}}}) {
-        EXPECT_FALSE(ViewerSetCutOut(context, 2, -1, bad, false));
-    }
-    ExpectRect(viewer.Rect(), w - 10, h - 5, 10, 5);
-}
-
-TEST(ViewCommands, ZoomFactorIsFixedForEveryPageOrTakenByOne) {
-    PageViewer viewer("view_zoom_factor");
-    ViewerContext* context = viewer.context.get();
-    Ref<Settings> settings = viewer.GetSettings();
-
-    Variant fixed;
-    VariantInitObject(fixed, ZoomValueCreate(1.5, true).get());
-    ViewerSendActionArg(context, event::kZoomFactor, fixed);
-    EXPECT_EQ(SettingsGetZoomFactor(settings.get()), 1.5);
-    EXPECT_EQ(CutOutGetZoom(viewer.cut_out.get()), 0.0);
-    EXPECT_TRUE(viewer.ViewMasks().empty());
-    EXPECT_EQ(viewer.Count(event::kSettingChanged), 1u);
-
-    viewer.Forget();
-    Variant page_only;
-    VariantInitObject(page_only, ZoomValueCreate(2.0, false).get());
-    ViewerSendActionArg(context, event::kZoomFactor, page_only);
-    EXPECT_EQ(SettingsGetZoomFactor(settings.get()), 0.0);
-    EXPECT_EQ(CutOutGetZoom(viewer.cut_out.get()), 2.0);
-    EXPECT_EQ(viewer.ViewMasks(), std::vector<int32_t>{event::kViewFixedZoom});
-
-    // No such page: the fixed factor is still cleared.
-    ASSERT_TRUE(ViewerSetZoomFactor(context, -1, 0, 1.0, true));
-    EXPECT_TRUE(ViewerSetZoomFactor(context, 424242, 0, 3.0, false));
-    EXPECT_EQ(SettingsGetZoomFactor(settings.get()), 0.0);
-    EXPECT_FALSE(ViewerSetZoomFactor(context, -1, 0, -1.0, true));
-    EXPECT_FALSE(ViewerSetZoomFactor(context, -1, 0, INFINITY, false));
-    EXPECT_FALSE(ViewerSetZoomFactor(nullptr, -1, 0, 1.0, true));
-}
-
 TEST(ViewCommands, ScrollCommandsMoveTheCutOutThroughTheMainView) {
     PageViewer viewer("view_scroll");
     ASSERT_TRUE(viewer.OpenFrame());
-    Ref<FrameWindow> frame = AppGetFrame(viewer.root.get());
-    Ref<MainViewWindow> view = FrameGetMainView(frame.get());
+    Ref<MainViewWindow> view = FrameGetMainView(AppGetFrame(viewer.root.get()).get());
     ASSERT_TRUE(view);
     ASSERT_TRUE(viewer.Command(command::kZoomIn));
     PumpPending();
     ASSERT_TRUE(MainViewGetMapping(view.get()));
     const RectD zoomed = viewer.Rect();
-
     EXPECT_TRUE(viewer.Command(command::kScrollRight));
     RectD moved = viewer.Rect();
     EXPECT_GT(moved.origin.x, zoomed.origin.x);
@@ -251,7 +181,6 @@ TEST(ViewCommands, ScrollCommandsMoveTheCutOutThroughTheMainView) {
     PumpPending();
     EXPECT_TRUE(viewer.Command(command::kScrollDown));
     EXPECT_GT(viewer.Rect().origin.y, moved.origin.y);
-
     // Scrolling forbidden: the commands change nothing.
     PumpPending();
     SettingsAddRestrictions(viewer.GetSettings().get(), nullptr, 0, restriction::kScroll);

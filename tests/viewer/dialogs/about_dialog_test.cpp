@@ -1,6 +1,5 @@
 // The About box: its texts from a version block that windres compiled into
-// a resource-only library at test time, its painting read from a DIB, and
-// the box itself run modally.
+// a resource-only library at test time, its painting, and the box run.
 #include "viewer/dialogs/about_dialog.h"
 
 #include <gtest/gtest.h>
@@ -8,9 +7,10 @@
 
 #include <string>
 
-#include "foundation/handles.h"
-#include "tests/viewer/core/actions_test_support.h"
-#include "viewer/core/app_texts.h"
+#include "tests/viewer/dialogs/dialog_test_support.h"
+#include "tests/viewer/documents/document_test_support.h"
+#include "tests/viewer/export/export_test_support.h"
+#include "tests/viewer/views/dib_canvas.h"
 #include "viewer/core/app_utils.h"
 
 namespace {
@@ -45,52 +45,25 @@ END
 
 std::string BuildVersionLibrary() {
     const std::string dir = MakeScratchDir("about_version");
-    const std::vector<uint8_t> script(kVersionScript, kVersionScript + sizeof(kVersionScript) - 1);
-    EXPECT_TRUE(WriteHostFile(dir + "/version.rc", script));
-    const std::string command = "cd '" + dir + "' && i686-w64-mingw32-windres version.rc -o version.o && " +
-                                "i686-w64-mingw32-ld --dll --entry=0 -o maker.dll version.o";
-    EXPECT_EQ(RunHostCommand(command), 0) << command;
+    WriteText(dir + "/version.rc", kVersionScript);
     // Not named version.dll: a module of a loaded module's name would be
     // taken for that one.
+    EXPECT_TRUE(MakeFilesIn(dir, "i686-w64-mingw32-windres version.rc -o version.o && "
+                                 "i686-w64-mingw32-ld --dll --entry=0 -o maker.dll version.o"));
     return dir + "/maker.dll";
 }
 
-struct Dib {
-    Dib(int width, int height) : width(width), height(height) {
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        void* bits = nullptr;
-        bitmap.Reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-        pixels = static_cast<uint32_t*>(bits);
-        dc = MemoryDC(nullptr);
-    }
-    // 0x00RRGGBB.
-    uint32_t At(int x, int y) const { return pixels[y * width + x] & 0xFFFFFF; }
-    int Count(int top, int bottom, bool (*match)(uint32_t)) const {
-        int count = 0;
-        for (int y = top; y < bottom; ++y) {
-            for (int x = 0; x < width; ++x) count += match(At(x, y));
-        }
-        return count;
-    }
-
-    int width, height;
-    GdiBitmap bitmap;
-    MemoryDC dc;
-    uint32_t* pixels = nullptr;
-};
-
+// Pixels in the rows [top, bottom) that `match` takes.
+int Count(const DibCanvas& canvas, int top, int bottom, bool (*match)(uint32_t)) {
+    int count = 0;
+    for (int y = top; y < bottom; ++y)
+        for (int x = 0; x < 370; ++x) count += match(canvas.Pixel(x, y));
+    return count;
+}
 bool IsLabelBlue(uint32_t rgb) {
-    const int r = rgb >> 16 & 0xFF, g = rgb >> 8 & 0xFF, b = rgb & 0xFF;
-    return r < 0x30 && g < 0x30 && b > 0x70 && b < 0xC0;
+    return (rgb >> 16 & 0xFF) < 0x30 && (rgb >> 8 & 0xFF) < 0x30 && (rgb & 0xFF) > 0x70 && (rgb & 0xFF) < 0xC0;
 }
-bool IsBlack(uint32_t rgb) {
-    return (rgb >> 16 & 0xFF) < 0x30 && (rgb >> 8 & 0xFF) < 0x30 && (rgb & 0xFF) < 0x30;
-}
+bool IsBlack(uint32_t rgb) { return (rgb >> 16 & 0xFF) < 0x30 && (rgb >> 8 & 0xFF) < 0x30 && (rgb & 0xFF) < 0x30; }
 
 }  // namespace
 
@@ -104,64 +77,45 @@ TEST(AboutBox, TextsComeFromTheGermanStringTable) {
     EXPECT_STREQ(WStrCStr(texts.phone), L"+49 30 1234-0");
     EXPECT_STREQ(WStrCStr(texts.fax), L"");
     EXPECT_STREQ(WStrCStr(texts.email), L"info@example.com");
-
-    // A file without a version block, and no file at all, leave every text empty.
-    EXPECT_FALSE(
-        AboutReadVersionTexts(WindowsPathOf(MakeScratchDir("about_none") + "/none.dll").c_str(), texts));
+    // No version block, or no file: every text empty.
+    EXPECT_FALSE(AboutReadVersionTexts(WindowsPathOf(library + ".none").c_str(), texts));
     EXPECT_EQ(WStrLength(texts.company), 0u);
     EXPECT_FALSE(AboutReadVersionTexts(nullptr, texts));
 }
 
-TEST(AboutBox, PaintsThePictureThenTheTexts) {
-    ActionViewer viewer;
-    viewer.root->texts = AppTextTableCreate(GetModuleHandleW(nullptr), 1);
-    {
-        ScopedLock hold(viewer.context->lock);
-        viewer.context->language = 1;
-    }
+TEST(AboutBox, PaintsThePictureThenTheTextsAndRunsAtItsSize) {
+    RunningViewer viewer;
+    UseEnglish(viewer.context.get());
     AboutTexts texts;
     texts.company = L"Ostrel GmbH";
     texts.address1 = L"Musterweg 5";
     texts.phone = L"+49 30 1234-0";
     const RECT client = {0, 0, 370, 260};
-    Dib with_contacts(370, 260), without_contacts(370, 260);
-    ASSERT_TRUE(with_contacts.pixels && without_contacts.pixels);
-    {
-        ScopedSelect selected(with_contacts.dc.get(), with_contacts.bitmap.get());
-        AboutPaint(with_contacts.dc.get(), client, texts, viewer.context.get());
-    }
+    DibCanvas with_phone(370, 260, 0xFFFFFF), without_phone(370, 260, 0xFFFFFF);
+    ASSERT_TRUE(with_phone.ok() && without_phone.ok());
+    AboutPaint(with_phone.dc(), client, texts, viewer.context.get());
     texts.phone = WString();
-    {
-        ScopedSelect selected(without_contacts.dc.get(), without_contacts.bitmap.get());
-        AboutPaint(without_contacts.dc.get(), client, texts, viewer.context.get());
-    }
-    // The picture's dark band at the top, unscaled.
-    EXPECT_EQ(with_contacts.At(2, 2), 0x1E3C78u);
-    EXPECT_EQ(with_contacts.At(369, 70), 0x1E3C78u);
-    // Company and address in black from the middle down; the phone label
-    // in dark blue below them, only when there is a phone number.
-    EXPECT_GT(with_contacts.Count(130, 170, IsBlack), 20);
-    EXPECT_GT(with_contacts.Count(170, 260, IsLabelBlue), 20);
-    EXPECT_EQ(without_contacts.Count(170, 260, IsLabelBlue), 0);
-    EXPECT_EQ(with_contacts.Count(0, 128, IsBlack), 0) << "nothing is written over the picture";
-}
+    AboutPaint(without_phone.dc(), client, texts, viewer.context.get());
+    // The picture's dark band at the top, unscaled; company and address in
+    // black below it; the phone label in dark blue only with a number.
+    EXPECT_EQ(with_phone.Pixel(2, 2), 0x1E3C78u);
+    EXPECT_EQ(with_phone.Pixel(369, 70), 0x1E3C78u);
+    EXPECT_EQ(Count(with_phone, 0, 128, IsBlack), 0) << "nothing is written over the picture";
+    EXPECT_GT(Count(with_phone, 130, 170, IsBlack), 20);
+    EXPECT_GT(Count(with_phone, 170, 260, IsLabelBlue), 20);
+    EXPECT_EQ(Count(without_phone, 170, 260, IsLabelBlue), 0);
 
-TEST(AboutBox, RunsAtItsSizeWithTheVersionTitleAndClosesOnAClick) {
-    ActionViewer viewer;
-    RECT client = {};
+    RECT shown = {};
     std::wstring title;
-    DialogDriver driver([&](DialogDriver&, HWND box) {
-        GetClientRect(box, &client);
-        wchar_t text[128] = {};
-        GetWindowTextW(box, text, 128);
-        title = text;
-        PostMessageW(box, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+    ModalScript script([&](HWND box) {
+        GetClientRect(box, &shown);
+        title = WindowText(box);
+        PostMessageW(box, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));  // a click closes it
         return true;
     });
     EXPECT_TRUE(AboutShow(viewer.context.get(), nullptr));
-    EXPECT_EQ(driver.dialogs, 1);
-    EXPECT_EQ(client.right - client.left, 370);
-    EXPECT_EQ(client.bottom - client.top, 260);
+    EXPECT_EQ(shown.right - shown.left, 370);
+    EXPECT_EQ(shown.bottom - shown.top, 260);
     WString date;
     ASSERT_TRUE(GetBuildDate(date));
     EXPECT_EQ(WStrLength(date), 6u);

@@ -4,112 +4,69 @@
 
 #include <gtest/gtest.h>
 
-#include <initializer_list>
 #include <string>
 
 #include "resources/resource_ids.h"
 #include "tests/viewer/core/actions_test_support.h"
-#include "viewer/core/app_texts.h"
-#include "viewer/core/page_navigation.h"
+#include "tests/viewer/dialogs/dialog_test_support.h"
+#include "tests/viewer/export/export_test_support.h"
 
 TEST(GoToPage, TypedNumbersBecomeIndexes) {
     const struct {
         const wchar_t* text;
-        bool accepted;
-        int32_t index;
+        bool accepted;  // false keeps the dialog open
+        int32_t index;  // -1: nothing to do
     } cases[] = {
-        {L"1", true, 0},      {L"3", true, 2},           {L" 2 ", true, 1},  {L"", true, -1},
-        {L"0", true, -1},     {L"-2", true, -1},         {L"abc", true, -1}, {L"4", false, 7},
+        {L"1", true, 0},      {L"3", true, 2},          {L" 2 ", true, 1},  {L"", true, -1},
+        {L"0", true, -1},     {L"-2", true, -1},        {L"abc", true, -1}, {L"4", false, 7},
         {L"99999", false, 7}, {L"4294967297", false, 7},  // would wrap to 1 in 32 bits
     };
     for (const auto& c : cases) {
         int32_t index = 7;
-        EXPECT_EQ(GoToPageParse(WString(c.text), 3, index), c.accepted)
-            << testing::PrintToString(std::wstring(c.text));
-        EXPECT_EQ(index, c.index) << testing::PrintToString(std::wstring(c.text));
+        EXPECT_EQ(GoToPageParse(WString(c.text), 3, index), c.accepted) << testing::PrintToString(c.text);
+        EXPECT_EQ(index, c.index) << testing::PrintToString(c.text);
     }
     int32_t index = 7;
     EXPECT_FALSE(GoToPageParse(WString(L"1"), 0, index)) << "a document without pages has no page 1";
 }
 
-TEST(GoToPage, DialogActivatesTheChosenPage) {
+TEST(GoToPage, DialogActivatesPageNMinusOneAndNothingElse) {
     ActionViewer viewer;
-    viewer.root->texts = AppTextTableCreate(GetModuleHandleW(nullptr), 1);
-    {
-        ScopedLock hold(viewer.context->lock);
-        viewer.context->language = 1;
-    }
+    UseEnglish(viewer.context.get());
     const std::string dir = MakeScratchDir("go_to_page");
     MakeTiff(dir + "/three.tif", 3);
     viewer.Open({dir + "/three.tif"});
-    ViewerSetActiveItem(viewer.context.get(), viewer.Page(0, 0).get());
-
-    std::wstring title, label, shown, count;
-    bool open_after_too_far = false;
-    int round = 0;
-    DialogDriver driver([&](DialogDriver&, HWND dialog) {
-        if (round++ == 0) {
-            wchar_t text[64] = {};
-            GetWindowTextW(dialog, text, 64);
-            title = text;
-            GetDlgItemTextW(dialog, IDC_GO_TO_PAGE_LABEL, text, 64);
-            label = text;
-            GetDlgItemTextW(dialog, IDC_GO_TO_PAGE_NUMBER, text, 64);
-            shown = text;
-            GetDlgItemTextW(dialog, IDC_GO_TO_PAGE_COUNT, text, 64);
-            count = text;
-            SetDlgItemTextW(dialog, IDC_GO_TO_PAGE_NUMBER, L"4");
-            SendMessageW(dialog, WM_COMMAND, IDOK, 0);
-            return false;
-        }
-        open_after_too_far = IsWindow(dialog) && IsWindowVisible(dialog);
-        SetDlgItemTextW(dialog, IDC_GO_TO_PAGE_NUMBER, L"3");
-        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-        return true;
-    });
-    EXPECT_TRUE(ViewerGoToPage(viewer.context.get(), -1));
-    EXPECT_EQ(title, L"Go to page");
-    EXPECT_EQ(label, L"Go to page");
-    EXPECT_EQ(shown, L"1");
-    EXPECT_EQ(count, L"3");
-    EXPECT_TRUE(open_after_too_far) << "a page past the end keeps the dialog open";
-    EXPECT_EQ(viewer.ActiveId(), DocItemGetId(viewer.Page(0, 2).get()));
-}
-
-TEST(GoToPage, ZeroEmptyAndCancelChangeNothing) {
-    ActionViewer viewer;
-    const std::string dir = MakeScratchDir("go_to_page_nothing");
-    MakeTiff(dir + "/three.tif", 3);
-    viewer.Open({dir + "/three.tif"});
     ViewerSetActiveItem(viewer.context.get(), viewer.Page(0, 1).get());
-    const int32_t active = viewer.ActiveId();
+    const int32_t second = viewer.ActiveId();
 
-    for (const wchar_t* typed : std::initializer_list<const wchar_t*>{L"0", L"", nullptr}) {
-        std::wstring shown;
-        DialogDriver driver([&](DialogDriver&, HWND dialog) {
-            wchar_t text[16] = {};
-            GetDlgItemTextW(dialog, IDC_GO_TO_PAGE_NUMBER, text, 16);
-            shown = text;
-            if (typed) {
-                SetDlgItemTextW(dialog, IDC_GO_TO_PAGE_NUMBER, typed);
-                PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-            } else {
-                PostMessageW(dialog, WM_CLOSE, 0, 0);
-            }
+    // 0, empty and Cancel change nothing; the current page is offered.
+    for (const wchar_t* typed : {L"0", L"", static_cast<const wchar_t*>(nullptr)}) {
+        std::wstring offered;
+        ModalScript script([&](HWND dialog) {
+            offered = ItemText(dialog, IDC_GO_TO_PAGE_NUMBER);
+            if (typed) SetDlgItemTextW(dialog, IDC_GO_TO_PAGE_NUMBER, typed);
+            Post(dialog, typed ? IDOK : IDCANCEL);
             return true;
         });
         EXPECT_FALSE(ViewerGoToPage(viewer.context.get(), -1));
-        EXPECT_EQ(shown, L"2") << "the current page's number is offered";
-        EXPECT_EQ(viewer.ActiveId(), active);
+        EXPECT_EQ(offered, L"2");
+        EXPECT_EQ(viewer.ActiveId(), second);
     }
 
-    GoToPageState state;
-    state.page_count = 3;
-    state.index = 1;
-    DialogDriver driver([&](DialogDriver&, HWND dialog) {
-        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    // The page count + 1 keeps the dialog open; 3 then activates page 2.
+    std::vector<std::wstring> seen;
+    ModalScript script([&](HWND dialog) {
+        if (seen.empty()) {
+            seen = {WindowText(dialog), ItemText(dialog, IDC_GO_TO_PAGE_LABEL), ItemText(dialog, IDC_GO_TO_PAGE_COUNT)};
+            SetDlgItemTextW(dialog, IDC_GO_TO_PAGE_NUMBER, L"4");
+            SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+            seen.push_back(IsWindowVisible(dialog) ? L"open" : L"closed");
+            SetDlgItemTextW(dialog, IDC_GO_TO_PAGE_NUMBER, L"3");
+            Post(dialog, IDOK);
+        }
         return true;
     });
-    EXPECT_FALSE(GoToPageDialog(nullptr, state));
-    EXPECT_EQ(state.index, 1);
+    EXPECT_TRUE(ViewerGoToPage(viewer.context.get(), -1));
+    EXPECT_EQ(seen, (std::vector<std::wstring>{L"Go to page", L"Go to page", L"3", L"open"}));
+    EXPECT_EQ(viewer.ActiveId(), DocItemGetId(viewer.Page(0, 2).get()));
 }

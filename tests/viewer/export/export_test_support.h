@@ -1,6 +1,6 @@
 // What the export tests share: image files opened without the document
-// tree, pictures and tags read back by outside tools (ImageMagick, libtiff),
-// English texts, and a folder in which nothing can be created.
+// tree, pictures and tags read back by ImageMagick and libtiff, English
+// texts, and a folder in which nothing can be created.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -30,6 +30,27 @@ inline bool HostFileExists(const std::string& unix_path) {
     return RunHostCommand("test -e '" + unix_path + "'") == 0;
 }
 
+// At 72 dpi, so that PDF points and pixels coincide: a 60 x 40 RGB page
+// whose pixels all differ, its grey and 12-colour versions, a bilevel page,
+// three asymmetric bilevel pages of different sizes, and colour then those.
+inline void MakeExportPages(const std::string& dir) {
+    ASSERT_EQ(
+        RunHostCommand("cd '" + dir +
+                       "' && convert -density 72 -units PixelsPerInch -size 60x40 xc:black"
+                       " -channel R -fx i/w -channel G -fx j/h -channel B -fx '(i+j)%7/7' +channel -depth 8"
+                       " -type TrueColor -compress none colour.tif && convert colour.tif -colorspace Gray"
+                       " -type Grayscale grey.tif && convert colour.tif -colors 12 -type Palette"
+                       " bmp3:palette.bmp && convert -density 72 -units PixelsPerInch -size 50x30 xc:white"
+                       " -fill black -draw 'rectangle 3,3 20,25' -monochrome -compress group4 bilevel.tif"
+                       " && convert -density 72 -units PixelsPerInch \\( -size 120x80 xc:white -fill black"
+                       " -draw 'rectangle 5,5 40,20' -draw 'circle 90,60 100,70' \\) \\( -size 100x90"
+                       " xc:white -fill black -draw 'polygon 10,10 90,20 30,80' \\) \\( -size 80x120"
+                       " xc:white -fill black -draw 'rectangle 60,5 75,100' -draw 'line 0,119 79,0' \\)"
+                       " -monochrome -compress group4 pages.tif && tiffcp colour.tif pages.tif mixed.tif"),
+        0);
+}
+
+// A file's pages without the document tree.
 struct OpenedImage {
     Ref<DataSource> data;
     Ref<ImageFormat> format;
@@ -50,8 +71,7 @@ inline Pnm PnmFrom(const std::string& command, const std::string& out) {
     return pnm;
 }
 
-// ImageMagick's decode of a page after the options, as a PNM of `kind`
-// (pbm, ppm).
+// ImageMagick's decode of a page after the options, as a PNM of `kind`.
 inline Pnm Magick(const std::string& file, int page, const std::string& options, const std::string& dir,
                   const std::string& kind = "pbm") {
     const std::string out = dir + "/magick." + kind;

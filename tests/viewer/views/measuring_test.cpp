@@ -1,6 +1,5 @@
 // Measuring: the texts of the box for pages with and without a resolution,
-// with and without a drawing scale; where the box goes; the line's shape;
-// the position texts of the status bar.
+// with and without a drawing scale; the position texts of the status bar.
 #include "viewer/views/measuring.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +7,6 @@
 #include <string>
 
 #include "imaging/formats/image_format.h"
-#include "tests/viewer/views/dib_canvas.h"
 #include "tests/viewer/documents/document_test_support.h"
 #include "viewer/core/open_params.h"
 #include "viewer/core/scale.h"
@@ -16,8 +14,6 @@
 #include "viewer/views/view_mapping.h"
 
 namespace {
-
-constexpr uint32_t kRed = 0xFF0000;
 
 std::wstring Text(ViewerContext* context, uint32_t id) {
     const wchar_t* text = ViewerGetText(context, id);
@@ -80,14 +76,14 @@ TEST(MeasureTexts, LengthsFollowTheScaleAndPagesWithoutResolutionCountPixels) {
         const char* name;
         DocItem* item;
         PointD vector;
-        std::wstring distance, x, y;
+        std::wstring distance, x, y, angle;
     };
     const Case cases[] = {
         // A line of 10 mm on a drawing of 1 : 50 measures 500 mm.
-        {"1:50", at_fifty.get(), PointD{6, 8}, L"500.0 mm", dx + L"300.0 mm", dy + L"-400.0 mm"},
-        {"1:1", at_one.get(), PointD{6, 8}, L"10.00 mm", dx + L"6.000 mm", dy + L"-8.000 mm"},
+        {"1:50", at_fifty.get(), PointD{6, 8}, L"500.0 mm", dx + L"300.0 mm", dy + L"-400.0 mm", L"-53.1"},
+        {"1:1", at_one.get(), PointD{6, 8}, L"10.00 mm", dx + L"6.000 mm", dy + L"-8.000 mm", L"-53.1"},
         {"no resolution", unstated.get(), gif_vector, L"50.00" + pixel, dx + L"40.00" + pixel,
-         dy + L"30.00" + pixel},
+         dy + L"30.00" + pixel, L"36.9"},
     };
     for (const Case& c : cases) {
         MeasureTexts texts;
@@ -97,89 +93,9 @@ TEST(MeasureTexts, LengthsFollowTheScaleAndPagesWithoutResolutionCountPixels) {
         EXPECT_EQ(Str(texts.lines[kMeasureDistanceLine]), c.distance) << c.name;
         EXPECT_EQ(Str(texts.lines[3]), c.x) << c.name;
         EXPECT_EQ(Str(texts.lines[4]), c.y) << c.name;
+        // Counted up from the right, as the picture shows it.
+        EXPECT_EQ(Str(texts.lines[5]), Text(context, 1869) + L" " + c.angle + Text(context, 1870)) << c.name;
     }
-}
-
-TEST(MeasureTexts, AnglesCountUpFromTheRightAsThePictureShowsThem) {
-    Pages pages;
-    ViewerContext* context = pages.viewer.context.get();
-    Ref<DocItem> page = pages.Open("stated.tif");
-    ASSERT_TRUE(page);
-    const std::wstring angle = Text(context, 1869) + L" ", degree = Text(context, 1870);
-    struct Case {
-        uint32_t rotation;
-        PointD vector;  // page millimetres, y down the page
-        std::wstring shown;
-    };
-    const Case cases[] = {
-        {0, PointD{0, 5}, L"-90.0"},    // straight down
-        {0, PointD{-5, 0}, L"180.0"},   // straight left: no sign
-        {0, PointD{5, -5}, L"45.0"},    // up and right
-        {0, PointD{-5, 5}, L"-135.0"},  // down and left
-        {0, PointD{10, -1}, L"5.7"},
-        // Turned by 90 the page's x points up on the screen.
-        {90, PointD{5, 0}, L"90.0"},
-    };
-    for (const Case& c : cases) {
-        MeasureTexts texts;
-        ASSERT_TRUE(
-            MeasureInfoTexts(context, page.get(), Upright(page->id, c.rotation).get(), c.vector, texts));
-        EXPECT_EQ(Str(texts.lines[5]), angle + c.shown + degree) << c.vector.x << ", " << c.vector.y;
-    }
-    WString text;
-    EXPECT_EQ(Str(MeasureAngleText(context, -1, -0.0, text)), angle + L"180.0" + degree);
-}
-
-TEST(MeasureBox, GoesWhereItFitsAndNotWhereTheLineRuns) {
-    RectI client;
-    RectISet(client, 0, 0, 800, 600);
-    const SizeI box{120, 125};
-    const PointD down_right{50, 50};  // the mouse below and right of the anchor
-    struct Case {
-        const char* name;
-        PointI mouse;
-        PointD line;
-        PointI expected;
-    };
-    const Case cases[] = {
-        {"room everywhere: upper right", {400, 300}, down_right, {420, 155}},
-        {"near the top: lower right", {400, 100}, down_right, {420, 120}},
-        {"near the right edge: lower left", {700, 300}, down_right, {560, 320}},
-        {"only the upper left fits", {700, 500}, down_right, {560, 355}},
-        {"nothing fits: upper right", {400, 300}, down_right, {420, 155}},
-        {"line runs to the upper right", {400, 300}, PointD{-50, 50}, {420, 320}},
-    };
-    for (const Case& c : cases) {
-        RectI area = client;
-        if (std::string(c.name) == "nothing fits: upper right") RectISet(area, 350, 250, 100, 100);
-        const PointI at = PlaceBoxNearPoint(c.mouse, box, c.line, area);
-        EXPECT_EQ(at, c.expected) << c.name;
-    }
-}
-
-TEST(MeasureLines, AShortLineIsDrawnLongerWithItsHeadsOutside) {
-    DibCanvas canvas(300, 100, 0xFFFFFF);
-    ASSERT_TRUE(canvas.ok());
-    // 20 pixels long: drawn from x = 80 to 140, with strokes across the
-    // true ends at 100 and 120.
-    ASSERT_TRUE(DrawMeasureLines(canvas.dc(), PointD{100, 50}, PointD{120, 50}));
-    EXPECT_EQ(canvas.Pixel(82, 50), kRed);
-    EXPECT_EQ(canvas.Pixel(138, 50), kRed);
-    EXPECT_NE(canvas.Pixel(76, 50), kRed);
-    EXPECT_NE(canvas.Pixel(144, 50), kRed);
-    EXPECT_EQ(canvas.Pixel(100, 46), kRed);
-    EXPECT_EQ(canvas.Pixel(120, 55), kRed);
-    // The heads stand outside the ends: 15 pixels back from each.
-    EXPECT_EQ(canvas.Pixel(88, 53), kRed);
-    EXPECT_EQ(canvas.Pixel(132, 47), kRed);
-
-    DibCanvas long_line(300, 100, 0xFFFFFF);
-    ASSERT_TRUE(DrawMeasureLines(long_line.dc(), PointD{100, 50}, PointD{200, 50}));
-    EXPECT_NE(long_line.Pixel(95, 50), kRed) << "a long line ends at its ends";
-    EXPECT_EQ(long_line.Pixel(112, 53), kRed) << "its heads point back into it";
-    EXPECT_EQ(long_line.Pixel(188, 47), kRed);
-    // The grey band merges with what lies below it (white stays white).
-    EXPECT_EQ(long_line.Pixel(150, 60), 0xFFFFFFu);
 }
 
 TEST(MeasurePositionText, LengthsWithAResolutionPixelsWithout) {

@@ -1,13 +1,12 @@
 // What the frame and tree tests share: a viewer made the way the shells make
-// it (AppCreate, a context, AppCreateWindow) on settings keys of the test's
-// own, with every pane docked and the splitters at known places; window
-// rectangles in the frame's client coordinates; and a recorder of the hub's
-// events that sees every event first.
+// it, on settings keys of the test's own, every pane docked and the splitters
+// at known places, with a recorder that sees every hub event first.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -43,8 +42,7 @@ struct FrameViewer {
         recorder = MakeRef<RecordingListener>();
         Ref<EventHub> hub = AppGetEventHub(root.get());
         ListenerConstruct(recorder.get(), hub.get());
-        // First of all, so that it sees the actions that their handlers
-        // keep from the listeners after them.
+        // First, to see the actions that their handlers keep from later listeners.
         ScopedLock hold(hub->lock);
         const int32_t at = PtrArrayFind(hub->listeners, recorder.get());
         if (at > 0 && PtrArrayInsert(hub->listeners, recorder.get(), 0))
@@ -82,9 +80,8 @@ struct FrameViewer {
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
     size_t Count(uint32_t code) const {
-        size_t count = 0;
-        for (const ReceivedEvent& received : recorder->events) count += received.code == code;
-        return count;
+        return std::count_if(recorder->events.begin(), recorder->events.end(),
+                             [&](const ReceivedEvent& received) { return received.code == code; });
     }
     // Opens the files as one interactive request and waits, bounded, until
     // each is a document with its pages and the first page is active.
@@ -100,18 +97,15 @@ struct FrameViewer {
             [&] { return Loaded(unix_paths.size()) && ViewerGetActiveItemId(context.get()) >= 0; }, 15000);
     }
     bool Loaded(size_t documents) const {
-        Ref<DocItem> top = ViewerGetRootItem(context.get());
-        if (DocItemGetChildCount(top.get()) != documents) return false;
-        for (uint32_t i = 0; i < documents; ++i) {
-            Ref<DocItem> child = DocItemGetChild(top.get(), i);
-            if (DocItemGetType(child.get()) != doc_type::kImage || DocItemGetChildCount(child.get()) == 0) {
-                return false;
-            }
+        bool loaded = DocItemGetChildCount(ViewerGetRootItem(context.get()).get()) == documents;
+        for (uint32_t i = 0; loaded && i < documents; ++i) {
+            loaded = DocItemGetType(Document(i).get()) == doc_type::kImage &&
+                     DocItemGetChildCount(Document(i).get());
         }
-        return true;
+        return loaded;
     }
-    Ref<DocItem> Document(uint32_t position) const {
-        return DocItemGetChild(ViewerGetRootItem(context.get()).get(), position);
+    Ref<DocItem> Document(uint32_t at) const {
+        return DocItemGetChild(ViewerGetRootItem(context.get()).get(), at);
     }
 
     SettingsKeyRedirect redirect;
@@ -131,25 +125,7 @@ inline RectI RectInFrame(HWND window, HWND frame) {
     return RectISet(out, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
 }
 
-inline RectI ScreenRect(HWND window) {
-    RECT rect = {};
-    RectI out;
-    if (!window || !GetWindowRect(window, &rect)) return out;
-    return RectISet(out, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
-}
-
 inline RectI MakeRect(int32_t x, int32_t y, int32_t width, int32_t height) {
     RectI rect;
     return RectISet(rect, x, y, width, height);
-}
-
-inline std::wstring WindowText(HWND window) {
-    wchar_t text[512] = {};
-    GetWindowTextW(window, text, 512);
-    return text;
-}
-
-inline std::string Show(const RectI& rect) {
-    return std::to_string(rect.origin.x) + "," + std::to_string(rect.origin.y) + " " +
-           std::to_string(rect.size.width) + "x" + std::to_string(rect.size.height);
 }

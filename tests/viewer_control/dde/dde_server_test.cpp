@@ -7,44 +7,24 @@
 #include <string>
 
 #include "tests/viewer/dde/dde_client_runner.h"
-#include "viewer/core/settings.h"
 #include "viewer/dde/instance_link.h"
 
 namespace {
 
-// A control viewer whose settings choose the mode before its windows open.
-struct ControlViewer {
-    explicit ControlViewer(int32_t mode) {
-        root = AppCreate(GetModuleHandleW(nullptr), nullptr);
-        context = ViewerContextConstruct(root.get());
-        SettingsSetFileOpenMode(AppGetSettings(root.get()).get(), nullptr, kCallerInternal, mode);
-        AppCreateWindow(root.get(), context.get(), GetModuleHandleW(nullptr), nullptr, true);
-    }
-    ~ControlViewer() {
-        AppStop(root.get());
-        AppCloseAll(root.get(), context.get());
-        AppBroadcast(root.get(), 1);
-        context.Reset();
-        root.Reset();
-    }
-    Ref<AppRoot> root;
-    Ref<ViewerContext> context;
-};
-
-struct LinkRun {
-    ViewerContext* context;
-    bool connected = false;
-};
-
-DWORD WINAPI ConnectFromContext(void* parameter) {
-    LinkRun& run = *static_cast<LinkRun*>(parameter);
-    run.connected = InstanceLinkFromContext(run.context) != nullptr;
+// Links from a thread of its own while this one serves.
+DWORD WINAPI UseLink(void* context) {
+    Ref<InstanceLink> link = InstanceLinkFromContext(static_cast<ViewerContext*>(context));
+    uint32_t pid = 0;
+    EXPECT_TRUE(link && InstanceLinkGetProcessId(link.get(), pid));
+    EXPECT_EQ(pid, GetCurrentProcessId());
+    EXPECT_FALSE(InstanceLinkFileOpen(link.get(), WString()));
     return 0;
 }
 
 }  // namespace
 
 TEST(ControlDdeServer, ServiceNameFollowsTheOpenMode) {
+    const std::string pid = std::to_string(GetCurrentProcessId());
     const std::wstring own = L"PLX-VAX" + std::to_wstring(GetCurrentProcessId());
     const struct {
         int32_t mode;
@@ -52,33 +32,27 @@ TEST(ControlDdeServer, ServiceNameFollowsTheOpenMode) {
     } cases[] = {{0, L""}, {1, own}, {2, L"PLX-VAX"}, {3, L"Plovex"}, {7, L""}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode);
-        ControlViewer viewer(c.mode);
+        ServedViewer viewer(L"", c.mode);
         WString name;
         DdeServiceName(AppGetSettings(viewer.root.get()).get(), name);
         EXPECT_STREQ(WStrCStr(name), c.service.c_str());
         // Without a name no server starts, and the root goes on without one.
         ASSERT_EQ(viewer.root->dde_server != nullptr, !c.service.empty());
-        if (c.service.empty()) continue;
-        EXPECT_EQ(DdeStep(c.service, "r\tGetProcessID"),
-                  "data\t" + std::to_string(std::to_string(GetCurrentProcessId()).size() + 1) + "\t1\t" +
-                      std::to_string(GetCurrentProcessId()));
+        EXPECT_EQ(c.service.empty() ? pid : DdeStep(c.service, "r\tGetProcessID"), pid);
     }
 }
 
 TEST(ControlDdeServer, QuitIsRefusedAndTheLinkFindsTheControlsService) {
-    ControlViewer viewer(2);
+    ServedViewer viewer(L"", 2);
     ASSERT_TRUE(viewer.root->dde_server);
-    const HWND frame = AppGetFrameHwnd(viewer.root.get());
     EXPECT_EQ(DdeStep(L"PLX-VAX", "x\tQuit"), "nack");
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-    EXPECT_TRUE(IsWindow(frame));
-
+    PumpPending();
+    EXPECT_TRUE(IsWindow(AppGetFrameHwnd(viewer.root.get())));
     // The link names the service as this control's settings do.
-    LinkRun run{viewer.context.get()};
-    HANDLE thread = CreateThread(nullptr, 0, ConnectFromContext, &run, 0, nullptr);
-    ASSERT_NE(thread, nullptr);
-    EXPECT_TRUE(PumpUntilProcessEnds(thread, 15000));
-    CloseHandle(thread);
-    EXPECT_TRUE(run.connected);
+    UniqueHandle thread(CreateThread(nullptr, 0, UseLink, viewer.context.get(), 0, nullptr));
+    ASSERT_TRUE(thread);
+    ServeUntilEnded(thread.get(), 30000);
+    EXPECT_FALSE(InstanceLinkConnect(WString()));
+    // Nobody serves this name; the link gives up after its second.
+    EXPECT_FALSE(InstanceLinkConnect(L"PlovexNobody"));
 }

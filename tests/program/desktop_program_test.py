@@ -1,0 +1,306 @@
+"""The desktop program from outside (tests/tools' window probe and DDE client),
+in as few starts as the checks allow: title, tree and panes on a one-page TIFF,
+a three-page one and a list in three display modes; hand-over by -s; the
+frame's place; the session list written at quit and reopened by command 509;
+the file types registered at exit."""
+import os
+import pathlib
+import re
+import shutil
+import subprocess
+import sys
+import time
+
+build = os.environ.get("TEST_BINARY_DIR", "build")
+PROGRAM, PROBE, DDE_CLIENT = (os.path.join(build, "bin", name + ".exe")
+                              for name in ("PLXEX529", "window_probe", "dde_test_client"))
+work = os.path.join(build, "scratch", "program-desktop")
+DDE_LOG = os.path.join(os.environ.get("WINEPREFIX", os.path.join(build, "wineprefix")), "drive_c", "plovexdde.log")
+SETTINGS_KEY = r"HKCU\Software\Ostrel\Plovex5"
+# Scratch extensions, so that the prefix's real types stay free; the parts
+# that would name other keys must be left out.
+SETTINGS = {"SUPPORTED_FILETYPES": " plxbb-a, .PLXBB-B,,.plxbb-c\\shell\\open\\command, *.plxbb-d, plxbb-a",
+            "WIDTH_NAVIFRAME": "200", "HEIGHT_PREVIEW": "150", "RECT_MAINWINDOW": None,
+            "VIEWMODE_PREVIEW": None, "VIEWMODE_NAVIGATION": None}
+FRAME, MAIN, TREE, PREVIEW = "Plovex5", "Plovex50Hauptansicht", "Plovex50DokTree", "Plovex50Voransicht"
+WM_COMMAND, IDOK, REOPEN_SESSION = 273, 1, 509
+GREEK = "\u03a9mega \u03c0lan.tif"
+PAGES = [(1, "Seite 1"), (1, "Seite 2"), (1, "Seite 3")]
+failures, started = [], []
+
+
+def check(ok, what):
+    if not ok:
+        failures.append(what)
+        print("FAILED:", what, flush=True)
+    return ok
+
+
+def wait_for(condition, timeout):
+    """The first true answer of the condition within the time, else None."""
+    end = time.monotonic() + timeout
+    while not (value := condition()) and time.monotonic() < end:
+        time.sleep(0.1)
+    return value or None
+
+
+def wine(*args, timeout=60):
+    """(exit code, standard output) of a Windows program."""
+    done = subprocess.run(["wine", *map(str, args)], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                          stderr=subprocess.DEVNULL, timeout=timeout)
+    return done.returncode, done.stdout.decode("utf-8", "replace")
+
+
+def start(*args):
+    """PLXEX529 with these arguments; no pipe of its own keeps ctest waiting."""
+    started.append(subprocess.Popen(["wine", PROGRAM, *args], stdin=subprocess.DEVNULL,
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+    return started[-1]
+
+
+def probe(*args):
+    """The window probe's output lines, split at the TABs."""
+    return [line.split("\t") for line in wine(PROBE, *args, timeout=30)[1].splitlines() if line]
+
+
+def wait_for_frame(title_part="", timeout=30):
+    return wait_for(lambda: next((f for f in probe("windows", FRAME) if title_part in f[3]), None), timeout)
+
+
+def dde(step):
+    """The DDE client's answer to one step ("x\\tTEXT" executes, "r\\tITEM" requests)."""
+    steps, out = os.path.join(work, "steps.txt"), os.path.join(work, "out.txt")
+    pathlib.Path(steps).write_text(step + "\n", encoding="utf-8")
+    pathlib.Path(out).write_bytes(b"")
+    wine(DDE_CLIENT, "-out", windows_path(out), "-service", "Plovex", "-steps", windows_path(steps), timeout=90)
+    return pathlib.Path(out).read_text(encoding="utf-8", errors="replace").strip()
+
+
+def request(item):
+    """The fields of the answer to a request item, without their quotes, or None."""
+    answer = dde("r\t" + item).split("\t", 3)
+    return [field.strip().strip('"') for field in answer[3].split(",")] if answer[0] == "data" else None
+
+
+def wait_for_active_file(file_name, timeout=30):
+    """The active page's id once it belongs to the file (GetWindowInfo3)."""
+    info = wait_for(lambda: (lambda i: i if i and i[1] == file_name else None)(request("GetWindowInfo3")), timeout)
+    return int(info[0]) if info else None
+
+
+def quit_program(process):
+    dde("x\tQuit")
+    return wait_for(lambda: process.poll() is not None, 30)
+
+
+def windows_path(unix_path):
+    return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
+
+
+def reg_query(key, value=None):
+    """The data of a registry value (the key's default without a name), or None."""
+    code, text = wine("reg", "query", key, *(["/v", value] if value else ["/ve"]))
+    match = re.search(r"^\s+\S.*?\s+REG_\w+\s+(.*?)\r?$", text, re.M) if code == 0 else None
+    return match.group(1) if match else None
+
+
+def reg_set(values):
+    for name, data in values.items():
+        wine("reg", *(["delete", SETTINGS_KEY, "/v", name] if data is None else
+                      ["add", SETTINGS_KEY, "/v", name, "/d", data]), "/f")
+
+
+def tree(frame):
+    """(TVM_GETCOUNT, [(depth, text)]) of the one tree-view control, docked or floating."""
+    hosts = [frame[0]] + [w[0] for w in probe("windows", TREE)]
+    controls = [c[0] for host in hosts for c in probe("children", host) if c[1] == "SysTreeView32"]
+    if not check(len(controls) == 1, "one tree-view control (%r)" % controls):
+        return None
+    lines = probe("tree", controls[0])
+    return int(lines[0][1]), [(int(line[1]), line[2]) for line in lines[1:]]
+
+
+def shows(frame, title, items, what):
+    got = wait_for(lambda: (lambda t: t if t and t[1] == items else None)(tree(frame)), 20)
+    check(got and got[0] == len(items), "%s: the tree shows %r (%r)" % (what, items, tree(frame)))
+    check(wait_for(lambda: [f for f in probe("windows", FRAME) if f[3] == title], 10),
+          "%s: title %r (%r)" % (what, title, probe("windows", FRAME)))
+
+
+def layout(frame, tree_mode, preview_mode, what):
+    """The docked panes as the modes place them: a column of 200 at the
+    client's left, split 3 wide from the main view and from the preview
+    (150 high) below the tree, all between the bars and the status bar."""
+    left, top, right, bottom = (int(v) for v in probe("rect", frame[0])[1])
+    shown = {c[1]: [int(v) for v in c[4:8]] for c in probe("children", frame[0]) if c[3] == "1"}
+    area = shown.get(MAIN, [0, top, 0, bottom])[1::2]
+    check(top < area[0] and area[1] < bottom, "%s: panes %r below the bars, above the status bar" % (what, area))
+    expected = {MAIN: [left + 203, area[0], right, area[1]]}
+    if tree_mode == 1:
+        expected[TREE] = [left, area[0], left + 200, area[1] - 153 if preview_mode == 1 else area[1]]
+    if preview_mode == 1:
+        expected[PREVIEW] = [left, area[1] - 150 if tree_mode == 1 else area[0], left + 200, area[1]]
+    for pane in (MAIN, TREE, PREVIEW):
+        check(shown.get(pane) == expected.get(pane), "%s: %s at %r, not %r" % (what, pane, shown.get(pane),
+                                                                              expected.get(pane)))
+
+
+def hand_over(path, frame):
+    """A second start with -s hands the file to the running viewer and ends."""
+    name = os.path.basename(path)
+    second = start("-s", windows_path(path))
+    check(wait_for(lambda: second.poll() is not None, 10), "%s: the second process ends soon" % name)
+    check(wait_for_frame("Plovex - " + name, 20), "%s: the running viewer shows it" % name)
+    shown = probe("windows", FRAME)
+    check([f[0] for f in shown] == [frame[0]], "%s: one frame, the running viewer's (%r)" % (name, shown))
+    log = pathlib.Path(DDE_LOG).read_bytes().decode("cp1252", "replace") if os.path.exists(DDE_LOG) else ""
+    logged = [line for line in log.splitlines() if "\tFileOpenCmdLine(" in line]
+    check(any(windows_path(path) in line and "\tOK\t" in line for line in logged),
+          "%s: the log shows the whole name handed over (%r)" % (name, logged[-1:]))
+
+
+def list_lines(path):
+    """The session list's lines after its header, which is checked."""
+    if not check(os.path.exists(path), "a session list was written"):
+        return []
+    text = pathlib.Path(path).read_bytes().decode("cp1252")
+    lines = text.split("\r\n")
+    check(lines[0] == "; Plovex LST File" and lines[2] == lines[-1] == "" and "\n" not in "".join(lines)
+          and re.fullmatch(r"; Persisted Session automatically created  \d{4}(/\d\d){2} \d\d(:\d\d){2}", lines[1]),
+          "the list's header and CR LF line ends: %r" % text[:120])
+    return lines[3:-1]
+
+
+def cut_out(page_id):
+    """GetCutOut3's left, top, width and height in millimetres, or None."""
+    fields = request("GetCutOut3(%d)" % page_id)
+    return [int(v) / 1000.0 for v in fields[1:5]] if fields and len(fields) == 7 else None
+
+
+def main(session_list):
+    os.makedirs(os.path.join(work, "my plans"))
+    win = {}
+    for name, sizes in (("one.tif", ["600x400"]), ("three.tif", ["300x200", "310x200", "320x200"]),
+                        ("plan.tif", ["800x600"]), (GREEK, ["400x300"]), ("O'Neil plan.tif", ["400x300"]),
+                        ("my plans/it's.tif", ["400x300"])):
+        subprocess.run(["convert", "-density", "200", "-units", "PixelsPerInch"] + [
+            part for size in sizes for part in ("-size", size, "xc:white")] + [
+            "-compress", "group4", os.path.join(work, name)], check=True, capture_output=True)
+        win[name] = windows_path(os.path.join(work, name))
+    pathlib.Path(work, "drawings.lst").write_bytes(b"; drawings\r\n%s\tFirst plan\r\nthree.tif\r\n"
+                                                   % win["one.tif"].encode())
+
+    # One page, every pane docked; second starts hand over to it.
+    viewer = start("-dde_logging", win["one.tif"])
+    frame = wait_for_frame("Plovex - one.tif")
+    if check(frame, "a frame shows one.tif (%r)" % probe("windows", FRAME)):
+        shows(frame, "Plovex - one.tif", [(0, "one.tif")], "one page")
+        layout(frame, 1, 1, "all docked")
+        hand_over(os.path.join(work, "O'Neil plan.tif"), frame)
+        hand_over(os.path.join(work, "my plans/it's.tif"), frame)
+        probe("move", frame[0], 30, 40, 700, 500)  # kept at exit for the next start
+    check(quit_program(viewer), "Quit over DDE ends the first viewer")
+    check(reg_query(SETTINGS_KEY, "RECT_MAINWINDOW") == "30;40;700;500", "RECT_MAINWINDOW %r"
+          % reg_query(SETTINGS_KEY, "RECT_MAINWINDOW"))
+
+    # Three pages and a name only the wide command line keeps; no preview.
+    reg_set({"VIEWMODE_PREVIEW": "0"})
+    viewer = start(win["three.tif"], win[GREEK])
+    frame = wait_for_frame("three.tif")
+    if check(frame, "a frame shows three.tif (%r)" % probe("windows", FRAME)):
+        check(probe("rect", frame[0])[:1] == [["30", "40", "730", "540"]], "the frame is where it was")
+        shows(frame, "Plovex - three.tif / Seite 1", [(0, "three.tif")] + PAGES + [(0, GREEK)], "three pages")
+        layout(frame, 1, 0, "no preview")
+        # Command 509 without a list: a warning box over the frame says so.
+        if os.path.exists(session_list):
+            os.remove(session_list)
+        probe("post", frame[0], WM_COMMAND, REOPEN_SESSION, 0)
+        box = wait_for(lambda: probe("windows", "#32770"), 20)
+        if check(box, "reopening a missing list shows a message box"):
+            texts = [line[-1] for line in probe("children", box[0][0])]
+            check(box[0][3] == "Warnung" and "Die Liste der zuletzt ge\u00f6ffneten Dokumente kann nicht gelesen "
+                  "werden" in texts, "the box %r says the list cannot be read (%r)" % (box[0][3], texts))
+            probe("post", box[0][0], WM_COMMAND, IDOK, 0)
+            check(wait_for(lambda: not probe("windows", "#32770"), 10), "OK closes the box")
+    check(quit_program(viewer), "Quit ends the second viewer")
+    check(list_lines(session_list) == [win["three.tif"] + "\tthree.tif"],
+          "a path the code page cannot hold is left out of the list")
+
+    # A list, its tree floating.
+    reg_set({"VIEWMODE_PREVIEW": None, "VIEWMODE_NAVIGATION": "2"})
+    viewer = start(windows_path(os.path.join(work, "drawings.lst")))
+    frame = wait_for_frame("First plan")
+    if check(frame, "a frame shows the list's first entry (%r)" % probe("windows", FRAME)):
+        shows(frame, "Plovex - First plan", [(0, "drawings.lst"), (1, "First plan"), (1, "three.tif")]
+              + [(2, text) for _, text in PAGES], "list")
+        layout(frame, 2, 1, "floating tree")
+    check(quit_program(viewer), "Quit ends the third viewer")
+    reg_set({"VIEWMODE_NAVIGATION": None})
+
+    # A session turned and not to be saved, not to be printed, cut out;
+    # -s with no viewer to take it: this process becomes the viewer.
+    viewer = start("-s", "-r:90", "-nosave", win["one.tif"])
+    check(wait_for_active_file("one.tif", 60), "with nobody to hand to, -s opens one.tif itself")
+    check(dde('x\tFileOpen("%s", "", "-noprint")' % win["three.tif"]) == "ack" and wait_for_active_file("three.tif"),
+          "FileOpen three.tif")
+    check(dde('x\tFileOpen("%s")' % win["plan.tif"]) == "ack", "FileOpen plan.tif")
+    plan_page = wait_for_active_file("plan.tif")
+    check(plan_page and dde("x\tSetCutOut3(%d, 5000, 4000, 40000, 30000)" % plan_page) == "ack", "SetCutOut3")
+    plan_cut = cut_out(plan_page) if plan_page else None
+    check(plan_cut and plan_cut != [0, 0, 101.6, 76.2], "plan.tif is cut out (%r)" % plan_cut)
+    check(quit_program(viewer), "Quit ends the session")
+    lines = list_lines(session_list)
+    patterns = [re.escape(win["one.tif"]) + r"\tone\.tif\t -r:90 -c:0\.000000,0\.000000,76\.200000,50\.800000 -nosave",
+                re.escape(win["three.tif"]) + r"\tthree\.tif\t -noprint",
+                re.escape(win["plan.tif"]) + r"\tplan\.tif\t -c:([0-9.]+),([0-9.]+),([0-9.]+),([0-9.]+)"]
+    matches = [re.fullmatch(pattern, line) for pattern, line in zip(patterns, lines)]
+    if check(len(lines) == 3 and all(matches), "the session's lines %r" % lines) and plan_cut:
+        x1, y1, x2, y2 = (float(v) for v in matches[2].groups())
+        check(all(abs(a - b) < 0.0006 for a, b in zip([x1, y1, x2 - x1, y2 - y1], plan_cut)),
+              "plan.tif's cut-out %r is GetCutOut3's %r" % (matches[2].groups(), plan_cut))
+
+    # Reopened by command 509: the same cut-out and restrictions.
+    viewer = start()
+    frame = wait_for_frame()
+    if check(frame, "an empty viewer starts"):
+        probe("post", frame[0], WM_COMMAND, REOPEN_SESSION, 0)
+        # The list's entries are items 2, 3 and 4, in its order.
+        plan = wait_for(lambda: (lambda i: i if i and i[1] == "plan.tif" else None)(request("GetWindowInfo3(4)")), 30)
+        again = cut_out(int(plan[0])) if plan else None
+        check(again and plan_cut and all(abs(a - b) < 0.0015 for a, b in zip(again, plan_cut)),
+              "GetCutOut3 after reopening %r, before %r" % (again, plan_cut))
+    check(quit_program(viewer), "Quit ends the reopened session")
+    check(list_lines(session_list) == lines, "the reopened session keeps turn, cut-outs and restrictions")
+
+    # The association written at exit, for the scratch types' clean parts only.
+    program = windows_path(PROGRAM)
+    for key, value in ((r"Plovex.Document\shell\open\command", '"%s" -s "%%1"' % program),
+                       (r"Plovex.Document\DefaultIcon", '"%s", -100' % program), ("Plovex.Document", "Plovex Document"),
+                       (".plxbb-a", "Plovex.Document"), (".PLXBB-B", "Plovex.Document")):
+        check(reg_query("HKCR\\" + key) == value, "HKCR\\%s: %r" % (key, reg_query("HKCR\\" + key)))
+    for key in (r".plxbb-c\shell\open\command", ".plxbb-c", ".plxbb-d", "*.plxbb-d"):
+        check(wine("reg", "query", "HKCR\\" + key)[0] != 0, "no key %s" % key)
+
+
+if not all(map(os.path.exists, (PROGRAM, PROBE, DDE_CLIENT))):
+    sys.exit("FAILED: not built, nothing was checked")
+shutil.rmtree(work, ignore_errors=True)
+os.makedirs(work)
+temp = wine("cmd", "/c", "echo", "%TEMP%")[1].strip().splitlines()[-1].strip()
+session_list = os.path.join(subprocess.run(["winepath", "-u", temp], capture_output=True, timeout=60)
+                            .stdout.decode().strip(), "plxpers.lst")
+if os.path.exists(DDE_LOG):
+    os.remove(DDE_LOG)
+reg_set(SETTINGS)
+try:
+    main(session_list)
+finally:
+    for process in started:
+        process.kill()
+    reg_set({name: None for name in SETTINGS})
+    for key in (".plxbb-a", ".PLXBB-B", ".plxbb-c", "Plovex.Document"):
+        wine("reg", "delete", "HKCR\\" + key, "/f")
+    if os.path.exists(session_list):
+        os.remove(session_list)
+print("%d failure(s)" % len(failures))
+sys.exit(1 if failures else 0)

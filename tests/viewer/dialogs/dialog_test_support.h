@@ -1,0 +1,92 @@
+// What the dialog tests share: a script that works the modal dialogs of the
+// test's thread as a user would, with a deadline, and readers of controls.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+// after windows.h, which they need
+#include <commctrl.h>
+#include <prsht.h>
+
+#include <functional>
+#include <set>
+#include <string>
+
+// While it lives, a thread timer offers every visible dialog of this thread
+// (message boxes and property sheets too) to `step` every 50 ms, until the
+// step answers that window by returning true. Past the deadline every
+// dialog still open is cancelled and ended, and the test fails: a script
+// that never finds its control, or a dialog that ignores its answer, ends
+// in a failure instead of a hang under a driver that shows nothing.
+class ModalScript {
+  public:
+    using Step = std::function<bool(HWND)>;
+    explicit ModalScript(Step step, DWORD deadline_ms = 20000)
+        : step_(std::move(step)), deadline_(GetTickCount() + deadline_ms), outer_(current_) {
+        current_ = this;
+        timer_ = SetTimer(nullptr, 0, 50, Tick);
+    }
+    ~ModalScript() {
+        KillTimer(nullptr, timer_);
+        current_ = outer_;
+        EXPECT_FALSE(timed_out) << "a dialog was still open at the deadline and was cancelled";
+    }
+    ModalScript(const ModalScript&) = delete;
+    ModalScript& operator=(const ModalScript&) = delete;
+
+    int answered = 0;  // windows the step answered
+    bool timed_out = false;
+
+  private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+        if (current_) EnumThreadWindows(GetCurrentThreadId(), Visit, 0);
+    }
+    static BOOL CALLBACK Visit(HWND window, LPARAM) {
+        ModalScript* script = current_;
+        wchar_t name[16] = {};
+        GetClassNameW(window, name, 16);
+        if (!script || std::wstring(name) != L"#32770" || !IsWindowVisible(window)) return TRUE;
+        if (LONG(GetTickCount() - script->deadline_) >= 0) {
+            script->timed_out = true;
+            if (PropSheet_GetTabControl(window)) {
+                PostMessageW(window, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+            } else {
+                EndDialog(window, 0);  // also ends a message box or a file dialog
+            }
+            return TRUE;
+        }
+        if (!script->done_.count(window) && script->step_(window)) {
+            script->done_.insert(window);
+            ++script->answered;
+        }
+        return TRUE;
+    }
+
+    Step step_;
+    DWORD deadline_;
+    ModalScript* outer_;
+    UINT_PTR timer_ = 0;
+    std::set<HWND> done_;
+    static inline ModalScript* current_ = nullptr;
+};
+
+inline std::wstring ItemText(HWND dialog, int item) {
+    wchar_t text[2100] = {};
+    GetDlgItemTextW(dialog, item, text, 2100);
+    return text;
+}
+inline std::wstring WindowText(HWND window) {
+    wchar_t text[512] = {};
+    GetWindowTextW(window, text, 512);
+    return text;
+}
+inline bool Enabled(HWND dialog, int item) { return IsWindowEnabled(GetDlgItem(dialog, item)) != FALSE; }
+inline bool Checked(HWND dialog, int item) { return IsDlgButtonChecked(dialog, item) == BST_CHECKED; }
+inline void Click(HWND dialog, int item) { SendDlgItemMessageW(dialog, item, BM_CLICK, 0, 0); }
+inline void Post(HWND dialog, int command) { PostMessageW(dialog, WM_COMMAND, WPARAM(command), 0); }
+// Characters as the keyboard sends them, one WM_CHAR each.
+inline void Type(HWND dialog, int item, const wchar_t* characters) {
+    for (const wchar_t* c = characters; *c; ++c) SendDlgItemMessageW(dialog, item, WM_CHAR, *c, 1);
+}
+// The static text of a message box.
+inline std::wstring BoxText(HWND box) { return ItemText(box, 0xFFFF); }
