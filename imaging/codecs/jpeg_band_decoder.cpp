@@ -45,6 +45,26 @@ bool JpegBandRow(void* context, uint32_t line, uint8_t* row, uint32_t width, uin
     return true;
 }
 
+uint32_t JpegChooseScale(uint32_t image_width, uint32_t image_height, uint32_t block_width,
+                         uint32_t block_height, uint64_t target_width, uint64_t target_height, RectI* part) {
+    if (!part || part->origin.x < 0 || part->origin.y < 0 || part->size.width <= 0 || part->size.height <= 0)
+        return 1;
+    const uint64_t x = uint32_t(part->origin.x), y = uint32_t(part->origin.y);
+    const uint64_t right = x + uint32_t(part->size.width), bottom = y + uint32_t(part->size.height);
+    for (uint32_t d = 8; d >= 2; d /= 2) {
+        if ((block_width < image_width && block_width % d != 0) ||
+            (block_height < image_height && block_height % d != 0))
+            continue;
+        const uint64_t width = (uint64_t(image_width) + d - 1) / d, height = (uint64_t(image_height) + d - 1) / d;
+        const uint64_t left = x / d, top = y / d;
+        const uint64_t end_x = std::min(width, (right + d - 1) / d), end_y = std::min(height, (bottom + d - 1) / d);
+        if (end_x - left < target_width || end_y - top < target_height) continue;
+        RectISet(*part, int32_t(left), int32_t(top), int32_t(end_x - left), int32_t(end_y - top));
+        return d;
+    }
+    return 1;
+}
+
 JpegBandDecoder::JpegBandDecoder(uint32_t row_width, const MemBlock& tables, uint32_t skip_count) {
     JpegBandDecoderInit(*this, row_width, tables, skip_count);
 }

@@ -67,6 +67,18 @@ class JpegBandDecoder : public BandDecoder {
     bool failed = false;  // the tables could not be copied
 };
 
+// The largest reduction libjpeg can make inside its inverse DCT (2, 4 or 8)
+// whose part of the image still has at least target_width x target_height
+// pixels, so a sink reduces the rest; 1 when none does. The image is stored
+// in blocks (strips or tiles, each a JPEG stream of its own) of block_width x
+// block_height pixels: a reduction must divide a block's side unless one
+// block spans the image on that axis, so that every block starts on a
+// reduced pixel. `part` is in full-size pixels and becomes the same part of
+// the reduced image, its ends rounded outwards as libjpeg rounds the reduced
+// size up.
+uint32_t JpegChooseScale(uint32_t image_width, uint32_t image_height, uint32_t block_width,
+                         uint32_t block_height, uint64_t target_width, uint64_t target_height, RectI* part);
+
 // Copies the tables; false (and every Decode fails) when that fails.
 bool JpegBandDecoderInit(JpegBandDecoder& decoder, uint32_t row_width, const MemBlock& tables,
                          uint32_t skip_count);

@@ -33,27 +33,13 @@ Ref<ImageFormat> BuildFormat(const JpegInfo& info, uint32_t file_size) {
     return format;
 }
 
-// The largest reduction libjpeg can make inside its inverse DCT (1/2, 1/4,
-// 1/8) whose part of the image still has at least the target's pixels on
-// both axes, so the sink reduces the rest; 1 when none does. `source` is the
-// part in full-size pixels and becomes the same part of the reduced image.
+// A reduced render need not decode every pixel at full size: the largest
+// reduction inside libjpeg's inverse DCT that keeps the target's pixels.
 uint32_t ChooseJpegScale(const JpegPage& page, const PagePlacement& placement, RectI* source) {
     const bool quarter_turn = placement.rotation == 90 || placement.rotation == 270;
-    const uint64_t target_width = quarter_turn ? placement.pixel_height : placement.pixel_width;
-    const uint64_t target_height = quarter_turn ? placement.pixel_width : placement.pixel_height;
-    const uint64_t x = uint32_t(source->origin.x), y = uint32_t(source->origin.y);
-    const uint64_t right = x + uint32_t(source->size.width), bottom = y + uint32_t(source->size.height);
-    for (uint64_t d = 8; d >= 2; d /= 2) {
-        // libjpeg's reduced size rounds up; the part's ends round outwards.
-        const uint64_t width = (page.width + d - 1) / d, height = (page.height + d - 1) / d;
-        const uint64_t left = x / d, top = y / d;
-        const uint64_t end_x = std::min(width, (right + d - 1) / d),
-                       end_y = std::min(height, (bottom + d - 1) / d);
-        if (end_x - left < target_width || end_y - top < target_height) continue;
-        RectISet(*source, int32_t(left), int32_t(top), int32_t(end_x - left), int32_t(end_y - top));
-        return uint32_t(d);
-    }
-    return 1;
+    return JpegChooseScale(page.width, page.height, page.width, page.height,
+                           quarter_turn ? placement.pixel_height : placement.pixel_width,
+                           quarter_turn ? placement.pixel_width : placement.pixel_height, source);
 }
 
 }  // namespace

@@ -61,9 +61,13 @@ uint64_t PixelsPerTarget(uint32_t source_width, uint32_t source_height, uint32_t
     return static_cast<uint64_t>(CeilDiv(source_width, target_width)) * CeilDiv(source_height, target_height);
 }
 
+// The narrowest sums that hold `largest`: 16 bits for most screen renders of
+// photographs (half the accumulator's memory, which is fresh memory taken in
+// on every render), 64 only where 32 could overflow.
 template <template <class> class Sink, class... Args>
-Ref<RasterSink> NewWithSum(bool wide, Args... args) {
-    if (wide) return AdoptRef<RasterSink>(new Sink<uint64_t>(args...));
+Ref<RasterSink> NewWithSum(uint64_t largest, Args... args) {
+    if (largest <= 0xFFFFu) return AdoptRef<RasterSink>(new Sink<uint16_t>(args...));
+    if (largest > 0xFFFFFFFFu) return AdoptRef<RasterSink>(new Sink<uint64_t>(args...));
     return AdoptRef<RasterSink>(new Sink<uint32_t>(args...));
 }
 
@@ -81,16 +85,15 @@ Ref<RasterSink> NewReducingSink(uint32_t source_width, uint32_t source_height, u
             return AdoptRef<RasterSink>(new BilevelReduceMidSink(source_width, source_height, target_width,
                                                                  target_height, bits, palette, rotation,
                                                                  flip_x, flip_y, invert, whole_image));
-        return NewWithSum<BilevelWideCounts>(ratio > 0xFFFFFFFFu, source_width, source_height, target_width,
+        return NewWithSum<BilevelWideCounts>(ratio, source_width, source_height, target_width,
                                              target_height, bits, palette, rotation, flip_x, flip_y, invert,
                                              whole_image);
     }
     // A sum of ratio values of up to 255 must fit its counter.
-    const bool wide = ratio * 255 > 0xFFFFFFFFu;
     if ((bits == 4 || bits == 8) && !palette)
-        return NewWithSum<GreyReduceSink>(wide, source_width, source_height, target_width, target_height,
+        return NewWithSum<GreyReduceSink>(ratio * 255, source_width, source_height, target_width, target_height,
                                           bits, palette, rotation, flip_x, flip_y, invert, whole_image);
-    return NewWithSum<ColourReduceSink>(wide, source_width, source_height, target_width, target_height, bits,
+    return NewWithSum<ColourReduceSink>(ratio * 255, source_width, source_height, target_width, target_height, bits,
                                         palette, rotation, flip_x, flip_y, invert, whole_image);
 }
 

@@ -93,6 +93,108 @@ Ref<RasterImage> AccumulatingSink<Sum, Channels>::BuildImage(uint16_t bits, Prog
     return image;
 }
 
+namespace {
+
+// Distinct values of a count array, at most kMaxClasses of them; false when
+// there are more. `class_of` receives each entry's index into `values`.
+constexpr uint32_t kMaxClasses = 4;
+
+bool CountClasses(const uint32_t* counts, uint32_t n, uint32_t* values, uint32_t* class_count,
+                  uint8_t* class_of) {
+    uint32_t found = 0;
+    for (uint32_t i = 0; i < n; ++i) {
+        uint32_t k = 0;
+        while (k < found && values[k] != counts[i]) ++k;
+        if (k == found) {
+            if (found == kMaxClasses) return false;
+            values[found++] = counts[i];
+        }
+        if (class_of) class_of[i] = static_cast<uint8_t>(k);
+    }
+    *class_count = found;
+    return true;
+}
+
+}  // namespace
+
+// A screen render's target pixels gather one of very few numbers of source
+// pixels (the groups of a reduction differ by at most one on each axis), so
+// the quotient sum x multiplier / pixels comes from a small table per number
+// instead of a division per byte. Same values as the division.
+template <class Sum, uint32_t Channels>
+bool AccumulatingSink<Sum, Channels>::BuildThroughTables(uint32_t top, uint32_t multiplier,
+                                                         ProgressSink* progress, Ref<RasterImage>* out) const {
+    constexpr uint32_t kMaxTableBytes = 256 * 1024;
+    const uint32_t tw = this->target_width, th = this->target_height;
+    uint32_t column_values[kMaxClasses], row_values[kMaxClasses], columns = 0, rows = 0;
+    if (!CountClasses(this->row_counts, th, row_values, &rows, nullptr)) return false;
+    MemBlock block;
+    uint8_t* class_of = static_cast<uint8_t*>(MemAlloc(block, tw, 0, kAccumulatorTag));
+    if (!class_of || !CountClasses(this->column_counts, tw, column_values, &columns, class_of)) return false;
+    // Every table holds the quotients for sums 0 to top x its number of pixels.
+    uint64_t table_bytes = 0;
+    for (uint32_t r = 0; r < rows; ++r) {
+        for (uint32_t c = 0; c < columns; ++c)
+            table_bytes += uint64_t(row_values[r]) * column_values[c] * top + 1;
+    }
+    MemBlock table_block;
+    if (table_bytes > kMaxTableBytes || !MemAlloc(table_block, uint32_t(table_bytes), 0, kAccumulatorTag))
+        return false;
+    const uint8_t* tables[kMaxClasses][kMaxClasses];
+    uint32_t limits[kMaxClasses][kMaxClasses], pixels_of[kMaxClasses][kMaxClasses];
+    uint8_t* next = table_block.data();
+    for (uint32_t r = 0; r < rows; ++r) {
+        for (uint32_t c = 0; c < columns; ++c) {
+            const uint32_t pixels = row_values[r] * column_values[c];
+            const uint32_t limit = pixels * top;
+            for (uint32_t k = 0; k <= limit; ++k) next[k] = static_cast<uint8_t>(k * multiplier / pixels);
+            tables[r][c] = next;
+            limits[r][c] = limit;
+            pixels_of[r][c] = pixels;
+            next += limit + 1;
+        }
+    }
+    const bool quarter = this->rotation == 90 || this->rotation == 270;
+    bool fx, fy;
+    Ref<RasterImage> image = CreateOutput(static_cast<uint16_t>(8 * Channels), &fx, &fy);
+    if (!image) return false;
+    for (uint32_t t = 0; t < th; ++t) {
+        if (ProgressIsCancelled(progress)) return true;  // *out stays null
+        ProgressReport(progress, static_cast<float>(t) / static_cast<float>(th));
+        const Sum* sums = TargetRow(t);
+        uint32_t r = 0;
+        while (row_values[r] != this->row_counts[t]) ++r;
+        const uint8_t* const* row_tables = tables[r];
+        const uint32_t* row_limits = limits[r];
+        const uint32_t* row_pixels = pixels_of[r];
+        // A sum above its table (rows given twice) takes the division, as it
+        // always did.
+        auto put = [&](uint32_t c, uint8_t* pixel) {
+            const uint32_t k = class_of[c];
+            const Sum* cell = sums + static_cast<size_t>(c) * Channels;
+            for (uint32_t channel = 0; channel < Channels; ++channel) {
+                const Sum value = cell[channel];
+                pixel[channel] = value <= row_limits[k]
+                                     ? row_tables[k][value]
+                                     : static_cast<uint8_t>(uint64_t(value) * multiplier / row_pixels[k]);
+            }
+        };
+        const uint32_t placed_t = fy ? th - 1 - t : t;
+        if (quarter) {
+            for (uint32_t c = 0; c < tw; ++c)
+                put(c, RasterImageRowAddress(image.get(), fx ? tw - 1 - c : c) + size_t(placed_t) * Channels);
+        } else if (fx) {
+            uint8_t* row = RasterImageRowAddress(image.get(), placed_t) + size_t(tw - 1) * Channels;
+            for (uint32_t c = 0; c < tw; ++c, row -= Channels) put(c, row);
+        } else {
+            uint8_t* row = RasterImageRowAddress(image.get(), placed_t);
+            for (uint32_t c = 0; c < tw; ++c, row += Channels) put(c, row);
+        }
+    }
+    *out = std::move(image);
+    return true;
+}
+
 // ---- colour
 
 template <class Sum>
@@ -150,8 +252,9 @@ bool ColourReduceSink<Sum>::PutRow(uint16_t bits, const uint8_t* row, uint32_t x
 
 template <class Sum>
 Ref<RasterImage> ColourReduceSink<Sum>::Finish(ProgressSink* progress, RenderToken*) {
-    Ref<RasterImage> image =
-        this->BuildImage(24, progress, [](const Sum* sums, uint64_t divisor, uint8_t* out) {
+    Ref<RasterImage> image;
+    if (!this->BuildThroughTables(255, 1, progress, &image))
+        image = this->BuildImage(24, progress, [](const Sum* sums, uint64_t divisor, uint8_t* out) {
             for (uint32_t c = 0; c < 3; ++c) out[c] = MeanOf(sums[c], divisor);
         });
     if (image && this->invert) image->Invert();
@@ -195,8 +298,10 @@ bool GreyReduceSink<Sum>::PutRow(uint16_t bits, const uint8_t* row, uint32_t x, 
 
 template <class Sum>
 Ref<RasterImage> GreyReduceSink<Sum>::Finish(ProgressSink* progress, RenderToken*) {
-    Ref<RasterImage> image = this->BuildImage(
-        8, progress, [](const Sum* sums, uint64_t divisor, uint8_t* out) { *out = MeanOf(*sums, divisor); });
+    Ref<RasterImage> image;
+    if (!this->BuildThroughTables(255, 1, progress, &image))
+        image = this->BuildImage(
+            8, progress, [](const Sum* sums, uint64_t divisor, uint8_t* out) { *out = MeanOf(*sums, divisor); });
     if (image && this->invert) image->Invert();
     return image;
 }
@@ -318,102 +423,10 @@ uint32_t BilevelCountSink<Count>::CoverageLevel() const {
     return level > 255 ? 255 : static_cast<uint32_t>(level);
 }
 
-namespace {
-
-// Distinct values of a count array, at most kMaxClasses of them; false when
-// there are more. `class_of` receives each entry's index into `values`.
-constexpr uint32_t kMaxClasses = 4;
-
-bool CountClasses(const uint32_t* counts, uint32_t n, uint32_t* values, uint32_t* class_count,
-                  uint8_t* class_of) {
-    uint32_t found = 0;
-    for (uint32_t i = 0; i < n; ++i) {
-        uint32_t k = 0;
-        while (k < found && values[k] != counts[i]) ++k;
-        if (k == found) {
-            if (found == kMaxClasses) return false;
-            values[found++] = counts[i];
-        }
-        if (class_of) class_of[i] = static_cast<uint8_t>(k);
-    }
-    *class_count = found;
-    return true;
-}
-
-}  // namespace
-
-// A screen render's target pixels gather one of very few numbers of source
-// pixels (the groups of a reduction differ by at most one on each axis), so
-// the quotient count x 255 / pixels comes from a small table per number
-// instead of a division per target pixel. Same values as the division.
-template <class Count>
-bool BilevelCountSink<Count>::BuildThroughTables(ProgressSink* progress, Ref<RasterImage>* out) const {
-    constexpr uint32_t kMaxTableBytes = 256 * 1024;
-    const uint32_t tw = this->target_width, th = this->target_height;
-    uint32_t column_values[kMaxClasses], row_values[kMaxClasses], columns = 0, rows = 0;
-    if (!CountClasses(this->row_counts, th, row_values, &rows, nullptr)) return false;
-    MemBlock block;
-    uint8_t* class_of = static_cast<uint8_t*>(MemAlloc(block, tw, 0, kAccumulatorTag));
-    if (!class_of || !CountClasses(this->column_counts, tw, column_values, &columns, class_of)) return false;
-    // Every table holds the quotients for counts 0 to its number of pixels.
-    uint64_t table_bytes = 0;
-    for (uint32_t r = 0; r < rows; ++r) {
-        for (uint32_t c = 0; c < columns; ++c) table_bytes += uint64_t(row_values[r]) * column_values[c] + 1;
-    }
-    MemBlock table_block;
-    if (table_bytes > kMaxTableBytes || !MemAlloc(table_block, uint32_t(table_bytes), 0, kAccumulatorTag))
-        return false;
-    const uint8_t* tables[kMaxClasses][kMaxClasses];
-    uint32_t sizes[kMaxClasses][kMaxClasses];
-    uint8_t* next = table_block.data();
-    for (uint32_t r = 0; r < rows; ++r) {
-        for (uint32_t c = 0; c < columns; ++c) {
-            const uint32_t pixels = row_values[r] * column_values[c];
-            for (uint32_t k = 0; k <= pixels; ++k) next[k] = static_cast<uint8_t>(k * 255 / pixels);
-            tables[r][c] = next;
-            sizes[r][c] = pixels;
-            next += pixels + 1;
-        }
-    }
-    const bool quarter = this->rotation == 90 || this->rotation == 270;
-    bool fx, fy;
-    Ref<RasterImage> image = this->CreateOutput(8, &fx, &fy);
-    if (!image) return false;
-    for (uint32_t t = 0; t < th; ++t) {
-        if (ProgressIsCancelled(progress)) return true;  // *out stays null
-        ProgressReport(progress, static_cast<float>(t) / static_cast<float>(th));
-        const Count* counts = this->TargetRow(t);
-        uint32_t r = 0;
-        while (row_values[r] != this->row_counts[t]) ++r;
-        const uint8_t* const* row_tables = tables[r];
-        const uint32_t* row_sizes = sizes[r];
-        // A count above its pixels (rows given twice) is outside the table:
-        // it takes the division, as it always did.
-        auto grey = [&](uint32_t c) {
-            const uint32_t k = class_of[c];
-            if (counts[c] <= row_sizes[k]) return row_tables[k][counts[c]];
-            return static_cast<uint8_t>(static_cast<uint64_t>(counts[c]) * 255 / row_sizes[k]);
-        };
-        const uint32_t placed_t = fy ? th - 1 - t : t;
-        if (quarter) {
-            for (uint32_t c = 0; c < tw; ++c)
-                RasterImageRowAddress(image.get(), fx ? tw - 1 - c : c)[placed_t] = grey(c);
-        } else if (fx) {
-            uint8_t* row = RasterImageRowAddress(image.get(), placed_t) + tw - 1;
-            for (uint32_t c = 0; c < tw; ++c) row[-int32_t(c)] = grey(c);
-        } else {
-            uint8_t* row = RasterImageRowAddress(image.get(), placed_t);
-            for (uint32_t c = 0; c < tw; ++c) row[c] = grey(c);
-        }
-    }
-    *out = std::move(image);
-    return true;
-}
-
 template <class Count>
 Ref<RasterImage> BilevelCountSink<Count>::Finish(ProgressSink* progress, RenderToken* token) {
     Ref<RasterImage> image;
-    if (!BuildThroughTables(progress, &image))
+    if (!this->BuildThroughTables(1, 255, progress, &image))
         image = this->BuildImage(8, progress, [](const Count* counts, uint64_t divisor, uint8_t* out) {
             // In doubles: an integer division of 64 bits is a library call
             // in the 32-bit build, once for every screen pixel. Both operands
@@ -478,10 +491,13 @@ template class AccumulatingSink<uint8_t, 1>;
 template class AccumulatingSink<uint16_t, 1>;
 template class AccumulatingSink<uint32_t, 1>;
 template class AccumulatingSink<uint64_t, 1>;
+template class AccumulatingSink<uint16_t, 3>;
 template class AccumulatingSink<uint32_t, 3>;
 template class AccumulatingSink<uint64_t, 3>;
+template class ColourReduceSink<uint16_t>;
 template class ColourReduceSink<uint32_t>;
 template class ColourReduceSink<uint64_t>;
+template class GreyReduceSink<uint16_t>;
 template class GreyReduceSink<uint32_t>;
 template class GreyReduceSink<uint64_t>;
 template class BilevelCountSink<uint8_t>;

@@ -59,6 +59,13 @@ class AccumulatingSink : public RasterSink {
     // row count, out bytes) gives the Channels bytes of one target pixel.
     template <class ValueOf>
     Ref<RasterImage> BuildImage(uint16_t bits, ProgressSink* progress, ValueOf value_of) const;
+    // The same for value_of = sum x multiplier / pixels (rounded down), the
+    // quotients taken from a small table per (column count, row count) pair
+    // instead of a division per byte; every source pixel adds at most `top`
+    // to its sums. False when the pairs are too many or their tables too
+    // large; *image stays null when cancelled.
+    bool BuildThroughTables(uint32_t top, uint32_t multiplier, ProgressSink* progress,
+                            Ref<RasterImage>* image) const;
     // The empty output image, turned as the rotation asks, and whether target
     // columns and rows land mirrored in it.
     Ref<RasterImage> CreateOutput(uint16_t bits, bool* flip_columns, bool* flip_rows) const;
@@ -109,9 +116,6 @@ class BilevelCountSink final : public AccumulatingSink<Count, 1> {
     uint32_t CoverageLevel() const override;
 
   private:
-    // The grey bytes through a table per (column count, row count) pair:
-    // false when the pairs are too many or too large for small tables.
-    bool BuildThroughTables(ProgressSink* progress, Ref<RasterImage>* image) const;
     void AddRun(Count* counts, uint32_t s0, uint32_t s1) const;
     void AddReducedRun(Count* counts, uint32_t s0, uint32_t end) const;
     uint64_t set_pixels_ = 0;  // in all rows received, counted in 64 bits

@@ -125,12 +125,15 @@ struct TileGrid {
     RectI fitted;
 };
 
-TileGrid MakeGrid(const TiffDir* dir, const RectI& fitted) {
+// `scale` > 1: the strips or tiles come reduced by that factor from the
+// JPEG decoder, and `fitted` counts reduced pixels; the strips' numbering
+// stays the stored one.
+TileGrid MakeGrid(const TiffDir* dir, const RectI& fitted, uint32_t scale) {
     TileGrid grid;
-    grid.tile_width = dir->tile_width;
-    grid.tile_length = dir->tile_length;
-    grid.across = uint32_t((uint64_t(dir->image_width) + grid.tile_width - 1) / grid.tile_width);
-    grid.down = uint32_t((uint64_t(dir->image_length) + grid.tile_length - 1) / grid.tile_length);
+    grid.tile_width = uint32_t((uint64_t(dir->tile_width) + scale - 1) / scale);
+    grid.tile_length = uint32_t((uint64_t(dir->tile_length) + scale - 1) / scale);
+    grid.across = uint32_t((uint64_t(dir->image_width) + dir->tile_width - 1) / dir->tile_width);
+    grid.down = uint32_t((uint64_t(dir->image_length) + dir->tile_length - 1) / dir->tile_length);
     const uint32_t x = uint32_t(fitted.origin.x), y = uint32_t(fitted.origin.y);
     const uint32_t right = x + uint32_t(fitted.size.width) - 1, bottom = y + uint32_t(fitted.size.height) - 1;
     grid.first_column = x / grid.tile_width;
@@ -254,6 +257,30 @@ bool KeepBitOrder(const TiffDir* dir) {
     return IsCcitt(dir->compression) ? lsb_first : !lsb_first;
 }
 
+// A reduced render of JPEG strips or tiles has libjpeg reduce each of them
+// inside its inverse DCT, as a JPEG file's render does: the scale, with the
+// run's source rectangle and image size turned into reduced pixels and the
+// decoder set to deliver them. 1 (nothing changed) for other data or where
+// no reduction keeps the target's pixels.
+uint32_t ReduceJpegRun(const TiffDir* dir, const PagePlacement& placement, BandDecoder* decoder,
+                       RenderRun& steps) {
+    if (!IsJpeg(dir->compression)) return 1;
+    const bool quarter_turn = placement.rotation == 90 || placement.rotation == 270;
+    const uint32_t scale = JpegChooseScale(dir->image_width, dir->image_length, dir->tile_width,
+                                           dir->tile_length,
+                                           quarter_turn ? placement.pixel_height : placement.pixel_width,
+                                           quarter_turn ? placement.pixel_width : placement.pixel_height,
+                                           &steps.source);
+    if (scale == 1) return 1;
+    auto* jpeg = static_cast<JpegBandDecoder*>(decoder);
+    jpeg->scale_denominator = scale;
+    jpeg->row_width = uint32_t((uint64_t(dir->tile_width) + scale - 1) / scale);
+    steps.image_width = uint32_t((uint64_t(dir->image_width) + scale - 1) / scale);
+    steps.image_height = uint32_t((uint64_t(dir->image_length) + scale - 1) / scale);
+    steps.image_rows = uint32_t((uint64_t(dir->tile_length) + scale - 1) / scale);
+    return scale;
+}
+
 }  // namespace
 
 std::unique_ptr<BandDecoder> TiffDirCreateDecoder(const TiffDir* dir, Ref<Palette>* palette) {
@@ -320,6 +347,10 @@ Ref<RasterImage> TiffDirRender(TiffDir* dir, DataSource* source, const PagePlace
     steps.palette = palette.get();
     steps.token_lock = &dir->lock;
     steps.token = &dir->token;
+    // Whether the render covers the image, asked before any reduction
+    // rounds the source rectangle outwards.
+    const bool covers_image = RenderCoversImage(steps);
+    const uint32_t scale = ReduceJpegRun(dir, placement, run.decoder.get(), steps);
     Ref<RasterSink> sink = RenderCreateSink(steps, placement);
     if (!sink || !FindStrips(dir, run) ||
         !ByteReaderInit(run.reader, source, KeepBitOrder(dir), kStripReadBuffer)) {
@@ -331,7 +362,7 @@ Ref<RasterImage> TiffDirRender(TiffDir* dir, DataSource* source, const PagePlace
 
     const bool pushed = ProgressPush(progress, 2);
     ProgressStep(progress, 0);
-    DecodeStrips(run, MakeGrid(dir, map.stored));
+    DecodeStrips(run, MakeGrid(dir, steps.source, scale));
     Ref<RasterImage> image;
     const bool cancelled = ProgressIsCancelled(progress);
     if (!cancelled && (!run.failed || (!run.strict && run.decoded)))
@@ -346,6 +377,6 @@ Ref<RasterImage> TiffDirRender(TiffDir* dir, DataSource* source, const PagePlace
         if (run.strict) return nullptr;
         return image;
     }
-    if (RenderCoversImage(steps)) dir->render_state = kTiffRenderedWhole;
+    if (covers_image) dir->render_state = kTiffRenderedWhole;
     return image;
 }

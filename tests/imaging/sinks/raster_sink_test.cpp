@@ -196,7 +196,9 @@ TEST(SinkChoice, ByScaleAndDepth) {
         if (dynamic_cast<BilevelReduceSink*>(sink.get())) return "bilevel";
         if (dynamic_cast<BilevelReduceMidSink*>(sink.get())) return "bilevel-mid";
         if (dynamic_cast<BilevelReduceWideSink*>(sink.get())) return "bilevel-wide";
+        if (dynamic_cast<GreyReduceSink<uint16_t>*>(sink.get())) return "grey-narrow";
         if (dynamic_cast<GreyReduceSink<uint32_t>*>(sink.get())) return "grey";
+        if (dynamic_cast<ColourReduceSink<uint16_t>*>(sink.get())) return "colour-narrow";
         if (dynamic_cast<ColourReduceSink<uint32_t>*>(sink.get())) return "colour";
         if (dynamic_cast<ColourReduceSink<uint64_t>*>(sink.get())) return "colour-wide";
         return "other";
@@ -206,9 +208,13 @@ TEST(SinkChoice, ByScaleAndDepth) {
     EXPECT_EQ(kind(CreateSink(1000, 1000, 100, 100, 1, nullptr, 0, 0, 1, 0, 1)), "bilevel");
     EXPECT_EQ(kind(CreateSink(1000, 1000, 10, 10, 1, nullptr, 0, 0, 1, 0, 1)), "bilevel-mid");
     EXPECT_EQ(kind(CreateSink(2560, 2560, 10, 10, 1, nullptr, 0, 0, 1, 0, 1)), "bilevel-wide");
-    EXPECT_EQ(kind(CreateSink(100, 100, 200, 50, 8, nullptr, 0, 0, 1, 0, 1)), "grey");
-    EXPECT_EQ(kind(CreateSink(100, 100, 50, 50, 4, palette.get(), 0, 0, 1, 0, 1)), "colour");
-    EXPECT_EQ(kind(CreateSink(100, 100, 50, 50, 24, nullptr, 90, 0, 1, 0, 1)), "colour");
+    // Sums of up to 257 pixels fit 16 bits.
+    EXPECT_EQ(kind(CreateSink(100, 100, 200, 50, 8, nullptr, 0, 0, 1, 0, 1)), "grey-narrow");
+    EXPECT_EQ(kind(CreateSink(1000, 1000, 63, 63, 8, nullptr, 0, 0, 1, 0, 1)), "grey-narrow");
+    EXPECT_EQ(kind(CreateSink(1000, 1000, 62, 62, 8, nullptr, 0, 0, 1, 0, 1)), "grey");
+    EXPECT_EQ(kind(CreateSink(100, 100, 50, 50, 4, palette.get(), 0, 0, 1, 0, 1)), "colour-narrow");
+    EXPECT_EQ(kind(CreateSink(100, 100, 50, 50, 24, nullptr, 90, 0, 1, 0, 1)), "colour-narrow");
+    EXPECT_EQ(kind(CreateSink(1000, 1000, 50, 50, 24, nullptr, 90, 0, 1, 0, 1)), "colour");
     EXPECT_EQ(kind(CreateSink(100, 100, 100, 100, 24, nullptr, 0, 0, 1, 0, 1)), "direct");
     EXPECT_EQ(kind(CreateSink(10000, 8000, 5000, 4000, 1, nullptr, 0, 0, 1, 0, 1)), "direct");
     // A sum of more than 2^32 / 255 pixels needs 64-bit sums.

@@ -14,6 +14,8 @@
 #include "foundation/progress.h"
 #include "imaging/formats/format_readers.h"
 #include "imaging/formats/tiff/tiff_render.h"
+#include "tests/imaging/codecs/jpeg_test_data.h"
+#include "tests/imaging/raster/raster_test_files.h"
 
 namespace {
 
@@ -403,6 +405,83 @@ TEST(TiffDecoderChoice, ColourMapsOnlyForStripData) {
     EXPECT_FALSE(palette);
     dir.bits_per_sample = 16;
     EXPECT_FALSE(TiffDirCreateDecoder(&dir, &palette));
+}
+
+// What djpeg -scale 1/scale makes of every strip or tile of a JPEG TIFF
+// (the JPEGTables stream continued by the block's own data), put together.
+Pnm DjpegScaledBlocks(const DataCase& t, const std::vector<uint8_t>& tables, uint32_t scale,
+                      const std::string& stem) {
+    const uint32_t tile_width = uint32_t(t.Get("tile_width")), tile_length = uint32_t(t.Get("tile_length"));
+    const uint32_t across = (uint32_t(t.Get("width")) + tile_width - 1) / tile_width;
+    Pnm whole;
+    whole.width = (uint32_t(t.Get("width")) + scale - 1) / scale;
+    whole.height = (uint32_t(t.Get("height")) + scale - 1) / scale;
+    whole.channels = uint32_t(t.Get("samples"));
+    whole.bytes.assign(size_t(whole.width) * whole.height * whole.channels, 0);
+    for (size_t i = 0; i < t.strips.size(); ++i) {
+        std::vector<uint8_t> stream(tables.begin(), tables.end() - 2);
+        stream.insert(stream.end(), t.data.begin() + t.strips[i].first + 2,
+                      t.data.begin() + t.strips[i].first + t.strips[i].second);
+        EXPECT_TRUE(WriteHostFile(stem + ".jpg", stream));
+        RunHostCommand("djpeg -scale 1/" + std::to_string(scale) + " -pnm -outfile '" + stem + ".pnm' '" + stem +
+                       ".jpg' 2>/dev/null");
+        Pnm block;
+        if (!ReadPnm(stem + ".pnm", block) || block.channels != whole.channels) {
+            ADD_FAILURE() << stem << " block " << i;
+            return Pnm();
+        }
+        const uint32_t x = uint32_t(i % across) * tile_width / scale, y = uint32_t(i / across) * tile_length / scale;
+        for (uint32_t r = 0; r < block.height && y + r < whole.height; ++r) {
+            const uint32_t n = std::min(block.width, whole.width - x);
+            memcpy(&whole.bytes[(size_t(y + r) * whole.width + x) * whole.channels],
+                   &block.bytes[size_t(r) * block.width * block.channels], size_t(n) * whole.channels);
+        }
+    }
+    return whole;
+}
+
+// A reduced render of JPEG strips or tiles takes them reduced inside
+// libjpeg's inverse DCT, each block placed at its reduced position: at the
+// reduced size itself the picture is djpeg -scale's of every block, and the
+// same render turned a quarter is that picture turned.
+TEST(TiffRender, ReducedJpegStripsAndTilesGetDjpegsScaledRows) {
+    const std::string scratch = MakeScratchDir("tiff-jpeg-scaled-" + std::to_string(GetCurrentProcessId()));
+    // Strips of 8 to whole-image rows, tiles of 16 to 64 pixels, grey,
+    // YCbCr and RGB; each block costs a djpeg run per scale.
+    for (const std::string name : {"strips_r16", "one_strip", "rgb_strips_r8", "grey_strips_r24", "tiles_64x48",
+                                   "tiles_16x16", "rgb_tiles_48x32"}) {
+        const DataCase t = LoadDataCase(JpegDataDir("tiff"), name);
+        const std::vector<uint8_t> tables = JpegCaseFile("tiff", name + ".tables");
+        ASSERT_GE(tables.size(), 2u) << name;
+        Ref<DataSource> source = MemorySource(t.data);
+        Ref<TiffFormat> format = Parse(source.get(), nullptr);
+        ASSERT_TRUE(format) << name;
+        Ref<ImagePage> page = format->GetPage(0);
+        ASSERT_TRUE(page) << name;
+        for (uint32_t scale : {2u, 8u}) {
+            const std::string what = name + " 1/" + std::to_string(scale);
+            const Pnm expect = DjpegScaledBlocks(t, tables, scale, scratch + "/" + name);
+            ASSERT_NE(expect.width, 0u) << what;
+            PagePlacement placement = WholePage(page.get(), expect.width, expect.height);
+            Ref<RasterImage> upright = page->Render(nullptr, source.get(), &placement, nullptr);
+            ASSERT_TRUE(upright) << what;
+            EXPECT_EQ(ComparePicture(upright.get(), expect), "") << what;
+
+            placement.pixel_width = expect.height;
+            placement.pixel_height = expect.width;
+            placement.rotation = 90;
+            Ref<RasterImage> turned = page->Render(nullptr, source.get(), &placement, nullptr);
+            ASSERT_TRUE(turned) << what;
+            ASSERT_EQ(turned->width, expect.height) << what;
+            ASSERT_EQ(turned->height, expect.width) << what;
+            uint32_t wrong = 0;
+            for (uint32_t y = 0; y < expect.height; ++y) {
+                for (uint32_t x = 0; x < expect.width; ++x)
+                    wrong += PictureRgb(turned.get(), expect.height - 1 - y, x) != expect.Rgb(x, y);
+            }
+            EXPECT_EQ(wrong, 0u) << what;
+        }
+    }
 }
 
 }  // namespace
