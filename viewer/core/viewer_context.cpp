@@ -200,3 +200,8 @@ const wchar_t* ViewerGetText(ViewerContext* context, uint32_t id, uint32_t reser
     Ref<AppTextTable> texts = AppGetTextTable(app.get());
     return AppTextTableGet(texts.get(), ViewerGetLanguage(context), id);
 }
+
+const wchar_t* ViewerTextOrEmpty(ViewerContext* context, uint32_t id) {
+    const wchar_t* text = ViewerGetText(context, id);
+    return text ? text : L"";
+}

@@ -105,3 +105,5 @@ bool ViewerIsAllowed(ViewerContext* context, uint32_t waive, uint32_t mask);
 
 // The text of the number in the context's language, or null.
 const wchar_t* ViewerGetText(ViewerContext* context, uint32_t id, uint32_t reserved = 0);
+// The same, or an empty text where there is none (for controls and captions).
+const wchar_t* ViewerTextOrEmpty(ViewerContext* context, uint32_t id);

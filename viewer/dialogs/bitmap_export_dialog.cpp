@@ -48,11 +48,6 @@ struct BitmapDialogState {
     BitmapExportRequest request;
 };
 
-const wchar_t* Text(ViewerContext* context, uint32_t id) {
-    const wchar_t* text = ViewerGetText(context, id);
-    return text ? text : L"";
-}
-
 // The main view's mapping (null when there is no view, or no page in it).
 Ref<ViewMapping> ShownMapping(ViewerContext* context) {
     Ref<FrameWindow> frame = ViewerGetFrame(context);
@@ -109,8 +104,8 @@ void SetTexts(HWND dialog, ViewerContext* context) {
         {IDC_BITMAP_EXPORT_CLIPBOARD, bitmap_text::kClipboard},
         {IDC_BITMAP_EXPORT_FILE, bitmap_text::kBmpFile},
     };
-    SetWindowTextW(dialog, Text(context, bitmap_text::kTitle));
-    for (const auto& entry : kTexts) SetDlgItemTextW(dialog, entry.control, Text(context, entry.text));
+    SetWindowTextW(dialog, ViewerTextOrEmpty(context, bitmap_text::kTitle));
+    for (const auto& entry : kTexts) SetDlgItemTextW(dialog, entry.control, ViewerTextOrEmpty(context, entry.text));
 }
 
 void InitDialog(HWND dialog, BitmapDialogState* state) {
@@ -134,7 +129,7 @@ void InitDialog(HWND dialog, BitmapDialogState* state) {
 // false when the user cancelled.
 bool ChooseFile(HWND dialog, ViewerContext* context, WString& out) {
     std::wstring filters;
-    filters.append(Text(context, bitmap_text::kFile)).push_back(L'\0');
+    filters.append(ViewerTextOrEmpty(context, bitmap_text::kFile)).push_back(L'\0');
     filters.append(L"*.BMP").push_back(L'\0');
     filters.push_back(L'\0');
     wchar_t file[kMaxFileName] = L"plovex.bmp";
@@ -173,8 +168,8 @@ void Export(HWND dialog, BitmapDialogState* state, bool to_file) {
         EndDialog(dialog, 1);
         return;
     }
-    MessageBoxW(dialog, Text(context, to_file ? bitmap_text::kFileFailed : bitmap_text::kClipboardFailed),
-                Text(context, bitmap_text::kWarning), MB_OK | MB_ICONEXCLAMATION);
+    MessageBoxW(dialog, ViewerTextOrEmpty(context, to_file ? bitmap_text::kFileFailed : bitmap_text::kClipboardFailed),
+                ViewerTextOrEmpty(context, bitmap_text::kWarning), MB_OK | MB_ICONEXCLAMATION);
 }
 
 void ProposeWidth(HWND dialog, BitmapDialogState* state, bool original) {

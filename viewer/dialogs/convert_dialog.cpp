@@ -95,11 +95,6 @@ struct ConvertDialogState {
     DocumentSource* source;
 };
 
-const wchar_t* Text(ViewerContext* context, uint32_t id) {
-    const wchar_t* text = ViewerGetText(context, id);
-    return text ? text : L"";
-}
-
 void AddEntry(HWND dialog, int list, const wchar_t* text, uint32_t value) {
     const LRESULT index = SendDlgItemMessageW(dialog, list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
     if (index >= 0) SendDlgItemMessageW(dialog, list, CB_SETITEMDATA, WPARAM(index), LPARAM(value));
@@ -138,8 +133,8 @@ WString ItemText(HWND dialog, int control) {
 void FillCompression(HWND dialog, ViewerContext* context, uint32_t file_format) {
     SendDlgItemMessageW(dialog, IDC_CONVERT_COMPRESSION, CB_RESETCONTENT, 0, 0);
     if (file_format == kConvertPdf)
-        AddEntry(dialog, IDC_CONVERT_COMPRESSION, Text(context, convert_text::kOptimum), 0);
-    AddEntry(dialog, IDC_CONVERT_COMPRESSION, Text(context, convert_text::kGroup4), 1);
+        AddEntry(dialog, IDC_CONVERT_COMPRESSION, ViewerTextOrEmpty(context, convert_text::kOptimum), 0);
+    AddEntry(dialog, IDC_CONVERT_COMPRESSION, ViewerTextOrEmpty(context, convert_text::kGroup4), 1);
     SendDlgItemMessageW(dialog, IDC_CONVERT_COMPRESSION, CB_SETCURSEL, 0, 0);
     EnableWindow(GetDlgItem(dialog, IDC_CONVERT_LAYOUT), file_format == kConvertTiff);
     EnableWindow(GetDlgItem(dialog, IDC_CONVERT_LAYOUT_LABEL), file_format == kConvertTiff);
@@ -180,22 +175,22 @@ void SetTexts(HWND dialog, ViewerContext* context) {
         {IDOK, convert_text::kConvert},
         {IDCANCEL, convert_text::kCancel},
     };
-    SetWindowTextW(dialog, Text(context, convert_text::kTitle));
-    for (const auto& entry : kTexts) SetDlgItemTextW(dialog, entry.control, Text(context, entry.text));
+    SetWindowTextW(dialog, ViewerTextOrEmpty(context, convert_text::kTitle));
+    for (const auto& entry : kTexts) SetDlgItemTextW(dialog, entry.control, ViewerTextOrEmpty(context, entry.text));
 }
 
 void FillLists(HWND dialog, ViewerContext* context) {
-    AddEntry(dialog, IDC_CONVERT_FILE_FORMAT, Text(context, convert_text::kTiff), kConvertTiff);
-    AddEntry(dialog, IDC_CONVERT_FILE_FORMAT, Text(context, convert_text::kPdf), kConvertPdf);
-    AddEntry(dialog, IDC_CONVERT_LAYOUT, Text(context, convert_text::kSingleStrip), 0);
-    AddEntry(dialog, IDC_CONVERT_LAYOUT, Text(context, convert_text::kStriped), 1);
-    AddEntry(dialog, IDC_CONVERT_LAYOUT, Text(context, convert_text::kTiled), 2);
-    AddEntry(dialog, IDC_CONVERT_LAYOUT, Text(context, convert_text::kTiledReduced), 3);
+    AddEntry(dialog, IDC_CONVERT_FILE_FORMAT, ViewerTextOrEmpty(context, convert_text::kTiff), kConvertTiff);
+    AddEntry(dialog, IDC_CONVERT_FILE_FORMAT, ViewerTextOrEmpty(context, convert_text::kPdf), kConvertPdf);
+    AddEntry(dialog, IDC_CONVERT_LAYOUT, ViewerTextOrEmpty(context, convert_text::kSingleStrip), 0);
+    AddEntry(dialog, IDC_CONVERT_LAYOUT, ViewerTextOrEmpty(context, convert_text::kStriped), 1);
+    AddEntry(dialog, IDC_CONVERT_LAYOUT, ViewerTextOrEmpty(context, convert_text::kTiled), 2);
+    AddEntry(dialog, IDC_CONVERT_LAYOUT, ViewerTextOrEmpty(context, convert_text::kTiledReduced), 3);
     SelectValue(dialog, IDC_CONVERT_LAYOUT, 1);
-    AddEntry(dialog, IDC_CONVERT_ROTATION, Text(context, convert_text::kNoRotation), 0);
-    AddEntry(dialog, IDC_CONVERT_ROTATION, Text(context, convert_text::kLeft90), 90);
-    AddEntry(dialog, IDC_CONVERT_ROTATION, Text(context, convert_text::kTurn180), 180);
-    AddEntry(dialog, IDC_CONVERT_ROTATION, Text(context, convert_text::kRight90), 270);
+    AddEntry(dialog, IDC_CONVERT_ROTATION, ViewerTextOrEmpty(context, convert_text::kNoRotation), 0);
+    AddEntry(dialog, IDC_CONVERT_ROTATION, ViewerTextOrEmpty(context, convert_text::kLeft90), 90);
+    AddEntry(dialog, IDC_CONVERT_ROTATION, ViewerTextOrEmpty(context, convert_text::kTurn180), 180);
+    AddEntry(dialog, IDC_CONVERT_ROTATION, ViewerTextOrEmpty(context, convert_text::kRight90), 270);
     SelectValue(dialog, IDC_CONVERT_ROTATION, 0);
 }
 
@@ -263,7 +258,7 @@ void Browse(HWND dialog, ConvertDialogState* state) {
     std::wstring filters;
     for (const auto& [text, pattern] :
          {std::pair{convert_text::kPdf, L"*.PDF"}, std::pair{convert_text::kTiff, L"*.TIF"}}) {
-        filters.append(Text(context, text)).push_back(L'\0');
+        filters.append(ViewerTextOrEmpty(context, text)).push_back(L'\0');
         filters.append(pattern).push_back(L'\0');
     }
     filters.push_back(L'\0');
@@ -310,8 +305,8 @@ void Convert(HWND dialog, ConvertDialogState* state) {
     if (outcome == kConvertWritten) {
         EndDialog(dialog, 1);
     } else if (outcome == kConvertFailed) {
-        MessageBoxW(dialog, Text(state->context, convert_text::kFailed),
-                    Text(state->context, convert_text::kError), MB_OK | MB_ICONERROR);
+        MessageBoxW(dialog, ViewerTextOrEmpty(state->context, convert_text::kFailed),
+                    ViewerTextOrEmpty(state->context, convert_text::kError), MB_OK | MB_ICONERROR);
     }
 }
 

@@ -549,11 +549,6 @@ INT_PTR CALLBACK RedliningPageProc(HWND page, UINT message, WPARAM wparam, LPARA
     return PageProc(kRedliningPage, page, message, wparam, lparam);
 }
 
-const wchar_t* TextOrEmpty(ViewerContext* context, uint32_t id) {
-    const wchar_t* text = ViewerGetText(context, id);
-    return text ? text : L"";
-}
-
 }  // namespace
 
 double SettingsMarginFromText(const WString& text, bool inch) {
@@ -601,7 +596,7 @@ bool ShowSettings(ViewerContext* context) {
         states[index].context = context;
         states[index].inch = inch;
         DlgInitPropPage(pages[index], instance, kPages[index].template_id,
-                        TextOrEmpty(context, kPages[index].title), kPages[index].procedure);
+                        ViewerTextOrEmpty(context, kPages[index].title), kPages[index].procedure);
         pages[index].lParam = reinterpret_cast<LPARAM>(static_cast<DlgPageState*>(&states[index]));
     }
 
@@ -610,7 +605,7 @@ bool ShowSettings(ViewerContext* context) {
     header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOCONTEXTHELP;
     header.hwndParent = ViewerGetFrameHwnd(context);
     header.hInstance = instance;
-    header.pszCaption = TextOrEmpty(context, text::kSettings);
+    header.pszCaption = ViewerTextOrEmpty(context, text::kSettings);
     header.nPages = kPageCount;
     header.nStartPage = 0;
     header.ppsp = pages;
