@@ -1,4 +1,3 @@
-// Stand-in: the context menu is not built yet; showing it does nothing.
 // The right-click menu of the views and the navigation tree, and the request
 // (action 64) that asks for it.
 #pragma once
@@ -35,8 +34,9 @@ struct ViewContextMenu {
 };
 
 inline void ViewContextMenuConstruct(ViewContextMenu& menu, HWND owner) { menu.owner = owner; }
+// The menu's items for the item, in groups split by separators; the caller
+// owns it. Null without an item or when the system refuses a menu.
+HMENU ViewContextMenuBuild(ViewerContext* context, DocItem* item);
 // Builds the menu for the item and tracks it at the point; false when
 // nothing was shown.
-inline bool ViewContextMenuShow(ViewContextMenu& menu, ViewerContext* context, DocItem* item, POINT point) {
-    return false;
-}
+bool ViewContextMenuShow(ViewContextMenu& menu, ViewerContext* context, DocItem* item, POINT point);

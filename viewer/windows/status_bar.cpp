@@ -2,13 +2,271 @@
 
 #include <commctrl.h>
 
-Ref<StatusBarWindow> StatusBarCreate(ViewerContext* /*context*/, HWND frame_window, HINSTANCE instance,
-                                     EventHub* /*hub*/) {
-    if (!frame_window) return nullptr;
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "foundation/handles.h"
+#include "foundation/string_builder.h"
+#include "foundation/variant.h"
+#include "viewer/core/app_root.h"
+#include "viewer/core/event_codes.h"
+#include "viewer/core/number_format.h"
+#include "viewer/core/open_params.h"
+#include "viewer/core/scale.h"
+#include "viewer/core/settings.h"
+#include "viewer/core/viewer_context.h"
+#include "viewer/documents/doc_item.h"
+#include "viewer/views/cut_out_state.h"
+#include "viewer/views/main_view.h"
+#include "viewer/views/measuring.h"
+#include "viewer/views/paper_format_matcher.h"
+#include "viewer/windows/frame_window.h"
+
+namespace {
+
+constexpr uint32_t kTextPixel = 2039;
+constexpr uint32_t kTextPageOf = 1846;  // "Page %d of %d"
+constexpr uint32_t kTextPages = 1847;   // "%d pages"
+constexpr uint32_t kTextFixed = 1878;
+constexpr uint32_t kTextScale = 2070;  // "SC"
+constexpr uint32_t kTextNoScale = 2071;
+
+// Right edges of the parts, from the parent's client width less the
+// scroll bar's less this.
+constexpr int32_t kPartsWidth = 620;
+constexpr int32_t kPartEdges[kStatusPartCount] = {0, 60, 150, 240, 400, 520, 620};
+constexpr size_t kPageTextSize = 100;
+
+constexpr COLORREF kProgressColour = RGB(0, 0, 255);
+constexpr UINT_PTR kSubclassId = 0x5354;  // beside the control handle's own
+
+std::wstring Text(ViewerContext* context, uint32_t id) { return ViewerTextOrEmpty(context, id); }
+
+void SetPart(StatusBarWindow* bar, int32_t part, const std::wstring& text) {
+    if (bar->control)
+        SendMessageW(bar->control.get(), SB_SETTEXTW, part, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void SetParts(StatusBarWindow* bar) {
+    RECT client = {};
+    if (!bar->control || !bar->parent || !GetClientRect(bar->parent, &client)) return;
+    const int32_t start = client.right - GetSystemMetrics(SM_CXVSCROLL) - kPartsWidth;
+    int edges[kStatusPartCount];
+    for (int32_t i = 0; i < kStatusPartCount; ++i) edges[i] = start + kPartEdges[i];
+    SendMessageW(bar->control.get(), SB_SETPARTS, kStatusPartCount, reinterpret_cast<LPARAM>(edges));
+}
+
+// The progress part less 2 pixels left and right and 4 above and below,
+// filled from the left.
+void DrawProgress(HDC dc, const RECT& part, int32_t percent) {
+    RECT bar = {part.left + 2, part.top + 4, part.right - 2, part.bottom - 4};
+    if (percent <= 0 || bar.right <= bar.left || bar.bottom <= bar.top) return;
+    bar.right = bar.left + (bar.right - bar.left) * percent / 100;
+    GdiBrush brush(CreateSolidBrush(kProgressColour));
+    if (!brush) return;
+    ScopedSelect pen(dc, GetStockObject(NULL_PEN));
+    ScopedSelect fill(dc, brush.get());
+    // The null pen leaves out the right and bottom edge.
+    Rectangle(dc, bar.left, bar.top, bar.right + 1, bar.bottom + 1);
+}
+
+LRESULT CALLBACK ControlProc(HWND control, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id,
+                             DWORD_PTR data) {
+    auto* bar = reinterpret_cast<StatusBarWindow*>(data);
+    switch (message) {
+        case WM_SIZE: {
+            const LRESULT result = DefSubclassProc(control, message, wparam, lparam);
+            SetParts(bar);
+            return result;
+        }
+        case WM_NCDESTROY:
+            RemoveWindowSubclass(control, &ControlProc, id);
+            break;
+    }
+    return DefSubclassProc(control, message, wparam, lparam);
+}
+
+// ---- Texts of the parts
+
+std::wstring PaperText(StatusBarWindow* bar, DocItem* item) {
+    Ref<CutOutState> cut_out = item ? item->GetCutOut() : nullptr;
+    Ref<AppRoot> app = ViewerGetApp(bar->context.get());
+    WString name;
+    if (!cut_out || !app || !PaperFormatName(&app->paper_formats, CutOutGetPageSize(cut_out.get()), name))
+        return L"\t";
+    return L"\t" + std::wstring(WStrBuffer(name));
+}
+
+std::wstring ScaleText(StatusBarWindow* bar, DocItem* item) {
+    ViewerContext* context = bar->context.get();
+    Ref<DocItem> document = item ? DocItemFindDocument(item, context) : nullptr;
+    if (!document) return L"";
+    // The pages carry their own copies of the document's parameters; the
+    // scale dialog gives the new scale to both.
+    Ref<OpenParams> params = item->GetOpenParams();
+    if (!params) params = document->GetOpenParams();
+    Ref<Scale> scale = params ? OpenParamsGetScale(params.get()) : nullptr;
+    std::wstring text = L"\t" + Text(context, kTextScale) + L" ";
+    if (!scale) return text + Text(context, kTextNoScale);
+    WString formatted;
+    FormatScale(scale.get(), formatted);
+    return text + WStrBuffer(formatted);
+}
+
+std::wstring CutOutText(StatusBarWindow* bar, DocItem* item) {
+    Ref<CutOutState> cut_out = item ? item->GetCutOut() : nullptr;
+    if (!cut_out) return L"\t";
+    RectD rect;
+    CutOutGetRect(cut_out.get(), rect);
+    WString text;
+    MeasurePositionText(text, bar->context.get(), item, rect, true);
+    return L"\t" + std::wstring(WStrBuffer(text));
+}
+
+std::wstring PageText(StatusBarWindow* bar, DocItem* item) {
+    ViewerContext* context = bar->context.get();
+    Ref<DocItem> document = item ? DocItemFindDocument(item, context) : nullptr;
+    const uint32_t count = document ? DocItemGetChildCount(document.get()) : 0;
+    if (count == 0) return L"\t";
+    wchar_t buffer[kPageTextSize] = {};
+    const bool page = (DocItemGetType(item) & doc_type::kPages) != 0;
+    // The language texts hold printf forms of their own: the count is
+    // checked by the text's number, not trusted from the text.
+    const std::wstring form = Text(context, page ? kTextPageOf : kTextPages);
+    if (page) {
+        swprintf(buffer, kPageTextSize, form.c_str(), static_cast<int>(item->GetPageIndex() + 1),
+                 static_cast<int>(count));
+    } else {
+        swprintf(buffer, kPageTextSize, form.c_str(), static_cast<int>(count));
+    }
+    return L"\t" + std::wstring(buffer);
+}
+
+std::wstring ZoomText(StatusBarWindow* bar) {
+    ViewerContext* context = bar->context.get();
+    Ref<Settings> settings = ViewerGetSettings(context);
+    const double fixed = settings ? SettingsGetZoomFactor(settings.get()) : 0.0;
+    double zoom = fixed;
+    if (!(fixed > 0)) {
+        Ref<FrameWindow> frame = ViewerGetFrame(context);
+        Ref<MainViewWindow> view = FrameGetMainView(frame.get());
+        zoom = view ? MainViewGetScale(view.get()) : -1.0;
+    }
+    if (!(zoom > 0) || !std::isfinite(zoom)) return L"\t";
+    WStrBuilder builder;
+    WString number;
+    if (!FormatDecimalAuto(zoom * 100, builder)) return L"\t";
+    WStrBuilderToString(builder, number);
+    std::wstring text = L"\t" + std::wstring(WStrBuffer(number)) + L" %";
+    if (fixed > 0) text += L" " + Text(context, kTextFixed);
+    return text;
+}
+
+bool Refreshes(uint32_t code, uint32_t part) {
+    switch (part) {
+        case kStatusPartPaper:
+            return code == event::kActiveItemChanged;
+        case kStatusPartScale:
+            return code == event::kActiveItemChanged || code == event::kDrawingScaleChanged;
+        case kStatusPartCutOut:
+            return code == event::kItemAdded || code == event::kItemKindChanged ||
+                   code == event::kViewChanged || code == event::kMainViewScaleChanged ||
+                   code == event::kItemRemoved || code == event::kActiveItemChanged ||
+                   code == event::kActivateItem || code == event::kSettingChanged;
+        case kStatusPartPage:
+            return code == event::kItemAdded || code == event::kItemKindChanged ||
+                   code == event::kItemRemoved || code == event::kActiveItemChanged ||
+                   code == event::kActivateItem;
+        case kStatusPartZoom:
+            return code == event::kActiveItemChanged || code == event::kMainViewRecomputed;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+// ---- Listener
+
+Ref<StatusBarWindow> StatusBarListener::Bar() {
+    ScopedLock hold(lock_);
+    return Ref<StatusBarWindow>(bar_);
+}
+
+void StatusBarListener::SetBar(StatusBarWindow* bar) {
+    ScopedLock hold(lock_);
+    bar_ = bar;
+}
+
+uint32_t StatusBarListener::Notify(RefCounted* sender, HubEvent* event) {
+    if (event->code == event::kAppEnding) {
+        SetBar(nullptr);
+        return 1;
+    }
+    Ref<StatusBarWindow> bar = Bar();
+    if (!bar) return 0;
+    Variant argument;
+    HubEventGetArg(event, argument);
+    switch (event->code) {
+        case event::kProgress:
+            StatusBarSetProgress(bar.get(), StatusBarProgressPercent(VariantToDouble(argument)));
+            return kHubStop;
+        case event::kSettingChanged:
+            if (!(static_cast<uint64_t>(VariantToInt64(argument)) & setting::kLengthUnit)) return 0;
+            StatusBarRefresh(bar.get(), event->code);
+            return 1;
+        case event::kStatusText: {
+            if (!sender) return 0;
+            WString text;
+            VariantToString(argument, text);
+            SetPart(bar.get(), kStatusPartText, WStrBuffer(text) ? WStrBuffer(text) : L"");
+            return 1;
+        }
+        case event::kItemAdded:
+        case event::kItemKindChanged:
+        case event::kViewChanged:
+        case event::kMainViewScaleChanged:
+        case event::kItemRemoved:
+        case event::kActiveItemChanged:
+        case event::kActivateItem:
+        case event::kMainViewRecomputed:
+        case event::kDrawingScaleChanged:
+            if (!sender) return 0;
+            StatusBarRefresh(bar.get(), event->code);
+            return 1;
+        default:
+            return 0;
+    }
+}
+
+// ---- Status bar
+
+StatusBarWindow::~StatusBarWindow() {
+    // The control outlives this body by a moment; its procedure must not
+    // reach the members already gone.
+    if (control) RemoveWindowSubclass(control.get(), &ControlProc, kSubclassId);
+    if (listener) {
+        listener->SetBar(nullptr);
+        ListenerDetach(listener.get());
+    }
+}
+
+Ref<StatusBarWindow> StatusBarCreate(ViewerContext* context, HWND frame_window, HINSTANCE instance,
+                                     EventHub* hub) {
+    if (!context || !frame_window) return nullptr;
     Ref<StatusBarWindow> bar = MakeRef<StatusBarWindow>();
+    bar->context = Ref<ViewerContext>(context);
+    bar->parent = frame_window;
     HWND control = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, frame_window,
                                    nullptr, instance, nullptr);
     if (!bar->control.Attach(control)) return nullptr;
+    SetParts(bar.get());
+    bar->listener = MakeRef<StatusBarListener>();
+    bar->listener->SetBar(bar.get());
+    if (hub) ListenerConstruct(bar->listener.get(), hub);
+    SetWindowSubclass(control, &ControlProc, kSubclassId, reinterpret_cast<DWORD_PTR>(bar.get()));
+    SendMessageW(control, SB_SETTEXTW, kStatusPartProgress | SBT_OWNERDRAW, 0);
     bar->shown = true;
     return bar;
 }
@@ -37,3 +295,76 @@ int32_t StatusBarGetClientHeight(StatusBarWindow* bar) {
 }
 
 HWND StatusBarGetWindow(StatusBarWindow* bar) { return bar ? bar->control.get() : nullptr; }
+
+LRESULT StatusBarOwnerDraw(StatusBarWindow* bar, const DRAWITEMSTRUCT* item) {
+    if (!bar || !item || !bar->control || item->hwndItem != bar->control.get() ||
+        item->itemID != kStatusPartProgress) {
+        return 1;
+    }
+    DrawProgress(item->hDC, item->rcItem, bar->progress);
+    bar->progress_drawn = bar->progress;
+    return 0;
+}
+
+LRESULT StatusBarOnNotify(StatusBarWindow* bar, const NMHDR* header) {
+    if (!bar || !header || header->code != NM_CLICK) return 0;
+    const auto* mouse = reinterpret_cast<const NMMOUSE*>(header);
+    ViewerContext* context = bar->context.get();
+    switch (static_cast<int32_t>(mouse->dwItemSpec)) {
+        case kStatusPartScale:
+            ViewerPostAction(context, event::kScaleDialog);
+            return 1;
+        case kStatusPartPage:
+            ViewerPostActionArg(context, event::kGoToPage, VariantOfInt(-1));
+            return 1;
+        case kStatusPartZoom:
+            ViewerPostAction(context, event::kZoomFactor);
+            return 1;
+        default:
+            return 0;
+    }
+}
+
+int16_t StatusBarProgressPercent(double fraction) {
+    // NaN fails both comparisons.
+    if (!(fraction >= 0.0 && fraction <= 1.0)) return -1;
+    return static_cast<int16_t>(fraction * 100 + 0.5);
+}
+
+void StatusBarSetProgress(StatusBarWindow* bar, int32_t percent) {
+    if (!bar) return;
+    const auto wanted = static_cast<int16_t>(percent < 0 ? -1 : percent > 100 ? 100 : percent);
+    bar->progress = wanted;
+    if (wanted == bar->progress_drawn || !bar->control) return;
+    HWND control = bar->control.get();
+    RECT part = {};
+    SendMessageW(control, SB_GETRECT, kStatusPartProgress, reinterpret_cast<LPARAM>(&part));
+    if (wanted < 0) {
+        // Repainted empty through the owner draw.
+        InvalidateRect(control, &part, TRUE);
+        return;
+    }
+    WindowDC dc(control);
+    if (!dc) return;
+    DrawProgress(dc.get(), part, wanted);
+    bar->progress_drawn = wanted;
+}
+
+void StatusBarRefresh(StatusBarWindow* bar, uint32_t code) {
+    if (!bar || !bar->control) return;
+    Ref<DocItem> item = ViewerGetActiveItem(bar->context.get());
+    if (Refreshes(code, kStatusPartPaper)) SetPart(bar, kStatusPartPaper, PaperText(bar, item.get()));
+    if (Refreshes(code, kStatusPartScale)) SetPart(bar, kStatusPartScale, ScaleText(bar, item.get()));
+    if (Refreshes(code, kStatusPartCutOut)) SetPart(bar, kStatusPartCutOut, CutOutText(bar, item.get()));
+    if (Refreshes(code, kStatusPartPage)) SetPart(bar, kStatusPartPage, PageText(bar, item.get()));
+    if (Refreshes(code, kStatusPartZoom)) SetPart(bar, kStatusPartZoom, ZoomText(bar));
+}
+
+void PostRectStatusText(ViewerContext* context, const RectD& rect_mm, bool size_only) {
+    Ref<DocItem> item = ViewerGetActiveItem(context);
+    WString text;
+    MeasurePositionText(text, context, item.get(), rect_mm, size_only);
+    Variant argument;
+    VariantInitString(argument, text);
+    ViewerPostActionArg(context, event::kStatusText, argument);
+}

@@ -125,6 +125,23 @@ inline RectI RectInFrame(HWND window, HWND frame) {
     return RectISet(out, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
 }
 
+// While it lives, any menu that this thread tracks is ended within about
+// 50 ms, so that a test which makes the viewer open a popup or context
+// menu goes on without a user to close it.
+class MenuCloser {
+  public:
+    MenuCloser() : timer_(SetTimer(nullptr, 0, 50, &MenuCloser::Close)) {}
+    ~MenuCloser() {
+        if (timer_) KillTimer(nullptr, timer_);
+    }
+    MenuCloser(const MenuCloser&) = delete;
+    MenuCloser& operator=(const MenuCloser&) = delete;
+
+  private:
+    static void CALLBACK Close(HWND, UINT, UINT_PTR, DWORD) { EndMenu(); }
+    UINT_PTR timer_;
+};
+
 inline RectI MakeRect(int32_t x, int32_t y, int32_t width, int32_t height) {
     RectI rect;
     return RectISet(rect, x, y, width, height);

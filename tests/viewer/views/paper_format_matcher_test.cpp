@@ -1,0 +1,88 @@
+// The paper-format names: either orientation, the order of the table where
+// formats lie within the tolerance of each other, sizes far outside the
+// table, and the cache of the last match.
+#include "viewer/views/paper_format_matcher.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace {
+
+std::wstring NameOf(PaperFormatMatcher& matcher, double width, double height) {
+    WString name(L"untouched");
+    PaperFormatName(&matcher, SizeD{width, height}, name);
+    return WStrBuffer(name);
+}
+
+TEST(PaperFormatMatcher, NamesTheFirstFormatWithinTheTolerance) {
+    PaperFormatMatcher matcher(0.05);
+    const struct {
+        double width, height;
+        const wchar_t* name;
+    } cases[] = {
+        {210, 297, L"ISO A4"},      // portrait
+        {297, 210, L"ISO A4"},      // landscape
+        {209.9, 297.0, L"ISO A4"},  // 595 x 842 points
+        {250, 176, L"ISO B5"},      // also within 5 % of JIS B5 (257 x 182), which comes later
+        {257, 182, L"ISO B5"},      // the same: ISO B5's bounds reach it first
+        {280, 200, L"ISO D4"},      // ISO E4 is exactly this, but ISO D4 (272 x 192) comes first
+        {216, 279, L"ANSI A"},     {1682, 2378, L"ISO 4A0"},
+        {45, 32, L"ISO B10"},  // JIS B10 is exactly this, ISO B10 (44 x 31) earlier
+        {355.6, 215.9, L"Legal"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(NameOf(matcher, c.width, c.height), c.name) << c.width << " x " << c.height;
+    }
+}
+
+TEST(PaperFormatMatcher, SizesOutsideTheTableKeepTheName) {
+    PaperFormatMatcher matcher(0.05);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const struct {
+        double width, height;
+    } misses[] = {
+        // 62,700 would pass for 297 if the bounds were cut to 16 bits
+        // (62,700 x 1.05 = 65,835 = 65,536 + 299).
+        {62700, 210}, {65536 + 297, 65536 + 210},
+        {230, 297},  // between A4 and the next formats
+        {1, 1},       {3000, 2000},
+        {0, 0},       {-210, -297},
+        {nan, 297},   {inf, inf},
+    };
+    for (const auto& m : misses) {
+        EXPECT_EQ(NameOf(matcher, m.width, m.height), L"untouched") << m.width << " x " << m.height;
+    }
+    EXPECT_EQ(matcher.cached_row, -1);  // a miss leaves the cache as it was
+}
+
+TEST(PaperFormatMatcher, TheSameSizeIsAnsweredFromTheCache) {
+    PaperFormatMatcher matcher(0.05);
+    EXPECT_EQ(PaperFormatFind(&matcher, SizeD{210, 297}), 7);
+    EXPECT_EQ(matcher.cached_row, 7);
+    EXPECT_EQ(matcher.cached_size, (SizeD{210, 297}));
+    // Planted: an answer from the cache cannot come from the table.
+    matcher.cached_row = 3;
+    EXPECT_EQ(NameOf(matcher, 210, 297), L"ISO A0");
+    // The other orientation is another size: searched, and cached anew.
+    EXPECT_EQ(NameOf(matcher, 297, 210), L"ISO A4");
+    EXPECT_EQ(matcher.cached_size, (SizeD{297, 210}));
+    EXPECT_EQ(NameOf(matcher, 62700, 210), L"untouched");
+    EXPECT_EQ(matcher.cached_size, (SizeD{297, 210}));
+}
+
+TEST(PaperFormatMatcher, ATighterToleranceMissesWhatALooserOneFinds) {
+    PaperFormatMatcher exact(0.0);
+    EXPECT_EQ(NameOf(exact, 297, 210), L"ISO A4");
+    EXPECT_EQ(NameOf(exact, 257, 182), L"JIS B5");
+    EXPECT_EQ(NameOf(exact, 280, 200), L"ISO E4");
+    EXPECT_EQ(NameOf(exact, 295, 210), L"untouched");
+    EXPECT_EQ(PaperFormatRowName(-1), nullptr);
+    EXPECT_EQ(PaperFormatRowName(kPaperFormatCount), nullptr);
+    EXPECT_STREQ(PaperFormatRowName(kPaperFormatCount - 1), L"JIS B10");
+}
+
+}  // namespace

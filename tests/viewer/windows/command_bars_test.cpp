@@ -1,0 +1,197 @@
+// The command bars on a real frame: the tool bar's states read as any
+// outside program reads them (TB_ISBUTTONENABLED, TB_ISBUTTONPRESSED), the
+// File menu's recent part, and the context menu's items.
+#include "viewer/windows/command_bars.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/viewer/windows/frame_test_support.h"
+#include "viewer/core/commands.h"
+#include "viewer/core/open_params.h"
+#include "viewer/core/page_navigation.h"
+#include "viewer/core/view_operations.h"
+#include "viewer/windows/context_menu.h"
+#include "viewer/windows/recent_files.h"
+
+namespace {
+
+using namespace command;
+
+struct Expected {
+    uint32_t id;
+    bool on;
+};
+
+class CommandBarsOnFrame : public testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = MakeScratchDir("command_bars");
+        MakeTiff(dir_ + "/three.tif", 3);
+        bars_ = viewer_.frame->command_bars.get();
+        ASSERT_NE(CommandBarsGetToolBar(bars_), nullptr);
+    }
+    // Opens the file with the permissions and waits, bounded, until its
+    // first page is active.
+    bool OpenWith(const std::string& name, bool allow_save, bool allow_print) {
+        Ref<OpenParams> params = OpenParamsCreate();
+        OpenParamsSetAllowSave(params.get(), allow_save);
+        OpenParamsSetAllowPrint(params.get(), allow_print);
+        const size_t before = DocItemGetChildCount(ViewerGetRootItem(viewer_.context.get()).get());
+        const std::wstring path = WindowsPathOf(dir_ + "/" + name);
+        if (ViewerOpenDocument(viewer_.context.get(), WString(path.c_str()), params.get(), kOpenInteractive) <= 0)
+            return false;
+        return PollUntil(
+            [&] {
+                Ref<DocItem> active = ViewerGetActiveItem(viewer_.context.get());
+                return viewer_.Loaded(before + 1) && active && DocItemGetType(active.get()) == doc_type::kPage &&
+                       DocItemGetParentId(active.get()) == DocItemGetId(viewer_.Document(before).get());
+            },
+            15000);
+    }
+    bool Enabled(uint32_t id) {
+        return SendMessageW(CommandBarsGetToolBar(bars_), TB_ISBUTTONENABLED, id, 0) != 0;
+    }
+    bool Pressed(uint32_t id) {
+        return SendMessageW(CommandBarsGetToolBar(bars_), TB_ISBUTTONPRESSED, id, 0) != 0;
+    }
+    // Lets the hub's notifications reach the bars, then checks the buttons.
+    void ExpectEnabled(const std::vector<Expected>& buttons, const char* when) {
+        PumpPending();
+        for (const Expected& button : buttons) EXPECT_EQ(Enabled(button.id), button.on) << when << ": " << button.id;
+    }
+    void ExpectPressed(const std::vector<Expected>& buttons, const char* when) {
+        PumpPending();
+        for (const Expected& button : buttons) EXPECT_EQ(Pressed(button.id), button.on) << when << ": " << button.id;
+    }
+    bool MenuEnabled(uint32_t id) {
+        const UINT state = GetMenuState(CommandBarsGetPopup(bars_, kFirstPopup), id, MF_BYCOMMAND);
+        return state != static_cast<UINT>(-1) && !(state & MF_GRAYED);
+    }
+
+    FrameViewer viewer_{"PlovexCommandBarsTest"};
+    std::string dir_;
+    CommandBars* bars_ = nullptr;  // borrowed from the frame
+};
+
+TEST_F(CommandBarsOnFrame, ToolBarFollowsTheItemPermissionsAndZoomSetting) {
+    ExpectEnabled({{kOpen, true}, {kSaveAs, false}, {kPrint, false}, {kZoomIn, false}, {kFirstPage, false},
+                   {kNextPage, false}, {kMirrorVertical, false}, {kStandardView, false}},
+                  "empty");
+
+    // -nosave: printing allowed, saving not.
+    ASSERT_TRUE(OpenWith("three.tif", false, true));
+    ExpectEnabled({{kOpen, true}, {kSaveAs, false}, {kPrint, true}, {kZoomOut, true}, {kZoomIn, true},
+                   {kZoomAll, true}, {kFirstPage, false}, {kPreviousPage, false}, {kNextPage, true},
+                   {kLastPage, true}, {kMirrorVertical, true}, {kRotateRight, true}, {kInvert, true},
+                   {kStandardView, true}},
+                  "first page, -nosave");
+    ASSERT_TRUE(ViewerPageStep(viewer_.context.get(), 2, true));
+    ExpectEnabled({{kFirstPage, true}, {kPreviousPage, true}, {kNextPage, false}, {kLastPage, false}}, "last page");
+
+    // A fixed zoom factor leaves only "zoom all".
+    ASSERT_TRUE(ViewerSetZoomFactor(viewer_.context.get(), -1, kCallerInternal, 0.5, true));
+    ExpectEnabled({{kZoomOut, false}, {kZoomIn, false}, {kZoomAll, true}}, "FIXED_ZOOMFACTOR");
+    ASSERT_TRUE(ViewerSetZoomFactor(viewer_.context.get(), -1, kCallerInternal, 0.5, false));
+    ExpectEnabled({{kZoomOut, true}, {kZoomIn, true}}, "no fixed factor");
+
+    // -noprint: saving allowed, printing not; the menu follows the tool bar.
+    MakeTiff(dir_ + "/one.tif", 1);
+    ASSERT_TRUE(OpenWith("one.tif", true, false));
+    ExpectEnabled({{kSaveAs, true}, {kPrint, false}}, "-noprint");
+    EXPECT_TRUE(MenuEnabled(kSaveAs));
+    EXPECT_TRUE(MenuEnabled(kClose));
+
+    // Opening forbidden: Open and Close go grey.
+    SettingsAddRestrictions(viewer_.settings.get(), viewer_.context.get(), kCallerInternal,
+                            restriction::kOpenInteractively);
+    ExpectEnabled({{kOpen, false}}, "RESTRICTIONS 1");
+    EXPECT_FALSE(MenuEnabled(kClose));
+}
+
+TEST_F(CommandBarsOnFrame, MirrorButtonsSwapWhenThePageIsTurnedAQuarter) {
+    ASSERT_TRUE(OpenWith("three.tif", true, true));
+    ExpectPressed({{kMirrorVertical, false}, {kMirrorHorizontal, false}, {kInvert, false}}, "fresh page");
+
+    ASSERT_TRUE(ViewerMirrorVertical(viewer_.context.get(), -1, true, true));
+    ASSERT_TRUE(ViewerSetInverted(viewer_.context.get(), -1, true, true));
+    ExpectPressed({{kMirrorVertical, true}, {kMirrorHorizontal, false}, {kInvert, true}}, "mirrored, inverted");
+
+    // Turned by 90 degrees the stored vertical flag shows as horizontal.
+    ASSERT_TRUE(ViewerRotatePage(viewer_.context.get(), -1, 90, true));
+    ExpectPressed({{kMirrorVertical, false}, {kMirrorHorizontal, true}, {kInvert, true}}, "rotation 90");
+    ASSERT_TRUE(ViewerRotatePage(viewer_.context.get(), -1, 180, true));
+    ExpectPressed({{kMirrorVertical, true}, {kMirrorHorizontal, false}}, "rotation 180");
+
+    // Another page has its own cut-out.
+    ASSERT_TRUE(ViewerPageStep(viewer_.context.get(), 1, false));
+    ExpectPressed({{kMirrorVertical, false}, {kMirrorHorizontal, false}, {kInvert, false}}, "next page");
+}
+
+TEST_F(CommandBarsOnFrame, MenuBarOpensThePopupOfItsAccessKey) {
+    ASSERT_TRUE(OpenWith("three.tif", true, true));
+    // The frame posts WM_MENUCHAR on to the bars; "z" is "&Zoom".
+    MenuCloser close_the_menu;
+    PostMessageW(viewer_.Frame(), WM_MENUCHAR, MAKEWPARAM(L'z', MF_POPUP), 0);
+    PumpPending();
+    EXPECT_FALSE(bars_->tracking);
+    EXPECT_FALSE(bars_->keyboard_mode);
+    // The check marks were set as the popup opened.
+    HMENU window = CommandBarsGetPopup(bars_, kFirstPopup + 4);
+    EXPECT_TRUE(GetMenuState(window, kToolBarOn, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_FALSE(GetMenuState(window, kToolBarOff, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_TRUE(GetMenuState(window, kPreviewDocked, MF_BYCOMMAND) & MF_CHECKED);
+}
+
+TEST_F(CommandBarsOnFrame, FileMenuListsRecentFilesUnlessOpeningIsForbidden) {
+    HMENU file = CommandBarsGetPopup(bars_, kFirstPopup);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(GetMenuState(file, kFirstRecentFile, MF_BYCOMMAND), static_cast<UINT>(-1));
+
+    ASSERT_TRUE(OpenWith("three.tif", true, true));
+    PumpPending();
+    wchar_t text[128] = {};
+    ASSERT_GT(GetMenuStringW(file, kFirstRecentFile, text, 128, MF_BYCOMMAND), 0);
+    const WString expected =
+        RecentFilesShortenName(WString(WindowsPathOf(dir_ + "/three.tif").c_str()), kRecentFilesMenuLength);
+    EXPECT_STREQ(text, WStrCStr(expected));
+    const int count = GetMenuItemCount(file);
+    EXPECT_EQ(GetMenuItemID(file, count - 1), kFirstRecentFile);
+
+    // Rebuilt with opening forbidden, the recent part and its separator go.
+    SettingsAddRestrictions(viewer_.settings.get(), viewer_.context.get(), kCallerInternal,
+                            restriction::kOpenInteractively);
+    PumpPending();
+    EXPECT_EQ(GetMenuState(file, kFirstRecentFile, MF_BYCOMMAND), static_cast<UINT>(-1));
+    EXPECT_EQ(GetMenuItemCount(file), count - 2);
+}
+
+TEST_F(CommandBarsOnFrame, ContextMenuOfAPageOffersItsCommandsInGroups) {
+    ASSERT_TRUE(OpenWith("three.tif", true, true));
+    Ref<DocItem> page = ViewerGetActiveItem(viewer_.context.get());
+    MenuHandle menu(ViewContextMenuBuild(viewer_.context.get(), page.get()));
+    ASSERT_TRUE(menu);
+    std::vector<uint32_t> ids;
+    for (int i = 0; i < GetMenuItemCount(menu.get()); ++i) ids.push_back(GetMenuItemID(menu.get(), i));
+    const uint32_t kSeparator = 0;
+    std::vector<uint32_t> expected = {kClose,      kSeparator,      kSaveAs,           kConvert,  kPrint,
+                                      kSeparator,  kZoomOut,        kZoomIn,           kZoomAll,  kSeparator,
+                                      kMirrorVertical, kMirrorHorizontal, kSeparator,  kRotateLeft, kRotateRight,
+                                      kSeparator,  kInvert,         kSeparator,        kVersionComparison,
+                                      kSeparator,  kProperties};
+    EXPECT_EQ(ids, expected);
+
+    EXPECT_EQ(ViewContextMenuBuild(viewer_.context.get(), nullptr), nullptr);
+
+    // Shown for the frame, the menu is tracked until it is ended.
+    ViewContextMenu shown;
+    ViewContextMenuConstruct(shown, viewer_.Frame());
+    MenuCloser close_the_menu;
+    EXPECT_TRUE(ViewContextMenuShow(shown, viewer_.context.get(), page.get(), POINT{100, 100}));
+    ViewContextMenu ownerless;
+    EXPECT_FALSE(ViewContextMenuShow(ownerless, viewer_.context.get(), page.get(), POINT{100, 100}));
+}
+
+}  // namespace
