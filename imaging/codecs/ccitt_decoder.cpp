@@ -8,19 +8,61 @@ enum class RunResult { kOk, kBad, kEol };
 
 const CcittRunTable* const kRunTables[2] = {&kCcittWhiteRuns, &kCcittBlackRuns};
 
+// The line decoders read through one of two bit readers. BitReader keeps
+// two 32-bit words, which suits the 32-bit build (a 64-bit shift costs it a
+// spill). Where 64-bit registers exist, LineBits holds the same bits in one
+// register: a code is consumed with one shift and a test instead of two
+// shifts, an or and the test, on the decoder's longest chain (look-up, skip,
+// next look-up). Both hand out the same bits, and the padding past the data
+// is counted by the same word loads.
+inline uint32_t Peek(const BitReader& bits) { return bits.current; }
+inline void Skip(BitReader& bits, uint32_t n) { BitReaderSkip(bits, n); }
+
+#if defined(__x86_64__)
+struct LineBits {
+    // The valid bits from bit 0, 33 to 64 of them; the bits above are 0.
+    uint64_t buffer;
+    uint32_t valid;
+    BitReader* home;  // word loads and the padding count go through it
+
+    explicit LineBits(BitReader& bits)
+        : buffer(bits.current | (uint64_t(bits.next) << 32)), valid(32 + uint32_t(bits.next_bits)), home(&bits) {}
+    // Back into the BitReader, whose current word stays full.
+    void Store() const {
+        home->current = uint32_t(buffer);
+        home->next = uint32_t(buffer >> 32);
+        home->current_bits = 32;
+        home->next_bits = int32_t(valid) - 32;
+    }
+};
+
+inline uint32_t Peek(const LineBits& bits) { return uint32_t(bits.buffer); }
+
+// As BitReaderSkip: a new word is taken in once 32 bits or fewer are left.
+inline void Skip(LineBits& bits, uint32_t n) {
+    bits.buffer >>= n;
+    bits.valid -= n;
+    if (bits.valid <= 32) {
+        bits.buffer |= uint64_t(BitReaderLoadWord(*bits.home)) << bits.valid;
+        bits.valid += 32;
+    }
+}
+#endif
+
 // One run: make-up codes, then the terminating code. The bit reader always
 // holds 32 valid bits, more than the longest code (13 bits) needs.
-__attribute__((always_inline)) inline RunResult DecodeRun(BitReader& bits, const CcittRunTable& table,
-                                                          uint32_t width, uint32_t& run) {
+template <class Bits>
+__attribute__((always_inline)) inline RunResult DecodeRun(Bits& bits, const CcittRunTable& table, uint32_t width,
+                                                          uint32_t& run) {
     uint32_t total = 0;
     for (;;) {
-        const uint32_t word = bits.current;
+        const uint32_t word = Peek(bits);
         CcittRunEntry entry = table.first[word & 0xFF];
         if (entry.kind == kRunLonger) {
             entry = table.second[entry.value * kCcittSecondSize + ((word >> 8) & (kCcittSecondSize - 1))];
         }
         if (entry.kind == kRunInvalid) return (word & 0xFF) == 0 ? RunResult::kEol : RunResult::kBad;
-        BitReaderSkip(bits, entry.bits);
+        Skip(bits, entry.bits);
         total += entry.value;
         if (entry.kind == kRunTerminating) {
             run = total;
@@ -34,7 +76,8 @@ __attribute__((always_inline)) inline RunResult DecodeRun(BitReader& bits, const
 // Alternating white and black runs from position 0 until the width. A run
 // that passes the width is cut at it. At most width + 1 elements are stored,
 // so zero-length runs in damaged data cannot overrun the list.
-__attribute__((always_inline)) inline RunResult DecodeRuns(ChangeList& line, BitReader& bits) {
+template <class Bits>
+__attribute__((always_inline)) inline RunResult DecodeRuns(ChangeList& line, Bits& bits) {
     uint32_t* elements = line.elements;
     const uint32_t width = line.width;
     const uint32_t capacity = ChangeListCapacity(line);
@@ -59,9 +102,15 @@ __attribute__((always_inline)) inline RunResult DecodeRuns(ChangeList& line, Bit
 // else can see, so the compiler keeps it in registers instead of storing it
 // back after every code; the copy goes home once per line.
 RunResult DecodeOneDimensional(ChangeList& line, BitReader& bits) {
+#if defined(__x86_64__)
+    LineBits local(bits);
+    const RunResult result = DecodeRuns(line, local);
+    local.Store();
+#else
     BitReader local = bits;
     const RunResult result = DecodeRuns(line, local);
     bits = local;
+#endif
     return result;
 }
 
@@ -115,8 +164,9 @@ namespace {
 
 // The modes of one two-dimensional line, up to its end (kOk), an EOL
 // (kEol) or a bad code (kBad); `count` receives the elements stored.
+template <class Bits>
 __attribute__((always_inline)) inline RunResult Decode2DModes(ChangeList& line, const ChangeList& reference,
-                                                              BitReader& bits, uint32_t& count_out) {
+                                                              Bits& bits, uint32_t& count_out) {
     const uint32_t* ref = reference.elements;
     uint32_t* elements = line.elements;
     const int32_t width = int32_t(line.width);
@@ -133,9 +183,9 @@ __attribute__((always_inline)) inline RunResult Decode2DModes(ChangeList& line, 
         // count of this line's elements: b1's index has the count's parity.
         const uint32_t b1_index = first_right + ((first_right ^ count) & 1);
         const int32_t b1 = int32_t(ref[b1_index]);
-        const CcittModeEntry& mode = kCcittModes[bits.current & ((1u << kCcittModeBits) - 1)];
+        const CcittModeEntry& mode = kCcittModes[Peek(bits) & ((1u << kCcittModeBits) - 1)];
         if (mode.kind == kModeVertical) {
-            BitReaderSkip(bits, mode.bits);
+            Skip(bits, mode.bits);
             int32_t a1 = b1 + mode.offset;
             // A change left of a0 (or of the line) would make the list
             // run backwards.
@@ -147,10 +197,10 @@ __attribute__((always_inline)) inline RunResult Decode2DModes(ChangeList& line, 
             elements[count++] = uint32_t(a1);
             a0 = a1;
         } else if (mode.kind == kModePass) {
-            BitReaderSkip(bits, mode.bits);
+            Skip(bits, mode.bits);
             a0 = int32_t(ref[b1_index + 1]);
         } else if (mode.kind == kModeHorizontal) {
-            BitReaderSkip(bits, mode.bits);
+            Skip(bits, mode.bits);
             uint32_t run1 = 0, run2 = 0;
             result = DecodeRun(bits, *kRunTables[count & 1], line.width, run1);
             if (result == RunResult::kOk) result = DecodeRun(bits, *kRunTables[~count & 1], line.width, run2);
@@ -178,10 +228,16 @@ __attribute__((always_inline)) inline RunResult Decode2DModes(ChangeList& line, 
 
 bool CcittDecode2DLine(ChangeList& line, const ChangeList& reference, BitReader& bits) {
     if (reference.width != line.width || !reference.elements || !line.elements) return Fail(line);
-    BitReader local = bits;
     uint32_t count = 0;
+#if defined(__x86_64__)
+    LineBits local(bits);
+    const RunResult result = Decode2DModes(line, reference, local, count);
+    local.Store();
+#else
+    BitReader local = bits;
     const RunResult result = Decode2DModes(line, reference, local, count);
     bits = local;
+#endif
     if (result == RunResult::kEol) return EndAtEol(line, bits, count);
     if (result != RunResult::kOk) return Fail(line);
     line.count = count;

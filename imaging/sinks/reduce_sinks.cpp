@@ -340,12 +340,15 @@ BilevelCountSink<Count>::BilevelCountSink(uint32_t source_width, uint32_t source
     // Room for a row's runs from any bit offset of its first byte.
     ChangeListInit(row_runs_, source_width + 8);
     if (source_width < target_width || target_width >= 0x10000) return;
-    const uint64_t bytes = uint64_t(source_width) * 2 + 4 + (uint64_t(target_width) + 2) * 4;
-    if (bytes > kRasterMaxBlockBytes || !MemAlloc(run_map_block_, uint32_t(bytes), 0, kAccumulatorTag))
+    const uint64_t starts_at = (uint64_t(source_width) * 2 + 3) & ~3ull;
+    const uint64_t heads_at = (starts_at + (uint64_t(target_width) + 2) * 4 + 7) & ~7ull;
+    const uint64_t bytes = heads_at + uint64_t(target_width) * sizeof(Count);
+    if (bytes > kRasterMaxBlockBytes ||
+        !MemAlloc(run_map_block_, uint32_t(bytes), kPoolZero, kAccumulatorTag))
         return;
     column_target_ = reinterpret_cast<uint16_t*>(run_map_block_.data());
-    group_start_ =
-        reinterpret_cast<uint32_t*>(run_map_block_.data() + ((uint64_t(source_width) * 2 + 3) & ~3ull));
+    group_start_ = reinterpret_cast<uint32_t*>(run_map_block_.data() + starts_at);
+    heads_ = reinterpret_cast<Count*>(run_map_block_.data() + heads_at);
     for (uint32_t t = 0; t <= target_width; ++t) group_start_[t] = source_width;
     group_start_[target_width + 1] = 0xFFFFFFFFu;
     // Every target column takes at least one source column in a reduction.
@@ -373,21 +376,32 @@ inline void BilevelCountSink<Count>::AddRun(Count* counts, uint32_t s0, uint32_t
 }
 
 // The same through the compact tables, for set columns s0 to end - 1: most
-// runs of a drawing fall inside one target column.
+// runs of a drawing fall inside one target column or cross into the next
+// one, and both take the same steps without a branch: the first target
+// column takes the run up to the end of its group or the start of the last
+// one's (nothing when they are the same) into its head, the last one the
+// rest. Whole target columns between them come only with long runs.
 template <class Count>
-inline void BilevelCountSink<Count>::AddReducedRun(Count* counts, uint32_t s0, uint32_t end) const {
-    uint32_t t = column_target_[s0];
-    const uint32_t next = group_start_[t + 1];
-    if (end <= next) {
-        counts[t] = static_cast<Count>(counts[t] + (end - s0));
-        return;
+inline void BilevelCountSink<Count>::AddReducedRun(Count* counts, Count* heads, uint32_t s0, uint32_t end) const {
+    const uint32_t t0 = column_target_[s0];
+    const uint32_t t1 = column_target_[end - 1];
+    const uint32_t last_start = group_start_[t1];
+    const uint32_t split = last_start > s0 ? last_start : s0;
+    const uint32_t first_end = group_start_[t0 + 1] < split ? group_start_[t0 + 1] : split;
+    for (uint32_t t = t0 + 1; t < t1; ++t) counts[t] = static_cast<Count>(counts[t] + this->column_counts[t]);
+    heads[t0] = static_cast<Count>(heads[t0] + (first_end - s0));
+    counts[t1] = static_cast<Count>(counts[t1] + (end - split));
+}
+
+template <class Count>
+void BilevelCountSink<Count>::FlushHeads() {
+    if (heads_row_ == 0xFFFFFFFFu) return;
+    Count* counts = this->TargetRow(heads_row_);
+    for (uint32_t t = 0; t < this->target_width; ++t) {
+        counts[t] = static_cast<Count>(counts[t] + heads_[t]);
+        heads_[t] = 0;
     }
-    counts[t] = static_cast<Count>(counts[t] + (next - s0));
-    // Whole target columns; the stop entry after the source width ends the
-    // loop at the last column.
-    for (++t; group_start_[t + 1] <= end; ++t)
-        counts[t] = static_cast<Count>(counts[t] + this->column_counts[t]);
-    if (end > group_start_[t]) counts[t] = static_cast<Count>(counts[t] + (end - group_start_[t]));
+    heads_row_ = 0xFFFFFFFFu;
 }
 
 // The hot path of a reduced bilevel render: one call per decoded line, with
@@ -401,9 +415,14 @@ bool BilevelCountSink<Count>::PutRuns(const uint32_t* runs, uint32_t x, uint32_t
     for (uint32_t r = 0; r < rows.span; ++r) {
         Count* counts = this->TargetRow(rows.first + r);
         if (column_target_) {
+            if (heads_row_ != rows.first + r) {
+                FlushHeads();
+                heads_row_ = rows.first + r;
+            }
+            Count* heads = heads_;
             ForEachRun(runs, offset, count, [&](uint32_t k0, uint32_t k1) {
                 set += k1 - k0;
-                AddReducedRun(counts, x + k0, x + k1);
+                AddReducedRun(counts, heads, x + k0, x + k1);
             });
         } else {
             ForEachRun(runs, offset, count, [&](uint32_t k0, uint32_t k1) {
@@ -425,6 +444,7 @@ uint32_t BilevelCountSink<Count>::CoverageLevel() const {
 
 template <class Count>
 Ref<RasterImage> BilevelCountSink<Count>::Finish(ProgressSink* progress, RenderToken* token) {
+    FlushHeads();
     Ref<RasterImage> image;
     if (!this->BuildThroughTables(1, 255, progress, &image))
         image = this->BuildImage(8, progress, [](const Count* counts, uint64_t divisor, uint8_t* out) {

@@ -276,7 +276,38 @@ bool RelaySink::PutRuns(const uint32_t* runs, uint32_t x, uint32_t y, uint32_t o
         return sink_->PutRuns(runs, x, y, offset, count);
     }
     uint32_t* out = record + kHeaderWords;
+    // The pairs as they are: the sink visits them exactly as it would the
+    // decoder's own list (touching pairs add up to their union, empty ones
+    // add nothing). This is the decoder thread's share of every line, so it
+    // is a bare copy; only a list with more pairs than the window has pixels
+    // (repeated positions in damaged data) takes the joining copy below.
     uint32_t n = 0;
+    for (uint32_t i = first;; i += 2) {
+        const uint32_t a = runs[i];
+        if (a >= end) break;
+        if (n + 2 > count + 1) {
+            n = 0xFFFFFFFFu;
+            break;
+        }
+        const uint32_t b = runs[i + 1];
+        out[n] = a;
+        out[n + 1] = b;
+        n += 2;
+        if (b >= end) break;
+    }
+    if (n != 0xFFFFFFFFu) {
+        out[n++] = end;
+        record[0] = kRecordRuns;
+        record[1] = kHeaderWords + n;
+        record[2] = x;
+        record[3] = y;
+        record[4] = offset;
+        record[5] = count;
+        record[6] = 1;
+        Publish(record[1]);
+        return true;
+    }
+    n = 0;
     for (uint32_t i = first; runs[i] < end; i += 2) {
         const uint32_t a = runs[i], b = runs[i + 1];
         if (a < b) {

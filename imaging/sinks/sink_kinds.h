@@ -117,7 +117,9 @@ class BilevelCountSink final : public AccumulatingSink<Count, 1> {
 
   private:
     void AddRun(Count* counts, uint32_t s0, uint32_t s1) const;
-    void AddReducedRun(Count* counts, uint32_t s0, uint32_t end) const;
+    void AddReducedRun(Count* counts, Count* heads, uint32_t s0, uint32_t end) const;
+    // Adds the heads gathered for target row scratch_row_ into it.
+    void FlushHeads();
     uint64_t set_pixels_ = 0;  // in all rows received, counted in 64 bits
     // Columns reduced into fewer than 65536 target columns (every screen
     // render): the target column of each source column in 16 bits and the
@@ -126,6 +128,12 @@ class BilevelCountSink final : public AccumulatingSink<Count, 1> {
     MemBlock run_map_block_;
     uint16_t* column_target_ = nullptr;
     uint32_t* group_start_ = nullptr;  // target_width + 2 entries: the source width, then a stop
+    // The part of each run that falls into its first target column, kept
+    // apart from the rest until the target row is done: a run inside one
+    // column would otherwise change its count twice, and the next run there
+    // would wait for both changes (target_width entries, in run_map_block_).
+    Count* heads_ = nullptr;
+    uint32_t heads_row_ = 0xFFFFFFFFu;  // the target row the heads belong to; none yet
     ChangeList row_runs_;              // a packed row's runs (PutRow); no block when none could be had
 };
 

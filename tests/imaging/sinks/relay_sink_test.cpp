@@ -104,6 +104,31 @@ TEST(RelaySink, LargePagesAndOversizedRowsKeepTheirOrder) {
     }
 }
 
+// Lists with more pairs in a window than it has pixels (empty pairs at one
+// position, as damaged data may give) and touching or overlapping pairs: the
+// relay's copy gives the sink what the decoder's own list would.
+TEST(RelaySink, CrowdedAndOverlappingListsGiveTheSerialImage) {
+    const uint32_t width = 40, height = 30;
+    const std::vector<uint32_t> lists[] = {
+        {2, 2, 4, 4, 4, 4, 4, 4, 5, 5, 6, 6, 6, 8, 12, 20, 40},
+        {0, 3, 3, 6, 6, 6, 10, 39, 40},
+        {1, 30, 5, 9, 8, 35, 36, 40},
+        {40},
+    };
+    const Shape shapes[] = {{10, 6, 0, false, false, false}, {0, 0, 90, true, false, false}};
+    for (const Shape& shape : shapes) {
+        SCOPED_TRACE("shape " + std::to_string(&shape - shapes));
+        ExpectRelayMatches(width, height, shape, [&](RasterSink* sink) {
+            for (uint32_t y = 0; y < height; ++y) {
+                const std::vector<uint32_t>& list = lists[y % 4];
+                // Whole rows, and narrow windows that the crowded list overfills.
+                const uint32_t offset = y % 3 == 0 ? 0 : 3 + y % 4, count = y % 3 == 0 ? width : 4;
+                sink->PutRuns(list.data(), offset, y, offset, count);
+            }
+        });
+    }
+}
+
 // The sink runs on the relay's thread. A cancelled (or failed) decode releases the relay without
 // Finish: its thread stops, drops the queued rows and lets go of the sink before the release returns.
 TEST(RelaySink, CancelledDecodeStopsTheRelayThread) {
