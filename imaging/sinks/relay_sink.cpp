@@ -261,6 +261,32 @@ void RelaySink::Drain() {
     producer_waiting_.store(0);
 }
 
+namespace {
+
+// The pairs from `first` into `out`, touching and overlapping ones joined
+// and empty ones left out; at most count + 1 elements. The count of
+// elements written.
+uint32_t JoinRuns(const uint32_t* runs, uint32_t first, uint32_t end, uint32_t count, uint32_t* out) {
+    uint32_t n = 0;
+    for (uint32_t i = first; runs[i] < end; i += 2) {
+        const uint32_t a = runs[i], b = runs[i + 1];
+        if (a < b) {
+            if (n > 0 && out[n - 1] >= a) {
+                out[n - 1] = std::max(out[n - 1], b);
+            } else {
+                out[n++] = a;
+                out[n++] = b;
+            }
+        }
+        // Out of order (damaged lists do not reach the sinks, but the copy
+        // must never outgrow its record) or the window's end reached.
+        if (b >= end || n > count) break;
+    }
+    return n;
+}
+
+}  // namespace
+
 bool RelaySink::PutRuns(const uint32_t* runs, uint32_t x, uint32_t y, uint32_t offset, uint32_t count) {
     if (!runs || stopped_ || !Clip(x, y, &count)) return false;
     const uint32_t end = offset + count;
@@ -280,7 +306,7 @@ bool RelaySink::PutRuns(const uint32_t* runs, uint32_t x, uint32_t y, uint32_t o
     // decoder's own list (touching pairs add up to their union, empty ones
     // add nothing). This is the decoder thread's share of every line, so it
     // is a bare copy; only a list with more pairs than the window has pixels
-    // (repeated positions in damaged data) takes the joining copy below.
+    // (repeated positions in damaged data) takes the joining copy.
     uint32_t n = 0;
     for (uint32_t i = first;; i += 2) {
         const uint32_t a = runs[i];
@@ -295,33 +321,7 @@ bool RelaySink::PutRuns(const uint32_t* runs, uint32_t x, uint32_t y, uint32_t o
         n += 2;
         if (b >= end) break;
     }
-    if (n != 0xFFFFFFFFu) {
-        out[n++] = end;
-        record[0] = kRecordRuns;
-        record[1] = kHeaderWords + n;
-        record[2] = x;
-        record[3] = y;
-        record[4] = offset;
-        record[5] = count;
-        record[6] = 1;
-        Publish(record[1]);
-        return true;
-    }
-    n = 0;
-    for (uint32_t i = first; runs[i] < end; i += 2) {
-        const uint32_t a = runs[i], b = runs[i + 1];
-        if (a < b) {
-            if (n > 0 && out[n - 1] >= a) {
-                out[n - 1] = std::max(out[n - 1], b);
-            } else {
-                out[n++] = a;
-                out[n++] = b;
-            }
-        }
-        // Out of order (damaged lists do not reach the sinks, but the copy
-        // must never outgrow its record) or the window's end reached.
-        if (b >= end || n > count) break;
-    }
+    if (n == 0xFFFFFFFFu) n = JoinRuns(runs, first, end, count, out);
     out[n++] = end;
     record[0] = kRecordRuns;
     record[1] = kHeaderWords + n;

@@ -99,26 +99,29 @@ bool ViewerSetInverted(ViewerContext* context, int32_t index, bool value, bool a
                       event::kViewInversion);
 }
 
-bool ViewerMirrorHorizontal(ViewerContext* context, int32_t index, bool value, bool absolute) {
+namespace {
+
+// Mirrors along the screen's horizontal (`horizontal`) or vertical. On a
+// page turned by a quarter the other flag does that; a value set from
+// outside names the page's own flag.
+bool Mirror(ViewerContext* context, int32_t index, bool value, bool absolute, bool horizontal) {
     ViewTarget target;
     if (!FindTarget(context, index, item_command::kMirroring, target)) return false;
-    // On a page turned by a quarter the other flag mirrors along the screen's
-    // horizontal; a value set from outside names the page's own flag.
-    const bool swap = !absolute && IsQuarterTurned(target.cut_out.get());
-    return swap ? ChangeFlag(context, target, CutOutGetMirrorVertical, CutOutSetMirrorVertical, value,
-                             absolute, event::kViewMirroring)
-                : ChangeFlag(context, target, CutOutGetMirrorHorizontal, CutOutSetMirrorHorizontal, value,
-                             absolute, event::kViewMirroring);
+    const bool page_horizontal = horizontal == (absolute || !IsQuarterTurned(target.cut_out.get()));
+    return page_horizontal ? ChangeFlag(context, target, CutOutGetMirrorHorizontal, CutOutSetMirrorHorizontal,
+                                        value, absolute, event::kViewMirroring)
+                           : ChangeFlag(context, target, CutOutGetMirrorVertical, CutOutSetMirrorVertical, value,
+                                        absolute, event::kViewMirroring);
+}
+
+}  // namespace
+
+bool ViewerMirrorHorizontal(ViewerContext* context, int32_t index, bool value, bool absolute) {
+    return Mirror(context, index, value, absolute, true);
 }
 
 bool ViewerMirrorVertical(ViewerContext* context, int32_t index, bool value, bool absolute) {
-    ViewTarget target;
-    if (!FindTarget(context, index, item_command::kMirroring, target)) return false;
-    const bool swap = !absolute && IsQuarterTurned(target.cut_out.get());
-    return swap ? ChangeFlag(context, target, CutOutGetMirrorHorizontal, CutOutSetMirrorHorizontal, value,
-                             absolute, event::kViewMirroring)
-                : ChangeFlag(context, target, CutOutGetMirrorVertical, CutOutSetMirrorVertical, value,
-                             absolute, event::kViewMirroring);
+    return Mirror(context, index, value, absolute, false);
 }
 
 bool ViewerRotatePage(ViewerContext* context, int32_t index, int32_t degrees, bool absolute) {
