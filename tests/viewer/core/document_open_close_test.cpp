@@ -66,22 +66,6 @@ TEST(OpenRoad, EveryPathBecomesAnEntryInOrderUnlessTheRestrictionRefuses) {
     std::vector<std::wstring> opened;
     EXPECT_EQ(Arguments(viewer, event::kDocumentOpened, &opened), std::vector<int32_t>(3, kOpenCommandLine));
     EXPECT_EQ(opened, (std::vector<std::wstring>{a, b, c}));
-
-    // A remote open gives the new entry's id; a command line opens its
-    // files with its own parameters.
-    viewer.Forget();
-    const int32_t id = ViewerOpenDocumentEx(context, WString(b.c_str()), nullptr, kOpenRemote);
-    ASSERT_GT(id, 0);
-    EXPECT_EQ(DocItemGetId(viewer.Document(3).get()), id);
-    Variant command_line;
-    VariantInitObject(command_line, CmdLineCreate((L"-r:90 \"" + c + L"\"").c_str()).get());
-    ViewerSendActionArg(context, event::kOpenCommandLine, command_line);
-    ASSERT_TRUE(PollUntil([&] { return DocumentCount(viewer) == 5 && viewer.AllLoaded(); }, 15000));
-    Ref<DocItem> page = viewer.Page(4, 1);
-    ASSERT_TRUE(page && page->GetCutOut());
-    EXPECT_EQ(CutOutGetRotation(page->GetCutOut().get()), 90u);
-    EXPECT_EQ(Arguments(viewer, event::kDocumentOpened),
-              (std::vector<int32_t>{kOpenRemote, kOpenCommandLine}));
 }
 
 TEST(CloseRoad, APageClosesItsDocumentThenCloseAllEmptiesTheTree) {

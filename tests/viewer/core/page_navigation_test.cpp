@@ -15,9 +15,6 @@ TEST(PageSteps, CommandsWalkThePagesOfAllDocuments) {
     EXPECT_TRUE(viewer.Command(command::kNextPage));
     EXPECT_EQ(viewer.ActiveId(), -1);
     EXPECT_FALSE(ViewerActivateItem(context, 42));
-    bool is_active = true;
-    EXPECT_FALSE(ViewerGetDocumentByIndex(context, -1, is_active));
-    EXPECT_FALSE(is_active);
 
     ASSERT_EQ(viewer.Open({dir + "/a.tif", dir + "/b.tif"}), 2);
     auto page = [&](uint32_t document, uint32_t index) {
@@ -34,11 +31,6 @@ TEST(PageSteps, CommandsWalkThePagesOfAllDocuments) {
         EXPECT_TRUE(viewer.Command(id));
         EXPECT_EQ(viewer.ActiveId(), expected) << "after command " << id;
     }
-    viewer.Forget();
-    EXPECT_TRUE(ViewerGoToPage(context, 3));
-    EXPECT_EQ(viewer.ActiveId(), page(1, 1));
-    PumpPending();
-    EXPECT_EQ(viewer.Count(event::kActiveItemChanged), 1u);
 
     // More steps than pages take the last page reached; a negative absolute
     // page is refused.
@@ -48,13 +40,6 @@ TEST(PageSteps, CommandsWalkThePagesOfAllDocuments) {
     EXPECT_FALSE(ViewerPageStep(context, -1, false)) << "nothing before the first page";
     EXPECT_TRUE(ViewerPageStep(context, 2147483647, true));
     EXPECT_EQ(viewer.ActiveId(), page(1, 2));
-
-    // Documents by id or the active one (-1).
-    EXPECT_EQ(ViewerGetDocumentByIndex(context, -1, is_active).get(), viewer.Page(1, 2).get());
-    EXPECT_TRUE(is_active);
-    EXPECT_EQ(ViewerGetDocumentByIndex(context, page(0, 1), is_active).get(), viewer.Page(0, 1).get());
-    EXPECT_FALSE(is_active);
-    EXPECT_FALSE(ViewerGetDocumentByIndex(context, 777777, is_active));
 
     // From a document rather than a page, paging goes on from there.
     ASSERT_TRUE(ViewerActivateItem(context, DocItemGetId(viewer.Document(1).get())));

@@ -158,15 +158,3 @@ TEST_F(SettingsRegistry, SaveWritesOnlyChangedValuesOfSavingGroups) {
     EXPECT_TRUE(SettingsSave(s.get()));
     EXPECT_EQ(UserValues(), RegListing());
 }
-
-TEST(SettingsSetters, SplitterPositionsStayWhereLoadingAcceptsThem) {
-    // A splitter dragged across a very wide frame must not store a width
-    // that the next start would reject for the default.
-    Ref<Settings> s = SettingsCreate();
-    for (const auto& [wanted, stored] : {std::pair{2500, 2000}, {321, 321}, {20, 20}, {5, 20}, {-7, 20}}) {
-        EXPECT_TRUE(SettingsSetNavigationWidth(s.get(), nullptr, kCallerViewer, wanted));
-        EXPECT_EQ(SettingsGetNavigationWidth(s.get()), stored) << wanted;
-        EXPECT_TRUE(SettingsSetPreviewHeight(s.get(), nullptr, kCallerViewer, wanted));
-        EXPECT_EQ(SettingsGetPreviewHeight(s.get()), stored) << wanted;
-    }
-}

@@ -7,8 +7,6 @@
 #include <cmath>
 
 #include "tests/viewer/core/actions_test_support.h"
-#include "viewer/views/main_view.h"
-#include "viewer/windows/frame_window.h"
 
 namespace {
 
@@ -142,17 +140,10 @@ TEST(ViewCommands, CutOutsFromOutsideAreFittedIntoThePageAndTheStandardViewRetur
     ExpectRect(viewer.Rect(), 5, 5, 20, 10);
     ASSERT_EQ(CutOutGetRotation(state), 90u);
 
-    EXPECT_TRUE(ViewerSetCutOut(context, 2, -1, RectD{SizeD{0.5, 0.25}, PointD{0.25, 0.5}}, true));
-    ExpectRect(viewer.Rect(), w / 4, h / 2, w / 2, h / 4);
     // Hanging over the far edge: moved back inside.
     EXPECT_TRUE(ViewerSetCutOut(context, 2, -1, RectD{SizeD{10, 5}, PointD{w - 4, h - 1}}, false));
     ExpectRect(viewer.Rect(), w - 10, h - 5, 10, 5);
-    EXPECT_EQ(viewer.ViewMasks(), std::vector<int32_t>(2, event::kViewZoom));
-    for (const RectD& bad : {RectD{SizeD{0, 5}, PointD{}}, RectD{SizeD{-5, 5}, PointD{10, 10}},
-                             RectD{SizeD{NAN, 5}, PointD{}}, RectD{SizeD{5, 5}, PointD{NAN, 0}}}) {
-        EXPECT_FALSE(ViewerSetCutOut(context, 2, -1, bad, false));
-    }
-    ExpectRect(viewer.Rect(), w - 10, h - 5, 10, 5);
+    EXPECT_EQ(viewer.ViewMasks(), std::vector<int32_t>{event::kViewZoom});
 
     viewer.Command(command::kInvert);
     viewer.Command(command::kRotateLeft);
@@ -162,30 +153,4 @@ TEST(ViewCommands, CutOutsFromOutsideAreFittedIntoThePageAndTheStandardViewRetur
     EXPECT_EQ(CutOutGetRotation(state), 90u);
     EXPECT_FALSE(CutOutGetInvert(state));
     EXPECT_EQ(viewer.ViewMasks(), std::vector<int32_t>{event::kViewEverything});
-}
-
-TEST(ViewCommands, ScrollCommandsMoveTheCutOutThroughTheMainView) {
-    PageViewer viewer("view_scroll");
-    ASSERT_TRUE(viewer.OpenFrame());
-    Ref<MainViewWindow> view = FrameGetMainView(AppGetFrame(viewer.root.get()).get());
-    ASSERT_TRUE(view);
-    ASSERT_TRUE(viewer.Command(command::kZoomIn));
-    PumpPending();
-    ASSERT_TRUE(MainViewGetMapping(view.get()));
-    const RectD zoomed = viewer.Rect();
-    EXPECT_TRUE(viewer.Command(command::kScrollRight));
-    RectD moved = viewer.Rect();
-    EXPECT_GT(moved.origin.x, zoomed.origin.x);
-    EXPECT_EQ(moved.origin.y, zoomed.origin.y);
-    EXPECT_EQ(moved.size, zoomed.size);
-    PumpPending();
-    EXPECT_TRUE(viewer.Command(command::kScrollDown));
-    EXPECT_GT(viewer.Rect().origin.y, moved.origin.y);
-    // Scrolling forbidden: the commands change nothing.
-    PumpPending();
-    SettingsAddRestrictions(viewer.GetSettings().get(), nullptr, 0, restriction::kScroll);
-    moved = viewer.Rect();
-    EXPECT_TRUE(viewer.Command(command::kScrollLeft));
-    EXPECT_TRUE(viewer.Command(command::kScrollUp));
-    EXPECT_EQ(viewer.Rect(), moved);
 }

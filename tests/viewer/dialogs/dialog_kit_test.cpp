@@ -21,32 +21,10 @@ struct Host {
                                 reinterpret_cast<HMENU>(INT_PTR(kItem)), nullptr, nullptr);
     }
     ~Host() { DestroyWindow(parent); }
-    std::wstring Typed(const wchar_t* characters) const {
-        Type(parent, kItem, characters);
-        return ItemText(parent, kItem);
-    }
     HWND parent, child;
 };
 
 }  // namespace
-
-TEST(NumericEdit, TakesDigitsAndOneDecimalPointOnly) {
-    Host host(L"EDIT", ES_AUTOHSCROLL);
-    ASSERT_TRUE(DlgMakeNumericEdit(host.parent, kItem));
-    // Made twice: a second subclass on top of the first would call itself.
-    ASSERT_TRUE(DlgMakeNumericEdit(host.parent, kItem));
-    EXPECT_FALSE(DlgMakeNumericEdit(host.parent, kOtherItem));
-    // A letter, a second separator (either spelling) and characters past
-    // the fifth are dropped; ',' arrives as '.'; backspace still edits.
-    EXPECT_EQ(host.Typed(L"1a2,5.x,3"), L"12.53");
-    EXPECT_EQ(host.Typed(L"7"), L"12.53");
-    EXPECT_EQ(host.Typed(L"\b\b\b"), L"12");
-    EXPECT_EQ(host.Typed(L".5"), L"12.5");
-
-    Host lines(L"EDIT", ES_MULTILINE);
-    ASSERT_TRUE(DlgMakeEnterEdit(lines.parent, kItem));
-    EXPECT_EQ(lines.Typed(L"a\rb"), L"a\r\nb");
-}
 
 TEST(ComboData, SelectsAndReadsPointerWideItemData) {
     Host host(L"COMBOBOX", CBS_DROPDOWNLIST);

@@ -11,25 +11,6 @@
 #include "tests/viewer/dialogs/dialog_test_support.h"
 #include "tests/viewer/export/export_test_support.h"
 
-TEST(GoToPage, TypedNumbersBecomeIndexes) {
-    const struct {
-        const wchar_t* text;
-        bool accepted;  // false keeps the dialog open
-        int32_t index;  // -1: nothing to do
-    } cases[] = {
-        {L"1", true, 0},      {L"3", true, 2},          {L" 2 ", true, 1},  {L"", true, -1},
-        {L"0", true, -1},     {L"-2", true, -1},        {L"abc", true, -1}, {L"4", false, 7},
-        {L"99999", false, 7}, {L"4294967297", false, 7},  // would wrap to 1 in 32 bits
-    };
-    for (const auto& c : cases) {
-        int32_t index = 7;
-        EXPECT_EQ(GoToPageParse(WString(c.text), 3, index), c.accepted) << testing::PrintToString(c.text);
-        EXPECT_EQ(index, c.index) << testing::PrintToString(c.text);
-    }
-    int32_t index = 7;
-    EXPECT_FALSE(GoToPageParse(WString(L"1"), 0, index)) << "a document without pages has no page 1";
-}
-
 TEST(GoToPage, DialogActivatesPageNMinusOneAndNothingElse) {
     ActionViewer viewer;
     UseEnglish(viewer.context.get());

@@ -12,29 +12,6 @@
 #include "tests/viewer/documents/document_test_support.h"
 #include "viewer/core/scale.h"
 
-TEST(ScaleDialog, AcceptsTwoPlainNumbersWithinTheBounds) {
-    const struct {
-        const wchar_t *first, *second;
-        bool unknown, valid;
-        double ratio;  // 0: no scale
-    } cases[] = {
-        {L"1", L"50", false, true, 0.02},   {L" 1,5 ", L"3", false, true, 0.5}, {L"x", L"y", true, true, 0},
-        {L"", L"50", false, false, 0},      {L"1", L"  ", false, false, 0},     {L"-1", L"50", false, false, 0},
-        {L"+1", L"50", false, false, 0},    {L"1:2", L"50", false, false, 0},   {L"1", L"0", false, false, 0},
-        {L"1", L"9999999", false, true, 1.0 / 9999999},
-        {L"1", L"10000001", false, false, 0}, {L"9999999", L"0.5", false, false, 0},
-    };
-    for (const auto& c : cases) {
-        ScaleFields fields;
-        fields.first = c.first;
-        fields.second = c.second;
-        fields.unknown = c.unknown;
-        Ref<Scale> scale;
-        EXPECT_EQ(ScaleDialogReadInput(fields, scale), c.valid) << c.first << " : " << c.second;
-        EXPECT_DOUBLE_EQ(ScaleGetRatio(scale.get()), c.ratio) << c.first << " : " << c.second;
-    }
-}
-
 TEST(ScaleDialog, TypedScaleComesBackOnOkAndCancelChangesNothing) {
     RunningViewer viewer;
     Ref<Scale> current = ScaleCreateDecimal(0.04), chosen;

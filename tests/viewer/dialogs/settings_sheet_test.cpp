@@ -179,52 +179,6 @@ TEST(SettingsSheet, MarginsAreShownInTheUnitAndStoredInMillimetres) {
     }
 }
 
-TEST(SettingsSheet, NetworkAndUserInfoPagesStoreWhatWasChosen) {
-    SheetRig rig({{"NETWORK_DRIVETYPES_CACHING", "5"}, {"USERINFO_POSITION", "0"}});
-    std::vector<bool> cached;
-    std::wstring pasted;
-    uint32_t chosen_pixel = 0, other_pixel = 0;
-    ASSERT_TRUE(rig.Run([&](HWND sheet) {
-        HWND network = ShowPage(sheet, kNetwork);
-        for (int item : {IDC_NETWORK_CACHE_REMOTE, IDC_NETWORK_CACHE_REMOVABLE, IDC_NETWORK_CACHE_CDROM,
-                         IDC_NETWORK_CACHE_FIXED})
-            cached.push_back(Checked(network, item));
-        SetCheck(network, IDC_NETWORK_CACHE_REMOVABLE, false);
-        SetCheck(network, IDC_NETWORK_CACHE_FIXED, true);
-
-        HWND info = ShowPage(sheet, kUserInfo);
-        SetDlgItemTextW(info, IDC_USER_INFO_TEXT, L"Sheet 2\r\nDrawn by ");
-        SendDlgItemMessageW(info, IDC_USER_INFO_TEXT, EM_SETSEL, 100, 100);
-        SendDlgItemMessageW(info, IDC_USER_INFO_VARIABLES, LB_SELECTSTRING, WPARAM(-1),
-                            reinterpret_cast<LPARAM>(L"USERNAME"));
-        SendMessageW(info, WM_COMMAND, MAKEWPARAM(IDC_USER_INFO_PASTE, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(info, IDC_USER_INFO_PASTE)));
-        pasted = ItemText(info, IDC_USER_INFO_TEXT);
-        SetCheck(info, IDC_USER_INFO_BORDER, true);
-        SetCheck(info, IDC_USER_INFO_LARGE_FONT, true);
-        // A click on the symbol of the picker's last cell: painted black,
-        // the first one grey.
-        const RECT picker = ItemRect(info, IDC_USER_INFO_POSITION);
-        const int width = picker.right - picker.left, height = picker.bottom - picker.top;
-        const POINT last = {picker.left + 5 * width / 6, picker.top + 5 * height / 6};
-        SendMessageW(info, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(last.x, last.y));
-        SendMessageW(info, WM_LBUTTONUP, 0, MAKELPARAM(last.x, last.y));
-        const PagePaint paint(info);
-        chosen_pixel = paint.Pixel(last.x, last.y);
-        other_pixel = paint.Pixel(picker.left + width / 6, picker.top + height / 6);
-    }));
-    EXPECT_EQ(cached, (std::vector<bool>{true, true, false, false}));
-    EXPECT_EQ(pasted, L"Sheet 2\r\nDrawn by <USERNAME>");
-    EXPECT_EQ(chosen_pixel, 0x000000u);
-    EXPECT_EQ(other_pixel, 0xDCDCDCu);
-    const RegListing saved = rig.Saved();
-    EXPECT_EQ(saved.at("NETWORK_DRIVETYPES_CACHING"), Sz("3"));
-    EXPECT_EQ(saved.at("USERINFO_POSITION"), Sz("8"));
-    EXPECT_EQ(saved.at("USERINFO_FLAGS"), Sz("6"));
-    // `wine reg query` cannot show a multi-line text: read it in process.
-    EXPECT_EQ(std::wstring(WStrCStr(SettingsGetUserInfoText(rig.settings.get()))), pasted);
-}
-
 TEST(SettingsSheet, ApplyStoresWhileOpenAndEscapeAppliesNothing) {
     {
         SheetRig rig({});

@@ -13,22 +13,6 @@
 #include "viewer/views/main_view.h"
 #include "viewer/windows/frame_window.h"
 
-TEST(ZoomDialog, TypedPercentagesBecomeFactors) {
-    const struct {
-        const wchar_t* text;
-        double factor;  // 0: refused
-    } cases[] = {
-        {L"150", 1.5},  {L"12,5", 0.125},  {L"12.5", 0.125},    {L"100 %", 1.0}, {L"  80", 0.8},
-        {L"0.01", 1e-4}, {L"1000000", 1e4}, {L"1000001", 0},    {L"0", 0},       {L"0,009", 0},
-        {L"", 0},       {L"abc", 0},       {L"-50", 0},         {L"nan", 0},     {L"inf", 0},
-    };
-    for (const auto& c : cases) {
-        double factor = -7;
-        EXPECT_EQ(ZoomDialogParsePercent(WString(c.text), factor), c.factor > 0) << c.text;
-        EXPECT_NEAR(factor, c.factor > 0 ? c.factor : -7, 1e-12) << c.text;
-    }
-}
-
 TEST(ZoomDialog, CommandFixesTheFactorOrZoomsThePage) {
     const std::string dir = MakeScratchDir("zoom_dialog_command");
     MakeTiff(dir + "/drawing.tif", 1);

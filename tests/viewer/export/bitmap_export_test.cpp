@@ -1,4 +1,4 @@
-// The bitmap export as Pillow and the clipboard read it, its refusals, and
+// The bitmap export as Pillow reads it, its refusals, and
 // the page at every turn and mirror exactly as the main view shows it.
 #include "viewer/export/bitmap_export.h"
 
@@ -22,7 +22,7 @@ bool Export(ViewerContext* context, DocItem* page, bool entire, SizeI size, uint
 
 }  // namespace
 
-TEST(ExportBitmap, FilesAndClipboardAsPillowReadsThemAndRefusals) {
+TEST(ExportBitmap, FilesAsPillowReadsThemAndRefusals) {
     const std::string dir = MakeScratchDir("bitmap_export_files");
     MakeExportPages(dir);
     RunningViewer viewer;
@@ -66,28 +66,6 @@ TEST(ExportBitmap, FilesAndClipboardAsPillowReadsThemAndRefusals) {
         ASSERT_TRUE(WriteHostFile(dir + "/probe.py", std::vector<uint8_t>(script.begin(), script.end())));
         EXPECT_EQ(HostOutput("/usr/bin/python3 '" + dir + "/probe.py'", dir), c.expected);
     }
-    // The clipboard holds the 1-bit file after its file header.
-    ASSERT_TRUE(Export(context, bilevel.get(), true, {50, 30}, 1, dir + "/out.bmp"));
-    const std::vector<uint8_t> file = ReadHostFile(dir + "/out.bmp");
-    // Other test programs may write the clipboard meanwhile: then once more.
-    HWND owner = CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    std::vector<uint8_t> packed;
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        ASSERT_TRUE(ExportBitmap(context, bilevel.get(), true, {50, 30}, 1, 0, WString(), owner));
-        ASSERT_TRUE(OpenClipboard(owner));
-        const bool ours = GetClipboardOwner() == owner;
-        if (HANDLE data = GetClipboardData(CF_DIB)) {
-            GlobalLockScope locked(data);
-            if (auto* bytes = static_cast<const uint8_t*>(locked.data()))
-                packed.assign(bytes, bytes + GlobalSize(data));
-        }
-        CloseClipboard();
-        if (ours) break;
-    }
-    DestroyWindow(owner);
-    ASSERT_GE(packed.size(), file.size() - 14);
-    EXPECT_TRUE(std::equal(file.begin() + 14, file.end(), packed.begin()));
-
     // Refused: no width, 4 bits, neither file nor clipboard, not a page, a
     // folder that takes no file.
     const std::string refused = dir + "/refused.bmp";

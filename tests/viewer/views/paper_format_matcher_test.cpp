@@ -29,9 +29,7 @@ TEST(PaperFormatMatcher, NamesTheFirstFormatWithinTheTolerance) {
         {250, 176, L"ISO B5"},      // also within 5 % of JIS B5 (257 x 182), which comes later
         {257, 182, L"ISO B5"},      // the same: ISO B5's bounds reach it first
         {280, 200, L"ISO D4"},      // ISO E4 is exactly this, but ISO D4 (272 x 192) comes first
-        {216, 279, L"ANSI A"},     {1682, 2378, L"ISO 4A0"},
         {45, 32, L"ISO B10"},  // JIS B10 is exactly this, ISO B10 (44 x 31) earlier
-        {355.6, 215.9, L"Legal"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(NameOf(matcher, c.width, c.height), c.name) << c.width << " x " << c.height;
@@ -49,7 +47,6 @@ TEST(PaperFormatMatcher, SizesOutsideTheTableKeepTheName) {
         // (62,700 x 1.05 = 65,835 = 65,536 + 299).
         {62700, 210}, {65536 + 297, 65536 + 210},
         {230, 297},  // between A4 and the next formats
-        {1, 1},       {3000, 2000},
         {0, 0},       {-210, -297},
         {nan, 297},   {inf, inf},
     };
@@ -80,9 +77,6 @@ TEST(PaperFormatMatcher, ATighterToleranceMissesWhatALooserOneFinds) {
     EXPECT_EQ(NameOf(exact, 257, 182), L"JIS B5");
     EXPECT_EQ(NameOf(exact, 280, 200), L"ISO E4");
     EXPECT_EQ(NameOf(exact, 295, 210), L"untouched");
-    EXPECT_EQ(PaperFormatRowName(-1), nullptr);
-    EXPECT_EQ(PaperFormatRowName(kPaperFormatCount), nullptr);
-    EXPECT_STREQ(PaperFormatRowName(kPaperFormatCount - 1), L"JIS B10");
 }
 
 }  // namespace

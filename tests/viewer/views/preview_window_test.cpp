@@ -6,46 +6,26 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cmath>
-#include <initializer_list>
 #include <memory>
 #include <string>
-#include <tuple>
 
 #include "foundation/hash_table.h"
-#include "tests/viewer/documents/document_test_support.h"
-#include "tests/viewer/views/dib_canvas.h"
-#include "viewer/core/settings.h"
-#include "viewer/views/cut_out_state.h"
-#include "viewer/views/view_mapping.h"
+#include "tests/viewer/views/view_harness.h"
 
 namespace {
 
 constexpr uint32_t kWhite = 0xFFFFFF, kLightGrey = 0xC0C0C0, kBlue = 0x0000FF;
 constexpr int kSide = 200;
 
-struct PreviewHarness {
+struct PreviewHarness : HostHarness {
     PreviewHarness() {
-        WNDCLASSW host_class = {};
-        host_class.lpfnWndProc = DefWindowProcW;
-        host_class.hInstance = GetModuleHandleW(nullptr);
-        host_class.lpszClassName = L"PreviewTestHost";
-        RegisterClassW(&host_class);  // fails harmlessly when a harness ran before
-        host = CreateWindowExW(0, host_class.lpszClassName, L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                               400, 400, nullptr, nullptr, host_class.hInstance, nullptr);
         preview = PreviewCreate(context(), host, GetModuleHandleW(nullptr), viewer.Hub().get());
-        if (preview) PreviewShow(preview.get(), 1, host, RectI{SizeI{kSide, kSide}, {}});
-        Ref<Settings> s = ViewerGetSettings(context());
-        ScopedLock hold(s->lock);
-        s->restrictions = 0;
-        s->use_preview_info = true;
+        if (preview) {
+            PreviewShow(preview.get(), 1, host, RectI{SizeI{kSide, kSide}, {}});
+            target = preview->window();
+        }
     }
-    ~PreviewHarness() {
-        preview.Reset();
-        if (host) DestroyWindow(host);
-        PumpPending();
-    }
-    ViewerContext* context() const { return viewer.context.get(); }
+    ~PreviewHarness() { preview.Reset(); }
     HWND window() const { return preview->window(); }
 
     // A white 240 x 160 page at 96 dpi with a black square in its top-left
@@ -55,48 +35,16 @@ struct PreviewHarness {
         EXPECT_TRUE(MakeFilesIn(dir,
                                 "convert -size 240x160 xc:white -fill black -draw 'rectangle 0,0 59,59'"
                                 " -density 96 -units PixelsPerInch -compress Group4 page.tif"));
-        Ref<DocumentItem> document = viewer.Open(dir + "/page.tif");
-        Ref<DocItem> page = document ? ChildAt(document.get(), 0) : nullptr;
-        if (page) ViewerSetActiveItem(context(), page.get());
-        PumpPending();
-        return page;
-    }
-    Ref<CutOutState> CutOut() const {
-        Ref<DocItem> item = ViewerGetActiveItem(context());
-        return item ? item->GetCutOut() : nullptr;
-    }
-    RectD CutOutRect() const {
-        RectD rect;
-        return CutOutGetRect(CutOut().get(), rect);
+        return HostHarness::Show(dir + "/page.tif");
     }
     SizeD PageSize() const { return CutOutGetPageSize(CutOut().get()); }
-    void SetCutOut(double x, double y, double width, double height) const {
+    void SetCutOut(double x, double y, double width, double height) {
         RectD rect;
         CutOutSetRect(CutOut().get(), RectDSet(rect, x, y, width, height));
-        Variant mask;
-        VariantInitInt(mask, event::kViewZoom);
-        ViewerSendActionArg(context(), event::kViewChanged, mask);
-        PumpPending();
+        Changed(event::kViewZoom);
     }
     Ref<ViewMapping> Mapping() const { return PreviewGetMapping(preview.get()); }
     PointD PageAt(const PointI& point) const { return ViewMapDeviceToPage(Mapping().get(), point); }
-    std::unique_ptr<DibCanvas> Print() const {
-        auto canvas = std::make_unique<DibCanvas>(kSide, kSide, 0x123456);
-        SendMessageW(window(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas->dc()), PRF_CLIENT);
-        return canvas;
-    }
-    void Mouse(std::initializer_list<std::tuple<UINT, WPARAM, PointI>> messages) const {
-        for (const auto& [message, keys, at] : messages)
-            PostMessageW(window(), message, keys, MAKELPARAM(at.x, at.y));
-        PumpPending();
-    }
-    void Drag(const PointI& from, const PointI& to) const {
-        Mouse({{WM_MOUSEMOVE, 0, from},
-               {WM_LBUTTONDOWN, MK_LBUTTON, from},
-               {WM_MOUSEMOVE, MK_LBUTTON, PointI{(from.x + to.x) / 2, (from.y + to.y) / 2}},
-               {WM_MOUSEMOVE, MK_LBUTTON, to},
-               {WM_LBUTTONUP, 0, to}});
-    }
     // Left button down with the right one held: the cut-out follows.
     void Move(const PointI& from, const PointI& to) const {
         Mouse({{WM_MOUSEMOVE, MK_RBUTTON, from},
@@ -104,11 +52,6 @@ struct PreviewHarness {
                {WM_MOUSEMOVE, MK_LBUTTON | MK_RBUTTON, to},
                {WM_LBUTTONUP, MK_RBUTTON, to},
                {WM_RBUTTONUP, 0, to}});
-    }
-    void Restrict(uint32_t word) const {
-        Ref<Settings> s = ViewerGetSettings(context());
-        ScopedLock hold(s->lock);
-        s->restrictions = word;
     }
     // Notifications 9 with this mask.
     size_t ViewChanges(int32_t mask) const {
@@ -118,8 +61,6 @@ struct PreviewHarness {
         return count;
     }
 
-    RunningViewer viewer;
-    HWND host = nullptr;
     Ref<PreviewWindow> preview;
 };
 
@@ -198,9 +139,7 @@ TEST(PreviewWindow, DragSetsTheCutOutAndAClickResetsIt) {
     EXPECT_LE(corner.y, page.height);
 
     // A click without movement: the whole page again.
-    h.Mouse({{WM_MOUSEMOVE, 0, PointI{90, 90}},
-             {WM_LBUTTONDOWN, MK_LBUTTON, PointI{90, 90}},
-             {WM_LBUTTONUP, 0, PointI{90, 90}}});
+    h.Click(PointI{90, 90});
     ExpectRect(h.CutOutRect(), 0, 0, page.width, page.height, 1e-9);
     EXPECT_EQ(h.ViewChanges(event::kViewZoom), 3u);
 
@@ -243,7 +182,7 @@ TEST(PreviewWindow, RestrictionsRefuseDrawingAndMoving) {
     const PointI inside = ViewMapPageToDevice(h.Mapping().get(), PointD{page.width / 4, page.height / 4});
 
     // 256: no new frame, no click reset, and no capture taken.
-    h.Restrict(restriction::kPreviewDrag);
+    h.SetRestrictions(restriction::kPreviewDrag);
     h.Mouse({{WM_LBUTTONDOWN, MK_LBUTTON, PointI{150, 120}}});
     EXPECT_NE(GetCapture(), h.window());
     EXPECT_EQ(h.preview->mouse_mode, kPreviewIdle);
@@ -257,7 +196,7 @@ TEST(PreviewWindow, RestrictionsRefuseDrawingAndMoving) {
     // 512: moving refused, drawing allowed again.
     h.SetCutOut(0, 0, page.width / 2, page.height / 2);
     h.Print();
-    h.Restrict(restriction::kPreviewDragFrame);
+    h.SetRestrictions(restriction::kPreviewDragFrame);
     h.Mouse({{WM_LBUTTONDOWN, MK_LBUTTON | MK_RBUTTON, inside}});
     EXPECT_EQ(h.preview->mouse_mode, kPreviewIdle);
     EXPECT_NE(GetCapture(), h.window());

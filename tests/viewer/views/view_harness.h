@@ -1,6 +1,5 @@
-// A running viewer (without a frame) with a docked main view in a host
-// window of the test's own, and the view's pixels read through
-// WM_PRINTCLIENT.
+// A running viewer (without a frame) with a view in a host window of the
+// test's own, and the view's pixels read through WM_PRINTCLIENT.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -18,8 +17,10 @@
 #include "viewer/views/main_view.h"
 #include "viewer/views/view_mapping.h"
 
-struct ViewHarness {
-    ViewHarness(int width, int height) {
+// A running viewer, a host window of the test's own, the options the tests
+// rely on as shipped, and mouse messages posted to `target`.
+struct HostHarness {
+    HostHarness() {
         WNDCLASSW host_class = {};
         host_class.lpfnWndProc = DefWindowProcW;
         host_class.hInstance = GetModuleHandleW(nullptr);
@@ -27,18 +28,7 @@ struct ViewHarness {
         RegisterClassW(&host_class);  // fails harmlessly when a harness ran before
         host = CreateWindowExW(0, host_class.lpszClassName, L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
                                800, 600, nullptr, nullptr, host_class.hInstance, nullptr);
-        view = MainViewCreate(context(), host, kMainViewDocked, false);
-        if (view) MainViewSetDisplayMode(view.get(), kMainViewDocked, host, RectI{SizeI{width, height}, {}});
-        // The viewer's listener goes first, so that it records what the
-        // viewer's own listeners stop.
-        if (Ref<EventHub> hub = viewer.Hub()) {
-            ScopedLock hold(hub->lock);
-            const int32_t at = PtrArrayFind(hub->listeners, viewer.listener.get());
-            if (at > 0 && PtrArrayInsert(hub->listeners, viewer.listener.get(), 0))
-                PtrArrayRemoveAt(hub->listeners, uint32_t(at) + 1);
-        }
-        // The registry may hold anything from other runs: the options the
-        // tests rely on, as shipped.
+        // The registry may hold anything from other runs.
         Ref<Settings> s = settings();
         ScopedLock hold(s->lock);
         s->zoom_factor = 0.0;
@@ -48,8 +38,7 @@ struct ViewHarness {
         s->restrictions = 0;
         s->redlining_display = true;
     }
-    ~ViewHarness() {
-        view.Reset();
+    ~HostHarness() {
         if (host) DestroyWindow(host);
         PumpPending();
     }
@@ -72,23 +61,22 @@ struct ViewHarness {
         RectD rect;
         return CutOutGetRect(CutOut().get(), rect);
     }
-    // Tells the view what changed, as the view actions do.
+    // Tells the views what changed, as the view actions do.
     void Changed(int32_t mask) {
         Variant argument;
         VariantInitInt(argument, mask);
         ViewerSendActionArg(context(), event::kViewChanged, argument);
         PumpPending();
     }
-    Ref<ViewMapping> Mapping() const { return MainViewGetMapping(view.get()); }
     std::unique_ptr<DibCanvas> Print() const {
         RECT client;
-        GetClientRect(view->window(), &client);
+        GetClientRect(target, &client);
         auto canvas = std::make_unique<DibCanvas>(client.right, client.bottom, 0x123456);
-        SendMessageW(view->window(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas->dc()), PRF_CLIENT);
+        SendMessageW(target, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas->dc()), PRF_CLIENT);
         return canvas;
     }
     void Post(UINT message, WPARAM keys, const PointI& at) const {
-        PostMessageW(view->window(), message, keys, MAKELPARAM(at.x, at.y));
+        PostMessageW(target, message, keys, MAKELPARAM(at.x, at.y));
     }
     // Mouse messages at points; `keys` before each of them.
     void Mouse(std::initializer_list<std::tuple<UINT, WPARAM, PointI>> messages) const {
@@ -102,23 +90,8 @@ struct ViewHarness {
                {WM_MOUSEMOVE, MK_LBUTTON, to},
                {WM_LBUTTONUP, 0, to}});
     }
-    // Both buttons held, the picture follows the mouse.
-    void Pan(const PointI& from, const PointI& to) const {
-        Mouse({{WM_MOUSEMOVE, 0, from},
-               {WM_LBUTTONDOWN, MK_LBUTTON, from},
-               {WM_RBUTTONDOWN, MK_LBUTTON | MK_RBUTTON, from},
-               {WM_MOUSEMOVE, MK_LBUTTON | MK_RBUTTON, to},
-               {WM_LBUTTONUP, MK_RBUTTON, to},
-               {WM_RBUTTONUP, 0, to}});
-    }
     void Click(const PointI& at) const {
         Mouse({{WM_MOUSEMOVE, 0, at}, {WM_LBUTTONDOWN, MK_LBUTTON, at}, {WM_LBUTTONUP, 0, at}});
-    }
-    void Wheel(int delta, WPARAM keys = 0) {
-        Variant argument;
-        VariantInitInt(argument, static_cast<int32_t>(MAKEWPARAM(keys, delta)));
-        ViewerSendActionArg(context(), event::kMouseWheel, argument);
-        PumpPending();
     }
     size_t Count(uint32_t code) const { return viewer.Count(code); }
     void SetRestrictions(uint32_t word) const {
@@ -129,5 +102,43 @@ struct ViewHarness {
 
     RunningViewer viewer;
     HWND host = nullptr;
+    HWND target = nullptr;
+};
+
+// A docked main view in the host.
+struct ViewHarness : HostHarness {
+    ViewHarness(int width, int height) {
+        view = MainViewCreate(context(), host, kMainViewDocked, false);
+        if (view) {
+            MainViewSetDisplayMode(view.get(), kMainViewDocked, host, RectI{SizeI{width, height}, {}});
+            target = view->window();
+        }
+        // The viewer's listener goes first, so that it records what the
+        // viewer's own listeners stop.
+        if (Ref<EventHub> hub = viewer.Hub()) {
+            ScopedLock hold(hub->lock);
+            const int32_t at = PtrArrayFind(hub->listeners, viewer.listener.get());
+            if (at > 0 && PtrArrayInsert(hub->listeners, viewer.listener.get(), 0))
+                PtrArrayRemoveAt(hub->listeners, uint32_t(at) + 1);
+        }
+    }
+    ~ViewHarness() { view.Reset(); }
+    Ref<ViewMapping> Mapping() const { return MainViewGetMapping(view.get()); }
+    // Both buttons held, the picture follows the mouse.
+    void Pan(const PointI& from, const PointI& to) const {
+        Mouse({{WM_MOUSEMOVE, 0, from},
+               {WM_LBUTTONDOWN, MK_LBUTTON, from},
+               {WM_RBUTTONDOWN, MK_LBUTTON | MK_RBUTTON, from},
+               {WM_MOUSEMOVE, MK_LBUTTON | MK_RBUTTON, to},
+               {WM_LBUTTONUP, MK_RBUTTON, to},
+               {WM_RBUTTONUP, 0, to}});
+    }
+    void Wheel(int delta, WPARAM keys = 0) {
+        Variant argument;
+        VariantInitInt(argument, static_cast<int32_t>(MAKEWPARAM(keys, delta)));
+        ViewerSendActionArg(context(), event::kMouseWheel, argument);
+        PumpPending();
+    }
+
     Ref<MainViewWindow> view;
 };

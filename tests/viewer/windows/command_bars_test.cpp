@@ -1,6 +1,6 @@
 // The command bars on a real frame: the tool bar's states read as any
-// outside program reads them (TB_ISBUTTONENABLED, TB_ISBUTTONPRESSED), the
-// File menu's recent part, and the context menu's items.
+// outside program reads them (TB_ISBUTTONENABLED, TB_ISBUTTONPRESSED) and
+// the File menu's recent part.
 #include "viewer/windows/command_bars.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +13,6 @@
 #include "viewer/core/open_params.h"
 #include "viewer/core/page_navigation.h"
 #include "viewer/core/view_operations.h"
-#include "viewer/windows/context_menu.h"
 #include "viewer/windows/recent_files.h"
 
 namespace {
@@ -130,21 +129,6 @@ TEST_F(CommandBarsOnFrame, MirrorButtonsSwapWhenThePageIsTurnedAQuarter) {
     ExpectPressed({{kMirrorVertical, false}, {kMirrorHorizontal, false}, {kInvert, false}}, "next page");
 }
 
-TEST_F(CommandBarsOnFrame, MenuBarOpensThePopupOfItsAccessKey) {
-    ASSERT_TRUE(OpenWith("three.tif", true, true));
-    // The frame posts WM_MENUCHAR on to the bars; "z" is "&Zoom".
-    MenuCloser close_the_menu;
-    PostMessageW(viewer_.Frame(), WM_MENUCHAR, MAKEWPARAM(L'z', MF_POPUP), 0);
-    PumpPending();
-    EXPECT_FALSE(bars_->tracking);
-    EXPECT_FALSE(bars_->keyboard_mode);
-    // The check marks were set as the popup opened.
-    HMENU window = CommandBarsGetPopup(bars_, kFirstPopup + 4);
-    EXPECT_TRUE(GetMenuState(window, kToolBarOn, MF_BYCOMMAND) & MF_CHECKED);
-    EXPECT_FALSE(GetMenuState(window, kToolBarOff, MF_BYCOMMAND) & MF_CHECKED);
-    EXPECT_TRUE(GetMenuState(window, kPreviewDocked, MF_BYCOMMAND) & MF_CHECKED);
-}
-
 TEST_F(CommandBarsOnFrame, FileMenuListsRecentFilesUnlessOpeningIsForbidden) {
     HMENU file = CommandBarsGetPopup(bars_, kFirstPopup);
     ASSERT_NE(file, nullptr);
@@ -166,32 +150,6 @@ TEST_F(CommandBarsOnFrame, FileMenuListsRecentFilesUnlessOpeningIsForbidden) {
     PumpPending();
     EXPECT_EQ(GetMenuState(file, kFirstRecentFile, MF_BYCOMMAND), static_cast<UINT>(-1));
     EXPECT_EQ(GetMenuItemCount(file), count - 2);
-}
-
-TEST_F(CommandBarsOnFrame, ContextMenuOfAPageOffersItsCommandsInGroups) {
-    ASSERT_TRUE(OpenWith("three.tif", true, true));
-    Ref<DocItem> page = ViewerGetActiveItem(viewer_.context.get());
-    MenuHandle menu(ViewContextMenuBuild(viewer_.context.get(), page.get()));
-    ASSERT_TRUE(menu);
-    std::vector<uint32_t> ids;
-    for (int i = 0; i < GetMenuItemCount(menu.get()); ++i) ids.push_back(GetMenuItemID(menu.get(), i));
-    const uint32_t kSeparator = 0;
-    std::vector<uint32_t> expected = {kClose,      kSeparator,      kSaveAs,           kConvert,  kPrint,
-                                      kSeparator,  kZoomOut,        kZoomIn,           kZoomAll,  kSeparator,
-                                      kMirrorVertical, kMirrorHorizontal, kSeparator,  kRotateLeft, kRotateRight,
-                                      kSeparator,  kInvert,         kSeparator,        kVersionComparison,
-                                      kSeparator,  kProperties};
-    EXPECT_EQ(ids, expected);
-
-    EXPECT_EQ(ViewContextMenuBuild(viewer_.context.get(), nullptr), nullptr);
-
-    // Shown for the frame, the menu is tracked until it is ended.
-    ViewContextMenu shown;
-    ViewContextMenuConstruct(shown, viewer_.Frame());
-    MenuCloser close_the_menu;
-    EXPECT_TRUE(ViewContextMenuShow(shown, viewer_.context.get(), page.get(), POINT{100, 100}));
-    ViewContextMenu ownerless;
-    EXPECT_FALSE(ViewContextMenuShow(ownerless, viewer_.context.get(), page.get(), POINT{100, 100}));
 }
 
 }  // namespace
