@@ -6,108 +6,22 @@ the file types registered at exit."""
 import os
 import pathlib
 import re
-import shutil
 import subprocess
 import sys
-import time
 
-build = os.environ.get("TEST_BINARY_DIR", "build")
-PROGRAM, PROBE, DDE_CLIENT = (os.path.join(build, "bin", name + ".exe")
-                              for name in ("PLXEX529", "window_probe", "dde_test_client"))
-work = os.path.join(build, "scratch", "program-desktop")
+from program_peer import (FRAME, IDOK, MAIN, PREVIEW, PROGRAM, SETTINGS_KEY, TREE, WM_COMMAND, begin, build,
+                          check, cut_out, dde, finish, make_tiff, probe, quit_program, reg_query, reg_set, request,
+                          start, wait_for, wait_for_active_file, wait_for_frame, windows_path, wine)
+
 DDE_LOG = os.path.join(os.environ.get("WINEPREFIX", os.path.join(build, "wineprefix")), "drive_c", "plovexdde.log")
-SETTINGS_KEY = r"HKCU\Software\Ostrel\Plovex5"
 # Scratch extensions, so that the prefix's real types stay free; the parts
 # that would name other keys must be left out.
 SETTINGS = {"SUPPORTED_FILETYPES": " plxbb-a, .PLXBB-B,,.plxbb-c\\shell\\open\\command, *.plxbb-d, plxbb-a",
             "WIDTH_NAVIFRAME": "200", "HEIGHT_PREVIEW": "150", "RECT_MAINWINDOW": None,
             "VIEWMODE_PREVIEW": None, "VIEWMODE_NAVIGATION": None}
-FRAME, MAIN, TREE, PREVIEW = "Plovex5", "Plovex50Hauptansicht", "Plovex50DokTree", "Plovex50Voransicht"
-WM_COMMAND, IDOK, REOPEN_SESSION = 273, 1, 509
+REOPEN_SESSION = 509
 GREEK = "\u03a9mega \u03c0lan.tif"
 PAGES = [(1, "Seite 1"), (1, "Seite 2"), (1, "Seite 3")]
-failures, started = [], []
-
-
-def check(ok, what):
-    if not ok:
-        failures.append(what)
-        print("FAILED:", what, flush=True)
-    return ok
-
-
-def wait_for(condition, timeout):
-    """The first true answer of the condition within the time, else None."""
-    end = time.monotonic() + timeout
-    while not (value := condition()) and time.monotonic() < end:
-        time.sleep(0.1)
-    return value or None
-
-
-def wine(*args, timeout=60):
-    """(exit code, standard output) of a Windows program."""
-    done = subprocess.run(["wine", *map(str, args)], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                          stderr=subprocess.DEVNULL, timeout=timeout)
-    return done.returncode, done.stdout.decode("utf-8", "replace")
-
-
-def start(*args):
-    """PLXEX529 with these arguments; no pipe of its own keeps ctest waiting."""
-    started.append(subprocess.Popen(["wine", PROGRAM, *args], stdin=subprocess.DEVNULL,
-                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-    return started[-1]
-
-
-def probe(*args):
-    """The window probe's output lines, split at the TABs."""
-    return [line.split("\t") for line in wine(PROBE, *args, timeout=30)[1].splitlines() if line]
-
-
-def wait_for_frame(title_part="", timeout=30):
-    return wait_for(lambda: next((f for f in probe("windows", FRAME) if title_part in f[3]), None), timeout)
-
-
-def dde(step):
-    """The DDE client's answer to one step ("x\\tTEXT" executes, "r\\tITEM" requests)."""
-    steps, out = os.path.join(work, "steps.txt"), os.path.join(work, "out.txt")
-    pathlib.Path(steps).write_text(step + "\n", encoding="utf-8")
-    pathlib.Path(out).write_bytes(b"")
-    wine(DDE_CLIENT, "-out", windows_path(out), "-service", "Plovex", "-steps", windows_path(steps), timeout=90)
-    return pathlib.Path(out).read_text(encoding="utf-8", errors="replace").strip()
-
-
-def request(item):
-    """The fields of the answer to a request item, without their quotes, or None."""
-    answer = dde("r\t" + item).split("\t", 3)
-    return [field.strip().strip('"') for field in answer[3].split(",")] if answer[0] == "data" else None
-
-
-def wait_for_active_file(file_name, timeout=30):
-    """The active page's id once it belongs to the file (GetWindowInfo3)."""
-    info = wait_for(lambda: (lambda i: i if i and i[1] == file_name else None)(request("GetWindowInfo3")), timeout)
-    return int(info[0]) if info else None
-
-
-def quit_program(process):
-    dde("x\tQuit")
-    return wait_for(lambda: process.poll() is not None, 30)
-
-
-def windows_path(unix_path):
-    return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
-
-
-def reg_query(key, value=None):
-    """The data of a registry value (the key's default without a name), or None."""
-    code, text = wine("reg", "query", key, *(["/v", value] if value else ["/ve"]))
-    match = re.search(r"^\s+\S.*?\s+REG_\w+\s+(.*?)\r?$", text, re.M) if code == 0 else None
-    return match.group(1) if match else None
-
-
-def reg_set(values):
-    for name, data in values.items():
-        wine("reg", *(["delete", SETTINGS_KEY, "/v", name] if data is None else
-                      ["add", SETTINGS_KEY, "/v", name, "/d", data]), "/f")
 
 
 def tree(frame):
@@ -171,22 +85,13 @@ def list_lines(path):
     return lines[3:-1]
 
 
-def cut_out(page_id):
-    """GetCutOut3's left, top, width and height in millimetres, or None."""
-    fields = request("GetCutOut3(%d)" % page_id)
-    return [int(v) / 1000.0 for v in fields[1:5]] if fields and len(fields) == 7 else None
-
-
-def main(session_list):
+def main(work, session_list):
     os.makedirs(os.path.join(work, "my plans"))
     win = {}
     for name, sizes in (("one.tif", ["600x400"]), ("three.tif", ["300x200", "310x200", "320x200"]),
                         ("plan.tif", ["800x600"]), (GREEK, ["400x300"]), ("O'Neil plan.tif", ["400x300"]),
                         ("my plans/it's.tif", ["400x300"])):
-        subprocess.run(["convert", "-density", "200", "-units", "PixelsPerInch"] + [
-            part for size in sizes for part in ("-size", size, "xc:white")] + [
-            "-compress", "group4", os.path.join(work, name)], check=True, capture_output=True)
-        win[name] = windows_path(os.path.join(work, name))
+        win[name] = make_tiff(os.path.join(work, name), sizes)
     pathlib.Path(work, "drawings.lst").write_bytes(b"; drawings\r\n%s\tFirst plan\r\nthree.tif\r\n"
                                                    % win["one.tif"].encode())
 
@@ -282,10 +187,7 @@ def main(session_list):
         check(wine("reg", "query", "HKCR\\" + key)[0] != 0, "no key %s" % key)
 
 
-if not all(map(os.path.exists, (PROGRAM, PROBE, DDE_CLIENT))):
-    sys.exit("FAILED: not built, nothing was checked")
-shutil.rmtree(work, ignore_errors=True)
-os.makedirs(work)
+work = begin("program-desktop")
 temp = wine("cmd", "/c", "echo", "%TEMP%")[1].strip().splitlines()[-1].strip()
 session_list = os.path.join(subprocess.run(["winepath", "-u", temp], capture_output=True, timeout=60)
                             .stdout.decode().strip(), "plxpers.lst")
@@ -293,14 +195,12 @@ if os.path.exists(DDE_LOG):
     os.remove(DDE_LOG)
 reg_set(SETTINGS)
 try:
-    main(session_list)
+    main(work, session_list)
 finally:
-    for process in started:
-        process.kill()
+    code = finish()
     reg_set({name: None for name in SETTINGS})
     for key in (".plxbb-a", ".PLXBB-B", ".plxbb-c", "Plovex.Document"):
         wine("reg", "delete", "HKCR\\" + key, "/f")
     if os.path.exists(session_list):
         os.remove(session_list)
-print("%d failure(s)" % len(failures))
-sys.exit(1 if failures else 0)
+sys.exit(code)

@@ -1,10 +1,13 @@
 """The desktop program on a virtual X screen (tools/show-document): the main
 view shows the page fitted, its pixels within a small grey-level tolerance
-of ImageMagick's rendering of the same page at the size shown."""
+of ImageMagick's rendering of the same page at the size shown; the preview
+shows the page with its blue cut-out frame and the tree its document's name;
+Alt and a menu letter typed on the X keyboard (xdotool) open that menu."""
 import os
 import re
 import subprocess
 import sys
+import time
 
 try:
     import numpy
@@ -28,7 +31,8 @@ def failure():
                     "-strokewidth", "24", "-draw", "rectangle 80,80 1519,1019", "-fill", "black", "-stroke", "none",
                     "-draw", "circle 500,550 500,800", "-draw", "rectangle 900,300 1300,800", "-monochrome",
                     "-density", "200", "-units", "PixelsPerInch", "-compress", "Group4", page], check=True)
-    environment = dict(os.environ, SCREEN_SIZE="800x600", SHOW_SETTINGS="SHOW_HAIRCROSS=0")
+    environment = dict(os.environ, SCREEN_SIZE="800x600", SHOW_SETTINGS="SHOW_HAIRCROSS=0",
+                       SHOW_THEN="%s %s --while-shown" % (sys.executable, os.path.abspath(__file__)))
     environment.pop("DISPLAY", None)
     done = subprocess.run([os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../tools/show-document"),
                            build, page, shot], env=environment, capture_output=True, timeout=300)
@@ -36,6 +40,7 @@ def failure():
     view = re.search(r"^main view: (\d+) (\d+) (\d+) (\d+)$", output, re.M)
     if done.returncode != 0 or not view or not os.path.exists(shot):
         return "show-document failed: " + output
+    print(output, end="")
     left, top, right, bottom = (int(v) for v in view.groups())
     screen = numpy.asarray(Image.open(shot).convert("L"), dtype=numpy.float64) / 255
     # The frame's edge, away from the view's border (the scroll bars' arrows).
@@ -63,6 +68,47 @@ def failure():
     return None
 
 
+def probe(*args):
+    done = subprocess.run(["wine", os.path.join(build, "bin", "window_probe.exe"), *args], capture_output=True,
+                          timeout=30)
+    return [line.split("\t") for line in done.stdout.decode("utf-8", "replace").splitlines() if line]
+
+
+def panes_and_menu():
+    """Run by show-document while the viewer is shown: the panes on the
+    screen, then the File menu ("&Datei") opened from the keyboard."""
+    frame = os.environ["SHOW_FRAME"]
+    panes = {c[1]: [int(v) for v in c[4:8]] for c in probe("children", frame) if c[3] == "1"}
+    subprocess.run(["import", "-window", "root", os.path.join(work, "panes.png")], check=True)
+    screen = numpy.asarray(Image.open(os.path.join(work, "panes.png")).convert("RGB"), dtype=numpy.int32)
+    left, top, right, bottom = panes.get("Plovex50Voransicht", [0, 0, 0, 0])
+    preview = screen[top:bottom, left:right]
+    blue = ((preview[..., 2] > 200) & (preview[..., 0] < 80) & (preview[..., 1] < 80)).sum()
+    dark = (preview.sum(axis=2) < 150).sum()
+    if blue < 40 or dark < 40:
+        return "the preview shows %d blue and %d dark pixels, not the page in its frame" % (blue, dark)
+    left, top, right, bottom = panes.get("SysTreeView32", [0, 0, 0, 0])
+    if (screen[top:bottom, left:right].sum(axis=2) < 200).sum() < 20:
+        return "the tree shows no text"
+
+    # Keys go to the window under the pointer: the frame's main view.
+    left, top, right, bottom = panes["Plovex50Hauptansicht"]
+    subprocess.run(["xdotool", "mousemove", str((left + right) // 2), str((top + bottom) // 2)], check=True)
+    subprocess.run(["xdotool", "key", "alt+d"], check=True)
+    end = time.monotonic() + 15
+    while not (menus := [m for m in probe("windows", "#32768") if m[2] == "1"]) and time.monotonic() < end:
+        time.sleep(0.2)
+    if not menus:
+        return "Alt+D opened no menu"
+    subprocess.run(["import", "-window", "root", os.path.join(work, "menu.png")], check=True)
+    subprocess.run(["xdotool", "key", "Escape", "Escape"], check=True)
+    return None
+
+
+if sys.argv[1:] == ["--while-shown"]:
+    problem = panes_and_menu()
+    print("FAILED: " + problem if problem else "panes and menu shown", flush=True)
+    sys.exit(1 if problem else 0)
 problem = failure()
 print("FAILED: " + problem if problem else "0 failure(s)")
 sys.exit(1 if problem else 0)

@@ -17,6 +17,9 @@
 //                                 item in pre-order: "item depth text"
 //   post HWND MSG WPARAM LPARAM   PostMessageW
 //   move HWND X Y WIDTH HEIGHT    SetWindowPos (no activation, no z-order change)
+//   text HWND TEXT                WM_SETTEXT (the system carries the text over)
+//   buttons HWND ID...            per tool-bar command: id index enabled
+//                                 pressed (TB_COMMANDTOINDEX, TB_ISBUTTON...)
 #include <windows.h>
 // after windows.h, which it needs
 #include <commctrl.h>
@@ -179,6 +182,18 @@ int Run(int argc, wchar_t** argv) {
         return !PostMessageW(window, wcstoul(argv[3], nullptr, 10),
                              static_cast<WPARAM>(_wcstoui64(argv[4], nullptr, 10)),
                              static_cast<LPARAM>(_wcstoi64(argv[5], nullptr, 10)));
+    }
+    if (command == L"text" && argc >= 4) {
+        return !SendBounded(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[3]));
+    }
+    if (command == L"buttons") {
+        for (int i = 3; i < argc; ++i) {
+            const WPARAM id = wcstoul(argv[i], nullptr, 10);
+            Out({argv[i], std::to_wstring(static_cast<int>(SendBounded(window, TB_COMMANDTOINDEX, id, 0))),
+                 Flag(SendBounded(window, TB_ISBUTTONENABLED, id, 0) != 0),
+                 Flag(SendBounded(window, TB_ISBUTTONPRESSED, id, 0) != 0)});
+        }
+        return 0;
     }
     if (command == L"move" && argc >= 7) {
         return !SetWindowPos(window, nullptr, _wtoi(argv[3]), _wtoi(argv[4]), _wtoi(argv[5]), _wtoi(argv[6]),

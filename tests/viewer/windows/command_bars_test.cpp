@@ -1,13 +1,16 @@
 // The command bars on a real frame: the tool bar's states read as any
-// outside program reads them (TB_ISBUTTONENABLED, TB_ISBUTTONPRESSED) and
-// the File menu's recent part.
+// outside program reads them (TB_ISBUTTONENABLED, TB_ISBUTTONPRESSED), the
+// pictures of its buttons and menu items, and the File menu's recent part.
 #include "viewer/windows/command_bars.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "tests/viewer/views/dib_canvas.h"
 #include "tests/viewer/windows/frame_test_support.h"
 #include "viewer/core/commands.h"
 #include "viewer/core/open_params.h"
@@ -23,6 +26,20 @@ struct Expected {
     uint32_t id;
     bool on;
 };
+
+// A picture's pixels as drawn, or nothing when it could not be drawn.
+std::vector<uint32_t> Drawn(int width, int height, auto&& draw) {
+    DibCanvas canvas(width, height, 0x123456);
+    if (!canvas.ok() || !draw(canvas.dc())) return {};
+    std::vector<uint32_t> pixels;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) pixels.push_back(canvas.Pixel(x, y));
+    return pixels;
+}
+// Something drawn on its background: pixels of more than one colour.
+bool HasPicture(const std::vector<uint32_t>& pixels) {
+    return std::count(pixels.begin(), pixels.end(), pixels.empty() ? 0 : pixels[0]) < std::ssize(pixels);
+}
 
 class CommandBarsOnFrame : public testing::Test {
   protected:
@@ -127,6 +144,42 @@ TEST_F(CommandBarsOnFrame, MirrorButtonsSwapWhenThePageIsTurnedAQuarter) {
     // Another page has its own cut-out.
     ASSERT_TRUE(ViewerPageStep(viewer_.context.get(), 1, false));
     ExpectPressed({{kMirrorVertical, false}, {kMirrorHorizontal, false}, {kInvert, false}}, "next page");
+}
+
+TEST_F(CommandBarsOnFrame, ButtonsAndMenuItemsHavePictures) {
+    HWND tool_bar = CommandBarsGetToolBar(bars_);
+    const auto normal = reinterpret_cast<HIMAGELIST>(SendMessageW(tool_bar, TB_GETIMAGELIST, 0, 0));
+    const auto hot = reinterpret_cast<HIMAGELIST>(SendMessageW(tool_bar, TB_GETHOTIMAGELIST, 0, 0));
+    std::set<std::vector<uint32_t>> pictures;
+    int buttons = 0;
+    const int count = static_cast<int>(SendMessageW(tool_bar, TB_BUTTONCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        TBBUTTON button = {};
+        ASSERT_TRUE(SendMessageW(tool_bar, TB_GETBUTTON, i, reinterpret_cast<LPARAM>(&button)));
+        if (button.fsStyle & BTNS_SEP) continue;
+        ++buttons;
+        for (HIMAGELIST list : {normal, hot}) {
+            const std::vector<uint32_t> pixels = Drawn(16, 16, [&](HDC dc) {
+                return ImageList_Draw(list, button.iBitmap, dc, 0, 0, ILD_NORMAL) != FALSE;
+            });
+            EXPECT_TRUE(HasPicture(pixels)) << "command " << button.idCommand << (list == hot ? " hot" : "");
+            if (list == normal) pictures.insert(pixels);
+        }
+    }
+    // No two commands share a picture (one bitmap number given to two buttons).
+    EXPECT_EQ(std::ssize(pictures), buttons);
+
+    MENUITEMINFOW item = {};
+    item.cbSize = sizeof(item);
+    item.fMask = MIIM_CHECKMARKS;
+    ASSERT_TRUE(GetMenuItemInfoW(CommandBarsGetPopup(bars_, kFirstPopup), kOpen, FALSE, &item));
+    BITMAP size = {};
+    ASSERT_TRUE(GetObjectW(item.hbmpChecked, sizeof(size), &size));
+    EXPECT_TRUE(HasPicture(Drawn(size.bmWidth, size.bmHeight, [&](HDC dc) {
+        MemoryDC source(nullptr);
+        ScopedSelect select(source.get(), item.hbmpChecked);
+        return BitBlt(dc, 0, 0, size.bmWidth, size.bmHeight, source.get(), 0, 0, SRCCOPY) != FALSE;
+    })));
 }
 
 TEST_F(CommandBarsOnFrame, FileMenuListsRecentFilesUnlessOpeningIsForbidden) {

@@ -1,0 +1,145 @@
+"""What the black-box checks of tests/program share: starting PLXEX529 under
+Wine and driving it as a peer program would, through the tests' own DDE
+client and window probe (tests/tools/), and judging with `wine reg`.
+
+A check calls begin() with its scratch folder's name, records its findings
+with check() and ends with finish(), which kills what it started and gives
+the exit code."""
+import os
+import pathlib
+import re
+import shutil
+import subprocess
+import sys
+import time
+
+build = os.environ.get("TEST_BINARY_DIR", "build")
+PROGRAM, PROBE, DDE_CLIENT = (os.path.join(build, "bin", name + ".exe")
+                              for name in ("PLXEX529", "window_probe", "dde_test_client"))
+SETTINGS_KEY = r"HKCU\Software\Ostrel\Plovex5"
+FRAME, MAIN, TREE, PREVIEW = "Plovex5", "Plovex50Hauptansicht", "Plovex50DokTree", "Plovex50Voransicht"
+WM_COMMAND, IDOK = 273, 1
+work = os.path.join(build, "scratch")
+failures, started = [], []
+
+
+def begin(name):
+    """A fresh scratch folder for the check; stops at once when not built."""
+    global work
+    if not all(map(os.path.exists, (PROGRAM, PROBE, DDE_CLIENT))):
+        sys.exit("FAILED: not built, nothing was checked")
+    work = os.path.join(build, "scratch", name)
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(work)
+    return work
+
+
+def finish():
+    for process in started:
+        process.kill()
+    print("%d failure(s)" % len(failures))
+    return 1 if failures else 0
+
+
+def check(ok, what):
+    if not ok:
+        failures.append(what)
+        print("FAILED:", what, flush=True)
+    return ok
+
+
+def wait_for(condition, timeout):
+    """The first true answer of the condition within the time, else None."""
+    end = time.monotonic() + timeout
+    while not (value := condition()) and time.monotonic() < end:
+        time.sleep(0.1)
+    return value or None
+
+
+def wine(*args, timeout=60):
+    """(exit code, standard output) of a Windows program."""
+    done = subprocess.run(["wine", *map(str, args)], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                          stderr=subprocess.DEVNULL, timeout=timeout)
+    return done.returncode, done.stdout.decode("utf-8", "replace")
+
+
+def start(*args):
+    """PLXEX529 with these arguments; no pipe of its own keeps ctest waiting."""
+    started.append(subprocess.Popen(["wine", PROGRAM, *args], stdin=subprocess.DEVNULL,
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+    return started[-1]
+
+
+def probe(*args):
+    """The window probe's output lines, split at the TABs."""
+    return [line.split("\t") for line in wine(PROBE, *args, timeout=30)[1].splitlines() if line]
+
+
+def wait_for_frame(title_part="", timeout=30):
+    return wait_for(lambda: next((f for f in probe("windows", FRAME) if title_part in f[3]), None), timeout)
+
+
+def dde(*steps):
+    """The DDE client's answer lines, one per step ("x\\tTEXT" executes,
+    "r\\tITEM" requests); a single step gives its line alone."""
+    steps_file, out = os.path.join(work, "steps.txt"), os.path.join(work, "out.txt")
+    pathlib.Path(steps_file).write_text("".join(step + "\n" for step in steps), encoding="utf-8")
+    pathlib.Path(out).write_bytes(b"")
+    wine(DDE_CLIENT, "-out", windows_path(out), "-service", "Plovex", "-steps", windows_path(steps_file),
+         timeout=30 + 15 * len(steps))
+    lines = pathlib.Path(out).read_text(encoding="utf-8", errors="replace").strip().split("\n")
+    return lines[0] if len(steps) == 1 else lines
+
+
+def request(item):
+    """The fields of the answer to a request item, without their quotes, or None."""
+    answer = dde("r\t" + item).split("\t", 3)
+    return [field.strip().strip('"') for field in answer[3].split(",")] if answer[0] == "data" else None
+
+
+def wait_for_active_file(file_name, timeout=30):
+    """The active page's id once it belongs to the file (GetWindowInfo3)."""
+    info = wait_for(lambda: (lambda i: i if i and i[1] == file_name else None)(request("GetWindowInfo3")), timeout)
+    return int(info[0]) if info else None
+
+
+def cut_out(page_id):
+    """GetCutOut3's left, top, width and height in millimetres, or None."""
+    fields = request("GetCutOut3(%d)" % page_id)
+    return [int(v) / 1000.0 for v in fields[1:5]] if fields and len(fields) == 7 else None
+
+
+def quit_program(process):
+    dde("x\tQuit")
+    return wait_for(lambda: process.poll() is not None, 30)
+
+
+def windows_path(unix_path):
+    return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
+
+
+def reg_query(key, value=None):
+    """The data of a registry value (the key's default without a name), or None."""
+    code, text = wine("reg", "query", key, *(["/v", value] if value else ["/ve"]))
+    match = re.search(r"^\s+\S.*?\s+REG_\w+\s+(.*?)\r?$", text, re.M) if code == 0 else None
+    return match.group(1) if match else None
+
+
+def reg_values(key):
+    """{name: data} of every value of the key ({} without the key)."""
+    code, text = wine("reg", "query", key)
+    return dict(re.findall(r"^\s+(\S+)\s+REG_\w+\s*(.*?)\r?$", text, re.M)) if code == 0 else {}
+
+
+def reg_set(values, key=SETTINGS_KEY):
+    """Adds the values, deletes those given as None."""
+    for name, data in values.items():
+        wine("reg", *(["delete", key, "/v", name] if data is None else ["add", key, "/v", name, "/d", data]), "/f")
+
+
+def make_tiff(path, sizes, density=200):
+    """A bilevel Group 4 TIFF with one white page per "WxH" size."""
+    subprocess.run(["convert", "-density", str(density), "-units", "PixelsPerInch"] + [
+        part for size in sizes for part in ("-size", size, "xc:white")] + [
+        "-compress", "group4", path], check=True, capture_output=True)
+    return windows_path(path)
