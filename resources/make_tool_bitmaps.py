@@ -7,11 +7,11 @@ The bitmaps go to the folder tool_bitmaps beside OUT.rc, which the fragment
 names relative to its own folder (an include folder of the resource build).
 
 The loader makes the colour of the first stored pixel (the bottom-left one)
-transparent and maps the 3-D greys 128, 192 and 223 to the system's colours,
-so every picture keeps its corners in the background colour and the drawing
-colours stay off those greys. An image list of 16 colours takes its colour
-table from its first bitmap: all pictures share one table (the hot pictures
-a brighter one), in the same order."""
+transparent (the image lists mask it out) and maps the 3-D greys 128, 192
+and 223 to the system's colours, so every picture keeps its corners in the
+background colour and the drawing colours stay off those greys. All
+pictures share one colour table (the hot pictures a brighter one), in the
+same order."""
 import os
 import struct
 import sys

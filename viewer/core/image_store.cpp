@@ -22,6 +22,22 @@ HBITMAP LoadBitmapResource(HMODULE module, uint32_t number, int width, int heigh
         LoadImageW(module, MAKEINTRESOURCEW(number), IMAGE_BITMAP, width, height, flags));
 }
 
+namespace {
+
+// The colour of the bitmap's first stored pixel (the bottom-left one), which
+// the loader treats as the transparent one; CLR_INVALID when unreadable.
+COLORREF BackgroundColour(HBITMAP bitmap) {
+    BITMAP size = {};
+    if (!GetObjectW(bitmap, sizeof(size), &size) || size.bmWidth <= 0 || size.bmHeight <= 0)
+        return CLR_INVALID;
+    MemoryDC dc(nullptr);
+    if (!dc.get()) return CLR_INVALID;
+    ScopedSelect select(dc.get(), bitmap);
+    return GetPixel(dc.get(), 0, size.bmHeight - 1);
+}
+
+}  // namespace
+
 HBITMAP ImageStoreLoadMenuBitmap(const ImageStore* store, uint32_t number) {
     if (!store) return nullptr;
     return LoadBitmapResource(store->module, number, store->menu_check_width, store->menu_check_height, true,
@@ -30,9 +46,17 @@ HBITMAP ImageStoreLoadMenuBitmap(const ImageStore* store, uint32_t number) {
 
 bool ImageListAddBitmap(const ImageStore* store, HIMAGELIST image_list, uint32_t number) {
     if (!store || !image_list) return false;
-    GdiBitmap bitmap(LoadBitmapResource(store->module, number, 16, 16, true, true));
+    // Not made transparent by the loader, which would paint the background
+    // in a system colour: the list masks it out instead, so the tool bar can
+    // draw a disabled button from the picture's shape and the tree shows its
+    // own background around the picture.
+    GdiBitmap bitmap(LoadBitmapResource(store->module, number, 16, 16, false, true));
     if (!bitmap) return false;
-    return ImageList_Add(image_list, bitmap.get(), nullptr) >= 0;
+    const COLORREF background = BackgroundColour(bitmap.get());
+    if (background == CLR_INVALID) return false;
+    // Masked by the background colour alone: white and greys inside a
+    // picture stay opaque.
+    return ImageList_AddMasked(image_list, bitmap.get(), background) >= 0;
 }
 
 HICON GetFileTypeIcon(const WString& extension) {

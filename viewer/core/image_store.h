@@ -27,7 +27,9 @@ HBITMAP LoadBitmapResource(HMODULE module, uint32_t number, int width, int heigh
                            bool map_3d_colours);
 // At the menu check-mark size, transparent.
 HBITMAP ImageStoreLoadMenuBitmap(const ImageStore* store, uint32_t number);
-// Adds the 16 by 16 bitmap to the image list; true when added.
+// Adds the 16 by 16 bitmap to the image list (made with ILC_MASK) with its
+// background, the colour of its first stored pixel, masked out; true when
+// added.
 bool ImageListAddBitmap(const ImageStore* store, HIMAGELIST image_list, uint32_t number);
 // The shell's small icon for files of the extension (the caller destroys
 // it), or null.

@@ -418,8 +418,11 @@ bool MakeMenuBar(CommandBars* bars, const std::vector<PopupEntry>& popups) {
 void MakeImageLists(CommandBars* bars) {
     const ImageStore* images = Images(bars->context.get());
     const size_t count = bars->redlining ? std::size(kToolBitmaps) : std::size(kToolBitmaps) - 1;
-    bars->normal_images = ImageList_Create(16, 16, ILC_COLOR, static_cast<int>(count), 1);
-    bars->hot_images = ImageList_Create(16, 16, ILC_COLOR, static_cast<int>(count), 1);
+    // Masked, so that the tool bar draws a disabled button greyed in the
+    // picture's shape rather than as a grey square.
+    constexpr UINT kFlags = ILC_COLOR24 | ILC_MASK;
+    bars->normal_images = ImageList_Create(16, 16, kFlags, static_cast<int>(count), 1);
+    bars->hot_images = ImageList_Create(16, 16, kFlags, static_cast<int>(count), 1);
     if (!images) return;
     for (size_t i = 0; i < count; ++i) {
         ImageListAddBitmap(images, bars->normal_images, kToolBitmaps[i][0]);

@@ -278,7 +278,7 @@ void AddBitmap(DocTreeWindow* tree, const ImageStore* store, uint32_t number, in
 }
 
 void MakeImageList(DocTreeWindow* tree) {
-    tree->image_list = ImageList_Create(16, 16, ILC_COLOR8 | ILC_MASK, 6, 4);
+    tree->image_list = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 6, 4);
     if (!tree->image_list) return;
     ImageList_SetBkColor(tree->image_list, kTreeBackground);
     Ref<AppRoot> app = ViewerGetApp(tree->context.get());

@@ -163,6 +163,11 @@ TEST_F(CommandBarsOnFrame, ButtonsAndMenuItemsHavePictures) {
                 return ImageList_Draw(list, button.iBitmap, dc, 0, 0, ILD_NORMAL) != FALSE;
             });
             EXPECT_TRUE(HasPicture(pixels)) << "command " << button.idCommand << (list == hot ? " hot" : "");
+            // The background is masked out, the canvas shows at the corner:
+            // the tool bar greys a disabled button in the mask's shape, and
+            // without a mask as a grey square.
+            EXPECT_EQ(pixels.empty() ? 0 : pixels[0], 0x123456u)
+                << "command " << button.idCommand << (list == hot ? " hot" : "");
             if (list == normal) pictures.insert(pixels);
         }
     }
