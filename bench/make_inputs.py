@@ -8,7 +8,9 @@ blocks and a sprinkle of scanner specks. Pillow draws it; tiffcp stores it as
 Group 4, Group 3 2D and LZW, each once as a single strip (as scanners write
 their sheets) and Group 4 once more in tiffcp's default strips. A 6000 x
 4000 colour photograph-like picture goes to a JFIF file (cjpeg) and to a
-JPEG-in-TIFF file (tiffcp -c jpeg).
+JPEG-in-TIFF file (tiffcp -c jpeg). For the viewer's benchmark, tiffcp joins
+20 Group 4 pages into one document: the sheet as drawn, mirrored, upside down
+and both in turn, so that no two neighbouring pages are the same.
 
 Usage: make_inputs.py OUT_DIR     (files already there are kept)
 """
@@ -180,11 +182,15 @@ def make_drawing(path_tif):
     draw_notes(draw, rng, small)
     pixels = numpy.array(image, dtype=numpy.uint8)
     add_specks(pixels, numpy.random.default_rng(7))
+    store_bilevel(Image.fromarray(pixels * 255).convert("1"), path_tif)
+
+
+def store_bilevel(image, path_tif):
     # Scanners store their sheets white-is-zero, black pixels as 1 bits, so
     # the CCITT coders see the drawing as black runs: PBM (1 is black) and
     # pnmtotiff's min-is-white keep it that way.
     pbm = path_tif + ".pbm"
-    Image.fromarray(pixels * 255).convert("1").save(pbm)
+    image.save(pbm)
     with open(path_tif, "wb") as out:
         subprocess.run(["pnmtotiff", "-none", "-miniswhite", "-xresolution", str(DPI), "-yresolution", str(DPI),
                         "-resolutionunit", "inch", pbm], stdout=out, check=True)
@@ -207,6 +213,25 @@ def run(command):
     subprocess.run(command, check=True)
 
 
+def make_document(raw, path, pages):
+    # Four looks of the sheet, each a single Group 4 strip, joined by tiffcp.
+    # The sheet has more pixels than Pillow opens without being told.
+    Image.MAX_IMAGE_PIXELS = None
+    sheet = Image.open(raw).convert("1")
+    looks = []
+    for k, transpose in enumerate((None, Image.Transpose.FLIP_LEFT_RIGHT, Image.Transpose.FLIP_TOP_BOTTOM,
+                                   Image.Transpose.ROTATE_180)):
+        look_raw = "%s.look%d-raw.tif" % (path, k)
+        look = "%s.look%d.tif" % (path, k)
+        store_bilevel(sheet.transpose(transpose) if transpose is not None else sheet, look_raw)
+        run(["tiffcp", "-c", "g4", "-r", str(A0_HEIGHT), look_raw, look])
+        os.remove(look_raw)
+        looks.append(look)
+    run(["tiffcp", "-c", "g4", "-r", str(A0_HEIGHT)] + [looks[i % len(looks)] for i in range(pages)] + [path])
+    for look in looks:
+        os.remove(look)
+
+
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
@@ -224,6 +249,9 @@ def main():
         path = os.path.join(out, name)
         if not os.path.exists(path):
             run(["tiffcp"] + options + [raw, path])
+    document = os.path.join(out, "a0-g4-20pages.tif")
+    if not os.path.exists(document):
+        make_document(raw, document, 20)
     ppm = os.path.join(out, "photo.ppm")
     if not os.path.exists(ppm):
         make_photo(ppm)

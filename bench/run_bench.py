@@ -1,16 +1,19 @@
 #!/usr/bin/python3
-"""Runs the imaging benchmark: for each case our render (timed inside the
-Wine process by imaging_bench.exe) and the outside tool on the same file in
-the same run (libtiff's bare decode timed natively by libtiff_decode, or
-djpeg), their ratio, and the render's peak working set against the page's
-full 1-bit bitmap. Prints a Markdown table and writes it to
-BUILD/bench-results.md.
+"""Runs the benchmarks and writes their tables to BUILD/bench-results.md.
+
+The imaging benchmark: for each case our render (timed inside the Wine
+process by imaging_bench.exe) and the outside tool on the same file in the
+same run (libtiff's bare decode timed natively by libtiff_decode, or djpeg),
+their ratio, and the render's peak working set against the page's full 1-bit
+bitmap. The viewer's benchmark (bench/run_viewer_bench.py) times the running
+program.
 
 Usage: run_bench.py BUILD_DIR        (tools/bench calls it)
-Environment: BENCH_RUNS renders per measurement (default 7), BENCH_ROUNDS
-alternating rounds of ours and theirs (default 3); the figure reported is
-the median of the rounds' medians. BENCH_ONLY, a regular expression, runs
-only the cases whose label it finds.
+Environment: BENCH_SUITE, "imaging", "viewer" or both (the default), each
+word one benchmark. BENCH_RUNS renders per measurement (default 7),
+BENCH_ROUNDS alternating rounds of ours and theirs (default 3); the figure
+reported is the median of the rounds' medians. BENCH_ONLY, a regular
+expression, runs only the cases whose label it finds.
 """
 import os
 import re
@@ -118,7 +121,7 @@ class Bench:
                   lambda: self.djpeg_ms(jpg, "1/4"))
         self.case("JPEG-in-TIFF 6000x4000: 1:1", windows_path(jtif), "full", "libtiff full decode",
                   lambda: self.libtiff_ms(jtif))
-        self.report()
+        return self.report()
 
     def strip_of(self, path):
         out = subprocess.run(["tiffdump", path], capture_output=True, text=True, check=True).stdout
@@ -138,9 +141,8 @@ class Bench:
                 label, mine, theirs_label, other, mine / other, peak / 1e6, share))
         lines += ["", "Targets (Group 4, single strip):"] + self.targets()
         text = "\n".join(lines) + "\n"
-        with open(os.path.join(self.build, "bench-results.md"), "w") as f:
-            f.write(text)
         print("\n" + text)
+        return text
 
     def targets(self):
         rows = {r[0]: r for r in self.rows if r[1] is not None}
@@ -161,5 +163,19 @@ class Bench:
         return out
 
 
+def main():
+    build = sys.argv[1]
+    suites = os.environ.get("BENCH_SUITE", "imaging viewer").split()
+    tables = []
+    if "imaging" in suites:
+        tables.append("## Imaging\n\n" + Bench(build).run())
+    if "viewer" in suites:
+        sys.path.insert(0, HERE)
+        import run_viewer_bench
+        tables.append("## Viewer\n\n" + run_viewer_bench.ViewerBench(build).run())
+    with open(os.path.join(build, "bench-results.md"), "w") as f:
+        f.write("\n".join(tables))
+
+
 if __name__ == "__main__":
-    Bench(sys.argv[1]).run()
+    main()

@@ -1,0 +1,200 @@
+#!/usr/bin/python3
+"""Runs the viewer's benchmark: the desktop program, timed inside its Wine
+process by viewer_bench.exe (one process per case and round), against a
+fresh render of the page for the same view in the same process, and its
+conversions against tiffcp and tiff2pdf on the same file in the same run
+(timed around their processes). Returns a Markdown table; run_bench.py
+prints it and writes it with the imaging table to BUILD/bench-results.md.
+
+Environment: BENCH_RUNS runs per measurement (default 7), BENCH_ROUNDS
+alternating rounds (default 3), BENCH_CONVERT_RUNS conversions per
+measurement (default 3); the figure reported is the median of the rounds'
+medians. BENCH_ONLY, a regular expression, runs only the rows whose label it
+finds.
+"""
+import os
+import re
+import statistics
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+RUNS = int(os.environ.get("BENCH_RUNS", "7"))
+ROUNDS = int(os.environ.get("BENCH_ROUNDS", "3"))
+CONVERT_RUNS = int(os.environ.get("BENCH_CONVERT_RUNS", "3"))
+ONLY = re.compile(os.environ.get("BENCH_ONLY", ""))
+A0_HEIGHT = 18724
+
+# The actions' rows: label, the action's name in viewer_bench's output, the
+# goal (the largest ratio to the render that meets it) or None.
+ACTIONS = (
+    ("next page of the 20-page A0 document", "next_page", None),
+    ("rotate by 90 degrees", "rotate_90", None),
+    ("invert (cache)", "invert", 0.1),
+    ("mirror (cache)", "mirror", 0.1),
+    ("zoom to 1:1 at the bottom right corner", "zoom_1to1_corner", None),
+    ("scroll up by a screen page at 1:1", "scroll_screen", None),
+)
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def parse_pairs(text):
+    return dict(re.findall(r"(\w+)=(\S+)", text))
+
+
+def timed(command):
+    start = time.perf_counter()
+    subprocess.run(command, check=True, stdout=subprocess.DEVNULL)
+    return (time.perf_counter() - start) * 1000
+
+
+class ViewerBench:
+    def __init__(self, build):
+        self.build = build
+        self.data = os.path.join(build, "bench-data")
+        self.exe = os.path.join(build, "bin", "viewer_bench.exe")
+        self.sheet = os.path.join(self.data, "a0-g4.tif")
+        self.document = os.path.join(self.data, "a0-g4-20pages.tif")
+        # The converted files, replaced by every run.
+        self.scratch = os.path.join(build, "bench-out")
+        os.makedirs(self.scratch, exist_ok=True)
+        self.rows = []
+        self.memory = None
+
+    def ours(self, case, path, runs, *extra):
+        """The lines viewer_bench prints for one case, keyed by action."""
+        result = subprocess.run(["wine", self.exe, case, windows_path(path), str(runs)] + list(extra),
+                                capture_output=True, text=True)
+        if result.returncode != 0:
+            sys.stderr.write("viewer_bench %s failed: %s\n" % (case, result.stderr.strip()[-400:]))
+            return None
+        return {p.get("action", p.get("case")): p for p in map(parse_pairs, result.stdout.splitlines()) if p}
+
+    def add_row(self, label, mine, idle, theirs_label, other, goal, note="", paint=None):
+        row = (label, mine, paint, idle, theirs_label, other, goal, note)
+        self.rows.append(row)
+        if mine is None:
+            print("%-44s not available" % label, flush=True)
+            return
+        extra = "".join("  %s %.1f ms" % (name, value) for name, value in (("paint", paint), ("idle", idle))
+                        if value is not None)
+        print("%-44s %8.1f ms  %-28s %8.1f ms  ratio %6.3f%s" % (
+            label, mine, theirs_label, other, mine / other, extra), flush=True)
+
+    def open_case(self):
+        label = "open to first paint (A0 Group 4 sheet)"
+        if not ONLY.search(label):
+            return
+        ours, idle, render, paint = [], [], [], []
+        for _ in range(ROUNDS):
+            out = self.ours("open", self.sheet, RUNS)
+            if not out:
+                return self.add_row(label, None, None, "page to screen", None, 1.2)
+            ours.append(float(out["first_paint"]["median_ms"]))
+            idle.append(float(out["first_paint"]["idle_ms"]))
+            render.append(float(out["first_paint"]["render_ms"]))
+            paint.append(float(out["first_paint"]["paint_ms"]))
+            view = out["first_paint"]["view"]
+        self.add_row(label, statistics.median(ours), statistics.median(idle), "page to screen alone",
+                     statistics.median(render), 1.2, "view " + view, statistics.median(paint))
+
+    def action_cases(self):
+        wanted = [a for a in ACTIONS if ONLY.search(a[0])]
+        if not wanted:
+            return
+        rounds = [self.ours("actions", self.document, RUNS) for _ in range(ROUNDS)]
+        rounds = [r for r in rounds if r]
+        for label, action, goal in wanted:
+            found = [r[action] for r in rounds if action in r]
+            if not found:
+                self.add_row(label, None, None, "fresh page to screen", None, goal)
+                continue
+            self.add_row(label, statistics.median(float(f["median_ms"]) for f in found),
+                         statistics.median(float(f["idle_ms"]) for f in found), "fresh page to screen",
+                         statistics.median(float(f["render_ms"]) for f in found), goal,
+                         paint=statistics.median(float(f["paint_ms"]) for f in found))
+
+    def memory_case(self):
+        if not ONLY.search("working set"):
+            return
+        found = [self.ours("memory", self.document, 1) for _ in range(ROUNDS)]
+        found = [f["memory"] for f in found if f and "memory" in f]
+        if not found:
+            print("working set not available", flush=True)
+            return
+        median = lambda key: statistics.median(int(f[key]) for f in found)
+        self.memory = {"empty": median("ws_empty"), "shown": median("ws_shown"), "peak": median("peak"),
+                       "bitmap": int(found[0]["bitmap"]), "reset": found[0]["peak_reset"] == "1"}
+        m = self.memory
+        print("working set: %.1f MB without a document, %.1f MB shown (%.2f times), peak %.1f MB" % (
+            m["empty"] / 1e6, m["shown"] / 1e6, m["shown"] / m["empty"], m["peak"] / 1e6), flush=True)
+
+    def convert_case(self, label, case, theirs_label, theirs):
+        if not ONLY.search(label):
+            return
+        target = os.path.join(self.scratch, "ours." + ("pdf" if case == "convert-pdf" else "tif"))
+        ours, them = [], []
+        for _ in range(ROUNDS):
+            out = self.ours(case, self.document, CONVERT_RUNS, windows_path(target))
+            if not out:
+                return self.add_row(label, None, None, theirs_label, None, None)
+            ours.append(float(out["convert"]["median_ms"]))
+            them.append(statistics.median(theirs() for _ in range(CONVERT_RUNS)))
+        self.add_row(label, statistics.median(ours), None, theirs_label, statistics.median(them), None,
+                     self.check_pages(target))
+
+    def check_pages(self, path):
+        """The written file's page count as an outside tool reads it."""
+        if path.endswith(".pdf"):
+            out = subprocess.run(["qpdf", "--show-npages", path], capture_output=True, text=True)
+            return "%s pages (qpdf)" % out.stdout.strip() if out.returncode == 0 else "qpdf refused the file"
+        out = subprocess.run(["tiffinfo", path], capture_output=True, text=True)
+        return "%d pages (tiffinfo)" % out.stdout.count("TIFF Directory")
+
+    def run(self):
+        subprocess.run(["/usr/bin/python3", os.path.join(HERE, "make_inputs.py"), self.data], check=True)
+        self.open_case()
+        self.action_cases()
+        self.memory_case()
+        tiff_out = os.path.join(self.scratch, "tiffcp.tif")
+        pdf_out = os.path.join(self.scratch, "tiff2pdf.pdf")
+        self.convert_case("convert 20 pages to TIFF", "convert-tiff", "tiffcp -c g4",
+                          lambda: timed(["tiffcp", "-c", "g4", "-r", str(A0_HEIGHT), self.document, tiff_out]))
+        self.convert_case("convert 20 pages to PDF", "convert-pdf", "tiff2pdf",
+                          lambda: timed(["tiff2pdf", "-o", pdf_out, self.document]))
+        return self.report()
+
+    def report(self):
+        lines = ["| case | ours (ms) | view's paint (ms) | to idle (ms) | against | theirs (ms) | ratio | goal | |",
+                 "|---|---:|---:|---:|---|---:|---:|---:|---|"]
+        optional = lambda value: "" if value is None else "%.1f" % value
+        for label, mine, paint, idle, theirs_label, other, goal, note in self.rows:
+            goal_text = "" if goal is None else "%.1f" % goal
+            if mine is None:
+                lines.append("| %s | n/a | | | %s | | | %s | |" % (label, theirs_label, goal_text))
+                continue
+            ratio = mine / other
+            verdict = "" if goal is None else ("met" if ratio <= goal else "missed")
+            lines.append("| %s | %.1f | %s | %s | %s | %.1f | %.3f | %s | %s |" % (
+                label, mine, optional(paint), optional(idle), theirs_label, other, ratio, goal_text,
+                "; ".join(t for t in (verdict, note) if t)))
+        if self.memory:
+            m = self.memory
+            grown = m["shown"] - m["empty"]
+            ratio = m["shown"] / m["empty"]
+            lines += ["", "| working set | MB | |", "|---|---:|---|",
+                      "| program without a document | %.1f | |" % (m["empty"] / 1e6),
+                      "| 20-page A0 document open, page 1 shown | %.1f | %.2f times the empty program (goal 1.25: %s) |"
+                      % (m["shown"] / 1e6, ratio, "met" if ratio <= 1.25 else "missed"),
+                      "| grown by | %.1f | %.2f of the page's 1-bit bitmap (%.1f MB) |"
+                      % (grown / 1e6, grown / m["bitmap"], m["bitmap"] / 1e6),
+                      "| peak while opening | %.1f | %s |" % (
+                          m["peak"] / 1e6, "peak counter reset before the open" if m["reset"]
+                          else "peak of the whole process")]
+        text = "\n".join(lines) + "\n"
+        print("\n" + text)
+        return text

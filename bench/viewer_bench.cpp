@@ -1,0 +1,525 @@
+// Times the desktop program itself: the launcher makes the application root,
+// the viewer context and the frame with all its panes as PLXEX529 does, and
+// the benchmark then drives it through the program's own roads (the DDE
+// execute commands, menu commands sent to the frame, scroll-bar messages)
+// while it pumps the messages itself. Every figure is timed inside the
+// process with QueryPerformanceCounter up to the end of the main view's
+// first complete paint of the new state: a WM_PAINT after which the view's
+// mapping and its cached picture both belong to the active page and agree
+// in rotation, flips and inversion. bench/run_bench.py drives it, one
+// process per case.
+//
+// Usage: viewer_bench CASE FILE RUNS [TARGET]
+//   open      FileOpen of FILE to the main view's first complete paint of its
+//             first page; then that page rendered alone for the view's
+//             placement (no cache, no windows)
+//   actions   FILE (a document of many pages) opened once; next page,
+//             rotate by 90 degrees, invert, mirror, zoom to 1:1 at the
+//             bottom right corner and scroll up by a screen page, each to
+//             the view's next complete paint; and a fresh render of the
+//             active page fitted into the view
+//   memory    the working set of the program without a document and with
+//             FILE open and its first page shown
+//   convert-tiff, convert-pdf
+//             the DDE command Convert of FILE into TARGET
+//
+// Prints one line of key=value pairs per measurement: case (and action),
+// median_ms and min_ms of RUNS, first_ms (the first run, cold), idle_ms (to
+// the end of the last message the action caused: the preview, tree and
+// status bar too), paint_ms (the complete paint's own WM_PAINT), render_ms
+// (the render alone where there is one) and the view's size; memory prints
+// ws_empty, ws_shown, peak (bytes) and the page's size and 1-bit bitmap; the
+// zoom prints a check of its scale.
+#include <windows.h>
+// These need the types of windows.h first.
+#include <commctrl.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "foundation/locks.h"
+#include "imaging/formats/page_placement.h"
+#include "program/launcher.h"
+#include "viewer/core/app_root.h"
+#include "viewer/core/commands.h"
+#include "viewer/core/settings.h"
+#include "viewer/core/view_operations.h"
+#include "viewer/core/viewer_context.h"
+#include "viewer/dde/dde_execute.h"
+#include "viewer/documents/doc_item.h"
+#include "viewer/documents/page_metrics.h"
+#include "viewer/views/bitmap_cache.h"
+#include "viewer/views/cut_out_state.h"
+#include "viewer/views/main_view.h"
+#include "viewer/views/view_mapping.h"
+#include "viewer/windows/frame_window.h"
+
+namespace {
+
+// The frame's client area, as a user's maximised window on a 1280 x 1024
+// screen would roughly give it.
+constexpr int kFrameClientWidth = 1280;
+constexpr int kFrameClientHeight = 960;
+// Every wait for a state is bounded.
+constexpr double kStateTimeoutMs = 120000;
+// The registry key that stands in for both roots while the benchmark runs,
+// so that every run starts from the shipped settings and leaves nothing.
+constexpr wchar_t kRegistryRoot[] = L"Software\\PlovexViewerBench";
+
+double NowMs() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return double(now.QuadPart) * 1000.0 / double(frequency.QuadPart);
+}
+
+std::wstring Wide(const char* text) {
+    std::wstring wide(std::strlen(text) + 1, L'\0');
+    const int n = MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), int(wide.size()));
+    wide.resize(n > 0 ? size_t(n - 1) : 0);
+    return wide;
+}
+
+double Median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double Minimum(const std::vector<double>& values) {
+    return values.empty() ? 0 : *std::min_element(values.begin(), values.end());
+}
+
+// HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER point at two keys of the
+// benchmark's own while it lives; the keys are removed before and after.
+class RegistryRedirect {
+  public:
+    RegistryRedirect() {
+        RegDeleteTreeW(HKEY_CURRENT_USER, kRegistryRoot);
+        machine_ = Create(L"\\Machine");
+        user_ = Create(L"\\User");
+        if (machine_) RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine_);
+        if (user_) RegOverridePredefKey(HKEY_CURRENT_USER, user_);
+    }
+    ~RegistryRedirect() {
+        RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+        RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+        if (machine_) RegCloseKey(machine_);
+        if (user_) RegCloseKey(user_);
+        RegDeleteTreeW(HKEY_CURRENT_USER, kRegistryRoot);
+    }
+    RegistryRedirect(const RegistryRedirect&) = delete;
+    RegistryRedirect& operator=(const RegistryRedirect&) = delete;
+
+  private:
+    static HKEY Create(const wchar_t* below) {
+        HKEY key = nullptr;
+        const std::wstring name = std::wstring(kRegistryRoot) + below;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                            nullptr) != ERROR_SUCCESS) {
+            return nullptr;
+        }
+        return key;
+    }
+    HKEY machine_ = nullptr;
+    HKEY user_ = nullptr;
+};
+
+// Under Wine the process is a Linux process: writing 5 to its clear_refs
+// resets the peak resident size that GetProcessMemoryInfo reports.
+bool ResetPeakWorkingSet() {
+    HANDLE file =
+        CreateFileW(L"Z:\\proc\\self\\clear_refs", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const bool ok = WriteFile(file, "5", 1, &written, nullptr) && written == 1;
+    CloseHandle(file);
+    return ok;
+}
+
+PROCESS_MEMORY_COUNTERS Memory() {
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof counters;
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+    return counters;
+}
+
+// The running program and what the benchmark watches of it.
+class Program {
+  public:
+    bool Start() {
+        launcher_ = LauncherCreate(WString(L""));
+        if (!launcher_ || !LauncherStart(*launcher_, nullptr, GetModuleHandleW(nullptr))) return false;
+        context_ = launcher_->context;
+        frame_ = AppGetFrameHwnd(launcher_->root.get());
+        Ref<FrameWindow> frame = AppGetFrame(launcher_->root.get());
+        view_ = FrameGetMainView(frame.get());
+        if (!frame_ || !view_ || !view_->window()) return false;
+        // What LauncherRunLoop does first, at a known size.
+        ShowWindow(frame_, SW_SHOWNORMAL);
+        RECT outer = {}, client = {};
+        GetWindowRect(frame_, &outer);
+        GetClientRect(frame_, &client);
+        SetWindowPos(frame_, nullptr, 0, 0, kFrameClientWidth + (outer.right - outer.left) - client.right,
+                     kFrameClientHeight + (outer.bottom - outer.top) - client.bottom,
+                     SWP_NOMOVE | SWP_NOZORDER);
+        UpdateWindow(frame_);
+        if (!SetWindowSubclass(view_->window(), &Program::WatchView, 1, reinterpret_cast<DWORD_PTR>(this)))
+            return false;
+        return PumpUntilIdle();
+    }
+    ~Program() {
+        if (view_ && view_->window()) RemoveWindowSubclass(view_->window(), &Program::WatchView, 1);
+        view_.Reset();
+        context_.Reset();
+        if (launcher_) LauncherExit(*launcher_);
+    }
+
+    ViewerContext* context() const { return context_.get(); }
+    MainViewWindow* view() const { return view_.get(); }
+
+    bool Execute(const std::wstring& command) {
+        return DdeRunExecute(context_.get(), WString(command.c_str())) == DdeOutcome::kDone;
+    }
+    // A menu or accelerator command, as the frame receives it.
+    void Command(uint32_t id) { SendMessageW(frame_, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+
+    // Dispatches messages as the program's loop does until `done` holds
+    // (checked after every message) or the time runs out.
+    bool PumpUntil(const std::function<bool()>& done, double timeout_ms = kStateTimeoutMs) {
+        const double deadline = NowMs() + timeout_ms;
+        for (;;) {
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                if (message.message == WM_QUIT) return false;
+                const HACCEL table = AppGetAccelerators(launcher_->root.get());
+                if (!table || !TranslateAcceleratorW(frame_, table, &message)) {
+                    TranslateMessage(&message);
+                    DispatchMessageW(&message);
+                }
+                if (done()) return true;
+            }
+            if (done()) return true;
+            const double left = deadline - NowMs();
+            if (left <= 0) return false;
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(std::min(left, 20.0)), QS_ALLINPUT);
+        }
+    }
+    // Until a pass finds no message at all: every paint, posted event and
+    // sent notification that the last action caused has run.
+    bool PumpUntilIdle(double timeout_ms = kStateTimeoutMs) {
+        const double deadline = NowMs() + timeout_ms;
+        for (;;) {
+            MSG message;
+            bool any = false;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                if (message.message == WM_QUIT) return false;
+                any = true;
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+            if (!any && !GetQueueStatus(QS_ALLINPUT)) return true;
+            if (NowMs() > deadline) return false;
+        }
+    }
+
+    // Runs `action`, then pumps until the view's next complete paint and
+    // on until idle. False when neither came in time.
+    struct Timing {
+        double painted_ms = 0;
+        double idle_ms = 0;
+        double paint_ms = 0;  // the complete paint's own WM_PAINT
+    };
+    bool Time(const std::function<bool()>& action, Timing& out) {
+        const int before = complete_paints_;
+        const double start = NowMs();
+        if (!action()) return false;
+        if (!PumpUntil([&] { return complete_paints_ > before; })) return false;
+        out.painted_ms = last_complete_paint_ - start;
+        out.paint_ms = last_paint_duration_;
+        if (!PumpUntilIdle()) return false;
+        out.idle_ms = NowMs() - start;
+        return true;
+    }
+    // Runs `action` and waits, untimed, until the view shows its result.
+    bool Settle(const std::function<bool()>& action) {
+        Timing ignored;
+        return Time(action, ignored);
+    }
+
+    Ref<DocItem> ActivePage() const { return ViewerGetActiveItem(context_.get()); }
+    Ref<ViewMapping> Mapping() const {
+        ScopedLock hold(view_->lock);
+        return view_->mapping;
+    }
+    SizeI TargetSize() const { return MainViewGetTargetRect(view_.get()).size; }
+
+  private:
+    // The view shows the active page as its state asks: the mapping and the
+    // cached picture are the active page's and agree in every change that
+    // the cache may serve by adapting its picture.
+    bool ShowsActivePage() {
+        const int32_t active = ViewerGetActiveItemId(context_.get());
+        ScopedLock hold(view_->lock);
+        if (!view_->mapping || view_->mapping->page_id != active) return false;
+        if (!view_->cache || view_->cache->page_id != active) return false;
+        ScopedLock hold_entry(view_->cache->lock);
+        const PagePlacement& shown = view_->cache->placement;
+        const PagePlacement& asked = view_->mapping->placement;
+        return view_->cache->image && shown.rotation == asked.rotation && shown.invert == asked.invert &&
+               shown.flip_x == asked.flip_x && shown.flip_y == asked.flip_y;
+    }
+
+    static LRESULT CALLBACK WatchView(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                      DWORD_PTR data) {
+        const double start = NowMs();
+        const LRESULT result = DefSubclassProc(window, message, wparam, lparam);
+        if (message == WM_PAINT) {
+            auto* program = reinterpret_cast<Program*>(data);
+            if (program->ShowsActivePage()) {
+                program->last_complete_paint_ = NowMs();
+                program->last_paint_duration_ = program->last_complete_paint_ - start;
+                ++program->complete_paints_;
+            }
+        }
+        return result;
+    }
+
+    std::unique_ptr<Launcher> launcher_;
+    Ref<ViewerContext> context_;
+    Ref<MainViewWindow> view_;
+    HWND frame_ = nullptr;
+    int complete_paints_ = 0;
+    double last_complete_paint_ = 0;
+    double last_paint_duration_ = 0;
+};
+
+std::wstring FileOpenCommand(const std::wstring& path) { return L"FileOpen(\"" + path + L"\")"; }
+
+// The active page rendered alone for the placement (the view's request, as
+// the view would make it on a cache miss), in milliseconds; -1 on failure.
+double TimeRender(Program& program, const PagePlacement& placement) {
+    Ref<DocItem> page = program.ActivePage();
+    if (!page) return -1;
+    PagePlacement request = placement;
+    Ref<Settings> settings = ViewerGetSettings(program.context());
+    if (settings && !SettingsGetUsePreviewInfo(settings.get())) request.flags |= kPlacementFullSizeImage;
+    ImageStatus status;
+    const double start = NowMs();
+    Ref<RasterImage> image = page->RenderPage(program.context(), request, nullptr, &status);
+    const double elapsed = NowMs() - start;
+    return image ? elapsed : -1;
+}
+
+void PrintRow(const char* name, const char* action, const std::vector<double>& painted,
+              const std::vector<double>& idle, const std::vector<double>& paint, double render_ms,
+              const SizeI& view) {
+    std::printf(
+        "case=%s action=%s median_ms=%.2f min_ms=%.2f first_ms=%.2f idle_ms=%.2f paint_ms=%.2f "
+        "render_ms=%.2f runs=%zu view=%dx%d\n",
+        name, action, Median(painted), Minimum(painted), painted.empty() ? 0 : painted[0], Median(idle),
+        Median(paint), render_ms, painted.size(), view.width, view.height);
+    std::fflush(stdout);
+}
+
+int RunOpen(Program& program, const std::wstring& path, int runs) {
+    std::vector<double> painted, idle, paint, renders;
+    for (int i = 0; i < runs; ++i) {
+        Program::Timing timing;
+        if (!program.Time([&] { return program.Execute(FileOpenCommand(path)); }, timing)) {
+            std::fprintf(stderr, "FileOpen did not end in a complete paint\n");
+            return 1;
+        }
+        painted.push_back(timing.painted_ms);
+        idle.push_back(timing.idle_ms);
+        paint.push_back(timing.paint_ms);
+        Ref<ViewMapping> mapping = program.Mapping();
+        const double render = mapping ? TimeRender(program, mapping->placement) : -1;
+        if (render < 0) {
+            std::fprintf(stderr, "the page did not render alone\n");
+            return 1;
+        }
+        renders.push_back(render);
+        if (!program.Execute(L"FileCloseAll()") || !program.PumpUntilIdle()) return 1;
+    }
+    PrintRow("open", "first_paint", painted, idle, paint, Median(renders), program.TargetSize());
+    return 0;
+}
+
+// One action, timed `runs` times; `prepare` (untimed) sets the state before
+// each run.
+bool TimeAction(Program& program, const char* name, int runs, const std::function<bool()>& prepare,
+                const std::function<bool()>& action, double render_ms) {
+    std::vector<double> painted, idle, paint;
+    for (int i = 0; i < runs; ++i) {
+        if (prepare && !prepare()) {
+            std::fprintf(stderr, "%s: the state before the action was not reached\n", name);
+            return false;
+        }
+        Program::Timing timing;
+        if (!program.Time(action, timing)) {
+            std::fprintf(stderr, "%s: no complete paint\n", name);
+            return false;
+        }
+        painted.push_back(timing.painted_ms);
+        idle.push_back(timing.idle_ms);
+        paint.push_back(timing.paint_ms);
+    }
+    PrintRow("actions", name, painted, idle, paint, render_ms, program.TargetSize());
+    return true;
+}
+
+int RunActions(Program& program, const std::wstring& path, int runs) {
+    if (!program.Settle([&] { return program.Execute(FileOpenCommand(path)); })) return 1;
+    ViewerContext* context = program.context();
+    // The baseline: the active page fitted into the view, rendered afresh.
+    std::vector<double> renders;
+    Ref<ViewMapping> fitted = program.Mapping();
+    for (int i = 0; fitted && i < runs; ++i) renders.push_back(TimeRender(program, fitted->placement));
+    if (renders.empty() || Minimum(renders) < 0) return 1;
+    const double render_ms = Median(renders);
+    PrintRow("actions", "render_to_screen", renders, renders, renders, render_ms, program.TargetSize());
+
+    auto command = [&](uint32_t id) {
+        return [&program, id] {
+            program.Command(id);
+            return true;
+        };
+    };
+    // The page's fitted, upright, positive view, as opened.
+    auto reset = [&] {
+        ViewerRotatePage(context, -1, 0, true);
+        ViewerSetInverted(context, -1, false, true);
+        ViewerMirrorHorizontal(context, -1, false, true);
+        ViewerZoomAll(context, kCallerInternal, -1);
+        return program.PumpUntilIdle();
+    };
+    const int page_runs = std::min(runs, 19);  // a 20-page document
+    if (!TimeAction(program, "next_page", page_runs, nullptr, command(command::kNextPage), render_ms) ||
+        !TimeAction(program, "rotate_90", runs, nullptr, command(command::kRotateRight), render_ms) ||
+        !reset() || !TimeAction(program, "invert", runs, nullptr, command(command::kInvert), render_ms) ||
+        !reset() ||
+        !TimeAction(program, "mirror", runs, nullptr, command(command::kMirrorHorizontal), render_ms) ||
+        !reset()) {
+        return 1;
+    }
+    // 1:1: one page pixel per view pixel, the view's size in the page's
+    // bottom right corner, where a single-strip sheet must be decoded whole.
+    Ref<DocItem> page = program.ActivePage();
+    Ref<PageMetrics> metrics = page ? page->GetPageMetrics(context) : nullptr;
+    Ref<CutOutState> cut_out = page ? page->GetCutOut() : nullptr;
+    if (!metrics || !cut_out || metrics->dpi_x <= 0 || metrics->dpi_y <= 0) return 1;
+    const SizeD page_size = CutOutGetPageSize(cut_out.get());
+    const SizeI view = program.TargetSize();
+    RectD corner;
+    corner.size = {view.width * 25.4 / metrics->dpi_x, view.height * 25.4 / metrics->dpi_y};
+    corner.origin = {page_size.width - corner.size.width, page_size.height - corner.size.height};
+    auto zoom_to_corner = [&] { return ViewerSetCutOut(context, kCallerAutomation, -1, corner, false); };
+    if (!TimeAction(program, "zoom_1to1_corner", runs, reset, zoom_to_corner, render_ms)) return 1;
+    // A check of the zoom: view pixels per page pixel, 1 at 1:1.
+    if (Ref<ViewMapping> zoomed = program.Mapping()) {
+        std::printf("case=actions action=zoom_check view_pixels_per_page_pixel=%.4f\n",
+                    PagePlacementScaleX(zoomed->placement) * 25.4 / metrics->dpi_x);
+    }
+    // A page up of the vertical bar (8 of the 10 steps that one view's
+    // height makes), each from the freshly zoomed corner.
+    auto zoomed = [&] { return reset() && program.Settle(zoom_to_corner); };
+    auto page_up = [&] {
+        MainViewWindow* view_window = program.view();
+        SendMessageW(view_window->window(), WM_VSCROLL, MAKEWPARAM(SB_PAGEUP, 0),
+                     reinterpret_cast<LPARAM>(view_window->vertical_bar));
+        return true;
+    };
+    if (!TimeAction(program, "scroll_screen", runs, zoomed, page_up, render_ms)) return 1;
+    return 0;
+}
+
+int RunMemory(Program& program, const std::wstring& path) {
+    const PROCESS_MEMORY_COUNTERS empty = Memory();
+    const bool reset = ResetPeakWorkingSet();
+    if (!program.Settle([&] { return program.Execute(FileOpenCommand(path)); })) return 1;
+    const PROCESS_MEMORY_COUNTERS shown = Memory();
+    Ref<DocItem> page = program.ActivePage();
+    Ref<PageMetrics> metrics = page ? page->GetPageMetrics(program.context()) : nullptr;
+    Ref<CutOutState> cut_out = page ? page->GetCutOut() : nullptr;
+    if (!metrics || !cut_out) return 1;
+    const SizeD size = CutOutGetPageSize(cut_out.get());
+    const uint64_t width = uint64_t(size.width * metrics->dpi_x / 25.4 + 0.5);
+    const uint64_t height = uint64_t(size.height * metrics->dpi_y / 25.4 + 0.5);
+    const uint64_t bitmap = (width + 31) / 32 * 4 * height;
+    std::printf(
+        "case=memory ws_empty=%llu ws_shown=%llu peak=%llu peak_reset=%d page=%llux%llu bitmap=%llu "
+        "view=%dx%d\n",
+        static_cast<unsigned long long>(empty.WorkingSetSize),
+        static_cast<unsigned long long>(shown.WorkingSetSize),
+        static_cast<unsigned long long>(shown.PeakWorkingSetSize), reset ? 1 : 0,
+        static_cast<unsigned long long>(width), static_cast<unsigned long long>(height),
+        static_cast<unsigned long long>(bitmap), program.TargetSize().width, program.TargetSize().height);
+    return 0;
+}
+
+int RunConvert(Program& program, const std::wstring& path, const std::wstring& target, bool pdf, int runs) {
+    // Convert(source, target, format, PDF mode, TIFF layout, rotation, -,
+    // description): every page Group 4, one strip per page, as stored.
+    const std::wstring command =
+        L"Convert(\"" + path + L"\",\"" + target + L"\",\"" + (pdf ? L"PDF" : L"TIFF") + L"\",1,0,0,0,\"\")";
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        DeleteFileW(target.c_str());
+        const double start = NowMs();
+        if (!program.Execute(command)) {
+            std::fprintf(stderr, "Convert failed\n");
+            return 1;
+        }
+        times.push_back(NowMs() - start);
+        if (!program.PumpUntilIdle()) return 1;
+    }
+    PrintRow(pdf ? "convert-pdf" : "convert-tiff", "convert", times, times, times, 0, program.TargetSize());
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: viewer_bench CASE FILE RUNS [TARGET]\n");
+        return 2;
+    }
+    const std::string name = argv[1];
+    const std::wstring path = Wide(argv[2]);
+    const int runs = std::max(1, std::atoi(argv[3]));
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+    RegistryRedirect registry;
+    int result = 2;
+    {
+        Program program;
+        if (!program.Start()) {
+            std::fprintf(stderr, "the program did not start\n");
+            return 1;
+        }
+        if (name == "open") {
+            result = RunOpen(program, path, runs);
+        } else if (name == "actions") {
+            result = RunActions(program, path, runs);
+        } else if (name == "memory") {
+            result = RunMemory(program, path);
+        } else if ((name == "convert-tiff" || name == "convert-pdf") && argc > 4) {
+            result = RunConvert(program, path, Wide(argv[4]), name == "convert-pdf", runs);
+        } else {
+            std::fprintf(stderr, "unknown case %s\n", name.c_str());
+        }
+    }
+    return result;
+}
