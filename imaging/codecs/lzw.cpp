@@ -4,6 +4,7 @@
 
 #include "foundation/mem_block.h"
 #include "foundation/pool.h"
+#include "imaging/codecs/byte_reader.h"
 
 // One decoding run of a stream, behind LzwStream.
 struct LzwRun {
@@ -40,6 +41,21 @@ struct CodeInput {
     const uint8_t* end;
     uint32_t buffer = 0;
     uint32_t count = 0;  // bits in buffer
+    // Null for input in memory; else the bytes come from its buffer, a
+    // buffer's worth at a time, so that a large strip is never held whole.
+    ByteReader* reader = nullptr;
+
+    // The reader's next buffered bytes as the input; false at the end of its
+    // data or on a read error (which the reader keeps).
+    bool Refill() {
+        if (!reader) return false;
+        if (reader->read_pos >= reader->fill && !ByteReaderFill(*reader)) return false;
+        if (reader->read_pos >= reader->fill) return false;
+        next = reader->buffer.data() + reader->read_pos;
+        end = reader->buffer.data() + reader->fill;
+        reader->read_pos = reader->fill;  // the bytes stay in place until the next fill
+        return true;
+    }
 
     // False at the end of the input (a partial last code counts as none).
     bool Read(uint32_t width, uint32_t* code) {
@@ -55,7 +71,7 @@ struct CodeInput {
             count += 16;
         }
         while (count < width) {
-            if (next == end) return false;
+            if (next == end && !Refill()) return false;
             if (kMsbFirst) {
                 buffer = (buffer << 8) | *next++;
             } else {
@@ -234,9 +250,10 @@ struct LzwDecoder final : LzwRun {
 };
 
 template <int kBits, bool kMsbFirst>
-std::unique_ptr<LzwRun> MakeDecoder(const uint8_t* input, uint32_t input_length, uint32_t code_size,
-                                    uint32_t max_width, LzwEntry* table) {
+std::unique_ptr<LzwRun> MakeDecoder(const uint8_t* input, uint32_t input_length, ByteReader* reader,
+                                    uint32_t code_size, uint32_t max_width, LzwEntry* table) {
     auto decoder = std::make_unique<LzwDecoder<kBits, kMsbFirst>>();
+    decoder->input.reader = reader;
     decoder->code_size = code_size;
     decoder->clear = 1u << code_size;
     decoder->max_width = max_width;
@@ -252,9 +269,10 @@ std::unique_ptr<LzwRun> MakeDecoder(const uint8_t* input, uint32_t input_length,
 
 template <int kBits>
 std::unique_ptr<LzwRun> MakeForOrder(bool msb_first, const uint8_t* input, uint32_t input_length,
-                                     uint32_t code_size, uint32_t max_width, LzwEntry* table) {
-    if (msb_first) return MakeDecoder<kBits, true>(input, input_length, code_size, max_width, table);
-    return MakeDecoder<kBits, false>(input, input_length, code_size, max_width, table);
+                                     ByteReader* reader, uint32_t code_size, uint32_t max_width,
+                                     LzwEntry* table) {
+    if (msb_first) return MakeDecoder<kBits, true>(input, input_length, reader, code_size, max_width, table);
+    return MakeDecoder<kBits, false>(input, input_length, reader, code_size, max_width, table);
 }
 
 }  // namespace
@@ -263,19 +281,34 @@ bool LzwStream::Start(const uint8_t* input, uint32_t input_length, uint8_t msb_f
                       uint16_t max_width, uint16_t output_bits) {
     run_.reset();
     if (!input || input_length == 0) return false;
+    return StartDecoder(input, input_length, nullptr, msb_first, code_size, max_width, output_bits);
+}
+
+bool LzwStream::StartReading(ByteReader& reader, uint8_t msb_first, uint32_t code_size, uint16_t max_width,
+                             uint16_t output_bits) {
+    run_.reset();
+    if (reader.error || ByteReaderAvailable(reader) == 0) return false;
+    // The input starts empty: the first code takes the reader's first bytes.
+    static const uint8_t kNone = 0;
+    return StartDecoder(&kNone, 0, &reader, msb_first, code_size, max_width, output_bits);
+}
+
+bool LzwStream::StartDecoder(const uint8_t* input, uint32_t input_length, ByteReader* reader,
+                             uint8_t msb_first, uint32_t code_size, uint16_t max_width,
+                             uint16_t output_bits) {
     if (code_size < 2 || code_size > 13 || code_size >= max_width || max_width > kMaxTableWidth) return false;
     if (output_bits != 1 && output_bits != 4 && output_bits != 8) return false;
     auto* table = static_cast<LzwEntry*>(MemAlloc(table_, (1u << max_width) * sizeof(LzwEntry), 0, 0));
     if (!table) return false;
     switch (output_bits) {
         case 1:
-            run_ = MakeForOrder<1>(msb_first, input, input_length, code_size, max_width, table);
+            run_ = MakeForOrder<1>(msb_first, input, input_length, reader, code_size, max_width, table);
             break;
         case 4:
-            run_ = MakeForOrder<4>(msb_first, input, input_length, code_size, max_width, table);
+            run_ = MakeForOrder<4>(msb_first, input, input_length, reader, code_size, max_width, table);
             break;
         default:
-            run_ = MakeForOrder<8>(msb_first, input, input_length, code_size, max_width, table);
+            run_ = MakeForOrder<8>(msb_first, input, input_length, reader, code_size, max_width, table);
             break;
     }
     pixels_per_byte_ = 8 / output_bits;

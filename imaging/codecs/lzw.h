@@ -8,6 +8,8 @@
 
 #include "foundation/mem_block.h"
 
+struct ByteReader;
+
 // Decodes the stream and writes pixels skip x P to (skip + length) x P - 1
 // of the decoded pixel stream (P pixels per byte: 8, 2 or 1 for 1, 4 or 8
 // output bits) into `output` from its start; the caller provides `length`
@@ -34,6 +36,12 @@ class LzwStream {
     // Arguments as for LzwDecode; `input` must outlive the stream.
     bool Start(const uint8_t* input, uint32_t input_length, uint8_t msb_first, uint32_t code_size,
                uint16_t max_width, uint16_t output_bits);
+    // The same with the input taken from the reader's available bytes a
+    // buffer at a time (the reader must outlive the stream and is read by
+    // it alone): a strip of megabytes costs no block of its size. A read
+    // error ends the input as its end would; the reader keeps the error.
+    bool StartReading(ByteReader& reader, uint8_t msb_first, uint32_t code_size, uint16_t max_width,
+                      uint16_t output_bits);
     // The next `length` bytes of the decoded stream into `output`, which the
     // caller zero-fills (1 and 4 bit pixels are ORed in). After the end of
     // the data the bytes stay as they are, with success; bad data fail this
@@ -42,6 +50,9 @@ class LzwStream {
     bool Skip(uint32_t length);
 
   private:
+    bool StartDecoder(const uint8_t* input, uint32_t input_length, ByteReader* reader, uint8_t msb_first,
+                      uint32_t code_size, uint16_t max_width, uint16_t output_bits);
+
     MemBlock table_;
     std::unique_ptr<LzwRun> run_;
     uint64_t read_ = 0;

@@ -161,22 +161,22 @@ bool StripDecoder::Decode(ByteReader* reader, RasterSink* sink, uint32_t image_r
     return true;
 }
 
-// LZW strips are expanded a row at a time, so that only the compressed strip
-// and one row are held, however large the strip; rows above the rectangle are
-// decoded and dropped.
+// LZW strips are expanded a row at a time from the reader's buffer, so that
+// only a buffer of the compressed strip and one row are held, however large
+// the strip (a scanned sheet's strip of megabytes would otherwise be fresh
+// memory on every render); rows above the rectangle are decoded and dropped.
+// A short read fails the strip.
 bool StripDecoder::DecodeLzw(ByteReader& reader, RasterSink* sink, const RectI& rect, const PointI& origin,
                              const Window& window, ProgressSink* progress) {
-    MemBlock input;
-    const uint32_t input_length = ByteReaderReadAll(reader, input);
     LzwStream stream;
-    if (input_length == 0 || !stream.Start(input.data(), input_length, 1, 8, 12, 8)) return false;
+    if (!stream.StartReading(reader, 1, 8, 12, 8)) return false;
     for (uint32_t row = 0; row < uint32_t(rect.origin.y); ++row) {
-        if (!stream.Skip(row_bytes_)) return false;
+        if (!stream.Skip(row_bytes_) || reader.error) return false;
     }
     uint8_t* bytes = row_.data();
     for (uint32_t row = 0; row < uint32_t(rect.size.height); ++row) {
         memset(bytes, 0, row_bytes_);
-        if (!stream.Read(bytes, row_bytes_)) return false;
+        if (!stream.Read(bytes, row_bytes_) || reader.error) return false;
         if (window.first_byte != 0) memmove(bytes, bytes + window.first_byte, window.bytes);
         if (!DeliverRow(sink, rect, origin, window, row, progress)) return false;
     }

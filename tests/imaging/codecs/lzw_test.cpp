@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <random>
 
+#include "foundation/data_source.h"
+#include "imaging/codecs/byte_reader.h"
 #include "tests/imaging/codecs/decoder_test_support.h"
 
 namespace {
@@ -126,6 +128,42 @@ TEST(LzwStream, PiecesOfTheStreamMatchLibtiff) {
             at += length;
         }
     }
+}
+
+// A strip read from a file through reader buffers of a few bytes (codes
+// cut at every buffer's end, the strip at an offset in the file) equals
+// libtiff's copy; a strip that runs past the file's end ends with the
+// reader's error.
+TEST(LzwStream, ReadingThroughSmallBuffersMatchesLibtiff) {
+    const DecoderCase c = LoadDecoderCase("strips", "lzw_8_r100000");
+    const uint32_t total = uint32_t(c.expect.size()), length = uint32_t(c.data.size());
+    std::vector<uint8_t> file(5 + c.data.size(), 0xA5);  // the strip starts at offset 5
+    std::copy(c.data.begin(), c.data.end(), file.begin() + 5);
+    const std::string path =
+        MakeScratchDir("lzw-stream-" + std::to_string(GetCurrentProcessId())) + "/strip.bin";
+    ASSERT_TRUE(WriteHostFile(path, file));
+    Ref<DataSource> source = DataSourceOpenFile(WString(WindowsPathOf(path).c_str()), false);
+    ASSERT_TRUE(source);
+    for (uint32_t buffer : {4u, 12u, 100u, 0u}) {
+        ByteReader reader;
+        ASSERT_TRUE(ByteReaderInit(reader, source.get(), true, buffer));
+        ASSERT_TRUE(ByteReaderStart(reader, 5, length, nullptr, 0));
+        LzwStream stream;
+        ASSERT_TRUE(stream.StartReading(reader, 1, 8, 12, 8));
+        std::vector<uint8_t> out(total);
+        ASSERT_TRUE(stream.Skip(17));
+        ASSERT_TRUE(stream.Read(out.data() + 17, total - 17)) << buffer;
+        EXPECT_TRUE(std::equal(out.begin() + 17, out.end(), c.expect.begin() + 17)) << buffer;
+        EXPECT_FALSE(reader.error);
+    }
+    ByteReader reader;
+    ASSERT_TRUE(ByteReaderInit(reader, source.get(), true, 64));
+    ASSERT_TRUE(ByteReaderStart(reader, 5, length + 1000, nullptr, 0));
+    LzwStream stream;
+    ASSERT_TRUE(stream.StartReading(reader, 1, 8, 12, 8));
+    std::vector<uint8_t> out(total + 100);
+    stream.Read(out.data(), total + 100);
+    EXPECT_TRUE(reader.error);
 }
 
 // Reading past the data leaves the bytes as they were; bad data fail the
