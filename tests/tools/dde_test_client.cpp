@@ -11,6 +11,11 @@
 //   xrep COUNT TEXT     execute TEXT repeated COUNT times
 //   r ITEM              request the item in CF_TEXT
 //   rf FORMAT ITEM      request the item in that clipboard format
+//   post CLASS MSG WPARAM LPARAM
+//                       post the message to every top-level window of the
+//                       class, without a conversation (a menu command's
+//                       WM_COMMAND between transactions; the server's thread
+//                       handles it before the transactions that follow)
 // In TEXT and ITEM "`r", "`n", "`t" and "``" stand for CR, LF, TAB and "`".
 // Every step runs in a conversation of its own (Wine's DDE library follows
 // the data of a request with a stray acknowledgement that the next
@@ -23,6 +28,7 @@
 //                                        1 when its last byte is a NUL, the
 //                                        text up to the first NUL)
 //   nodata                              (a request without an answer)
+//   posted TAB N                        (the windows the message went to)
 //   bad-step TAB line
 #include <windows.h>
 // after windows.h, which it needs
@@ -101,6 +107,14 @@ void Request(HCONV conversation, const std::wstring& item, UINT format) {
               all.substr(0, all.find('\0')));
 }
 
+void PostToClass(const std::wstring& window_class, UINT message, WPARAM wparam, LPARAM lparam) {
+    int posted = 0;
+    for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, window_class.c_str(), nullptr));) {
+        posted += PostMessageW(window, message, wparam, lparam) ? 1 : 0;
+    }
+    WriteLine("posted\t" + std::to_string(posted));
+}
+
 std::vector<std::string> Split(const std::string& text, char separator) {
     std::vector<std::string> parts;
     for (size_t start = 0;;) {
@@ -167,6 +181,12 @@ int main() {
         const std::string& kind = fields[0];
         if (kind == "topic" && fields.size() > 1) {
             topic = Wide(fields[1]);
+            continue;
+        }
+        if (kind == "post" && fields.size() > 4) {
+            PostToClass(Wide(fields[1]), static_cast<UINT>(strtoul(fields[2].c_str(), nullptr, 10)),
+                        static_cast<WPARAM>(strtoull(fields[3].c_str(), nullptr, 10)),
+                        static_cast<LPARAM>(strtoll(fields[4].c_str(), nullptr, 10)));
             continue;
         }
         Conversation conversation(service, topic);

@@ -20,14 +20,22 @@
 //   text HWND TEXT                WM_SETTEXT (the system carries the text over)
 //   buttons HWND ID...            per tool-bar command: id index enabled
 //                                 pressed (TB_COMMANDTOINDEX, TB_ISBUTTON...)
+//   process PID                   what the process holds: "handles N gdi N
+//                                 user N working_set BYTES private BYTES"
+//                                 (a count the system cannot tell is -1)
 #include <windows.h>
 // after windows.h, which it needs
 #include <commctrl.h>
+#include <psapi.h>
 #include <shellapi.h>
+#include <winternl.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cwchar>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -136,9 +144,62 @@ void OutTreeItems(HWND tree, const RemoteBuffer& buffer, HTREEITEM item, int dep
     }
 }
 
+std::wstring CountOr(bool known, unsigned long long value) {
+    return known ? std::to_wstring(value) : L"-1";
+}
+
+// The process's entries in the system's handle table: Wine answers
+// GetProcessHandleCount for another process with 0.
+bool CountHandlesInSystemTable(DWORD pid, DWORD& count) {
+    using QueryFunction = NTSTATUS(NTAPI*)(SYSTEM_INFORMATION_CLASS, PVOID, ULONG, PULONG);
+    const auto query = reinterpret_cast<QueryFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    if (!query) return false;
+    constexpr NTSTATUS kLengthMismatch = static_cast<NTSTATUS>(0xC0000004L);
+    std::vector<uint8_t> buffer(1 << 16);
+    for (int attempt = 0; attempt < 12; ++attempt) {
+        ULONG needed = 0;
+        const NTSTATUS status = query(static_cast<SYSTEM_INFORMATION_CLASS>(16), buffer.data(),
+                                      static_cast<ULONG>(buffer.size()), &needed);
+        if (status == kLengthMismatch) {
+            buffer.resize(std::max<size_t>(buffer.size() * 2, needed + 4096));
+            continue;
+        }
+        if (status < 0) return false;
+        const auto* table = reinterpret_cast<const SYSTEM_HANDLE_INFORMATION*>(buffer.data());
+        const size_t room = (buffer.size() - offsetof(SYSTEM_HANDLE_INFORMATION, Handle)) /
+                            sizeof(SYSTEM_HANDLE_ENTRY);
+        count = 0;
+        for (ULONG i = 0; i < table->Count && i < room; ++i) count += table->Handle[i].OwnerPid == pid ? 1 : 0;
+        return true;
+    }
+    return false;
+}
+
+// Handle and GDI/USER object counts and memory of another process, for the
+// leak checks of the soak runs.
+int OutProcess(DWORD pid) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+    if (!process) return 1;
+    DWORD handles = 0;
+    bool handles_known = GetProcessHandleCount(process, &handles);
+    if (!handles_known || handles == 0) handles_known = CountHandlesInSystemTable(pid, handles);
+    const DWORD gdi = GetGuiResources(process, GR_GDIOBJECTS);
+    const DWORD user = GetGuiResources(process, GR_USEROBJECTS);
+    PROCESS_MEMORY_COUNTERS memory = {};
+    memory.cb = sizeof(memory);
+    const bool memory_known = GetProcessMemoryInfo(process, &memory, sizeof(memory));
+    CloseHandle(process);
+    Out({L"handles", CountOr(handles_known, handles), L"gdi", std::to_wstring(gdi), L"user",
+         std::to_wstring(user), L"working_set", CountOr(memory_known, memory.WorkingSetSize), L"private",
+         CountOr(memory_known, memory.PagefileUsage)});
+    return 0;
+}
+
 int Run(int argc, wchar_t** argv) {
     if (argc < 3) return 2;
     const std::wstring command = argv[1];
+    if (command == L"process") return OutProcess(wcstoul(argv[2], nullptr, 10));
     if (command == L"windows" || command == L"wait") {
         const DWORD limit = argc >= 4 ? wcstoul(argv[3], nullptr, 10) : 0;
         const std::wstring wanted = argc >= 5 ? argv[4] : L"";

@@ -1,5 +1,7 @@
 #include "viewer/documents/list_file.h"
 
+#include <windows.h>
+
 #include <cwchar>
 #include <vector>
 
@@ -138,6 +140,21 @@ Ref<ListEntry> ParseEntry(ViewerContext* context, const WString& line, const WSt
     return entry;
 }
 
+// A local path as the file system resolves it: "a.lst", ".\\a.lst" and
+// "sub\\..\\a.lst" name one file, and a list that names itself under several
+// spellings would otherwise open itself again at every level below it.
+WString ComparablePath(const WString& path) {
+    if (UrlPrefixLength(path) > 0 || WStrLength(path) == 0) return path;
+    const DWORD needed = GetFullPathNameW(WStrCStr(path), 0, nullptr, nullptr);
+    if (needed == 0) return path;
+    std::vector<wchar_t> full(needed + 1);
+    const DWORD length = GetFullPathNameW(WStrCStr(path), needed + 1, full.data(), nullptr);
+    if (length == 0 || length > needed) return path;
+    WString out;
+    WStrAssignChars(out, full.data());
+    return out;
+}
+
 // The source paths of the parent and every item above it, and how many of
 // them are lists.
 uint32_t CollectPathsAbove(ViewerContext* context, DocItem* parent, std::vector<WString>& paths) {
@@ -146,7 +163,7 @@ uint32_t CollectPathsAbove(ViewerContext* context, DocItem* parent, std::vector<
         if (DocItemGetType(item.get()) == doc_type::kList) ++lists;
         if (Ref<DocumentSource> source = item->GetSource()) {
             WString path;
-            paths.push_back(SourceGetPath(source.get(), path));
+            paths.push_back(ComparablePath(SourceGetPath(source.get(), path)));
         }
     }
     return lists;
@@ -236,7 +253,7 @@ uint32_t ListFileApplyEntries(ViewerContext* context, DocItem* parent, const Ptr
         // Compared as the source normalised it, so "file:" URLs and bare
         // names meet the paths of the lists above.
         WString path;
-        if (IsAmong(above, SourceGetPath(source.get(), path))) continue;
+        if (IsAmong(above, ComparablePath(SourceGetPath(source.get(), path)))) continue;
         Ref<DocumentItem> item =
             DocumentItemCreate(context, parent, source.get(), entry->params.get(), open_number);
         if (!item) continue;

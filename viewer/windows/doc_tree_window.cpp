@@ -75,14 +75,6 @@ HTREEITEM NextNode(HWND control, HTREEITEM node, UINT relation) {
         SendMessageW(control, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(node)));
 }
 
-HTREEITEM FindFrom(HWND control, HTREEITEM node, int32_t id) {
-    for (; node; node = NextNode(control, node, TVGN_NEXT)) {
-        if (NodeId(control, node) == id) return node;
-        if (HTREEITEM found = FindFrom(control, NextNode(control, node, TVGN_CHILD), id)) return found;
-    }
-    return nullptr;
-}
-
 void SelectQuietly(DocTreeWindow* tree, HTREEITEM node) {
     QuietChanges quiet(tree);
     SendMessageW(tree->tree_view.get(), TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(node));
@@ -102,8 +94,10 @@ HTREEITEM InsertNode(DocTreeWindow* tree, HTREEITEM parent, int32_t id, const WS
     insert.item.iImage = image;
     insert.item.iSelectedImage = image;
     insert.item.lParam = id;
-    return reinterpret_cast<HTREEITEM>(
+    auto node = reinterpret_cast<HTREEITEM>(
         SendMessageW(tree->tree_view.get(), TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
+    if (node) tree->nodes[id] = node;
+    return node;
 }
 
 void SetNodeLook(DocTreeWindow* tree, HTREEITEM node, DocItem* look) {
@@ -118,12 +112,19 @@ void SetNodeLook(DocTreeWindow* tree, HTREEITEM node, DocItem* look) {
     SendMessageW(tree->tree_view.get(), TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
 }
 
+void ForgetNode(DocTreeWindow* tree, int32_t id, HTREEITEM node) {
+    auto found = tree->nodes.find(id);
+    if (found != tree->nodes.end() && found->second == node) tree->nodes.erase(found);
+}
+
 void SetNodeId(DocTreeWindow* tree, HTREEITEM node, int32_t id) {
+    ForgetNode(tree, NodeId(tree->tree_view.get(), node), node);
     TVITEMW item = {};
     item.mask = TVIF_HANDLE | TVIF_PARAM;
     item.hItem = node;
     item.lParam = id;
-    SendMessageW(tree->tree_view.get(), TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    if (SendMessageW(tree->tree_view.get(), TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item)))
+        tree->nodes[id] = node;
 }
 
 // The page of a single-page image document, or null.
@@ -319,6 +320,7 @@ bool MakeTreeWindow(DocTreeWindow* tree, int32_t mode, bool moveable, HWND frame
     HWND control = CreateWindowExW(0, WC_TREEVIEWW, kDocTreeControlTitle, kTreeControlStyle, 0, 0,
                                    client.right, client.bottom, tree->window(),
                                    reinterpret_cast<HMENU>(kTreeControlId), tree->instance, nullptr);
+    tree->nodes.clear();
     if (!tree->tree_view.Attach(control)) {
         WindowDestroy(tree);
         return false;
@@ -376,8 +378,12 @@ LRESULT OnTreeNotify(DocTreeWindow* tree, const NMHDR* header) {
             }
             return 1;
         }
-        case TVN_DELETEITEMW:
+        case TVN_DELETEITEMW: {
+            // Sent for the node and for each node below it.
+            const auto* change = reinterpret_cast<const NMTREEVIEWW*>(header);
+            ForgetNode(tree, static_cast<int32_t>(change->itemOld.lParam), change->itemOld.hItem);
             return 1;
+        }
     }
     return 0;
 }
@@ -533,8 +539,8 @@ HWND DocTreeGetControl(DocTreeWindow* tree) { return tree ? tree->tree_view.get(
 
 HTREEITEM DocTreeFindNode(DocTreeWindow* tree, int32_t id) {
     if (!tree || !tree->tree_view) return nullptr;
-    HWND control = tree->tree_view.get();
-    return FindFrom(control, NextNode(control, nullptr, TVGN_ROOT), id);
+    auto found = tree->nodes.find(id);
+    return found != tree->nodes.end() ? found->second : nullptr;
 }
 
 WString& DocTreeNodeText(DocTreeWindow* tree, DocItem* item, WString& out) {

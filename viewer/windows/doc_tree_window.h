@@ -12,6 +12,7 @@
 #include <commctrl.h>
 
 #include <cstdint>
+#include <unordered_map>
 
 #include "foundation/geometry.h"
 #include "foundation/hash_table.h"
@@ -81,6 +82,10 @@ class DocTreeWindow : public WindowObject {
     // Selections and deletions the tree makes itself are under way: the
     // selection changes they cause are not the user's.
     int32_t quiet_changes = 0;
+    // The node of each item id, kept with the control's insertions and
+    // deletions: every added or changed item looks up its node, and a walk
+    // of the control for each would make a long list quadratic in messages.
+    std::unordered_map<int32_t, HTREEITEM> nodes;
 };
 
 // A tree with its image list, icon cache and listener; its window is made by
@@ -97,5 +102,5 @@ HWND DocTreeGetControl(DocTreeWindow* tree);
 // The node look: text and image-list index (-1 none) of an item's node.
 WString& DocTreeNodeText(DocTreeWindow* tree, DocItem* item, WString& out);
 int32_t DocTreeNodeImage(DocTreeWindow* tree, DocItem* item);
-// The node whose item id is `id` (depth first), or null.
+// The node whose item id is `id`, or null.
 HTREEITEM DocTreeFindNode(DocTreeWindow* tree, int32_t id);
