@@ -1,13 +1,11 @@
-// Which actions the action listener lets later listeners see, its letting
-// go at the end of the application, and the scale it sets.
+// Which actions the action listener lets later listeners see, and its
+// letting go at the end of the application.
 #include "viewer/core/action_listener.h"
 
 #include <gtest/gtest.h>
 
-#include "resources/resource_ids.h"
 #include "tests/viewer/core/actions_test_support.h"
 #include "viewer/core/command_line.h"
-#include "viewer/core/scale.h"
 
 TEST(ActionListener, AnswersSayWhetherLaterListenersSeeTheAction) {
     ActionViewer viewer;
@@ -47,31 +45,4 @@ TEST(ActionListener, AnswersSayWhetherLaterListenersSeeTheAction) {
     viewer.Forget();
     ViewerSendAction(context, event::kZoomIn);
     EXPECT_EQ(viewer.listener->Codes(), std::vector<uint32_t>{event::kZoomIn});
-}
-
-TEST(ActionListener, TheScaleChosenReachesTheDocumentAndEveryPage) {
-    const std::string dir = MakeScratchDir("action_scale");
-    MakeTiffFiles(dir, {{"plan.tif", 2}});
-    ActionViewer viewer;
-    ASSERT_EQ(viewer.Open({dir + "/plan.tif"}), 1);
-    ASSERT_TRUE(viewer.Command(command::kLastPage));
-    viewer.Forget();
-    DialogDriver driver([](DialogDriver&, HWND dialog) {
-        if (IsDlgButtonChecked(dialog, IDC_SCALE_UNKNOWN) == BST_CHECKED)
-            SendDlgItemMessageW(dialog, IDC_SCALE_UNKNOWN, BM_CLICK, 0, 0);
-        SetDlgItemTextW(dialog, IDC_SCALE_FIRST, L"1");
-        SetDlgItemTextW(dialog, IDC_SCALE_SECOND, L"50");
-        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-        return true;
-    });
-    ViewerSendAction(viewer.context.get(), event::kScaleDialog);
-    ASSERT_EQ(driver.dialogs, 1);
-    for (DocItem* item : {viewer.Document(0).get(), viewer.Page(0, 0).get(), viewer.Page(0, 1).get()}) {
-        Ref<OpenParams> params = item->GetOpenParams();
-        Ref<Scale> scale = params ? OpenParamsGetScale(params.get()) : nullptr;
-        ASSERT_TRUE(scale) << NameOf(item);
-        EXPECT_DOUBLE_EQ(ScaleGetRatio(scale.get()), 1.0 / 50) << NameOf(item);
-    }
-    PumpPending();
-    EXPECT_EQ(viewer.Count(event::kDrawingScaleChanged), 1u);
 }

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "tests/viewer/core/actions_test_support.h"
+#include "tests/viewer/dialogs/dialog_test_support.h"
+#include "tests/viewer/export/export_test_support.h"
 #include "viewer/core/open_params.h"
 
 namespace {
@@ -53,7 +55,7 @@ TEST(Saving, WritesACopyButOverwritesNothingItMustNot) {
     const std::string dir = MakeScratchDir("saving_targets");
     MakeTiffFiles(dir, {{"drawing.tif", 2}, {"other.tif", 1}, {"locked.tif", 1}});
     ActionViewer viewer;
-    viewer.UseEnglish();
+    UseEnglish(viewer.context.get());
     ASSERT_EQ(viewer.Open({dir + "/drawing.tif"}), 1);
     ASSERT_TRUE(viewer.Command(command::kFirstPage));
     ASSERT_TRUE(DocItemGetRedlining(viewer.Document(0).get()));
@@ -63,17 +65,17 @@ TEST(Saving, WritesACopyButOverwritesNothingItMustNot) {
     // `reply`; the result, or -1 when no dialog came up.
     std::vector<std::wstring> boxes;
     auto save = [&](bool markups, const std::string& name, int reply) {
-        DialogDriver driver([&](DialogDriver&, HWND dialog) {
-            if (DialogDriver::IsFileDialog(dialog))
-                DialogDriver::ChooseFileName(dialog, WindowsPathOf(dir + "/" + name));
+        boxes.clear();
+        ModalScript script([&](HWND dialog) {
+            if (IsFileDialog(dialog))
+                ChooseFileName(dialog, WindowsPathOf(dir + "/" + name));
             else
-                PostMessageW(dialog, WM_COMMAND, reply, 0);
+                boxes.push_back(BoxText(dialog)), Post(dialog, reply);
             return true;
         });
         const bool result = markups ? ViewerSaveRedlining(viewer.context.get(), nullptr)
                                     : ViewerSaveAs(viewer.context.get());
-        boxes = driver.boxes;
-        return driver.dialogs ? int(result) : -1;
+        return script.answered ? int(result) : -1;
     };
     auto one_box_says = [&](const wchar_t* text) {
         return boxes.size() == 1 && Contains(boxes[0], text);
@@ -103,13 +105,10 @@ TEST(Saving, WritesACopyButOverwritesNothingItMustNot) {
     OpenParamsSetAllowSave(params.get(), false);
     ASSERT_EQ(viewer.Open({dir + "/locked.tif"}, kOpenCommandLine, params.get()), 1);
     ASSERT_TRUE(viewer.Command(command::kLastPage));
-    DialogDriver driver([](DialogDriver&, HWND dialog) {
-        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-        return true;
-    });
+    ModalScript script([](HWND dialog) { return Post(dialog, IDCANCEL), true; });
     EXPECT_FALSE(ViewerSaveAs(viewer.context.get()));
     EXPECT_TRUE(viewer.Command(command::kConvert));
     EXPECT_TRUE(viewer.Command(command::kSaveAs));
     PumpPending();
-    EXPECT_EQ(driver.dialogs, 0);
+    EXPECT_EQ(script.answered, 0);
 }

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "tests/viewer/core/actions_test_support.h"
+#include "tests/viewer/dialogs/dialog_test_support.h"
+#include "tests/viewer/export/export_test_support.h"
 #include "viewer/core/open_params.h"
 #include "viewer/core/registered_program.h"
 
@@ -14,12 +16,10 @@ namespace {
 // Runs the call while answering message boxes; the texts shown.
 template <class Call>
 std::vector<std::wstring> BoxesShownBy(Call call) {
-    DialogDriver driver([](DialogDriver&, HWND dialog) {
-        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-        return true;
-    });
+    std::vector<std::wstring> boxes;
+    ModalScript script([&](HWND box) { return boxes.push_back(BoxText(box)), Post(box, IDOK), true; });
     call();
-    return driver.boxes;
+    return boxes;
 }
 
 bool SaysOnce(const std::vector<std::wstring>& boxes, const wchar_t* text) {
@@ -33,7 +33,7 @@ TEST(PrintCommand, PagesPrintOthersAndRestrictedOnesAreRefused) {
     MakeTiffFiles(dir, {{"drawing.tif", 2}, {"locked.tif", 1}});
     WriteText(dir + "/notes.qqqz", "not a drawing, and no program is registered for it");
     ActionViewer viewer;
-    viewer.UseEnglish();
+    UseEnglish(viewer.context.get());
     ViewerContext* context = viewer.context.get();
     ASSERT_EQ(viewer.Open({dir + "/drawing.tif", dir + "/notes.qqqz"}), 2);
     Ref<DocItem> unshowable = viewer.Document(1);

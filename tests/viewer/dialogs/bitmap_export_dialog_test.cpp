@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
-// after windows.h, which it needs
-#include <dlgs.h>
 
 #include <string>
 #include <vector>
@@ -41,9 +39,9 @@ TEST(BitmapExportDialog, ProposesSizesReportsAFailedFileAndCopiesToTheClipboard)
     std::vector<std::wstring> seen;
     bool file_dialog_seen = false;
     ModalScript script([&](HWND window) {
-        if (DialogDriver::IsFileDialog(window)) {
+        if (IsFileDialog(window)) {
             file_dialog_seen = true;
-            DialogDriver::ChooseFileName(window, WindowsPathOf(dir + "/locked/copy"));
+            ChooseFileName(window, WindowsPathOf(dir + "/locked/copy"));
             return true;
         }
         if (!GetDlgItem(window, IDC_BITMAP_EXPORT_WIDTH)) {  // the failure's message box

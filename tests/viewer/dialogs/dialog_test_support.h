@@ -6,6 +6,7 @@
 #include <windows.h>
 // after windows.h, which they need
 #include <commctrl.h>
+#include <dlgs.h>
 #include <prsht.h>
 
 #include <functional>
@@ -90,3 +91,10 @@ inline void Type(HWND dialog, int item, const wchar_t* characters) {
 }
 // The static text of a message box.
 inline std::wstring BoxText(HWND box) { return ItemText(box, 0xFFFF); }
+// Types the name into a file dialog of either style and confirms.
+inline bool IsFileDialog(HWND dialog) { return GetDlgItem(dialog, cmb13) || GetDlgItem(dialog, edt1); }
+inline void ChooseFileName(HWND dialog, const std::wstring& name) {
+    SetDlgItemTextW(dialog, cmb13, name.c_str());
+    SetDlgItemTextW(dialog, edt1, name.c_str());
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+}

@@ -9,6 +9,7 @@
 #include "resources/resource_ids.h"
 #include "tests/viewer/core/actions_test_support.h"
 #include "tests/viewer/dialogs/dialog_test_support.h"
+#include "tests/viewer/export/export_test_support.h"
 #include "viewer/core/number_format.h"
 #include "viewer/views/main_view.h"
 #include "viewer/windows/frame_window.h"
@@ -24,7 +25,7 @@ TEST(ZoomDialog, CommandFixesTheFactorOrZoomsThePage) {
     };
     EXPECT_TRUE(refused(viewer.context.get()));
     ASSERT_TRUE(viewer.OpenFrame());
-    viewer.UseEnglish();
+    UseEnglish(viewer.context.get());
     ASSERT_EQ(viewer.Open({dir + "/drawing.tif"}), 1);
     ASSERT_TRUE(viewer.Command(command::kFirstPage));
     Ref<MainViewWindow> view = FrameGetMainView(AppGetFrame(viewer.root.get()).get());

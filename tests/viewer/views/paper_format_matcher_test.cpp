@@ -17,43 +17,39 @@ std::wstring NameOf(PaperFormatMatcher& matcher, double width, double height) {
     return WStrBuffer(name);
 }
 
-TEST(PaperFormatMatcher, NamesTheFirstFormatWithinTheTolerance) {
-    PaperFormatMatcher matcher(0.05);
+TEST(PaperFormatMatcher, NamesTheFirstFormatWithinTheToleranceOrKeepsTheName) {
+    const double nan = std::numeric_limits<double>::quiet_NaN(),
+                 inf = std::numeric_limits<double>::infinity();
+    const wchar_t* const kept = L"untouched";
     const struct {
-        double width, height;
+        double tolerance, width, height;
         const wchar_t* name;
     } cases[] = {
-        {210, 297, L"ISO A4"},      // portrait
-        {297, 210, L"ISO A4"},      // landscape
-        {209.9, 297.0, L"ISO A4"},  // 595 x 842 points
-        {250, 176, L"ISO B5"},      // also within 5 % of JIS B5 (257 x 182), which comes later
-        {257, 182, L"ISO B5"},      // the same: ISO B5's bounds reach it first
-        {280, 200, L"ISO D4"},      // ISO E4 is exactly this, but ISO D4 (272 x 192) comes first
-        {45, 32, L"ISO B10"},  // JIS B10 is exactly this, ISO B10 (44 x 31) earlier
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(NameOf(matcher, c.width, c.height), c.name) << c.width << " x " << c.height;
-    }
-}
-
-TEST(PaperFormatMatcher, SizesOutsideTheTableKeepTheName) {
-    PaperFormatMatcher matcher(0.05);
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    const double inf = std::numeric_limits<double>::infinity();
-    const struct {
-        double width, height;
-    } misses[] = {
+        {0.05, 210, 297, L"ISO A4"},      // portrait
+        {0.05, 297, 210, L"ISO A4"},      // landscape
+        {0.05, 209.9, 297.0, L"ISO A4"},  // 595 x 842 points
+        {0.05, 250, 176, L"ISO B5"},      // also within 5 % of JIS B5 (257 x 182), which comes later
+        {0.05, 257, 182, L"ISO B5"},      // the same: ISO B5's bounds reach it first
+        {0.05, 280, 200, L"ISO D4"},      // ISO E4 is exactly this, but ISO D4 (272 x 192) comes first
+        {0.05, 45, 32, L"ISO B10"},       // JIS B10 is exactly this, ISO B10 (44 x 31) earlier
+        {0.0, 257, 182, L"JIS B5"},
+        {0.0, 280, 200, L"ISO E4"},
+        {0.0, 295, 210, kept},
         // 62,700 would pass for 297 if the bounds were cut to 16 bits
         // (62,700 x 1.05 = 65,835 = 65,536 + 299).
-        {62700, 210}, {65536 + 297, 65536 + 210},
-        {230, 297},  // between A4 and the next formats
-        {0, 0},       {-210, -297},
-        {nan, 297},   {inf, inf},
+        {0.05, 62700, 210, kept},
+        {0.05, 65536 + 297, 65536 + 210, kept},
+        {0.05, 230, 297, kept},  // between A4 and the next formats
+        {0.05, 0, 0, kept},
+        {0.05, -210, -297, kept},
+        {0.05, nan, 297, kept},
+        {0.05, inf, inf, kept},
     };
-    for (const auto& m : misses) {
-        EXPECT_EQ(NameOf(matcher, m.width, m.height), L"untouched") << m.width << " x " << m.height;
+    for (const auto& c : cases) {
+        PaperFormatMatcher matcher(c.tolerance);
+        EXPECT_EQ(NameOf(matcher, c.width, c.height), c.name) << c.width << " x " << c.height;
+        if (c.name == kept) EXPECT_EQ(matcher.cached_row, -1) << "a miss leaves the cache as it was";
     }
-    EXPECT_EQ(matcher.cached_row, -1);  // a miss leaves the cache as it was
 }
 
 TEST(PaperFormatMatcher, TheSameSizeIsAnsweredFromTheCache) {
@@ -69,14 +65,6 @@ TEST(PaperFormatMatcher, TheSameSizeIsAnsweredFromTheCache) {
     EXPECT_EQ(matcher.cached_size, (SizeD{297, 210}));
     EXPECT_EQ(NameOf(matcher, 62700, 210), L"untouched");
     EXPECT_EQ(matcher.cached_size, (SizeD{297, 210}));
-}
-
-TEST(PaperFormatMatcher, ATighterToleranceMissesWhatALooserOneFinds) {
-    PaperFormatMatcher exact(0.0);
-    EXPECT_EQ(NameOf(exact, 297, 210), L"ISO A4");
-    EXPECT_EQ(NameOf(exact, 257, 182), L"JIS B5");
-    EXPECT_EQ(NameOf(exact, 280, 200), L"ISO E4");
-    EXPECT_EQ(NameOf(exact, 295, 210), L"untouched");
 }
 
 }  // namespace

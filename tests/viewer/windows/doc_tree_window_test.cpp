@@ -13,40 +13,31 @@
 
 namespace {
 
-struct Node {
-    std::wstring text;
-    int32_t id;
-    int32_t depth;
-};
-
-// A node's text and item id.
-Node Read(HWND control, HTREEITEM node, int32_t depth) {
-    wchar_t text[260] = {};
+// A node's item id.
+int32_t IdOf(HWND control, HTREEITEM node) {
     TVITEMW item = {};
-    item.mask = TVIF_HANDLE | TVIF_TEXT | TVIF_PARAM;
+    item.mask = TVIF_HANDLE | TVIF_PARAM;
     item.hItem = node;
-    item.pszText = text;
-    item.cchTextMax = 260;
     TreeView_GetItem(control, &item);
-    return Node{text, static_cast<int32_t>(item.lParam), depth};
+    return static_cast<int32_t>(item.lParam);
 }
 
-// The control's nodes in display order.
-std::vector<Node> Nodes(HWND control) {
-    std::vector<Node> nodes;
-    auto walk = [&](auto&& self, HTREEITEM node, int32_t depth) -> void {
+// The ids of the control's nodes in display order.
+std::vector<int32_t> NodeIds(HWND control) {
+    std::vector<int32_t> ids;
+    auto walk = [&](auto&& self, HTREEITEM node) -> void {
         for (; node; node = TreeView_GetNextSibling(control, node)) {
-            nodes.push_back(Read(control, node, depth));
-            self(self, TreeView_GetChild(control, node), depth + 1);
+            ids.push_back(IdOf(control, node));
+            self(self, TreeView_GetChild(control, node));
         }
     };
-    walk(walk, TreeView_GetRoot(control), 0);
-    return nodes;
+    walk(walk, TreeView_GetRoot(control));
+    return ids;
 }
 
 int32_t SelectedId(HWND control) {
     HTREEITEM node = TreeView_GetSelection(control);
-    return node ? Read(control, node, 0).id : -1;
+    return node ? IdOf(control, node) : -1;
 }
 
 size_t NodeCount(HWND control) { return static_cast<size_t>(TreeView_GetCount(control)); }
@@ -93,30 +84,30 @@ TEST(DocTree, TheUsersChoicesAloneBecomeActions) {
     FrameViewer viewer("PlovexDocTreeQuietTest");
     ASSERT_TRUE(viewer.Open({dir + "/a.tif", dir + "/b.tif"}));
     const HWND control = viewer.TreeControl();
-    const std::vector<Node> nodes = Nodes(control);
+    const std::vector<int32_t> nodes = NodeIds(control);
     ASSERT_EQ(nodes.size(), 6u);
-    EXPECT_EQ(nodes[0].id, DocItemGetId(viewer.Document(0).get()));
-    EXPECT_EQ(nodes[5].id, DocItemGetId(DocItemGetChild(viewer.Document(1).get(), 1).get()));
+    EXPECT_EQ(nodes[0], DocItemGetId(viewer.Document(0).get()));
+    EXPECT_EQ(nodes[5], DocItemGetId(DocItemGetChild(viewer.Document(1).get(), 1).get()));
     // Only the first path's first page was activated, and its node selected;
     // the user moving the selection down activates the next page.
-    EXPECT_EQ(SelectedId(control), nodes[1].id);
+    EXPECT_EQ(SelectedId(control), nodes[1]);
     PostMessageW(control, WM_KEYDOWN, VK_DOWN, 0);
     PostMessageW(control, WM_KEYUP, VK_DOWN, 0);
-    EXPECT_TRUE(PollUntil([&] { return ViewerGetActiveItemId(viewer.context.get()) == nodes[2].id; }, 5000));
-    EXPECT_EQ(ActionIds(viewer, event::kActivateItem), (std::vector<int32_t>{nodes[1].id, nodes[2].id}));
+    EXPECT_TRUE(PollUntil([&] { return ViewerGetActiveItemId(viewer.context.get()) == nodes[2]; }, 5000));
+    EXPECT_EQ(ActionIds(viewer, event::kActivateItem), (std::vector<int32_t>{nodes[1], nodes[2]}));
 
     // The active item set in code: the node follows, no action comes back.
     ViewerSetActiveItem(viewer.context.get(), DocItemGetChild(viewer.Document(1).get(), 1).get());
-    EXPECT_TRUE(PollUntil([&] { return SelectedId(control) == nodes[5].id; }, 5000));
+    EXPECT_TRUE(PollUntil([&] { return SelectedId(control) == nodes[5]; }, 5000));
     // Closing the selected document deletes its nodes, moving the selection.
-    ASSERT_TRUE(ViewerCloseDocument(viewer.context.get(), nodes[5].id));
+    ASSERT_TRUE(ViewerCloseDocument(viewer.context.get(), nodes[5]));
     PumpPending();
     EXPECT_EQ(NodeCount(control), 3u);
     EXPECT_EQ(viewer.Count(event::kActivateItem), 2u);
 
     // Clicks on a node of the user's.
     const HWND tree = viewer.Tree();
-    const int32_t second = nodes[2].id;
+    const int32_t second = nodes[2];
     HTREEITEM node = DocTreeFindNode(viewer.frame->tree.get(), second);
     ASSERT_NE(node, nullptr);
     viewer.recorder->events.clear();

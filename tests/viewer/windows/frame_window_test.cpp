@@ -1,3 +1,7 @@
+// The frame's own work: the panes' split for every mode, the splitters'
+// drags, dropped files, the cleanup timer and the end of the loop. Where the
+// docked, floating and hidden panes land is checked from outside
+// (desktop_program_test).
 #include "viewer/windows/frame_window.h"
 
 #include <gtest/gtest.h>
@@ -19,22 +23,7 @@
 
 namespace {
 
-constexpr COLORREF kSplitterGrey = RGB(200, 200, 200);
-constexpr COLORREF kEmptyGrey = RGB(192, 192, 192);  // the light-grey stock brush
-
 int32_t Bottom(const RectI& rect) { return rect.origin.y + rect.size.height; }
-
-// A pixel of the frame's client area as WM_PRINTCLIENT, the routine of WM_PAINT, draws it.
-COLORREF ClientPixel(HWND frame, int32_t x, int32_t y) {
-    RECT client = {};
-    GetClientRect(frame, &client);
-    MemoryDC dc(nullptr);
-    GdiBitmap bitmap;
-    bitmap.Reset(CreateBitmap(client.right, client.bottom, 1, 32, nullptr));
-    ScopedSelect select(dc.get(), bitmap.get());
-    SendMessageW(frame, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()), PRF_CLIENT);
-    return GetPixel(dc.get(), x, y);
-}
 
 // The band between the command bars and the status bar, in client
 // coordinates, as the bars' windows show it.
@@ -129,43 +118,6 @@ TEST(FrameSplit, PanesShareTheAreaByTheirModes) {
         EXPECT_EQ(std::vector<int32_t>({split.modes.tree, split.modes.preview, split.modes.main_view}),
                   std::vector<int32_t>({c.applied.tree, c.applied.preview, c.applied.main_view}));
     }
-}
-
-TEST(FrameWindow, FloatingAndHiddenPanes) {
-    FrameViewer viewer("PlovexFrameModesTest");
-    const HWND frame = viewer.Frame();
-    viewer.SetClientSize(800, 600);
-    const RectI area = PaneArea(viewer);
-    const RectI column = MakeRect(0, area.origin.y, kTestNavigationWidth, area.size.height);
-    // Docked (their places are checked from outside too): the splitters paint in their grey.
-    EXPECT_EQ(ClientPixel(frame, kTestNavigationWidth + 1, area.origin.y + 10), kSplitterGrey);
-    EXPECT_EQ(ClientPixel(frame, 10, Bottom(area) - kTestPreviewHeight - 2), kSplitterGrey);
-
-    // A floating tree is a tool window owned by the frame, at its stored
-    // place relative to the frame.
-    SettingsSetPaneRect(viewer.settings.get(), nullptr, kCallerInternal, kPaneNavigation,
-                        MakeRect(40, 60, 180, 250));
-    viewer.SetMode(kPaneNavigation, 2);
-    const HWND tree = viewer.Tree();
-    ASSERT_NE(tree, nullptr);
-    EXPECT_TRUE(GetWindowLongW(tree, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
-    EXPECT_EQ(GetWindow(tree, GW_OWNER), frame);
-    const RectI frame_rect = RectInFrame(frame, HWND_DESKTOP);
-    EXPECT_EQ(RectInFrame(tree, HWND_DESKTOP),
-              MakeRect(frame_rect.origin.x + 40, frame_rect.origin.y + 60, 180, 250));
-
-    // Hidden: no window at all. Without tree and preview the main view takes
-    // the whole area; floating too, it leaves the area painted grey.
-    viewer.SetMode(kPaneNavigation, 0);
-    EXPECT_EQ(viewer.Tree(), nullptr);
-    EXPECT_EQ(RectInFrame(PreviewWindowOf(viewer), frame), column);
-    viewer.SetMode(kPanePreview, 0);
-    EXPECT_EQ(PreviewWindowOf(viewer), nullptr);
-    EXPECT_EQ(RectInFrame(MainViewWindowOf(viewer), frame), area);
-    viewer.SetMode(kPaneMainView, 2);
-    ASSERT_TRUE(GetWindowLongW(MainViewWindowOf(viewer), GWL_STYLE) & WS_POPUP);
-    EXPECT_EQ(ClientPixel(frame, 400, area.origin.y + area.size.height / 2), kEmptyGrey);
-    EXPECT_EQ(ClientPixel(frame, kTestNavigationWidth + 1, area.origin.y + 5), kEmptyGrey);
 }
 
 TEST(FrameWindow, SplitterDragMovesTheColumnWithinItsLimits) {
