@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/peak_working_set.h"
 #include "foundation/data_source.h"
 #include "imaging/codecs/byte_reader.h"
 #include "imaging/codecs/ccitt_band_decoder.h"
@@ -56,20 +57,6 @@ WString Wide(const std::string& text) {
     const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), int(wide.size()));
     wide.resize(n > 0 ? size_t(n - 1) : 0);
     return WString(wide.c_str());
-}
-
-// Under Wine the process is a Linux process: writing 5 to its clear_refs
-// resets the peak resident size that GetProcessMemoryInfo reports, so the
-// peak seen afterwards belongs to the render alone. On Windows the file does
-// not exist and the peak covers the whole run.
-bool ResetPeakWorkingSet() {
-    HANDLE file =
-        CreateFileW(L"Z:\\proc\\self\\clear_refs", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const bool ok = WriteFile(file, "5", 1, &written, nullptr) && written == 1;
-    CloseHandle(file);
-    return ok;
 }
 
 // Processor time of every thread of the process (a render that runs a

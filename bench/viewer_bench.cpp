@@ -44,6 +44,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/peak_working_set.h"
 #include "foundation/locks.h"
 #include "imaging/formats/page_placement.h"
 #include "program/launcher.h"
@@ -135,18 +136,6 @@ class RegistryRedirect {
     HKEY machine_ = nullptr;
     HKEY user_ = nullptr;
 };
-
-// Under Wine the process is a Linux process: writing 5 to its clear_refs
-// resets the peak resident size that GetProcessMemoryInfo reports.
-bool ResetPeakWorkingSet() {
-    HANDLE file =
-        CreateFileW(L"Z:\\proc\\self\\clear_refs", GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const bool ok = WriteFile(file, "5", 1, &written, nullptr) && written == 1;
-    CloseHandle(file);
-    return ok;
-}
 
 PROCESS_MEMORY_COUNTERS Memory() {
     PROCESS_MEMORY_COUNTERS counters = {};
