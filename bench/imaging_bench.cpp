@@ -28,7 +28,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/peak_working_set.h"
+#include "bench/bench_support.h"
 #include "foundation/data_source.h"
 #include "imaging/codecs/byte_reader.h"
 #include "imaging/codecs/ccitt_band_decoder.h"
@@ -40,17 +40,6 @@ namespace {
 constexpr uint32_t kScreenWidth = 1280;
 constexpr uint32_t kScreenHeight = 1024;
 constexpr uint32_t kCutOut = 1000;
-
-double NowMs() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return double(now.QuadPart) * 1000.0 / double(frequency.QuadPart);
-}
 
 WString Wide(const std::string& text) {
     std::wstring wide(text.size() + 1, L'\0');

@@ -44,7 +44,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/peak_working_set.h"
+#include "bench/bench_support.h"
 #include "foundation/locks.h"
 #include "imaging/formats/page_placement.h"
 #include "program/launcher.h"
@@ -73,17 +73,6 @@ constexpr double kStateTimeoutMs = 120000;
 // The registry key that stands in for both roots while the benchmark runs,
 // so that every run starts from the shipped settings and leaves nothing.
 constexpr wchar_t kRegistryRoot[] = L"Software\\PlovexViewerBench";
-
-double NowMs() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return double(now.QuadPart) * 1000.0 / double(frequency.QuadPart);
-}
 
 std::wstring Wide(const char* text) {
     std::wstring wide(std::strlen(text) + 1, L'\0');

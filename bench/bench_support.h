@@ -1,4 +1,4 @@
-// The benchmarks' measure of a step's memory: the peak working set after a reset.
+// What both benchmarks measure with: the clock and the peak working set.
 #pragma once
 
 #include <windows.h>
@@ -15,4 +15,16 @@ inline bool ResetPeakWorkingSet() {
     const bool ok = WriteFile(file, "5", 1, &written, nullptr) && written == 1;
     CloseHandle(file);
     return ok;
+}
+
+// Milliseconds of the performance counter.
+inline double NowMs() {
+    static const LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return double(now.QuadPart) * 1000.0 / double(frequency.QuadPart);
 }
