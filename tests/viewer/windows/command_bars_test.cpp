@@ -1,6 +1,7 @@
 // The command bars on a real frame: the tool bar's states read as any
-// outside program reads them (TB_ISBUTTONENABLED, TB_ISBUTTONPRESSED), the
-// pictures of its buttons and menu items, and the File menu's recent part.
+// outside program reads them (TB_ISBUTTONENABLED) on the empty frame and with
+// opening forbidden, the pictures of its buttons and menu items, and the File
+// menu's recent part.
 #include "viewer/windows/command_bars.h"
 
 #include <gtest/gtest.h>
@@ -14,8 +15,6 @@
 #include "tests/viewer/windows/frame_test_support.h"
 #include "viewer/core/commands.h"
 #include "viewer/core/open_params.h"
-#include "viewer/core/page_navigation.h"
-#include "viewer/core/view_operations.h"
 #include "viewer/windows/recent_files.h"
 
 namespace {
@@ -70,17 +69,10 @@ class CommandBarsOnFrame : public testing::Test {
     bool Enabled(uint32_t id) {
         return SendMessageW(CommandBarsGetToolBar(bars_), TB_ISBUTTONENABLED, id, 0) != 0;
     }
-    bool Pressed(uint32_t id) {
-        return SendMessageW(CommandBarsGetToolBar(bars_), TB_ISBUTTONPRESSED, id, 0) != 0;
-    }
     // Lets the hub's notifications reach the bars, then checks the buttons.
     void ExpectEnabled(const std::vector<Expected>& buttons, const char* when) {
         PumpPending();
         for (const Expected& button : buttons) EXPECT_EQ(Enabled(button.id), button.on) << when << ": " << button.id;
-    }
-    void ExpectPressed(const std::vector<Expected>& buttons, const char* when) {
-        PumpPending();
-        for (const Expected& button : buttons) EXPECT_EQ(Pressed(button.id), button.on) << when << ": " << button.id;
     }
     bool MenuEnabled(uint32_t id) {
         const UINT state = GetMenuState(CommandBarsGetPopup(bars_, kFirstPopup), id, MF_BYCOMMAND);
@@ -92,30 +84,14 @@ class CommandBarsOnFrame : public testing::Test {
     CommandBars* bars_ = nullptr;  // borrowed from the frame
 };
 
-TEST_F(CommandBarsOnFrame, ToolBarFollowsTheItemPermissionsAndZoomSetting) {
+// The permissions, page position, zoom setting and turn are read from
+// outside the program (tests/program/frame_panes_test.py); here the empty
+// frame and the menu's following the tool bar.
+TEST_F(CommandBarsOnFrame, EmptyFrameAndOpeningForbidden) {
     ExpectEnabled({{kOpen, true}, {kSaveAs, false}, {kPrint, false}, {kZoomIn, false}, {kFirstPage, false},
                    {kNextPage, false}, {kMirrorVertical, false}, {kStandardView, false}},
                   "empty");
-
-    // -nosave: printing allowed, saving not.
-    ASSERT_TRUE(OpenWith("three.tif", false, true));
-    ExpectEnabled({{kOpen, true}, {kSaveAs, false}, {kPrint, true}, {kZoomOut, true}, {kZoomIn, true},
-                   {kZoomAll, true}, {kFirstPage, false}, {kPreviousPage, false}, {kNextPage, true},
-                   {kLastPage, true}, {kMirrorVertical, true}, {kRotateRight, true}, {kInvert, true},
-                   {kStandardView, true}},
-                  "first page, -nosave");
-    ASSERT_TRUE(ViewerPageStep(viewer_.context.get(), 2, true));
-    ExpectEnabled({{kFirstPage, true}, {kPreviousPage, true}, {kNextPage, false}, {kLastPage, false}}, "last page");
-
-    // A fixed zoom factor leaves only "zoom all".
-    ASSERT_TRUE(ViewerSetZoomFactor(viewer_.context.get(), -1, kCallerInternal, 0.5, true));
-    ExpectEnabled({{kZoomOut, false}, {kZoomIn, false}, {kZoomAll, true}}, "FIXED_ZOOMFACTOR");
-    ASSERT_TRUE(ViewerSetZoomFactor(viewer_.context.get(), -1, kCallerInternal, 0.5, false));
-    ExpectEnabled({{kZoomOut, true}, {kZoomIn, true}}, "no fixed factor");
-
-    // -noprint: saving allowed, printing not; the menu follows the tool bar.
-    MakeTiff(dir_ + "/one.tif", 1);
-    ASSERT_TRUE(OpenWith("one.tif", true, false));
+    ASSERT_TRUE(OpenWith("three.tif", true, false));
     ExpectEnabled({{kSaveAs, true}, {kPrint, false}}, "-noprint");
     EXPECT_TRUE(MenuEnabled(kSaveAs));
     EXPECT_TRUE(MenuEnabled(kClose));
@@ -125,25 +101,6 @@ TEST_F(CommandBarsOnFrame, ToolBarFollowsTheItemPermissionsAndZoomSetting) {
                             restriction::kOpenInteractively);
     ExpectEnabled({{kOpen, false}}, "RESTRICTIONS 1");
     EXPECT_FALSE(MenuEnabled(kClose));
-}
-
-TEST_F(CommandBarsOnFrame, MirrorButtonsSwapWhenThePageIsTurnedAQuarter) {
-    ASSERT_TRUE(OpenWith("three.tif", true, true));
-    ExpectPressed({{kMirrorVertical, false}, {kMirrorHorizontal, false}, {kInvert, false}}, "fresh page");
-
-    ASSERT_TRUE(ViewerMirrorVertical(viewer_.context.get(), -1, true, true));
-    ASSERT_TRUE(ViewerSetInverted(viewer_.context.get(), -1, true, true));
-    ExpectPressed({{kMirrorVertical, true}, {kMirrorHorizontal, false}, {kInvert, true}}, "mirrored, inverted");
-
-    // Turned by 90 degrees the stored vertical flag shows as horizontal.
-    ASSERT_TRUE(ViewerRotatePage(viewer_.context.get(), -1, 90, true));
-    ExpectPressed({{kMirrorVertical, false}, {kMirrorHorizontal, true}, {kInvert, true}}, "rotation 90");
-    ASSERT_TRUE(ViewerRotatePage(viewer_.context.get(), -1, 180, true));
-    ExpectPressed({{kMirrorVertical, true}, {kMirrorHorizontal, false}}, "rotation 180");
-
-    // Another page has its own cut-out.
-    ASSERT_TRUE(ViewerPageStep(viewer_.context.get(), 1, false));
-    ExpectPressed({{kMirrorVertical, false}, {kMirrorHorizontal, false}, {kInvert, false}}, "next page");
 }
 
 TEST_F(CommandBarsOnFrame, ButtonsAndMenuItemsHavePictures) {
