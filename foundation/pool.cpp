@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstring>
 #include <new>
 
@@ -120,13 +121,143 @@ void GuardedFree(BlockHeader* header) {
 }
 #endif
 
+// Freed blocks of virtual memory kept a few seconds for the next allocation
+// they fit. Renders free and allocate the same large sizes over and over (a
+// page image, a reduction's sums and maps), and touching fresh pages for the
+// first time costs several times more than clearing pages already mapped.
+// A kept block is cleared before it is handed out again, so callers still
+// get zero-filled memory, as from the system.
+class SpareBlocks {
+public:
+    // A kept block of at least `bytes` and at most twice that, cleared over
+    // `bytes`; null when none fits.
+    void* Take(SIZE_T bytes) {
+        void* raw = nullptr;
+        {
+            ScopedLock hold(lock_);
+            uint32_t best = count_;
+            for (uint32_t i = 0; i < count_; ++i) {
+                const SIZE_T capacity = spares_[i].capacity;
+                if (capacity >= bytes && capacity / 2 <= bytes &&
+                    (best == count_ || capacity < spares_[best].capacity))
+                    best = i;
+            }
+            if (best == count_) return nullptr;
+            raw = spares_[best].raw;
+            RemoveAt(best);
+        }
+        memset(raw, 0, bytes);
+        return raw;
+    }
+
+    // Keeps a freed block; false when the caller must release it.
+    bool Keep(void* raw) {
+        MEMORY_BASIC_INFORMATION region;
+        if (VirtualQuery(raw, &region, sizeof region) != sizeof region || region.AllocationBase != raw) return false;
+        const SIZE_T capacity = region.RegionSize;
+        if (capacity < kSpareMinBytes || capacity > kSpareMaxBytes) return false;
+        void* evicted[kSpareCount];
+        uint32_t evicted_count = 0;
+        {
+            ScopedLock hold(lock_);
+            // A block freed twice is kept once (it would be handed out twice).
+            for (uint32_t i = 0; i < count_; ++i)
+                if (spares_[i].raw == raw) return true;
+            // The oldest go first to make room.
+            while (count_ > 0 && (count_ == kSpareCount || total_ + capacity > kSpareMaxBytes)) {
+                evicted[evicted_count++] = spares_[0].raw;
+                RemoveAt(0);
+            }
+            spares_[count_++] = {raw, capacity, GetTickCount()};
+            total_ += capacity;
+            Published();
+        }
+        for (uint32_t i = 0; i < evicted_count; ++i) VirtualFree(evicted[i], 0, MEM_RELEASE);
+        return true;
+    }
+
+    // Releases the blocks kept longer than their lifetime (every block with
+    // `all`). Costs one load when nothing is kept.
+    void Release(bool all) {
+        if (count_hint_.load(std::memory_order_relaxed) == 0) return;
+        if (!all && GetTickCount() - oldest_hint_.load(std::memory_order_relaxed) < kSpareLifetimeMs) return;
+        void* released[kSpareCount];
+        uint32_t released_count = 0;
+        {
+            ScopedLock hold(lock_);
+            const DWORD now = GetTickCount();
+            while (count_ > 0 && (all || now - spares_[0].freed_at >= kSpareLifetimeMs)) {
+                released[released_count++] = spares_[0].raw;
+                RemoveAt(0);
+            }
+        }
+        for (uint32_t i = 0; i < released_count; ++i) VirtualFree(released[i], 0, MEM_RELEASE);
+    }
+
+    uint32_t Count() {
+        ScopedLock hold(lock_);
+        return count_;
+    }
+
+private:
+    static constexpr uint32_t kSpareCount = 8;
+    static constexpr SIZE_T kSpareMinBytes = 256 * 1024;
+    // Room for a photograph's page at 1:1 and the blocks of a reduction
+    // beside it; less in the 32-bit build, whose address space is tighter.
+    static constexpr SIZE_T kSpareMaxBytes = sizeof(void*) == 8 ? SIZE_T(256) << 20 : SIZE_T(128) << 20;
+    static constexpr DWORD kSpareLifetimeMs = 5000;
+
+    struct Spare {
+        void* raw;
+        SIZE_T capacity;
+        DWORD freed_at;
+    };
+
+    // Keeps the list in the order the blocks were freed, oldest first.
+    void RemoveAt(uint32_t index) {
+        total_ -= spares_[index].capacity;
+        for (uint32_t i = index + 1; i < count_; ++i) spares_[i - 1] = spares_[i];
+        --count_;
+        Published();
+    }
+
+    // What Release reads without the lock.
+    void Published() {
+        oldest_hint_.store(count_ ? spares_[0].freed_at : 0, std::memory_order_relaxed);
+        count_hint_.store(count_, std::memory_order_relaxed);
+    }
+
+    CriticalSection lock_;
+    Spare spares_[kSpareCount] = {};
+    uint32_t count_ = 0;
+    SIZE_T total_ = 0;
+    std::atomic<uint32_t> count_hint_{0};
+    std::atomic<DWORD> oldest_hint_{0};
+};
+
+// Built on first use and never destroyed, as the pool.
+SpareBlocks& Spares() {
+    alignas(SpareBlocks) static char storage[sizeof(SpareBlocks)];
+    static SpareBlocks* spares = new (storage) SpareBlocks();
+    return *spares;
+}
+
+void* VirtualBlock(uint32_t size) {
+    const SIZE_T bytes = SIZE_T(size) + kHeaderSize;
+    void* raw = Spares().Take(bytes);
+    if (!raw) raw = VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (!raw) {
+        // Kept blocks may be what the address space lacks.
+        Spares().Release(true);
+        raw = VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    }
+    return raw ? Publish(raw, size, kBlockVirtual) : nullptr;
+}
+
 void* SystemAlloc(uint32_t size, uint32_t flags) {
     const bool small_class = flags & kPoolSmall;
     const uint32_t virtual_from = small_class ? kPoolSmallVirtualFrom : kPoolVirtualFrom;
-    if (size >= virtual_from) {
-        void* raw = VirtualAlloc(nullptr, SIZE_T(size) + kHeaderSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-        return raw ? Publish(raw, size, kBlockVirtual) : nullptr;
-    }
+    if (size >= virtual_from) return VirtualBlock(size);
     void* raw = HeapAlloc(Pool().heap(), (flags & kPoolZero) ? HEAP_ZERO_MEMORY : 0, SIZE_T(size) + kHeaderSize);
     return raw ? Publish(raw, size, kBlockHeap) : nullptr;
 }
@@ -138,6 +269,7 @@ void* PoolAlloc(uint32_t size, uint32_t flags, uint32_t /*tag*/) {
 #ifdef POOL_GUARD_PAGES
     return GuardedAlloc(size, flags & kPoolZero);
 #else
+    Spares().Release(false);
     if ((flags & kPoolSmall) && size < kPoolSlotUsable) {
         if (void* block = Pool().TakeSlot(size, flags & kPoolZero)) return block;
     }
@@ -153,7 +285,7 @@ void PoolFree(void* block) {
             HeapFree(Pool().heap(), 0, header);
             break;
         case kBlockVirtual:
-            VirtualFree(header, 0, MEM_RELEASE);
+            if (!Spares().Keep(header)) VirtualFree(header, 0, MEM_RELEASE);
             break;
         case kBlockSlot:
             Pool().ReturnSlot(header);
@@ -173,6 +305,10 @@ uint32_t MemSize(const void* block) { return block ? HeaderOf(block)->size : 0; 
 PoolBlockKind PoolBlockKindOf(const void* block) { return PoolBlockKind(HeaderOf(block)->kind); }
 
 uint32_t PoolFreeSlotCount() { return Pool().FreeCount(); }
+
+uint32_t PoolSpareBlockCount() { return Spares().Count(); }
+
+void PoolReleaseSpareBlocks() { Spares().Release(true); }
 
 bool PoolGuardPagesEnabled() {
 #ifdef POOL_GUARD_PAGES

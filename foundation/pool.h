@@ -35,5 +35,9 @@ void* PoolRealloc(uint32_t new_size, void* block, uint32_t flags);
 PoolBlockKind PoolBlockKindOf(const void* block);
 // Number of small slots free right now.
 uint32_t PoolFreeSlotCount();
+// Freed blocks of virtual memory kept for reuse, and their release (they
+// also go back to the system a few seconds after they were freed).
+uint32_t PoolSpareBlockCount();
+void PoolReleaseSpareBlocks();
 // True in the build where every block ends against an inaccessible page.
 bool PoolGuardPagesEnabled();

@@ -74,6 +74,35 @@ TEST(PoolClasses, ZeroFlagClearsEveryKind) {
     }
 }
 
+// Freed virtual blocks are kept for the next allocation they fit; what comes
+// back must be as zero-filled as fresh system memory, a block freed twice
+// must not be handed out twice, and a small request must not take a block
+// many times its size.
+TEST(PoolSpares, KeptBlocksComeBackClearedAndOnlyOnce) {
+    if (PoolGuardPagesEnabled()) GTEST_SKIP();
+    PoolReleaseSpareBlocks();
+    constexpr uint32_t kSize = 1 << 20;
+    auto* block = static_cast<uint8_t*>(PoolAlloc(kSize, 0, 0));
+    ASSERT_NE(block, nullptr);
+    memset(block, 0xAB, kSize);
+    PoolFree(block);
+    PoolFree(block);
+    EXPECT_EQ(PoolSpareBlockCount(), 1u);
+    void* quarter = PoolAlloc(kSize / 4, 0, 0);
+    EXPECT_NE(quarter, block);
+    auto* again = static_cast<uint8_t*>(PoolAlloc(kSize - 100, 0, 0));
+    EXPECT_EQ(again, block);
+    EXPECT_EQ(MemSize(again), kSize - 100);
+    for (uint32_t i = 0; i < kSize - 100; i += 97) ASSERT_EQ(again[i], 0) << i;
+    auto* other = static_cast<uint8_t*>(PoolAlloc(kSize, 0, 0));
+    EXPECT_NE(other, again);
+    PoolFree(again);
+    PoolFree(other);
+    PoolFree(quarter);
+    PoolReleaseSpareBlocks();
+    EXPECT_EQ(PoolSpareBlockCount(), 0u);
+}
+
 TEST(PoolRealloc, SlotStaysInPlaceOrMovesWithItsBytes) {
     if (PoolGuardPagesEnabled()) GTEST_SKIP();
     auto* block = static_cast<uint8_t*>(PoolAlloc(100, kPoolSmall, 0));
@@ -126,6 +155,23 @@ TEST(PoolThreads, SlotsSurviveConcurrentUse) {
     }
     for (auto& thread : threads) thread.join();
     EXPECT_EQ(PoolFreeSlotCount(), free_before);
+}
+
+TEST(PoolThreads, KeptBlocksAreNeverShared) {
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 6; ++t) {
+        threads.emplace_back([t] {
+            for (int i = 0; i < 300; ++i) {
+                const uint32_t size = (300 + 40 * ((i + t) % 4)) * 1024;
+                auto* block = static_cast<uint8_t*>(PoolAlloc(size, 0, 0));
+                ASSERT_NE(block, nullptr);
+                memset(block, t + 1, size);
+                for (uint32_t k = 0; k < size; k += 4093) ASSERT_EQ(block[k], t + 1);
+                PoolFree(block);
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
 }
 
 namespace {
