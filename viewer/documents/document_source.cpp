@@ -567,13 +567,20 @@ void SourceBuildHandler(DocumentSource* source, ViewerContext* context) {
     ScopedLock guard(source->lock);
     // A source announced again keeps the handler (and the items it made).
     if (source->handler) return;
-    const uint32_t kind = SourceSniff(source, context);
-    source->content_kind = kind;
     Ref<Settings> settings = ViewerGetSettings(context);
+    // The image reader is tried first: it reads the file's head and
+    // recognises the format itself, so an image is opened and read once
+    // rather than sniffed and then parsed. Anything it does not take is
+    // sniffed as before, which also keeps an image the reader refuses an
+    // image (without a format).
+    const bool preview_info = settings ? SettingsGetUsePreviewInfo(settings.get()) : true;
+    Ref<ImageFormat> format =
+        source->data ? ImageParseFile(nullptr, source->data.get(), preview_info ? 0 : 1) : nullptr;
+    const uint32_t kind = format ? kContentImage : SourceSniff(source, context);
+    source->content_kind = kind;
     if (kind == kContentImage) {
         source->handler = ImageFileHandlerConstruct(context, source);
-        const bool preview_info = settings ? SettingsGetUsePreviewInfo(settings.get()) : true;
-        source->format = ImageParseFile(nullptr, source->data.get(), preview_info ? 0 : 1);
+        source->format = std::move(format);
         return;
     }
     if (kind == kContentList) {

@@ -21,11 +21,13 @@
 #include "viewer/views/area_placement.h"
 #include "viewer/views/bitmap_cache.h"
 #include "viewer/views/cut_out_state.h"
+#include "viewer/views/main_view.h"
 #include "viewer/views/page_boxes.h"
 #include "viewer/views/progress_forwarder.h"
 #include "viewer/views/view_mapping.h"
 #include "viewer/windows/context_menu.h"
 #include "viewer/windows/floating_pane.h"
+#include "viewer/windows/frame_window.h"
 #include "viewer/windows/status_bar.h"
 
 namespace {
@@ -130,19 +132,30 @@ void FillAround(HDC dc, const RectI& client, const RectI& image) {
     FillStrip(dc, std::max(0, image.origin.x), image_bottom, std::min(right, image_right), bottom);
 }
 
+// What the preview asks of the page for the mapping. The flag is set before
+// any lookup: a cache entry holds the request as rendered.
+PagePlacement RenderRequest(PreviewWindow* preview, const ViewMapping* mapping) {
+    PagePlacement request = mapping->placement;
+    Ref<Settings> settings = ViewerGetSettings(preview->context.get());
+    if (settings && !SettingsGetUsePreviewInfo(settings.get())) request.flags |= kPlacementFullSizeImage;
+    return request;
+}
+
+// The cached image of the page while it fits the request, else null.
+Ref<RasterImage> CachedImage(PreviewWindow* preview, DocItem* item, const PagePlacement& request) {
+    const auto key = static_cast<uint32_t>(item->id);
+    Ref<RefCounted> found = preview->cache ? IntHashFind(preview->cache.get(), key) : nullptr;
+    auto* entry = dynamic_cast<BitmapCacheEntry*>(found.get());
+    return entry ? BitmapCacheLookup(entry, item->id, request) : nullptr;
+}
+
 // The page's image for the mapping: the cached one while it fits, else
 // rendered now and cached under the page's id. Null when the page gives none.
 Ref<RasterImage> ObtainImage(PreviewWindow* preview, DocItem* item, const ViewMapping* mapping) {
     ViewerContext* context = preview->context.get();
-    PagePlacement request = mapping->placement;
-    // Set before the lookup: the entry holds the request as rendered.
-    Ref<Settings> settings = ViewerGetSettings(context);
-    if (settings && !SettingsGetUsePreviewInfo(settings.get())) request.flags |= kPlacementFullSizeImage;
+    const PagePlacement request = RenderRequest(preview, mapping);
+    if (Ref<RasterImage> image = CachedImage(preview, item, request)) return image;
     const auto key = static_cast<uint32_t>(item->id);
-    Ref<RefCounted> found = preview->cache ? IntHashFind(preview->cache.get(), key) : nullptr;
-    if (auto* entry = dynamic_cast<BitmapCacheEntry*>(found.get())) {
-        if (Ref<RasterImage> image = BitmapCacheLookup(entry, item->id, request)) return image;
-    }
     Ref<ProgressForwarder> progress = ViewerGetProgressForwarder(context);
     ProgressClear(progress.get());
     Ref<RasterImage> image = item->RenderPage(context, request, progress.get());
@@ -207,6 +220,30 @@ void DrawCutOutFrame(PreviewWindow* preview, HDC dc, const ViewMapping* mapping)
     ScopedSelect keep_brush(dc, GetStockObject(NULL_BRUSH));
     Rectangle(dc, frame.origin.x, frame.origin.y, frame.origin.x + frame.size.width,
               frame.origin.y + frame.size.height);
+}
+
+// True when painting the preview now would render the active page: it has
+// a picture of its own and none fits the preview's mapping.
+bool PaintWouldRender(PreviewWindow* preview) {
+    Ref<DocItem> item = ViewerGetActiveItem(preview->context.get());
+    const uint32_t mask = item ? item->GetCommandMask() : 0;
+    if ((mask & item_command::kDrawsItself) || !(mask & item_command::kPreview)) return false;
+    Ref<ViewMapping> mapping = PreviewGetMapping(preview);
+    return mapping && mapping->page_id == item->id &&
+           !CachedImage(preview, item.get(), RenderRequest(preview, mapping.get()));
+}
+
+// A new page, a turn or a new document usually leaves both the preview and
+// the main view waiting for a paint, and windows are painted in their
+// z-order, which may well put the preview first. Its render of the page
+// would then hold back the main view, the picture the user works with, by
+// about as long again: a main view that waits is painted first.
+void LetMainViewPaintFirst(PreviewWindow* preview) {
+    Ref<FrameWindow> frame = ViewerGetFrame(preview->context.get());
+    Ref<MainViewWindow> view = FrameGetMainView(frame.get());
+    HWND main_view = view ? view->window() : nullptr;
+    if (!main_view || !IsWindowVisible(main_view) || !GetUpdateRect(main_view, nullptr, FALSE)) return;
+    if (PaintWouldRender(preview)) UpdateWindow(main_view);
 }
 
 // ---- Mouse
@@ -439,6 +476,8 @@ LRESULT PreviewWindow::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
             if (message == WM_SIZE) PreviewUpdate(this);
             break;
         case WM_PAINT: {
+            // Before this paint begins, so that the two never overlap.
+            LetMainViewPaintFirst(this);
             PaintDC paint(window());
             if (paint) PreviewPaint(this, paint.get());
             return 0;

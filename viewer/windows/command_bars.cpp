@@ -695,8 +695,14 @@ std::vector<CommandState> CommandBarsPressedStates(ViewerContext* context, bool 
 void CommandBarsUpdateCommandStates(CommandBars* bars) {
     if (!bars || !bars->tool_bar) return;
     for (const CommandState& state : CommandBarsEnabledStates(bars->context.get(), bars->redlining)) {
-        if (OnToolBar(state.id))
-            SendMessageW(bars->tool_bar.get(), TB_ENABLEBUTTON, state.id, MAKELPARAM(state.on ? TRUE : FALSE, 0));
+        if (OnToolBar(state.id)) {
+            const auto given = bars->enabled_given.find(state.id);
+            if (given == bars->enabled_given.end() || given->second != state.on) {
+                SendMessageW(bars->tool_bar.get(), TB_ENABLEBUTTON, state.id,
+                             MAKELPARAM(state.on ? TRUE : FALSE, 0));
+                bars->enabled_given[state.id] = state.on;
+            }
+        }
         EnableMenuItem(bars->main_menu.get(), state.id, MF_BYCOMMAND | (state.on ? MF_ENABLED : MF_GRAYED));
     }
     Ref<ExtensionHost> host = Extensions(bars->context.get());

@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <map>
 #include <vector>
 
 #include "foundation/geometry.h"
@@ -68,6 +69,13 @@ class CommandBars : public RefCounted {
     int32_t current_button = -1;
 
     bool shown = false;
+    // The enabled state each tool-bar button was last given, by command: a
+    // button is only told again when it changes (the hub's notifications
+    // after an open or a page change repeat most states, and every message
+    // to the control costs a tenth of a millisecond under Wine). Only these
+    // calls change it; a click changes the pressed state alone, which is
+    // therefore always given.
+    std::map<uint32_t, bool> enabled_given;
     Ref<CommandBarsListener> listener;
     Ref<ViewerContext> context;
 };

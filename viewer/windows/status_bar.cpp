@@ -43,10 +43,45 @@ constexpr UINT_PTR kSubclassId = 0x5354;  // beside the control handle's own
 
 std::wstring Text(ViewerContext* context, uint32_t id) { return ViewerTextOrEmpty(context, id); }
 
-void SetPart(StatusBarWindow* bar, int32_t part, const std::wstring& text) {
-    if (bar->control)
-        SendMessageW(bar->control.get(), SB_SETTEXTW, part, reinterpret_cast<LPARAM>(text.c_str()));
+bool Shows(const StatusBarWindow* bar, int32_t part, const std::wstring& text) {
+    return bar->texts_known[part] && wcscmp(WStrCStr(bar->texts[part]), text.c_str()) == 0;
 }
+
+// Only a changed text is given: each message to a control costs a tenth of
+// a millisecond under Wine, and the hub's notifications after an open or a
+// page change give most parts the same text again and again.
+void SetPart(StatusBarWindow* bar, int32_t part, const std::wstring& text) {
+    if (!bar->control || part < 0 || part >= kStatusPartCount || Shows(bar, part, text)) return;
+    SendMessageW(bar->control.get(), SB_SETTEXTW, part, reinterpret_cast<LPARAM>(text.c_str()));
+    bar->texts[part] = text.c_str();
+    bar->texts_known[part] = true;
+}
+
+// The control repaints itself at once for every text it is given. A
+// refresh's new texts are painted with the next paint instead, once for all
+// of them and for the refreshes before it: redrawing is off while they are
+// set (which, as Wine does it, also drops what was waiting to be painted, so
+// the whole bar is painted again).
+class BatchedRedraw {
+  public:
+    explicit BatchedRedraw(StatusBarWindow* bar)
+        : control_(bar->control.get()),
+          // Redrawing turned on again makes a hidden control visible.
+          on_(control_ && (GetWindowLongW(control_, GWL_STYLE) & WS_VISIBLE)) {
+        if (on_) SendMessageW(control_, WM_SETREDRAW, FALSE, 0);
+    }
+    ~BatchedRedraw() {
+        if (!on_) return;
+        SendMessageW(control_, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(control_, nullptr, TRUE);
+    }
+    BatchedRedraw(const BatchedRedraw&) = delete;
+    BatchedRedraw& operator=(const BatchedRedraw&) = delete;
+
+  private:
+    HWND control_;
+    bool on_;
+};
 
 void SetParts(StatusBarWindow* bar) {
     RECT client = {};
@@ -353,11 +388,25 @@ void StatusBarSetProgress(StatusBarWindow* bar, int32_t percent) {
 void StatusBarRefresh(StatusBarWindow* bar, uint32_t code) {
     if (!bar || !bar->control) return;
     Ref<DocItem> item = ViewerGetActiveItem(bar->context.get());
-    if (Refreshes(code, kStatusPartPaper)) SetPart(bar, kStatusPartPaper, PaperText(bar, item.get()));
-    if (Refreshes(code, kStatusPartScale)) SetPart(bar, kStatusPartScale, ScaleText(bar, item.get()));
-    if (Refreshes(code, kStatusPartCutOut)) SetPart(bar, kStatusPartCutOut, CutOutText(bar, item.get()));
-    if (Refreshes(code, kStatusPartPage)) SetPart(bar, kStatusPartPage, PageText(bar, item.get()));
-    if (Refreshes(code, kStatusPartZoom)) SetPart(bar, kStatusPartZoom, ZoomText(bar));
+    struct Change {
+        int32_t part;
+        std::wstring text;
+    };
+    Change changes[kStatusPartCount];
+    int32_t count = 0;
+    auto refresh = [&](int32_t part, auto text_of) {
+        if (!Refreshes(code, static_cast<uint32_t>(part))) return;
+        std::wstring text = text_of();
+        if (!Shows(bar, part, text)) changes[count++] = Change{part, std::move(text)};
+    };
+    refresh(kStatusPartPaper, [&] { return PaperText(bar, item.get()); });
+    refresh(kStatusPartScale, [&] { return ScaleText(bar, item.get()); });
+    refresh(kStatusPartCutOut, [&] { return CutOutText(bar, item.get()); });
+    refresh(kStatusPartPage, [&] { return PageText(bar, item.get()); });
+    refresh(kStatusPartZoom, [&] { return ZoomText(bar); });
+    if (count == 0) return;
+    BatchedRedraw batch(bar);
+    for (int32_t i = 0; i < count; ++i) SetPart(bar, changes[i].part, changes[i].text);
 }
 
 void PostRectStatusText(ViewerContext* context, const RectD& rect_mm, bool size_only) {

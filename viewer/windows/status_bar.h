@@ -56,6 +56,10 @@ class StatusBarWindow : public RefCounted {
     bool shown = false;
     int16_t progress = -1;        // to show: -1 none, else 0 to 100
     int16_t progress_drawn = -1;  // what part 1 shows
+    // The text last given to each part (known once given): a part is only
+    // set when its text changes.
+    WString texts[kStatusPartCount];
+    bool texts_known[kStatusPartCount] = {};
 };
 
 // A status bar control, a child of the frame, with its parts and listener;

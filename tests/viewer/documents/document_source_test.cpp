@@ -39,6 +39,13 @@ TEST(DocumentSourceFile, InPlaceOrCopiedWhenHeld) {
     WString local;
     EXPECT_EQ(std::wstring(WStrCStr(SourceGetLocalFileName(source.get(), local))), path);
     EXPECT_EQ(SourceGetSize(source.get()), ReadHostFile(dir + "/two.tif").size());
+    // A TIFF signature whose file the reader refuses is still an image,
+    // one without a format.
+    WriteText(dir + "/broken.tif", std::string("II*\0", 4) + std::string(600, 'x'));
+    Ref<DocumentSource> broken = viewer.Start(WindowsPathOf(dir + "/broken.tif"));
+    ASSERT_TRUE(viewer.WaitForAnnouncement(broken.get()));
+    EXPECT_EQ(SourceGetContentKind(broken.get()), uint32_t(kContentImage));
+    EXPECT_FALSE(SourceGetFormat(broken.get()));
 
     // Held without a limit: fails at once.
     FileHandle lock(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));

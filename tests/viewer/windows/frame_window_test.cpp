@@ -1,9 +1,10 @@
 // The frame's own work: the panes' split for every mode, the splitters'
-// drags, dropped files, the cleanup timer and the end of the loop. Where the
-// docked, floating and hidden panes land is checked from outside
-// (desktop_program_test).
+// drags, dropped files, the cleanup timer, the end of the loop, and the main
+// view painted before the preview renders. Where the docked, floating and
+// hidden panes land is checked from outside (desktop_program_test).
 #include "viewer/windows/frame_window.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -12,9 +13,12 @@
 #include <vector>
 
 #include "foundation/handles.h"
+#include "foundation/hash_table.h"
 #include "tests/viewer/windows/frame_test_support.h"
 #include "viewer/core/app_temp_files.h"
+#include "viewer/core/view_operations.h"
 #include "viewer/documents/document_source.h"
+#include "viewer/views/bitmap_cache.h"
 #include "viewer/views/main_view.h"
 #include "viewer/views/preview_window.h"
 #include "viewer/windows/command_bars.h"
@@ -77,6 +81,40 @@ std::wstring SourcePathOf(DocItem* item) {
     WString path;
     if (Ref<DocumentSource> source = item ? item->GetSource() : nullptr) SourceGetPath(source.get(), path);
     return WStrLength(path) ? std::wstring(WStrCStr(path)) : std::wstring();
+}
+
+// The turn of a cached picture, or -1 without one.
+int32_t TurnOf(BitmapCacheEntry* entry) {
+    if (!entry) return -1;
+    ScopedLock hold(entry->lock);
+    return entry->image ? static_cast<int32_t>(entry->placement.rotation) : -1;
+}
+int32_t PreviewTurn(PreviewWindow* preview, int32_t page_id) {
+    Ref<RefCounted> found = IntHashFind(preview->cache.get(), static_cast<uint32_t>(page_id));
+    return TurnOf(dynamic_cast<BitmapCacheEntry*>(found.get()));
+}
+
+// What the preview held each time the main view had painted.
+struct PaintOrder {
+    MainViewWindow* view;
+    PreviewWindow* preview;
+    int32_t page_id;
+    std::vector<std::pair<int32_t, int32_t>> turns;  // main view's, preview's
+};
+
+LRESULT CALLBACK WatchMainViewPaint(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                    DWORD_PTR data) {
+    const LRESULT result = DefSubclassProc(window, message, wparam, lparam);
+    if (message == WM_PAINT) {
+        auto* order = reinterpret_cast<PaintOrder*>(data);
+        Ref<BitmapCacheEntry> shown;
+        {
+            ScopedLock hold(order->view->lock);
+            shown = order->view->cache;
+        }
+        order->turns.emplace_back(TurnOf(shown.get()), PreviewTurn(order->preview, order->page_id));
+    }
+    return result;
 }
 
 }  // namespace
@@ -236,4 +274,41 @@ TEST(FrameWindow, OnlyATopLevelFrameEndsTheLoop) {
     FrameViewer viewer("PlovexFrameQuitTest");
     DestroyWindow(viewer.Frame());
     EXPECT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
+TEST(FrameWindow, TheMainViewPaintsANewPictureBeforeThePreviewRendersItsOwn) {
+    const std::string dir = MakeScratchDir("frame_paint_order");
+    MakeTiff(dir + "/page.tif", 1);
+    FrameViewer viewer("PlovexFramePaintOrderTest");
+    viewer.SetClientSize(800, 600);
+    ShowWindow(viewer.Frame(), SW_SHOWNOACTIVATE);
+    ASSERT_TRUE(viewer.Open({dir + "/page.tif"}));
+    const int32_t page_id = ViewerGetActiveItemId(viewer.context.get());
+    MainViewWindow* view = viewer.frame->main_view.get();
+    PreviewWindow* preview = viewer.frame->preview.get();
+    // Docked, the preview waits for its paint beside the main view; floating,
+    // its own window is painted before any of the frame's children.
+    int32_t turn = 0;
+    for (const int32_t mode : {1, 2}) {
+        SCOPED_TRACE(mode);
+        viewer.SetMode(kPanePreview, mode);
+        PumpPending();
+        ASSERT_TRUE(PollUntil([&] { return PreviewTurn(preview, page_id) == turn; }, 5000));
+        PaintOrder order{view, preview, page_id, {}};
+        ASSERT_TRUE(
+            SetWindowSubclass(view->window(), &WatchMainViewPaint, 1, reinterpret_cast<DWORD_PTR>(&order)));
+        // A turn: neither picture can be adapted from what is cached.
+        turn = (turn + 90) % 360;
+        ASSERT_TRUE(ViewerRotatePage(viewer.context.get(), -1, 90, false));
+        const bool rendered = PollUntil([&] { return PreviewTurn(preview, page_id) == turn; }, 5000);
+        RemoveWindowSubclass(view->window(), &WatchMainViewPaint, 1);
+        ASSERT_TRUE(rendered);
+        // The first paint of the main view showed the turned page, while the
+        // preview still held its picture from before.
+        ASSERT_FALSE(order.turns.empty());
+        EXPECT_EQ(order.turns.front().first, turn);
+        EXPECT_EQ(order.turns.front().second, (turn + 270) % 360);
+        // The preview painted its own picture too: nothing of it waits.
+        EXPECT_FALSE(GetUpdateRect(preview->window(), nullptr, FALSE));
+    }
 }

@@ -147,6 +147,33 @@ TEST(StatusBar, PartsFollowTheActivePage) {
     EXPECT_TRUE(h.Shows(kStatusPartPage, L"\t")) << h.Text(kStatusPartPage);
 }
 
+// The parts are set with the control's redrawing off (as Wine does it, the
+// control is not visible meanwhile): a shown bar is visible again and waits
+// for its paint, a hidden one stays hidden, and both hold the new texts.
+TEST(StatusBar, NewTextsLeaveTheBarAsShownOrHidden) {
+    StatusHarness h;
+    ASSERT_TRUE(h.viewer.Open({MakeA4Pages()}));
+    Ref<DocItem> document = h.viewer.Document(0);
+    wchar_t expected[100];
+    for (const int32_t mode : {0, 1}) {
+        SCOPED_TRACE(mode);
+        h.viewer.SetMode(kPaneStatusBar, mode);
+        PumpPending();
+        for (const uint32_t page : {1u, 0u}) {
+            ValidateRect(h.control, nullptr);
+            ViewerSetActiveItem(h.context(), DocItemGetChild(document.get(), page).get());
+            StatusBarRefresh(h.bar, event::kActiveItemChanged);
+            swprintf(expected, 100, h.LanguageText(1846).c_str(), int(page + 1), 3);
+            EXPECT_EQ(h.Text(kStatusPartPage), L"\t" + std::wstring(expected));
+            EXPECT_EQ((GetWindowLongW(h.control, GWL_STYLE) & WS_VISIBLE) != 0, mode == 1);
+            if (mode == 1) {
+                EXPECT_TRUE(GetUpdateRect(h.control, nullptr, FALSE));
+            }
+            PumpPending();
+        }
+    }
+}
+
 TEST(StatusBar, CutOutSizeFollowsTheLengthUnitAndZoomTheFixedFactor) {
     StatusHarness h;
     Settings* settings = h.viewer.settings.get();
