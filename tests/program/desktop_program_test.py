@@ -131,11 +131,13 @@ def main(work, session_list):
     check(list_lines(session_list) == [win["three.tif"] + "\tthree.tif"],
           "a path the code page cannot hold is left out of the list")
 
-    # A list, its tree floating.
-    reg_set({"VIEWMODE_PREVIEW": None, "VIEWMODE_NAVIGATION": "2"})
+    # A list, its tree made floating by command 549.
+    reg_set({"VIEWMODE_PREVIEW": None})
     viewer = start(windows_path(os.path.join(work, "drawings.lst")))
     frame = wait_for_frame("First plan")
     if check(frame, "a frame shows the list's first entry (%r)" % probe("windows", FRAME)):
+        probe("post", frame[0], WM_COMMAND, 549, 0)
+        check(wait_for(lambda: probe("windows", TREE), 10), "command 549 makes the tree float")
         shows(frame, "Plovex - First plan", [(0, "drawings.lst"), (1, "First plan"), (1, "three.tif")]
               + [(2, text) for _, text in PAGES], "list")
         layout(frame, 2, 1, "floating tree")

@@ -1,9 +1,10 @@
 """The frame's controls as another program sees them: the command tool bar's
 enabled and pressed buttons (TB_ISBUTTONENABLED, TB_ISBUTTONPRESSED) after
-opening with -nosave and -noprint, mirroring and turning, on a comparison
-page and with a fixed zoom factor; the preview's drag and click read back
-with GetCutOut3 over DDE, and refused under restrictions 256 and 512; the
-recent-file list the program leaves in the registry."""
+opening with -nosave and -noprint, mirroring and turning (by commands and by
+keys through the program's accelerators), on a comparison page and with a
+fixed zoom factor; the preview's drag and click read back with GetCutOut3
+over DDE, and refused under restrictions 256 and 512; the recent-file list
+the program leaves in the registry."""
 import os
 import sys
 
@@ -15,7 +16,7 @@ RECENT_KEY = SETTINGS_KEY + r"\RecentFiles"
 SETTINGS = {"RESTRICTIONS": None, "FIXED_ZOOMFACTOR": None, "LENGTH_RECENT_FILES_LIST": "20",
             "VIEWMODE_PREVIEW": None, "HEIGHT_PREVIEW": "200"}
 OLD_FILES = {"FILE_%d" % n: r"C:\old\plan%d.tif" % n for n in range(20)}
-WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON = 0x200, 0x201, 0x202, 1
+WM_KEYDOWN, WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON, VK_END = 0x100, 0x200, 0x201, 0x202, 1, 0x23
 SAVE_AS, PRINT, ZOOM_IN, ZOOM_OUT, ZOOM_ALL, STANDARD_VIEW = 501, 503, 511, 512, 513, 504
 MIRROR_V, MIRROR_H, ROTATE_LEFT, ROTATE_RIGHT, INVERT, FIRST, PREVIOUS, NEXT, LAST = range(521, 530)
 COMPARE = 539
@@ -74,12 +75,13 @@ def tool_bar_states(frame, win):
     expect_buttons(bar, {500: True, SAVE_AS: False, PRINT: True, ZOOM_IN: True, ZOOM_OUT: True, FIRST: False,
                          PREVIOUS: False, NEXT: True, LAST: True, MIRROR_V: True, ROTATE_RIGHT: True,
                          STANDARD_VIEW: True}, "three pages, -nosave", 0)
-    post_command(frame, LAST)
+    # Keys go through the accelerators of the program's loop.
+    probe("post", frame[0], WM_KEYDOWN, VK_END, 1)
     expect_buttons(bar, {FIRST: True, PREVIOUS: True, NEXT: False, LAST: False}, "last page", 0)
 
     # A quarter turn shows the stored vertical flag on the horizontal button.
-    post_command(frame, MIRROR_V)
-    post_command(frame, INVERT)
+    probe("post", frame[0], WM_KEYDOWN, ord("V"), 1)
+    probe("post", frame[0], WM_KEYDOWN, ord("I"), 1)
     expect_buttons(bar, {MIRROR_V: True, MIRROR_H: False, INVERT: True}, "mirrored and inverted", 1)
     post_command(frame, ROTATE_LEFT)
     expect_buttons(bar, {MIRROR_V: False, MIRROR_H: True, INVERT: True}, "turned by 90", 1)

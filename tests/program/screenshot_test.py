@@ -17,6 +17,8 @@ except ImportError:
         sys.exit("FAILED: /usr/bin/python3 has no numpy or Pillow (tools/setup installs them)")
     os.execv("/usr/bin/python3", ["/usr/bin/python3", os.path.abspath(sys.argv[0])])
 
+from program_peer import probe  # noqa: E402 (after the interpreter is settled)
+
 # 1600 by 1100 pixels at 200 dpi: a thick frame whose outer edge lies at
 # FRAME (inclusive), a disc and a box.
 PAGE, FRAME, DARK = (1600, 1100), (68, 68, 1531, 1031), 100 / 255
@@ -66,12 +68,6 @@ def failure():
     if difference.mean() >= 0.04 or (difference > 0.5).mean() >= 0.02:
         return "grey levels differ: mean %.4f, far off %.4f" % (difference.mean(), (difference > 0.5).mean())
     return None
-
-
-def probe(*args):
-    done = subprocess.run(["wine", os.path.join(build, "bin", "window_probe.exe"), *args], capture_output=True,
-                          timeout=30)
-    return [line.split("\t") for line in done.stdout.decode("utf-8", "replace").splitlines() if line]
 
 
 def panes_and_menu():

@@ -31,8 +31,9 @@
 //   posted TAB N                        (the windows the message went to)
 //   bad-step TAB line
 #include <windows.h>
-// after windows.h, which it needs
+// after windows.h, which they need
 #include <ddeml.h>
+#include <shellapi.h>
 
 #include <cstdlib>
 #include <string>
@@ -142,26 +143,18 @@ std::wstring StepText(const std::vector<std::string>& fields, size_t first) {
     return Wide(text);
 }
 
-// The switch values of the program's own command line: "-name value" pairs
-// of unquoted words or double-quoted paths.
-std::wstring SwitchValue(const std::wstring& command_line, const std::wstring& name) {
-    size_t at = command_line.find(L" " + name + L" ");
-    if (at == std::wstring::npos) return L"";
-    size_t start = command_line.find_first_not_of(L' ', at + name.size() + 2);
-    if (start == std::wstring::npos) return L"";
-    const bool quoted = command_line[start] == L'"';
-    start += quoted ? 1 : 0;
-    const size_t end = command_line.find(quoted ? L'"' : L' ', start);
-    return command_line.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
-}
-
 }  // namespace
 
 int main() {
-    const std::wstring command_line = GetCommandLineW() + std::wstring(L" ");
-    const std::wstring out_path = SwitchValue(command_line, L"-out");
-    const std::wstring service = SwitchValue(command_line, L"-service");
-    const std::wstring steps_path = SwitchValue(command_line, L"-steps");
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    std::wstring out_path, service, steps_path;
+    for (int i = 1; argv && i + 1 < argc; ++i) {
+        const std::wstring name = argv[i];
+        if (name == L"-out") out_path = argv[i + 1];
+        if (name == L"-service") service = argv[i + 1];
+        if (name == L"-steps") steps_path = argv[i + 1];
+    }
     if (out_path.empty() || service.empty() || steps_path.empty()) return 2;
     g_out = FileHandle(CreateFileW(out_path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));

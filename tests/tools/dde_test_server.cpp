@@ -19,13 +19,15 @@
 // "Umlaut" ("Gr\xfc\xdf" in code page 1252), "Unterminated" ("abc" without a NUL),
 // anything else gets no data.
 #include <windows.h>
-// after windows.h, which it needs
+// after windows.h, which they need
 #include <ddeml.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cwchar>
 #include <string>
-#include <vector>
+
+#include "foundation/file_handle.h"
 
 namespace {
 
@@ -34,20 +36,13 @@ DWORD g_instance = 0;
 
 void LogLine(const std::wstring& line) {
     if (g_log_path.empty()) return;
-    std::wstring text = line + L"\n";
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
-                                    nullptr, nullptr);
-    std::string utf8(bytes > 0 ? bytes : 0, '\0');
-    if (bytes > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), utf8.data(), bytes,
-                            nullptr, nullptr);
-    }
-    HANDLE file = CreateFileW(g_log_path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    DWORD written = 0;
-    WriteFile(file, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
-    CloseHandle(file);
+    const std::wstring text = line + L"\n";
+    std::string utf8(text.size() * 3, '\0');
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), utf8.data(),
+                                          static_cast<int>(utf8.size()), nullptr, nullptr);
+    FileHandle file(CreateFileW(g_log_path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.valid() && bytes > 0) WriteAllBytes(file.get(), utf8.data(), static_cast<uint32_t>(bytes));
 }
 
 std::wstring StringOf(HSZ handle) {
@@ -130,71 +125,34 @@ void MakeWindows() {
     window_class.hInstance = GetModuleHandleW(nullptr);
     window_class.lpszClassName = L"DdeTestServerWindow";
     RegisterClassW(&window_class);
-    HWND visible =
-        CreateWindowExW(0, window_class.lpszClassName, L"visible", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                        100, 100, nullptr, nullptr, window_class.hInstance, nullptr);
-    HWND hidden = CreateWindowExW(0, window_class.lpszClassName, L"hidden", WS_OVERLAPPEDWINDOW, 0, 0, 100,
-                                  100, nullptr, nullptr, window_class.hInstance, nullptr);
-    HWND owned = CreateWindowExW(0, window_class.lpszClassName, L"owned", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50,
-                                 hidden, nullptr, window_class.hInstance, nullptr);
-    LogLine(L"windows\tvisible=" + HexOf(visible) + L"\thidden=" + HexOf(hidden) + L"\towned=" +
-            HexOf(owned));
-}
-
-// The usual splitting rules of the C runtime: blanks separate, double quotes
-// group, 2n backslashes before a quote give n and the quote acts, 2n+1 give n
-// and a literal quote.
-std::vector<std::wstring> SplitCommandLine(const wchar_t* line) {
-    std::vector<std::wstring> args;
-    const wchar_t* p = line;
-    while (*p) {
-        while (*p == L' ' || *p == L'\t') ++p;
-        if (!*p) break;
-        std::wstring arg;
-        bool quoted = false;
-        while (*p && (quoted || (*p != L' ' && *p != L'\t'))) {
-            size_t slashes = 0;
-            while (*p == L'\\') ++slashes, ++p;
-            if (*p == L'"') {
-                arg.append(slashes / 2, L'\\');
-                if (slashes % 2) {
-                    arg += L'"';
-                } else {
-                    quoted = !quoted;
-                }
-                ++p;
-            } else {
-                arg.append(slashes, L'\\');
-                if (*p && (quoted || (*p != L' ' && *p != L'\t'))) arg += *p++;
-            }
-        }
-        args.push_back(arg);
-    }
-    return args;
+    auto make = [&](const wchar_t* title, DWORD style, HWND owner) {
+        return CreateWindowExW(0, window_class.lpszClassName, title, style, 0, 0, 100, 100, owner, nullptr,
+                               window_class.hInstance, nullptr);
+    };
+    HWND visible = make(L"visible", WS_OVERLAPPEDWINDOW | WS_VISIBLE, nullptr);
+    HWND hidden = make(L"hidden", WS_OVERLAPPEDWINDOW, nullptr);
+    HWND owned = make(L"owned", WS_POPUP | WS_VISIBLE, hidden);
+    LogLine(L"windows\tvisible=" + HexOf(visible) + L"\thidden=" + HexOf(hidden) + L"\towned=" + HexOf(owned));
 }
 
 }  // namespace
 
 int main() {
-    std::vector<std::wstring> args = SplitCommandLine(GetCommandLineW());
-    int count = static_cast<int>(args.size());
+    int count = 0;
+    wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!args) return 2;
     std::wstring service;
     bool windows = false;
     DWORD lifetime_ms = 20000;
     DWORD start_delay_ms = 0;
     for (int i = 1; i < count; ++i) {
-        std::wstring arg = args[i];
-        if (arg == L"-log" && i + 1 < count) {
-            g_log_path = args[++i];
-        } else if (arg == L"-service" && i + 1 < count) {
-            service = args[++i];
-        } else if (arg == L"-lifetime" && i + 1 < count) {
-            lifetime_ms = static_cast<DWORD>(_wtoi(args[++i].c_str()));
-        } else if (arg == L"-delay" && i + 1 < count) {
-            start_delay_ms = static_cast<DWORD>(_wtoi(args[++i].c_str()));
-        } else if (arg == L"-windows") {
-            windows = true;
-        }
+        const std::wstring arg = args[i];
+        const wchar_t* value = i + 1 < count ? args[i + 1] : L"";
+        windows |= arg == L"-windows";
+        if (arg == L"-log") g_log_path = value;
+        if (arg == L"-service") service = value;
+        if (arg == L"-lifetime") lifetime_ms = static_cast<DWORD>(_wtoi(value));
+        if (arg == L"-delay") start_delay_ms = static_cast<DWORD>(_wtoi(value));
     }
     LogLine(std::wstring(L"cmdline\t") + GetCommandLineW());
     LogLine(L"pid\t" + std::to_wstring(GetCurrentProcessId()));

@@ -28,6 +28,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -85,66 +86,65 @@ int Info(int argc, char** argv) {
     return 0;
 }
 
-// "a,b,c" into n numbers; false when the text does not hold exactly n.
-bool ParseNumbers(const char* text, double* values, int n) {
-    const char* p = text;
-    for (int i = 0; i < n; ++i) {
-        char* end = nullptr;
-        values[i] = strtod(p, &end);
-        if (end == p) return false;
-        p = end;
-        if (i + 1 < n && *p++ != ',') return false;
-    }
-    return *p == 0;
-}
-
-struct RenderOptions {
-    bool has_size = false, has_rect = false;
-    double size[2] = {0, 0};
-    double rect[4] = {0, 0, 0, 0};
-    uint32_t rotation = 0, negative_mode = 0, flags = 0;
+// The options of every command, each taking those its usage names.
+struct Options {
+    std::vector<double> size, rect, pages;
+    uint32_t rotation = 0, negative_mode = 0, flags = 0, rows = 0, tile_width = 0, reduce = 0, mode = kPdfModeOptimum;
     bool mirror_x = false, mirror_y = false, invert = false;
+    const char* software = nullptr;
+    const char* markup = nullptr;
 };
 
-bool ParseRenderOptions(int argc, char** argv, int first, RenderOptions* options) {
+// "a,b,c" as numbers; false when a part is no number.
+bool ParseList(const char* text, std::vector<double>& values) {
+    for (const char* p = text;; ++p) {
+        char* end = nullptr;
+        values.push_back(strtod(p, &end));
+        if (end == p) return false;
+        if (*(p = end) == 0) return true;
+        if (*p != ',') return false;
+    }
+}
+
+bool ParseOptions(int argc, char** argv, int first, Options& o) {
     for (int i = first; i < argc; ++i) {
         const std::string option = argv[i];
-        const bool has_value = i + 1 < argc;
-        if (option == "--size" && has_value) {
-            options->has_size = ParseNumbers(argv[++i], options->size, 2);
-            if (!options->has_size) return false;
-        } else if (option == "--rect" && has_value) {
-            options->has_rect = ParseNumbers(argv[++i], options->rect, 4);
-            if (!options->has_rect) return false;
-        } else if (option == "--rotate" && has_value) {
-            options->rotation = uint32_t(strtoul(argv[++i], nullptr, 10));
-        } else if (option == "--negative" && has_value) {
-            options->negative_mode = uint32_t(strtoul(argv[++i], nullptr, 10));
-        } else if (option == "--flags" && has_value) {
-            options->flags = uint32_t(strtoul(argv[++i], nullptr, 10));
-        } else if (option == "--mirror-x") {
-            options->mirror_x = true;
-        } else if (option == "--mirror-y") {
-            options->mirror_y = true;
-        } else if (option == "--invert") {
-            options->invert = true;
-        } else {
+        if (bool* flag = option == "--mirror-x"   ? &o.mirror_x
+                         : option == "--mirror-y" ? &o.mirror_y
+                         : option == "--invert"   ? &o.invert
+                                                  : nullptr) {
+            *flag = true;
+            continue;
+        }
+        const std::map<std::string, uint32_t*> numbers = {
+            {"--rotate", &o.rotation}, {"--negative", &o.negative_mode}, {"--flags", &o.flags}, {"--rows", &o.rows},
+            {"--tile", &o.tile_width}, {"--reduce", &o.reduce},          {"--mode", &o.mode}};
+        const std::map<std::string, std::vector<double>*> lists = {
+            {"--size", &o.size}, {"--rect", &o.rect}, {"--pages", &o.pages}};
+        const std::map<std::string, const char**> texts = {{"--software", &o.software}, {"--markup", &o.markup}};
+        if (i + 1 >= argc) return false;
+        const char* value = argv[++i];
+        if (numbers.count(option)) {
+            *numbers.at(option) = uint32_t(strtoul(value, nullptr, 10));
+        } else if (texts.count(option)) {
+            *texts.at(option) = value;
+        } else if (!lists.count(option) || !ParseList(value, *lists.at(option))) {
             return false;
         }
     }
-    return true;
+    return (o.size.empty() || o.size.size() == 2) && (o.rect.empty() || o.rect.size() == 4);
 }
 
-PagePlacement MakePlacement(ImagePage* page, const RenderOptions& options) {
+PagePlacement MakePlacement(ImagePage* page, const Options& options) {
     PagePlacement placement;
     PagePlacementInit(placement);
-    if (options.has_rect) {
+    if (!options.rect.empty()) {
         RectDSet(placement.rect, options.rect[0], options.rect[1], options.rect[2], options.rect[3]);
     } else {
         RectDSet(placement.rect, 0, 0, page->WidthMm(), page->HeightMm());
     }
     const bool quarter = options.rotation % 180 == 90;
-    if (options.has_size) {
+    if (!options.size.empty()) {
         placement.pixel_width = uint32_t(options.size[0]);
         placement.pixel_height = uint32_t(options.size[1]);
     } else {
@@ -188,8 +188,8 @@ bool WritePnm(const RasterImage* image, const char* path) {
 }
 
 int Render(int argc, char** argv) {
-    RenderOptions options;
-    if (argc < 5 || !ParseRenderOptions(argc, argv, 5, &options)) return 2;
+    Options options;
+    if (argc < 5 || !ParseOptions(argc, argv, 5, options)) return 2;
     ImageStatus status;
     Ref<DataSource> source;
     Ref<ImageFormat> format = OpenFormat(argv[2], &status, &source);
@@ -207,19 +207,12 @@ int Render(int argc, char** argv) {
 // Pages the format does not hand out and pages too small for a PDF page
 // are left out, as the viewer's export leaves them out.
 int Pdf(int argc, char** argv) {
-    uint32_t mode = kPdfModeOptimum;
-    if (argc == 6 && strcmp(argv[4], "--mode") == 0) {
-        mode = uint32_t(strtoul(argv[5], nullptr, 10));
-    } else if (argc != 4) {
-        return 2;
-    }
+    Options options;
+    if (argc < 4 || !ParseOptions(argc, argv, 4, options)) return 2;
     ImageStatus status;
     Ref<DataSource> source;
     Ref<ImageFormat> format = OpenFormat(argv[2], &status, &source);
-    if (!format) {
-        PrintStatus(status);
-        return 1;
-    }
+    if (!format) return PrintStatus(status), 1;
     const WString target = WideOf(argv[3]);
     Ref<PdfDocument> doc = PdfDocumentNew(0, WString(), WString(), WString(), WString(L"Plovex 5.2.9"));
     bool ok = doc && PdfDocumentStreamToFile(doc.get(), target);
@@ -228,7 +221,8 @@ int Pdf(int argc, char** argv) {
         Ref<ImagePage> page = format->GetPage(i);
         Ref<PdfPage> pdf_page = page ? PdfAddPage(doc.get(), {page->WidthMm(), page->HeightMm()}) : nullptr;
         if (!pdf_page) continue;
-        ok = PdfAddRenderedImage(pdf_page.get(), page.get(), source.get(), mode, PdfRenderOptions(), nullptr);
+        ok = PdfAddRenderedImage(pdf_page.get(), page.get(), source.get(), options.mode, PdfRenderOptions(),
+                                 nullptr);
         ++pages;
     }
     ok = ok && PdfDocumentSave(doc.get(), target);
@@ -236,52 +230,7 @@ int Pdf(int argc, char** argv) {
     return ok ? 0 : 1;
 }
 
-// Options of the two TIFF writing commands.
-struct TiffWriteOptions {
-    std::vector<uint32_t> pages;
-    uint32_t rows = 0, tile_width = 0, reduce = 0;
-    const char* software = nullptr;
-    const char* markup = nullptr;
-};
-
-bool ParsePageList(const char* text, std::vector<uint32_t>* pages) {
-    const char* p = text;
-    for (;;) {
-        char* end = nullptr;
-        const unsigned long page = strtoul(p, &end, 10);
-        if (end == p) return false;
-        pages->push_back(uint32_t(page));
-        if (*end == 0) return true;
-        if (*end != ',') return false;
-        p = end + 1;
-    }
-}
-
-bool ParseTiffWriteOptions(int argc, char** argv, int first, TiffWriteOptions* options) {
-    for (int i = first; i < argc; ++i) {
-        const std::string option = argv[i];
-        if (i + 1 >= argc) return false;
-        const char* value = argv[++i];
-        if (option == "--pages") {
-            if (!ParsePageList(value, &options->pages)) return false;
-        } else if (option == "--rows") {
-            options->rows = uint32_t(strtoul(value, nullptr, 10));
-        } else if (option == "--tile") {
-            options->tile_width = uint32_t(strtoul(value, nullptr, 10));
-        } else if (option == "--reduce") {
-            options->reduce = uint32_t(strtoul(value, nullptr, 10));
-        } else if (option == "--software") {
-            options->software = value;
-        } else if (option == "--markup") {
-            options->markup = value;
-        } else {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool AddTiffTags(TiffDoc* doc, const TiffWriteOptions& options) {
+bool AddTiffTags(TiffDoc* doc, const Options& options) {
     if (options.software) {
         Ref<TiffEntry> entry = TiffEntryCreateAscii(kTagSoftware, WideOf(options.software));
         if (!entry || !TiffDocSetEntryAll(doc, entry.get())) return false;
@@ -301,22 +250,19 @@ bool AddTiffTags(TiffDoc* doc, const TiffWriteOptions& options) {
 }
 
 int TiffExport(int argc, char** argv) {
-    TiffWriteOptions options;
-    if (argc < 4 || !ParseTiffWriteOptions(argc, argv, 4, &options)) return 2;
+    Options options;
+    if (argc < 4 || !ParseOptions(argc, argv, 4, options)) return 2;
     ImageStatus status;
     Ref<DataSource> source;
     Ref<ImageFormat> format = OpenFormat(argv[2], &status, &source);
-    if (!format) {
-        PrintStatus(status);
-        return 1;
-    }
+    if (!format) return PrintStatus(status), 1;
     if (options.pages.empty()) {
         for (uint32_t i = 0; i < format->PageCount(); ++i) options.pages.push_back(i);
     }
     Ref<TiffDoc> doc = TiffDocCreate();
     bool ok = true;
-    for (uint32_t index : options.pages) {
-        Ref<ImagePage> page = format->GetPage(index);
+    for (double index : options.pages) {
+        Ref<ImagePage> page = format->GetPage(uint32_t(index));
         ok = ok && page &&
              TiffDocAddPage(doc.get(), page.get(), source.get(), 0xFFFFFFFFu, options.tile_width,
                             options.rows, options.reduce, kTiffWriteGroup4, TiffRenderOptions(), nullptr);
@@ -327,8 +273,8 @@ int TiffExport(int argc, char** argv) {
 }
 
 int TiffCopy(int argc, char** argv) {
-    TiffWriteOptions options;
-    if (argc < 4 || !ParseTiffWriteOptions(argc, argv, 4, &options)) return 2;
+    Options options;
+    if (argc < 4 || !ParseOptions(argc, argv, 4, options)) return 2;
     ImageStatus status;
     Ref<DataSource> source;
     Ref<ImageFormat> format = OpenFormat(argv[2], &status, &source);

@@ -2,12 +2,6 @@
 // opened through the open road.
 #pragma once
 
-#include <gtest/gtest.h>
-#include <windows.h>
-
-#include <string>
-#include <vector>
-
 #include "redlining/redline_document.h"
 #include "tests/viewer/documents/document_test_support.h"
 #include "viewer/core/action_listener.h"
@@ -18,7 +12,6 @@
 #include "viewer/core/open_request.h"
 #include "viewer/core/page_navigation.h"
 #include "viewer/core/settings.h"
-#include "viewer/documents/doc_item.h"
 #include "viewer/views/cut_out_state.h"
 
 inline std::wstring NameOf(DocItem* item) {
@@ -40,12 +33,7 @@ struct ActionViewer : RunningViewer {
     // Opens the files as one request and waits, bounded, until all are loaded.
     int32_t Open(const std::vector<std::string>& unix_paths, uint32_t mode = kOpenCommandLine,
                  const OpenParams* params = nullptr) {
-        std::wstring joined;
-        for (const std::string& path : unix_paths) {
-            if (!joined.empty()) joined += L'\t';
-            joined += WindowsPathOf(path);
-        }
-        const int32_t started = ViewerOpenDocument(context.get(), WString(joined.c_str()), params, mode);
+        const int32_t started = ViewerOpenDocument(context.get(), JoinedPaths(unix_paths), params, mode);
         PollUntil([&] { return AllLoaded(); }, 15000);
         return started;
     }
@@ -85,12 +73,7 @@ struct ActionViewer : RunningViewer {
         Ref<DocumentController> controller = AppGetController(root.get());
         ASSERT_TRUE(controller && controller->listener);
         ListenerDetach(controller->listener);
-        Ref<EventHub> hub = AppGetEventHub(root.get());
-        ScopedLock hold(hub->lock);
-        const int32_t at = PtrArrayFind(hub->listeners, listener.get());
-        ASSERT_GE(at, 0);
-        PtrArrayRemoveAt(hub->listeners, static_cast<uint32_t>(at));
-        ASSERT_TRUE(PtrArrayInsert(hub->listeners, listener.get(), 0));
+        ASSERT_TRUE(PutFirst(Hub().get(), listener.get()));
     }
 };
 

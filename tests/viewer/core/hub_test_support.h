@@ -39,6 +39,15 @@ class RecordingListener : public HubListener {
     std::function<void(RecordingListener*, HubEvent*)> on_notify;
 };
 
+// Moves the listener to the front of the hub's list, so that it records the
+// actions the viewer's own listeners keep from later ones.
+inline bool PutFirst(EventHub* hub, HubListener* listener) {
+    ScopedLock hold(hub->lock);
+    const int32_t at = PtrArrayFind(hub->listeners, listener);
+    if (at > 0 && PtrArrayInsert(hub->listeners, listener, 0)) PtrArrayRemoveAt(hub->listeners, uint32_t(at) + 1);
+    return PtrArrayFind(hub->listeners, listener) == 0;
+}
+
 // Dispatches this thread's messages until `done` answers true or the time
 // is up; answers `done`'s last word.
 inline bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms = 5000) {

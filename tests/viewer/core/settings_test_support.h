@@ -11,9 +11,7 @@
 #include <ostream>
 #include <regex>
 #include <sstream>
-#include <string>
 #include <utility>
-#include <vector>
 
 #include "foundation/handles.h"
 #include "foundation/registry.h"
@@ -28,6 +26,7 @@ struct RegListedValue {
 };
 using RegListing = std::map<std::string, RegListedValue>;
 
+inline RegListedValue Sz(const std::string& text) { return {"REG_SZ", text}; }
 inline void PrintTo(const RegListedValue& value, std::ostream* out) {
     *out << value.type << " \"" << value.text << "\"";
 }

@@ -2,17 +2,12 @@
 // driven by tests/tools/dde_test_client in a second Wine process.
 #include "viewer/dde/dde_server.h"
 
-#include <gtest/gtest.h>
-
 #include <fstream>
-#include <iterator>
-#include <map>
 #include <regex>
-#include <string>
-#include <vector>
 
 #include "tests/viewer/dde/dde_client_runner.h"
 #include "tests/viewer/documents/download_server.h"
+#include "tests/viewer/export/export_test_support.h"
 #include "viewer/dde/dde_execute.h"
 #include "viewer/dde/dde_log.h"
 #include "viewer/views/cut_out_state.h"
@@ -82,14 +77,6 @@ bool WaitForDocuments(ViewerContext* context, std::vector<uint32_t> pages) {
 std::string Id(const Ref<DocItem>& item) { return std::to_string(DocItemGetId(item.get())); }
 std::string WindowsPath8(const std::string& unix_path) { return Narrow(WindowsPathOf(unix_path).c_str()); }
 
-// What a host command printed.
-std::string HostOutput(const std::string& command) {
-    const std::string output = MakeScratchDir("dde-host") + "/output.txt";
-    if (RunHostCommand("(" + command + ") >'" + output + "' 2>&1") != 0) return "<failed>";
-    std::vector<uint8_t> bytes = ReadHostFile(output);
-    return std::string(bytes.begin(), bytes.end());
-}
-
 // The main view widens a cut-out to its own proportions about the same
 // centre: the one shown holds the one asked for, shares its centre and keeps
 // one of its sides. Answers the one shown.
@@ -111,7 +98,6 @@ std::vector<double> ExpectShown(const std::string& answer, const std::string& pa
 }  // namespace
 
 TEST(DdeServer, ServesThreeTopicsOncePerProcessAndAnswersWithoutDocuments) {
-    DeleteFileW(kDdeLogPath);
     ServedViewer viewer;
     DdeServer* server = viewer.root->dde_server.get();
     ASSERT_NE(server, nullptr);
@@ -129,8 +115,6 @@ TEST(DdeServer, ServesThreeTopicsOncePerProcessAndAnswersWithoutDocuments) {
         "r\tGetImageSize3(1) => nodata; r\tGetNothing => nodata; r\tGetCutOut3( => nodata; "
         "rf\t13\tGetVersion => nodata; topic\tAdvanced; "
         "c => connected; topic\tdraganddrop; c => connected; topic\tSystem; c => connect-failed");
-    // Only the switch dde_logging writes the log.
-    EXPECT_EQ(GetFileAttributesW(kDdeLogPath), INVALID_FILE_ATTRIBUTES);
     DdeServerStop(server);
     EXPECT_FALSE(DdeServerGetRunning());
     EXPECT_EQ(Step("c"), "connect-failed");
@@ -286,9 +270,10 @@ TEST(DdeServer, ConvertsToTiffAndPdfRefusesBadRequestsAndGivesUpOnSlowSources) {
         "x\tConvert(\"$D\\none.tif\", \"$D\\none-out.tif\", TIFF, 0, 0, 0, 0, \"\") => nack",
         vars);
     // Nothing else is written; the outside tools judge what is.
-    EXPECT_EQ(HostOutput("ls '" + dir + "'"), "out.pdf\nout.tif\nsource.tif\n");
+    const std::string host = MakeScratchDir("dde-host");
+    EXPECT_EQ(HostOutput("ls '" + dir + "'", host), "out.pdf\nout.tif\nsource.tif\n");
     const std::string info =
-        HostOutput("cd '" + dir + "' && tiffinfo out.tif && qpdf --check out.pdf && pdfinfo out.pdf");
+        HostOutput("cd '" + dir + "' && tiffinfo out.tif && qpdf --check out.pdf && pdfinfo out.pdf", host);
     // Two Group 4 pages in strips of 64 rows, described and turned by 90.
     const std::regex directory("TIFF Directory");
     EXPECT_EQ(

@@ -1,22 +1,18 @@
-// The settings sheet worked through its windows by messages, OK pressed and
-// the user's key read back with `wine reg query`.
+// The settings sheet and the Edit-variables dialog worked through their
+// windows by messages; what they leave in the user's key is read back with
+// `wine reg query`.
 #include "viewer/dialogs/settings_sheet.h"
-
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <set>
-#include <string>
-#include <vector>
+#include "viewer/dialogs/variables_dialog.h"
 
 #include "resources/resource_ids.h"
 #include "tests/viewer/core/settings_test_support.h"
 #include "tests/viewer/dialogs/dialog_test_support.h"
+#include "tests/viewer/documents/document_test_support.h"
+#include "tests/viewer/export/export_test_support.h"
 #include "tests/viewer/views/dib_canvas.h"
-#include "viewer/core/app_root.h"
-#include "viewer/core/open_params.h"
 #include "viewer/core/settings.h"
-#include "viewer/core/viewer_context.h"
+#include "viewer/core/variable_list.h"
+#include "viewer/dialogs/dialog_kit.h"
 
 namespace {
 
@@ -63,17 +59,11 @@ HWND ShowPage(HWND sheet, int index) {
     PropSheet_SetCurSel(sheet, nullptr, index);
     return PropSheet_IndexToHwnd(sheet, index);
 }
-void SetCheck(HWND page, int item, bool checked) { CheckDlgButton(page, item, checked ? BST_CHECKED : 0); }
 INT_PTR SelectedData(HWND page, int item) {
-    const LRESULT index = SendDlgItemMessageW(page, item, CB_GETCURSEL, 0, 0);
-    return index < 0 ? -1 : SendDlgItemMessageW(page, item, CB_GETITEMDATA, WPARAM(index), 0);
+    INT_PTR data = -1;
+    return ComboGetSelData(GetDlgItem(page, item), data) < 0 ? -1 : data;
 }
-void SelectData(HWND page, int item, INT_PTR data) {
-    for (LRESULT i = 0; i < SendDlgItemMessageW(page, item, CB_GETCOUNT, 0, 0); ++i) {
-        if (SendDlgItemMessageW(page, item, CB_GETITEMDATA, WPARAM(i), 0) == data)
-            SendDlgItemMessageW(page, item, CB_SETCURSEL, WPARAM(i), 0);
-    }
-}
+void SelectData(HWND page, int item, INT_PTR data) { ComboSelectByData(GetDlgItem(page, item), data); }
 RECT ItemRect(HWND page, int item) {
     RECT rect = {};
     GetWindowRect(GetDlgItem(page, item), &rect);
@@ -82,17 +72,12 @@ RECT ItemRect(HWND page, int item) {
 }
 // What the page paints for WM_PRINTCLIENT, on a grey it never uses.
 constexpr uint32_t kUnpainted = 0x7F7F7F;
-RECT Client(HWND window) {
-    RECT client = {};
-    GetClientRect(window, &client);
-    return client;
-}
+RECT Client(HWND window, RECT client = {}) { return GetClientRect(window, &client), client; }
 struct PagePaint : DibCanvas {
     explicit PagePaint(HWND page) : DibCanvas(Client(page).right, Client(page).bottom, kUnpainted) {
         SendMessageW(page, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc()), PRF_CLIENT);
     }
 };
-RegListedValue Sz(const char* text) { return {"REG_SZ", text}; }
 
 constexpr int kMargins[] = {IDC_DEFAULT_MARGIN_LEFT, IDC_DEFAULT_MARGIN_TOP, IDC_DEFAULT_MARGIN_RIGHT,
                             IDC_DEFAULT_MARGIN_BOTTOM};
@@ -112,7 +97,7 @@ TEST(SettingsSheet, CommonPageShowsTheStoredChoicesAndOkStoresNewOnes) {
         seen.push_back(Checked(page, IDC_COMMON_ZOOM_EXACT) ? L"exact" : L"not exact");
         SelectData(page, IDC_COMMON_LANGUAGE, 0);
         SelectData(page, IDC_COMMON_ACTIVEX, 3);
-        SetCheck(page, IDC_COMMON_ZOOM_EXACT, false);
+        CheckDlgButton(page, IDC_COMMON_ZOOM_EXACT, 0);
     }));
     EXPECT_EQ(seen, (std::vector<std::wstring>{L"Settings", L"5", L"1", L"2", L"3", L"exact"}));
     const RegListing saved = rig.Saved();
@@ -179,26 +164,8 @@ TEST(SettingsSheet, MarginsAreShownInTheUnitAndStoredInMillimetres) {
     }
 }
 
-TEST(SettingsSheet, ApplyStoresWhileOpenAndEscapeAppliesNothing) {
-    {
-        SheetRig rig({});
-        constexpr int kApplyButton = 0x3021;  // comctl32's id of the Apply button
-        std::vector<bool> offered;
-        bool applied_while_open = false;
-        ASSERT_TRUE(rig.Run(
-            [&](HWND sheet) {
-                HWND page = ShowPage(sheet, kCommon);
-                offered.push_back(Enabled(sheet, kApplyButton));
-                Click(page, IDC_COMMON_ZOOM_EXACT);
-                offered.push_back(Enabled(sheet, kApplyButton));
-                SendMessageW(sheet, PSM_PRESSBUTTON, PSBTN_APPLYNOW, 0);
-                applied_while_open = SettingsGetZoomExact(rig.settings.get());
-            },
-            PSBTN_CANCEL));
-        EXPECT_EQ(offered, (std::vector<bool>{false, true}));
-        EXPECT_TRUE(applied_while_open);
-        EXPECT_TRUE(SettingsGetZoomExact(rig.settings.get())) << "Cancel takes back nothing applied";
-    }
+// A multi-line edit closes the sheet on ESC with WM_CLOSE: nothing typed is applied.
+TEST(SettingsSheet, EscapeAppliesNothing) {
     SheetRig rig({});
     ASSERT_TRUE(rig.Run(
         [&](HWND sheet) {
@@ -206,7 +173,7 @@ TEST(SettingsSheet, ApplyStoresWhileOpenAndEscapeAppliesNothing) {
             SetDlgItemTextW(ShowPage(sheet, kDefaultView), IDC_DEFAULT_MARGIN_LEFT, L"5");
             HWND info = ShowPage(sheet, kUserInfo);
             SetDlgItemTextW(info, IDC_USER_INFO_TEXT, L"never applied");
-            SendMessageW(info, WM_CLOSE, 0, 0);  // what a multi-line edit does with ESC
+            SendMessageW(info, WM_CLOSE, 0, 0);
         },
         -1));
     EXPECT_EQ(SettingsGetLanguage(rig.settings.get()), 0);
@@ -276,9 +243,9 @@ TEST(SettingsSheet, EachPermissionWordOfZeroGreysItsControlsAndDropsTheirChanges
             }
             // Changes forced past greyed controls.
             HWND common = ShowPage(sheet, kCommon);
-            SetCheck(common, IDC_COMMON_PREVIEW_INFO, false);
-            SetCheck(common, IDC_COMMON_HAIR_CROSS, false);
-            SetCheck(ShowPage(sheet, kRedlining), IDC_REDLINING_DISPLAY, false);
+            CheckDlgButton(common, IDC_COMMON_PREVIEW_INFO, 0);
+            CheckDlgButton(common, IDC_COMMON_HAIR_CROSS, 0);
+            CheckDlgButton(ShowPage(sheet, kRedlining), IDC_REDLINING_DISPLAY, 0);
         }));
         EXPECT_EQ(greyed, join(c.greyed, always));
         const bool view = c.greyed != view_items;
@@ -286,4 +253,71 @@ TEST(SettingsSheet, EachPermissionWordOfZeroGreysItsControlsAndDropsTheirChanges
         EXPECT_NE(SettingsGetShowHairCross(rig.settings.get()), view);
         EXPECT_EQ(SettingsGetRedliningDisplay(rig.settings.get()), c.greyed == all_of(kRedlining));
     }
+}
+
+namespace {
+
+LRESULT List(HWND dialog, UINT message, WPARAM wparam = 0) {
+    return SendDlgItemMessageW(dialog, IDC_VARIABLES_LIST, message, wparam, 0);
+}
+std::wstring Line(HWND dialog, LRESULT line) {
+    wchar_t text[512] = {};
+    SendDlgItemMessageW(dialog, IDC_VARIABLES_LIST, LB_GETTEXT, WPARAM(line), reinterpret_cast<LPARAM>(text));
+    return text;
+}
+std::wstring Selected(HWND dialog) { return Line(dialog, List(dialog, LB_GETCURSEL)); }
+void Command(HWND dialog, int item, int code = BN_CLICKED) {
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(item, code), LPARAM(GetDlgItem(dialog, item)));
+}
+
+}  // namespace
+
+TEST(VariablesDialog, CreatesUpdatesAndDeletesUserVariables) {
+    SettingsKeyRedirect redirect("PlovexVariablesDialogTest");
+    ASSERT_TRUE(redirect.ok());
+    const std::string user_key = redirect.UserSettingsKey() + "\\Variables";
+    SeedRegistry(redirect.MachineSettingsKey() + "\\Variables", {{"PROJECT", "Bridge 7"}});
+    // DATE is also a built-in: the user's own is still listed and deleted.
+    SeedRegistry(user_key, {{"A1", "one"}, {"~A1", "first"}, {"DATE", "a user DATE"}});
+    RunningViewer viewer;
+    UseEnglish(viewer.context.get());
+
+    std::vector<std::wstring> seen;
+    std::vector<bool> create_offered;  // for each name typed
+    RegListing after_update;
+    ModalScript script([&](HWND dialog) {
+        seen = {WindowText(dialog), std::to_wstring(List(dialog, LB_GETCOUNT)), Line(dialog, 0),
+                ItemText(dialog, IDC_VARIABLES_VALUE), ItemText(dialog, IDC_VARIABLES_DESCRIPTION)};
+        // Names with blanks inside, the description prefix, a fixed or
+        // built-in or listed name, or none, cannot be created.
+        for (const wchar_t* typed : {L"A B", L"~X", L" PROJECT ", L"date", L"a1", L"", L"  SHEET  "}) {
+            SetDlgItemTextW(dialog, IDC_VARIABLES_NEW_NAME, typed);
+            create_offered.push_back(Enabled(dialog, IDC_VARIABLES_CREATE));
+        }
+        Command(dialog, IDC_VARIABLES_CREATE);
+        seen.insert(seen.end(), {std::to_wstring(List(dialog, LB_GETCOUNT)), Selected(dialog),
+                                 ItemText(dialog, IDC_VARIABLES_NEW_NAME)});
+        SetDlgItemTextW(dialog, IDC_VARIABLES_VALUE, L"A-12");
+        SetDlgItemTextW(dialog, IDC_VARIABLES_DESCRIPTION, L"Sheet number");
+        Command(dialog, IDOK);
+        after_update = QueryRegistry(user_key, "variables_dialog_query");
+        for (LRESULT line = 0; line < List(dialog, LB_GETCOUNT); ++line) {
+            if (Line(dialog, line).rfind(L"A1\t", 0) == 0) List(dialog, LB_SETCURSEL, WPARAM(line));
+        }
+        Command(dialog, IDC_VARIABLES_LIST, LBN_SELCHANGE);
+        Command(dialog, IDC_VARIABLES_DELETE);
+        seen.insert(seen.end(), {std::to_wstring(List(dialog, LB_GETCOUNT)), Selected(dialog)});
+        Post(dialog, IDCANCEL);
+        return true;
+    });
+    EXPECT_TRUE(ShowVariablesDialog(nullptr, viewer.context.get()));
+    EXPECT_EQ(seen, (std::vector<std::wstring>{L"Edit user variables", L"2", L"A1\tone\tfirst", L"one", L"first",
+                                               L"3", L"SHEET\t\t", L"", L"2", L"DATE\ta user DATE\t"}));
+    EXPECT_EQ(create_offered, (std::vector<bool>{false, false, false, false, false, false, true}));
+    EXPECT_EQ(after_update["SHEET"], Sz("A-12"));
+    EXPECT_EQ(after_update["~SHEET"], Sz("Sheet number"));
+    const RegListing stored = QueryRegistry(user_key, "variables_dialog_query");
+    EXPECT_EQ(stored.count("A1") + stored.count("~A1"), 0u);
+    EXPECT_EQ(stored.count("SHEET"), 1u);
+    EXPECT_FALSE(VarListFind(ViewerGetVariableList(viewer.context.get()).get(), WString(L"A1")));
 }

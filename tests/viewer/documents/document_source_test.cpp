@@ -1,15 +1,13 @@
+// Document sources from files (in place, or copied while held) and from the
+// download server (what arrives is recognised), and list files: lines,
+// fields, comments, relative paths, the size bound, self references and
+// chains.
 #include "viewer/documents/document_source.h"
-
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <string>
-#include <vector>
+#include "viewer/documents/list_file.h"
 
 #include "imaging/formats/image_format.h"
 #include "tests/viewer/documents/document_test_support.h"
 #include "tests/viewer/documents/download_server.h"
-#include "viewer/core/open_params.h"
 
 namespace {
 
@@ -122,9 +120,6 @@ class DocumentSourceDownload : public ::testing::Test {
         WriteText(server_.Document("paper.bin"), "%PDF-1.2\n1 0 obj\n<<>>\nendobj\n");
         WriteText(server_.Document("page.html"), "<html><body>$PLOVEX-LST</body></html>\n");
         WriteText(server_.Document("list.txt"), "; $PLOVEX-LST\r\n; $NOSAVE\r\ntwo.tif\r\n/file/paper.bin\r\n");
-        // Random bytes that take seconds to trickle in; a download holds
-        // 100 KB in memory before it moves to a file.
-        RunHostCommand("head -c 1500000 /dev/urandom > '" + server_.Document("slow.bin") + "'");
     }
     static void TearDownTestSuite() { server_.Stop(); }
     void SetUp() override {
@@ -181,43 +176,140 @@ TEST_F(DocumentSourceDownload, RecognisesWhatArrives) {
     }
 }
 
-// Documents closed while they download: every close returns at once, every
-// worker ends soon after and no temporary file stays.
-TEST_F(DocumentSourceDownload, ManyClosesWhileDownloading) {
-    RunningViewer viewer;
-    // A temporary directory of its own, so that what stays there is ours.
-    const std::string temp = MakeScratchDir("source_soak_temp");
-    viewer.root->temp_directory = (WindowsPathOf(temp) + L"\\").c_str();
-    auto temp_empty = [&] { return RunHostCommand("test -z \"$(ls -A '" + temp + "')\"") == 0; };
-    DWORD longest_close = 0;
-    auto close = [&](Ref<DocumentSource>& source) {
-        const DWORD before = GetTickCount();
-        source.Reset();
-        longest_close = std::max<DWORD>(longest_close, GetTickCount() - before);
+namespace {
+
+struct ExpectedEntry {
+    const wchar_t* path;
+    const wchar_t* title = L"";
+    uint32_t rotation = 0;
+    bool allow_print = true;
+};
+
+struct ParseCase {
+    const char* what;
+    std::string text;
+    const wchar_t* base;
+    std::vector<ExpectedEntry> entries;
+    const wchar_t* title = L"";
+    bool no_save = false;
+};
+
+std::string Lines(const std::string& end) {
+    return "; $PLOVEX-LST" + end + ";$TITLE=Drawings" + end + "a.tif" + end + "sub\\b.tif\tPlan B\t-r:90" +
+           end;
+}
+const std::vector<ExpectedEntry> kExampleEntries = {{L"C:\\lists\\a.tif"},
+                                                    {L"C:\\lists\\sub\\b.tif", L"Plan B", 90}};
+
+// Whether an item below `item` (or itself) still loads.
+bool Loading(DocItem* item) {
+    bool loading = DocItemGetType(item) == doc_type::kLoading;
+    for (uint32_t i = 0; i < DocItemGetChildCount(item); ++i) loading |= Loading(ChildAt(item, i).get());
+    return loading;
+}
+
+}  // namespace
+
+TEST(ListFile, ParsesLinesFieldsCommentsAndRelativePaths) {
+    // clang-format off
+    const ParseCase cases[] = {
+        {"CR LF", Lines("\r\n"), L"C:\\lists\\x.lst", kExampleEntries, L"Drawings"},
+        {"LF", Lines("\n"), L"C:\\lists\\x.lst", kExampleEntries, L"Drawings"},
+        {"CR", Lines("\r"), L"C:\\lists\\x.lst", kExampleEntries, L"Drawings"},
+        {"LF CR", Lines("\n\r"), L"C:\\lists\\x.lst", kExampleEntries, L"Drawings"},
+        {"later title wins, nosave in any case", "; $title=First\n;$TITLE=  Second\n; x $nosave\nb.tif",
+         L"C:\\x.lst", {{L"C:\\b.tif"}}, L"  Second", true},
+        {"blank, space-only, TAB-only and path-less lines", "\n   \n\t\n\t\t\n\tOnly a title\n  a.tif  \n",
+         L"C:\\x.lst", {{L"C:\\a.tif"}}},
+        {"empty middle field", "a.tif\t\t-noprint\n", L"C:\\x.lst", {{L"C:\\a.tif", L"", 0, false}}},
+        {"absolute paths stay", "D:\\x.tif\n\\\\srv\\s\\y.tif\nhttp://h/z.tif\n", L"C:\\l\\x.lst",
+         {{L"D:\\x.tif"}, {L"\\\\srv\\s\\y.tif"}, {L"http://h/z.tif"}}},
+        {"the text ends at a NUL", std::string("a.tif\r\n\0b.tif\r\n", 14), L"C:\\x.lst", {{L"C:\\a.tif"}}},
+        {"ANSI text (code page 1252)", "\xe4nderung.tif\n", L"C:\\x.lst", {{L"C:\\\u00e4nderung.tif"}}},
+        {"UNC base", "\\c.tif\nd\\c.tif\n", L"\\\\srv\\share\\lists\\x.lst",
+         {{L"\\\\srv\\share\\c.tif"}, {L"\\\\srv\\share\\lists\\d\\c.tif"}}},
+        {"drive base with slashes", "\\c.tif\nsub/c.tif\n", L"C:/lists/x.lst",
+         {{L"C:\\c.tif"}, {L"C:\\lists\\sub\\c.tif"}}},
+        {"bare base", "c.tif\n", L"x.lst", {{L"c.tif"}}},
+        {"URL base with port and a query", "/c.tif\nc.tif\n", L"http://h:81/dir/x.lst?a=1/2",
+         {{L"http://h:81/c.tif"}, {L"http://h:81/dir/c.tif"}}},
+        {"URL base in capitals", "sub\\c.tif\n", L"HTTP://h/dir/x.lst", {{L"HTTP://h/dir/sub/c.tif"}}},
+        {"rooted against a mixed-case URL", "\\c.tif\n", L"Https://h/x.lst", {{L"Https://h/c.tif"}}},
+        {"URL base without a path", "c.tif\n", L"https://h", {{L"https://h/c.tif"}}},
+        {"FTP base", "/c.tif\n", L"ftp://h/a/x.lst", {{L"ftp://h/c.tif"}}},
     };
-
-    // One closed after its body moved from memory to a temporary file
-    // (tested every 20 ms: PumpUntil tests only when a message arrives).
-    Ref<DocumentSource> spilled = viewer.Start(Url("/trickle/slow.bin"));
-    for (DWORD start = GetTickCount(); temp_empty() && GetTickCount() - start < 6000;) {
-        PumpUntil([] { return false; }, 20);
+    // clang-format on
+    for (const ParseCase& c : cases) {
+        PtrArray entries(4, true);
+        ListFileInfo info;
+        ASSERT_TRUE(ListFileParseText(nullptr, reinterpret_cast<const uint8_t*>(c.text.data()),
+                                      uint32_t(c.text.size()), c.base, entries, info))
+            << c.what;
+        EXPECT_STREQ(WStrCStr(info.title), c.title) << c.what;
+        EXPECT_EQ(info.no_save, c.no_save) << c.what;
+        ASSERT_EQ(entries.count, c.entries.size()) << c.what;
+        for (uint32_t i = 0; i < entries.count; ++i) {
+            auto* entry = static_cast<ListEntry*>(entries.items[i]);
+            const ExpectedEntry& expected = c.entries[i];
+            EXPECT_STREQ(WStrCStr(entry->path), expected.path) << c.what;
+            ASSERT_TRUE(entry->params) << c.what;
+            EXPECT_STREQ(WStrCStr(OpenParamsGetTitle(entry->params.get())), expected.title) << c.what;
+            EXPECT_EQ(OpenParamsGetRotation(entry->params.get()), expected.rotation) << c.what;
+            EXPECT_EQ(OpenParamsGetAllowPrint(entry->params.get()), expected.allow_print) << c.what;
+        }
     }
-    EXPECT_FALSE(temp_empty());
-    close(spilled);
+}
 
-    // Then as many as fit in two seconds, closed after 0 to 240 ms.
-    uint32_t rounds = 0;
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < 2000) {
-        Ref<DocumentSource> source = viewer.Start(Url("/trickle/slow.bin"));
-        PumpUntil([] { return false; }, (rounds % 5) * 60);
-        close(source);
-        ++rounds;
+// The sniffer and the parser share one bound: a list just below it is
+// recognised and parsed, one at it neither.
+TEST(ListFile, OneSizeBoundForSnifferAndParser) {
+    for (const uint64_t size : {kListFileMaxBytes - 1, kListFileMaxBytes}) {
+        std::string text = "; $PLOVEX-LST\na.tif\n";
+        text.resize(size, ' ');
+        const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+        const bool below = size < kListFileMaxBytes;
+        EXPECT_EQ(SniffContentKind(bytes, 128, size, L"", L"x.txt"),
+                  below ? kContentList : kContentNotShowable);
+        PtrArray entries(4, true);
+        ListFileInfo info;
+        EXPECT_EQ(ListFileParseText(nullptr, bytes, uint32_t(size), L"C:\\x.lst", entries, info), below);
+        EXPECT_EQ(entries.count, below ? 1u : 0u);
     }
-    EXPECT_GT(rounds, 10u);
-    EXPECT_LT(longest_close, 200u);
-    for (HANDLE worker : viewer.workers) EXPECT_EQ(WaitForSingleObject(worker, 10000), WAIT_OBJECT_0);
+}
+
+// Lists that name themselves or each other skip the entry; a chain of ever
+// new lists ends at the nesting cap.
+TEST(ListFileTree, SelfReferencesAreSkippedAndChainsEndAtTheCap) {
+    RunningViewer viewer;
+    const std::string dir = MakeScratchDir("list_cycle");
+    MakeTiff(dir + "/a.tif", 1);
+    WriteText(dir + "/x.lst", "; $PLOVEX-LST\r\n;$TITLE=Drawings\r\nx.lst\r\ny.lst\r\na.tif\r\n");
+    // y names x by a file URL, which its source turns into x's path.
+    WriteText(dir + "/y.lst", "; $PLOVEX-LST\r\nfile:///Z:" + dir + "/x.lst\r\na.tif\r\n");
+    const uint32_t length = kMaxListNesting + 4;
+    for (uint32_t i = 0; i < length; ++i) {
+        WriteText(dir + "/l" + std::to_string(i) + ".lst",
+                  "; $PLOVEX-LST\nl" + std::to_string(i + 1) + ".lst\n");
+    }
+    Ref<DocumentItem> cycle = viewer.Open(dir + "/x.lst");
+    Ref<DocumentItem> chain = viewer.Open(dir + "/l0.lst");
+    ASSERT_TRUE(cycle && chain);
+    EXPECT_TRUE(PumpUntil([&] { return !Loading(viewer.RootItem().get()); }, 15000));
     PumpPending();
-    EXPECT_EQ(viewer.Count(event::kSourceLoaded), 0u);
-    EXPECT_TRUE(temp_empty());
+
+    // x holds y and a.tif; y holds only a.tif.
+    WString name;
+    EXPECT_STREQ(WStrCStr(DocItemGetName(cycle.get(), name)), L"Drawings");
+    ASSERT_EQ(DocItemGetChildCount(cycle.get()), 2u);
+    Ref<DocItem> y = ChildAt(cycle.get(), 0);
+    EXPECT_EQ(DocItemGetType(y.get()), doc_type::kList);
+    EXPECT_EQ(DocItemGetType(ChildAt(cycle.get(), 1).get()), doc_type::kImage);
+    ASSERT_EQ(DocItemGetChildCount(y.get()), 1u);
+    EXPECT_EQ(DocItemGetType(ChildAt(y.get(), 0).get()), doc_type::kImage);
+    uint32_t depth = 0;
+    for (Ref<DocItem> item = chain; item && DocItemGetType(item.get()) == doc_type::kList;
+         item = ChildAt(item.get(), 0)) {
+        ++depth;
+    }
+    EXPECT_EQ(depth, kMaxListNesting + 1);
 }

@@ -3,17 +3,13 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <set>
-#include <string>
-#include <vector>
 
 #include "tests/support/test_support.h"
 #include "tests/viewer/core/hub_test_support.h"
 #include "viewer/core/app_root.h"
 #include "viewer/core/event_codes.h"
-#include "viewer/core/event_hub.h"
 #include "viewer/core/open_params.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/doc_item.h"
@@ -128,9 +124,23 @@ struct RunningViewer {
     std::vector<HANDLE> workers;
 };
 
+// The Windows paths of the files, TAB-separated as one open request takes them.
+inline WString JoinedPaths(const std::vector<std::string>& unix_paths) {
+    std::wstring joined;
+    for (const std::string& path : unix_paths) joined += (joined.empty() ? L"" : L"\t") + WindowsPathOf(path);
+    return WString(joined.c_str());
+}
+
+inline void ExpectRect(const RectD& rect, double x, double y, double width, double height, double tolerance = 1e-9) {
+    EXPECT_NEAR(rect.origin.x, x, tolerance);
+    EXPECT_NEAR(rect.origin.y, y, tolerance);
+    EXPECT_NEAR(rect.size.width, width, tolerance);
+    EXPECT_NEAR(rect.size.height, height, tolerance);
+}
+
 inline Ref<DocItem> ChildAt(DocItem* item, uint32_t position) { return DocItemGetChild(item, position); }
 
-inline std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+inline std::wstring Wide(const WString& text) { return WStrCStr(text); }
 inline std::string Narrow(const WString& text) {
     const std::wstring wide = WStrCStr(text);
     return std::string(wide.begin(), wide.end());

@@ -4,9 +4,6 @@
 
 #include <windows.h>
 
-#include <string>
-#include <vector>
-
 #include "tests/support/test_support.h"
 
 class DownloadServer {

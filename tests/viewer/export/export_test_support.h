@@ -5,15 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <map>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "foundation/data_source.h"
-#include "imaging/formats/image_format.h"
 #include "tests/imaging/writers/pdf_test_support.h"
-#include "tests/support/test_support.h"
 #include "viewer/core/app_root.h"
 #include "viewer/core/app_texts.h"
 #include "viewer/core/viewer_context.h"
@@ -84,17 +81,25 @@ inline bool SamePicture(const Pnm& a, const Pnm& b) {
     return a.kind == b.kind && a.width == b.width && a.height == b.height && a.pixels == b.pixels;
 }
 
-// Each directory as tiffdump lists it: tag -> the text between < and >.
-inline std::vector<std::map<uint32_t, std::string>> DumpTiff(const std::string& path,
-                                                             const std::string& dir) {
+struct Dumped {
+    uint32_t type = 0, count = 0;
+    std::string values;  // between '<' and '>'
+};
+
+// Each directory as tiffdump lists it, by tag: "Name (256) SHORT (3) 1<40>",
+// or "300 (0x12c) SHORT (3) 2<3 7>" for a tag it does not name.
+inline std::vector<std::map<uint32_t, Dumped>> DumpTiff(const std::string& path, const std::string& dir) {
     std::istringstream text(HostOutput("tiffdump '" + path + "'", dir));
-    std::vector<std::map<uint32_t, std::string>> dirs;
-    std::string line;
-    while (std::getline(text, line)) {
+    std::vector<std::map<uint32_t, Dumped>> dirs;
+    for (std::string line; std::getline(text, line);) {
         if (line.rfind("Directory ", 0) == 0) dirs.emplace_back();
-        const size_t open = line.find(" ("), first = line.find('<'), last = line.rfind('>');
-        if (dirs.empty() || open == std::string::npos || first == std::string::npos || last < first) continue;
-        dirs.back()[std::stoul(line.substr(open + 2))] = line.substr(first + 1, last - first - 1);
+        const size_t open = line.find('<'), close = line.rfind('>');
+        std::istringstream head(line.substr(0, open));
+        const std::vector<std::string> w{std::istream_iterator<std::string>(head), {}};
+        if (dirs.empty() || open == std::string::npos || close < open || w.size() < 5) continue;
+        const uint32_t tag = std::stoul(isdigit(w[0][0]) ? w[0] : w[w.size() - 4].substr(1));
+        dirs.back()[tag] = {uint32_t(std::stoul(w[w.size() - 2].substr(1))), uint32_t(std::stoul(w.back())),
+                            line.substr(open + 1, close - open - 1)};
     }
     return dirs;
 }

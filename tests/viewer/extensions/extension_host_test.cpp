@@ -1,14 +1,8 @@
 #include "viewer/extensions/extension_host.h"
 
-#include <gtest/gtest.h>
-
-#include <set>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "tests/viewer/documents/document_test_support.h"
-#include "viewer/documents/doc_item.h"
 
 // The plug-ins come from tests/tools/pxe_probe_plugin.c; each logs its calls
 // beside itself, one line each, and names its own file as information text 1.
@@ -24,7 +18,6 @@ void Install(const std::string& variant, const std::string& unix_path) {
 }
 
 WString PathOf(const std::string& unix_path) { return WindowsPathOf(unix_path).c_str(); }
-std::wstring Text(const WString& text) { return WStrCStr(text); }
 bool IsLoaded(const std::string& unix_path) { return GetModuleHandleW(WindowsPathOf(unix_path).c_str()); }
 
 std::vector<std::string> LogOf(const std::string& unix_dll_path) {
@@ -47,10 +40,7 @@ TEST(ExtensionHost, LoadsMenusRunsHandlersAndUnloadsOnRelease) {
     const std::string dir = MakeScratchDir("extension_host"), probe_dll = dir + "/pxe_probe.dll",
                       rogue_dll = dir + "/pxe_rogue.dll";
     MakeTiff(dir + "/drawing.tif", 2);
-    Ref<DocumentSource> source = SourceCreate(context, PathOf(dir + "/drawing.tif"), nullptr);
-    Ref<DocumentItem> document = DocumentItemCreate(context, ViewerGetRootItem(context).get(), source.get(),
-                                                    nullptr, ViewerNextOpenNumber(context));
-    SourceStartLoad(source.get(), context);
+    Ref<DocumentItem> document = viewer.Open(dir + "/drawing.tif");
     ASSERT_TRUE(PumpUntil([&] { return DocItemGetChildCount(document.get()) == 2; }, 15000));
     Ref<DocItem> page = DocItemGetChild(document.get(), 1);
     Install("probe", probe_dll);
@@ -59,20 +49,20 @@ TEST(ExtensionHost, LoadsMenusRunsHandlersAndUnloadsOnRelease) {
     ASSERT_EQ(ExtensionHostCount(host.get()), 2u);
     Ref<Extension> probe = ExtensionHostGet(host.get(), 0), rogue = ExtensionHostGet(host.get(), 1);
 
-    EXPECT_EQ(Text(probe->info[0]), WindowsPathOf(probe_dll));
-    EXPECT_EQ(Text(probe->info[1]), L"Probe extension");
+    EXPECT_EQ(Wide(probe->info[0]), WindowsPathOf(probe_dll));
+    EXPECT_EQ(Wide(probe->info[1]), L"Probe extension");
     if (GetACP() == 1252) {
-        EXPECT_EQ(Text(probe->info[2]), L"\u00C4nderungen");
+        EXPECT_EQ(Wide(probe->info[2]), L"\u00C4nderungen");
     }
     EXPECT_EQ(probe->numbers[0], 7);
     EXPECT_EQ(probe->numbers[1], -42);
-    EXPECT_EQ(Text(probe->menu_name), L"&Probe");
+    EXPECT_EQ(Wide(probe->menu_name), L"&Probe");
     ASSERT_EQ(ExtensionEntryCount(probe.get()), 3u);
     std::vector<HBITMAP> bitmaps;
     for (uint32_t i = 0; i < 3; ++i) {
         Ref<ExtMenuEntry> entry = ExtensionGetEntry(probe.get(), i);
-        EXPECT_EQ(Text(entry->text), L"Entry " + std::to_wstring(i));
-        EXPECT_EQ(Text(entry->help), L"Help for entry " + std::to_wstring(i));
+        EXPECT_EQ(Wide(entry->text), L"Entry " + std::to_wstring(i));
+        EXPECT_EQ(Wide(entry->help), L"Help for entry " + std::to_wstring(i));
         EXPECT_EQ(entry->flags, 1u << i);
         BITMAP info = {};
         ASSERT_EQ(GetObjectW(entry->bitmap.get(), sizeof info, &info), int(sizeof info));
@@ -84,12 +74,12 @@ TEST(ExtensionHost, LoadsMenusRunsHandlersAndUnloadsOnRelease) {
                                         "Entry " + kHandle + " 0 16 16", "Entry " + kHandle + " 1 16 16",
                                         "Entry " + kHandle + " 2 16 16"}));
 
-    EXPECT_EQ(Text(rogue->info[0]), std::wstring(256, L'A'));
-    EXPECT_EQ(Text(rogue->info[2]), std::wstring(256, L'C'));
-    EXPECT_EQ(Text(rogue->menu_name), std::wstring(80, L'M'));
+    EXPECT_EQ(Wide(rogue->info[0]), std::wstring(256, L'A'));
+    EXPECT_EQ(Wide(rogue->info[2]), std::wstring(256, L'C'));
+    EXPECT_EQ(Wide(rogue->menu_name), std::wstring(80, L'M'));
     ASSERT_EQ(ExtensionEntryCount(rogue.get()), 2u);
-    EXPECT_EQ(Text(ExtensionGetEntry(rogue.get(), 0)->text), std::wstring(80, L'T'));
-    EXPECT_EQ(Text(ExtensionGetEntry(rogue.get(), 0)->help), std::wstring(80, L'H'));
+    EXPECT_EQ(Wide(ExtensionGetEntry(rogue.get(), 0)->text), std::wstring(80, L'T'));
+    EXPECT_EQ(Wide(ExtensionGetEntry(rogue.get(), 0)->help), std::wstring(80, L'H'));
     size_t entry_calls = 0;
     for (const std::string& line : LogOf(rogue_dll)) entry_calls += line.rfind("Entry ", 0) == 0;
     EXPECT_EQ(entry_calls, size_t(kMaxExtensionEntries));
@@ -130,7 +120,7 @@ TEST(ExtensionHost, SearchLoadsAtMostFiveLibrariesAndSkipsWhatIsNoExtension) {
     Ref<ExtensionHost> host = ExtensionHostConstruct(kLanguage, PathOf(dir), L"*");
     ASSERT_EQ(ExtensionHostCount(host.get()), 5u);
     for (uint32_t i = 0; i < 5; ++i)
-        EXPECT_EQ(candidates.erase(Text(ExtensionHostGet(host.get(), i)->info[0])), 1u);
+        EXPECT_EQ(candidates.erase(Wide(ExtensionHostGet(host.get(), i)->info[0])), 1u);
     EXPECT_FALSE(ExtensionLoad(0, PathOf(dir + "/pxe_0.dll")));
     EXPECT_FALSE(IsLoaded(dir + "/pxe_0.dll"));
     EXPECT_TRUE(LogOf(dir + "/pxe_0.dll").empty());

@@ -1,15 +1,15 @@
-// The main view as a window: what it paints for a page at zoom 1 (read back
-// through WM_PRINTCLIENT and judged by ImageMagick's decode of the file) and
-// what the mouse and the wheel do to the page's cut-out, restrictions
-// included. The cache's adaptations are judged in bitmap_cache_test and
-// view_image_cache_test, the fitted view's pixels by the screenshot test.
+// The main view and the preview as windows. The main view: what it paints
+// for a page at zoom 1 (read back through WM_PRINTCLIENT and judged by
+// ImageMagick's decode of the file) and what the mouse and the wheel do to
+// the page's cut-out, restrictions included. The preview: what clicks, drags
+// and moves do to the cut-out at the edges of the image, and the moving
+// restriction. The cache's adaptations are judged in bitmap_cache_test, the
+// fitted view's pixels, the preview's picture and frame, a plain drag and
+// click and restriction 256 from outside (screenshot_test,
+// frame_panes_test); images of closed pages kept would show in the soak of
+// robustness_test.
 #include "viewer/views/main_view.h"
-
-#include <gtest/gtest.h>
-#include <windows.h>
-
-#include <string>
-#include <vector>
+#include "viewer/views/preview_window.h"
 
 #include "tests/viewer/views/view_harness.h"
 
@@ -69,7 +69,8 @@ std::string MakeDrawings(const std::string& name) {
 TEST(MainViewPaint, ZoomOneShowsEveryImagePixelAsImageMagickDecodesIt) {
     const std::string dir = MakeDrawings("main_view_zoom_one");
     // The view turns the picture counter-clockwise ("rotate left" adds 90),
-    // after the mirrors, which act along the page's axes.
+    // after the mirrors, which act along the page's axes (every turn and
+    // mirror of a colour page: document_export_test).
     const struct Case {
         uint32_t rotation;
         bool mirror_h, mirror_v, invert;
@@ -77,10 +78,7 @@ TEST(MainViewPaint, ZoomOneShowsEveryImagePixelAsImageMagickDecodesIt) {
     } cases[] = {
         {0, false, false, false, ""},
         {90, false, false, false, "-rotate -90"},
-        {0, true, false, false, "-flop"},
-        {0, false, true, false, "-flip"},
         {0, false, false, true, "-negate"},
-        {90, true, false, false, "-flop -rotate -90"},
         {270, false, true, false, "-flip -rotate -270"},
         {90, true, true, true, "-flop -flip -rotate -90 -negate"},
     };
@@ -139,10 +137,7 @@ TEST(MainViewMouse, ABandDragBecomesTheCutOutItsCornersPredict) {
         h.Print();  // computes the mapping, which stores the shown part back
         const RectD band = h.CutOutRect();
         if (exact) {  // the band as it is
-            EXPECT_NEAR(band.origin.x, predicted.origin.x, 1e-9);
-            EXPECT_NEAR(band.origin.y, predicted.origin.y, 1e-9);
-            EXPECT_NEAR(band.size.width, predicted.size.width, 1e-9);
-            EXPECT_NEAR(band.size.height, predicted.size.height, 1e-9);
+            ExpectRect(band, predicted.origin.x, predicted.origin.y, predicted.size.width, predicted.size.height);
             // A band under 3 pixels in one direction is ignored.
             const PointI z = h.Mapping()->window_offset;
             h.Drag(PointI{z.x + 20, z.y + 20}, PointI{z.x + 120, z.y + 22});
@@ -229,3 +224,131 @@ TEST(MainViewPaint, WithoutAPageTheViewShowsTheEmptyPageAndTheMappingSettles) {
     EXPECT_EQ(h.Count(event::kMainViewRecomputed), computed) << "a repaint alone computes nothing";
     EXPECT_GT(MainViewGetScale(h.view.get()), 0.0);
 }
+
+namespace {
+
+constexpr int kSide = 200;
+
+struct PreviewHarness : HostHarness {
+    PreviewHarness() {
+        preview = PreviewCreate(context(), host, GetModuleHandleW(nullptr), viewer.Hub().get());
+        if (preview) {
+            PreviewShow(preview.get(), 1, host, RectI{SizeI{kSide, kSide}, {}});
+            target = preview->window();
+        }
+    }
+    ~PreviewHarness() { preview.Reset(); }
+    HWND window() const { return preview->window(); }
+
+    // A white 240 x 160 page at 96 dpi with a black square in its top-left
+    // corner, made the active item.
+    Ref<DocItem> Show() {
+        const std::string dir = MakeScratchDir("preview_window");
+        EXPECT_TRUE(MakeFilesIn(dir,
+                                "convert -size 240x160 xc:white -fill black -draw 'rectangle 0,0 59,59'"
+                                " -density 96 -units PixelsPerInch -compress Group4 page.tif"));
+        return HostHarness::Show(dir + "/page.tif");
+    }
+    SizeD PageSize() const { return CutOutGetPageSize(CutOut().get()); }
+    void SetCutOut(double x, double y, double width, double height) {
+        RectD rect;
+        CutOutSetRect(CutOut().get(), RectDSet(rect, x, y, width, height));
+        Changed(event::kViewZoom);
+    }
+    Ref<ViewMapping> Mapping() const { return PreviewGetMapping(preview.get()); }
+    PointD PageAt(const PointI& point) const { return ViewMapDeviceToPage(Mapping().get(), point); }
+    // Left button down with the right one held: the cut-out follows.
+    void Move(const PointI& from, const PointI& to) const {
+        Mouse({{WM_MOUSEMOVE, MK_RBUTTON, from},
+               {WM_LBUTTONDOWN, MK_LBUTTON | MK_RBUTTON, from},
+               {WM_MOUSEMOVE, MK_LBUTTON | MK_RBUTTON, to},
+               {WM_LBUTTONUP, MK_RBUTTON, to},
+               {WM_RBUTTONUP, 0, to}});
+    }
+    // Notifications 9 with this mask.
+    size_t ViewChanges(int32_t mask) const {
+        size_t count = 0;
+        for (const ReceivedEvent& e : viewer.listener->events)
+            count += e.code == event::kViewChanged && VariantToInt(e.argument) == mask;
+        return count;
+    }
+
+    Ref<PreviewWindow> preview;
+};
+
+TEST(PreviewWindow, ADragEndsAtTheImagesEdgeAndEmptiesTheStatusText) {
+    PreviewHarness h;
+    ASSERT_NE(h.Show(), nullptr);
+    h.Print();
+    // Beyond the image the band ends on its last pixel, inside the page.
+    const PointD c = h.PageAt(PointI{100, 100});
+    Ref<ViewMapping> mapping = h.Mapping();
+    const PointD corner =
+        h.PageAt(PointI{mapping->window_offset.x + int32_t(mapping->placement.pixel_width) - 1,
+                        mapping->window_offset.y + int32_t(mapping->placement.pixel_height) - 1});
+    h.Drag(PointI{100, 100}, PointI{kSide + 50, kSide + 50});
+    ExpectRect(h.CutOutRect(), c.x, c.y, corner.x - c.x, corner.y - c.y, 1e-6);
+    const SizeD page = h.PageSize();
+    EXPECT_LE(corner.x, page.width);
+    EXPECT_LE(corner.y, page.height);
+    EXPECT_EQ(h.ViewChanges(event::kViewZoom), 1u);
+    EXPECT_NE(GetCapture(), h.window());
+    // The size was shown while dragging; the status text is emptied after.
+    ASSERT_GE(h.viewer.Count(event::kStatusText), 2u);
+    const auto last = std::find_if(h.viewer.listener->events.rbegin(), h.viewer.listener->events.rend(),
+                                   [](const ReceivedEvent& e) { return e.code == event::kStatusText; });
+    WString text;
+    VariantToString(last->argument, text);
+    EXPECT_EQ(WStrLength(text), 0u);
+
+    // A press outside the image starts nothing.
+    h.Click(PointI{90, 90});
+    h.Drag(PointI{100, 5}, PointI{150, 150});
+    ExpectRect(h.CutOutRect(), 0, 0, page.width, page.height, 1e-9);
+    EXPECT_EQ(h.ViewChanges(event::kViewZoom), 2u);
+}
+
+TEST(PreviewWindow, MovingKeepsTheCutOutSizeInsideThePage) {
+    PreviewHarness h;
+    ASSERT_NE(h.Show(), nullptr);
+    const SizeD page = h.PageSize();
+    h.SetCutOut(0, 0, page.width / 4, page.height / 4);
+    h.Print();  // the frame is where the mouse finds the cut-out
+    const PointI inside = ViewMapPageToDevice(h.Mapping().get(), PointD{page.width / 8, page.height / 8});
+    const PointI to{inside.x + 50, inside.y + 20};
+    const PointD a = h.PageAt(inside), b = h.PageAt(to);
+    h.Move(inside, to);
+    ExpectRect(h.CutOutRect(), b.x - a.x, b.y - a.y, page.width / 4, page.height / 4, 1e-6);
+    EXPECT_GE(h.ViewChanges(event::kViewPosition), 1u);
+    EXPECT_NE(GetCapture(), h.window());
+
+    // Far beyond the page's corner: stopped at the edges, the size kept.
+    h.Print();
+    const PointI now = ViewMapPageToDevice(h.Mapping().get(),
+                                           PointD{h.CutOutRect().origin.x + 1, h.CutOutRect().origin.y + 1});
+    h.Move(now, PointI{now.x + 500, now.y + 500});
+    ExpectRect(h.CutOutRect(), page.width * 3 / 4, page.height * 3 / 4, page.width / 4, page.height / 4,
+               1e-6);
+}
+
+TEST(PreviewWindow, Restriction512RefusesMovingButNotDrawing) {
+    PreviewHarness h;
+    ASSERT_NE(h.Show(), nullptr);
+    const SizeD page = h.PageSize();
+    h.SetCutOut(0, 0, page.width / 2, page.height / 2);
+    h.Print();
+    const RectD before = h.CutOutRect();
+    const PointI inside = ViewMapPageToDevice(h.Mapping().get(), PointD{page.width / 4, page.height / 4});
+    h.SetRestrictions(restriction::kPreviewDragFrame);
+    h.Mouse({{WM_LBUTTONDOWN, MK_LBUTTON | MK_RBUTTON, inside}});
+    EXPECT_EQ(h.preview->mouse_mode, kPreviewIdle);
+    EXPECT_NE(GetCapture(), h.window());
+    h.Mouse({{WM_MOUSEMOVE, MK_LBUTTON | MK_RBUTTON, PointI{inside.x + 30, inside.y + 30}},
+             {WM_LBUTTONUP, MK_RBUTTON, PointI{inside.x + 30, inside.y + 30}},
+             {WM_RBUTTONUP, 0, PointI{inside.x + 30, inside.y + 30}}});
+    ExpectRect(h.CutOutRect(), before.origin.x, before.origin.y, before.size.width, before.size.height, 0);
+    h.Drag(PointI{20, 50}, PointI{60, 90});
+    EXPECT_LT(h.CutOutRect().size.width, before.size.width);
+}
+
+}  // namespace

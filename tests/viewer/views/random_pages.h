@@ -3,13 +3,6 @@
 // grey, a colour map, RGB), parsed through the format dispatch.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <cstdint>
-#include <random>
-#include <string>
-
-#include "imaging/formats/image_format.h"
 #include "tests/imaging/formats/reader_test_support.h"
 
 enum class PageKind { kBilevelWhiteIsZero, kBilevelBlackIsZero, kGrey4, kGrey8, kColourMap, kRgb };

@@ -2,12 +2,8 @@
 // test's own, and the view's pixels read through WM_PRINTCLIENT.
 #pragma once
 
-#include <gtest/gtest.h>
-#include <windows.h>
-
 #include <initializer_list>
 #include <memory>
-#include <string>
 #include <tuple>
 
 #include "tests/viewer/documents/document_test_support.h"
@@ -113,14 +109,7 @@ struct ViewHarness : HostHarness {
             MainViewSetDisplayMode(view.get(), kMainViewDocked, host, RectI{SizeI{width, height}, {}});
             target = view->window();
         }
-        // The viewer's listener goes first, so that it records what the
-        // viewer's own listeners stop.
-        if (Ref<EventHub> hub = viewer.Hub()) {
-            ScopedLock hold(hub->lock);
-            const int32_t at = PtrArrayFind(hub->listeners, viewer.listener.get());
-            if (at > 0 && PtrArrayInsert(hub->listeners, viewer.listener.get(), 0))
-                PtrArrayRemoveAt(hub->listeners, uint32_t(at) + 1);
-        }
+        if (Ref<EventHub> hub = viewer.Hub()) PutFirst(hub.get(), viewer.listener.get());
     }
     ~ViewHarness() { view.Reset(); }
     Ref<ViewMapping> Mapping() const { return MainViewGetMapping(view.get()); }

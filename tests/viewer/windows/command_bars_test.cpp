@@ -1,20 +1,22 @@
-// The command bars on a real frame: the tool bar's states read as any
-// outside program reads them (TB_ISBUTTONENABLED) on the empty frame and with
-// opening forbidden, the pictures of its buttons and menu items, and the File
-// menu's recent part.
+// The command bars and the status bar of a real frame: the tool bar's
+// states read as any outside program reads them (TB_ISBUTTONENABLED) on the
+// empty frame and with opening forbidden, the pictures of its buttons and
+// menu items, the File menu's recent part; the texts of the status bar's
+// parts as the hub's notifications change them and its owner-drawn progress
+// bar through WM_PRINTCLIENT.
 #include "viewer/windows/command_bars.h"
+#include "viewer/windows/status_bar.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <set>
-#include <string>
-#include <vector>
+#include <climits>
+#include <cmath>
+#include <commctrl.h>
+#include <cstdio>
 
 #include "tests/viewer/views/dib_canvas.h"
 #include "tests/viewer/windows/frame_test_support.h"
 #include "viewer/core/commands.h"
-#include "viewer/core/open_params.h"
+#include "viewer/core/length_text.h"
+#include "viewer/core/scale.h"
 #include "viewer/windows/recent_files.h"
 
 namespace {
@@ -48,31 +50,20 @@ class CommandBarsOnFrame : public testing::Test {
         bars_ = viewer_.frame->command_bars.get();
         ASSERT_NE(CommandBarsGetToolBar(bars_), nullptr);
     }
-    // Opens the file with the permissions and waits, bounded, until its
-    // first page is active.
-    bool OpenWith(const std::string& name, bool allow_save, bool allow_print) {
+    // Opens three.tif with the permissions; waits, bounded, until its first page is active.
+    bool OpenWith(bool allow_save, bool allow_print) {
         Ref<OpenParams> params = OpenParamsCreate();
         OpenParamsSetAllowSave(params.get(), allow_save);
         OpenParamsSetAllowPrint(params.get(), allow_print);
-        const size_t before = DocItemGetChildCount(ViewerGetRootItem(viewer_.context.get()).get());
-        const std::wstring path = WindowsPathOf(dir_ + "/" + name);
-        if (ViewerOpenDocument(viewer_.context.get(), WString(path.c_str()), params.get(), kOpenInteractive) <= 0)
-            return false;
-        return PollUntil(
-            [&] {
-                Ref<DocItem> active = ViewerGetActiveItem(viewer_.context.get());
-                return viewer_.Loaded(before + 1) && active && DocItemGetType(active.get()) == doc_type::kPage &&
-                       DocItemGetParentId(active.get()) == DocItemGetId(viewer_.Document(before).get());
-            },
-            15000);
-    }
-    bool Enabled(uint32_t id) {
-        return SendMessageW(CommandBarsGetToolBar(bars_), TB_ISBUTTONENABLED, id, 0) != 0;
+        return viewer_.Open({dir_ + "/three.tif"}, params.get());
     }
     // Lets the hub's notifications reach the bars, then checks the buttons.
     void ExpectEnabled(const std::vector<Expected>& buttons, const char* when) {
         PumpPending();
-        for (const Expected& button : buttons) EXPECT_EQ(Enabled(button.id), button.on) << when << ": " << button.id;
+        for (const Expected& b : buttons) {
+            EXPECT_EQ(SendMessageW(CommandBarsGetToolBar(bars_), TB_ISBUTTONENABLED, b.id, 0) != 0, b.on)
+                << when << ": " << b.id;
+        }
     }
     bool MenuEnabled(uint32_t id) {
         const UINT state = GetMenuState(CommandBarsGetPopup(bars_, kFirstPopup), id, MF_BYCOMMAND);
@@ -91,7 +82,7 @@ TEST_F(CommandBarsOnFrame, EmptyFrameAndOpeningForbidden) {
     ExpectEnabled({{kOpen, true}, {kSaveAs, false}, {kPrint, false}, {kZoomIn, false}, {kFirstPage, false},
                    {kNextPage, false}, {kMirrorVertical, false}, {kStandardView, false}},
                   "empty");
-    ASSERT_TRUE(OpenWith("three.tif", true, false));
+    ASSERT_TRUE(OpenWith(true, false));
     ExpectEnabled({{kSaveAs, true}, {kPrint, false}}, "-noprint");
     EXPECT_TRUE(MenuEnabled(kSaveAs));
     EXPECT_TRUE(MenuEnabled(kClose));
@@ -149,7 +140,7 @@ TEST_F(CommandBarsOnFrame, FileMenuListsRecentFilesUnlessOpeningIsForbidden) {
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(GetMenuState(file, kFirstRecentFile, MF_BYCOMMAND), static_cast<UINT>(-1));
 
-    ASSERT_TRUE(OpenWith("three.tif", true, true));
+    ASSERT_TRUE(OpenWith(true, true));
     PumpPending();
     wchar_t text[128] = {};
     ASSERT_GT(GetMenuStringW(file, kFirstRecentFile, text, 128, MF_BYCOMMAND), 0);
@@ -165,6 +156,200 @@ TEST_F(CommandBarsOnFrame, FileMenuListsRecentFilesUnlessOpeningIsForbidden) {
     PumpPending();
     EXPECT_EQ(GetMenuState(file, kFirstRecentFile, MF_BYCOMMAND), static_cast<UINT>(-1));
     EXPECT_EQ(GetMenuItemCount(file), count - 2);
+}
+
+constexpr uint32_t kBlue = 0x0000FF;
+
+std::wstring PartText(HWND control, int part) {
+    const LRESULT length = LOWORD(SendMessageW(control, SB_GETTEXTLENGTHW, part, 0));
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    SendMessageW(control, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<size_t>(length));
+    return text;
+}
+
+struct StatusHarness {
+    StatusHarness() : viewer("PlovexStatusBarTest") {
+        bar = viewer.frame->status_bar.get();
+        control = StatusBarGetWindow(bar);
+    }
+    ViewerContext* context() const { return viewer.context.get(); }
+    std::wstring Text(int part) const { return PartText(control, part); }
+    // Waits, bounded, until the part shows the text.
+    bool Shows(int part, const std::wstring& text) const {
+        return PollUntil([&] { return Text(part) == text; }, 5000);
+    }
+    bool Holds(int part, const std::wstring& text) const {
+        return PollUntil([&] { return Text(part).find(text) != std::wstring::npos; }, 5000);
+    }
+    std::wstring LanguageText(uint32_t id) const { return ViewerTextOrEmpty(viewer.context.get(), id); }
+    // The blue the control paints (the frame owner-draws the progress part):
+    // its count and bounding box.
+    struct Blue {
+        int count = 0, left = INT_MAX, right = -1, top = INT_MAX, bottom = -1;
+        int Width() const { return right - left + 1; }
+        bool Solid() const { return count == Width() * (bottom - top + 1); }
+    };
+    Blue BlueArea() const {
+        RECT client = {};
+        GetClientRect(control, &client);
+        DibCanvas canvas(client.right, client.bottom, 0xFFFFFF);
+        SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc()), PRF_CLIENT);
+        Blue b;
+        for (int y = 0; y < client.bottom; ++y) {
+            for (int x = 0; x < client.right; ++x) {
+                if (canvas.Pixel(x, y) != kBlue) continue;
+                ++b.count, b.left = std::min(b.left, x), b.right = std::max(b.right, x);
+                b.top = std::min(b.top, y), b.bottom = std::max(b.bottom, y);
+            }
+        }
+        return b;
+    }
+    void Progress(double fraction) const {
+        Variant argument;
+        VariantInitDouble(argument, fraction);
+        ViewerSendActionArg(viewer.context.get(), event::kProgress, argument);
+        PumpPending();
+    }
+
+    FrameViewer viewer;
+    StatusBarWindow* bar = nullptr;
+    HWND control = nullptr;
+};
+
+std::string MakeA4Pages() {
+    const std::string dir = MakeScratchDir("status_bar");
+    // 595 x 842 pixels at 72 dpi: 209.9 x 297.0 mm.
+    EXPECT_TRUE(MakeFilesIn(dir,
+                            "convert -density 72 -units PixelsPerInch -size 595x842 xc:white xc:white"
+                            " xc:white -compress group4 a4.tif"));
+    return dir + "/a4.tif";
+}
+
+TEST(StatusBar, PartsFollowTheActivePage) {
+    StatusHarness h;
+    ASSERT_NE(h.control, nullptr);
+    EXPECT_EQ(SendMessageW(h.control, SB_GETPARTS, 0, 0), kStatusPartCount);
+    ASSERT_TRUE(h.viewer.Open({MakeA4Pages()}));
+    Ref<DocItem> document = h.viewer.Document(0);
+    Ref<DocItem> second = DocItemGetChild(document.get(), 1);
+    ASSERT_NE(second, nullptr);
+    ViewerSetActiveItem(h.context(), DocItemGetChild(document.get(), 0).get());
+
+    wchar_t expected[100];
+    swprintf(expected, 100, h.LanguageText(1846).c_str(), 1, 3);
+    EXPECT_TRUE(h.Shows(kStatusPartPage, L"\t" + std::wstring(expected))) << h.Text(kStatusPartPage);
+    EXPECT_TRUE(h.Shows(kStatusPartPaper, L"\tISO A4")) << h.Text(kStatusPartPaper);
+    EXPECT_TRUE(h.Shows(kStatusPartScale, L"\t" + h.LanguageText(2070) + L" " + h.LanguageText(2071)))
+        << h.Text(kStatusPartScale);
+
+    ViewerSetActiveItem(h.context(), second.get());
+    swprintf(expected, 100, h.LanguageText(1846).c_str(), 2, 3);
+    EXPECT_TRUE(h.Shows(kStatusPartPage, L"\t" + std::wstring(expected))) << h.Text(kStatusPartPage);
+
+    // The scale as the scale dialog sets it: on the page and the document.
+    Ref<Scale> scale = ScaleCreate(1, 50);
+    OpenParamsSetScale(second->GetOpenParams().get(), scale.get());
+    if (Ref<OpenParams> params = document->GetOpenParams()) OpenParamsSetScale(params.get(), scale.get());
+    ViewerPostActionArg(h.context(), event::kDrawingScaleChanged, VariantOfInt(0));
+    EXPECT_TRUE(h.Shows(kStatusPartScale, L"\t" + h.LanguageText(2070) + L" 1 : 50"))
+        << h.Text(kStatusPartScale);
+
+    // The cut-out's size follows the length unit; a fixed zoom factor is
+    // shown as such once the view has taken it.
+    EXPECT_TRUE(h.Holds(kStatusPartCutOut, L" " + h.LanguageText(10100) + L" x ")) << h.Text(kStatusPartCutOut);
+    SettingsSetLengthUnit(h.viewer.settings.get(), h.context(), kCallerViewer, kLengthInch);
+    EXPECT_TRUE(h.Holds(kStatusPartCutOut, L" " + h.LanguageText(10103) + L" x ")) << h.Text(kStatusPartCutOut);
+    SettingsSetZoomFactor(h.viewer.settings.get(), h.context(), kCallerViewer, 2.0);
+    EXPECT_TRUE(h.Shows(kStatusPartZoom, L"\t200 % " + h.LanguageText(1878))) << h.Text(kStatusPartZoom);
+
+    // The document itself: its page count; no paper format.
+    ViewerSetActiveItem(h.context(), document.get());
+    swprintf(expected, 100, h.LanguageText(1847).c_str(), 3);
+    EXPECT_TRUE(h.Shows(kStatusPartPage, L"\t" + std::wstring(expected))) << h.Text(kStatusPartPage);
+    EXPECT_TRUE(h.Shows(kStatusPartPaper, L"\t")) << h.Text(kStatusPartPaper);
+
+    // Without any document the scale part is empty and the page part a tab.
+    AppCloseAll(h.viewer.root.get(), h.context());
+    EXPECT_TRUE(h.Shows(kStatusPartScale, L"")) << h.Text(kStatusPartScale);
+    EXPECT_TRUE(h.Shows(kStatusPartPage, L"\t")) << h.Text(kStatusPartPage);
+}
+
+// The parts are set with the control's redrawing off (as Wine does it, the
+// control is not visible meanwhile): a shown bar is visible again and waits
+// for its paint, a hidden one stays hidden, and both hold the new texts.
+TEST(StatusBar, NewTextsLeaveTheBarAsShownOrHidden) {
+    StatusHarness h;
+    ASSERT_TRUE(h.viewer.Open({MakeA4Pages()}));
+    Ref<DocItem> document = h.viewer.Document(0);
+    wchar_t expected[100];
+    for (const int32_t mode : {0, 1}) {
+        SCOPED_TRACE(mode);
+        h.viewer.SetMode(kPaneStatusBar, mode);
+        PumpPending();
+        for (const uint32_t page : {1u, 0u}) {
+            ValidateRect(h.control, nullptr);
+            ViewerSetActiveItem(h.context(), DocItemGetChild(document.get(), page).get());
+            StatusBarRefresh(h.bar, event::kActiveItemChanged);
+            swprintf(expected, 100, h.LanguageText(1846).c_str(), int(page + 1), 3);
+            EXPECT_EQ(h.Text(kStatusPartPage), L"\t" + std::wstring(expected));
+            EXPECT_EQ((GetWindowLongW(h.control, GWL_STYLE) & WS_VISIBLE) != 0, mode == 1);
+            if (mode == 1) {
+                EXPECT_TRUE(GetUpdateRect(h.control, nullptr, FALSE));
+            }
+            PumpPending();
+        }
+    }
+}
+
+TEST(StatusBar, StatusTextNeedsASender) {
+    StatusHarness h;
+    Variant text;
+    VariantInitString(text, WString(L"dragging"));
+    ViewerSendActionArg(h.context(), event::kStatusText, text);
+    EXPECT_EQ(h.Text(kStatusPartText), L"dragging");
+    if (Ref<EventHub> hub = AppGetEventHub(h.viewer.root.get())) {
+        VariantInitString(text, WString(L"anonymous"));
+        EventHubSendArg(hub.get(), nullptr, event::kStatusText, text);
+    }
+    EXPECT_EQ(h.Text(kStatusPartText), L"dragging");
+}
+
+TEST(StatusBar, ProgressBarShowsOnlyFractionsFromZeroToOne) {
+    EXPECT_EQ(StatusBarProgressPercent(std::nan("")), -1);
+
+    StatusHarness h;
+    RECT part = {};
+    SendMessageW(h.control, SB_GETRECT, kStatusPartProgress, reinterpret_cast<LPARAM>(&part));
+    EXPECT_EQ(h.BlueArea().count, 0);
+
+    h.Progress(1.0);
+    EXPECT_EQ(h.bar->progress_drawn, 100);
+    const StatusHarness::Blue full = h.BlueArea();
+    // A filled box inside the part, a few pixels in from its edges.
+    EXPECT_TRUE(full.count > 0 && full.Solid());
+    EXPECT_GE(full.left, part.left + 2);
+    EXPECT_LE(full.right, part.right - 2);
+    EXPECT_GE(full.Width(), part.right - part.left - 8);
+    EXPECT_GE(full.top, part.top + 4);
+    EXPECT_LE(full.bottom, part.bottom - 4);
+    // Listeners after the status bar never see the progress.
+    EXPECT_EQ(h.viewer.Count(event::kProgress), 1u);
+
+    h.Progress(0.5);
+    const StatusHarness::Blue half = h.BlueArea();
+    EXPECT_TRUE(half.Solid());
+    EXPECT_EQ(half.left, full.left);
+    EXPECT_NEAR(half.Width(), full.Width() / 2.0, 1.0);
+
+    h.Progress(1.5);
+    EXPECT_EQ(h.bar->progress, -1);
+    EXPECT_EQ(h.BlueArea().count, 0);
+    h.Progress(1.0);
+    EXPECT_EQ(h.BlueArea().count, full.count);
+    h.Progress(-0.1);
+    EXPECT_EQ(h.BlueArea().count, 0);
+    EXPECT_EQ(h.bar->progress_drawn, -1);
 }
 
 }  // namespace

@@ -3,21 +3,13 @@
 // at known places, with a recorder that sees every hub event first.
 #pragma once
 
-#include <gtest/gtest.h>
-#include <windows.h>
-
 #include <algorithm>
-#include <string>
-#include <vector>
 
 #include "tests/viewer/core/settings_test_support.h"
 #include "tests/viewer/documents/document_test_support.h"
-#include "viewer/core/app_root.h"
 #include "viewer/core/document_open_close.h"
 #include "viewer/core/open_request.h"
 #include "viewer/core/settings.h"
-#include "viewer/core/viewer_context.h"
-#include "viewer/documents/doc_item.h"
 #include "viewer/windows/doc_tree_window.h"
 #include "viewer/windows/frame_window.h"
 
@@ -42,11 +34,7 @@ struct FrameViewer {
         recorder = MakeRef<RecordingListener>();
         Ref<EventHub> hub = AppGetEventHub(root.get());
         ListenerConstruct(recorder.get(), hub.get());
-        // First, to see the actions that their handlers keep from later listeners.
-        ScopedLock hold(hub->lock);
-        const int32_t at = PtrArrayFind(hub->listeners, recorder.get());
-        if (at > 0 && PtrArrayInsert(hub->listeners, recorder.get(), 0))
-            PtrArrayRemoveAt(hub->listeners, at + 1);
+        PutFirst(hub.get(), recorder.get());
     }
     ~FrameViewer() {
         ListenerDetach(recorder.get());
@@ -85,14 +73,8 @@ struct FrameViewer {
     }
     // Opens the files as one interactive request and waits, bounded, until
     // each is a document with its pages and the first page is active.
-    bool Open(const std::vector<std::string>& unix_paths) {
-        std::wstring joined;
-        for (const std::string& path : unix_paths) {
-            if (!joined.empty()) joined += L'\t';
-            joined += WindowsPathOf(path);
-        }
-        if (ViewerOpenDocument(context.get(), WString(joined.c_str()), nullptr, kOpenInteractive) <= 0)
-            return false;
+    bool Open(const std::vector<std::string>& unix_paths, const OpenParams* params = nullptr) {
+        if (ViewerOpenDocument(context.get(), JoinedPaths(unix_paths), params, kOpenInteractive) <= 0) return false;
         return PollUntil(
             [&] { return Loaded(unix_paths.size()) && ViewerGetActiveItemId(context.get()) >= 0; }, 15000);
     }
@@ -124,23 +106,6 @@ inline RectI RectInFrame(HWND window, HWND frame) {
     MapWindowPoints(HWND_DESKTOP, frame, reinterpret_cast<POINT*>(&rect), 2);
     return RectISet(out, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
 }
-
-// While it lives, any menu that this thread tracks is ended within about
-// 50 ms, so that a test which makes the viewer open a popup or context
-// menu goes on without a user to close it.
-class MenuCloser {
-  public:
-    MenuCloser() : timer_(SetTimer(nullptr, 0, 50, &MenuCloser::Close)) {}
-    ~MenuCloser() {
-        if (timer_) KillTimer(nullptr, timer_);
-    }
-    MenuCloser(const MenuCloser&) = delete;
-    MenuCloser& operator=(const MenuCloser&) = delete;
-
-  private:
-    static void CALLBACK Close(HWND, UINT, UINT_PTR, DWORD) { EndMenu(); }
-    UINT_PTR timer_;
-};
 
 inline RectI MakeRect(int32_t x, int32_t y, int32_t width, int32_t height) {
     RectI rect;

@@ -1,19 +1,14 @@
 // The frame's own work: the panes' split for every mode, the splitters'
-// drags, dropped files, the cleanup timer, the end of the loop, and the main
-// view painted before the preview renders. Where the docked, floating and
-// hidden panes land is checked from outside (desktop_program_test).
+// drags, dropped files, the cleanup timer, the end of the loop and the main
+// view painted before the preview renders (where the docked, floating and
+// hidden panes land is checked from outside: desktop_program_test); the
+// document tree's nodes and the actions the user's choices alone start.
+#include "viewer/windows/doc_tree_window.h"
 #include "viewer/windows/frame_window.h"
 
-#include <commctrl.h>
-#include <gtest/gtest.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include <string>
-#include <vector>
-
-#include "foundation/handles.h"
-#include "foundation/hash_table.h"
 #include "tests/viewer/windows/frame_test_support.h"
 #include "viewer/core/app_temp_files.h"
 #include "viewer/core/view_operations.h"
@@ -38,13 +33,6 @@ RectI PaneArea(FrameViewer& viewer) {
     RECT client = {};
     GetClientRect(frame, &client);
     return MakeRect(0, Bottom(bars), client.right, status.origin.y - Bottom(bars));
-}
-
-HWND PreviewWindowOf(FrameViewer& viewer) {
-    return viewer.frame->preview ? viewer.frame->preview->window() : nullptr;
-}
-HWND MainViewWindowOf(FrameViewer& viewer) {
-    return viewer.frame->main_view ? viewer.frame->main_view->window() : nullptr;
 }
 
 // A drag on the frame from one client point to another; the settings' navigation width after it.
@@ -168,7 +156,7 @@ TEST(FrameWindow, SplitterDragMovesTheColumnWithinItsLimits) {
     EXPECT_EQ(Drag(viewer, POINT{kTestNavigationWidth + 1, row}, POINT{300, row + 40}), 301);
     EXPECT_EQ(GetCapture(), nullptr);
     EXPECT_EQ(RectInFrame(viewer.Tree(), frame).size.width, 301);
-    EXPECT_EQ(RectInFrame(MainViewWindowOf(viewer), frame).origin.x, 304);
+    EXPECT_EQ(RectInFrame(viewer.frame->main_view->window(), frame).origin.x, 304);
     // Past the edges the column stops 20 pixels from the left and 101 from the right.
     EXPECT_EQ(Drag(viewer, POINT{302, row}, POINT{-50, row}), 21);
     EXPECT_EQ(Drag(viewer, POINT{22, row}, POINT{900, row}), 700);
@@ -179,7 +167,7 @@ TEST(FrameWindow, SplitterDragMovesTheColumnWithinItsLimits) {
     const RectI tree = RectInFrame(viewer.Tree(), frame);
     Drag(viewer, POINT{10, Bottom(tree) + 1}, POINT{10, Bottom(area) - 250});
     EXPECT_EQ(SettingsGetPreviewHeight(viewer.settings.get()), 250);
-    EXPECT_EQ(RectInFrame(PreviewWindowOf(viewer), frame).size.height, 250);
+    EXPECT_EQ(RectInFrame(viewer.frame->preview->window(), frame).size.height, 250);
 
     // No drag where the user's window settings may not change, nor where
     // the limits (20 and 9) cross in a client area of 110 pixels.
@@ -227,31 +215,19 @@ TEST(FrameWindow, DroppedFilesOpenWhole) {
     EXPECT_EQ(DocItemGetChildCount(ViewerGetRootItem(viewer.context.get()).get()), 0u);
 }
 
-TEST(FrameWindow, CleanupTimerRunsAtEveryTick) {
+// The frame sets its cleanup timer itself; a tick removes another
+// session's old file (which files go: app_root_test).
+TEST(FrameWindow, CleanupTimerRemovesOldFiles) {
     const std::string unix_directory = MakeScratchDir("frame_cleanup");
-    const std::wstring directory = WindowsPathOf(unix_directory) + L"\\";
-    FrameViewer viewer("PlovexFrameCleanupTest", directory);
-    const HWND frame = viewer.Frame();
-    // The frame asked for its timer itself: it is set once the loop ran.
+    FrameViewer viewer("PlovexFrameCleanupTest", WindowsPathOf(unix_directory) + L"\\");
     PumpPending();
-    EXPECT_TRUE(KillTimer(frame, kFrameCleanupTimer));
-    SendMessageW(frame, kFrameStartCleanupMessage, 0, 0);
-
-    // At each tick a file of another session, two days and more old, goes.
-    for (uint32_t tick = 0; tick < 2; ++tick) {
-        SYSTEMTIME time = {};
-        WString name;
-        AppTempFileName((viewer.root->session_letter + 1) % kTempLetterCount, time, tick, L"tif", name);
-        RunHostCommand("touch -d '3 days ago' '" + unix_directory + "/" + Narrow(name) + "'");
-        const std::wstring stale = directory + WStrCStr(name);
-        ASSERT_NE(GetFileAttributesW(stale.c_str()), INVALID_FILE_ATTRIBUTES);
-        SendMessageW(frame, WM_TIMER, kFrameCleanupTimer, 0);
-        EXPECT_TRUE(
-            PollUntil([&] { return GetFileAttributesW(stale.c_str()) == INVALID_FILE_ATTRIBUTES; }, 5000))
-            << "tick " << tick;
-    }
-    // The timer repeats: it is still set after its ticks.
-    EXPECT_TRUE(KillTimer(frame, kFrameCleanupTimer));
+    EXPECT_TRUE(KillTimer(viewer.Frame(), kFrameCleanupTimer));
+    WString name;
+    AppTempFileName((viewer.root->session_letter + 1) % kTempLetterCount, SYSTEMTIME{}, 0, L"tif", name);
+    const std::string stale = unix_directory + "/" + Narrow(name);
+    ASSERT_EQ(RunHostCommand("touch -d '3 days ago' '" + stale + "'"), 0);
+    SendMessageW(viewer.Frame(), WM_TIMER, kFrameCleanupTimer, 0);
+    EXPECT_TRUE(PollUntil([&] { return RunHostCommand("test -e '" + stale + "'") != 0; }, 5000));
 }
 
 TEST(FrameWindow, OnlyATopLevelFrameEndsTheLoop) {
@@ -311,4 +287,76 @@ TEST(FrameWindow, TheMainViewPaintsANewPictureBeforeThePreviewRendersItsOwn) {
         // The preview painted its own picture too: nothing of it waits.
         EXPECT_FALSE(GetUpdateRect(preview->window(), nullptr, FALSE));
     }
+}
+
+namespace {
+
+// A node's item id.
+int32_t IdOf(HWND control, HTREEITEM node) {
+    TVITEMW item = {};
+    item.mask = TVIF_HANDLE | TVIF_PARAM;
+    item.hItem = node;
+    TreeView_GetItem(control, &item);
+    return static_cast<int32_t>(item.lParam);
+}
+
+// The ids of the control's nodes in display order.
+std::vector<int32_t> NodeIds(HWND control) {
+    std::vector<int32_t> ids;
+    auto walk = [&](auto&& self, HTREEITEM node) -> void {
+        for (; node; node = TreeView_GetNextSibling(control, node)) {
+            ids.push_back(IdOf(control, node));
+            self(self, TreeView_GetChild(control, node));
+        }
+    };
+    walk(walk, TreeView_GetRoot(control));
+    return ids;
+}
+
+int32_t SelectedId(HWND control) {
+    HTREEITEM node = TreeView_GetSelection(control);
+    return node ? IdOf(control, node) : -1;
+}
+
+// The ids that actions of this code arrived with, in order.
+std::vector<int32_t> ActionIds(const FrameViewer& viewer, uint32_t code) {
+    std::vector<int32_t> ids;
+    for (const ReceivedEvent& received : viewer.recorder->events) {
+        if (received.code == code) ids.push_back(VariantToInt(received.argument));
+    }
+    return ids;
+}
+
+}  // namespace
+
+// Node texts and counts are also read from outside; here the ids behind
+// them, and the actions: the user's choices start them, the tree's own
+// changes (TVN_SELCHANGED of code's selection and deletion) do not.
+TEST(DocTree, TheUsersChoicesAloneBecomeActions) {
+    const std::string dir = MakeScratchDir("doc_tree_quiet");
+    MakeTiff(dir + "/a.tif", 2);
+    MakeTiff(dir + "/b.tif", 2);
+    FrameViewer viewer("PlovexDocTreeQuietTest");
+    ASSERT_TRUE(viewer.Open({dir + "/a.tif", dir + "/b.tif"}));
+    const HWND control = viewer.TreeControl();
+    const std::vector<int32_t> nodes = NodeIds(control);
+    ASSERT_EQ(nodes.size(), 6u);
+    EXPECT_EQ(nodes[0], DocItemGetId(viewer.Document(0).get()));
+    EXPECT_EQ(nodes[5], DocItemGetId(DocItemGetChild(viewer.Document(1).get(), 1).get()));
+    // Only the first path's first page was activated, and its node selected;
+    // the user moving the selection down activates the next page.
+    EXPECT_EQ(SelectedId(control), nodes[1]);
+    PostMessageW(control, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageW(control, WM_KEYUP, VK_DOWN, 0);
+    EXPECT_TRUE(PollUntil([&] { return ViewerGetActiveItemId(viewer.context.get()) == nodes[2]; }, 5000));
+    EXPECT_EQ(ActionIds(viewer, event::kActivateItem), (std::vector<int32_t>{nodes[1], nodes[2]}));
+
+    // The active item set in code: the node follows, no action comes back.
+    ViewerSetActiveItem(viewer.context.get(), DocItemGetChild(viewer.Document(1).get(), 1).get());
+    EXPECT_TRUE(PollUntil([&] { return SelectedId(control) == nodes[5]; }, 5000));
+    // Closing the selected document deletes its nodes, moving the selection.
+    ASSERT_TRUE(ViewerCloseDocument(viewer.context.get(), nodes[5]));
+    PumpPending();
+    EXPECT_EQ(TreeView_GetCount(control), 3u);
+    EXPECT_EQ(viewer.Count(event::kActivateItem), 2u);
 }
