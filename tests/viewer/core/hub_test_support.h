@@ -34,6 +34,14 @@ class RecordingListener : public HubListener {
         for (const ReceivedEvent& received : events) codes.push_back(received.code);
         return codes;
     }
+    // The whole-number arguments the events of this code came with, in order.
+    std::vector<int32_t> ArgumentIds(uint32_t code) const {
+        std::vector<int32_t> ids;
+        for (const ReceivedEvent& received : events) {
+            if (received.code == code) ids.push_back(VariantToInt(received.argument));
+        }
+        return ids;
+    }
     uint32_t answer;
     std::vector<ReceivedEvent> events;
     std::function<void(RecordingListener*, HubEvent*)> on_notify;

@@ -22,14 +22,6 @@ const std::set<uint32_t> kTreeEvents = {
     event::kItemAdded,    event::kPagesBuilt,    event::kItemKindChanged, event::kItemNameChanged,
     event::kSourceLoaded, event::kItemDestroyed, event::kItemRemoved,     event::kItemContentChanged};
 
-std::vector<int32_t> IdsOf(const RunningViewer& viewer, uint32_t code) {
-    std::vector<int32_t> ids;
-    for (const ReceivedEvent& received : viewer.listener->events) {
-        if (received.code == code) ids.push_back(VariantToInt(received.argument));
-    }
-    return ids;
-}
-
 }  // namespace
 
 TEST(DocItemTree, NotificationsFromOpeningToDestruction) {
@@ -77,14 +69,14 @@ TEST(DocItemTree, NotificationsFromOpeningToDestruction) {
     viewer.listener->events.clear();
     ASSERT_TRUE(DocItemRemoveChild(root.get(), context, document.get()));
     EXPECT_FALSE(DocItemRemoveChild(root.get(), context, document.get()));
-    EXPECT_EQ(IdsOf(viewer, event::kItemRemoved), ids);
+    EXPECT_EQ(viewer.listener->ArgumentIds(event::kItemRemoved), ids);
     EXPECT_FALSE(ViewerFindItem(context, ids[2]));
 
     // Destruction after removal is announced too, the document first.
     viewer.listener->events.clear();
     document.Reset();
-    ASSERT_TRUE(PumpUntil([&] { return IdsOf(viewer, event::kItemDestroyed).size() == 4; }));
-    const std::vector<int32_t> destroyed = IdsOf(viewer, event::kItemDestroyed);
+    ASSERT_TRUE(PumpUntil([&] { return viewer.listener->ArgumentIds(event::kItemDestroyed).size() == 4; }));
+    const std::vector<int32_t> destroyed = viewer.listener->ArgumentIds(event::kItemDestroyed);
     EXPECT_EQ(destroyed[0], ids[0]);
     EXPECT_EQ(std::set<int32_t>(destroyed.begin(), destroyed.end()),
               std::set<int32_t>(ids.begin(), ids.end()));

@@ -318,15 +318,6 @@ int32_t SelectedId(HWND control) {
     return node ? IdOf(control, node) : -1;
 }
 
-// The ids that actions of this code arrived with, in order.
-std::vector<int32_t> ActionIds(const FrameViewer& viewer, uint32_t code) {
-    std::vector<int32_t> ids;
-    for (const ReceivedEvent& received : viewer.recorder->events) {
-        if (received.code == code) ids.push_back(VariantToInt(received.argument));
-    }
-    return ids;
-}
-
 }  // namespace
 
 // Node texts and counts are also read from outside; here the ids behind
@@ -349,7 +340,7 @@ TEST(DocTree, TheUsersChoicesAloneBecomeActions) {
     PostMessageW(control, WM_KEYDOWN, VK_DOWN, 0);
     PostMessageW(control, WM_KEYUP, VK_DOWN, 0);
     EXPECT_TRUE(PollUntil([&] { return ViewerGetActiveItemId(viewer.context.get()) == nodes[2]; }, 5000));
-    EXPECT_EQ(ActionIds(viewer, event::kActivateItem), (std::vector<int32_t>{nodes[1], nodes[2]}));
+    EXPECT_EQ(viewer.recorder->ArgumentIds(event::kActivateItem), (std::vector<int32_t>{nodes[1], nodes[2]}));
 
     // The active item set in code: the node follows, no action comes back.
     ViewerSetActiveItem(viewer.context.get(), DocItemGetChild(viewer.Document(1).get(), 1).get());
