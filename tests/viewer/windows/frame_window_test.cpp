@@ -9,6 +9,9 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
+#include <cstring>
+
 #include "tests/viewer/windows/frame_test_support.h"
 #include "viewer/core/app_temp_files.h"
 #include "viewer/core/view_operations.h"
@@ -17,6 +20,7 @@
 #include "viewer/views/main_view.h"
 #include "viewer/views/preview_window.h"
 #include "viewer/windows/command_bars.h"
+#include "viewer/windows/context_menu.h"
 #include "viewer/windows/frame_layout.h"
 #include "viewer/windows/status_bar.h"
 
@@ -318,6 +322,43 @@ int32_t SelectedId(HWND control) {
     return node ? IdOf(control, node) : -1;
 }
 
+// Makes the cursor position of the next message the centre of the node, as
+// a click there would, and answers that point on the screen.
+POINT AimAt(HWND control, HTREEITEM node) {
+    // The message takes the node in the rectangle's first bytes.
+    RECT rect = {};
+    std::memcpy(&rect, &node, sizeof(node));
+    SendMessageW(control, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rect));
+    POINT point = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    ClientToScreen(control, &point);
+    SetCursorPos(point.x, point.y);
+    PostMessageW(control, WM_NULL, 0, 0);
+    MSG message;
+    PeekMessageW(&message, control, WM_NULL, WM_NULL, PM_REMOVE);
+    return point;
+}
+
+LRESULT Notify(HWND tree, HWND control, UINT code) {
+    NMHDR header = {control, static_cast<UINT_PTR>(GetDlgCtrlID(control)), code};
+    return SendMessageW(tree, WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
+}
+
+// While it lives, any menu that this thread tracks is ended within about
+// 50 ms: the tree's context menu opens without a user to close it.
+class MenuCloser {
+  public:
+    MenuCloser() : timer_(SetTimer(nullptr, 0, 50, &MenuCloser::Close)) {}
+    ~MenuCloser() {
+        if (timer_) KillTimer(nullptr, timer_);
+    }
+    MenuCloser(const MenuCloser&) = delete;
+    MenuCloser& operator=(const MenuCloser&) = delete;
+
+  private:
+    static void CALLBACK Close(HWND, UINT, UINT_PTR, DWORD) { EndMenu(); }
+    UINT_PTR timer_;
+};
+
 }  // namespace
 
 // Node texts and counts are also read from outside; here the ids behind
@@ -350,4 +391,33 @@ TEST(DocTree, TheUsersChoicesAloneBecomeActions) {
     PumpPending();
     EXPECT_EQ(TreeView_GetCount(control), 3u);
     EXPECT_EQ(viewer.Count(event::kActivateItem), 2u);
+
+    // Right click on a node: it is selected and activated, then the menu
+    // asked for at the point of the click.
+    const HWND tree = viewer.Tree();
+    const int32_t second = nodes[2];
+    HTREEITEM node = DocTreeFindNode(viewer.frame->tree.get(), second);
+    ASSERT_NE(node, nullptr);
+    viewer.recorder->events.clear();
+    const POINT point = AimAt(control, node);
+    {
+        MenuCloser close_the_menu;
+        EXPECT_EQ(Notify(tree, control, NM_RCLICK), 1);
+    }
+    EXPECT_EQ(SelectedId(control), second);
+    EXPECT_EQ(viewer.recorder->ArgumentIds(event::kActivateItem), std::vector<int32_t>{second});
+    ASSERT_EQ(viewer.Count(event::kContextMenu), 1u);
+    // Queued events may have been drained while the menu was open.
+    const ReceivedEvent& menu = *std::find_if(viewer.recorder->events.begin(), viewer.recorder->events.end(),
+                                              [](const ReceivedEvent& e) { return e.code == event::kContextMenu; });
+    Ref<RefCounted> object = VariantGetObject(menu.argument);
+    auto* request = dynamic_cast<ContextMenuRequest*>(object.get());
+    ASSERT_NE(request, nullptr);
+    EXPECT_EQ(std::vector<int32_t>({request->item_id, request->screen_x, request->screen_y}),
+              std::vector<int32_t>({second, point.x, point.y}));
+
+    // Double click: open with the registered program.
+    AimAt(control, node);
+    EXPECT_EQ(Notify(tree, control, NM_DBLCLK), 1);
+    EXPECT_EQ(viewer.recorder->ArgumentIds(event::kOpenWithRegisteredProgram), std::vector<int32_t>{second});
 }
