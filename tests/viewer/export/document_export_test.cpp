@@ -281,6 +281,9 @@ TEST(ExportBitmap, EveryTurnAndMirrorEqualsTheMainView) {
     ASSERT_TRUE(h.view && page);
     // The cut-out as it is, not widened to fill the window.
     SettingsSetZoomExact(h.settings().get(), nullptr, kCallerInternal, true);
+    // Tests beside this one move the desktop's one cursor, and the view
+    // draws its cross-hair wherever the cursor last crossed it.
+    SettingsSetShowHairCross(h.settings().get(), nullptr, kCallerInternal, false);
     Ref<CutOutState> state = page->GetCutOut();
     for (int view = 0; view < 32; ++view) {
         const bool mh = view & 1, mv = view & 2, entire = view & 16;
