@@ -9,13 +9,15 @@
 // frame_panes_test); images of closed pages kept would show in the soak of
 // robustness_test.
 #include "viewer/views/main_view.h"
-#include "viewer/views/preview_window.h"
 
+#include "resources/text_ids.h"
 #include "tests/viewer/views/view_harness.h"
+#include "viewer/views/page_boxes.h"
+#include "viewer/views/preview_window.h"
 
 namespace {
 
-constexpr uint32_t kLightGrey = 0xC0C0C0, kBoxGrey = 0xE6E6E6;
+constexpr uint32_t kLightGrey = 0xC0C0C0;
 
 // ImageMagick's decode of the file after `operations`, one grey byte a pixel.
 struct Reference {
@@ -137,7 +139,8 @@ TEST(MainViewMouse, ABandDragBecomesTheCutOutItsCornersPredict) {
         h.Print();  // computes the mapping, which stores the shown part back
         const RectD band = h.CutOutRect();
         if (exact) {  // the band as it is
-            ExpectRect(band, predicted.origin.x, predicted.origin.y, predicted.size.width, predicted.size.height);
+            ExpectRect(band, predicted.origin.x, predicted.origin.y, predicted.size.width,
+                       predicted.size.height);
             // A band under 3 pixels in one direction is ignored.
             const PointI z = h.Mapping()->window_offset;
             h.Drag(PointI{z.x + 20, z.y + 20}, PointI{z.x + 120, z.y + 22});
@@ -352,3 +355,74 @@ TEST(PreviewWindow, Restriction512RefusesMovingButNotDrawing) {
 }
 
 }  // namespace
+
+TEST(MainViewPaint, AFileTheReadersRefuseShowsWhyInTheViewAndTheStatusBar) {
+    const std::string dir = MakeScratchDir("main_view_refused");
+    // A 32-bit BMP is refused when the file is read (unsupported), a CMYK
+    // JPEG when its page is decoded (bad data).
+    ASSERT_TRUE(MakeFilesIn(dir,
+                            "convert -size 60x40 xc:red -alpha set -channel A -evaluate set 50% "
+                            "-define bmp:format=bmp4 alpha.bmp && "
+                            "convert -size 60x40 xc:red -colorspace CMYK cmyk.jpg"));
+    const struct Case {
+        const char* file;
+        bool whole_document;  // no page item: the document is what is shown
+        uint32_t text;
+    } cases[] = {{"alpha.bmp", true, text::kUnsupportedFormat}, {"cmyk.jpg", false, text::kFileHasErrors}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        ViewHarness h(400, 300);
+        ASSERT_TRUE(h.view);
+        // A page shown before: its zoom must not stay in the status bar.
+        Ref<DocItem> before = h.Show(MakeDrawings("main_view_refused_before") + "/bilevel.tif");
+        ASSERT_TRUE(before);
+        h.Print();
+        ASSERT_GT(MainViewGetScale(h.view.get()), 0.0);
+        Ref<DocumentItem> document = h.viewer.Open(dir + "/" + c.file);
+        ASSERT_TRUE(document);
+        Ref<DocItem> shown = c.whole_document ? Ref<DocItem>(document) : ChildAt(document.get(), 0);
+        ASSERT_TRUE(shown);
+        EXPECT_EQ(DocItemGetChildCount(document.get()), c.whole_document ? 0u : 1u);
+        h.viewer.Forget();
+        ViewerSetActiveItem(h.context(), shown.get());
+        if (c.whole_document) EXPECT_LT(MainViewGetScale(h.view.get()), 0.0) << "the former page's zoom";
+        PumpPending();
+
+        std::unique_ptr<DibCanvas> canvas = h.Print();
+        const WString expected(ViewerGetText(h.context(), c.text));
+        RECT client;
+        GetClientRect(h.target, &client);
+        ASSERT_GT(WStrLength(expected), 0u);
+        const RectI target = MainViewGetTargetRect(h.view.get());
+        DibCanvas wanted(client.right, client.bottom, 0x123456);
+        SetViewportOrgEx(wanted.dc(), 0, 0, nullptr);
+        ASSERT_TRUE(DrawErrorBox(wanted.dc(), target, expected));
+        int differing = 0;
+        for (int y = target.origin.y; y < target.origin.y + target.size.height; ++y)
+            for (int x = target.origin.x; x < target.origin.x + target.size.width; ++x)
+                differing += canvas->Pixel(x, y) != wanted.Pixel(x, y);
+        EXPECT_EQ(differing, 0) << "the error box with the reason's text";
+
+        PumpPending();
+        auto status_texts = [&] {
+            std::vector<std::wstring> texts;
+            for (const ReceivedEvent& e : h.viewer.listener->events) {
+                if (e.code != event::kStatusText) continue;
+                WString text;
+                VariantToString(e.argument, text);
+                texts.push_back(WStrBuffer(text) ? WStrBuffer(text) : L"");
+            }
+            return texts;
+        };
+        EXPECT_EQ(status_texts(), std::vector<std::wstring>{WStrCStr(expected)});
+        h.Print();
+        PumpPending();
+        EXPECT_EQ(status_texts().size(), 1u) << "once, however often the view paints";
+        // A page shown again clears the reason from the status bar.
+        ViewerSetActiveItem(h.context(), before.get());
+        PumpPending();
+        h.Print();
+        PumpPending();
+        EXPECT_EQ(status_texts(), (std::vector<std::wstring>{WStrCStr(expected), L""}));
+    }
+}
