@@ -426,3 +426,41 @@ TEST(MainViewPaint, AFileTheReadersRefuseShowsWhyInTheViewAndTheStatusBar) {
         EXPECT_EQ(status_texts(), (std::vector<std::wstring>{WStrCStr(expected), L""}));
     }
 }
+
+TEST(MainViewMeasure, TheLineIsHighlightedInABandThatGoesWithTheMeasurement) {
+    const std::string dir = MakeScratchDir("main_view_measure_band");
+    // Black above, white below the row 150 of a page shown at its own size.
+    ASSERT_TRUE(MakeFilesIn(dir,
+                            "convert -size 400x300 xc:white -fill black -draw 'rectangle 0,0 399,149' "
+                            "-density 96 -units PixelsPerInch -compress Group4 half.tif"));
+    ViewHarness h(420, 330);
+    ASSERT_TRUE(h.view && h.Show(dir + "/half.tif"));
+    CutOutSetZoom(h.CutOut().get(), 1.0);
+    h.Changed(event::kViewEverything);
+    Ref<ViewMapping> mapping = h.Mapping();
+    ASSERT_TRUE(mapping);
+    const PointI o = mapping->window_offset;
+    // A diagonal from the black half into the white one, away from the box
+    // beside the mouse.
+    const PointI from{o.x + 60, o.y + 60}, to{o.x + 200, o.y + 200};
+    h.Mouse({{WM_MOUSEMOVE, 0, from}});
+    ViewerSendAction(h.context(), event::kMeasuringPoint);
+    h.Mouse({{WM_MOUSEMOVE, 0, to}});
+    // Points beside the line's middle, across it (at 45 degrees).
+    const PointI middle{o.x + 100, o.y + 100};
+    auto beside = [&](int distance) { return PointI{middle.x + distance, middle.y - distance}; };
+    std::unique_ptr<DibCanvas> canvas = h.Print();
+    // Within the band's 20 pixels the black turns grey (merged with it),
+    // beyond it the black stays; the white below stays white.
+    EXPECT_EQ(canvas->Pixel(beside(7).x, beside(7).y), 0xA0A0A0u);
+    EXPECT_EQ(canvas->Pixel(beside(-7).x, beside(-7).y), 0xA0A0A0u);
+    EXPECT_EQ(canvas->Pixel(beside(20).x, beside(20).y), 0x000000u);
+    EXPECT_EQ(canvas->Pixel(o.x + 180, o.y + 190), 0xFFFFFFu);
+    EXPECT_EQ(canvas->Pixel(middle.x, middle.y), 0xFF0000u) << "the red line";
+    // Ended, the page shows as it is again.
+    ViewerSendAction(h.context(), event::kMeasuringPoint);
+    PumpPending();
+    canvas = h.Print();
+    EXPECT_EQ(canvas->Pixel(beside(7).x, beside(7).y), 0x000000u);
+    EXPECT_EQ(canvas->Pixel(middle.x, middle.y), 0x000000u);
+}
