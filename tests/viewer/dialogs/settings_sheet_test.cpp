@@ -321,3 +321,20 @@ TEST(VariablesDialog, CreatesUpdatesAndDeletesUserVariables) {
     EXPECT_EQ(stored.count("SHEET"), 1u);
     EXPECT_FALSE(VarListFind(ViewerGetVariableList(viewer.context.get()).get(), WString(L"A1")));
 }
+
+TEST(SettingsSheet, EveryTextFitsItsControlInBothLanguages) {
+    for (const char* language : {"0", "1"}) {
+        SCOPED_TRACE(std::string("LANGUAGE ") + language);
+        SheetRig rig(RegValues{{"LANGUAGE", language}});
+        std::vector<std::wstring> clipped;
+        EXPECT_TRUE(rig.Run(
+            [&](HWND sheet) {
+                for (int page = kCommon; page <= kRedlining; ++page) {
+                    for (const std::wstring& text : ClippedTexts(ShowPage(sheet, page)))
+                        clipped.push_back(L"page " + std::to_wstring(page) + L", item " + text);
+                }
+            },
+            PSBTN_CANCEL));
+        EXPECT_EQ(clipped, std::vector<std::wstring>());
+    }
+}
