@@ -12,6 +12,7 @@
 #include "viewer/dialogs/about_dialog.h"
 #include "viewer/dialogs/dialog_kit.h"
 #include "viewer/dialogs/go_to_page_dialog.h"
+#include "viewer/dialogs/info_box.h"
 #include "viewer/dialogs/scale_dialog.h"
 #include "viewer/dialogs/zoom_dialog.h"
 #include "viewer/views/main_view.h"
@@ -289,4 +290,40 @@ TEST(AboutBox, TheProgramNamesEveryValueTheBoxPaintsAndItsButtonClosesIt) {
     EXPECT_TRUE(AboutShow(viewer.context.get(), nullptr));
     EXPECT_EQ(label, std::wstring(ViewerGetText(viewer.context.get(), 10012)));
     EXPECT_TRUE(inside) << "the button lies inside the box";
+}
+
+TEST(SmallDialogs, EveryTextFitsItsControlInBothLanguages) {
+    for (const bool english : {false, true}) {
+        SCOPED_TRACE(english ? "English" : "German");
+        RunningViewer viewer;
+        if (english) UseEnglish(viewer.context.get());
+        std::vector<std::wstring> clipped;
+        auto check_then_cancel = [&](const wchar_t* dialog_name) {
+            return [&clipped, dialog_name](HWND dialog) {
+                for (const std::wstring& text : ClippedTexts(dialog))
+                    clipped.push_back(std::wstring(dialog_name) + L", item " + text);
+                Post(dialog, IDCANCEL);
+                return true;
+            };
+        };
+        {
+            ModalScript script(check_then_cancel(L"scale"));
+            Ref<Scale> chosen;
+            ShowScaleDialog(viewer.context.get(), nullptr, nullptr, chosen);
+        }
+        {
+            ModalScript script(check_then_cancel(L"go to page"));
+            GoToPageState state{12, 3, viewer.context.get()};
+            GoToPageDialog(nullptr, state);
+        }
+        {
+            ModalScript script(check_then_cancel(L"info box"));
+            ShowInfoBox(viewer.context.get(), nullptr);
+        }
+        {
+            ModalScript script(check_then_cancel(L"about"));
+            AboutShow(viewer.context.get(), nullptr);
+        }
+        EXPECT_EQ(clipped, std::vector<std::wstring>());
+    }
 }
