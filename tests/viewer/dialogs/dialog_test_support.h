@@ -130,8 +130,9 @@ inline std::vector<std::wstring> ClippedTexts(HWND dialog) {
             const bool mark = kind == BS_CHECKBOX || kind == BS_AUTOCHECKBOX || kind == BS_RADIOBUTTON ||
                               kind == BS_AUTORADIOBUTTON || kind == BS_3STATE || kind == BS_AUTO3STATE;
             // The check mark and its gap; a frame's corner and the gaps around its title.
-            const int room = client.right - (mark ? GetSystemMetrics(SM_CXMENUCHECK) + 4
-                                                  : kind == BS_GROUPBOX ? 16 : 6);
+            const int room = client.right - (mark                  ? GetSystemMetrics(SM_CXMENUCHECK) + 4
+                                             : kind == BS_GROUPBOX ? 16
+                                                                   : 6);
             RECT needed = {0, 0, room, 0};
             if (style & BS_MULTILINE) {
                 DrawTextW(dc, text.c_str(), int(text.size()), &needed, DT_CALCRECT | DT_WORDBREAK);
