@@ -22,7 +22,6 @@
 namespace {
 
 constexpr uint32_t kSourcePollMs = 100;
-constexpr uint16_t kImageDescriptionTag = 270;
 
 struct Command {
     ViewerContext* context;
