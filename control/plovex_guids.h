@@ -4,7 +4,11 @@
 // GUID text only: widl's preprocessor and the tests read this file too.
 #pragma once
 
-#define PLOVEX_UUID_TYPELIB 157f8f95-c09f-4021-8c2f-c87135f278c7
+// widl 7.0 writes 0x0d over the last byte of the library's own identifier
+// in every type library it makes (the classes' and interfaces' stay as
+// given): this identifier ends in 0d, so the type library, the registration
+// and the tests name the same library.
+#define PLOVEX_UUID_TYPELIB 157f8f95-c09f-4021-8c2f-c87135f2780d
 #define PLOVEX_UUID_IPLOVEXCTRL 5a90b4e7-1a0c-493a-b33a-f34e6661d3e8
 #define PLOVEX_UUID_IDOCUMENT 53b0e68f-b6db-4de1-8539-9f0eb52a0657
 #define PLOVEX_UUID_ICONVERTER e67785f5-fc09-41c0-8b71-89cc9e6609db

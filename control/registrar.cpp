@@ -181,11 +181,15 @@ HRESULT RegistrarRegister() {
 HRESULT RegistrarUnregister() {
     bool ok = true;
     for (const ControlClass& entry : ControlClasses()) ok = UnregisterClass(entry) && ok;
-    const HRESULT library = UnRegisterTypeLib(LIBID_PLOVEXACTIVEXCTRLLib, kTypeLibMajor, kTypeLibMinor,
-                                              kTypeLibLocale, kTypeLibSystem);
-    // An unregistered library is no failure of the removal.
-    if (FAILED(library) && library != TYPE_E_REGISTRYACCESS && library != TYPE_E_LIBNOTREGISTERED) {
-        return SELFREG_E_TYPELIB;
+    // A library that is not registered (any more) is no failure of the removal.
+    BSTR registered_path = nullptr;
+    if (SUCCEEDED(QueryPathOfRegTypeLib(LIBID_PLOVEXACTIVEXCTRLLib, kTypeLibMajor, kTypeLibMinor, kTypeLibLocale,
+                                        &registered_path))) {
+        SysFreeString(registered_path);
+        if (FAILED(UnRegisterTypeLib(LIBID_PLOVEXACTIVEXCTRLLib, kTypeLibMajor, kTypeLibMinor, kTypeLibLocale,
+                                     kTypeLibSystem))) {
+            return SELFREG_E_TYPELIB;
+        }
     }
     return ok ? S_OK : SELFREG_E_CLASS;
 }
