@@ -14,6 +14,7 @@
 
 #include "foundation/handles.h"
 #include "plovex_idl.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -24,9 +25,8 @@ using ServerFunction = HRESULT(STDAPICALLTYPE*)();
 class Server {
   public:
     Server() {
-        const char* build = getenv("TEST_BINARY_DIR");
-        std::string path = std::string(build ? build : "build") + "\\bin\\PLXAC529.dll";
-        module_.Reset(LoadLibraryA(path.c_str()));
+        const std::wstring path = WindowsPathOf(TestEnvDir("TEST_BINARY_DIR") + "/bin/PLXAC529.dll");
+        module_.Reset(LoadLibraryW(path.c_str()));
         if (!module_) return;
         get_class_object = Entry<GetClassObjectFunction>("DllGetClassObject");
         can_unload = Entry<ServerFunction>("DllCanUnloadNow");
