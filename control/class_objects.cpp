@@ -8,9 +8,10 @@ namespace {
 
 const ControlClass kClasses[] = {
     {&CLSID_Document, &Document::Create, L"PlovexActiveXCtrl.Document", L"Document-Klasse", L"both", false},
-    {&CLSID_Converter, &Converter::Create, L"PlovexActiveXCtrl.Converter", L"Converter Class", L"Apartment", false},
-    {&CLSID_PlovexCtrl, &PlovexCtrl::Create, L"PlovexActiveXCtrl.PlovexCtrl", L"PlovexCtrl Class", L"Apartment",
-     true},
+    {&CLSID_Converter, &Converter::Create, L"PlovexActiveXCtrl.Converter", L"Converter Class", L"Apartment",
+     false},
+    {&CLSID_PlovexCtrl, &PlovexCtrl::Create, L"PlovexActiveXCtrl.PlovexCtrl", L"PlovexCtrl Class",
+     L"Apartment", true},
 };
 
 }  // namespace

@@ -68,8 +68,8 @@ STDMETHODIMP Converter::Convert(BSTR pszTargetFileName, VARIANT_BOOL* pbResult) 
     if (!format || !data) return S_OK;
     const uint16_t rotation = static_cast<uint16_t>(rotation_);
     if (target_type_ == kTargetPdf) {
-        return SetBool(pbResult, ExportPdf(format.get(), data.get(), target, compression_, rotation, pages_.get(),
-                                           page_count_, description_, nullptr));
+        return SetBool(pbResult, ExportPdf(format.get(), data.get(), target, compression_, rotation,
+                                           pages_.get(), page_count_, description_, nullptr));
     }
     const TiffLayout& layout = kTiffLayouts[layout_ - 1];
     uint32_t tag_count = tag_count_;
@@ -78,9 +78,9 @@ STDMETHODIMP Converter::Convert(BSTR pszTargetFileName, VARIANT_BOOL* pbResult) 
         tags_[tag_count].text = description_;
         ++tag_count;
     }
-    return SetBool(pbResult, ExportTiff(format.get(), data.get(), target, compression_, rotation, pages_.get(),
-                                        page_count_, layout.tile_width, layout.rows, layout.reduction_percent,
-                                        tags_, tag_count, nullptr));
+    return SetBool(pbResult, ExportTiff(format.get(), data.get(), target, compression_, rotation,
+                                        pages_.get(), page_count_, layout.tile_width, layout.rows,
+                                        layout.reduction_percent, tags_, tag_count, nullptr));
 }
 
 STDMETHODIMP Converter::get_Rotation(long* pDegree) {
@@ -119,7 +119,9 @@ STDMETHODIMP Converter::get_Compression(long* pVal) {
     return S_OK;
 }
 
-STDMETHODIMP Converter::put_Compression(long newVal) { return SetChoice(compression_, newVal, 0, kMaxCompression); }
+STDMETHODIMP Converter::put_Compression(long newVal) {
+    return SetChoice(compression_, newVal, 0, kMaxCompression);
+}
 
 STDMETHODIMP Converter::get_Quality(long* pVal) {
     if (!pVal) return E_POINTER;

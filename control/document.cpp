@@ -11,13 +11,6 @@ namespace {
 // The id and page index an unbound document answers.
 constexpr long kNoId = -1;
 
-template <class T, class V>
-HRESULT Answer(T* out, V value) {
-    if (!out) return E_POINTER;
-    *out = value;
-    return S_OK;
-}
-
 VARIANT_BOOL Bool(bool value) { return value ? VARIANT_TRUE : VARIANT_FALSE; }
 
 }  // namespace
@@ -41,7 +34,9 @@ void Document::Bind(ViewerContext* context, DocItem* item) {
     item_ = Ref<DocItem>(item);
 }
 
-STDMETHODIMP Document::get_ID(long* pVal) { return Answer(pVal, item_ ? DocItemGetId(item_.get()) : kNoId); }
+STDMETHODIMP Document::get_ID(long* pVal) {
+    return ComAnswer(pVal, item_ ? DocItemGetId(item_.get()) : kNoId);
+}
 
 STDMETHODIMP Document::get_Name(BSTR* pVal) {
     if (!pVal) return E_POINTER;
@@ -53,7 +48,7 @@ STDMETHODIMP Document::get_Name(BSTR* pVal) {
 }
 
 STDMETHODIMP Document::get_Type(long* pVal) {
-    return Answer(pVal, item_ ? static_cast<long>(DocItemGetType(item_.get())) : 0L);
+    return ComAnswer(pVal, item_ ? static_cast<long>(DocItemGetType(item_.get())) : 0L);
 }
 
 STDMETHODIMP Document::get_FileName(BSTR* pVal) {
@@ -67,60 +62,70 @@ STDMETHODIMP Document::get_FileName(BSTR* pVal) {
 }
 
 STDMETHODIMP Document::get_PageIndex(long* pVal) {
-    return Answer(pVal, item_ ? static_cast<long>(item_->GetPageIndex()) : kNoId);
+    return ComAnswer(pVal, item_ ? static_cast<long>(item_->GetPageIndex()) : kNoId);
 }
 
 STDMETHODIMP Document::get_WidthMM(double* pVal) {
     Ref<CutOutState> state = item_ ? item_->GetCutOut() : nullptr;
-    return Answer(pVal, state ? CutOutGetPageSize(state.get()).width : 0.0);
+    return ComAnswer(pVal, state ? CutOutGetPageSize(state.get()).width : 0.0);
 }
 
 STDMETHODIMP Document::get_HeightMM(double* pVal) {
     Ref<CutOutState> state = item_ ? item_->GetCutOut() : nullptr;
-    return Answer(pVal, state ? CutOutGetPageSize(state.get()).height : 0.0);
+    return ComAnswer(pVal, state ? CutOutGetPageSize(state.get()).height : 0.0);
 }
 
 STDMETHODIMP Document::get_IsInverted(VARIANT_BOOL* pVal) {
     Ref<CutOutState> state = item_ ? item_->GetCutOut() : nullptr;
-    return Answer(pVal, Bool(state && CutOutGetInvert(state.get())));
+    return ComAnswer(pVal, Bool(state && CutOutGetInvert(state.get())));
 }
 
 STDMETHODIMP Document::get_IsFlippedX(VARIANT_BOOL* pVal) {
     Ref<CutOutState> state = item_ ? item_->GetCutOut() : nullptr;
-    return Answer(pVal, Bool(state && CutOutGetMirrorHorizontal(state.get())));
+    return ComAnswer(pVal, Bool(state && CutOutGetMirrorHorizontal(state.get())));
 }
 
 STDMETHODIMP Document::get_IsFlippedY(VARIANT_BOOL* pVal) {
     Ref<CutOutState> state = item_ ? item_->GetCutOut() : nullptr;
-    return Answer(pVal, Bool(state && CutOutGetMirrorVertical(state.get())));
+    return ComAnswer(pVal, Bool(state && CutOutGetMirrorVertical(state.get())));
 }
 
 STDMETHODIMP Document::get_Rotation(long* pVal) {
     Ref<CutOutState> state = item_ ? item_->GetCutOut() : nullptr;
-    return Answer(pVal, state ? static_cast<long>(CutOutGetRotation(state.get())) : 0L);
+    return ComAnswer(pVal, state ? static_cast<long>(CutOutGetRotation(state.get())) : 0L);
 }
 
 // The change methods, GetSubDoc and Convert act through the viewer's
 // actions on the control's document tree; the control that hands out bound
 // documents brings them. Until then they answer their failure values.
-STDMETHODIMP Document::SetInverted(VARIANT_BOOL, VARIANT_BOOL* pbResult) { return Answer(pbResult, VARIANT_FALSE); }
+STDMETHODIMP Document::SetInverted(VARIANT_BOOL, VARIANT_BOOL* pbResult) {
+    return ComAnswer(pbResult, VARIANT_FALSE);
+}
 
-STDMETHODIMP Document::SetFlipX(VARIANT_BOOL, VARIANT_BOOL* pbResult) { return Answer(pbResult, VARIANT_FALSE); }
+STDMETHODIMP Document::SetFlipX(VARIANT_BOOL, VARIANT_BOOL* pbResult) {
+    return ComAnswer(pbResult, VARIANT_FALSE);
+}
 
-STDMETHODIMP Document::SetFlipY(VARIANT_BOOL, VARIANT_BOOL* pbResult) { return Answer(pbResult, VARIANT_FALSE); }
+STDMETHODIMP Document::SetFlipY(VARIANT_BOOL, VARIANT_BOOL* pbResult) {
+    return ComAnswer(pbResult, VARIANT_FALSE);
+}
 
-STDMETHODIMP Document::SetRotation(long, VARIANT_BOOL* pbResult) { return Answer(pbResult, VARIANT_FALSE); }
+STDMETHODIMP Document::SetRotation(long, VARIANT_BOOL* pbResult) {
+    return ComAnswer(pbResult, VARIANT_FALSE);
+}
 
 STDMETHODIMP Document::SetZoomRect(double, double, double, double, VARIANT_BOOL* pbResult) {
-    return Answer(pbResult, VARIANT_FALSE);
+    return ComAnswer(pbResult, VARIANT_FALSE);
 }
 
-STDMETHODIMP Document::Zoom(double, VARIANT_BOOL* pbResult) { return Answer(pbResult, VARIANT_FALSE); }
+STDMETHODIMP Document::Zoom(double, VARIANT_BOOL* pbResult) { return ComAnswer(pbResult, VARIANT_FALSE); }
 
 STDMETHODIMP Document::get_SubDocCount(long* pVal) {
-    return Answer(pVal, item_ ? static_cast<long>(DocItemGetChildCount(item_.get())) : 0L);
+    return ComAnswer(pVal, item_ ? static_cast<long>(DocItemGetChildCount(item_.get())) : 0L);
 }
 
-STDMETHODIMP Document::GetSubDoc(long, IDocument** ppSubDoc) { return Answer(ppSubDoc, nullptr); }
+STDMETHODIMP Document::GetSubDoc(long, IDocument** ppSubDoc) { return ComAnswer(ppSubDoc, nullptr); }
 
-STDMETHODIMP Document::Convert(VARIANT_BOOL, IConverter** pConverter) { return Answer(pConverter, nullptr); }
+STDMETHODIMP Document::Convert(VARIANT_BOOL, IConverter** pConverter) {
+    return ComAnswer(pConverter, nullptr);
+}

@@ -7,13 +7,6 @@ namespace {
 constexpr long kNoDocument = -1;
 constexpr long kNoViewMode = -1;
 
-template <class T, class V>
-HRESULT Answer(T* out, V value) {
-    if (!out) return E_POINTER;
-    *out = value;
-    return S_OK;
-}
-
 }  // namespace
 
 const ComInterfaceEntry PlovexCtrl::kInterfaces[] = {
@@ -35,43 +28,53 @@ STDMETHODIMP PlovexCtrl::GetInfo(BSTR, VARIANT, VARIANT* pvResult) {
     return S_OK;
 }
 
-STDMETHODIMP PlovexCtrl::FileOpen(BSTR, BSTR, BSTR, long* plDocumentID) { return Answer(plDocumentID, kNoDocument); }
+STDMETHODIMP PlovexCtrl::FileOpen(BSTR, BSTR, BSTR, long* plDocumentID) {
+    return ComAnswer(plDocumentID, kNoDocument);
+}
 
 STDMETHODIMP PlovexCtrl::FileCloseAll() { return S_OK; }
 
-STDMETHODIMP PlovexCtrl::FileClose(long, VARIANT_BOOL* pbResult) { return Answer(pbResult, VARIANT_FALSE); }
-
-STDMETHODIMP PlovexCtrl::SetPage(long, int, VARIANT_BOOL* pbResult) { return Answer(pbResult, VARIANT_FALSE); }
-
-STDMETHODIMP PlovexCtrl::SetRestrictions(long, VARIANT_BOOL* pbResult) { return Answer(pbResult, VARIANT_FALSE); }
-
-STDMETHODIMP PlovexCtrl::SetViewMode(long, long, VARIANT_BOOL* pbResult) { return Answer(pbResult, VARIANT_FALSE); }
-
-STDMETHODIMP PlovexCtrl::GetViewMode(long, long* plMode) { return Answer(plMode, kNoViewMode); }
-
-STDMETHODIMP PlovexCtrl::SetViewRect(long, long, long, long, long, VARIANT_BOOL* pbResult) {
-    return Answer(pbResult, VARIANT_FALSE);
+STDMETHODIMP PlovexCtrl::FileClose(long, VARIANT_BOOL* pbResult) {
+    return ComAnswer(pbResult, VARIANT_FALSE);
 }
 
-STDMETHODIMP PlovexCtrl::GetViewPosX(long, long* plPos) { return Answer(plPos, 0L); }
+STDMETHODIMP PlovexCtrl::SetPage(long, int, VARIANT_BOOL* pbResult) {
+    return ComAnswer(pbResult, VARIANT_FALSE);
+}
 
-STDMETHODIMP PlovexCtrl::GetViewPosY(long, long* plPos) { return Answer(plPos, 0L); }
+STDMETHODIMP PlovexCtrl::SetRestrictions(long, VARIANT_BOOL* pbResult) {
+    return ComAnswer(pbResult, VARIANT_FALSE);
+}
 
-STDMETHODIMP PlovexCtrl::GetViewWidth(long, long* plWidth) { return Answer(plWidth, 0L); }
+STDMETHODIMP PlovexCtrl::SetViewMode(long, long, VARIANT_BOOL* pbResult) {
+    return ComAnswer(pbResult, VARIANT_FALSE);
+}
 
-STDMETHODIMP PlovexCtrl::GetViewHeight(long, long* plHeight) { return Answer(plHeight, 0L); }
+STDMETHODIMP PlovexCtrl::GetViewMode(long, long* plMode) { return ComAnswer(plMode, kNoViewMode); }
+
+STDMETHODIMP PlovexCtrl::SetViewRect(long, long, long, long, long, VARIANT_BOOL* pbResult) {
+    return ComAnswer(pbResult, VARIANT_FALSE);
+}
+
+STDMETHODIMP PlovexCtrl::GetViewPosX(long, long* plPos) { return ComAnswer(plPos, 0L); }
+
+STDMETHODIMP PlovexCtrl::GetViewPosY(long, long* plPos) { return ComAnswer(plPos, 0L); }
+
+STDMETHODIMP PlovexCtrl::GetViewWidth(long, long* plWidth) { return ComAnswer(plWidth, 0L); }
+
+STDMETHODIMP PlovexCtrl::GetViewHeight(long, long* plHeight) { return ComAnswer(plHeight, 0L); }
 
 STDMETHODIMP PlovexCtrl::SetPopupsAreMoveable(VARIANT_BOOL, VARIANT_BOOL* pbResult) {
-    return Answer(pbResult, VARIANT_FALSE);
+    return ComAnswer(pbResult, VARIANT_FALSE);
 }
 
 STDMETHODIMP PlovexCtrl::SetMovePopupsWithMainWindow(VARIANT_BOOL, VARIANT_BOOL* pbResult) {
-    return Answer(pbResult, VARIANT_FALSE);
+    return ComAnswer(pbResult, VARIANT_FALSE);
 }
 
-STDMETHODIMP PlovexCtrl::GetCurrentDocumentID(long* plDokID) { return Answer(plDokID, kNoDocument); }
+STDMETHODIMP PlovexCtrl::GetCurrentDocumentID(long* plDokID) { return ComAnswer(plDokID, kNoDocument); }
 
-STDMETHODIMP PlovexCtrl::GetDocument(long, IDocument** ppDocument) { return Answer(ppDocument, nullptr); }
+STDMETHODIMP PlovexCtrl::GetDocument(long, IDocument** ppDocument) { return ComAnswer(ppDocument, nullptr); }
 
 STDMETHODIMP PlovexCtrl::SetPreferPlovexShortcuts(VARIANT_BOOL bPreferPlovex) {
     prefer_own_shortcuts_ = bPreferPlovex != VARIANT_FALSE;

@@ -28,7 +28,8 @@ class PlovexCtrl : public ComClass<PlovexCtrl, DispatchImpl<IPlovexCtrl, &IID_IP
     ControlState state() const { return state_; }
 
     STDMETHODIMP GetInfo(BSTR pszName, VARIANT vValue, VARIANT* pvResult) override;
-    STDMETHODIMP FileOpen(BSTR pszFilename, BSTR pszAnzeigename, BSTR pszOptionen, long* plDocumentID) override;
+    STDMETHODIMP FileOpen(BSTR pszFilename, BSTR pszAnzeigename, BSTR pszOptionen,
+                          long* plDocumentID) override;
     STDMETHODIMP FileCloseAll() override;
     STDMETHODIMP FileClose(long lDocumentID, VARIANT_BOOL* pbResult) override;
     STDMETHODIMP SetPage(long lDocumentID, int iPageIndexBase0, VARIANT_BOOL* pbResult) override;
@@ -42,7 +43,8 @@ class PlovexCtrl : public ComClass<PlovexCtrl, DispatchImpl<IPlovexCtrl, &IID_IP
     STDMETHODIMP GetViewWidth(long lViewID, long* plWidth) override;
     STDMETHODIMP GetViewHeight(long lViewID, long* plHeight) override;
     STDMETHODIMP SetPopupsAreMoveable(VARIANT_BOOL vbMoveable, VARIANT_BOOL* pbResult) override;
-    STDMETHODIMP SetMovePopupsWithMainWindow(VARIANT_BOOL vbMoveWithMainWindow, VARIANT_BOOL* pbResult) override;
+    STDMETHODIMP SetMovePopupsWithMainWindow(VARIANT_BOOL vbMoveWithMainWindow,
+                                             VARIANT_BOOL* pbResult) override;
     STDMETHODIMP GetCurrentDocumentID(long* plDokID) override;
     STDMETHODIMP GetDocument(long lDocumentID, IDocument** ppDocument) override;
     STDMETHODIMP SetPreferPlovexShortcuts(VARIANT_BOOL bPreferPlovex) override;

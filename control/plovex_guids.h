@@ -4,6 +4,8 @@
 // GUID text only: widl's preprocessor and the tests read this file too.
 #pragma once
 
+// clang-format off
+
 // widl 7.0 writes 0x0d over the last byte of the library's own identifier
 // in every type library it makes (the classes' and interfaces' stay as
 // given): this identifier ends in 0d, so the type library, the registration
@@ -16,3 +18,4 @@
 #define PLOVEX_UUID_PLOVEXCTRL 8de79f1a-7f29-4945-912a-241b24d8e303
 #define PLOVEX_UUID_DOCUMENT d663d66c-7a52-4c3b-9bb8-657da439b0e8
 #define PLOVEX_UUID_CONVERTER f4e3ada3-d56a-4b84-b254-8b758f1bd9b4
+// clang-format on

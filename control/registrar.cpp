@@ -143,7 +143,8 @@ bool UnregisterFullPageTypes(const WString& class_id) {
         WStrAppendChars(mime, type.content_type);
         RegKey key = RegOpen(HKEY_CLASSES_ROOT, WStrCStr(mime), true);
         WString named;
-        if (!key || !RegGetString(key.get(), L"CLSID", named) || !WStrEqualsNoCaseStr(named, class_id)) continue;
+        if (!key || !RegGetString(key.get(), L"CLSID", named) || !WStrEqualsNoCaseStr(named, class_id))
+            continue;
         key = RegOpen(HKEY_CLASSES_ROOT, WStrCStr(mime), false);
         ok = key && RegDeleteValue(key.get(), L"CLSID") && ok;
     }
@@ -174,7 +175,8 @@ HRESULT RegistrarRegister() {
     }
     const WString library_id = GuidText(LIBID_PLOVEXACTIVEXCTRLLib);
     bool ok = true;
-    for (const ControlClass& entry : ControlClasses()) ok = RegisterClass(entry, module_path, library_id) && ok;
+    for (const ControlClass& entry : ControlClasses())
+        ok = RegisterClass(entry, module_path, library_id) && ok;
     return ok ? S_OK : SELFREG_E_CLASS;
 }
 
@@ -183,8 +185,8 @@ HRESULT RegistrarUnregister() {
     for (const ControlClass& entry : ControlClasses()) ok = UnregisterClass(entry) && ok;
     // A library that is not registered (any more) is no failure of the removal.
     BSTR registered_path = nullptr;
-    if (SUCCEEDED(QueryPathOfRegTypeLib(LIBID_PLOVEXACTIVEXCTRLLib, kTypeLibMajor, kTypeLibMinor, kTypeLibLocale,
-                                        &registered_path))) {
+    if (SUCCEEDED(QueryPathOfRegTypeLib(LIBID_PLOVEXACTIVEXCTRLLib, kTypeLibMajor, kTypeLibMinor,
+                                        kTypeLibLocale, &registered_path))) {
         SysFreeString(registered_path);
         if (FAILED(UnRegisterTypeLib(LIBID_PLOVEXACTIVEXCTRLLib, kTypeLibMajor, kTypeLibMinor, kTypeLibLocale,
                                      kTypeLibSystem))) {

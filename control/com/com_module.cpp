@@ -25,4 +25,7 @@ void ComModuleLock(bool lock) {
     }
 }
 
-bool ComModuleCanUnload() { return InterlockedCompareExchange(&live_objects, 0, 0) == 0 && InterlockedCompareExchange(&server_locks, 0, 0) == 0; }
+bool ComModuleCanUnload() {
+    return InterlockedCompareExchange(&live_objects, 0, 0) == 0 &&
+           InterlockedCompareExchange(&server_locks, 0, 0) == 0;
+}

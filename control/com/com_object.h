@@ -54,9 +54,8 @@ class ComObject {
 
 template <class Class, class Interface>
 constexpr ComInterfaceEntry ComEntry(const IID& iid) {
-    return {&iid, [](ComObject* object) -> void* {
-                return static_cast<Interface*>(static_cast<Class*>(object));
-            }};
+    return {&iid,
+            [](ComObject* object) -> void* { return static_cast<Interface*>(static_cast<Class*>(object)); }};
 }
 
 // IUnknown for every interface of the class at once: one function in the
@@ -79,4 +78,13 @@ HRESULT ComCreate(Class* object, REFIID iid, void** out) {
     HRESULT result = object->QueryInterface(iid, out);
     object->Release();
     return result;
+}
+
+// Sets an out-parameter and answers S_OK (E_POINTER for a null one): the
+// shape of every automation getter.
+template <class T, class V>
+HRESULT ComAnswer(T* out, V value) {
+    if (!out) return E_POINTER;
+    *out = value;
+    return S_OK;
 }

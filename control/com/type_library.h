@@ -67,7 +67,9 @@ class ProvideClassInfoImpl : public IProvideClassInfo2 {
         if (!out) return E_POINTER;
         return ComLoadTypeInfo(*kClassId, out);
     }
-    STDMETHODIMP GetGUID(DWORD kind, GUID* out) override { return ComDefaultSourceGuid(kSourceIid, kind, out); }
+    STDMETHODIMP GetGUID(DWORD kind, GUID* out) override {
+        return ComDefaultSourceGuid(kSourceIid, kind, out);
+    }
 };
 
 class NoErrorInfoImpl : public ISupportErrorInfo {

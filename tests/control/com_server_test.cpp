@@ -3,11 +3,10 @@
 // back by Wine's oleaut32 after the library registered itself.
 #include <windows.h>
 // after windows.h, which they need
+#include <gtest/gtest.h>
 #include <objbase.h>
 #include <ocidl.h>
 #include <oleauto.h>
-
-#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
@@ -91,13 +90,15 @@ const Member kControlMembers[] = {
     {{L"SetRestrictions", L"lNewRestrictions", L"pbResult"}, L"Method SetRestrictions"},
     {{L"SetViewMode", L"lView", L"lMode", L"pbResult"}, L"Method SetViewMode"},
     {{L"GetViewMode", L"lViewID", L"plMode"}, L"Method GetViewMode"},
-    {{L"SetViewRect", L"lViewID", L"lLeft", L"lTop", L"lWidth", L"lHeight", L"pbResult"}, L"Method SetViewRect"},
+    {{L"SetViewRect", L"lViewID", L"lLeft", L"lTop", L"lWidth", L"lHeight", L"pbResult"},
+     L"Method SetViewRect"},
     {{L"GetViewPosX", L"lViewID", L"plPos"}, L"Method GetViewPosX"},
     {{L"GetViewPosY", L"lViewID", L"plPos"}, L"Method GetViewPosY"},
     {{L"GetViewWidth", L"lViewID", L"plWidth"}, L"Method GetViewWidth"},
     {{L"GetViewHeight", L"lViewID", L"plHeight"}, L"Method GetViewHeight"},
     {{L"SetPopupsAreMoveable", L"vbMoveable", L"pbResult"}, L"Method SetPopupsAreMoveable"},
-    {{L"SetMovePopupsWithMainWindow", L"vbMoveWithMainWindow", L"pbResult"}, L"Method SetMovePopupsWithMainWindow"},
+    {{L"SetMovePopupsWithMainWindow", L"vbMoveWithMainWindow", L"pbResult"},
+     L"Method SetMovePopupsWithMainWindow"},
     {{L"GetCurrentDocumentID", L"plDokID"}, L"Method GetCurrentDocumentID"},
     {{L"GetDocument", L"lDocumentID", L"ppDocument"}, L"Method GetDocument"},
     {{L"SetPreferPlovexShortcuts", L"bPreferPlovex"}, L"Method SetPreferPlovexShortcuts"},
@@ -179,7 +180,9 @@ void CheckInterface(ITypeLib* library, const InterfaceCase& expected) {
 
 class ComServerTest : public ::testing::Test {
   protected:
-    void SetUp() override { ASSERT_TRUE(server.loaded()) << "PLXAC529.dll not built or without its entry points"; }
+    void SetUp() override {
+        ASSERT_TRUE(server.loaded()) << "PLXAC529.dll not built or without its entry points";
+    }
 
     ComApartment apartment;
     Server server;
@@ -281,7 +284,8 @@ TEST_F(ComServerTest, RegisteredTypeLibraryReadsBack) {
     const InterfaceCase interfaces[] = {
         {&IID_IPlovexCtrl, L"IPlovexCtrl Interface", true, kControlMembers, std::size(kControlMembers)},
         {&IID_IDocument, L"Plovex::IDocument Interface", true, kDocumentMembers, std::size(kDocumentMembers)},
-        {&IID_IConverter, L"IConverter-Schnittstelle", false, kConverterMembers, std::size(kConverterMembers)},
+        {&IID_IConverter, L"IConverter-Schnittstelle", false, kConverterMembers,
+         std::size(kConverterMembers)},
     };
     for (const InterfaceCase& expected : interfaces) CheckInterface(library.get(), expected);
 
