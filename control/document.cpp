@@ -1,6 +1,11 @@
 #include "control/document.h"
 
+#include <cmath>
+
 #include "control/com/bstr.h"
+#include "viewer/core/document_controller.h"
+#include "viewer/core/settings.h"
+#include "viewer/core/view_operations.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/doc_item.h"
 #include "viewer/documents/document_source.h"
@@ -95,30 +100,58 @@ STDMETHODIMP Document::get_Rotation(long* pVal) {
     return ComAnswer(pVal, state ? static_cast<long>(CutOutGetRotation(state.get())) : 0L);
 }
 
-// The change methods, GetSubDoc and Convert act through the viewer's
-// actions on the control's document tree; the control that hands out bound
-// documents brings them. Until then they answer their failure values.
-STDMETHODIMP Document::SetInverted(VARIANT_BOOL, VARIANT_BOOL* pbResult) {
-    return ComAnswer(pbResult, VARIANT_FALSE);
+// The item's id when the document may be changed: bound to a viewer that
+// has a document controller; -1 otherwise.
+int32_t Document::ChangeableId() {
+    if (!context_ || !item_ || !ViewerGetController(context_.get())) return kNoId;
+    return DocItemGetId(item_.get());
 }
 
-STDMETHODIMP Document::SetFlipX(VARIANT_BOOL, VARIANT_BOOL* pbResult) {
-    return ComAnswer(pbResult, VARIANT_FALSE);
+STDMETHODIMP Document::SetInverted(VARIANT_BOOL bInvert, VARIANT_BOOL* pbResult) {
+    if (!pbResult) return E_POINTER;
+    const int32_t id = ChangeableId();
+    return ComAnswer(pbResult,
+                     Bool(id != kNoId && ViewerSetInverted(context_.get(), id, bInvert != 0, true)));
 }
 
-STDMETHODIMP Document::SetFlipY(VARIANT_BOOL, VARIANT_BOOL* pbResult) {
-    return ComAnswer(pbResult, VARIANT_FALSE);
+STDMETHODIMP Document::SetFlipX(VARIANT_BOOL bFlip, VARIANT_BOOL* pbResult) {
+    if (!pbResult) return E_POINTER;
+    const int32_t id = ChangeableId();
+    return ComAnswer(pbResult,
+                     Bool(id != kNoId && ViewerMirrorHorizontal(context_.get(), id, bFlip != 0, true)));
 }
 
-STDMETHODIMP Document::SetRotation(long, VARIANT_BOOL* pbResult) {
-    return ComAnswer(pbResult, VARIANT_FALSE);
+STDMETHODIMP Document::SetFlipY(VARIANT_BOOL bFlip, VARIANT_BOOL* pbResult) {
+    if (!pbResult) return E_POINTER;
+    const int32_t id = ChangeableId();
+    return ComAnswer(pbResult,
+                     Bool(id != kNoId && ViewerMirrorVertical(context_.get(), id, bFlip != 0, true)));
 }
 
-STDMETHODIMP Document::SetZoomRect(double, double, double, double, VARIANT_BOOL* pbResult) {
-    return ComAnswer(pbResult, VARIANT_FALSE);
+STDMETHODIMP Document::SetRotation(long lRotation, VARIANT_BOOL* pbResult) {
+    if (!pbResult) return E_POINTER;
+    const int32_t id = ChangeableId();
+    return ComAnswer(pbResult, Bool(id != kNoId && ViewerRotatePage(context_.get(), id, lRotation, true)));
 }
 
-STDMETHODIMP Document::Zoom(double, VARIANT_BOOL* pbResult) { return ComAnswer(pbResult, VARIANT_FALSE); }
+STDMETHODIMP Document::SetZoomRect(double dLeftMM, double dTopMM, double dWidthMM, double dHeightMM,
+                                   VARIANT_BOOL* pbResult) {
+    if (!pbResult) return E_POINTER;
+    const int32_t id = ChangeableId();
+    // A negative side spans back from the given corner.
+    RectD rect;
+    rect.size = {std::fabs(dWidthMM), std::fabs(dHeightMM)};
+    rect.origin = {dWidthMM < 0 ? dLeftMM + dWidthMM : dLeftMM, dHeightMM < 0 ? dTopMM + dHeightMM : dTopMM};
+    return ComAnswer(
+        pbResult, Bool(id != kNoId && ViewerSetCutOut(context_.get(), kCallerAutomation, id, rect, false)));
+}
+
+STDMETHODIMP Document::Zoom(double dFactor, VARIANT_BOOL* pbResult) {
+    if (!pbResult) return E_POINTER;
+    const int32_t id = ChangeableId();
+    return ComAnswer(pbResult,
+                     Bool(id != kNoId && ViewZoomByFactor(context_.get(), kCallerAutomation, id, dFactor)));
+}
 
 STDMETHODIMP Document::get_SubDocCount(long* pVal) {
     return ComAnswer(pVal, item_ ? static_cast<long>(DocItemGetChildCount(item_.get())) : 0L);

@@ -46,6 +46,7 @@ class Document : public ComClass<Document, DispatchImpl<IDocument, &IID_IDocumen
   private:
     Document();
     ~Document() override;
+    int32_t ChangeableId();
 
     Ref<ViewerContext> context_;
     Ref<DocItem> item_;
