@@ -84,9 +84,7 @@ STDMETHODIMP Converter::Convert(BSTR pszTargetFileName, VARIANT_BOOL* pbResult) 
 }
 
 STDMETHODIMP Converter::get_Rotation(long* pDegree) {
-    if (!pDegree) return E_POINTER;
-    *pDegree = static_cast<int16_t>(rotation_);
-    return S_OK;
+    return ComAnswer(pDegree, static_cast<long>(static_cast<int16_t>(rotation_)));
 }
 
 STDMETHODIMP Converter::put_Rotation(long pDegree) {
@@ -114,20 +112,14 @@ STDMETHODIMP Converter::put_TargetType(BSTR newVal) {
 }
 
 STDMETHODIMP Converter::get_Compression(long* pVal) {
-    if (!pVal) return E_POINTER;
-    *pVal = static_cast<long>(compression_);
-    return S_OK;
+    return ComAnswer(pVal, static_cast<long>(compression_));
 }
 
 STDMETHODIMP Converter::put_Compression(long newVal) {
     return SetChoice(compression_, newVal, 0, kMaxCompression);
 }
 
-STDMETHODIMP Converter::get_Quality(long* pVal) {
-    if (!pVal) return E_POINTER;
-    *pVal = quality_;
-    return S_OK;
-}
+STDMETHODIMP Converter::get_Quality(long* pVal) { return ComAnswer(pVal, static_cast<long>(quality_)); }
 
 STDMETHODIMP Converter::put_Quality(long newVal) {
     if (newVal < 0 || newVal > static_cast<long>(kMaxQuality)) return E_INVALIDARG;
@@ -156,10 +148,6 @@ STDMETHODIMP Converter::AddTiffStringTag(long lTagID, BSTR pszContent, VARIANT_B
     return SetBool(pbResult, true);
 }
 
-STDMETHODIMP Converter::get_Layout(long* pVal) {
-    if (!pVal) return E_POINTER;
-    *pVal = static_cast<long>(layout_);
-    return S_OK;
-}
+STDMETHODIMP Converter::get_Layout(long* pVal) { return ComAnswer(pVal, static_cast<long>(layout_)); }
 
 STDMETHODIMP Converter::put_Layout(long newVal) { return SetChoice(layout_, newVal, 1, kMaxLayout); }

@@ -73,9 +73,18 @@ bool DeleteTree(const WString& path) {
     return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
 }
 
+WString VersionedProgId(const ControlClass& entry) {
+    WString prog_id = entry.prog_id;
+    return WStrAppendChars(prog_id, kProgIdVersionSuffix);
+}
+
+WString MimeKey(const FullPageType& type) {
+    WString key = kContentTypeRoot;
+    return WStrAppendChars(key, type.content_type);
+}
+
 bool RegisterProgIds(const ControlClass& entry, const WString& class_id) {
-    WString versioned = entry.prog_id;
-    WStrAppendChars(versioned, kProgIdVersionSuffix);
+    const WString versioned = VersionedProgId(entry);
     const WString independent = entry.prog_id;
     bool ok = WriteText(versioned, nullptr, entry.description);
     ok = Write(KeyPath({WStrCStr(versioned), L"CLSID"}), nullptr, &class_id) && ok;
@@ -103,8 +112,7 @@ bool RegisterControlKeys(const WString& class_key, const WString& module_path) {
 bool RegisterFullPageTypes(const WString& class_id) {
     bool ok = true;
     for (const FullPageType& type : kFullPageTypes) {
-        WString mime = kContentTypeRoot;
-        WStrAppendChars(mime, type.content_type);
+        const WString mime = MimeKey(type);
         ok = Write(mime, L"CLSID", &class_id) && ok;
         ok = WriteText(mime, L"Extension", type.extension) && ok;
         ok = WriteText(WString(type.extension), L"Content Type", type.content_type) && ok;
@@ -118,8 +126,7 @@ bool RegisterClass(const ControlClass& entry, const WString& module_path, const 
     const WString class_key = KeyPath({L"CLSID", WStrCStr(class_id)});
     // A key left by an earlier registration is written afresh.
     bool ok = DeleteTree(class_key) && RegisterProgIds(entry, class_id);
-    WString versioned = entry.prog_id;
-    WStrAppendChars(versioned, kProgIdVersionSuffix);
+    const WString versioned = VersionedProgId(entry);
     ok = WriteText(class_key, nullptr, entry.description) && ok;
     ok = Write(KeyPath({WStrCStr(class_key), L"ProgID"}), nullptr, &versioned) && ok;
     ok = WriteText(KeyPath({WStrCStr(class_key), L"VersionIndependentProgID"}), nullptr, entry.prog_id) && ok;
@@ -139,8 +146,7 @@ bool RegisterClass(const ControlClass& entry, const WString& module_path, const 
 bool UnregisterFullPageTypes(const WString& class_id) {
     bool ok = true;
     for (const FullPageType& type : kFullPageTypes) {
-        WString mime = kContentTypeRoot;
-        WStrAppendChars(mime, type.content_type);
+        const WString mime = MimeKey(type);
         RegKey key = RegOpen(HKEY_CLASSES_ROOT, WStrCStr(mime), true);
         WString named;
         if (!key || !RegGetString(key.get(), L"CLSID", named) || !WStrEqualsNoCaseStr(named, class_id))
@@ -154,8 +160,7 @@ bool UnregisterFullPageTypes(const WString& class_id) {
 bool UnregisterClass(const ControlClass& entry) {
     const WString class_id = GuidText(*entry.class_id);
     if (WStrLength(class_id) == 0) return false;
-    WString versioned = entry.prog_id;
-    WStrAppendChars(versioned, kProgIdVersionSuffix);
+    const WString versioned = VersionedProgId(entry);
     bool ok = DeleteTree(versioned);
     ok = DeleteTree(WString(entry.prog_id)) && ok;
     ok = DeleteTree(KeyPath({L"CLSID", WStrCStr(class_id)})) && ok;
