@@ -4,7 +4,7 @@
 #include "program/hand_over.h"
 #include "program/program_menus.h"
 #include "program/session_list.h"
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
 #include "viewer/core/command_line.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/viewer_context.h"

@@ -12,7 +12,7 @@
 #include "foundation/ref_counted.h"
 #include "redlining/redline_document.h"
 #include "viewer/core/viewer_context.h"
-#include "viewer/views/view_mapping.h"
+#include "viewer/model/view_mapping.h"
 
 // Who paints: only the main view edits and shows the selection overlay.
 namespace redline_purpose {

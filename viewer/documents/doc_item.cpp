@@ -5,7 +5,7 @@
 #include "foundation/variant.h"
 #include "imaging/raster/raster_image.h"
 #include "redlining/redline_document.h"
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/event_hub.h"
 #include "viewer/core/open_params.h"
@@ -14,8 +14,8 @@
 #include "viewer/documents/document_source.h"
 #include "viewer/documents/page_metrics.h"
 #include "viewer/documents/tree_item_sink.h"
-#include "viewer/views/cut_out_state.h"
-#include "viewer/views/page_boxes.h"
+#include "viewer/model/cut_out_state.h"
+#include "viewer/model/page_boxes.h"
 
 namespace {
 

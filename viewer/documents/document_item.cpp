@@ -15,8 +15,8 @@
 #include "viewer/documents/item_drawing.h"
 #include "viewer/documents/page_metrics.h"
 #include "viewer/documents/tree_item_sink.h"
-#include "viewer/views/cut_out_state.h"
-#include "viewer/views/page_boxes.h"
+#include "viewer/model/cut_out_state.h"
+#include "viewer/model/page_boxes.h"
 
 namespace {
 

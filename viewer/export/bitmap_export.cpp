@@ -9,16 +9,16 @@
 #include "imaging/raster/packed_dib.h"
 #include "imaging/raster/raster_image.h"
 #include "redlining/redline_view.h"
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
 #include "viewer/core/open_params.h"
+#include "viewer/core/progress_forwarder.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/doc_item.h"
 #include "viewer/documents/page_metrics.h"
-#include "viewer/views/area_placement.h"
-#include "viewer/views/cut_out_state.h"
-#include "viewer/views/progress_forwarder.h"
-#include "viewer/views/view_mapping.h"
+#include "viewer/model/area_placement.h"
+#include "viewer/model/cut_out_state.h"
+#include "viewer/model/view_mapping.h"
 
 namespace {
 

@@ -10,26 +10,26 @@
 #include "foundation/handles.h"
 #include "foundation/variant.h"
 #include "imaging/raster/packed_dib.h"
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
 #include "viewer/core/app_texts.h"
 #include "viewer/core/commands.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/number_format.h"
 #include "viewer/core/open_params.h"
+#include "viewer/core/progress_forwarder.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/comparison_item.h"
 #include "viewer/documents/doc_item.h"
 #include "viewer/documents/page_metrics.h"
-#include "viewer/views/area_placement.h"
+#include "viewer/model/area_placement.h"
+#include "viewer/model/cut_out_state.h"
+#include "viewer/model/page_boxes.h"
+#include "viewer/model/view_mapping.h"
 #include "viewer/views/bitmap_cache.h"
-#include "viewer/views/cut_out_state.h"
 #include "viewer/views/measuring.h"
-#include "viewer/views/page_boxes.h"
-#include "viewer/views/progress_forwarder.h"
 #include "viewer/views/scoped_mix_mode.h"
 #include "viewer/views/view_image_cache.h"
-#include "viewer/views/view_mapping.h"
 #include "viewer/windows/context_menu.h"
 
 namespace {
@@ -95,9 +95,7 @@ bool ShowsCrossHair(MainViewWindow* view) {
 // view has no WS_CLIPCHILDREN, so a plain InvalidateRect would have both
 // bars paint again after each of its paints (several milliseconds under
 // Wine for nothing).
-void InvalidateView(HWND window) {
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_NOCHILDREN);
-}
+void InvalidateView(HWND window) { RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_NOCHILDREN); }
 
 void Repaint(MainViewWindow* view) {
     if (view->window()) InvalidateView(view->window());

@@ -10,21 +10,21 @@
 #include "foundation/handles.h"
 #include "foundation/variant.h"
 #include "imaging/raster/packed_dib.h"
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
 #include "viewer/core/commands.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/open_params.h"
+#include "viewer/core/progress_forwarder.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/comparison_item.h"
 #include "viewer/documents/doc_item.h"
-#include "viewer/views/area_placement.h"
+#include "viewer/model/area_placement.h"
+#include "viewer/model/cut_out_state.h"
+#include "viewer/model/page_boxes.h"
+#include "viewer/model/view_mapping.h"
 #include "viewer/views/bitmap_cache.h"
-#include "viewer/views/cut_out_state.h"
 #include "viewer/views/main_view.h"
-#include "viewer/views/page_boxes.h"
-#include "viewer/views/progress_forwarder.h"
-#include "viewer/views/view_mapping.h"
 #include "viewer/windows/context_menu.h"
 #include "viewer/windows/floating_pane.h"
 #include "viewer/windows/frame_window.h"
@@ -605,7 +605,8 @@ void PreviewPaint(PreviewWindow* preview, HDC dc) {
         const int clip_kind = GetClipBox(dc, &clip);
         RectI clip_rect;
         RectISet(clip_rect, clip.left, clip.top, clip.right - clip.left, clip.bottom - clip.top);
-        if (clip_kind == ERROR || (clip_kind != NULLREGION && RectIIntersect(image_rect, clip_rect, nullptr))) {
+        if (clip_kind == ERROR ||
+            (clip_kind != NULLREGION && RectIIntersect(image_rect, clip_rect, nullptr))) {
             Ref<RasterImage> image = ObtainImage(preview, item.get(), mapping.get());
             if (image) {
                 DrawImage(dc, image.get(), image_rect);

@@ -11,7 +11,7 @@
 #include "foundation/variant.h"
 #include "redlining/redline_modes.h"
 #include "redlining/redline_toolbar.h"
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
 #include "viewer/core/app_temp_files.h"
 #include "viewer/core/commands.h"
 #include "viewer/core/document_open_close.h"

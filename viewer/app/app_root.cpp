@@ -1,14 +1,14 @@
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
 
 #include <commctrl.h>
 
 #include <utility>
 
 #include "foundation/handles.h"
+#include "viewer/app/document_controller.h"
 #include "viewer/core/accelerator_table.h"
 #include "viewer/core/app_texts.h"
 #include "viewer/core/command_line.h"
-#include "viewer/core/document_controller.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/event_hub.h"
 #include "viewer/core/image_store.h"
@@ -226,6 +226,13 @@ ProgramHooks AppGetProgramHooks(AppRoot* root) {
 }
 
 Ref<FrameWindow> AppGetFrame(AppRoot* root) { return ReadMember(root, &AppRoot::frame); }
+
+// Here rather than beside the context's other getters: only the composition
+// root knows the frame's type.
+Ref<FrameWindow> ViewerGetFrame(ViewerContext* context) {
+    Ref<AppRoot> app = ViewerGetApp(context);
+    return app ? AppGetFrame(app.get()) : nullptr;
+}
 
 HWND AppGetFrameHwnd(AppRoot* root) {
     Ref<FrameWindow> frame = AppGetFrame(root);

@@ -19,7 +19,7 @@
 #include "foundation/ref_counted.h"
 #include "foundation/strings.h"
 #include "viewer/core/print_providers.h"
-#include "viewer/views/paper_format_matcher.h"
+#include "viewer/model/paper_format_matcher.h"
 
 class AcceleratorTable;
 class AppTextTable;
