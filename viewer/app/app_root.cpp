@@ -6,6 +6,7 @@
 
 #include "foundation/handles.h"
 #include "viewer/app/document_controller.h"
+#include "viewer/contracts/markups.h"
 #include "viewer/core/accelerator_table.h"
 #include "viewer/core/app_texts.h"
 #include "viewer/core/command_line.h"
@@ -92,6 +93,7 @@ AppRoot::AppRoot(HINSTANCE module_instance) : instance(module_instance) {
 
     temp_directory = ReadTempDirectory();
     accelerators = AcceleratorTableCreate();
+    markups = MakeRef<MarkupProvider>();
 
     INITCOMMONCONTROLSEX controls = {
         sizeof(controls), ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES | ICC_USEREX_CLASSES | ICC_COOL_CLASSES};
@@ -217,6 +219,24 @@ void AppSetProgramHooks(AppRoot* root, const ProgramHooks& hooks) {
     if (!root) return;
     ScopedLock hold(root->lock);
     root->program_hooks = hooks;
+}
+
+void AppSetMarkups(AppRoot* root, MarkupProvider* markups) {
+    if (!root) return;
+    Ref<MarkupProvider> installed = markups ? Ref<MarkupProvider>(markups) : MakeRef<MarkupProvider>();
+    ScopedLock hold(root->lock);
+    std::swap(root->markups, installed);
+}
+
+Ref<MarkupProvider> AppGetMarkups(AppRoot* root) {
+    if (!root) return MakeRef<MarkupProvider>();
+    ScopedLock hold(root->lock);
+    return root->markups;
+}
+
+Ref<MarkupProvider> ViewerGetMarkups(ViewerContext* context) {
+    Ref<AppRoot> app = ViewerGetApp(context);
+    return AppGetMarkups(app.get());
 }
 
 ProgramHooks AppGetProgramHooks(AppRoot* root) {

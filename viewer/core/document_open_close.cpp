@@ -2,12 +2,12 @@
 
 #include "foundation/string_split.h"
 #include "foundation/variant.h"
-#include "redlining/redline_modes.h"
 #include "viewer/app/page_navigation.h"
 #include "viewer/core/app_utils.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/open_params.h"
 #include "viewer/core/open_request.h"
+#include "viewer/core/redlining_modes.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/doc_item.h"
 #include "viewer/documents/document_source.h"

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "redlining/redline_document.h"
 #include "resources/resource_ids.h"
+#include "viewer/contracts/markups.h"
 #include "viewer/core/app_utils.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/dialogs/wait_cursor.h"
@@ -119,7 +119,7 @@ void InitDialog(HWND dialog, BitmapDialogState* state) {
                      depth == 1   ? IDC_BITMAP_EXPORT_DEPTH1
                      : depth == 8 ? IDC_BITMAP_EXPORT_DEPTH8
                                   : IDC_BITMAP_EXPORT_DEPTH24);
-    Ref<RedlinePage> markups = request.item->GetRedlinePage(request.context.get(), true);
+    Ref<MarkupPage> markups = request.item->GetRedlinePage(request.context.get(), true);
     EnableWindow(GetDlgItem(dialog, IDC_BITMAP_EXPORT_MARKUPS), markups != nullptr);
     SendDlgItemMessageW(dialog, IDC_BITMAP_EXPORT_WIDTH, EM_LIMITTEXT, kMaxWidthDigits, 0);
     SetDlgItemInt(dialog, IDC_BITMAP_EXPORT_WIDTH, request.view_pixel_width, FALSE);

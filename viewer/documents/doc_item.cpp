@@ -4,8 +4,8 @@
 
 #include "foundation/variant.h"
 #include "imaging/raster/raster_image.h"
-#include "redlining/redline_document.h"
 #include "viewer/app/app_root.h"
+#include "viewer/contracts/markups.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/event_hub.h"
 #include "viewer/core/open_params.h"
@@ -67,7 +67,7 @@ Ref<RasterImage> DocItem::RenderPage(ViewerContext* context, const PagePlacement
 
 Ref<PageMetrics> DocItem::GetPageMetrics(ViewerContext* context) { return nullptr; }
 
-Ref<RedlinePage> DocItem::GetRedlinePage(ViewerContext* context, bool only_if_not_empty) { return nullptr; }
+Ref<MarkupPage> DocItem::GetRedlinePage(ViewerContext* context, bool only_if_not_empty) { return nullptr; }
 
 RootItem::RootItem(ViewerContext* context, uint32_t open_number)
     : DocItem(context, doc_type::kRoot, open_number) {}

@@ -717,7 +717,7 @@ std::vector<CommandState> CommandBarsEnabledStates(ViewerContext* context, bool 
         {kSettings, !(r & kRestrictSettings)},
         {kVariables, !(r & kRestrictVariables)},
     };
-    if (redlining) states.push_back({kRedlineEdit, editor == 2 || editor == 3 || (editor != 0 && active)});
+    if (redlining) states.push_back({kRedlineEdit, RedliningModeEdits(editor) || (editor != 0 && active)});
     for (uint32_t id = kToolBarOn; id <= kZoomViewHidden; ++id)
         if (id != kNavigationFloating) states.push_back({id, window_group});
     const uint32_t providers = PrintProviderCount(context);
@@ -743,7 +743,7 @@ std::vector<CommandState> CommandBarsPressedStates(ViewerContext* context, bool 
         {kMirrorVertical, vertical}, {kMirrorHorizontal, horizontal}, {kInvert, inverted}};
     if (redlining) {
         const uint32_t editor = ViewerGetRedliningMode(context);
-        states.push_back({kRedlineEdit, item && (editor == 2 || editor == 3)});
+        states.push_back({kRedlineEdit, item && RedliningModeEdits(editor)});
     }
     return states;
 }
@@ -823,7 +823,7 @@ void CommandBarsUpdateCheckMarks(CommandBars* bars) {
     check(kMeasuringPoint, view && view->anchor);
     if (bars->redlining) {
         const uint32_t editor = ViewerGetRedliningMode(bars->context.get());
-        check(kRedlineEdit, editor == 2 || editor == 3);
+        check(kRedlineEdit, RedliningModeEdits(editor));
     }
 }
 

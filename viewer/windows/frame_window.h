@@ -24,7 +24,7 @@ class DocTreeWindow;
 class FrameWindow;
 class MainViewWindow;
 class PreviewWindow;
-class RedlineToolbar;
+class MarkupToolbar;
 class StatusBarWindow;
 class ViewerContext;
 
@@ -66,8 +66,8 @@ class FrameWindow : public WindowObject {
     int32_t drag_lower = 0;
     int32_t drag_upper = 0;
 
-    CriticalSection lock;                 // guards redline_toolbar only
-    Ref<RedlineToolbar> redline_toolbar;  // null while hidden
+    CriticalSection lock;                // guards redline_toolbar only
+    Ref<MarkupToolbar> redline_toolbar;  // null while hidden
 
     // Each null until made (and when making it failed).
     Ref<CommandBars> command_bars;

@@ -2,7 +2,6 @@
 // opened through the open road.
 #pragma once
 
-#include "redlining/redline_document.h"
 #include "tests/viewer/documents/document_test_support.h"
 #include "viewer/app/action_listener.h"
 #include "viewer/app/document_controller.h"

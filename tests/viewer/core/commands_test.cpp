@@ -16,6 +16,7 @@
 #include "viewer/app/pane_modes.h"
 #include "viewer/app/print_dispatch.h"
 #include "viewer/app/registered_program.h"
+#include "viewer/contracts/markups.h"
 #include "viewer/core/command_line.h"
 #include "viewer/core/document_open_close.h"
 #include "viewer/core/document_saving.h"
