@@ -965,7 +965,7 @@ LRESULT MainViewWindow::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
             overlay_state = kOverlayNone;
             InvalidateView(window());
             PaintDC paint(window());
-            if (paint && !needs_repaint) MainViewPaint(this, paint.get());
+            if (paint) MainViewPaint(this, paint.get());
             return 0;
         }
         case WM_PRINTCLIENT: {
