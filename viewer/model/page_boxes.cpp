@@ -1,4 +1,4 @@
-#include "viewer/views/page_boxes.h"
+#include "viewer/model/page_boxes.h"
 
 #include <algorithm>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "viewer/views/view_mapping.h"
+#include "viewer/model/view_mapping.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "viewer/views/cut_out_state.h"
+#include "viewer/model/cut_out_state.h"
 
 #include <cmath>
 

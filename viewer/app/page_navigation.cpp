@@ -1,4 +1,4 @@
-#include "viewer/core/page_navigation.h"
+#include "viewer/app/page_navigation.h"
 
 #include <windows.h>
 

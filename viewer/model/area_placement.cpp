@@ -1,9 +1,9 @@
-#include "viewer/views/area_placement.h"
+#include "viewer/model/area_placement.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "viewer/views/cut_out_state.h"
+#include "viewer/model/cut_out_state.h"
 
 namespace {
 

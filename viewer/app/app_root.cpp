@@ -1,14 +1,15 @@
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
 
 #include <commctrl.h>
 
 #include <utility>
 
 #include "foundation/handles.h"
+#include "viewer/app/document_controller.h"
+#include "viewer/contracts/markups.h"
 #include "viewer/core/accelerator_table.h"
 #include "viewer/core/app_texts.h"
 #include "viewer/core/command_line.h"
-#include "viewer/core/document_controller.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/event_hub.h"
 #include "viewer/core/image_store.h"
@@ -92,6 +93,7 @@ AppRoot::AppRoot(HINSTANCE module_instance) : instance(module_instance) {
 
     temp_directory = ReadTempDirectory();
     accelerators = AcceleratorTableCreate();
+    markups = MakeRef<MarkupProvider>();
 
     INITCOMMONCONTROLSEX controls = {
         sizeof(controls), ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES | ICC_USEREX_CLASSES | ICC_COOL_CLASSES};
@@ -219,6 +221,24 @@ void AppSetProgramHooks(AppRoot* root, const ProgramHooks& hooks) {
     root->program_hooks = hooks;
 }
 
+void AppSetMarkups(AppRoot* root, MarkupProvider* markups) {
+    if (!root) return;
+    Ref<MarkupProvider> installed = markups ? Ref<MarkupProvider>(markups) : MakeRef<MarkupProvider>();
+    ScopedLock hold(root->lock);
+    std::swap(root->markups, installed);
+}
+
+Ref<MarkupProvider> AppGetMarkups(AppRoot* root) {
+    if (!root) return MakeRef<MarkupProvider>();
+    ScopedLock hold(root->lock);
+    return root->markups;
+}
+
+Ref<MarkupProvider> ViewerGetMarkups(ViewerContext* context) {
+    Ref<AppRoot> app = ViewerGetApp(context);
+    return AppGetMarkups(app.get());
+}
+
 ProgramHooks AppGetProgramHooks(AppRoot* root) {
     if (!root) return ProgramHooks();
     ScopedLock hold(root->lock);
@@ -226,6 +246,13 @@ ProgramHooks AppGetProgramHooks(AppRoot* root) {
 }
 
 Ref<FrameWindow> AppGetFrame(AppRoot* root) { return ReadMember(root, &AppRoot::frame); }
+
+// Here rather than beside the context's other getters: only the composition
+// root knows the frame's type.
+Ref<FrameWindow> ViewerGetFrame(ViewerContext* context) {
+    Ref<AppRoot> app = ViewerGetApp(context);
+    return app ? AppGetFrame(app.get()) : nullptr;
+}
 
 HWND AppGetFrameHwnd(AppRoot* root) {
     Ref<FrameWindow> frame = AppGetFrame(root);

@@ -1,4 +1,4 @@
-#include "viewer/views/progress_forwarder.h"
+#include "viewer/core/progress_forwarder.h"
 
 #include "foundation/variant.h"
 #include "viewer/core/event_codes.h"

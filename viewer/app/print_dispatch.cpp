@@ -1,7 +1,7 @@
-#include "viewer/core/print_dispatch.h"
+#include "viewer/app/print_dispatch.h"
 
 #include "printing/print_job.h"
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
 #include "viewer/core/open_params.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/dialogs/viewer_message.h"

@@ -19,7 +19,7 @@
 #include "foundation/ref_counted.h"
 #include "foundation/strings.h"
 #include "viewer/core/print_providers.h"
-#include "viewer/views/paper_format_matcher.h"
+#include "viewer/model/paper_format_matcher.h"
 
 class AcceleratorTable;
 class AppTextTable;
@@ -30,6 +30,7 @@ class EventHub;
 class ExtensionHost;
 class FrameWindow;
 class ImageStore;
+class MarkupProvider;
 class ModuleList;
 class RecentFiles;
 class Settings;
@@ -89,7 +90,8 @@ class AppRoot : public RefCounted {
     // Set while a cleanup thread runs; the thread clears it on its way out.
     std::atomic<HANDLE> cleanup_thread{nullptr};
     std::atomic<bool> cleanup_stop{false};
-    ProgramHooks program_hooks;  // under the lock
+    ProgramHooks program_hooks;   // under the lock
+    Ref<MarkupProvider> markups;  // under the lock; never null
 };
 
 // A new root in state kAppStarting, with settings, texts, hub and the other

@@ -2,17 +2,17 @@
 // the action listener lets later listeners see; what creating, windowing,
 // stopping and shutting down the root make, post and let go; its temporary
 // files and their cleanup; the command line parsed.
-#include "viewer/core/action_listener.h"
-#include "viewer/core/app_root.h"
-#include "viewer/core/app_temp_files.h"
-#include "viewer/core/command_line.h"
-#include "viewer/core/event_hub.h"
+#include "viewer/app/app_root.h"
 
 #include <cstdio>
 #include <thread>
 
 #include "foundation/file_handle.h"
 #include "tests/viewer/core/actions_test_support.h"
+#include "viewer/app/action_listener.h"
+#include "viewer/core/app_temp_files.h"
+#include "viewer/core/command_line.h"
+#include "viewer/core/event_hub.h"
 #include "viewer/core/image_store.h"
 #include "viewer/core/module_list.h"
 #include "viewer/core/shared_slot.h"
@@ -250,9 +250,9 @@ TEST(AppTempCleanup, DeletesOnlyOldFilesOfOtherSessions) {
     };
     // Old files of other sessions go; anything that might be a user's stays.
     const Entry entries[] = {
-        {L"PXb12345.tmp", 72, true},    {L"PX_00000.tif", 49, true},  {L"PXb22222.tmp", 47, false},
-        {L"PXa33333.tmp", 72, false},   {L"PXb44.tmp", 72, false},    {L"PXb4444.t", 72, false},
-        {L"PXb555555.tmp", 72, false},  {L"pxb66666.tmp", 72, false}, {L"Notes.PXb77.txt", 72, false},
+        {L"PXb12345.tmp", 72, true},   {L"PX_00000.tif", 49, true},  {L"PXb22222.tmp", 47, false},
+        {L"PXa33333.tmp", 72, false},  {L"PXb44.tmp", 72, false},    {L"PXb4444.t", 72, false},
+        {L"PXb555555.tmp", 72, false}, {L"pxb66666.tmp", 72, false}, {L"Notes.PXb77.txt", 72, false},
     };
     for (const Entry& entry : entries) {
         const std::wstring path = directory + entry.name;

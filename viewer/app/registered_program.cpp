@@ -1,10 +1,10 @@
-#include "viewer/core/registered_program.h"
+#include "viewer/app/registered_program.h"
 
 #include <windows.h>
 
 #include "foundation/shell_open.h"
 #include "resources/text_ids.h"
-#include "viewer/core/page_navigation.h"
+#include "viewer/app/page_navigation.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/dialogs/viewer_message.h"
 #include "viewer/documents/doc_item.h"

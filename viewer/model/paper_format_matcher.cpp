@@ -1,4 +1,4 @@
-#include "viewer/views/paper_format_matcher.h"
+#include "viewer/model/paper_format_matcher.h"
 
 #include <cmath>
 #include <utility>

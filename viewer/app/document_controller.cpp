@@ -1,6 +1,6 @@
-#include "viewer/core/document_controller.h"
+#include "viewer/app/document_controller.h"
 
-#include "viewer/core/action_listener.h"
+#include "viewer/app/action_listener.h"
 
 DocumentController::~DocumentController() = default;
 

@@ -1,4 +1,4 @@
-#include "viewer/core/pane_modes.h"
+#include "viewer/app/pane_modes.h"
 
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
