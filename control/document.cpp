@@ -3,13 +3,13 @@
 #include <cmath>
 
 #include "control/com/bstr.h"
-#include "viewer/core/document_controller.h"
+#include "viewer/app/document_controller.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/view_operations.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/doc_item.h"
 #include "viewer/documents/document_source.h"
-#include "viewer/views/cut_out_state.h"
+#include "viewer/model/cut_out_state.h"
 
 namespace {
 
