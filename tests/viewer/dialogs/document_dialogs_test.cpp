@@ -18,6 +18,7 @@
 #include "viewer/dialogs/document_properties.h"
 #include "viewer/dialogs/property_texts.h"
 #include "viewer/export/bitmap_export_request.h"
+#include "viewer/model/view_mapping.h"
 #include "viewer/views/main_view.h"
 #include "viewer/windows/frame_window.h"
 

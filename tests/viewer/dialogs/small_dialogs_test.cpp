@@ -15,6 +15,7 @@
 #include "viewer/dialogs/info_box.h"
 #include "viewer/dialogs/scale_dialog.h"
 #include "viewer/dialogs/zoom_dialog.h"
+#include "viewer/model/view_mapping.h"
 #include "viewer/views/main_view.h"
 #include "viewer/windows/frame_window.h"
 
