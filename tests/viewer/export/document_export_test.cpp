@@ -2,7 +2,6 @@
 // poppler (tags, page choice, turns and mirrors, pixels, refusals,
 // failures), and the bitmap export as Pillow reads it, its refusals, and the
 // page at every turn and mirror exactly as the main view shows it.
-#include "viewer/export/bitmap_export.h"
 #include "viewer/export/document_export.h"
 
 #include <psapi.h>
@@ -10,6 +9,7 @@
 #include "foundation/progress.h"
 #include "tests/viewer/export/export_test_support.h"
 #include "tests/viewer/views/view_harness.h"
+#include "viewer/export/bitmap_export.h"
 
 namespace {
 
@@ -28,6 +28,11 @@ struct FailingFormat : ImageFormat {
     uint32_t FormatOrdinal() const override { return kOrdinalTiff; }
     Ref<RasterImage> picture = RasterImageCreate(200, 100, 1, true);
     Ref<ImagePage> pages[2] = {MakeRef<PicturePage>(picture, 72, 1), MakeRef<FailingPage>(picture, 72, 1)};
+};
+
+// The same two pages, of which the format cannot give the second.
+struct GappedFormat : FailingFormat {
+    Ref<ImagePage> GetPage(uint32_t index) override { return index == 0 ? pages[0] : nullptr; }
 };
 
 // One page given `count` times.
@@ -121,9 +126,9 @@ TEST(DocumentExport, TiffAndPdfPagesTurnMirrorAndLeaveOutAsTheViewShowsThem) {
             SCOPED_TRACE("rotation " + std::to_string(c.rotation) + ", page " + n);
             EXPECT_EQ(dirs[i][259].values, "4");  // Group 4, whatever compression was asked for
             EXPECT_EQ(dirs[i][274].values, s.rotation == 0     ? ""
-                                    : s.rotation == 90  ? "8"
-                                    : s.rotation == 180 ? "3"
-                                                        : "6");
+                                           : s.rotation == 90  ? "8"
+                                           : s.rotation == 180 ? "3"
+                                                               : "6");
             EXPECT_EQ(dirs[i][305].values + dirs[i][270].values + dirs[i][269].values,
                       "Plovex 5.2.9\\0Plan 4711\\0Site\\0");
             EXPECT_TRUE(
@@ -169,6 +174,10 @@ TEST(DocumentExport, PdfImagesRefusalsAndFailuresThatLeaveNoFile) {
     const OpenedImage failing{MakeRef<DataSource>(), MakeRef<FailingFormat>()};
     EXPECT_FALSE(Pdf(failing, pdf, 0, 0));
     EXPECT_FALSE(Tiff(failing, tif, 0, {}));
+    // A page missing from the format fails both writers alike.
+    const OpenedImage gapped{MakeRef<DataSource>(), MakeRef<GappedFormat>()};
+    EXPECT_FALSE(Pdf(gapped, pdf, 0, 0));
+    EXPECT_FALSE(Tiff(gapped, tif, 0, {}));
     EXPECT_EQ(ReadHostFile(pdf), older);
     EXPECT_EQ(HostOutput("ls '" + dir + "' | grep -v 'output.txt\\|img-\\|magick'", dir),
               "bilevel.tif\ncolour.tif\ngrey.tif\nmixed.tif\nout.pdf\npages.tif\npalette.bmp\n");
@@ -184,7 +193,8 @@ TEST(DocumentExport, LongTiffDocumentsHoldOnePageAtATime) {
     uint32_t state = 4711;
     for (uint32_t y = 0; y < side; ++y) {
         uint8_t* row = RasterImageRowAddress(noise.get(), y);
-        for (uint32_t x = 0; x < noise->stride; ++x) row[x] = uint8_t((state = state * 1103515245u + 12345u) >> 24);
+        for (uint32_t x = 0; x < noise->stride; ++x)
+            row[x] = uint8_t((state = state * 1103515245u + 12345u) >> 24);
     }
     const OpenedImage image{MakeRef<DataSource>(),
                             MakeRef<RepeatedFormat>(MakeRef<PicturePage>(noise, 400, 1), pages)};
