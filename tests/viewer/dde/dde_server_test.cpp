@@ -149,8 +149,8 @@ TEST(DdeServer, DrivesDocumentsAndRefusesAndLogsBadInput) {
         "x\tFileClose(999999) => nack => $X; "
         "x\tSetActPage($D, 1 => ack => $K; x\tFileClose(\"$D, 3) => nack => $X; "  // the quote takes the rest
         "x\tSetActPage($D,1,3,4,5,6,7,8,9,10,11) => ack => $K; x\tSetActPage(99999999999, 0) => nack => $X; "
-        "x\tSetActPage($D, 99999999999) => ack => $K; x\tSetActPage($D, abc) => ack => $K; x\tSetActPage(-1, "
-        "0) => nack => $X; "
+        "x\tSetActPage($D, 99999999999) => ack => $K; x\tSetActPage($D, abc) => ack => $K; "
+        "x\tSetActPage(-1, 0) => nack => $X; "
         "x\tSetActPage(abc, 0) => nack => $X; x\t(1, 2) => nack => $I; x\tFileClose(1) more => nack => $X; "
         // Numbers that are no finite decimal number.
         "x\tSetCutOut3($D, 1e5, 1, 1, 1) => nack => $X; x\tSetCutOut3($D, 1, inf, 1, 1) => nack => $X; "

@@ -2,6 +2,7 @@
 // poppler (tags, page choice, turns and mirrors, pixels, refusals,
 // failures), and the bitmap export as Pillow reads it, its refusals, and the
 // page at every turn and mirror exactly as the main view shows it.
+#include "viewer/export/bitmap_export.h"
 #include "viewer/export/document_export.h"
 
 #include <psapi.h>
@@ -9,7 +10,6 @@
 #include "foundation/progress.h"
 #include "tests/viewer/export/export_test_support.h"
 #include "tests/viewer/views/view_harness.h"
-#include "viewer/export/bitmap_export.h"
 
 namespace {
 
@@ -126,9 +126,9 @@ TEST(DocumentExport, TiffAndPdfPagesTurnMirrorAndLeaveOutAsTheViewShowsThem) {
             SCOPED_TRACE("rotation " + std::to_string(c.rotation) + ", page " + n);
             EXPECT_EQ(dirs[i][259].values, "4");  // Group 4, whatever compression was asked for
             EXPECT_EQ(dirs[i][274].values, s.rotation == 0     ? ""
-                                           : s.rotation == 90  ? "8"
-                                           : s.rotation == 180 ? "3"
-                                                               : "6");
+                                    : s.rotation == 90  ? "8"
+                                    : s.rotation == 180 ? "3"
+                                                        : "6");
             EXPECT_EQ(dirs[i][305].values + dirs[i][270].values + dirs[i][269].values,
                       "Plovex 5.2.9\\0Plan 4711\\0Site\\0");
             EXPECT_TRUE(
@@ -193,8 +193,7 @@ TEST(DocumentExport, LongTiffDocumentsHoldOnePageAtATime) {
     uint32_t state = 4711;
     for (uint32_t y = 0; y < side; ++y) {
         uint8_t* row = RasterImageRowAddress(noise.get(), y);
-        for (uint32_t x = 0; x < noise->stride; ++x)
-            row[x] = uint8_t((state = state * 1103515245u + 12345u) >> 24);
+        for (uint32_t x = 0; x < noise->stride; ++x) row[x] = uint8_t((state = state * 1103515245u + 12345u) >> 24);
     }
     const OpenedImage image{MakeRef<DataSource>(),
                             MakeRef<RepeatedFormat>(MakeRef<PicturePage>(noise, 400, 1), pages)};
