@@ -4,7 +4,9 @@
 #include "program/hand_over.h"
 #include "program/program_menus.h"
 #include "program/session_list.h"
-#include "viewer/core/app_root.h"
+#include "redlining/redline_markups.h"
+#include "viewer/app/app_root.h"
+#include "viewer/contracts/markups.h"
 #include "viewer/core/app_texts.h"
 #include "viewer/core/command_line.h"
 #include "viewer/core/event_codes.h"
@@ -55,6 +57,7 @@ LauncherStartResult LauncherStart(Launcher& launcher, HWND parent, HINSTANCE ins
     hooks.build_file_menu = FileMenuBuild;
     hooks.build_help_menu = HelpMenuBuild;
     AppSetProgramHooks(launcher.root.get(), hooks);
+    AppSetMarkups(launcher.root.get(), RedlineMarkupsCreate().get());
 
     launcher.context = ViewerContextConstruct(launcher.root.get());
     if (!launcher.context) return LauncherStartResult::kFailed;
