@@ -4,6 +4,7 @@
 #include "program/hand_over.h"
 #include "program/program_menus.h"
 #include "program/session_list.h"
+#include "printing/printing_layer.h"
 #include "viewer/core/app_root.h"
 #include "viewer/core/command_line.h"
 #include "viewer/core/event_codes.h"
@@ -39,6 +40,7 @@ bool LauncherStart(Launcher& launcher, HWND parent, HINSTANCE instance) {
         }
     }
 
+    PrintingLayerInstall();
     launcher.root = AppCreate(instance, launcher.cmd_line.get());
     if (!launcher.root) return false;
     ProgramHooks hooks;

@@ -1,6 +1,6 @@
 #include "viewer/core/print_dispatch.h"
 
-#include "printing/print_job.h"
+#include "viewer/contracts/print_provider.h"
 #include "viewer/core/app_root.h"
 #include "viewer/core/open_params.h"
 #include "viewer/core/viewer_context.h"
@@ -46,5 +46,8 @@ bool ViewerPrintDocument(ViewerContext* context, int32_t printer_index) {
     const uint32_t index = printer_index >= 0 && static_cast<uint32_t>(printer_index) < count
                                ? static_cast<uint32_t>(printer_index)
                                : 0;
-    return PrintJobRunModal(context, ViewerGetFrameHwnd(context), index, item.get());
+    Ref<PrintProvider> provider = app ? PrintProvidersGet(app->print_providers, index) : nullptr;
+    const PrintLayer layer = PrintLayerGet();
+    if (!provider || !layer.run_print) return false;
+    return layer.run_print(context, ViewerGetFrameHwnd(context), provider.get(), item.get());
 }

@@ -20,6 +20,7 @@
 #include "viewer/core/command_line.h"
 #include "viewer/core/pane_modes.h"
 #include "viewer/core/registered_program.h"
+#include "tests/viewer/fake_print_provider.h"
 
 namespace {
 
@@ -67,8 +68,6 @@ void ExpectDispatch(ActionViewer& viewer, const Expected& expected) {
     }
 }
 
-class FakeProvider : public RefCounted {};
-
 }  // namespace
 
 TEST(Commands, EachIdSendsOrPostsItsAction) {
@@ -92,8 +91,8 @@ TEST(Commands, EachIdSendsOrPostsItsAction) {
     // Print goes to the printer chosen last; one the list lacks is neither
     // chosen nor printed on.
     PrintProviders& providers = viewer.root->print_providers;
-    PtrArrayAdd(providers.providers, MakeRef<FakeProvider>().get());
-    PtrArrayAdd(providers.providers, MakeRef<FakeProvider>().get());
+    PrintProvidersAdd(providers, MakeRef<FakePrintProvider>().get());
+    PrintProvidersAdd(providers, MakeRef<FakePrintProvider>().get());
     ExpectDispatch(viewer, {503, event::kPrint, 0, S});
     ExpectDispatch(viewer, {801, event::kPrint, 1, S});
     viewer.Forget();
