@@ -58,20 +58,33 @@ WString& PluginPrintProvider::GetCurrentPrinter(WString& out) {
 bool PluginPrintProvider::HasFeature(uint32_t code) {
     namespace f = print_feature;
     switch (code) {
-        case f::kOrientation: return binding_->HasSupport(support::kOrientation);
-        case f::kBins: return binding_->HasSupport(support::kBins);
-        case f::kPapers: return binding_->HasSupport(support::kPapers);
-        case f::kCutOutOnly: return !binding_->HasSupport(support::kNoCutOutOnly);
-        case f::kFitToPage: return binding_->HasSupport(support::kFitToPage);
-        case f::kRatio: return binding_->HasSupport(support::kRatio);
-        case f::kUserInformation: return binding_->HasSupport(support::kUserInformation);
-        case f::kCopies: return !binding_->HasSupport(support::kNoCopies);
+        case f::kOrientation:
+            return binding_->HasSupport(support::kOrientation);
+        case f::kBins:
+            return binding_->HasSupport(support::kBins);
+        case f::kPapers:
+            return binding_->HasSupport(support::kPapers);
+        case f::kCutOutOnly:
+            return !binding_->HasSupport(support::kNoCutOutOnly);
+        case f::kFitToPage:
+            return binding_->HasSupport(support::kFitToPage);
+        case f::kRatio:
+            return binding_->HasSupport(support::kRatio);
+        case f::kUserInformation:
+            return binding_->HasSupport(support::kUserInformation);
+        case f::kCopies:
+            return !binding_->HasSupport(support::kNoCopies);
         // Collation travels only in the larger job record of PL_Print5.
-        case f::kCollation: return binding_->HasPrint5() && binding_->HasSupport(support::kCollation);
-        case f::kColour: return binding_->HasSupport(support::kColour);
-        case f::kFold: return binding_->HasSupport(support::kFold);
-        case f::kCover: return binding_->HasSupport(support::kCover);
-        default: return false;
+        case f::kCollation:
+            return binding_->HasPrint5() && binding_->HasSupport(support::kCollation);
+        case f::kColour:
+            return binding_->HasSupport(support::kColour);
+        case f::kFold:
+            return binding_->HasSupport(support::kFold);
+        case f::kCover:
+            return binding_->HasSupport(support::kCover);
+        default:
+            return false;
     }
 }
 

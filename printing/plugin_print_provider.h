@@ -1,6 +1,6 @@
-// Stand-in: no paper list, no remembered choices, no job records; a plug-in provider lists printers and bins, answers features and prints nothing.
-// The print provider of one print plug-in: the provider's operations become
-// calls of the plug-in's entry points through its binding.
+// Stand-in: no paper list, no remembered choices, no job records; a plug-in provider lists printers and bins,
+// answers features and prints nothing. The print provider of one print plug-in: the provider's operations
+// become calls of the plug-in's entry points through its binding.
 #pragma once
 
 #include "printing/print_plugin_binding.h"

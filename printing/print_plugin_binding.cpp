@@ -61,8 +61,8 @@ WString PrintPluginBinding::Text(FARPROC entry, uint32_t index, uint32_t size) {
     // Held by the caller's lock.
     if (!library_.module || !entry) return {};
     std::vector<char> buffer(size, '\0');
-    const int32_t ok = As<PL_GetPrinter_t>(entry)(static_cast<int32_t>(index), buffer.data(),
-                                                  static_cast<int32_t>(size));
+    const int32_t ok =
+        As<PL_GetPrinter_t>(entry)(static_cast<int32_t>(index), buffer.data(), static_cast<int32_t>(size));
     buffer[size - 1] = '\0';
     return ok ? FromAnsi(buffer.data()) : WString();
 }
@@ -109,7 +109,9 @@ bool PrintPluginBinding::Job(FARPROC entry, HWND parent, void* job, int32_t size
     return As<PL_Print5_t>(entry)(parent, AStrCStr(printer), job, size) != 0;
 }
 
-bool PrintPluginBinding::CanPrint3(void* job) { return Job(entries_.can_print3, nullptr, job, PL_JOB3_SIZE, false); }
+bool PrintPluginBinding::CanPrint3(void* job) {
+    return Job(entries_.can_print3, nullptr, job, PL_JOB3_SIZE, false);
+}
 bool PrintPluginBinding::Print3(HWND parent, void* job) {
     return Job(entries_.print3, parent, job, PL_JOB3_SIZE, true);
 }
@@ -122,11 +124,11 @@ bool PrintPluginBinding::HasPrint5() {
     return library_.module && entries_.print5;
 }
 
-#define PLUGIN_INT_CALL(method, entry, type)                     \
-    bool PrintPluginBinding::method(int32_t value) {             \
-        ScopedLock hold(lock_);                                  \
-        if (!library_.module || !entries_.entry) return false;   \
-        return As<type>(entries_.entry)(value) != 0;             \
+#define PLUGIN_INT_CALL(method, entry, type)                   \
+    bool PrintPluginBinding::method(int32_t value) {           \
+        ScopedLock hold(lock_);                                \
+        if (!library_.module || !entries_.entry) return false; \
+        return As<type>(entries_.entry)(value) != 0;           \
     }
 PLUGIN_INT_CALL(SupportPaper, support_paper, PL_SupportPaper_t)
 PLUGIN_INT_CALL(SetStandardPaper, set_standard_paper, PL_SetStandardPaper_t)

@@ -55,10 +55,10 @@ class PrintPluginBinding : public RefCounted {
     WString server_type_;
     WString current_printer_;
     struct {
-        FARPROC close, read_printers, get_printer_count, get_printer, set_printer_name, has_support, can_print3,
-            print3, print5, support_paper, get_paper_count, get_paper_name, set_standard_paper, set_paper,
-            set_orientation, get_printable_area, get_paper_bin_count, get_paper_bin_name, set_paper_bin,
-            set_std_token;
+        FARPROC close, read_printers, get_printer_count, get_printer, set_printer_name, has_support,
+            can_print3, print3, print5, support_paper, get_paper_count, get_paper_name, set_standard_paper,
+            set_paper, set_orientation, get_printable_area, get_paper_bin_count, get_paper_bin_name,
+            set_paper_bin, set_std_token;
     } entries_{};
 };
 

@@ -1,6 +1,6 @@
 #include "printing/print_providers.h"
 
-#include "foundation/handles.h"
+#include "foundation/file_search.h"
 #include "printing/plugin_print_provider.h"
 #include "printing/win_print_provider.h"
 
@@ -13,21 +13,16 @@ void PrintProvidersAddWindows(PrintProviders& list, const WString& name) {
 
 void PrintProvidersLoadPluginsFrom(PrintProviders& list, const WString& directory) {
     if (!WStrLength(directory)) return;
-    WString pattern;
-    WStrConcatChars(directory, L"plp_*.dll", pattern);
-    WIN32_FIND_DATAW found;
-    FindHandle search(FindFirstFileW(WStrCStr(pattern), &found));
-    if (!search) return;
-    do {
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        WString path;
-        WStrConcatChars(directory, found.cFileName, path);
-        Ref<PrintPluginBinding> binding = PrintPluginLoad(path);
-        if (!binding) continue;
-        Ref<PluginPrintProvider> provider = MakeRef<PluginPrintProvider>(binding.get(), path);
-        provider->Init();
-        PrintProvidersAdd(list, provider.get());
-    } while (PrintProvidersCount(list) < kMaxPrintProviders && FindNextFileW(search.get(), &found));
+    ForEachMatchingFile(
+        directory, L"plp_*.dll",
+        [&](const WString& path) {
+            Ref<PrintPluginBinding> binding = PrintPluginLoad(path);
+            if (!binding) return;
+            Ref<PluginPrintProvider> provider = MakeRef<PluginPrintProvider>(binding.get(), path);
+            provider->Init();
+            PrintProvidersAdd(list, provider.get());
+        },
+        [&] { return PrintProvidersCount(list) < kMaxPrintProviders; });
 }
 
 bool PrintProvidersLoadPlugins(PrintProviders& list, HMODULE module) {

@@ -68,7 +68,8 @@ std::vector<uint8_t> InputSettings(PrinterDevice& device, HANDLE printer, const 
 void StoreCapabilities(PrinterDevice& device, ViewerContext* context, HDC info, const WString& name,
                        const DEVMODEW& mode, uint32_t bits) {
     const int width = GetDeviceCaps(info, PHYSICALWIDTH), height = GetDeviceCaps(info, PHYSICALHEIGHT);
-    const int offset_x = GetDeviceCaps(info, PHYSICALOFFSETX), offset_y = GetDeviceCaps(info, PHYSICALOFFSETY);
+    const int offset_x = GetDeviceCaps(info, PHYSICALOFFSETX),
+              offset_y = GetDeviceCaps(info, PHYSICALOFFSETY);
     const int printable_x = GetDeviceCaps(info, HORZRES), printable_y = GetDeviceCaps(info, VERTRES);
     const int dpi_x = GetDeviceCaps(info, LOGPIXELSX), dpi_y = GetDeviceCaps(info, LOGPIXELSY);
     const int bits_per_pixel = GetDeviceCaps(info, BITSPIXEL);
@@ -79,7 +80,8 @@ void StoreCapabilities(PrinterDevice& device, ViewerContext* context, HDC info, 
 
     WString paper_name;
     if (!(bits & wa::kNeverFormName) && ((mode.dmFields & DM_FORMNAME) || (bits & wa::kAlwaysFormName))) {
-        WStrAssignN(paper_name, mode.dmFormName, static_cast<uint32_t>(wcsnlen(mode.dmFormName, CCHFORMNAME)));
+        WStrAssignN(paper_name, mode.dmFormName,
+                    static_cast<uint32_t>(wcsnlen(mode.dmFormName, CCHFORMNAME)));
     } else if (Ref<AppRoot> app = ViewerGetApp(context)) {
         PaperFormatName(&app->paper_formats, area->paper, paper_name);
     }
@@ -201,38 +203,23 @@ bool PrinterDeviceOpen(PrinterDevice& device, ViewerContext* context, const WStr
 }
 
 bool PrinterDeviceSetCopies(PrinterDevice& device, ViewerContext* context, uint32_t copies) {
-    PrinterChange change;
-    change.mask = PrinterChange::kCopies;
-    change.copies = copies;
-    return ApplyOne(device, context, change);
+    return ApplyOne(device, context, {.mask = PrinterChange::kCopies, .copies = copies});
 }
 
 bool PrinterDeviceSetCollate(PrinterDevice& device, ViewerContext* context, bool on) {
-    PrinterChange change;
-    change.mask = PrinterChange::kCollate;
-    change.collate = on;
-    return ApplyOne(device, context, change);
+    return ApplyOne(device, context, {.mask = PrinterChange::kCollate, .collate = on});
 }
 
 bool PrinterDeviceSetPaperSize(PrinterDevice& device, ViewerContext* context, uint16_t paper_size) {
-    PrinterChange change;
-    change.mask = PrinterChange::kPaperSize;
-    change.paper_size = paper_size;
-    return ApplyOne(device, context, change);
+    return ApplyOne(device, context, {.mask = PrinterChange::kPaperSize, .paper_size = paper_size});
 }
 
 bool PrinterDeviceSetOrientation(PrinterDevice& device, ViewerContext* context, uint32_t landscape) {
-    PrinterChange change;
-    change.mask = PrinterChange::kOrientation;
-    change.orientation = landscape;
-    return ApplyOne(device, context, change);
+    return ApplyOne(device, context, {.mask = PrinterChange::kOrientation, .orientation = landscape});
 }
 
 bool PrinterDeviceSetPaperSource(PrinterDevice& device, ViewerContext* context, uint16_t source) {
-    PrinterChange change;
-    change.mask = PrinterChange::kPaperSource;
-    change.paper_source = source;
-    return ApplyOne(device, context, change);
+    return ApplyOne(device, context, {.mask = PrinterChange::kPaperSource, .paper_source = source});
 }
 
 bool PrinterDeviceShowProperties(PrinterDevice& device, ViewerContext* context, HWND parent,
@@ -271,14 +258,22 @@ uint32_t PrinterStatusTextId(uint32_t status) {
         uint32_t bit;
         uint32_t text;
     } kTexts[] = {
-        {PRINTER_STATUS_PAPER_JAM, 2900},      {PRINTER_STATUS_PAPER_OUT, 2901},
-        {PRINTER_STATUS_PAPER_PROBLEM, 2902},  {PRINTER_STATUS_OFFLINE, 2903},
-        {PRINTER_STATUS_OUTPUT_BIN_FULL, 2905}, {PRINTER_STATUS_NOT_AVAILABLE, 2906},
-        {PRINTER_STATUS_NO_TONER, 2907},       {PRINTER_STATUS_OUT_OF_MEMORY, 2908},
-        {PRINTER_STATUS_DOOR_OPEN, 2909},      {PRINTER_STATUS_SERVER_UNKNOWN, 2910},
-        {PRINTER_STATUS_ERROR, 2912},          {PRINTER_STATUS_TONER_LOW, 2913},
-        {PRINTER_STATUS_BUSY, 2904},           {PRINTER_STATUS_WARMING_UP, 2914},
-        {PRINTER_STATUS_POWER_SAVE, 2915},     {PRINTER_STATUS_MANUAL_FEED, 2916},
+        {PRINTER_STATUS_PAPER_JAM, 2900},
+        {PRINTER_STATUS_PAPER_OUT, 2901},
+        {PRINTER_STATUS_PAPER_PROBLEM, 2902},
+        {PRINTER_STATUS_OFFLINE, 2903},
+        {PRINTER_STATUS_OUTPUT_BIN_FULL, 2905},
+        {PRINTER_STATUS_NOT_AVAILABLE, 2906},
+        {PRINTER_STATUS_NO_TONER, 2907},
+        {PRINTER_STATUS_OUT_OF_MEMORY, 2908},
+        {PRINTER_STATUS_DOOR_OPEN, 2909},
+        {PRINTER_STATUS_SERVER_UNKNOWN, 2910},
+        {PRINTER_STATUS_ERROR, 2912},
+        {PRINTER_STATUS_TONER_LOW, 2913},
+        {PRINTER_STATUS_BUSY, 2904},
+        {PRINTER_STATUS_WARMING_UP, 2914},
+        {PRINTER_STATUS_POWER_SAVE, 2915},
+        {PRINTER_STATUS_MANUAL_FEED, 2916},
     };
     for (const auto& entry : kTexts)
         if (status & entry.bit) return entry.text;

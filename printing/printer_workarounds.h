@@ -11,16 +11,16 @@ class ViewerContext;
 
 // PRINTER_WORKAROUND bits.
 namespace printer_workaround {
-inline constexpr uint32_t kMarkPaperDimensions = 1;   // mark positive width and length as set
-inline constexpr uint32_t kNeverFormName = 2;         // never take the driver's form name
-inline constexpr uint32_t kAlwaysFormName = 4;        // take it even when the driver does not mark it
-inline constexpr uint32_t kColour = 8;                // counts as a colour printer
-inline constexpr uint32_t kBlackAndWhite = 16;        // counts as black and white (wins over 8)
-inline constexpr uint32_t kClearPaperMarks = 32;      // clear the paper marks before the driver is asked
-inline constexpr uint32_t kDirectToDevice = 64;       // print job: straight to the device
-inline constexpr uint32_t kThroughMemoryBitmap = 128; // print job: through a memory bitmap
-inline constexpr uint32_t kVerticalStrips = 256;      // print job: in vertical strips
-inline constexpr uint32_t kNoDriverCopies = 512;      // print job: never leave copies to the driver
+inline constexpr uint32_t kMarkPaperDimensions = 1;    // mark positive width and length as set
+inline constexpr uint32_t kNeverFormName = 2;          // never take the driver's form name
+inline constexpr uint32_t kAlwaysFormName = 4;         // take it even when the driver does not mark it
+inline constexpr uint32_t kColour = 8;                 // counts as a colour printer
+inline constexpr uint32_t kBlackAndWhite = 16;         // counts as black and white (wins over 8)
+inline constexpr uint32_t kClearPaperMarks = 32;       // clear the paper marks before the driver is asked
+inline constexpr uint32_t kDirectToDevice = 64;        // print job: straight to the device
+inline constexpr uint32_t kThroughMemoryBitmap = 128;  // print job: through a memory bitmap
+inline constexpr uint32_t kVerticalStrips = 256;       // print job: in vertical strips
+inline constexpr uint32_t kNoDriverCopies = 512;       // print job: never leave copies to the driver
 }  // namespace printer_workaround
 
 struct PrinterWorkarounds {

@@ -14,7 +14,8 @@ void AddWindows(AppRoot* root) {
     Ref<AppTextTable> texts = AppGetTextTable(root);
     Ref<Settings> settings = AppGetSettings(root);
     const wchar_t* name =
-        texts ? AppTextTableGet(texts.get(), settings ? SettingsGetLanguage(settings.get()) : 0, kSpoolerNameText)
+        texts ? AppTextTableGet(texts.get(), settings ? SettingsGetLanguage(settings.get()) : 0,
+                                kSpoolerNameText)
               : nullptr;
     PrintProvidersAddWindows(root->print_providers, name ? WString(name) : WString());
 }

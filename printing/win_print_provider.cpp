@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "foundation/handles.h"
-
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/doc_item.h"
 
@@ -74,7 +73,8 @@ void WinPrintProvider::ReadPrinters() {
     const DWORD flags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
     std::vector<uint8_t> buffer(kPrinterListBytes);
     DWORD needed = 0, count = 0;
-    if (!EnumPrintersW(flags, nullptr, 2, buffer.data(), static_cast<DWORD>(buffer.size()), &needed, &count)) {
+    if (!EnumPrintersW(flags, nullptr, 2, buffer.data(), static_cast<DWORD>(buffer.size()), &needed,
+                       &count)) {
         if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || needed <= buffer.size()) return;
         buffer.assign(needed, 0);
         if (!EnumPrintersW(flags, nullptr, 2, buffer.data(), needed, &needed, &count)) return;
@@ -121,8 +121,8 @@ void WinPrintProvider::ReadPapers() {
     if (PrinterDeviceGetCapabilities(*device_, DC_PAPERS, reinterpret_cast<wchar_t*>(codes.data())) != count)
         return;
     const bool named = PrinterDeviceGetCapabilities(*device_, DC_PAPERNAMES, names.data()) == count;
-    const bool sized =
-        PrinterDeviceGetCapabilities(*device_, DC_PAPERSIZE, reinterpret_cast<wchar_t*>(sizes.data())) == count;
+    const bool sized = PrinterDeviceGetCapabilities(*device_, DC_PAPERSIZE,
+                                                    reinterpret_cast<wchar_t*>(sizes.data())) == count;
     for (int32_t i = 0; i < count; ++i) {
         Ref<PaperEntry> entry = MakeRef<PaperEntry>();
         entry->code = codes[i];
@@ -179,7 +179,8 @@ WString& WinPrintProvider::GetCurrentPrinter(WString& out) {
     return WStrAssign(out, current_printer_);
 }
 
-bool WinPrintProvider::Print(ViewerContext* context, HWND parent, const PtrArray& pages, PrintOptions* options) {
+bool WinPrintProvider::Print(ViewerContext* context, HWND parent, const PtrArray& pages,
+                             PrintOptions* options) {
     // The print job is not built yet: nothing prints.
     return false;
 }
@@ -202,7 +203,7 @@ bool WinPrintProvider::HasFeature(uint32_t code) {
             Ref<PrinterDevice> device = GetDevice();
             if (!device) return false;
             ScopedLock hold(device->lock);
-            return code == f::kCopies ? device->copies_supported
+            return code == f::kCopies      ? device->copies_supported
                    : code == f::kCollation ? device->collation_supported
                                            : device->colour;
         }

@@ -34,9 +34,7 @@ std::string PluginFolder(const std::string& test, const std::string& variant,
     return folder;
 }
 
-WString FolderArgument(const std::string& folder) {
-    return WString((WindowsPathOf(folder) + L"\\").c_str());
-}
+WString FolderArgument(const std::string& folder) { return WString((WindowsPathOf(folder) + L"\\").c_str()); }
 
 std::string Log(const std::string& folder, const std::string& name) {
     std::ifstream file(folder + "/" + name + ".log", std::ios::binary);
@@ -87,8 +85,8 @@ TEST(PrintProviders, TheSpoolerComesFirstAndTheListStopsAtTen) {
 }
 
 TEST(PrintProviders, TypeAndVersionDecideWhichPluginsLoad) {
-    const std::string folder = PluginFolder(
-        "providers_versions", "probe", {"plp_type1.dll", "plp_v39.dll", "plp_v47.dll", "plp_plain.dll"});
+    const std::string folder = PluginFolder("providers_versions", "probe",
+                                            {"plp_type1.dll", "plp_v39.dll", "plp_v47.dll", "plp_plain.dll"});
     // Not a plug-in by its name: never looked at.
     WriteHostFile(folder + "/other.dll", ReadHostFile(PluginBuild("probe")));
     PrintProviders list;
@@ -190,7 +188,8 @@ TEST(PrintProviders, WorkaroundEightLeavesOnlyTheSpooler) {
         SeedRegistry(redirect.MachineSettingsKey(), {{"WORKAROUND", "8"}});
         root = AppCreate(GetModuleHandleW(nullptr), nullptr);
         ASSERT_EQ(PrintProvidersCount(root->print_providers), 1u);
-        EXPECT_NE(dynamic_cast<WinPrintProvider*>(PrintProvidersGet(root->print_providers, 0).get()), nullptr);
+        EXPECT_NE(dynamic_cast<WinPrintProvider*>(PrintProvidersGet(root->print_providers, 0).get()),
+                  nullptr);
         AppShutdown(root.get());
     }
     PrintLayerInstall(PrintLayer{});

@@ -20,7 +20,7 @@ TEST(PrinterWorkarounds, ParsesItemsAndSkipsTheMalformed) {
         {L" * = 4 ", 4, 0},
         {L"=5;Canon=x1;Epson=-3;Ricoh=;Xerox", 0, 0},  // leading '=', letters, sign, empty, no '='
         {L"=9;Lex = 12 ;=3", 0, 1},
-        {L"A=1;=2; =7", 7, 1},                        // a blank name sets the default
+        {L"A=1;=2; =7", 7, 1},  // a blank name sets the default
     };
     for (const Case& c : cases) {
         PrinterWorkarounds table;

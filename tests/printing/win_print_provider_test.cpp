@@ -49,7 +49,8 @@ struct SpoolerFixture {
     }
     int32_t BinIndex(const wchar_t* name) {
         for (uint32_t i = 0; i < provider->GetBinCount(); ++i)
-            if (Wide(provider->GetBinAt(i)->name).find(name) != std::wstring::npos) return static_cast<int32_t>(i);
+            if (Wide(provider->GetBinAt(i)->name).find(name) != std::wstring::npos)
+                return static_cast<int32_t>(i);
         return -1;
     }
     Ref<AppRoot> root;
@@ -123,7 +124,8 @@ TEST(WinPrintProvider, ListsTheTestPrinterWithItsPapersAndBins) {
     EXPECT_NEAR(PrintableAreaPaperPixels(*area).width, area->paper.width * area->pixels_per_mm_x, 1);
 
     WString status;
-    EXPECT_EQ(Wide(f.provider->GetStatusText(status, f.context.get())), ViewerTextOrEmpty(f.context.get(), 2917));
+    EXPECT_EQ(Wide(f.provider->GetStatusText(status, f.context.get())),
+              ViewerTextOrEmpty(f.context.get(), 2917));
 }
 
 TEST(WinPrintProvider, ChosenPaperAndBinReachThePrintedPostScript) {
@@ -151,8 +153,10 @@ TEST(WinPrintProvider, ChosenPaperAndBinReachThePrintedPostScript) {
 
     // Ghostscript lays the page out as A3: 297 x 420 mm at 10 dpi.
     const std::string folder = MakeScratchDir("spooler_gs");
-    ASSERT_EQ(RunHostCommand("cp " + kOutput + " " + folder + "/out.ps && gs -q -dNOPAUSE -dBATCH -sDEVICE=pgmraw "
-                             "-r10 -sOutputFile=" + folder + "/out.pgm " + folder + "/out.ps"),
+    ASSERT_EQ(RunHostCommand("cp " + kOutput + " " + folder +
+                             "/out.ps && gs -q -dNOPAUSE -dBATCH -sDEVICE=pgmraw "
+                             "-r10 -sOutputFile=" +
+                             folder + "/out.pgm " + folder + "/out.ps"),
               0);
     std::istringstream header(ReadText(folder + "/out.pgm"));
     std::string magic;
@@ -169,7 +173,8 @@ TEST(WinPrintProvider, ChosenPaperAndBinReachThePrintedPostScript) {
 TEST(PrinterDevice, ARefusedOrFailedChangeKeepsTheDevice) {
     SpoolerFixture f;
     Ref<PrinterDevice> device = f.provider->GetDevice();
-    ASSERT_TRUE(PrinterDeviceOpen(*device, f.context.get(), WString(kTestPrinter))) << "no printer PlovexTest";
+    ASSERT_TRUE(PrinterDeviceOpen(*device, f.context.get(), WString(kTestPrinter)))
+        << "no printer PlovexTest";
     const std::vector<uint8_t> before = device->devmode;
     const int16_t paper = device->paper_size;
     // A printer that does not exist: the open fails and empties the device.

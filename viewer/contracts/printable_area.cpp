@@ -51,6 +51,7 @@ SizeI PrintableAreaPaperPixels(const PrintableArea& area) {
 
 RectI PrintableAreaPrintablePixels(const PrintableArea& area) {
     const RectD& r = area.printable;
-    return {{RoundPixels(r.size.width, area.pixels_per_mm_x), RoundPixels(r.size.height, area.pixels_per_mm_y)},
-            {RoundPixels(r.origin.x, area.pixels_per_mm_x), RoundPixels(r.origin.y, area.pixels_per_mm_y)}};
+    return {
+        {RoundPixels(r.size.width, area.pixels_per_mm_x), RoundPixels(r.size.height, area.pixels_per_mm_y)},
+        {RoundPixels(r.origin.x, area.pixels_per_mm_x), RoundPixels(r.origin.y, area.pixels_per_mm_y)}};
 }

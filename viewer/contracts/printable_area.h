@@ -10,8 +10,8 @@
 
 class PrintableArea : public RefCounted {
   public:
-    SizeD paper;         // mm
-    RectD printable;     // mm, inside the paper after clipping
+    SizeD paper;      // mm
+    RectD printable;  // mm, inside the paper after clipping
     double pixels_per_mm_x = 0;
     double pixels_per_mm_y = 0;
 };

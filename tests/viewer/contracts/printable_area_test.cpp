@@ -5,7 +5,8 @@
 TEST(PrintableArea, FromDeviceValuesInMillimetresAndBack) {
     // A4 at 300 dpi with the margins Wine's PostScript driver reports.
     const double per_mm = 300 / 25.4;
-    Ref<PrintableArea> area = PrintableAreaFromDevice(2480, 3508, RectI{{2380, 3408}, {50, 50}}, per_mm, per_mm);
+    Ref<PrintableArea> area =
+        PrintableAreaFromDevice(2480, 3508, RectI{{2380, 3408}, {50, 50}}, per_mm, per_mm);
     EXPECT_NEAR(area->paper.width, 209.97, 0.01);
     EXPECT_NEAR(area->printable.origin.x, 4.23, 0.01);
     EXPECT_EQ(PrintableAreaPaperPixels(*area), (SizeI{2480, 3508}));
