@@ -6,9 +6,9 @@
 
 #include "foundation/handles.h"
 #include "printing/printer_workarounds.h"
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
 #include "viewer/core/viewer_context.h"
-#include "viewer/views/paper_format_matcher.h"
+#include "viewer/model/paper_format_matcher.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include "printing/print_job.h"
 #include "printing/print_providers.h"
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
 #include "viewer/core/app_texts.h"
 #include "viewer/core/settings.h"
 

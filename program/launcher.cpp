@@ -5,7 +5,9 @@
 #include "program/program_menus.h"
 #include "program/session_list.h"
 #include "printing/printing_layer.h"
-#include "viewer/core/app_root.h"
+#include "redlining/redline_markups.h"
+#include "viewer/app/app_root.h"
+#include "viewer/contracts/markups.h"
 #include "viewer/core/command_line.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/viewer_context.h"
@@ -48,6 +50,7 @@ bool LauncherStart(Launcher& launcher, HWND parent, HINSTANCE instance) {
     hooks.build_file_menu = FileMenuBuild;
     hooks.build_help_menu = HelpMenuBuild;
     AppSetProgramHooks(launcher.root.get(), hooks);
+    AppSetMarkups(launcher.root.get(), RedlineMarkupsCreate().get());
 
     launcher.context = ViewerContextConstruct(launcher.root.get());
     if (!launcher.context) return false;

@@ -2,8 +2,9 @@
 
 #include "foundation/handles.h"
 #include "foundation/strings.h"
+#include "viewer/app/app_root.h"
+#include "viewer/app/print_dispatch.h"
 #include "viewer/contracts/print_provider.h"
-#include "viewer/core/app_root.h"
 #include "viewer/core/commands.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"

@@ -15,7 +15,7 @@
 #include "printing/win_print_provider.h"
 #include "tests/support/test_support.h"
 #include "tests/viewer/core/settings_test_support.h"
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
 #include "viewer/core/viewer_context.h"
 
 namespace {

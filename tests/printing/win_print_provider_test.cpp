@@ -16,7 +16,7 @@
 
 #include "foundation/handles.h"
 #include "tests/support/test_support.h"
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
 #include "viewer/core/app_texts.h"
 #include "viewer/core/viewer_context.h"
 

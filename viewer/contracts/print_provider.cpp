@@ -1,8 +1,6 @@
 #include "viewer/contracts/print_provider.h"
 
 #include "foundation/locks.h"
-#include "viewer/core/app_root.h"
-#include "viewer/core/viewer_context.h"
 
 namespace {
 
@@ -65,22 +63,4 @@ void PrintProvidersFill(AppRoot* root, HMODULE module, bool load_plugins) {
     if (!root) return;
     if (layer.add_windows) layer.add_windows(root);
     if (load_plugins && layer.load_plugins) layer.load_plugins(root, module);
-}
-
-uint32_t ViewerPrintProviderCount(ViewerContext* context) {
-    Ref<AppRoot> app = ViewerGetApp(context);
-    return app ? PrintProvidersCount(app->print_providers) : 0;
-}
-
-void PrintMenuItemSuffix(ViewerContext* context, uint32_t index, uint32_t count, const wchar_t* shortcut,
-                         WString& text) {
-    if (count == 1) {
-        WStrAppendChars(text, L"...\t");
-        WStrAppendChars(text, shortcut);
-        return;
-    }
-    Ref<AppRoot> app = ViewerGetApp(context);
-    WStrAppendChars(text, L" (");
-    if (app) WStrAppend(text, PrintProviderName(PrintProvidersGet(app->print_providers, index).get()));
-    WStrAppendChars(text, L")");
 }

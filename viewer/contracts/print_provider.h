@@ -135,9 +135,3 @@ PrintLayer PrintLayerGet();
 // `load_plugins` is false.
 void PrintProvidersFill(AppRoot* root, HMODULE module, bool load_plugins);
 
-// The number of the context's root's providers (0 without a root).
-uint32_t ViewerPrintProviderCount(ViewerContext* context);
-// Completes the File menu's item "Print" of provider `index` out of `count`:
-// with several providers " (" name ")", with one "...\t" and the shortcut.
-void PrintMenuItemSuffix(ViewerContext* context, uint32_t index, uint32_t count, const wchar_t* shortcut,
-                         WString& text);

@@ -2,17 +2,16 @@
 
 #include <utility>
 
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
+#include "viewer/app/document_controller.h"
 #include "viewer/core/app_texts.h"
-#include "viewer/core/document_controller.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/event_hub.h"
 #include "viewer/core/path_utils.h"
+#include "viewer/core/progress_forwarder.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/variable_list.h"
 #include "viewer/documents/doc_item.h"
-#include "viewer/views/progress_forwarder.h"
-#include "viewer/windows/frame_window.h"
 
 namespace {
 
@@ -67,11 +66,6 @@ Ref<Settings> ViewerGetSettings(ViewerContext* context) {
 Ref<DocumentController> ViewerGetController(ViewerContext* context) {
     Ref<AppRoot> app = ViewerGetApp(context);
     return app ? AppGetController(app.get()) : nullptr;
-}
-
-Ref<FrameWindow> ViewerGetFrame(ViewerContext* context) {
-    Ref<AppRoot> app = ViewerGetApp(context);
-    return app ? AppGetFrame(app.get()) : nullptr;
 }
 
 HWND ViewerGetFrameHwnd(ViewerContext* context) {

@@ -32,9 +32,17 @@ inline constexpr uint32_t kZoom = 1024;
 inline constexpr uint32_t kScroll = 2048;
 }  // namespace restriction
 
-// Redlining edit modes the context starts in.
+// The redlining editing modes (changed through viewer/core/redlining_modes.h).
 inline constexpr uint32_t kRedliningModeOff = 0;
 inline constexpr uint32_t kRedliningModeView = 1;
+inline constexpr uint32_t kRedliningModeSelect = 2;
+inline constexpr uint32_t kRedliningModeDraw = 3;
+// Select and draw mode edit markups; the tool bar shows in them.
+inline constexpr bool RedliningModeEdits(uint32_t mode) {
+    return mode == kRedliningModeSelect || mode == kRedliningModeDraw;
+}
+// The drawing tool is a markup type, 1 (text) to 7 (note).
+inline constexpr uint32_t kRedliningToolText = 1;
 
 class ViewerContext : public RefCounted, public TextProvider {
   public:
@@ -54,6 +62,7 @@ class ViewerContext : public RefCounted, public TextProvider {
     uint32_t comparison_counter = 1;
     Ref<ProgressForwarder> progress_forwarder;
     uint32_t redlining_mode = kRedliningModeOff;
+    uint32_t redlining_tool = kRedliningToolText;
     bool redlining_active = false;  // the setting REDLINING_ACTIVE when the context was made
     Ref<VariableList> variables;
 };

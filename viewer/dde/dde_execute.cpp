@@ -4,13 +4,13 @@
 
 #include "foundation/data_source.h"
 #include "imaging/formats/image_format.h"
+#include "viewer/app/page_navigation.h"
 #include "viewer/core/app_utils.h"
 #include "viewer/core/command_line.h"
 #include "viewer/core/document_open_close.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/open_params.h"
 #include "viewer/core/open_request.h"
-#include "viewer/core/page_navigation.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/view_operations.h"
 #include "viewer/core/viewer_context.h"
@@ -22,7 +22,6 @@
 namespace {
 
 constexpr uint32_t kSourcePollMs = 100;
-constexpr uint16_t kImageDescriptionTag = 270;
 
 struct Command {
     ViewerContext* context;

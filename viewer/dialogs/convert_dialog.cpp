@@ -10,13 +10,13 @@
 #include "imaging/formats/tiff/tiff_directory.h"
 #include "resources/resource_ids.h"
 #include "viewer/core/app_utils.h"
+#include "viewer/core/progress_forwarder.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/dialogs/wait_cursor.h"
 #include "viewer/documents/doc_item.h"
 #include "viewer/documents/document_source.h"
 #include "viewer/export/document_export.h"
 #include "viewer/export/page_list.h"
-#include "viewer/views/progress_forwarder.h"
 
 namespace {
 
@@ -176,7 +176,8 @@ void SetTexts(HWND dialog, ViewerContext* context) {
         {IDCANCEL, convert_text::kCancel},
     };
     SetWindowTextW(dialog, ViewerTextOrEmpty(context, convert_text::kTitle));
-    for (const auto& entry : kTexts) SetDlgItemTextW(dialog, entry.control, ViewerTextOrEmpty(context, entry.text));
+    for (const auto& entry : kTexts)
+        SetDlgItemTextW(dialog, entry.control, ViewerTextOrEmpty(context, entry.text));
 }
 
 void FillLists(HWND dialog, ViewerContext* context) {

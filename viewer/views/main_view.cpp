@@ -10,26 +10,26 @@
 #include "foundation/handles.h"
 #include "foundation/variant.h"
 #include "imaging/raster/packed_dib.h"
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
 #include "viewer/core/app_texts.h"
 #include "viewer/core/commands.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/number_format.h"
 #include "viewer/core/open_params.h"
+#include "viewer/core/progress_forwarder.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/comparison_item.h"
 #include "viewer/documents/doc_item.h"
 #include "viewer/documents/page_metrics.h"
-#include "viewer/views/area_placement.h"
+#include "viewer/model/area_placement.h"
+#include "viewer/model/cut_out_state.h"
+#include "viewer/model/page_boxes.h"
+#include "viewer/model/view_mapping.h"
 #include "viewer/views/bitmap_cache.h"
-#include "viewer/views/cut_out_state.h"
 #include "viewer/views/measuring.h"
-#include "viewer/views/page_boxes.h"
-#include "viewer/views/progress_forwarder.h"
 #include "viewer/views/scoped_mix_mode.h"
 #include "viewer/views/view_image_cache.h"
-#include "viewer/views/view_mapping.h"
 #include "viewer/windows/context_menu.h"
 
 namespace {
@@ -55,12 +55,7 @@ constexpr double kSmallestPan = 0.00001;
 constexpr COLORREF kOverlayColour = RGB(255, 255, 0);
 constexpr int kBandPenWidth = 2;
 
-constexpr uint32_t kEditSelect = 2;
-constexpr uint32_t kEditDraw = 3;
-
 bool QuarterTurn(uint32_t rotation) { return rotation % 180 == 90; }
-
-bool IsEditMode(uint32_t mode) { return mode == kEditSelect || mode == kEditDraw; }
 
 struct HeapBlockFree {
     void operator()(void* block) const {
@@ -82,7 +77,7 @@ bool Allowed(MainViewWindow* view, uint32_t waive, uint32_t restriction) {
 }
 
 bool RedliningEditing(MainViewWindow* view) {
-    return IsEditMode(ViewerGetRedliningMode(view->context.get()));
+    return RedliningModeEdits(ViewerGetRedliningMode(view->context.get()));
 }
 
 bool ShowsCrossHair(MainViewWindow* view) {
@@ -95,9 +90,7 @@ bool ShowsCrossHair(MainViewWindow* view) {
 // view has no WS_CLIPCHILDREN, so a plain InvalidateRect would have both
 // bars paint again after each of its paints (several milliseconds under
 // Wine for nothing).
-void InvalidateView(HWND window) {
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_NOCHILDREN);
-}
+void InvalidateView(HWND window) { RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_NOCHILDREN); }
 
 void Repaint(MainViewWindow* view) {
     if (view->window()) InvalidateView(view->window());
@@ -357,7 +350,7 @@ bool ObtainImage(MainViewWindow* view, DocItem* item, const ViewMapping* mapping
 
 void PaintRedlining(MainViewWindow* view, DocItem* item, ViewMapping* mapping, HDC dc) {
     ViewerContext* context = view->context.get();
-    if (!RedlineViewHasPage(&view->redline_view)) {
+    if (!view->markups->HasPage()) {
         bool active;
         {
             ScopedLock hold(context->lock);
@@ -366,11 +359,11 @@ void PaintRedlining(MainViewWindow* view, DocItem* item, ViewMapping* mapping, H
         Ref<Settings> settings = SettingsOf(view);
         const bool display = settings && SettingsGetRedliningDisplay(settings.get());
         if (active && (display || RedliningEditing(view))) {
-            Ref<RedlinePage> page = item->GetRedlinePage(context, false);
-            RedlineViewSetPage(&view->redline_view, page.get(), mapping);
+            Ref<MarkupPage> page = item->GetRedlinePage(context, false);
+            view->markups->SetPage(page.get(), mapping);
         }
     }
-    RedlinePaint(&view->redline_view, context, dc, redline_purpose::kMainView, false, false);
+    view->markups->Paint(context, dc, markup_purpose::kMainView, false, false);
 }
 
 // ---- Overlays (XOR, so that drawing twice erases)
@@ -869,14 +862,14 @@ uint32_t MainViewListener::Notify(RefCounted* sender, HubEvent* event) {
                 return 1;
             }
             if (changed & (setting::kRedliningDisplay | setting::kRedliningObjectNumbers)) {
-                RedlineViewSetPage(&view->redline_view, nullptr, nullptr);
+                view->markups->SetPage(nullptr, nullptr);
                 Repaint(view);
                 return 1;
             }
             return 0;
         }
         case event::kRedlineModeChanged:
-            RedlineViewSetPage(&view->redline_view, nullptr, nullptr);
+            view->markups->SetPage(nullptr, nullptr);
             Repaint(view);
             return 1;
         case event::kRedlineSelectionChanged:
@@ -889,16 +882,16 @@ uint32_t MainViewListener::Notify(RefCounted* sender, HubEvent* event) {
             SetComparisonMarker(view, VariantToInt(argument));
             return 0;
         case event::kSelectAllMarkups:
-            RedlineSelectAll(&view->redline_view);
+            view->markups->SelectAll();
             return kHubStop;
         case event::kDeleteMarkups:
-            RedlineDeleteSelection(&view->redline_view);
+            view->markups->DeleteSelection();
             return kHubStop;
         case event::kMarkupOrder:
-            RedlineChangeZOrder(&view->redline_view, static_cast<uint32_t>(VariantToInt(argument)));
+            view->markups->ChangeZOrder(static_cast<uint32_t>(VariantToInt(argument)));
             return kHubStop;
         case event::kMarkupProperties:
-            RedlineShowProperties(&view->redline_view);
+            view->markups->ShowProperties();
             return kHubStop;
         default:
             return 0;
@@ -972,7 +965,7 @@ LRESULT MainViewWindow::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
             overlay_state = kOverlayNone;
             InvalidateView(window());
             PaintDC paint(window());
-            if (paint && !needs_repaint) MainViewPaint(this, paint.get());
+            if (paint) MainViewPaint(this, paint.get());
             return 0;
         }
         case WM_PRINTCLIENT: {
@@ -1007,7 +1000,8 @@ Ref<MainViewWindow> MainViewCreate(ViewerContext* context, HWND parent, uint32_t
     Ref<MainViewWindow> view = MakeRef<MainViewWindow>();
     view->context = Ref<ViewerContext>(context);
     view->frame_window = parent;
-    RedlineViewConstruct(&view->redline_view, context);
+    if (Ref<MarkupView> markups = ViewerGetMarkups(context)->CreateView(context))
+        view->markups = std::move(markups);
     view->listener = MakeRef<MainViewListener>();
     view->listener->view = view.get();
     Ref<AppRoot> app = ViewerGetApp(context);
@@ -1015,7 +1009,7 @@ Ref<MainViewWindow> MainViewCreate(ViewerContext* context, HWND parent, uint32_t
         ListenerConstruct(view->listener.get(), hub.get());
     view->mouse_handler = MakeRef<MainViewMouseHandler>();
     view->mouse_handler->view = view.get();
-    Ref<MouseHandler> tool = RedlineViewGetMouseTool(&view->redline_view);
+    Ref<MouseHandler> tool = view->markups->GetMouseTool();
     MouseChainAdd(view->mouse_chain, tool.get());
     MouseChainAdd(view->mouse_chain, view->mouse_handler.get());
     view->mouse_chain.enabled = true;
@@ -1109,7 +1103,7 @@ void MainViewUpdate(MainViewWindow* view, uint32_t change_mask) {
         ScopedLock hold(view->lock);
         view->mapping.Reset();
     }
-    RedlineViewSetPage(&view->redline_view, nullptr, nullptr);
+    view->markups->SetPage(nullptr, nullptr);
     MainViewMouseHandler* handler = view->mouse_handler.get();
     const bool panning_on =
         change_mask == static_cast<uint32_t>(event::kViewPosition) && handler->mode == kMousePanning;

@@ -10,21 +10,21 @@
 #include "foundation/handles.h"
 #include "foundation/variant.h"
 #include "imaging/raster/packed_dib.h"
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
 #include "viewer/core/commands.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/open_params.h"
+#include "viewer/core/progress_forwarder.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/comparison_item.h"
 #include "viewer/documents/doc_item.h"
-#include "viewer/views/area_placement.h"
+#include "viewer/model/area_placement.h"
+#include "viewer/model/cut_out_state.h"
+#include "viewer/model/page_boxes.h"
+#include "viewer/model/view_mapping.h"
 #include "viewer/views/bitmap_cache.h"
-#include "viewer/views/cut_out_state.h"
 #include "viewer/views/main_view.h"
-#include "viewer/views/page_boxes.h"
-#include "viewer/views/progress_forwarder.h"
-#include "viewer/views/view_mapping.h"
 #include "viewer/windows/context_menu.h"
 #include "viewer/windows/floating_pane.h"
 #include "viewer/windows/frame_window.h"
@@ -177,7 +177,7 @@ void DrawImage(HDC dc, const RasterImage* image, const RectI& at) {
 
 void PaintRedlining(PreviewWindow* preview, DocItem* item, ViewMapping* mapping, HDC dc) {
     ViewerContext* context = preview->context.get();
-    if (!RedlineViewHasPage(&preview->redline_view)) {
+    if (!preview->markups->HasPage()) {
         bool active;
         {
             ScopedLock hold(context->lock);
@@ -187,11 +187,11 @@ void PaintRedlining(PreviewWindow* preview, DocItem* item, ViewMapping* mapping,
         const bool display = settings && SettingsGetRedliningDisplay(settings.get());
         const uint32_t edit = ViewerGetRedliningMode(context);
         if (active && (display || (edit != kEditSelect && edit != kEditDraw))) {
-            Ref<RedlinePage> page = item->GetRedlinePage(context, false);
-            RedlineViewSetPage(&preview->redline_view, page.get(), mapping);
+            Ref<MarkupPage> page = item->GetRedlinePage(context, false);
+            preview->markups->SetPage(page.get(), mapping);
         }
     }
-    RedlinePaint(&preview->redline_view, context, dc, redline_purpose::kPreview, false, false);
+    preview->markups->Paint(context, dc, markup_purpose::kPreview, false, false);
 }
 
 // The frame being drawn, or the cut-out in pixels (remembered for the
@@ -435,14 +435,14 @@ uint32_t PreviewListener::Notify(RefCounted* sender, HubEvent* event) {
         case event::kSettingChanged: {
             const auto changed = static_cast<uint64_t>(VariantToInt64(argument));
             if (changed & (setting::kRedliningDisplay | setting::kRedliningObjectNumbers)) {
-                RedlineViewSetPage(&preview->redline_view, nullptr, nullptr);
+                preview->markups->SetPage(nullptr, nullptr);
                 Repaint(preview.get());
             }
             return 0;
         }
         case event::kRedlineModeChanged:
         case event::kRedlineSelectionChanged:
-            RedlineViewSetPage(&preview->redline_view, nullptr, nullptr);
+            preview->markups->SetPage(nullptr, nullptr);
             Repaint(preview.get());
             return 1;
         default:
@@ -458,7 +458,6 @@ PreviewWindow::~PreviewWindow() {
         ListenerDetach(listener.get());
     }
     WindowDestroy(this);
-    RedlineViewDestruct(&redline_view);
 }
 
 LRESULT PreviewWindow::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
@@ -523,7 +522,8 @@ Ref<PreviewWindow> PreviewCreate(ViewerContext* context, HWND frame_window, HINS
     preview->context = Ref<ViewerContext>(context);
     preview->frame_window = frame_window;
     preview->cache = IntHashNew(kCacheBuckets, kCacheMaxEntries);
-    RedlineViewConstruct(&preview->redline_view, context);
+    if (Ref<MarkupView> markups = ViewerGetMarkups(context)->CreateView(context))
+        preview->markups = std::move(markups);
     preview->listener = MakeRef<PreviewListener>();
     preview->listener->SetPreview(preview.get());
     if (hub) ListenerConstruct(preview->listener.get(), hub);
@@ -579,7 +579,7 @@ void PreviewUpdate(PreviewWindow* preview) {
         preview->mapping.Reset();
         preview->frame_valid = false;
     }
-    RedlineViewSetPage(&preview->redline_view, nullptr, nullptr);
+    preview->markups->SetPage(nullptr, nullptr);
     Repaint(preview);
 }
 
@@ -605,7 +605,8 @@ void PreviewPaint(PreviewWindow* preview, HDC dc) {
         const int clip_kind = GetClipBox(dc, &clip);
         RectI clip_rect;
         RectISet(clip_rect, clip.left, clip.top, clip.right - clip.left, clip.bottom - clip.top);
-        if (clip_kind == ERROR || (clip_kind != NULLREGION && RectIIntersect(image_rect, clip_rect, nullptr))) {
+        if (clip_kind == ERROR ||
+            (clip_kind != NULLREGION && RectIIntersect(image_rect, clip_rect, nullptr))) {
             Ref<RasterImage> image = ObtainImage(preview, item.get(), mapping.get());
             if (image) {
                 DrawImage(dc, image.get(), image_rect);

@@ -3,7 +3,7 @@
 #include <windowsx.h>
 
 #include "foundation/variant.h"
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
 #include "viewer/core/commands.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/image_store.h"

@@ -1,9 +1,10 @@
+#include "viewer/app/print_dispatch.h"
 #include "viewer/contracts/print_provider.h"
 
 #include <gtest/gtest.h>
 
 #include "tests/viewer/fake_print_provider.h"
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
 #include "viewer/core/viewer_context.h"
 
 namespace {

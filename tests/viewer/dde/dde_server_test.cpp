@@ -10,7 +10,7 @@
 #include "tests/viewer/export/export_test_support.h"
 #include "viewer/dde/dde_execute.h"
 #include "viewer/dde/dde_log.h"
-#include "viewer/views/cut_out_state.h"
+#include "viewer/model/cut_out_state.h"
 
 namespace {
 
