@@ -198,3 +198,28 @@ TEST(PrinterStatus, TheFirstProblemNamesTheState) {
     EXPECT_EQ(PrinterStatusTextId(PRINTER_STATUS_MANUAL_FEED), 2916u);
     EXPECT_EQ(PrinterStatusTextId(0), 2917u);
 }
+
+// Another printer's driver gets its own defaults with the asked public
+// fields, never the first printer's settings: the tray chosen on the test
+// printer does not follow to the other one.
+TEST(PrinterDevice, ChangingPrintersStartsFromTheNewDriversDefaults) {
+    SpoolerFixture f;
+    ASSERT_TRUE(f.provider->SelectPrinter(f.context.get(), WString(kTestPrinter))) << "no printer PlovexTest";
+    const int32_t lower = f.BinIndex(L"Lower");
+    ASSERT_GE(lower, 0);
+    ASSERT_TRUE(f.provider->SelectBin(f.context.get(), static_cast<uint32_t>(lower)));
+    Ref<PrinterDevice> device = f.provider->GetDevice();
+    const int16_t chosen_source = device->paper_source;
+
+    Ref<PrinterDevice> fresh = MakeRef<PrinterDevice>();
+    ASSERT_TRUE(PrinterDeviceOpen(*fresh, f.context.get(), WString(L"PlovexTestOther")))
+        << "no printer PlovexTestOther (tools/setup)";
+    PrinterChange change;
+    change.mask = PrinterChange::kOrientation;
+    change.orientation = 1;
+    ASSERT_TRUE(PrinterDeviceOpen(*device, f.context.get(), WString(L"PlovexTestOther"), &change));
+    EXPECT_EQ(device->landscape, 1u);
+    EXPECT_EQ(device->paper_source, fresh->paper_source);
+    EXPECT_NE(device->paper_source, chosen_source) << fresh->paper_source;
+    EXPECT_EQ(device->paper_size, fresh->paper_size);
+}
