@@ -553,6 +553,12 @@ TEST(Saving, WritesACopyButOverwritesNothingItMustNot) {
     EXPECT_TRUE(SaysOnce(boxes, L"is currently opened by Plovex"));
     EXPECT_EQ(save(true, "other.tif", IDNO), 0);
     EXPECT_TRUE(SaysOnce(boxes, L"already exist"));
+    // So is an existing companion file.
+    ASSERT_TRUE(CopyFileW(WindowsPathOf(dir + "/other.tif").c_str(), WindowsPathOf(dir + "/kept.plr").c_str(),
+                          FALSE));
+    EXPECT_EQ(save(true, "kept.plr", IDNO), 0);
+    EXPECT_TRUE(SaysOnce(boxes, L"already exist"));
+    EXPECT_EQ(ReadHostFile(dir + "/kept.plr"), other);
     EXPECT_EQ(save(true, "notes", IDOK), 0);
     EXPECT_TRUE(SaysOnce(boxes, L"Error while trying to save the redlining information"));
     EXPECT_EQ(ReadHostFile(dir + "/drawing.tif"), drawing);

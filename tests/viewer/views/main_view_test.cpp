@@ -203,6 +203,29 @@ TEST(MainViewMouse, RestrictionsAndAFittedPageBlockZoomAndScrollFromTheMouseToo)
     EXPECT_EQ(h.Count(event::kZoomAll), 1u) << "click";
 }
 
+// The context's progress forwarder speaks for the context: a render inside
+// the paint reports its way through as notification 23 (what the status
+// bar's progress part shows) and clears it at the end.
+TEST(MainViewPaint, ARenderReportsItsProgressAndClearsItAtTheEnd) {
+    const std::string dir = MakeScratchDir("main_view_progress");
+    ASSERT_TRUE(MakeFilesIn(dir, "convert -size 1600x2400 xc:white -fill black -draw 'rectangle 100,100 1500,2300'"
+                                 " -compress Group4 -define tiff:rows-per-strip=64 large.tif"));
+    ViewHarness h(400, 300);
+    ASSERT_TRUE(h.Show(dir + "/large.tif"));
+    // A new zoom leaves the cached picture behind.
+    h.viewer.listener->events.clear();
+    ASSERT_TRUE(CutOutSetZoom(h.CutOut().get(), 0.5));
+    h.Changed(event::kViewZoom);
+    h.Print();
+    std::vector<double> reported;
+    for (const ReceivedEvent& e : h.viewer.listener->events) {
+        if (e.code == event::kProgress) reported.push_back(VariantToDouble(e.argument));
+    }
+    ASSERT_GE(reported.size(), 3u);
+    EXPECT_EQ(reported.back(), -1.0);
+    EXPECT_TRUE(std::any_of(reported.begin(), reported.end(), [](double v) { return v > 0 && v < 1; }));
+}
+
 TEST(MainViewPaint, WithoutAPageTheViewShowsTheEmptyPageAndTheMappingSettles) {
     ViewHarness h(420, 330);
     ASSERT_TRUE(h.view);
