@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "foundation/handles.h"
+#include "printing/print_job.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/doc_item.h"
 
@@ -181,8 +182,10 @@ WString& WinPrintProvider::GetCurrentPrinter(WString& out) {
 
 bool WinPrintProvider::Print(ViewerContext* context, HWND parent, const PtrArray& pages,
                              PrintOptions* options) {
-    // The print job is not built yet: nothing prints.
-    return false;
+    Ref<PrinterDevice> device = GetDevice();
+    if (!context || !options || !device || PtrArrayCount(pages) == 0) return false;
+    Ref<PrintJob> job = PrintJobCreate(context, this, pages, *options, *device);
+    return job && PrintJobStart(job.get());
 }
 
 bool WinPrintProvider::ShowProperties(ViewerContext* context, HWND parent) {
