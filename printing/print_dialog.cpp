@@ -45,16 +45,36 @@ struct ItemText {
 };
 
 constexpr ItemText kItemTexts[] = {
-    {IDC_PRINT_PRINTER_GROUP, 2000},  {IDC_PRINT_PRINTER_LABEL, 2001}, {IDC_PRINT_STATUS_LABEL, 2002},
-    {IDC_PRINT_PROPERTIES, 2022},     {IDC_PRINT_BIN_LABEL, 2003},     {IDC_PRINT_PAPER_LABEL, 2038},
-    {IDC_PRINT_PORTRAIT, 2075},       {IDC_PRINT_LANDSCAPE, 2076},     {IDC_PRINT_POSITION_GROUP, 2004},
-    {IDC_PRINT_CENTRED, 2005},        {IDC_PRINT_AUTO_ORIENTATION, 2009}, {IDC_PRINT_FILL, 2010},
-    {IDC_PRINT_RATIO_LABEL, 2011},    {IDC_PRINT_CUT_OUT_ONLY, 2016},  {IDC_PRINT_RANGE_GROUP, 2035},
-    {IDC_PRINT_CURRENT, 2015},        {IDC_PRINT_SELECTED, 2034},      {IDC_PRINT_ALL, 2012},
-    {IDC_PRINT_SELECT, 2014},         {IDC_PRINT_PREVIEW_GROUP, 2008}, {IDC_PRINT_PREVIEW_OF, 2033},
-    {IDC_PRINT_OPTIONS_GROUP, 2072},  {IDC_PRINT_COPIES_LABEL, 2017},  {IDC_PRINT_COLLATE, 2018},
-    {IDC_PRINT_MARKUPS, 2041},        {IDC_PRINT_USER_INFO, 2019},     {IDC_PRINT_FOLD, 2073},
-    {IDC_PRINT_COVER, 2074},          {IDOK, 10002},                   {IDCANCEL, 10012},
+    {IDC_PRINT_PRINTER_GROUP, 2000},
+    {IDC_PRINT_PRINTER_LABEL, 2001},
+    {IDC_PRINT_STATUS_LABEL, 2002},
+    {IDC_PRINT_PROPERTIES, 2022},
+    {IDC_PRINT_BIN_LABEL, 2003},
+    {IDC_PRINT_PAPER_LABEL, 2038},
+    {IDC_PRINT_PORTRAIT, 2075},
+    {IDC_PRINT_LANDSCAPE, 2076},
+    {IDC_PRINT_POSITION_GROUP, 2004},
+    {IDC_PRINT_CENTRED, 2005},
+    {IDC_PRINT_AUTO_ORIENTATION, 2009},
+    {IDC_PRINT_FILL, 2010},
+    {IDC_PRINT_RATIO_LABEL, 2011},
+    {IDC_PRINT_CUT_OUT_ONLY, 2016},
+    {IDC_PRINT_RANGE_GROUP, 2035},
+    {IDC_PRINT_CURRENT, 2015},
+    {IDC_PRINT_SELECTED, 2034},
+    {IDC_PRINT_ALL, 2012},
+    {IDC_PRINT_SELECT, 2014},
+    {IDC_PRINT_PREVIEW_GROUP, 2008},
+    {IDC_PRINT_PREVIEW_OF, 2033},
+    {IDC_PRINT_OPTIONS_GROUP, 2072},
+    {IDC_PRINT_COPIES_LABEL, 2017},
+    {IDC_PRINT_COLLATE, 2018},
+    {IDC_PRINT_MARKUPS, 2041},
+    {IDC_PRINT_USER_INFO, 2019},
+    {IDC_PRINT_FOLD, 2073},
+    {IDC_PRINT_COVER, 2074},
+    {IDOK, 10002},
+    {IDCANCEL, 10012},
 };
 
 constexpr int kMarginEdits[] = {IDC_PRINT_MARGIN_TOP, IDC_PRINT_MARGIN_LEFT, IDC_PRINT_MARGIN_RIGHT,
@@ -64,11 +84,16 @@ constexpr int kUnitLabels[] = {IDC_PRINT_UNIT_TOP, IDC_PRINT_UNIT_LEFT, IDC_PRIN
 
 double* MarginOf(PrintOptions& options, int edit) {
     switch (edit) {
-        case IDC_PRINT_MARGIN_TOP: return &options.margin_top;
-        case IDC_PRINT_MARGIN_LEFT: return &options.margin_left;
-        case IDC_PRINT_MARGIN_RIGHT: return &options.margin_right;
-        case IDC_PRINT_MARGIN_BOTTOM: return &options.margin_bottom;
-        default: return nullptr;
+        case IDC_PRINT_MARGIN_TOP:
+            return &options.margin_top;
+        case IDC_PRINT_MARGIN_LEFT:
+            return &options.margin_left;
+        case IDC_PRINT_MARGIN_RIGHT:
+            return &options.margin_right;
+        case IDC_PRINT_MARGIN_BOTTOM:
+            return &options.margin_bottom;
+        default:
+            return nullptr;
     }
 }
 
@@ -91,7 +116,8 @@ bool Printable(DocItem* item) {
 void AddEntries(PrintDialog* dialog, DocItem* item, uint32_t depth) {
     if (Printable(item)) dialog->entries.push_back(PrintPageEntry{Ref<DocItem>(item), false, depth});
     for (uint32_t i = 0; i < DocItemGetChildCount(item); ++i) {
-        if (Ref<DocItem> child = DocItemGetChild(item, i)) AddEntries(dialog, child.get(), depth + kEntryDepthStep);
+        if (Ref<DocItem> child = DocItemGetChild(item, i))
+            AddEntries(dialog, child.get(), depth + kEntryDepthStep);
     }
 }
 
@@ -135,8 +161,7 @@ void DrawPaper(HDC dc, const RectI& box, const RectI& paper_in_box) {
     FillBoxPart(dc, px - 1, py + ph + 1, px + pw + 1, bottom);
 }
 
-Ref<RasterImage> PreviewImage(PrintDialog* dialog, DocItem* page, const PagePlacement& request,
-                              bool colour) {
+Ref<RasterImage> PreviewImage(PrintDialog* dialog, DocItem* page, const PagePlacement& request, bool colour) {
     if (dialog->cached_image && dialog->cached_page == page->id &&
         PagePlacementEquals(dialog->cached_request, request))
         return dialog->cached_image;
@@ -204,7 +229,6 @@ struct Updating {
     bool was_;
 };
 
-
 PrintDialog* DialogOf(HWND window) { return static_cast<PrintDialog*>(DlgGetUserData(window)); }
 
 void SetCheck(HWND window, int id, bool on) { CheckDlgButton(window, id, on ? BST_CHECKED : BST_UNCHECKED); }
@@ -250,7 +274,8 @@ void RefreshMargins(PrintDialog* dialog) {
     const bool empty = !provider || !provider->HasFeature(f::kMargins) || centred;
     const bool inches = UsesInches(dialog->context.get());
     for (int edit : kMarginEdits) {
-        const WString text = empty ? WString(L"") : PrintMarginFormat(*MarginOf(*dialog->options, edit), inches);
+        const WString text =
+            empty ? WString(L"") : PrintMarginFormat(*MarginOf(*dialog->options, edit), inches);
         SetDlgItemTextW(dialog->window, edit, WStrCStr(text));
     }
 }
@@ -269,14 +294,15 @@ void RefreshValues(PrintDialog* dialog) {
         if (Ref<PaperBinEntry> bin = provider->GetBinAt(i))
             ComboAddText(window, IDC_PRINT_BIN, WStrCStr(bin->name), static_cast<INT_PTR>(i));
     }
-    SendDlgItemMessageW(window, IDC_PRINT_BIN, CB_SETCURSEL, static_cast<WPARAM>(provider->GetCurrentBin()), 0);
+    SendDlgItemMessageW(window, IDC_PRINT_BIN, CB_SETCURSEL, static_cast<WPARAM>(provider->GetCurrentBin()),
+                        0);
     SendDlgItemMessageW(window, IDC_PRINT_PAPER, CB_RESETCONTENT, 0, 0);
     for (uint32_t i = 0; i < provider->GetPaperCount(); ++i) {
         if (Ref<PaperEntry> paper = provider->GetPaperAt(i))
             ComboAddText(window, IDC_PRINT_PAPER, WStrCStr(paper->name), static_cast<INT_PTR>(i));
     }
-    SendDlgItemMessageW(window, IDC_PRINT_PAPER, CB_SETCURSEL, static_cast<WPARAM>(provider->GetCurrentPaper()),
-                        0);
+    SendDlgItemMessageW(window, IDC_PRINT_PAPER, CB_SETCURSEL,
+                        static_cast<WPARAM>(provider->GetCurrentPaper()), 0);
     const bool landscape = provider->GetOrientation() != 0;
     SetCheck(window, IDC_PRINT_PORTRAIT, !landscape);
     SetCheck(window, IDC_PRINT_LANDSCAPE, landscape);
@@ -289,7 +315,8 @@ void RefreshValues(PrintDialog* dialog) {
     SetCheck(window, IDC_PRINT_CUT_OUT_ONLY, provider->HasFeature(f::kCutOutOnly) && options.cut_out_only);
     SetCheck(window, IDC_PRINT_COLLATE, provider->HasFeature(f::kCollation) && options.collate);
     SetCheck(window, IDC_PRINT_MARKUPS, provider->HasFeature(f::kRedlining) && options.markups);
-    SetCheck(window, IDC_PRINT_USER_INFO, provider->HasFeature(f::kUserInformation) && options.user_information);
+    SetCheck(window, IDC_PRINT_USER_INFO,
+             provider->HasFeature(f::kUserInformation) && options.user_information);
     SetCheck(window, IDC_PRINT_FOLD, provider->HasFeature(f::kFold) && options.fold);
     SetCheck(window, IDC_PRINT_COVER, provider->HasFeature(f::kCover) && options.cover);
     const bool ratio = provider->HasFeature(f::kRatio);
@@ -427,16 +454,28 @@ void StoreCheck(PrintDialog* dialog, int id) {
     PrintOptions& options = *dialog->options;
     const uint8_t on = IsChecked(dialog->window, id) ? 1 : 0;
     switch (id) {
-        case IDC_PRINT_FOLD: options.fold = on; break;
-        case IDC_PRINT_COVER: options.cover = on; break;
-        case IDC_PRINT_USER_INFO: options.user_information = on; break;
-        case IDC_PRINT_MARKUPS: options.markups = on; break;
-        case IDC_PRINT_AUTO_ORIENTATION: options.auto_orientation = on; break;
+        case IDC_PRINT_FOLD:
+            options.fold = on;
+            break;
+        case IDC_PRINT_COVER:
+            options.cover = on;
+            break;
+        case IDC_PRINT_USER_INFO:
+            options.user_information = on;
+            break;
+        case IDC_PRINT_MARKUPS:
+            options.markups = on;
+            break;
+        case IDC_PRINT_AUTO_ORIENTATION:
+            options.auto_orientation = on;
+            break;
         case IDC_PRINT_COLLATE:
             options.collate = on;
             PushCopies(dialog);
             break;
-        case IDC_PRINT_FILL: options.fit = on; break;
+        case IDC_PRINT_FILL:
+            options.fit = on;
+            break;
         case IDC_PRINT_CENTRED:
             options.centred = on;
             RefreshMargins(dialog);
@@ -446,7 +485,8 @@ void StoreCheck(PrintDialog* dialog, int id) {
             if (provider && provider->HasFeature(f::kCutOutOnly)) options.cut_out_only = on;
             break;
         }
-        default: return;
+        default:
+            return;
     }
     RefreshEnabling(dialog);
     RefreshPreview(dialog);
@@ -459,7 +499,8 @@ void StoreEdit(PrintDialog* dialog, int id) {
         wchar_t text[kMarginReadLimit + 1] = {};
         GetDlgItemTextW(dialog->window, id, text, kMarginReadLimit + 1);
         *margin = PrintMarginParse(text, UsesInches(dialog->context.get()));
-    } else if (id == IDC_PRINT_RATIO_NUMERATOR || id == IDC_PRINT_RATIO_DENOMINATOR || id == IDC_PRINT_COPIES) {
+    } else if (id == IDC_PRINT_RATIO_NUMERATOR || id == IDC_PRINT_RATIO_DENOMINATOR ||
+               id == IDC_PRINT_COPIES) {
         const uint32_t value = GetDlgItemInt(dialog->window, id, nullptr, FALSE);
         if (id == IDC_PRINT_RATIO_NUMERATOR) options.ratio_numerator = value;
         if (id == IDC_PRINT_RATIO_DENOMINATOR) options.ratio_denominator = value;
@@ -490,9 +531,15 @@ bool Command(PrintDialog* dialog, WPARAM wparam) {
             PushCopies(dialog);
             EndDialog(dialog->window, id);
             return true;
-        case IDC_PRINT_ALL: SetRange(dialog, print_range::kAllPages); return true;
-        case IDC_PRINT_CURRENT: SetRange(dialog, print_range::kCurrentPage); return true;
-        case IDC_PRINT_SELECTED: SetRange(dialog, print_range::kSelectedPages); return true;
+        case IDC_PRINT_ALL:
+            SetRange(dialog, print_range::kAllPages);
+            return true;
+        case IDC_PRINT_CURRENT:
+            SetRange(dialog, print_range::kCurrentPage);
+            return true;
+        case IDC_PRINT_SELECTED:
+            SetRange(dialog, print_range::kSelectedPages);
+            return true;
         case IDC_PRINT_SELECT:
             if (RunPageSelection(dialog) == 1) SetRange(dialog, print_range::kSelectedPages);
             return true;
@@ -507,8 +554,12 @@ bool Command(PrintDialog* dialog, WPARAM wparam) {
                 provider->ShowProperties(dialog->context.get(), dialog->window);
             RefreshAll(dialog);
             return true;
-        case IDC_PRINT_PREVIOUS: MovePreview(dialog, -1); return true;
-        case IDC_PRINT_NEXT: MovePreview(dialog, 1); return true;
+        case IDC_PRINT_PREVIOUS:
+            MovePreview(dialog, -1);
+            return true;
+        case IDC_PRINT_NEXT:
+            MovePreview(dialog, 1);
+            return true;
         case IDC_PRINT_PRINTER:
             if (code == CBN_SELCHANGE) ChoosePrinter(dialog);
             return true;
@@ -588,7 +639,8 @@ INT_PTR CALLBACK PageSelectionProc(HWND window, UINT message, WPARAM wparam, LPA
             for (size_t i = 0; i < dialog->entries.size(); ++i) {
                 const WString text = EntryText(dialog, i);
                 SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WStrCStr(text)));
-                SendMessageW(list, LB_SETSEL, dialog->entries[i].selected ? TRUE : FALSE, static_cast<LPARAM>(i));
+                SendMessageW(list, LB_SETSEL, dialog->entries[i].selected ? TRUE : FALSE,
+                             static_cast<LPARAM>(i));
             }
             return TRUE;
         }
@@ -671,7 +723,8 @@ void PrintDialogApplyRange(PrintDialog* dialog) {
             if (count > 0 && dialog->shown < 0) dialog->shown = 0;
             return;
         default:
-            if (dialog->shown >= 0 && !entries[static_cast<size_t>(dialog->shown)].selected) dialog->shown = -1;
+            if (dialog->shown >= 0 && !entries[static_cast<size_t>(dialog->shown)].selected)
+                dialog->shown = -1;
             for (int32_t i = 0; i < count && dialog->shown < 0; ++i)
                 if (entries[static_cast<size_t>(i)].selected) dialog->shown = i;
             for (int32_t i = 0; i < count && dialog->shown < 0; ++i) {

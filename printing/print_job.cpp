@@ -295,8 +295,8 @@ bool PrintJobStart(PrintJob* job) {
     SetThreadPriority(job->thread.get(), THREAD_PRIORITY_BELOW_NORMAL);
     job->progress = MakeRef<PrintProgress>();
     const uint32_t total = job->options->copies * PtrArrayCount(job->pages);
-    const bool shown = PrintStatusDialogShow(ViewerGetFrameHwnd(job->context.get()), job->context.get(), total,
-                                             job->thread.get(), job->progress.get());
+    const bool shown = PrintStatusDialogShow(ViewerGetFrameHwnd(job->context.get()), job->context.get(),
+                                             total, job->thread.get(), job->progress.get());
     if (!shown || !job->progress->window.load()) {
         // The dialog never opened, so the thread never ran: let it end at
         // once instead of leaving it suspended with its reference.
@@ -314,9 +314,8 @@ bool PrintStatusDialogShow(HWND parent, ViewerContext* context, uint32_t page_to
                            PrintProgress* progress) {
     if (!parent || !context || !thread || !progress) return false;
     StatusParams params{context, page_total, thread, progress};
-    const INT_PTR result =
-        DialogBoxParamW(ViewerGetInstance(context), MAKEINTRESOURCEW(IDD_PRINT_STATUS), parent,
-                        StatusDialogProc, reinterpret_cast<LPARAM>(&params));
+    const INT_PTR result = DialogBoxParamW(ViewerGetInstance(context), MAKEINTRESOURCEW(IDD_PRINT_STATUS),
+                                           parent, StatusDialogProc, reinterpret_cast<LPARAM>(&params));
     return result != -1 && progress->window.load() != nullptr;
 }
 
@@ -399,7 +398,8 @@ std::vector<std::wstring> SplitLines(const wchar_t* text) {
 
 int32_t LineWidth(HDC dc, const std::wstring& line) {
     SIZE size = {};
-    if (line.empty() || !GetTextExtentPoint32W(dc, line.c_str(), static_cast<int>(line.size()), &size)) return 0;
+    if (line.empty() || !GetTextExtentPoint32W(dc, line.c_str(), static_cast<int>(line.size()), &size))
+        return 0;
     return size.cx;
 }
 
@@ -409,15 +409,24 @@ PointI BoxPosition(int32_t position, const SizeI& printable, const SizeI& box, i
     const int32_t top = my, centre_y = (printable.height - box.height) / 2,
                   bottom = printable.height - box.height - my;
     switch (position) {
-        case 0: return {left, top};
-        case 1: return {centre_x, top};
-        case 2: return {right, top};
-        case 3: return {left, centre_y};
-        case 4: return {centre_x, centre_y};
-        case 5: return {right, centre_y};
-        case 6: return {left, bottom};
-        case 7: return {centre_x, bottom};
-        default: return {right, bottom};
+        case 0:
+            return {left, top};
+        case 1:
+            return {centre_x, top};
+        case 2:
+            return {right, top};
+        case 3:
+            return {left, centre_y};
+        case 4:
+            return {centre_x, centre_y};
+        case 5:
+            return {right, centre_y};
+        case 6:
+            return {left, bottom};
+        case 7:
+            return {centre_x, bottom};
+        default:
+            return {right, bottom};
     }
 }
 
@@ -441,8 +450,8 @@ bool PrintUserInformation(HDC dc, ViewerContext* context, DocItem* item, const P
     const bool large = (flags & 4) != 0;
     const double char_height = large ? 5.0 : 3.0, line_gap = large ? 2.0 : 1.0;
     const double per_mm_x = area.pixels_per_mm_x, per_mm_y = area.pixels_per_mm_y;
-    GdiFont font(CreateFontW(-RoundNearest(char_height * per_mm_y), 0, 0, 0, large ? FW_BOLD : FW_NORMAL, 0, 0,
-                             0, 0, 0, 0, 0, kFontPitchAndFamily, L"ARIAL"));
+    GdiFont font(CreateFontW(-RoundNearest(char_height * per_mm_y), 0, 0, 0, large ? FW_BOLD : FW_NORMAL, 0,
+                             0, 0, 0, 0, 0, 0, kFontPitchAndFamily, L"ARIAL"));
     if (!font) return false;
     ScopedSelect select_font(dc, font.get());
     const COLORREF old_colour = SetTextColor(dc, 0);

@@ -47,8 +47,8 @@ class PrintJob : public RefCounted {
     WString document_name;
     uint32_t repeat_count = 1;  // passes (or repetitions of a single page) the job makes itself
     UniqueHandle thread;
-    std::atomic<bool> finished{false};  // the thread's last touch of the job
-    std::atomic<bool> abandoned{false}; // set before resuming a thread that must not print
+    std::atomic<bool> finished{false};   // the thread's last touch of the job
+    std::atomic<bool> abandoned{false};  // set before resuming a thread that must not print
 };
 
 // Takes a reference to the provider and to every page, copies options and
