@@ -18,12 +18,6 @@
 #include "viewer/documents/document_source.h"
 
 namespace {
-
-constexpr uint32_t kFileTextId = 7006;            // "File"
-constexpr uint32_t kRedlineFilterFileId = 2786;   // "Plovex Redlining file (*.plr)"
-constexpr uint32_t kRedlineFilterTiffId = 2787;   // "Tag in TIFF file (*.tif)"
-constexpr uint32_t kRedlineDialogTitleId = 2788;  // "Save redlining information as..."
-constexpr uint32_t kRedlineSaveErrorId = 2789;    // "Error while trying to save ..."
 constexpr uint32_t kRestrictSave = 2;
 // A filter description this long no longer fits the dialog's list.
 constexpr uint32_t kMaxFilterDescription = 70;
@@ -107,7 +101,7 @@ void SaveAsPropose(ViewerContext* context, const WString& file_name, SaveAsPropo
     WStrAppend(pattern, out.extension);
     WString description = pattern;
     WStrAppendChar(description, L' ');
-    WStrAppendChars(description, ViewerGetText(context, kFileTextId));
+    WStrAppendChars(description, ViewerGetText(context, text::kFile));
     if (WStrLength(description) >= kMaxFilterDescription) {
         WStrClear(out.filter_description);
         WStrClear(out.filter_pattern);
@@ -208,9 +202,9 @@ bool ViewerSaveRedlining(ViewerContext* context, DocItem* item) {
         WStrGetDirectory(SourceGetPath(source.get(), path), directory);
     }
 
-    WString pairs = ViewerGetText(context, kRedlineFilterFileId);
+    WString pairs = ViewerGetText(context, text::kRedlineFilterFile);
     WStrAppendChars(pairs, L"\t*.PLR\t");
-    WStrAppendChars(pairs, ViewerGetText(context, kRedlineFilterTiffId));
+    WStrAppendChars(pairs, ViewerGetText(context, text::kRedlineFilterTiff));
     WStrAppendChars(pairs, L"\t*.TIF");
     std::vector<wchar_t> filter = FilterBuffer(pairs);
     std::vector<wchar_t> buffer = NameBuffer(proposed);
@@ -224,7 +218,7 @@ bool ViewerSaveRedlining(ViewerContext* context, DocItem* item) {
     dialog.lpstrFile = buffer.data();
     dialog.nMaxFile = kNameBufferCharacters;
     dialog.lpstrInitialDir = WStrLength(directory) > 0 ? WStrCStr(directory) : nullptr;
-    dialog.lpstrTitle = ViewerGetText(context, kRedlineDialogTitleId);
+    dialog.lpstrTitle = ViewerGetText(context, text::kRedlineSaveTitle);
     dialog.Flags = 0;
     if (!GetSaveFileNameW(&dialog)) return false;
 
@@ -243,8 +237,8 @@ bool ViewerSaveRedlining(ViewerContext* context, DocItem* item) {
         written = RedlineSaveFile(redlining.get(), target);
     }
     if (!written) {
-        MessageBoxW(owner, ViewerGetText(context, kRedlineSaveErrorId), ViewerGetText(context, text::kError),
-                    MB_ICONHAND);
+        MessageBoxW(owner, ViewerGetText(context, text::kRedlineSaveError),
+                    ViewerGetText(context, text::kError), MB_ICONHAND);
     }
     return written;
 }

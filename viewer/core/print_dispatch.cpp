@@ -1,6 +1,7 @@
 #include "viewer/core/print_dispatch.h"
 
 #include "printing/print_job.h"
+#include "resources/text_ids.h"
 #include "viewer/core/app_root.h"
 #include "viewer/core/open_params.h"
 #include "viewer/core/viewer_context.h"
@@ -12,7 +13,6 @@ namespace {
 
 constexpr uint32_t kPrintCommandBits = 0x4 | 0x40;
 constexpr uint32_t kRestrictPrint = 8;
-constexpr uint32_t kCannotPrintId = 5002;  // "You can't print this document!"
 constexpr uint32_t kMessageError = 3;
 
 // What the switch "noprint" and the print restriction forbid, whatever road
@@ -38,7 +38,7 @@ bool ViewerPrintDocument(ViewerContext* context, int32_t printer_index) {
     Ref<DocItem> item = ViewerGetActiveItem(context);
     if (!item) return false;
     if (!ViewerCanPrintItem(item.get()) || !PrintPermitted(context, item.get())) {
-        ViewerShowMessage(context, kCannotPrintId, kMessageError);
+        ViewerShowMessage(context, text::kCannotPrint, kMessageError);
         return false;
     }
     Ref<AppRoot> app = ViewerGetApp(context);

@@ -10,6 +10,7 @@
 #include "foundation/handles.h"
 #include "foundation/variant.h"
 #include "imaging/raster/packed_dib.h"
+#include "resources/text_ids.h"
 #include "viewer/core/app_root.h"
 #include "viewer/core/app_texts.h"
 #include "viewer/core/commands.h"
@@ -33,8 +34,6 @@
 #include "viewer/windows/context_menu.h"
 
 namespace {
-
-constexpr uint32_t kTextZoomViewTitle = 1842;
 
 constexpr DWORD kDockedStyle = WS_CHILD | WS_VISIBLE;
 constexpr DWORD kFloatingStyle = WS_POPUP | WS_VISIBLE | WS_BORDER | WS_SYSMENU;
@@ -95,9 +94,7 @@ bool ShowsCrossHair(MainViewWindow* view) {
 // view has no WS_CLIPCHILDREN, so a plain InvalidateRect would have both
 // bars paint again after each of its paints (several milliseconds under
 // Wine for nothing).
-void InvalidateView(HWND window) {
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_NOCHILDREN);
-}
+void InvalidateView(HWND window) { RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_NOCHILDREN); }
 
 void Repaint(MainViewWindow* view) {
     if (view->window()) InvalidateView(view->window());
@@ -708,7 +705,7 @@ bool CreateViewWindow(MainViewWindow* view, HWND parent, uint32_t mode, bool mov
         // the preview when a change leaves them all to be painted.
         if (window) SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     } else if (mode == kMainViewFloating) {
-        const wchar_t* title = ViewerGetText(view->context.get(), kTextZoomViewTitle);
+        const wchar_t* title = ViewerGetText(view->context.get(), text::kZoomViewTitle);
         window = WindowCreate(view, WS_EX_TOOLWINDOW, kMainViewClassName, title ? title : L"",
                               movable ? kMovableFloatingStyle : kFloatingStyle, rect, parent, nullptr);
         if (HMENU menu = window ? GetSystemMenu(window, FALSE) : nullptr) {

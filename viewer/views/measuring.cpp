@@ -8,6 +8,7 @@
 #include "foundation/handles.h"
 #include "foundation/string_builder.h"
 #include "imaging/formats/image_format.h"
+#include "resources/text_ids.h"
 #include "viewer/core/length_text.h"
 #include "viewer/core/number_format.h"
 #include "viewer/core/open_params.h"
@@ -20,14 +21,6 @@
 #include "viewer/views/view_mapping.h"
 
 namespace {
-
-constexpr uint32_t kTextMeasurement = 1865;
-constexpr uint32_t kTextCancelHint = 1866;
-constexpr uint32_t kTextDeltaX = 1867;
-constexpr uint32_t kTextDeltaY = 1868;
-constexpr uint32_t kTextAngle = 1869;
-constexpr uint32_t kTextDegree = 1870;
-constexpr uint32_t kTextPixel = 2039;
 
 // atan2's radians to tenths of a degree.
 constexpr double kTenthsPerRadian = 572.9577951471995;
@@ -159,7 +152,7 @@ bool DrawMeasureLines(HDC dc, const PointD& a, const PointD& b) {
 
 WString& MeasureAngleText(ViewerContext* context, double dx, double dy, WString& out) {
     WStrClear(out);
-    AppendText(out, context, kTextAngle);
+    AppendText(out, context, text::kMeasureAngle);
     WStrAppendChar(out, L' ');
     const int32_t tenths = RoundToI32(std::atan2(dy, dx) * kTenthsPerRadian);
     // -180.0 and 180.0 are the same direction: shown without a sign.
@@ -169,7 +162,7 @@ WString& MeasureAngleText(ViewerContext* context, double dx, double dy, WString&
     const int length = swprintf(number, 12, L"%hd.%hd", static_cast<short>(magnitude / 10),
                                 static_cast<short>(magnitude % 10));
     if (length > 0) WStrAppendN(out, number, static_cast<uint32_t>(length));
-    AppendText(out, context, kTextDegree);
+    AppendText(out, context, text::kMeasureDegree);
     return out;
 }
 
@@ -192,13 +185,13 @@ bool MeasureInfoTexts(ViewerContext* context, DocItem* item, const ViewMapping* 
     const double distance = PointDLength(measured);
 
     for (WString& line : out.lines) WStrClear(line);
-    AppendText(out.lines[0], context, kTextMeasurement);
-    AppendText(out.lines[1], context, kTextCancelHint);
+    AppendText(out.lines[0], context, text::kMeasurement);
+    AppendText(out.lines[1], context, text::kMeasureCancelHint);
     AppendLength(out.lines[kMeasureDistanceLine], context, distance, !in_pixels);
-    AppendText(out.lines[3], context, kTextDeltaX);
+    AppendText(out.lines[3], context, text::kMeasureDeltaX);
     WStrAppendChar(out.lines[3], L' ');
     AppendLength(out.lines[3], context, dx, !in_pixels);
-    AppendText(out.lines[4], context, kTextDeltaY);
+    AppendText(out.lines[4], context, text::kMeasureDeltaY);
     WStrAppendChar(out.lines[4], L' ');
     AppendLength(out.lines[4], context, dy, !in_pixels);
     MeasureAngleText(context, dx, dy, out.lines[5]);
@@ -338,7 +331,7 @@ WString& MeasurePositionText(WString& out, ViewerContext* context, DocItem* item
     }
     if (in_pixels) {
         WStrAppendChar(out, L' ');
-        AppendText(out, context, kTextPixel);
+        AppendText(out, context, text::kPixel);
     }
     return out;
 }

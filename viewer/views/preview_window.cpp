@@ -10,6 +10,7 @@
 #include "foundation/handles.h"
 #include "foundation/variant.h"
 #include "imaging/raster/packed_dib.h"
+#include "resources/text_ids.h"
 #include "viewer/core/app_root.h"
 #include "viewer/core/commands.h"
 #include "viewer/core/event_codes.h"
@@ -31,8 +32,6 @@
 #include "viewer/windows/status_bar.h"
 
 namespace {
-
-constexpr uint32_t kPreviewTitleText = 1841;  // "Plovex Preview"
 constexpr uint32_t kCacheBuckets = 29;
 constexpr uint32_t kCacheMaxEntries = 0xFFFF;
 constexpr UINT kLastForwardedKey = 0x0108;
@@ -541,7 +540,7 @@ void PreviewShow(PreviewWindow* preview, int32_t mode, HWND frame_window, const 
         preview->display_mode = mode;
         preview->made_moveable = moveable;
         const RectI stored = settings ? SettingsGetPaneRect(settings.get(), kPanePreview) : RectI();
-        const wchar_t* title = ViewerTextOrEmpty(preview->context.get(), kPreviewTitleText);
+        const wchar_t* title = ViewerTextOrEmpty(preview->context.get(), text::kPreviewTitle);
         PaneWindowCreate(preview, kPreviewClassName, title, mode, moveable, frame_window, rect, stored);
         PreviewUpdate(preview);
     }
@@ -605,7 +604,8 @@ void PreviewPaint(PreviewWindow* preview, HDC dc) {
         const int clip_kind = GetClipBox(dc, &clip);
         RectI clip_rect;
         RectISet(clip_rect, clip.left, clip.top, clip.right - clip.left, clip.bottom - clip.top);
-        if (clip_kind == ERROR || (clip_kind != NULLREGION && RectIIntersect(image_rect, clip_rect, nullptr))) {
+        if (clip_kind == ERROR ||
+            (clip_kind != NULLREGION && RectIIntersect(image_rect, clip_rect, nullptr))) {
             Ref<RasterImage> image = ObtainImage(preview, item.get(), mapping.get());
             if (image) {
                 DrawImage(dc, image.get(), image_rect);

@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include "foundation/variant.h"
+#include "resources/text_ids.h"
 #include "viewer/core/app_root.h"
 #include "viewer/core/commands.h"
 #include "viewer/core/event_codes.h"
@@ -26,9 +27,6 @@ constexpr DWORD kTreeControlStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS
                                     TVS_NOTOOLTIPS;
 // WM_KEYDOWN to WM_SYSDEADCHAR and the one message after it.
 constexpr UINT kLastKeyMessage = 0x108;
-
-constexpr uint32_t kTextError = 1600;
-constexpr uint32_t kTextLoading = 1601;
 
 constexpr uint32_t kBitmapListEntry = 324;
 constexpr uint32_t kBitmapPage = 325;
@@ -552,7 +550,7 @@ WString& DocTreeNodeText(DocTreeWindow* tree, DocItem* item, WString& out) {
     if (state == kSourceLoaded) return WStrAssign(out, name);
     const bool failed = state == kSourceFailed;
     const wchar_t* prefix =
-        ViewerGetText(tree ? tree->context.get() : nullptr, failed ? kTextError : kTextLoading);
+        ViewerGetText(tree ? tree->context.get() : nullptr, failed ? text::kErrorLabel : text::kTreeLoading);
     WStrAssignChars(out, prefix ? prefix : (failed ? L"Error" : L"Loading"));
     WStrAppendChars(out, L" - ");
     return WStrAppend(out, name);

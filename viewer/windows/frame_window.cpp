@@ -11,6 +11,7 @@
 #include "foundation/variant.h"
 #include "redlining/redline_modes.h"
 #include "redlining/redline_toolbar.h"
+#include "resources/text_ids.h"
 #include "viewer/core/app_root.h"
 #include "viewer/core/app_temp_files.h"
 #include "viewer/core/commands.h"
@@ -30,7 +31,6 @@
 namespace {
 
 constexpr uint32_t kFrameIconResource = 100;
-constexpr uint32_t kTitleText = 1012;  // "Plovex"
 constexpr wchar_t kBareTitle[] = L"Plovex";
 constexpr COLORREF kSplitterColour = RGB(200, 200, 200);
 constexpr int32_t kMinTrackWidth = 40;
@@ -500,7 +500,7 @@ void FrameLayout(FrameWindow* frame) {
 
 void FrameSetTitle(FrameWindow* frame, const wchar_t* document_name) {
     if (!frame || !frame->window()) return;
-    const wchar_t* bare = ViewerGetText(frame->context, kTitleText);
+    const wchar_t* bare = ViewerGetText(frame->context, text::kProductName);
     WString title = bare ? bare : kBareTitle;
     if (document_name && *document_name) {
         WStrAppendChars(title, L" - ");

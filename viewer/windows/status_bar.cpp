@@ -9,6 +9,7 @@
 #include "foundation/handles.h"
 #include "foundation/string_builder.h"
 #include "foundation/variant.h"
+#include "resources/text_ids.h"
 #include "viewer/core/app_root.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/number_format.h"
@@ -24,13 +25,6 @@
 #include "viewer/windows/frame_window.h"
 
 namespace {
-
-constexpr uint32_t kTextPixel = 2039;
-constexpr uint32_t kTextPageOf = 1846;  // "Page %d of %d"
-constexpr uint32_t kTextPages = 1847;   // "%d pages"
-constexpr uint32_t kTextFixed = 1878;
-constexpr uint32_t kTextScale = 2070;  // "SC"
-constexpr uint32_t kTextNoScale = 2071;
 
 // Right edges of the parts, from the parent's client width less the
 // scroll bar's less this.
@@ -142,8 +136,8 @@ std::wstring ScaleText(StatusBarWindow* bar, DocItem* item) {
     Ref<OpenParams> params = item->GetOpenParams();
     if (!params) params = document->GetOpenParams();
     Ref<Scale> scale = params ? OpenParamsGetScale(params.get()) : nullptr;
-    std::wstring text = L"\t" + Text(context, kTextScale) + L" ";
-    if (!scale) return text + Text(context, kTextNoScale);
+    std::wstring text = L"\t" + Text(context, text::kStatusScale) + L" ";
+    if (!scale) return text + Text(context, text::kStatusNoScale);
     WString formatted;
     FormatScale(scale.get(), formatted);
     return text + WStrBuffer(formatted);
@@ -168,7 +162,7 @@ std::wstring PageText(StatusBarWindow* bar, DocItem* item) {
     const bool page = (DocItemGetType(item) & doc_type::kPages) != 0;
     // The language texts hold printf forms of their own: the count is
     // checked by the text's number, not trusted from the text.
-    const std::wstring form = Text(context, page ? kTextPageOf : kTextPages);
+    const std::wstring form = Text(context, page ? text::kStatusPageOf : text::kStatusPages);
     if (page) {
         swprintf(buffer, kPageTextSize, form.c_str(), static_cast<int>(item->GetPageIndex() + 1),
                  static_cast<int>(count));
@@ -194,7 +188,7 @@ std::wstring ZoomText(StatusBarWindow* bar) {
     if (!FormatDecimalAuto(zoom * 100, builder)) return L"\t";
     WStrBuilderToString(builder, number);
     std::wstring text = L"\t" + std::wstring(WStrBuffer(number)) + L" %";
-    if (fixed > 0) text += L" " + Text(context, kTextFixed);
+    if (fixed > 0) text += L" " + Text(context, text::kStatusFixed);
     return text;
 }
 

@@ -2,12 +2,13 @@
 // scale dialog write and read them; the measuring box's texts for pages
 // with and without a resolution and a drawing scale, and the position texts
 // of the status bar.
-#include "viewer/core/length_text.h"
 #include "viewer/views/measuring.h"
 
 #include "imaging/formats/image_format.h"
+#include "resources/text_ids.h"
 #include "tests/viewer/documents/document_test_support.h"
 #include "viewer/core/app_texts.h"
+#include "viewer/core/length_text.h"
 #include "viewer/core/scale.h"
 #include "viewer/core/settings.h"
 #include "viewer/views/view_mapping.h"
@@ -65,7 +66,7 @@ TEST(MeasureTexts, LengthsFollowTheScaleAndPagesWithoutResolutionCountPixels) {
                             -30 * gif->HeightMm() / gif->PixelHeight()};
 
     const std::wstring dx = Text(context, 1867) + L" ", dy = Text(context, 1868) + L" ";
-    const std::wstring pixel = L" " + Text(context, 2039);
+    const std::wstring pixel = L" " + Text(context, text::kPixel);
     struct Case {
         const char* name;
         DocItem* item;
@@ -112,7 +113,7 @@ TEST(MeasurePositionText, LengthsWithAResolutionPixelsWithout) {
                  per_mm_y = gif->PixelHeight() / gif->HeightMm();
     RectDSet(rect, 10 / per_mm_x, 5 / per_mm_y, 40 / per_mm_x, 30 / per_mm_y);
     WStrClear(text);
-    const std::wstring pixel = L" " + Text(context, 2039);
+    const std::wstring pixel = L" " + Text(context, text::kPixel);
     EXPECT_EQ(Wide(MeasurePositionText(text, context, unstated.get(), rect, true)), L"40 x 30" + pixel);
     WStrClear(text);
     EXPECT_EQ(Wide(MeasurePositionText(text, context, unstated.get(), rect, false)),
@@ -140,8 +141,8 @@ TEST(LengthText, NumbersUnitsAndThousands) {
         int32_t unit;
         const wchar_t* text;
     } lengths[] = {
-        {0.0000005, 1, L"0.5000 nm"}, {0.25, 1, L"250.0 \u00b5m"}, {0, 1, L"0.0000 mm"},
-        {25, 3, L"2.500 cm"},         {254, 2, L"10.00 Inch"},     {-2500, 1, L"-2.500 m"}, {42, 5, L"42.00"},
+        {0.0000005, 1, L"0.5000 nm"}, {0.25, 1, L"250.0 \u00b5m"}, {0, 1, L"0.0000 mm"}, {25, 3, L"2.500 cm"},
+        {254, 2, L"10.00 Inch"},      {-2500, 1, L"-2.500 m"},     {42, 5, L"42.00"},
     };
     for (const auto& c : lengths) {
         WStrBuilder builder(16);
@@ -173,9 +174,12 @@ TEST(ScaleText, ParsesFormatsAndParsesBack) {
         double ratio;
         const wchar_t* formatted;
     } cases[] = {
-        {L" 1 : 100 ", false, 0.01, L"1 : 100"}, {L"100", false, 100.0, L"100 : 1"},
-        {L"0.5", true, 0.5, L"1 : 2.0"},         {L"2.5", true, 2.5, L"2.5 : 1"},
-        {L"1.5:3", true, 0.5, L"1 : 2.0"},       {L"1\t:\t20", false, 0.05, L"1 : 20"},
+        {L" 1 : 100 ", false, 0.01, L"1 : 100"},
+        {L"100", false, 100.0, L"100 : 1"},
+        {L"0.5", true, 0.5, L"1 : 2.0"},
+        {L"2.5", true, 2.5, L"2.5 : 1"},
+        {L"1.5:3", true, 0.5, L"1 : 2.0"},
+        {L"1\t:\t20", false, 0.05, L"1 : 20"},
         {L"1999999999:1", false, 1999999999.0, L"1999999999 : 1"},
     };
     for (const auto& c : cases) {
