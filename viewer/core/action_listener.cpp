@@ -15,6 +15,7 @@
 #include "viewer/core/pane_modes.h"
 #include "viewer/core/print_dispatch.h"
 #include "viewer/core/registered_program.h"
+#include "viewer/core/restrictions.h"
 #include "viewer/core/scale.h"
 #include "viewer/core/view_operations.h"
 #include "viewer/core/viewer_context.h"
@@ -38,7 +39,6 @@
 namespace {
 
 constexpr wchar_t kWebSiteUrl[] = L"https://www.ostrel.de/plovex/";
-constexpr uint32_t kRestrictCopyView = 0x80;
 constexpr uint32_t kViewerCaller = 0;
 constexpr int32_t kStepForward = 90;
 
@@ -158,7 +158,7 @@ void AddToComparison(ViewerContext* context) {
 // reaches the viewer whatever the menu shows, so the action checks it too.
 void ShowBitmapExportDialog(ViewerContext* context) {
     Ref<DocItem> item = ViewerGetActiveItem(context);
-    if (!item || !ViewerIsAllowed(context, 0, kRestrictCopyView)) return;
+    if (!item || !ViewerIsAllowed(context, 0, restriction::kCopyView)) return;
     ShowBitmapExport(ViewerGetFrameHwnd(context), context, item.get());
 }
 

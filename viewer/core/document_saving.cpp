@@ -13,12 +13,12 @@
 #include "resources/text_ids.h"
 #include "viewer/core/app_utils.h"
 #include "viewer/core/open_params.h"
+#include "viewer/core/restrictions.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/doc_item.h"
 #include "viewer/documents/document_source.h"
 
 namespace {
-constexpr uint32_t kRestrictSave = 2;
 // A filter description this long no longer fits the dialog's list.
 constexpr uint32_t kMaxFilterDescription = 70;
 // The dialogs' name buffers: 260 characters with the terminator.
@@ -126,7 +126,7 @@ bool ViewerSaveAs(ViewerContext* context) {
     if (!item) return false;
     Ref<OpenParams> params = item->GetOpenParams();
     if (params && !OpenParamsGetAllowSave(params.get())) return false;
-    if (!ViewerIsAllowed(context, 0, kRestrictSave)) return false;
+    if (!ViewerIsAllowed(context, 0, restriction::kSave)) return false;
     Ref<DocumentSource> source = item->GetSource();
     if (!source) return false;
 

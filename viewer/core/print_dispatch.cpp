@@ -4,6 +4,7 @@
 #include "resources/text_ids.h"
 #include "viewer/core/app_root.h"
 #include "viewer/core/open_params.h"
+#include "viewer/core/restrictions.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/dialogs/viewer_message.h"
 #include "viewer/documents/doc_item.h"
@@ -12,7 +13,6 @@
 namespace {
 
 constexpr uint32_t kPrintCommandBits = 0x4 | 0x40;
-constexpr uint32_t kRestrictPrint = 8;
 constexpr uint32_t kMessageError = 3;
 
 // What the switch "noprint" and the print restriction forbid, whatever road
@@ -21,7 +21,7 @@ constexpr uint32_t kMessageError = 3;
 bool PrintPermitted(ViewerContext* context, DocItem* item) {
     Ref<OpenParams> params = item->GetOpenParams();
     if (params && !OpenParamsGetAllowPrint(params.get())) return false;
-    return ViewerIsAllowed(context, 0, kRestrictPrint);
+    return ViewerIsAllowed(context, 0, restriction::kPrint);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "foundation/ref_counted.h"
 #include "foundation/strings.h"
 #include "foundation/variant.h"
+#include "viewer/core/restrictions.h"
 #include "viewer/core/text_provider.h"
 
 class AppRoot;
@@ -22,15 +23,6 @@ class FrameWindow;
 class ProgressForwarder;
 class Settings;
 class VariableList;
-
-// Bits of the settings' RESTRICTIONS word that ViewerIsAllowed tests.
-namespace restriction {
-inline constexpr uint32_t kOpenInteractively = 1;
-inline constexpr uint32_t kPreviewDrag = 256;       // the preview's drag modes 1 and 2
-inline constexpr uint32_t kPreviewDragFrame = 512;  // the preview's drag mode 3
-inline constexpr uint32_t kZoom = 1024;
-inline constexpr uint32_t kScroll = 2048;
-}  // namespace restriction
 
 // Redlining edit modes the context starts in.
 inline constexpr uint32_t kRedliningModeOff = 0;

@@ -10,6 +10,7 @@
 #include "viewer/core/event_codes.h"
 #include "viewer/core/image_store.h"
 #include "viewer/core/open_params.h"
+#include "viewer/core/restrictions.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/doc_item.h"
@@ -30,13 +31,6 @@ constexpr UINT_PTR kRebarSubclass = 0x504C5842;
 constexpr int32_t kNoBitmap = -1;
 
 // Restriction bits.
-constexpr uint32_t kRestrictOpen = restriction::kOpenInteractively;
-constexpr uint32_t kRestrictSave = 2;
-constexpr uint32_t kRestrictPrint = 8;
-constexpr uint32_t kRestrictSettings = 16;
-constexpr uint32_t kRestrictBitmapExport = 0x80;
-constexpr uint32_t kRestrictZoom = restriction::kZoom;
-constexpr uint32_t kRestrictVariables = 0x1000;
 
 struct MenuItem {
     uint32_t id;  // 0 a separator
@@ -46,48 +40,96 @@ struct MenuItem {
 
 constexpr MenuItem kZoomItems[] = {
     {kZoomOut, 1814, 309}, {kZoomIn, 1813, 307}, {kZoomAll, 1815, 328}, {kZoomFactor, 1873, kNoBitmap}};
-constexpr MenuItem kViewItems[] = {
-    {kMirrorHorizontal, 1819, 315}, {kMirrorVertical, 1818, 313},  {0, 0, 0},
-    {kRotateLeft, 1820, 319},       {kRotateRight, 1821, 317},     {0, 0, 0},
-    {kInvert, 1817, 311},           {0, 0, 0},                     {kStandardView, 1856, kNoBitmap},
-    {0, 0, 0},                      {kFirstPage, 1857, 344},       {kPreviousPage, 1844, 342},
-    {kNextPage, 1845, 340},         {kLastPage, 1858, 346},        {kGoToPage, 1848, kNoBitmap},
-    {0, 0, 0},                      {kProperties, 2022, kNoBitmap}};
-constexpr MenuItem kWindowItems[] = {
-    {kToolBarOn, 1822, kNoBitmap},        {kToolBarOff, 1829, kNoBitmap},     {0, 0, 0},
-    {kStatusBarOn, 1823, kNoBitmap},      {kStatusBarOff, 1830, kNoBitmap},   {0, 0, 0},
-    {kNavigationDocked, 1824, kNoBitmap}, {kNavigationHidden, 1832, kNoBitmap}, {0, 0, 0},
-    {kPreviewDocked, 1833, kNoBitmap},    {kPreviewFloating, 1834, kNoBitmap}, {kPreviewHidden, 1835, kNoBitmap},
-    {0, 0, 0},                            {kZoomViewDocked, 1836, kNoBitmap}, {kZoomViewFloating, 1837, kNoBitmap},
-    {kZoomViewHidden, 1838, kNoBitmap}};
+constexpr MenuItem kViewItems[] = {{kMirrorHorizontal, 1819, 315},
+                                   {kMirrorVertical, 1818, 313},
+                                   {0, 0, 0},
+                                   {kRotateLeft, 1820, 319},
+                                   {kRotateRight, 1821, 317},
+                                   {0, 0, 0},
+                                   {kInvert, 1817, 311},
+                                   {0, 0, 0},
+                                   {kStandardView, 1856, kNoBitmap},
+                                   {0, 0, 0},
+                                   {kFirstPage, 1857, 344},
+                                   {kPreviousPage, 1844, 342},
+                                   {kNextPage, 1845, 340},
+                                   {kLastPage, 1858, 346},
+                                   {kGoToPage, 1848, kNoBitmap},
+                                   {0, 0, 0},
+                                   {kProperties, 2022, kNoBitmap}};
+constexpr MenuItem kWindowItems[] = {{kToolBarOn, 1822, kNoBitmap},
+                                     {kToolBarOff, 1829, kNoBitmap},
+                                     {0, 0, 0},
+                                     {kStatusBarOn, 1823, kNoBitmap},
+                                     {kStatusBarOff, 1830, kNoBitmap},
+                                     {0, 0, 0},
+                                     {kNavigationDocked, 1824, kNoBitmap},
+                                     {kNavigationHidden, 1832, kNoBitmap},
+                                     {0, 0, 0},
+                                     {kPreviewDocked, 1833, kNoBitmap},
+                                     {kPreviewFloating, 1834, kNoBitmap},
+                                     {kPreviewHidden, 1835, kNoBitmap},
+                                     {0, 0, 0},
+                                     {kZoomViewDocked, 1836, kNoBitmap},
+                                     {kZoomViewFloating, 1837, kNoBitmap},
+                                     {kZoomViewHidden, 1838, kNoBitmap}};
 
 // The tool bar's image lists: normal and hot bitmap of each index.
-constexpr uint32_t kToolBitmaps[][2] = {{301, 302}, {303, 304}, {305, 306}, {309, 310}, {307, 308}, {328, 329},
-                                        {313, 314}, {315, 316}, {319, 320}, {317, 318}, {311, 312}, {348, 349},
-                                        {344, 345}, {342, 343}, {340, 341}, {346, 347}, {360, 361}};
+constexpr uint32_t kToolBitmaps[][2] = {{301, 302}, {303, 304}, {305, 306}, {309, 310}, {307, 308},
+                                        {328, 329}, {313, 314}, {315, 316}, {319, 320}, {317, 318},
+                                        {311, 312}, {348, 349}, {344, 345}, {342, 343}, {340, 341},
+                                        {346, 347}, {360, 361}};
 constexpr int32_t kRedlineImage = 16;
 
 struct ToolButton {
     uint32_t id;  // 0 a separator
     int32_t image;
 };
-constexpr ToolButton kToolButtons[] = {
-    {kOpen, 0},          {kSaveAs, 1},        {0, 0},           {kPrint, 2},         {0, 0},
-    {kZoomOut, 3},       {kZoomIn, 4},        {kZoomAll, 5},    {0, 0},              {kMirrorVertical, 6},
-    {kMirrorHorizontal, 7}, {kRotateLeft, 8}, {kRotateRight, 9}, {0, 0},             {kInvert, 10},
-    {kStandardView, 11}, {0, 0},              {kFirstPage, 12}, {kPreviousPage, 13}, {kNextPage, 14},
-    {kLastPage, 15}};
+constexpr ToolButton kToolButtons[] = {{kOpen, 0},
+                                       {kSaveAs, 1},
+                                       {0, 0},
+                                       {kPrint, 2},
+                                       {0, 0},
+                                       {kZoomOut, 3},
+                                       {kZoomIn, 4},
+                                       {kZoomAll, 5},
+                                       {0, 0},
+                                       {kMirrorVertical, 6},
+                                       {kMirrorHorizontal, 7},
+                                       {kRotateLeft, 8},
+                                       {kRotateRight, 9},
+                                       {0, 0},
+                                       {kInvert, 10},
+                                       {kStandardView, 11},
+                                       {0, 0},
+                                       {kFirstPage, 12},
+                                       {kPreviousPage, 13},
+                                       {kNextPage, 14},
+                                       {kLastPage, 15}};
 
 struct ToolTip {
     uint32_t id;
     uint32_t text;
 };
-constexpr ToolTip kToolTips[] = {
-    {kOpen, 2712},         {kSaveAs, 2713},          {kPrint, 2700},       {kStandardView, 2718},
-    {kClose, 2709},        {kCloseAll, 2710},        {kZoomIn, 2701},      {kZoomOut, 2702},
-    {kZoomAll, 2703},      {kMirrorVertical, 2705},  {kMirrorHorizontal, 2704}, {kRotateLeft, 2706},
-    {kRotateRight, 2707},  {kInvert, 2708},          {kFirstPage, 2714},   {kPreviousPage, 2715},
-    {kNextPage, 2716},     {kLastPage, 2717},        {kRedlineEdit, 2719}};
+constexpr ToolTip kToolTips[] = {{kOpen, 2712},
+                                 {kSaveAs, 2713},
+                                 {kPrint, 2700},
+                                 {kStandardView, 2718},
+                                 {kClose, 2709},
+                                 {kCloseAll, 2710},
+                                 {kZoomIn, 2701},
+                                 {kZoomOut, 2702},
+                                 {kZoomAll, 2703},
+                                 {kMirrorVertical, 2705},
+                                 {kMirrorHorizontal, 2704},
+                                 {kRotateLeft, 2706},
+                                 {kRotateRight, 2707},
+                                 {kInvert, 2708},
+                                 {kFirstPage, 2714},
+                                 {kPreviousPage, 2715},
+                                 {kNextPage, 2716},
+                                 {kLastPage, 2717},
+                                 {kRedlineEdit, 2719}};
 
 // The commands of the tool bar (the rest are menu items only).
 bool OnToolBar(uint32_t id) {
@@ -147,8 +189,11 @@ HMENU BuildFile(ViewerContext* context) {
 HMENU BuildTools(ViewerContext* context, bool redlining) {
     HMENU menu = CreatePopupMenu();
     if (!menu || !Images(context)) return menu;
-    const MenuItem head[] = {{kBitmapExport, 1827, kNoBitmap}, {0, 0, 0}, {kMeasuringPoint, 1859, kNoBitmap},
-                             {0, 0, 0},                        {kVersionComparison, 1871, kNoBitmap}};
+    const MenuItem head[] = {{kBitmapExport, 1827, kNoBitmap},
+                             {0, 0, 0},
+                             {kMeasuringPoint, 1859, kNoBitmap},
+                             {0, 0, 0},
+                             {kVersionComparison, 1871, kNoBitmap}};
     AddItems(context, menu, head, std::size(head));
     if (redlining) {
         const MenuItem edit[] = {{0, 0, 0}, {kRedlineEdit, 1874, kNoBitmap}};
@@ -196,12 +241,14 @@ std::vector<PopupEntry> BuildPopups(ViewerContext* context, bool redlining) {
     const ProgramHooks hooks = app ? AppGetProgramHooks(app.get()) : ProgramHooks();
     std::vector<PopupEntry> popups;
     HMENU file = hooks.build_file_menu ? hooks.build_file_menu(context) : nullptr;
-    popups.push_back({file ? file : BuildFile(context), kFirstPopup, WString(ViewerTextOrEmpty(context, 1800))});
+    popups.push_back(
+        {file ? file : BuildFile(context), kFirstPopup, WString(ViewerTextOrEmpty(context, 1800))});
     popups.push_back({BuildList(context, kZoomItems, std::size(kZoomItems)), kFirstPopup + 1,
                       WString(ViewerTextOrEmpty(context, 1801))});
     popups.push_back({BuildList(context, kViewItems, std::size(kViewItems)), kFirstPopup + 2,
                       WString(ViewerTextOrEmpty(context, 1802))});
-    popups.push_back({BuildTools(context, redlining), kFirstPopup + 3, WString(ViewerTextOrEmpty(context, 1803))});
+    popups.push_back(
+        {BuildTools(context, redlining), kFirstPopup + 3, WString(ViewerTextOrEmpty(context, 1803))});
     popups.push_back({BuildList(context, kWindowItems, std::size(kWindowItems)), kFirstPopup + 4,
                       WString(ViewerTextOrEmpty(context, 1804))});
     Ref<ExtensionHost> host = Extensions(context);
@@ -219,7 +266,8 @@ std::vector<PopupEntry> BuildPopups(ViewerContext* context, bool redlining) {
         popups.push_back({popup, kFirstExtensionPopup + i, extension->menu_name});
     }
     HMENU help = hooks.build_help_menu ? hooks.build_help_menu(context) : nullptr;
-    popups.push_back({help ? help : BuildHelp(context), kLastPopup, WString(ViewerTextOrEmpty(context, 1805))});
+    popups.push_back(
+        {help ? help : BuildHelp(context), kLastPopup, WString(ViewerTextOrEmpty(context, 1805))});
     return popups;
 }
 
@@ -267,7 +315,8 @@ void EnterKeyboardMode(CommandBars* bars, int32_t button_id) {
     if (focus != menu_bar) bars->focus_before = focus;
     SetFocus(bars->rebar.get());
     SetCapture(menu_bar);
-    SendMessageW(menu_bar, WM_SETCURSOR, reinterpret_cast<WPARAM>(menu_bar), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    SendMessageW(menu_bar, WM_SETCURSOR, reinterpret_cast<WPARAM>(menu_bar),
+                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
     PostMessageW(menu_bar, TB_SETHOTITEM, static_cast<WPARAM>(button_id), 0);
     bars->keyboard_mode = true;
 }
@@ -278,7 +327,8 @@ void LeaveKeyboardMode(CommandBars* bars) {
     HWND menu_bar = bars->menu_bar.get();
     PostMessageW(menu_bar, TB_SETHOTITEM, static_cast<WPARAM>(-1), 0);
     HWND focus = GetFocus();
-    if ((focus == menu_bar || focus == bars->rebar.get()) && bars->focus_before && IsWindow(bars->focus_before))
+    if ((focus == menu_bar || focus == bars->rebar.get()) && bars->focus_before &&
+        IsWindow(bars->focus_before))
         SetFocus(bars->focus_before);
     bars->focus_before = nullptr;
     if (GetCapture() == menu_bar) ReleaseCapture();
@@ -410,8 +460,8 @@ bool MakeMenuBar(CommandBars* bars, const std::vector<PopupEntry>& popups) {
     SIZE ideal = {};
     SendMessageW(menu_bar, TB_GETMAXSIZE, 0, reinterpret_cast<LPARAM>(&ideal));
     return AddBand(bars, menu_bar,
-                   RBBIM_STYLE | RBBIM_COLORS | RBBIM_IMAGE | RBBIM_CHILD | RBBIM_CHILDSIZE | RBBIM_BACKGROUND |
-                       RBBIM_ID,
+                   RBBIM_STYLE | RBBIM_COLORS | RBBIM_IMAGE | RBBIM_CHILD | RBBIM_CHILDSIZE |
+                       RBBIM_BACKGROUND | RBBIM_ID,
                    RBBS_NOGRIPPER | RBBS_CHILDEDGE, height, static_cast<UINT>(ideal.cx));
 }
 
@@ -432,8 +482,8 @@ void MakeImageLists(CommandBars* bars) {
 
 bool MakeToolBarBand(CommandBars* bars) {
     constexpr DWORD kStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | TBSTYLE_TRANSPARENT |
-                             TBSTYLE_LIST | TBSTYLE_FLAT | TBSTYLE_WRAPABLE | TBSTYLE_TOOLTIPS | CCS_NODIVIDER |
-                             CCS_NOPARENTALIGN | CCS_NORESIZE;
+                             TBSTYLE_LIST | TBSTYLE_FLAT | TBSTYLE_WRAPABLE | TBSTYLE_TOOLTIPS |
+                             CCS_NODIVIDER | CCS_NOPARENTALIGN | CCS_NORESIZE;
     if (!bars->tool_bar.Attach(MakeToolBar(bars, kStyle))) return false;
     HWND tool_bar = bars->tool_bar.get();
     SendMessageW(tool_bar, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_DRAWDDARROWS);
@@ -455,10 +505,10 @@ bool MakeToolBarBand(CommandBars* bars) {
         add(kRedlineEdit, kRedlineImage);
     }
     SendMessageW(tool_bar, TB_ADDBUTTONSW, buttons.size(), reinterpret_cast<LPARAM>(buttons.data()));
-    return AddBand(bars, tool_bar,
-                   RBBIM_STYLE | RBBIM_COLORS | RBBIM_CHILD | RBBIM_CHILDSIZE | RBBIM_SIZE | RBBIM_ID |
-                       RBBIM_IDEALSIZE,
-                   RBBS_BREAK | RBBS_CHILDEDGE | RBBS_VARIABLEHEIGHT | RBBS_NOGRIPPER | RBBS_USECHEVRON, 23, 150);
+    return AddBand(
+        bars, tool_bar,
+        RBBIM_STYLE | RBBIM_COLORS | RBBIM_CHILD | RBBIM_CHILDSIZE | RBBIM_SIZE | RBBIM_ID | RBBIM_IDEALSIZE,
+        RBBS_BREAK | RBBS_CHILDEDGE | RBBS_VARIABLEHEIGHT | RBBS_NOGRIPPER | RBBS_USECHEVRON, 23, 150);
 }
 
 // --- States ------------------------------------------------------------
@@ -551,12 +601,11 @@ Ref<CommandBars> CommandBarsCreate(ViewerContext* context, HWND frame_window, HI
         if (!MenuAddPopup(bars->main_menu.get(), entry.popup, entry.id)) DestroyMenu(entry.popup);
     }
 
-    HWND rebar = CreateWindowExW(0, REBARCLASSNAMEW, L"",
-                                 WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_BORDER |
-                                     RBS_BANDBORDERS | RBS_VARHEIGHT | CCS_NODIVIDER | CCS_ADJUSTABLE |
-                                     CCS_NOPARENTALIGN | CCS_TOP,
-                                 0, 0, 800, 50, frame_window, reinterpret_cast<HMENU>(kCommandBarsRebarId),
-                                 instance, nullptr);
+    HWND rebar = CreateWindowExW(
+        0, REBARCLASSNAMEW, L"",
+        WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_BORDER | RBS_BANDBORDERS |
+            RBS_VARHEIGHT | CCS_NODIVIDER | CCS_ADJUSTABLE | CCS_NOPARENTALIGN | CCS_TOP,
+        0, 0, 800, 50, frame_window, reinterpret_cast<HMENU>(kCommandBarsRebarId), instance, nullptr);
     if (!bars->rebar.Attach(rebar)) return nullptr;
     MakeImageLists(bars.get());
     if (!MakeMenuBar(bars.get(), popups) || !MakeToolBarBand(bars.get())) return nullptr;
@@ -612,7 +661,8 @@ std::vector<CommandState> CommandBarsEnabledStates(ViewerContext* context, bool 
     Ref<Settings> settings = ViewerGetSettings(context);
     const uint32_t r = settings ? SettingsGetRestrictions(settings.get()) : 0;
     const bool fixed_zoom = settings && SettingsGetZoomFactor(settings.get()) > 0;
-    const bool window_group = settings && SettingsCallerMayChange(settings.get(), kGroupWindow, kCallerViewer);
+    const bool window_group =
+        settings && SettingsCallerMayChange(settings.get(), kGroupWindow, kCallerViewer);
     Ref<DocItem> item = ViewerGetActiveItem(context);
     const bool active = item != nullptr;
     const uint32_t type = active ? DocItemGetType(item.get()) : 0;
@@ -629,15 +679,16 @@ std::vector<CommandState> CommandBarsEnabledStates(ViewerContext* context, bool 
     const bool previous = position > 0 || off_pages;
     const bool next = (position >= 0 && position + 1 < count) || off_pages;
     const uint32_t editor = ViewerGetRedliningMode(context);
-    const bool zoom = (m & item_command::kZoom) && !(r & kRestrictZoom);
+    const bool zoom = (m & item_command::kZoom) && !(r & restriction::kZoom);
 
     std::vector<CommandState> states = {
-        {kOpen, !(r & kRestrictOpen)},
-        {kCloseAll, documents && !(r & kRestrictOpen)},
-        {kPrint, print_allowed && documents && !(r & kRestrictPrint)},
-        {kClose, active && !(r & kRestrictOpen)},
-        {kSaveAs, active && save_allowed && loaded && !(r & kRestrictSave)},
-        {kConvert, save_allowed && (type & (doc_type::kImage | doc_type::kPage)) && loaded && !(r & kRestrictSave)},
+        {kOpen, !(r & restriction::kOpenInteractively)},
+        {kCloseAll, documents && !(r & restriction::kOpenInteractively)},
+        {kPrint, print_allowed && documents && !(r & restriction::kPrint)},
+        {kClose, active && !(r & restriction::kOpenInteractively)},
+        {kSaveAs, active && save_allowed && loaded && !(r & restriction::kSave)},
+        {kConvert, save_allowed && (type & (doc_type::kImage | doc_type::kPage)) && loaded &&
+                       !(r & restriction::kSave)},
         {kFirstPage, previous},
         {kPreviousPage, previous},
         {kNextPage, next},
@@ -654,19 +705,18 @@ std::vector<CommandState> CommandBarsEnabledStates(ViewerContext* context, bool 
         {kRotateRight, (m & item_command::kRotation) != 0},
         {kStandardView, (m & item_command::kStandardView) != 0},
         {kInvert, (m & item_command::kInversion) != 0},
-        {kBitmapExport, (m & item_command::kCopyView) && !(r & kRestrictBitmapExport)},
+        {kBitmapExport, (m & item_command::kCopyView) && !(r & restriction::kCopyView)},
         {kMeasuringPoint, (m & item_command::kMeasuring) != 0},
         {kVersionComparison, type == doc_type::kPage},
-        {kSettings, !(r & kRestrictSettings)},
-        {kVariables, !(r & kRestrictVariables)},
+        {kSettings, !(r & restriction::kSettings)},
+        {kVariables, !(r & restriction::kEditVariables)},
     };
-    if (redlining)
-        states.push_back({kRedlineEdit, editor == 2 || editor == 3 || (editor != 0 && active)});
+    if (redlining) states.push_back({kRedlineEdit, editor == 2 || editor == 3 || (editor != 0 && active)});
     for (uint32_t id = kToolBarOn; id <= kZoomViewHidden; ++id)
         if (id != kNavigationFloating) states.push_back({id, window_group});
     const uint32_t providers = PrintProviderCount(context);
     for (uint32_t i = 0; i < providers && kFirstPrinter + i <= kLastPrinter; ++i)
-        states.push_back({kFirstPrinter + i, print_allowed && documents && !(r & kRestrictPrint)});
+        states.push_back({kFirstPrinter + i, print_allowed && documents && !(r & restriction::kPrint)});
     return states;
 }
 
@@ -738,7 +788,9 @@ void CommandBarsUpdateCheckMarks(CommandBars* bars) {
     Ref<Settings> settings = SettingsOf(bars);
     if (!settings) return;
     HMENU menu = bars->main_menu.get();
-    auto check = [&](uint32_t id, bool on) { CheckMenuItem(menu, id, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED)); };
+    auto check = [&](uint32_t id, bool on) {
+        CheckMenuItem(menu, id, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+    };
     const int32_t toolbar = SettingsGetViewMode(settings.get(), kPaneToolBar);
     const int32_t menubar = SettingsGetViewMode(settings.get(), kPaneMenuBar);
     const int32_t status = SettingsGetViewMode(settings.get(), kPaneStatusBar);
@@ -782,7 +834,7 @@ void CommandBarsRebuildRecentFiles(CommandBars* bars, RecentFiles* list) {
         for (int32_t i = items - 1; i >= from; --i) DeleteMenu(file, static_cast<UINT>(i), MF_BYPOSITION);
     }
     Ref<Settings> settings = SettingsOf(bars);
-    if (settings && (SettingsGetRestrictions(settings.get()) & kRestrictOpen)) return;
+    if (settings && (SettingsGetRestrictions(settings.get()) & restriction::kOpenInteractively)) return;
     const uint32_t count = RecentFilesCount(list);
     if (count == 0) return;
     MenuAddSeparator(file);
