@@ -8,10 +8,8 @@
 
 #include "foundation/locks.h"
 #include "viewer/core/event_codes.h"
+#include "viewer/core/redlining_modes.h"
 #include "viewer/core/viewer_context.h"
-
-inline constexpr uint32_t kRedliningModeSelect = 2;
-inline constexpr uint32_t kRedliningModeDraw = 3;
 
 inline void RedlineSetMode(ViewerContext* context, uint32_t mode) {
     if (!context) return;

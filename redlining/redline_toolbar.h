@@ -46,7 +46,7 @@ inline Ref<RedlineToolbar> RedlineToolbarConstruct(ViewerContext* context, HWND 
 inline void RedlineToolbarDetach(RedlineToolbar* toolbar) {}
 // Shown in select and draw mode, hidden otherwise; answers whether shown.
 inline bool RedlineToolbarShowByMode(RedlineToolbar* toolbar, uint32_t mode) {
-    const bool show = mode == kRedliningModeSelect || mode == kRedliningModeDraw;
+    const bool show = RedliningModeEdits(mode);
     WindowShow(toolbar, show);
     return show;
 }

@@ -13,6 +13,7 @@
 #include "foundation/ref_counted.h"
 #include "foundation/strings.h"
 #include "foundation/variant.h"
+#include "viewer/core/redlining_modes.h"
 #include "viewer/core/restrictions.h"
 #include "viewer/core/text_provider.h"
 
@@ -23,10 +24,6 @@ class FrameWindow;
 class ProgressForwarder;
 class Settings;
 class VariableList;
-
-// Redlining edit modes the context starts in.
-inline constexpr uint32_t kRedliningModeOff = 0;
-inline constexpr uint32_t kRedliningModeView = 1;
 
 class ViewerContext : public RefCounted, public TextProvider {
   public:

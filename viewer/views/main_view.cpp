@@ -17,6 +17,7 @@
 #include "viewer/core/event_codes.h"
 #include "viewer/core/number_format.h"
 #include "viewer/core/open_params.h"
+#include "viewer/core/redlining_modes.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/comparison_item.h"
@@ -54,12 +55,7 @@ constexpr double kSmallestPan = 0.00001;
 constexpr COLORREF kOverlayColour = RGB(255, 255, 0);
 constexpr int kBandPenWidth = 2;
 
-constexpr uint32_t kEditSelect = 2;
-constexpr uint32_t kEditDraw = 3;
-
 bool QuarterTurn(uint32_t rotation) { return rotation % 180 == 90; }
-
-bool IsEditMode(uint32_t mode) { return mode == kEditSelect || mode == kEditDraw; }
 
 struct HeapBlockFree {
     void operator()(void* block) const {
@@ -81,7 +77,7 @@ bool Allowed(MainViewWindow* view, uint32_t waive, uint32_t restriction) {
 }
 
 bool RedliningEditing(MainViewWindow* view) {
-    return IsEditMode(ViewerGetRedliningMode(view->context.get()));
+    return RedliningModeEdits(ViewerGetRedliningMode(view->context.get()));
 }
 
 bool ShowsCrossHair(MainViewWindow* view) {

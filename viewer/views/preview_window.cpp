@@ -15,6 +15,7 @@
 #include "viewer/core/commands.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/open_params.h"
+#include "viewer/core/redlining_modes.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/comparison_item.h"
@@ -43,9 +44,6 @@ constexpr int kFramePenWidth = 3;
 constexpr double kSmallestSide = 0.00001;
 // A new cut-out must be at least this share of the page along each side.
 constexpr double kSmallestShare = 1000000.0;
-
-constexpr uint32_t kEditSelect = 2;
-constexpr uint32_t kEditDraw = 3;
 
 struct HeapBlockFree {
     void operator()(void* block) const {
@@ -185,7 +183,7 @@ void PaintRedlining(PreviewWindow* preview, DocItem* item, ViewMapping* mapping,
         Ref<Settings> settings = ViewerGetSettings(context);
         const bool display = settings && SettingsGetRedliningDisplay(settings.get());
         const uint32_t edit = ViewerGetRedliningMode(context);
-        if (active && (display || (edit != kEditSelect && edit != kEditDraw))) {
+        if (active && (display || !RedliningModeEdits(edit))) {
             Ref<RedlinePage> page = item->GetRedlinePage(context, false);
             RedlineViewSetPage(&preview->redline_view, page.get(), mapping);
         }

@@ -10,6 +10,7 @@
 #include "viewer/core/event_codes.h"
 #include "viewer/core/image_store.h"
 #include "viewer/core/open_params.h"
+#include "viewer/core/redlining_modes.h"
 #include "viewer/core/restrictions.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
@@ -711,7 +712,9 @@ std::vector<CommandState> CommandBarsEnabledStates(ViewerContext* context, bool 
         {kSettings, !(r & restriction::kSettings)},
         {kVariables, !(r & restriction::kEditVariables)},
     };
-    if (redlining) states.push_back({kRedlineEdit, editor == 2 || editor == 3 || (editor != 0 && active)});
+    if (redlining)
+        states.push_back(
+            {kRedlineEdit, RedliningModeEdits(editor) || (editor != kRedliningModeOff && active)});
     for (uint32_t id = kToolBarOn; id <= kZoomViewHidden; ++id)
         if (id != kNavigationFloating) states.push_back({id, window_group});
     const uint32_t providers = PrintProviderCount(context);
@@ -737,7 +740,7 @@ std::vector<CommandState> CommandBarsPressedStates(ViewerContext* context, bool 
         {kMirrorVertical, vertical}, {kMirrorHorizontal, horizontal}, {kInvert, inverted}};
     if (redlining) {
         const uint32_t editor = ViewerGetRedliningMode(context);
-        states.push_back({kRedlineEdit, item && (editor == 2 || editor == 3)});
+        states.push_back({kRedlineEdit, item && RedliningModeEdits(editor)});
     }
     return states;
 }
@@ -817,7 +820,7 @@ void CommandBarsUpdateCheckMarks(CommandBars* bars) {
     check(kMeasuringPoint, view && view->anchor);
     if (bars->redlining) {
         const uint32_t editor = ViewerGetRedliningMode(bars->context.get());
-        check(kRedlineEdit, editor == 2 || editor == 3);
+        check(kRedlineEdit, RedliningModeEdits(editor));
     }
 }
 

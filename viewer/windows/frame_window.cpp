@@ -18,6 +18,7 @@
 #include "viewer/core/document_open_close.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/open_request.h"
+#include "viewer/core/redlining_modes.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/doc_item.h"
@@ -286,7 +287,7 @@ uint32_t FrameListener::Notify(RefCounted* sender, HubEvent* event) {
         }
         case event::kRedlineModeChanged: {
             const uint32_t mode = ViewerGetRedliningMode(frame->context);
-            FrameShowRedlineToolbar(frame.get(), mode == kRedliningModeSelect || mode == kRedliningModeDraw);
+            FrameShowRedlineToolbar(frame.get(), RedliningModeEdits(mode));
             return handled;
         }
     }
