@@ -684,15 +684,15 @@ RectI FloatingRect(MainViewWindow* view, HWND frame_window) {
     return rect;
 }
 
-bool CreateViewWindow(MainViewWindow* view, HWND parent, uint32_t mode, bool movable) {
+bool CreateViewWindow(MainViewWindow* view, HWND parent, int32_t mode, bool movable) {
     view->display_mode = mode;
     view->movable = movable;
     view->horizontal_bar = view->vertical_bar = nullptr;
     RectI rect;
     RectISet(rect, 0, 0, kMinSide, kMinSide);
-    if (mode == kMainViewFloating) rect = FloatingRect(view, parent);
+    if (mode == kPaneFloating) rect = FloatingRect(view, parent);
     HWND window = nullptr;
-    if (mode == kMainViewDocked) {
+    if (mode == kPaneDocked) {
         window = WindowCreate(view, 0, kMainViewClassName, L"", kDockedStyle, rect, parent, nullptr);
         // Waiting windows are painted in their z-order, and a new child
         // starts below its older siblings. The docked panes never overlap,
@@ -700,7 +700,7 @@ bool CreateViewWindow(MainViewWindow* view, HWND parent, uint32_t mode, bool mov
         // view, the picture the user works with, goes before the bars and
         // the preview when a change leaves them all to be painted.
         if (window) SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    } else if (mode == kMainViewFloating) {
+    } else if (mode == kPaneFloating) {
         const wchar_t* title = ViewerGetText(view->context.get(), text::kZoomViewTitle);
         window = WindowCreate(view, WS_EX_TOOLWINDOW, kMainViewClassName, title ? title : L"",
                               movable ? kMovableFloatingStyle : kFloatingStyle, rect, parent, nullptr);
@@ -726,7 +726,7 @@ bool CreateViewWindow(MainViewWindow* view, HWND parent, uint32_t mode, bool mov
 }
 
 void StorePaneRect(MainViewWindow* view) {
-    if (view->display_mode != kMainViewFloating || !view->frame_window) return;
+    if (view->display_mode != kPaneFloating || !view->frame_window) return;
     RectI rect;
     WindowGetRect(view, rect);
     RECT frame;
@@ -980,7 +980,7 @@ LRESULT MainViewWindow::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
             return 0;
         }
         case WM_CLOSE:
-            ViewerSendActionArg(context.get(), event::kShowZoomView, VariantOfInt(kMainViewDocked));
+            ViewerSendActionArg(context.get(), event::kShowZoomView, VariantOfInt(kPaneDocked));
             return 0;
         case WM_COMMAND:
             ViewerOnCommand(context.get(), wparam, lparam);
@@ -995,7 +995,7 @@ bool MainViewRegisterClass(HINSTANCE instance) {
                                static_cast<HBRUSH>(GetStockObject(HOLLOW_BRUSH)));
 }
 
-Ref<MainViewWindow> MainViewCreate(ViewerContext* context, HWND parent, uint32_t mode, bool movable) {
+Ref<MainViewWindow> MainViewCreate(ViewerContext* context, HWND parent, int32_t mode, bool movable) {
     if (!context || !MainViewRegisterClass(ViewerGetInstance(context))) return nullptr;
     Ref<MainViewWindow> view = MakeRef<MainViewWindow>();
     view->context = Ref<ViewerContext>(context);
@@ -1030,12 +1030,12 @@ void MainViewResize(MainViewWindow* view, const SizeI& size) {
     }
 }
 
-void MainViewSetDisplayMode(MainViewWindow* view, uint32_t mode, HWND parent, const RectI& rect) {
+void MainViewSetDisplayMode(MainViewWindow* view, int32_t mode, HWND parent, const RectI& rect) {
     if (!view) return;
     Ref<Settings> settings = SettingsOf(view);
     const bool movable = settings && SettingsGetPopupsMoveable(settings.get());
     if (mode != view->display_mode || movable != view->movable ||
-        (!view->window() && (mode == kMainViewDocked || mode == kMainViewFloating))) {
+        (!view->window() && (mode == kPaneDocked || mode == kPaneFloating))) {
         WindowDestroy(view);
         view->horizontal_bar = view->vertical_bar = nullptr;
         view->frame_window = parent;
@@ -1043,7 +1043,7 @@ void MainViewSetDisplayMode(MainViewWindow* view, uint32_t mode, HWND parent, co
     }
     view->frame_window = parent;
     if (!view->window()) return;
-    if (mode == kMainViewFloating) {
+    if (mode == kPaneFloating) {
         const RectI floating = FloatingRect(view, parent);
         MainViewMoveTo(view, floating.origin);
         MainViewResize(view, floating.size);

@@ -469,7 +469,8 @@ LRESULT PreviewWindow::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
         case WM_MOVE:
         case WM_SIZE:
-            if (display_mode == 2) FloatingPaneStoreRect(window(), frame_window, context.get(), kPanePreview);
+            if (display_mode == kPaneFloating)
+                FloatingPaneStoreRect(window(), frame_window, context.get(), kPanePreview);
             if (message == WM_SIZE) PreviewUpdate(this);
             break;
         case WM_PAINT: {
@@ -542,11 +543,11 @@ void PreviewShow(PreviewWindow* preview, int32_t mode, HWND frame_window, const 
         PaneWindowCreate(preview, kPreviewClassName, title, mode, moveable, frame_window, rect, stored);
         PreviewUpdate(preview);
     }
-    if (mode == 1) WindowMove(preview, rect);
+    if (mode == kPaneDocked) WindowMove(preview, rect);
 }
 
 bool PreviewSetPosition(PreviewWindow* preview, const PointI& point) {
-    if (!preview || preview->display_mode != 2 || !preview->window()) return false;
+    if (!preview || preview->display_mode != kPaneFloating || !preview->window()) return false;
     RECT frame = {};
     if (preview->frame_window) GetWindowRect(preview->frame_window, &frame);
     FloatingPaneMoveTo(preview->window(), PointI{frame.left + point.x, frame.top + point.y});
@@ -554,7 +555,7 @@ bool PreviewSetPosition(PreviewWindow* preview, const PointI& point) {
 }
 
 bool PreviewSetSize(PreviewWindow* preview, const SizeI& size) {
-    if (!preview || preview->display_mode != 2 || !preview->window() || size.width < kMinSide ||
+    if (!preview || preview->display_mode != kPaneFloating || !preview->window() || size.width < kMinSide ||
         size.height < kMinSide) {
         return false;
     }

@@ -10,6 +10,7 @@
 #include "viewer/core/event_codes.h"
 #include "viewer/core/image_store.h"
 #include "viewer/core/open_params.h"
+#include "viewer/core/pane_display_modes.h"
 #include "viewer/core/redlining_modes.h"
 #include "viewer/core/restrictions.h"
 #include "viewer/core/settings.h"
@@ -626,14 +627,14 @@ void CommandBarsLayout(CommandBars* bars, int32_t menu_mode, int32_t toolbar_mod
                        const RectI& client) {
     if (!bars || !bars->rebar) return;
     HWND rebar = bars->rebar.get();
-    bars->shown = menu_mode != 0 || toolbar_mode != 0;
+    bars->shown = menu_mode != kPaneHidden || toolbar_mode != kPaneHidden;
     if (!bars->shown) {
         ShowWindow(rebar, SW_HIDE);
         return;
     }
     // Both bands carry the same id: they are addressed by index.
-    SendMessageW(rebar, RB_SHOWBAND, 0, menu_mode != 0);
-    SendMessageW(rebar, RB_SHOWBAND, 1, toolbar_mode != 0);
+    SendMessageW(rebar, RB_SHOWBAND, 0, menu_mode != kPaneHidden);
+    SendMessageW(rebar, RB_SHOWBAND, 1, toolbar_mode != kPaneHidden);
     RECT rect = {};
     GetWindowRect(rebar, &rect);
     // The rebar sets its own height from its bands.
@@ -811,9 +812,9 @@ void CommandBarsUpdateCheckMarks(CommandBars* bars) {
                  {kPaneMainView, kZoomViewDocked, kZoomViewFloating, kZoomViewHidden}};
     for (const auto& pane : panes) {
         const int32_t mode = SettingsGetViewMode(settings.get(), pane.pane);
-        check(pane.docked, mode == 1);
-        check(pane.floating, mode == 2);
-        check(pane.hidden, mode == 0);
+        check(pane.docked, mode == kPaneDocked);
+        check(pane.floating, mode == kPaneFloating);
+        check(pane.hidden, mode == kPaneHidden);
     }
     Ref<FrameWindow> frame = ViewerGetFrame(bars->context.get());
     Ref<MainViewWindow> view = FrameGetMainView(frame.get());

@@ -9,6 +9,7 @@
 #include "viewer/core/event_codes.h"
 #include "viewer/core/image_store.h"
 #include "viewer/core/open_params.h"
+#include "viewer/core/pane_display_modes.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/doc_item.h"
@@ -467,11 +468,11 @@ LRESULT DocTreeWindow::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
     }
     switch (message) {
         case WM_MOVE:
-            if (display_mode == 2)
+            if (display_mode == kPaneFloating)
                 FloatingPaneStoreRect(window(), frame_window, context.get(), kPaneNavigation);
             break;
         case WM_SIZE:
-            if (display_mode == 2)
+            if (display_mode == kPaneFloating)
                 FloatingPaneStoreRect(window(), frame_window, context.get(), kPaneNavigation);
             if (wparam != SIZE_MINIMIZED && tree_view) {
                 MoveWindow(tree_view.get(), 0, 0, LOWORD(lparam), HIWORD(lparam), TRUE);
@@ -523,14 +524,14 @@ void DocTreeSetMode(DocTreeWindow* tree, int32_t mode, HWND frame_window, const 
         // layout tries again.
         tree->display_mode = mode;
         tree->made_moveable = moveable;
-        if (mode == 0) return;
+        if (mode == kPaneHidden) return;
         if (!MakeTreeWindow(tree, mode, moveable, frame_window, rect)) {
             tree->display_mode = 0;
             return;
         }
         Fill(tree);
     }
-    if (mode == 1) WindowMove(tree, rect);
+    if (mode == kPaneDocked) WindowMove(tree, rect);
 }
 
 HWND DocTreeGetControl(DocTreeWindow* tree) { return tree ? tree->tree_view.get() : nullptr; }

@@ -21,6 +21,7 @@
 #include "foundation/strings.h"
 #include "foundation/window_object.h"
 #include "viewer/core/event_hub.h"
+#include "viewer/core/pane_display_modes.h"
 #include "viewer/windows/control_handle.h"
 
 class DocItem;
@@ -75,9 +76,9 @@ class DocTreeWindow : public WindowObject {
     Ref<StrHashTable> icon_cache;  // lower-case extension -> TreeIconEntry
     CriticalSection lock;          // guards the icon cache
     Ref<DocTreeListener> listener;
-    int32_t display_mode = 0;         // 0 until a window is made
-    bool made_moveable = true;        // POPUPS_MOVEABLE when the window was made
-    HIMAGELIST image_list = nullptr;  // kept across the window's re-creation
+    int32_t display_mode = kPaneHidden;  // until a window is made
+    bool made_moveable = true;           // POPUPS_MOVEABLE when the window was made
+    HIMAGELIST image_list = nullptr;     // kept across the window's re-creation
     TreeImages images;
     // Selections and deletions the tree makes itself are under way: the
     // selection changes they cause are not the user's.

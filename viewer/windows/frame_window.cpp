@@ -18,6 +18,7 @@
 #include "viewer/core/document_open_close.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/open_request.h"
+#include "viewer/core/pane_display_modes.h"
 #include "viewer/core/redlining_modes.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
@@ -191,10 +192,10 @@ void FollowFloatingPanes(FrameWindow* frame) {
         SettingsSetFrameRect(settings.get(), frame->context, kCallerViewer, WindowGetRect(frame, frame_rect));
     }
     const bool move_with_frame = SettingsGetPopupsMoveWithMain(settings.get());
-    if (frame->preview && frame->preview->display_mode == 2) {
+    if (frame->preview && frame->preview->display_mode == kPaneFloating) {
         FollowPane(frame, settings.get(), frame->preview->window(), kPanePreview, move_with_frame);
     }
-    if (frame->main_view && frame->main_view->display_mode == kMainViewFloating) {
+    if (frame->main_view && frame->main_view->display_mode == kPaneFloating) {
         FollowPane(frame, settings.get(), frame->main_view->window(), kPaneMainView, move_with_frame);
     }
 }
@@ -444,7 +445,7 @@ void FrameCreatePanes(FrameWindow* frame, EventHub* hub) {
     FrameSetTitle(frame, nullptr);
     if (Ref<Settings> settings = ViewerGetSettings(context)) {
         frame->main_view =
-            MainViewCreate(context, window, kMainViewHidden, SettingsGetPopupsMoveable(settings.get()));
+            MainViewCreate(context, window, kPaneHidden, SettingsGetPopupsMoveable(settings.get()));
         frame->preview = PreviewCreate(context, window, frame->instance, hub);
     }
     ShowWindow(window, SW_SHOW);

@@ -14,6 +14,7 @@
 #include "viewer/core/event_codes.h"
 #include "viewer/core/number_format.h"
 #include "viewer/core/open_params.h"
+#include "viewer/core/pane_display_modes.h"
 #include "viewer/core/scale.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
@@ -301,9 +302,9 @@ Ref<StatusBarWindow> StatusBarCreate(ViewerContext* context, HWND frame_window, 
 }
 
 void StatusBarShow(StatusBarWindow* bar, int32_t mode, HWND /*frame_window*/, const RectI& area) {
-    if (!bar || !bar->control || mode == 2) return;
+    if (!bar || !bar->control || mode == kPaneFloating) return;
     HWND control = bar->control.get();
-    if (mode == 0) {
+    if (mode == kPaneHidden) {
         bar->shown = false;
         ShowWindow(control, SW_HIDE);
         return;
