@@ -133,17 +133,17 @@ void ShowReopenMessage(ViewerContext* context, uint32_t text, uint32_t caption, 
 
 }  // namespace
 
-uint32_t SessionList::Notify(RefCounted* sender, HubEvent* event) {
-    if (!event) return kHubContinue;
+HubAnswer SessionList::Notify(RefCounted* sender, HubEvent* event) {
+    if (!event) return HubAnswer::kContinue;
     if (event->code == event::kAppEnding) {
         SessionListDetach(this);
-        return kHubContinue;
+        return HubAnswer::kContinue;
     }
     // The control build has no such action: the number is another one there.
-    if constexpr (!kViewerProgramBuild) return kHubContinue;
-    if (event->code != event::kReopenSessionList) return kHubContinue;
+    if constexpr (!kViewerProgramBuild) return HubAnswer::kContinue;
+    if (event->code != event::kReopenSessionList) return HubAnswer::kContinue;
     SessionListReopen(this, false);
-    return kHubHandled;
+    return HubAnswer::kHandled;
 }
 
 Ref<SessionList> SessionListCreate(ViewerContext* context) {

@@ -64,9 +64,9 @@ WString ReadExecuteText(HDDEDATA data) {
 class EndingListener : public HubListener {
   public:
     explicit EndingListener(DdeServer* server) : server_(server) {}
-    uint32_t Notify(RefCounted* sender, HubEvent* event) override {
+    HubAnswer Notify(RefCounted* sender, HubEvent* event) override {
         if (event && event->code == event::kAppEnding && server_) DdeServerStop(server_);
-        return kHubContinue;
+        return HubAnswer::kContinue;
     }
     void Forget() { server_ = nullptr; }
 

@@ -836,65 +836,65 @@ LRESULT OnScroll(MainViewWindow* view, bool horizontal, WPARAM wparam) {
 
 // ---- Listener and mouse handler
 
-uint32_t MainViewListener::Notify(RefCounted* sender, HubEvent* event) {
+HubAnswer MainViewListener::Notify(RefCounted* sender, HubEvent* event) {
     if (event->code == event::kAppEnding) {
         ListenerDetach(this);
-        return 1;
+        return HubAnswer::kHandled;
     }
     MainViewWindow* view = this->view;
-    if (!view) return 0;
+    if (!view) return HubAnswer::kContinue;
     const Variant argument = EventArgument(event);
     switch (event->code) {
         case event::kViewChanged:
             MainViewUpdate(view, static_cast<uint32_t>(VariantToInt(argument)));
-            return 1;
+            return HubAnswer::kHandled;
         case event::kMouseWheel:
             Wheel(view, VariantToInt(argument));
-            return kHubStop;
+            return HubAnswer::kStop;
         case event::kActiveItemChanged:
             view->anchor.Reset();
             MainViewUpdate(view, event::kViewEverything);
-            return 1;
+            return HubAnswer::kHandled;
         case event::kSettingChanged: {
             const auto changed = static_cast<uint64_t>(VariantToInt64(argument));
             if (changed & setting::kZoomFactor) {
                 MainViewUpdate(view, event::kViewEverything);
-                return 1;
+                return HubAnswer::kHandled;
             }
             if (changed & (setting::kRedliningDisplay | setting::kRedliningObjectNumbers)) {
                 RedlineViewSetPage(&view->redline_view, nullptr, nullptr);
                 Repaint(view);
-                return 1;
+                return HubAnswer::kHandled;
             }
-            return 0;
+            return HubAnswer::kContinue;
         }
         case event::kRedlineModeChanged:
             RedlineViewSetPage(&view->redline_view, nullptr, nullptr);
             Repaint(view);
-            return 1;
+            return HubAnswer::kHandled;
         case event::kRedlineSelectionChanged:
             if (!VariantToBool(argument)) Repaint(view);
-            return 1;
+            return HubAnswer::kHandled;
         case event::kMeasuringPoint:
             MainViewMeasure(view, view->last_point, true);
-            return 1;
+            return HubAnswer::kHandled;
         case event::kComparisonMarker:
             SetComparisonMarker(view, VariantToInt(argument));
-            return 0;
+            return HubAnswer::kContinue;
         case event::kSelectAllMarkups:
             RedlineSelectAll(&view->redline_view);
-            return kHubStop;
+            return HubAnswer::kStop;
         case event::kDeleteMarkups:
             RedlineDeleteSelection(&view->redline_view);
-            return kHubStop;
+            return HubAnswer::kStop;
         case event::kMarkupOrder:
             RedlineChangeZOrder(&view->redline_view, static_cast<uint32_t>(VariantToInt(argument)));
-            return kHubStop;
+            return HubAnswer::kStop;
         case event::kMarkupProperties:
             RedlineShowProperties(&view->redline_view);
-            return kHubStop;
+            return HubAnswer::kStop;
         default:
-            return 0;
+            return HubAnswer::kContinue;
     }
 }
 

@@ -55,7 +55,7 @@ class MainViewWindow;
 
 class MainViewListener : public HubListener {
   public:
-    uint32_t Notify(RefCounted* sender, HubEvent* event) override;
+    HubAnswer Notify(RefCounted* sender, HubEvent* event) override;
 
     MainViewWindow* view = nullptr;  // plain: the view owns the listener and clears it
 };

@@ -401,13 +401,13 @@ void PreviewListener::SetPreview(PreviewWindow* preview) {
     preview_ = preview;
 }
 
-uint32_t PreviewListener::Notify(RefCounted* sender, HubEvent* event) {
+HubAnswer PreviewListener::Notify(RefCounted* sender, HubEvent* event) {
     if (event->code == event::kAppEnding) {
         SetPreview(nullptr);
-        return 1;
+        return HubAnswer::kHandled;
     }
     Ref<PreviewWindow> preview = Preview();
-    if (!preview) return 0;
+    if (!preview) return HubAnswer::kContinue;
     Variant argument;
     HubEventGetArg(event, argument);
     switch (event->code) {
@@ -417,33 +417,33 @@ uint32_t PreviewListener::Notify(RefCounted* sender, HubEvent* event) {
             if (dynamic_cast<ComparisonPageItem*>(item.get()))
                 DropCached(preview.get(), DocItemGetParentId(item.get()));
             PreviewUpdate(preview.get());
-            return 1;
+            return HubAnswer::kHandled;
         }
         case event::kMainViewScaleChanged:
             ClearFrame(preview.get());
             Repaint(preview.get());
-            return 1;
+            return HubAnswer::kHandled;
         case event::kItemRemoved:
             DropCached(preview.get(), VariantToInt(argument));
-            return 1;
+            return HubAnswer::kHandled;
         case event::kActiveItemChanged:
             PreviewUpdate(preview.get());
-            return 1;
+            return HubAnswer::kHandled;
         case event::kSettingChanged: {
             const auto changed = static_cast<uint64_t>(VariantToInt64(argument));
             if (changed & (setting::kRedliningDisplay | setting::kRedliningObjectNumbers)) {
                 RedlineViewSetPage(&preview->redline_view, nullptr, nullptr);
                 Repaint(preview.get());
             }
-            return 0;
+            return HubAnswer::kContinue;
         }
         case event::kRedlineModeChanged:
         case event::kRedlineSelectionChanged:
             RedlineViewSetPage(&preview->redline_view, nullptr, nullptr);
             Repaint(preview.get());
-            return 1;
+            return HubAnswer::kHandled;
         default:
-            return 0;
+            return HubAnswer::kContinue;
     }
 }
 

@@ -41,7 +41,7 @@ inline constexpr uint32_t kPreviewPass = 2;
 
 class PreviewListener : public HubListener {
   public:
-    uint32_t Notify(RefCounted* sender, HubEvent* event) override;
+    HubAnswer Notify(RefCounted* sender, HubEvent* event) override;
 
     // The preview with a reference added, or null once let go.
     Ref<PreviewWindow> Preview();

@@ -533,19 +533,19 @@ void CommandBarsListener::ForgetBars() {
     bars_ = nullptr;
 }
 
-uint32_t CommandBarsListener::Notify(RefCounted* /*sender*/, HubEvent* event) {
+HubAnswer CommandBarsListener::Notify(RefCounted* /*sender*/, HubEvent* event) {
     Ref<CommandBars> bars = Bars();
-    if (!bars) return kHubContinue;
+    if (!bars) return HubAnswer::kContinue;
     switch (event->code) {
         case event::kAppEnding:
             ForgetBars();
-            return 1;
+            return HubAnswer::kHandled;
         case event::kViewChanged:
             if (!(VariantToInt(event->argument) &
                   (event::kViewRotation | event::kViewMirroring | event::kViewInversion)))
-                return kHubContinue;
+                return HubAnswer::kContinue;
             CommandBarsUpdatePressedStates(bars.get());
-            return 1;
+            return HubAnswer::kHandled;
         case event::kRestrictionsChanged: {
             // Forbidding interactive opening takes the recent files away.
             Ref<AppRoot> app = ViewerGetApp(bars->context.get());
@@ -555,17 +555,17 @@ uint32_t CommandBarsListener::Notify(RefCounted* /*sender*/, HubEvent* event) {
         case event::kActiveItemChanged:
             CommandBarsUpdateCommandStates(bars.get());
             CommandBarsUpdatePressedStates(bars.get());
-            return 1;
+            return HubAnswer::kHandled;
         case event::kSettingChanged:
             if (!(static_cast<uint64_t>(VariantToInt64(event->argument)) & setting::kZoomFactor))
-                return kHubContinue;
+                return HubAnswer::kContinue;
             CommandBarsUpdateCommandStates(bars.get());
-            return 1;
+            return HubAnswer::kHandled;
         case event::kRedlineModeChanged:
             CommandBarsUpdatePressedStates(bars.get());
-            return 1;
+            return HubAnswer::kHandled;
     }
-    return kHubContinue;
+    return HubAnswer::kContinue;
 }
 
 // --- Bars --------------------------------------------------------------

@@ -33,7 +33,7 @@ inline constexpr uint32_t kMaxExtensionPopups = 5;
 // bars on 1.
 class CommandBarsListener : public HubListener {
   public:
-    uint32_t Notify(RefCounted* sender, HubEvent* event) override;
+    HubAnswer Notify(RefCounted* sender, HubEvent* event) override;
     Ref<CommandBars> Bars();
     void ForgetBars();
 

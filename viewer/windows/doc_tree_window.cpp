@@ -400,31 +400,30 @@ void DocTreeListener::ForgetTree() {
     tree_ = nullptr;
 }
 
-uint32_t DocTreeListener::Notify(RefCounted* sender, HubEvent* event) {
-    if (!event) return kHubContinue;
+HubAnswer DocTreeListener::Notify(RefCounted* sender, HubEvent* event) {
+    if (!event) return HubAnswer::kContinue;
     Ref<DocTreeWindow> tree = Tree();
-    if (!tree) return kHubContinue;
-    const uint32_t handled = 1;
+    if (!tree) return HubAnswer::kContinue;
     switch (event->code) {
         case event::kAppEnding:
             ForgetTree();
-            return handled;
+            return HubAnswer::kHandled;
         case event::kItemRemoved:
             DeleteNode(tree.get(), VariantToInt(event->argument));
-            return handled;
+            return HubAnswer::kHandled;
         case event::kActiveItemChanged:
             SelectActiveNode(tree.get());
-            return handled;
+            return HubAnswer::kHandled;
         case event::kItemAdded:
         case event::kPagesBuilt:
         case event::kItemKindChanged:
         case event::kItemNameChanged:
             break;
         default:
-            return kHubContinue;
+            return HubAnswer::kContinue;
     }
     Ref<DocItem> item = ItemArgument(event);
-    if (!item) return kHubContinue;
+    if (!item) return HubAnswer::kContinue;
     switch (event->code) {
         case event::kItemAdded:
             AddItemNode(tree.get(), item.get());
@@ -441,7 +440,7 @@ uint32_t DocTreeListener::Notify(RefCounted* sender, HubEvent* event) {
             RefreshNode(tree.get(), item.get());
             break;
     }
-    return handled;
+    return HubAnswer::kHandled;
 }
 
 DocTreeWindow::~DocTreeWindow() {

@@ -36,7 +36,7 @@ inline constexpr wchar_t kDocTreeControlTitle[] = L"PXBaumCtrl";
 // tree on 1.
 class DocTreeListener : public HubListener {
   public:
-    uint32_t Notify(RefCounted* sender, HubEvent* event) override;
+    HubAnswer Notify(RefCounted* sender, HubEvent* event) override;
 
     // The tree with a reference added, or null once let go.
     Ref<DocTreeWindow> Tree();

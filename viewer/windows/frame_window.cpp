@@ -273,26 +273,25 @@ void FrameListener::ForgetFrame() {
     frame_ = nullptr;
 }
 
-uint32_t FrameListener::Notify(RefCounted* sender, HubEvent* event) {
-    if (!event) return kHubContinue;
+HubAnswer FrameListener::Notify(RefCounted* sender, HubEvent* event) {
+    if (!event) return HubAnswer::kContinue;
     Ref<FrameWindow> frame = Frame();
-    if (!frame) return kHubContinue;
-    const uint32_t handled = 1;
+    if (!frame) return HubAnswer::kContinue;
     switch (event->code) {
         case event::kActiveItemChanged: {
             Ref<DocItem> active = ViewerGetActiveItem(frame->context);
             WString name;
             if (active) DocItemGetDisplayName(active.get(), frame->context, name);
             FrameSetTitle(frame.get(), WStrCStr(name));
-            return handled;
+            return HubAnswer::kHandled;
         }
         case event::kRedlineModeChanged: {
             const uint32_t mode = ViewerGetRedliningMode(frame->context);
             FrameShowRedlineToolbar(frame.get(), RedliningModeEdits(mode));
-            return handled;
+            return HubAnswer::kHandled;
         }
     }
-    return kHubContinue;
+    return HubAnswer::kContinue;
 }
 
 FrameWindow::~FrameWindow() {

@@ -229,29 +229,30 @@ void StatusBarListener::SetBar(StatusBarWindow* bar) {
     bar_ = bar;
 }
 
-uint32_t StatusBarListener::Notify(RefCounted* sender, HubEvent* event) {
+HubAnswer StatusBarListener::Notify(RefCounted* sender, HubEvent* event) {
     if (event->code == event::kAppEnding) {
         SetBar(nullptr);
-        return 1;
+        return HubAnswer::kHandled;
     }
     Ref<StatusBarWindow> bar = Bar();
-    if (!bar) return 0;
+    if (!bar) return HubAnswer::kContinue;
     Variant argument;
     HubEventGetArg(event, argument);
     switch (event->code) {
         case event::kProgress:
             StatusBarSetProgress(bar.get(), StatusBarProgressPercent(VariantToDouble(argument)));
-            return kHubStop;
+            return HubAnswer::kStop;
         case event::kSettingChanged:
-            if (!(static_cast<uint64_t>(VariantToInt64(argument)) & setting::kLengthUnit)) return 0;
+            if (!(static_cast<uint64_t>(VariantToInt64(argument)) & setting::kLengthUnit))
+                return HubAnswer::kContinue;
             StatusBarRefresh(bar.get(), event->code);
-            return 1;
+            return HubAnswer::kHandled;
         case event::kStatusText: {
-            if (!sender) return 0;
+            if (!sender) return HubAnswer::kContinue;
             WString text;
             VariantToString(argument, text);
             SetPart(bar.get(), kStatusPartText, WStrBuffer(text) ? WStrBuffer(text) : L"");
-            return 1;
+            return HubAnswer::kHandled;
         }
         case event::kItemAdded:
         case event::kItemKindChanged:
@@ -262,11 +263,11 @@ uint32_t StatusBarListener::Notify(RefCounted* sender, HubEvent* event) {
         case event::kActivateItem:
         case event::kMainViewRecomputed:
         case event::kDrawingScaleChanged:
-            if (!sender) return 0;
+            if (!sender) return HubAnswer::kContinue;
             StatusBarRefresh(bar.get(), event->code);
-            return 1;
+            return HubAnswer::kHandled;
         default:
-            return 0;
+            return HubAnswer::kContinue;
     }
 }
 

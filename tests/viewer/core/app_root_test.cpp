@@ -2,17 +2,17 @@
 // the action listener lets later listeners see; what creating, windowing,
 // stopping and shutting down the root make, post and let go; its temporary
 // files and their cleanup; the command line parsed.
-#include "viewer/core/action_listener.h"
 #include "viewer/core/app_root.h"
-#include "viewer/core/app_temp_files.h"
-#include "viewer/core/command_line.h"
-#include "viewer/core/event_hub.h"
 
 #include <cstdio>
 #include <thread>
 
 #include "foundation/file_handle.h"
 #include "tests/viewer/core/actions_test_support.h"
+#include "viewer/core/action_listener.h"
+#include "viewer/core/app_temp_files.h"
+#include "viewer/core/command_line.h"
+#include "viewer/core/event_hub.h"
 #include "viewer/core/image_store.h"
 #include "viewer/core/module_list.h"
 #include "viewer/core/shared_slot.h"
@@ -20,7 +20,7 @@
 
 namespace {
 
-Ref<RecordingListener> AddRecorder(EventHub* hub, uint32_t answer = kHubContinue) {
+Ref<RecordingListener> AddRecorder(EventHub* hub, HubAnswer answer = HubAnswer::kContinue) {
     Ref<RecordingListener> listener = MakeRef<RecordingListener>(answer);
     ListenerConstruct(listener.get(), hub);
     return listener;
@@ -38,8 +38,8 @@ TEST(EventHubSend, AnswersAndListenersLeavingDuringTheirNotify) {
         bool* destroyed_;
     };
     Ref<EventHub> hub = EventHubCreate();
-    Ref<RecordingListener> first = AddRecorder(hub.get(), 1);
-    Ref<RecordingListener> stopper = AddRecorder(hub.get(), kHubStop);
+    Ref<RecordingListener> first = AddRecorder(hub.get(), HubAnswer::kHandled);
+    Ref<RecordingListener> stopper = AddRecorder(hub.get(), HubAnswer::kStop);
     Ref<RecordingListener> last = AddRecorder(hub.get());
     EventHubSend(hub.get(), first.get(), 9);
     EXPECT_EQ(first->Codes(), std::vector<uint32_t>{9});
@@ -114,12 +114,12 @@ TEST(ActionListener, AnswersSayWhetherLaterListenersSeeTheAction) {
     // argument of the wrong kind is ignored, not misread. Notifications,
     // unknown codes and senders that are no viewer context are not its.
     Ref<OpenRequest> request = OpenRequestCreate(WString(), kOpenInteractive);
-    EXPECT_EQ(execute(context, event::kZoomIn), kHubStop);
-    EXPECT_EQ(execute(context, event::kOpenRequest, request.get()), kHubHandled);
-    EXPECT_EQ(execute(context, event::kOpenRequest, CmdLineCreate(L"").get()), kHubHandled);
-    EXPECT_EQ(execute(context, event::kViewChanged), kHubContinue);
-    EXPECT_EQ(execute(context, 1000), kHubContinue);
-    EXPECT_EQ(execute(request.get(), event::kZoomIn), kHubContinue);
+    EXPECT_EQ(execute(context, event::kZoomIn), HubAnswer::kStop);
+    EXPECT_EQ(execute(context, event::kOpenRequest, request.get()), HubAnswer::kHandled);
+    EXPECT_EQ(execute(context, event::kOpenRequest, CmdLineCreate(L"").get()), HubAnswer::kHandled);
+    EXPECT_EQ(execute(context, event::kViewChanged), HubAnswer::kContinue);
+    EXPECT_EQ(execute(context, 1000), HubAnswer::kContinue);
+    EXPECT_EQ(execute(request.get(), event::kZoomIn), HubAnswer::kContinue);
     EXPECT_EQ(DocItemGetChildCount(ViewerGetRootItem(context).get()), 0u);
     // Through the hub: a later listener sees the open request but not the zoom.
     viewer.Forget();
@@ -250,9 +250,9 @@ TEST(AppTempCleanup, DeletesOnlyOldFilesOfOtherSessions) {
     };
     // Old files of other sessions go; anything that might be a user's stays.
     const Entry entries[] = {
-        {L"PXb12345.tmp", 72, true},    {L"PX_00000.tif", 49, true},  {L"PXb22222.tmp", 47, false},
-        {L"PXa33333.tmp", 72, false},   {L"PXb44.tmp", 72, false},    {L"PXb4444.t", 72, false},
-        {L"PXb555555.tmp", 72, false},  {L"pxb66666.tmp", 72, false}, {L"Notes.PXb77.txt", 72, false},
+        {L"PXb12345.tmp", 72, true},   {L"PX_00000.tif", 49, true},  {L"PXb22222.tmp", 47, false},
+        {L"PXa33333.tmp", 72, false},  {L"PXb44.tmp", 72, false},    {L"PXb4444.t", 72, false},
+        {L"PXb555555.tmp", 72, false}, {L"pxb66666.tmp", 72, false}, {L"Notes.PXb77.txt", 72, false},
     };
     for (const Entry& entry : entries) {
         const std::wstring path = directory + entry.name;
