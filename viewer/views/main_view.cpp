@@ -29,7 +29,6 @@
 #include "viewer/views/measuring.h"
 #include "viewer/views/page_boxes.h"
 #include "viewer/views/progress_forwarder.h"
-#include "viewer/views/scoped_mix_mode.h"
 #include "viewer/views/view_image_cache.h"
 #include "viewer/views/view_mapping.h"
 #include "viewer/windows/context_menu.h"
@@ -56,13 +55,6 @@ constexpr COLORREF kOverlayColour = RGB(255, 255, 0);
 constexpr int kBandPenWidth = 2;
 
 bool QuarterTurn(uint32_t rotation) { return rotation % 180 == 90; }
-
-struct HeapBlockFree {
-    void operator()(void* block) const {
-        if (block) HeapFree(GetProcessHeap(), 0, block);
-    }
-};
-using PackedDib = std::unique_ptr<BITMAPINFO, HeapBlockFree>;
 
 Variant EventArgument(HubEvent* event) {
     Variant argument;
@@ -276,7 +268,7 @@ void DrawPageImage(HDC dc, const CachedViewImage& shown, const ViewMapping* mapp
     const int32_t width = static_cast<int32_t>(mapping->placement.pixel_width);
     const int32_t height = static_cast<int32_t>(mapping->placement.pixel_height);
     const PointI at = mapping->window_offset;
-    PackedDib header(RasterImageToPackedDib(image));
+    PackedDib header = RasterImageToPackedDib(image);
     if (header) {
         // Rows are stored bottom line first: the source's y counts from the bottom.
         const int32_t source_bottom = static_cast<int32_t>(image->height) - shown.source_offset.y - height;

@@ -17,7 +17,6 @@
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/doc_item.h"
 #include "viewer/views/area_placement.h"
-#include "viewer/views/scoped_mix_mode.h"
 #include "viewer/views/view_mapping.h"
 
 namespace {
@@ -275,16 +274,13 @@ bool DrawMeasureInfo(HDC dc, const MeasureTexts& texts, const PointI& mouse, con
         Rectangle(dc, at.x, at.y, at.x + box.width, at.y + box.height);
     }
 
-    const int previous_mode = SetBkMode(dc, TRANSPARENT);
-    const COLORREF previous_colour = SetTextColor(dc, kLineColour);
+    ScopedTextState text_state(dc, kLineColour);
     for (uint32_t i : {0u, 1u, 3u, 4u, 5u, kMeasureDistanceLine}) {
         SelectObject(dc, i == kMeasureDistanceLine ? large_font.get() : small_font.get());
         const WString& text = texts.lines[i];
         TextOutW(dc, at.x + kBoxPadding, at.y + kLineTops[i], WStrCStr(text),
                  static_cast<int>(WStrLength(text)));
     }
-    if (previous_colour != CLR_INVALID) SetTextColor(dc, previous_colour);
-    if (previous_mode) SetBkMode(dc, previous_mode);
     return true;
 }
 

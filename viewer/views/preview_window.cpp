@@ -45,13 +45,6 @@ constexpr double kSmallestSide = 0.00001;
 // A new cut-out must be at least this share of the page along each side.
 constexpr double kSmallestShare = 1000000.0;
 
-struct HeapBlockFree {
-    void operator()(void* block) const {
-        if (block) HeapFree(GetProcessHeap(), 0, block);
-    }
-};
-using PackedDib = std::unique_ptr<BITMAPINFO, HeapBlockFree>;
-
 void Repaint(PreviewWindow* preview) {
     if (preview->window()) InvalidateRect(preview->window(), nullptr, FALSE);
 }
@@ -165,7 +158,7 @@ Ref<RasterImage> ObtainImage(PreviewWindow* preview, DocItem* item, const ViewMa
 }
 
 void DrawImage(HDC dc, const RasterImage* image, const RectI& at) {
-    PackedDib header(RasterImageToPackedDib(image));
+    PackedDib header = RasterImageToPackedDib(image);
     if (!header) return;
     SetDIBitsToDevice(dc, at.origin.x, at.origin.y, at.size.width, at.size.height, 0,
                       static_cast<int32_t>(image->height) - at.size.height, 0, image->height, image->pixels,

@@ -473,12 +473,12 @@ void MakeImageLists(CommandBars* bars) {
     // Masked, so that the tool bar draws a disabled button greyed in the
     // picture's shape rather than as a grey square.
     constexpr UINT kFlags = ILC_COLOR24 | ILC_MASK;
-    bars->normal_images = ImageList_Create(16, 16, kFlags, static_cast<int>(count), 1);
-    bars->hot_images = ImageList_Create(16, 16, kFlags, static_cast<int>(count), 1);
+    bars->normal_images.Reset(ImageList_Create(16, 16, kFlags, static_cast<int>(count), 1));
+    bars->hot_images.Reset(ImageList_Create(16, 16, kFlags, static_cast<int>(count), 1));
     if (!images) return;
     for (size_t i = 0; i < count; ++i) {
-        ImageListAddBitmap(images, bars->normal_images, kToolBitmaps[i][0]);
-        ImageListAddBitmap(images, bars->hot_images, kToolBitmaps[i][1]);
+        ImageListAddBitmap(images, bars->normal_images.get(), kToolBitmaps[i][0]);
+        ImageListAddBitmap(images, bars->hot_images.get(), kToolBitmaps[i][1]);
     }
 }
 
@@ -490,8 +490,8 @@ bool MakeToolBarBand(CommandBars* bars) {
     HWND tool_bar = bars->tool_bar.get();
     SendMessageW(tool_bar, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_DRAWDDARROWS);
     SendMessageW(tool_bar, TB_SETBITMAPSIZE, 0, MAKELPARAM(16, 16));
-    SendMessageW(tool_bar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(bars->normal_images));
-    SendMessageW(tool_bar, TB_SETHOTIMAGELIST, 0, reinterpret_cast<LPARAM>(bars->hot_images));
+    SendMessageW(tool_bar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(bars->normal_images.get()));
+    SendMessageW(tool_bar, TB_SETHOTIMAGELIST, 0, reinterpret_cast<LPARAM>(bars->hot_images.get()));
     std::vector<TBBUTTON> buttons;
     auto add = [&](uint32_t id, int32_t image) {
         TBBUTTON button = {};
@@ -580,8 +580,7 @@ CommandBars::~CommandBars() {
     tool_bar.Reset();
     menu_bar.Reset();
     rebar.Reset();
-    if (normal_images) ImageList_Destroy(normal_images);
-    if (hot_images) ImageList_Destroy(hot_images);
+    // The image lists go with the members, after the tool bar that used them.
 }
 
 Ref<CommandBars> CommandBarsCreate(ViewerContext* context, HWND frame_window, HINSTANCE instance,
@@ -873,12 +872,14 @@ void CommandBarsTrackPopup(CommandBars* bars, int32_t button_id, bool select_fir
         bars->tracked_popup = popup;
         bars->tracking = true;
         g_tracked_bars = bars;
-        g_filter_hook = SetWindowsHookExW(WH_MSGFILTER, &MenuFilterHook, nullptr, GetCurrentThreadId());
+        WindowsHook filter_hook(
+            SetWindowsHookExW(WH_MSGFILTER, &MenuFilterHook, nullptr, GetCurrentThreadId()));
+        g_filter_hook = filter_hook.get();
         // The chosen command comes back here and is posted, so that it runs
         // once the menu bar has left its loop.
         const UINT chosen = static_cast<UINT>(TrackPopupMenuEx(popup, TPM_VERTICAL | TPM_RETURNCMD, rect.left,
                                                                rect.bottom, menu_bar, &exclude));
-        if (g_filter_hook) UnhookWindowsHookEx(g_filter_hook);
+        filter_hook.Reset();
         g_filter_hook = nullptr;
         g_tracked_bars = nullptr;
         bars->tracking = false;

@@ -263,7 +263,7 @@ int32_t ExtensionIcon(DocTreeWindow* tree, DocItem* item) {
     }
     HICON icon = GetFileTypeIcon(extension);
     if (!icon) return tree->images.list_entry;
-    const int index = ImageList_AddIcon(tree->image_list, icon);
+    const int index = ImageList_AddIcon(tree->image_list.get(), icon);
     DestroyIcon(icon);
     if (index < 0) return tree->images.list_entry;
     Ref<TreeIconEntry> entry = MakeRef<TreeIconEntry>();
@@ -273,14 +273,14 @@ int32_t ExtensionIcon(DocTreeWindow* tree, DocItem* item) {
 }
 
 void AddBitmap(DocTreeWindow* tree, const ImageStore* store, uint32_t number, int32_t& index) {
-    if (ImageListAddBitmap(store, tree->image_list, number))
-        index = ImageList_GetImageCount(tree->image_list) - 1;
+    if (ImageListAddBitmap(store, tree->image_list.get(), number))
+        index = ImageList_GetImageCount(tree->image_list.get()) - 1;
 }
 
 void MakeImageList(DocTreeWindow* tree) {
-    tree->image_list = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 6, 4);
+    tree->image_list.Reset(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 6, 4));
     if (!tree->image_list) return;
-    ImageList_SetBkColor(tree->image_list, kTreeBackground);
+    ImageList_SetBkColor(tree->image_list.get(), kTreeBackground);
     Ref<AppRoot> app = ViewerGetApp(tree->context.get());
     Ref<ImageStore> store = AppGetImageStore(app.get());
     if (!store) return;
@@ -328,7 +328,8 @@ bool MakeTreeWindow(DocTreeWindow* tree, int32_t mode, bool moveable, HWND frame
                       reinterpret_cast<DWORD_PTR>(tree->window()));
     SendMessageW(control, TVM_SETBKCOLOR, 0, kTreeBackground);
     if (tree->image_list) {
-        SendMessageW(control, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(tree->image_list));
+        SendMessageW(control, TVM_SETIMAGELIST, TVSIL_NORMAL,
+                     reinterpret_cast<LPARAM>(tree->image_list.get()));
     }
     return true;
 }
@@ -449,7 +450,6 @@ DocTreeWindow::~DocTreeWindow() {
         ListenerDetach(listener.get());
     }
     WindowDestroy(this);
-    if (image_list) ImageList_Destroy(image_list);
     if (icon_cache) HashTableClear(icon_cache.get());
 }
 

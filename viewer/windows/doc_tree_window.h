@@ -15,6 +15,7 @@
 #include <unordered_map>
 
 #include "foundation/geometry.h"
+#include "foundation/handles.h"
 #include "foundation/hash_table.h"
 #include "foundation/locks.h"
 #include "foundation/ref_counted.h"
@@ -78,7 +79,7 @@ class DocTreeWindow : public WindowObject {
     Ref<DocTreeListener> listener;
     int32_t display_mode = kPaneHidden;  // until a window is made
     bool made_moveable = true;           // POPUPS_MOVEABLE when the window was made
-    HIMAGELIST image_list = nullptr;     // kept across the window's re-creation
+    ImageListHandle image_list;          // kept across the window's re-creation
     TreeImages images;
     // Selections and deletions the tree makes itself are under way: the
     // selection changes they cause are not the user's.

@@ -83,10 +83,9 @@ void DrawBands(FrameWindow* frame, int32_t erase_at, int32_t draw_at) {
     GdiBrush brush(CreateSolidBrush(kSplitterColour));
     ScopedSelect select_brush(dc.get(), brush.get());
     ScopedSelect select_pen(dc.get(), GetStockObject(NULL_PEN));
-    const int previous_mix = SetROP2(dc.get(), R2_NOTXORPEN);
+    ScopedMixMode mix(dc.get(), R2_NOTXORPEN);
     if (erase_at != -1) FillWithCurrentBrush(dc.get(), BandRect(frame, erase_at));
     if (draw_at != -1) FillWithCurrentBrush(dc.get(), BandRect(frame, draw_at));
-    SetROP2(dc.get(), previous_mix);
 }
 
 void SetCursorShape(const wchar_t* shape) { SetCursor(LoadCursorW(nullptr, shape)); }
