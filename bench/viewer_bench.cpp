@@ -48,7 +48,7 @@
 #include "foundation/locks.h"
 #include "imaging/formats/page_placement.h"
 #include "program/launcher.h"
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
 #include "viewer/core/commands.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/view_operations.h"
@@ -56,10 +56,10 @@
 #include "viewer/dde/dde_execute.h"
 #include "viewer/documents/doc_item.h"
 #include "viewer/documents/page_metrics.h"
+#include "viewer/model/cut_out_state.h"
+#include "viewer/model/view_mapping.h"
 #include "viewer/views/bitmap_cache.h"
-#include "viewer/views/cut_out_state.h"
 #include "viewer/views/main_view.h"
-#include "viewer/views/view_mapping.h"
 #include "viewer/windows/frame_window.h"
 
 namespace {
@@ -138,7 +138,9 @@ class Program {
   public:
     bool Start() {
         launcher_ = LauncherCreate(WString(L""));
-        if (!launcher_ || !LauncherStart(*launcher_, nullptr, GetModuleHandleW(nullptr))) return false;
+        if (!launcher_ ||
+            LauncherStart(*launcher_, nullptr, GetModuleHandleW(nullptr)) != LauncherStartResult::kRunning)
+            return false;
         context_ = launcher_->context;
         frame_ = AppGetFrameHwnd(launcher_->root.get());
         Ref<FrameWindow> frame = AppGetFrame(launcher_->root.get());

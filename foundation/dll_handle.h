@@ -18,3 +18,7 @@ void DllFree(DllHandle& handle);
 // The entry point of that name (converted to ANSI for GetProcAddress); null
 // without a module or for an empty name.
 FARPROC DllGetProc(const DllHandle& handle, const WString& name);
+
+// The full path of a loaded module (GetModuleFileNameW); false, with the
+// path empty, when the call fails or the path does not fit.
+bool ModuleFileName(HMODULE module, WString& path);

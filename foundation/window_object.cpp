@@ -110,10 +110,7 @@ LRESULT WindowObject::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
     return DefWindowProcW(window_, message, wparam, lparam);
 }
 
-void WindowObjectInit(WindowObject* object, HWND handle) {
-    object->needs_repaint = false;
-    WindowAttach(object, handle);
-}
+void WindowObjectInit(WindowObject* object, HWND handle) { WindowAttach(object, handle); }
 
 void WindowObjectFree(WindowObject* object) { WindowUnregister(object); }
 
@@ -214,12 +211,5 @@ void WindowShow(WindowObject* object, bool show) {
 
 void WindowInvalidate(WindowObject* object, bool erase) {
     if (!object || !object->window()) return;
-    object->needs_repaint = false;
     InvalidateRect(object->window(), nullptr, erase ? TRUE : FALSE);
-}
-
-bool WindowInvalidateIfNeeded(WindowObject* object, bool erase) {
-    if (!object || !object->window() || !object->needs_repaint) return false;
-    WindowInvalidate(object, erase);
-    return true;
 }

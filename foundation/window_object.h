@@ -27,7 +27,6 @@ class WindowObject : public RefCounted {
 
     // Null until the window exists, and again once it is destroyed.
     HWND window() const { return window_; }
-    bool needs_repaint = false;
 
   private:
     friend class WindowRegistryAccess;
@@ -81,7 +80,6 @@ RectI& WindowGetClientRect(WindowObject* object, RectI& out);
 RectI& WindowGetRect(WindowObject* object, RectI& out);
 void WindowMove(WindowObject* object, const RectI& rect);
 void WindowShow(WindowObject* object, bool show);
-// Clears needs_repaint and invalidates the whole client area. Without a
+// Invalidates the whole client area. Without a
 // handle nothing happens (a null handle would invalidate every window).
 void WindowInvalidate(WindowObject* object, bool erase);
-bool WindowInvalidateIfNeeded(WindowObject* object, bool erase);

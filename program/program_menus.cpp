@@ -3,7 +3,7 @@
 #include "foundation/handles.h"
 #include "foundation/strings.h"
 #include "resources/text_ids.h"
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
 #include "viewer/core/commands.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"

@@ -10,15 +10,15 @@
 #include "foundation/ptr_array.h"
 #include "foundation/variant.h"
 #include "resources/text_ids.h"
-#include "viewer/core/action_listener.h"
-#include "viewer/core/app_root.h"
+#include "viewer/app/action_listener.h"
+#include "viewer/app/app_root.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/open_params.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/doc_item.h"
 #include "viewer/documents/document_source.h"
 #include "viewer/documents/list_file.h"
-#include "viewer/views/cut_out_state.h"
+#include "viewer/model/cut_out_state.h"
 
 namespace {
 

@@ -5,48 +5,25 @@
 
 #include <windows.h>
 
-#include <cstdint>
-
-#include "foundation/geometry.h"
 #include "foundation/ref_counted.h"
-#include "foundation/window_object.h"
-#include "redlining/redline_modes.h"
-#include "viewer/core/viewer_context.h"
+#include "viewer/contracts/markups.h"
 
 class EventHub;
+class ViewerContext;
 
 inline constexpr wchar_t kRedlineToolbarClassName[] = L"PLOVEX_RLTOOLBAR";
 
-class RedlineToolbar : public WindowObject {
+class RedlineToolbar : public MarkupToolbar {
   public:
-    ~RedlineToolbar() override { WindowDestroy(this); }
+    ~RedlineToolbar() override;
+    void Detach() override;
+
     Ref<ViewerContext> context;
 };
 
 // A hidden tool window owned by `parent`; null when it cannot be made.
-inline Ref<RedlineToolbar> RedlineToolbarConstruct(ViewerContext* context, HWND parent, HINSTANCE instance,
-                                                   EventHub* hub) {
-    if (!WindowRegisterClass(kRedlineToolbarClassName, CS_HREDRAW | CS_VREDRAW,
-                             LoadCursorW(nullptr, IDC_ARROW),
-                             reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1)))) {
-        return nullptr;
-    }
-    Ref<RedlineToolbar> toolbar = MakeRef<RedlineToolbar>();
-    toolbar->context = Ref<ViewerContext>(context);
-    RECT parent_rect = {};
-    if (parent) GetWindowRect(parent, &parent_rect);
-    RectI rect;
-    RectISet(rect, parent_rect.left + 10, parent_rect.top + 50, 500, 400);
-    if (!WindowCreate(toolbar.get(), WS_EX_TOOLWINDOW, kRedlineToolbarClassName, L"Redlining",
-                      WS_POPUP | WS_CAPTION | WS_SYSMENU, rect, parent, nullptr)) {
-        return nullptr;
-    }
-    return toolbar;
-}
-inline void RedlineToolbarDetach(RedlineToolbar* toolbar) {}
+Ref<RedlineToolbar> RedlineToolbarConstruct(ViewerContext* context, HWND parent, HINSTANCE instance,
+                                            EventHub* hub);
+void RedlineToolbarDetach(RedlineToolbar* toolbar);
 // Shown in select and draw mode, hidden otherwise; answers whether shown.
-inline bool RedlineToolbarShowByMode(RedlineToolbar* toolbar, uint32_t mode) {
-    const bool show = RedliningModeEdits(mode);
-    WindowShow(toolbar, show);
-    return show;
-}
+bool RedlineToolbarShowByMode(RedlineToolbar* toolbar, uint32_t mode);

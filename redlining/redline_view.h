@@ -12,16 +12,7 @@
 #include "foundation/ref_counted.h"
 #include "redlining/redline_document.h"
 #include "viewer/core/viewer_context.h"
-#include "viewer/views/view_mapping.h"
-
-// Who paints: only the main view edits and shows the selection overlay.
-namespace redline_purpose {
-inline constexpr uint32_t kPreview = 0;
-inline constexpr uint32_t kMainView = 1;
-inline constexpr uint32_t kPrintPreview = 2;
-inline constexpr uint32_t kPrinting = 3;
-inline constexpr uint32_t kBitmapExport = 4;
-}  // namespace redline_purpose
+#include "viewer/model/view_mapping.h"
 
 // Embedded in its owner, not counted.
 class RedlineView {
@@ -71,8 +62,8 @@ inline void RedlineViewDropCache(RedlineView* view) {}
 // The handler the owner puts first in its mouse chain; none yet.
 inline Ref<MouseHandler> RedlineViewGetMouseTool(RedlineView* view) { return nullptr; }
 
-// Paints the bound page's markups into `dc`; false without a page. Nothing
-// is drawn yet.
+// Paints the bound page's markups into `dc` for a markup_purpose; false
+// without a page. Nothing is drawn yet.
 inline bool RedlinePaint(RedlineView* view, ViewerContext* context, HDC dc, uint32_t purpose, bool no_overlay,
                          bool grey) {
     return false;

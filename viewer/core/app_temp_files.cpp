@@ -4,7 +4,7 @@
 
 #include "foundation/file_handle.h"
 #include "foundation/handles.h"
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 
 #include "foundation/shell_open.h"
 #include "resources/text_ids.h"
+#include "viewer/core/frame_messages.h"
 #include "viewer/core/open_params.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/doc_item.h"
-#include "viewer/windows/frame_window.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 #include "viewer/core/commands.h"
 
 #include "foundation/variant.h"
-#include "redlining/redline_modes.h"
-#include "viewer/core/app_root.h"
-#include "viewer/core/document_controller.h"
+#include "viewer/app/app_root.h"
+#include "viewer/app/document_controller.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/module_list.h"
+#include "viewer/core/redlining_modes.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
 

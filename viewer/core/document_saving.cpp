@@ -8,9 +8,8 @@
 #include <vector>
 
 #include "foundation/data_reader.h"
-#include "redlining/redline_document.h"
-#include "redlining/redline_storage.h"
 #include "resources/text_ids.h"
+#include "viewer/contracts/markups.h"
 #include "viewer/core/app_utils.h"
 #include "viewer/core/open_params.h"
 #include "viewer/core/restrictions.h"
@@ -189,7 +188,7 @@ bool ViewerSaveRedlining(ViewerContext* context, DocItem* item) {
     Ref<DocItem> chosen = item ? Ref<DocItem>(item) : ViewerGetActiveItem(context);
     Ref<DocItem> document = DocItemFindDocument(chosen.get(), context);
     Ref<DocumentSource> source = document ? document->GetSource() : nullptr;
-    Ref<RedlineDocument> redlining = DocItemGetRedlining(document.get());
+    Ref<MarkupDocument> redlining = DocItemGetRedlining(document.get());
     if (!source || !redlining) return false;
 
     // Markups read from a companion file would propose that file; none are
@@ -232,9 +231,12 @@ bool ViewerSaveRedlining(ViewerContext* context, DocItem* item) {
         // A TIFF at that name is another document: replaced only when the
         // user agrees, as every other save target.
         if (!CheckSaveTargetNotOpen(context, owner, target)) return false;
-        written = RedlineSaveToTiff(source.get(), redlining.get(), target);
+        written = ViewerGetMarkups(context)->SaveToTiff(source.get(), redlining.get(), target);
     } else {
-        written = RedlineSaveFile(redlining.get(), target);
+        // The dialog asks nothing: an existing companion file (the markups of
+        // another session, perhaps) is replaced only when the user agrees.
+        if (!CheckSaveTargetNotOpen(context, owner, target)) return false;
+        written = ViewerGetMarkups(context)->SaveFile(redlining.get(), target);
     }
     if (!written) {
         MessageBoxW(owner, ViewerGetText(context, text::kRedlineSaveError),

@@ -6,13 +6,13 @@
 #include <cstdlib>
 
 #include "foundation/variant.h"
+#include "viewer/app/page_navigation.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/open_params.h"
-#include "viewer/core/page_navigation.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/doc_item.h"
-#include "viewer/views/cut_out_state.h"
+#include "viewer/model/cut_out_state.h"
 
 namespace {
 
@@ -110,8 +110,8 @@ bool Mirror(ViewerContext* context, int32_t index, bool value, bool absolute, bo
     const bool page_horizontal = horizontal == (absolute || !IsQuarterTurned(target.cut_out.get()));
     return page_horizontal ? ChangeFlag(context, target, CutOutGetMirrorHorizontal, CutOutSetMirrorHorizontal,
                                         value, absolute, event::kViewMirroring)
-                           : ChangeFlag(context, target, CutOutGetMirrorVertical, CutOutSetMirrorVertical, value,
-                                        absolute, event::kViewMirroring);
+                           : ChangeFlag(context, target, CutOutGetMirrorVertical, CutOutSetMirrorVertical,
+                                        value, absolute, event::kViewMirroring);
 }
 
 }  // namespace

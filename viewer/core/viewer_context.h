@@ -43,6 +43,7 @@ class ViewerContext : public RefCounted, public TextProvider {
     uint32_t comparison_counter = 1;
     Ref<ProgressForwarder> progress_forwarder;
     uint32_t redlining_mode = kRedliningModeOff;
+    uint32_t redlining_tool = kRedliningToolText;
     bool redlining_active = false;  // the setting REDLINING_ACTIVE when the context was made
     Ref<VariableList> variables;
 };
@@ -50,6 +51,12 @@ class ViewerContext : public RefCounted, public TextProvider {
 // Builds the context on the root (which may be null: every operation then
 // answers null, 0 or -1 and sends nothing).
 Ref<ViewerContext> ViewerContextConstruct(AppRoot* app);
+
+// Takes the root, root item, active item, progress forwarder and variable
+// list out of the context and releases them (the forwarder detached first).
+// The context's destructor runs it; the shells run it at teardown, so that
+// the root and the tree go before the context's last reference does.
+void ViewerReleaseMembers(ViewerContext* context);
 
 // Getters return counted references (null when missing) or plain values.
 Ref<AppRoot> ViewerGetApp(ViewerContext* context);

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "foundation/file_handle.h"
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
 #include "viewer/core/command_line.h"
 #include "viewer/core/viewer_context.h"
 

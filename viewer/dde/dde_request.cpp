@@ -9,7 +9,7 @@
 #include "viewer/dde/dde_command_parser.h"
 #include "viewer/documents/doc_item.h"
 #include "viewer/documents/document_source.h"
-#include "viewer/views/cut_out_state.h"
+#include "viewer/model/cut_out_state.h"
 #include "viewer/views/main_view.h"
 #include "viewer/windows/frame_window.h"
 

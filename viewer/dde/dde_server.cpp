@@ -2,7 +2,7 @@
 
 #include <iterator>
 
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
 #include "viewer/core/app_utils.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/event_hub.h"

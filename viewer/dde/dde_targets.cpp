@@ -1,6 +1,6 @@
 #include "viewer/dde/dde_targets.h"
 
-#include "viewer/core/page_navigation.h"
+#include "viewer/app/page_navigation.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/dde/dde_command_parser.h"
 #include "viewer/documents/doc_item.h"

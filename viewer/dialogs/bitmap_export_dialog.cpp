@@ -4,17 +4,17 @@
 
 #include <string>
 
-#include "redlining/redline_document.h"
 #include "resources/resource_ids.h"
 #include "resources/text_ids.h"
+#include "viewer/contracts/markups.h"
 #include "viewer/core/app_utils.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/dialogs/wait_cursor.h"
 #include "viewer/documents/doc_item.h"
 #include "viewer/export/bitmap_export.h"
 #include "viewer/export/bitmap_export_request.h"
+#include "viewer/model/view_mapping.h"
 #include "viewer/views/main_view.h"
-#include "viewer/views/view_mapping.h"
 #include "viewer/windows/frame_window.h"
 
 namespace {
@@ -97,7 +97,7 @@ void InitDialog(HWND dialog, BitmapDialogState* state) {
                      depth == 1   ? IDC_BITMAP_EXPORT_DEPTH1
                      : depth == 8 ? IDC_BITMAP_EXPORT_DEPTH8
                                   : IDC_BITMAP_EXPORT_DEPTH24);
-    Ref<RedlinePage> markups = request.item->GetRedlinePage(request.context.get(), true);
+    Ref<MarkupPage> markups = request.item->GetRedlinePage(request.context.get(), true);
     EnableWindow(GetDlgItem(dialog, IDC_BITMAP_EXPORT_MARKUPS), markups != nullptr);
     SendDlgItemMessageW(dialog, IDC_BITMAP_EXPORT_WIDTH, EM_LIMITTEXT, kMaxWidthDigits, 0);
     SetDlgItemInt(dialog, IDC_BITMAP_EXPORT_WIDTH, request.view_pixel_width, FALSE);

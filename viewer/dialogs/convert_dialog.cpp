@@ -11,13 +11,13 @@
 #include "resources/resource_ids.h"
 #include "resources/text_ids.h"
 #include "viewer/core/app_utils.h"
+#include "viewer/core/progress_forwarder.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/dialogs/wait_cursor.h"
 #include "viewer/documents/doc_item.h"
 #include "viewer/documents/document_source.h"
 #include "viewer/export/document_export.h"
 #include "viewer/export/page_list.h"
-#include "viewer/views/progress_forwarder.h"
 
 namespace {
 

@@ -17,9 +17,9 @@
 #include "viewer/documents/item_drawing.h"
 #include "viewer/documents/page_metrics.h"
 #include "viewer/documents/tree_item_sink.h"
-#include "viewer/views/cut_out_state.h"
-#include "viewer/views/page_boxes.h"
-#include "viewer/views/view_mapping.h"
+#include "viewer/model/cut_out_state.h"
+#include "viewer/model/page_boxes.h"
+#include "viewer/model/view_mapping.h"
 
 namespace {
 

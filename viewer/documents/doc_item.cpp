@@ -4,8 +4,8 @@
 
 #include "foundation/variant.h"
 #include "imaging/raster/raster_image.h"
-#include "redlining/redline_document.h"
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
+#include "viewer/contracts/markups.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/event_hub.h"
 #include "viewer/core/open_params.h"
@@ -14,8 +14,8 @@
 #include "viewer/documents/document_source.h"
 #include "viewer/documents/page_metrics.h"
 #include "viewer/documents/tree_item_sink.h"
-#include "viewer/views/cut_out_state.h"
-#include "viewer/views/page_boxes.h"
+#include "viewer/model/cut_out_state.h"
+#include "viewer/model/page_boxes.h"
 
 namespace {
 
@@ -67,7 +67,7 @@ Ref<RasterImage> DocItem::RenderPage(ViewerContext* context, const PagePlacement
 
 Ref<PageMetrics> DocItem::GetPageMetrics(ViewerContext* context) { return nullptr; }
 
-Ref<RedlinePage> DocItem::GetRedlinePage(ViewerContext* context, bool only_if_not_empty) { return nullptr; }
+Ref<MarkupPage> DocItem::GetRedlinePage(ViewerContext* context, bool only_if_not_empty) { return nullptr; }
 
 RootItem::RootItem(ViewerContext* context, uint32_t open_number)
     : DocItem(context, doc_type::kRoot, open_number) {}

@@ -33,8 +33,8 @@ class OpenParams;
 class PageMetrics;
 class ProgressSink;
 class RasterImage;
-class RedlineDocument;
-class RedlinePage;
+class MarkupDocument;
+class MarkupPage;
 class TreeItemSink;
 class ViewMapping;
 class ViewerContext;
@@ -129,7 +129,7 @@ class DocItem : public RefCounted {
     virtual bool CanSave(ViewerContext* context) { return false; }
     virtual bool CanShowProperties(ViewerContext* context) { return false; }
     virtual Ref<PageMetrics> GetPageMetrics(ViewerContext* context);
-    virtual Ref<RedlinePage> GetRedlinePage(ViewerContext* context, bool only_if_not_empty);
+    virtual Ref<MarkupPage> GetRedlinePage(ViewerContext* context, bool only_if_not_empty);
 
     // Guards the name, the children and the members the classes add.
     CriticalSection lock;
@@ -171,7 +171,7 @@ class DocumentItem : public DocItem {
 
     const Ref<DocumentSource> source;  // never null
     Ref<OpenParams> params;            // or null; under the lock
-    Ref<RedlineDocument> redlining;    // null until loaded; under the lock
+    Ref<MarkupDocument> redlining;     // null until loaded; under the lock
 };
 
 // A page of an image document. Its source is its document's; its open
@@ -189,7 +189,7 @@ class PageItem : public DocumentItem {
     bool Draw(ViewerContext* context, uint32_t pass, HDC dc, const RectI& rect) override;
     uint32_t GetCommandMask() override { return item_command::kPageMask; }
     bool CanPrint(ViewerContext* context) override;
-    Ref<RedlinePage> GetRedlinePage(ViewerContext* context, bool only_if_not_empty) override;
+    Ref<MarkupPage> GetRedlinePage(ViewerContext* context, bool only_if_not_empty) override;
 
     const Ref<CutOutState> cut_out;
     const uint32_t page_index;  // 0-based, in the document's format
@@ -272,7 +272,7 @@ WString& DocItemGetDisplayName(DocItem* item, ViewerContext* context, WString& o
 // item's page index, or null.
 Ref<ImagePage> DocItemGetPage(DocItem* item);
 // The document's (or page's) redlining document, or null.
-Ref<RedlineDocument> DocItemGetRedlining(DocItem* item);
+Ref<MarkupDocument> DocItemGetRedlining(DocItem* item);
 uint32_t PageItemGetRenderState(DocItem* item);
 
 // ---- Children. None of these holds two item locks at once.

@@ -5,8 +5,8 @@
 #include "foundation/data_reader.h"
 #include "foundation/variant.h"
 #include "imaging/formats/image_format.h"
-#include "redlining/redline_document.h"
 #include "resources/text_ids.h"
+#include "viewer/contracts/markups.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/open_params.h"
 #include "viewer/core/restrictions.h"
@@ -16,8 +16,8 @@
 #include "viewer/documents/item_drawing.h"
 #include "viewer/documents/page_metrics.h"
 #include "viewer/documents/tree_item_sink.h"
-#include "viewer/views/cut_out_state.h"
-#include "viewer/views/page_boxes.h"
+#include "viewer/model/cut_out_state.h"
+#include "viewer/model/page_boxes.h"
 
 namespace {
 
@@ -175,14 +175,13 @@ bool PageItem::CanPrint(ViewerContext* context) {
     return ViewerIsAllowed(context, 0, restriction::kPrint);
 }
 
-Ref<RedlinePage> PageItem::GetRedlinePage(ViewerContext* context, bool only_if_not_empty) {
+Ref<MarkupPage> PageItem::GetRedlinePage(ViewerContext* context, bool only_if_not_empty) {
     Ref<DocItem> document = DocItemGetParent(this, context);
     if (DocItemGetType(document.get()) != doc_type::kImage) return nullptr;
-    Ref<RedlineDocument> redlining = DocItemGetRedlining(document.get());
+    Ref<MarkupDocument> redlining = DocItemGetRedlining(document.get());
     if (!redlining) return nullptr;
-    Ref<RedlinePage> page = RedlineDocGetPage(redlining.get(), page_index);
-    if (page && only_if_not_empty && !RedlinePageHasObjects(page.get())) return nullptr;
-    return page;
+    Ref<MarkupProvider> markups = ViewerGetMarkups(context);
+    return markups->GetPage(redlining.get(), page_index, only_if_not_empty);
 }
 
 Ref<PageItem> PageItemCreate(ViewerContext* context, DocItem* document, DocumentSource* source,
@@ -215,7 +214,7 @@ Ref<ImagePage> DocItemGetPage(DocItem* item) {
     return format ? format->GetPage(index) : nullptr;
 }
 
-Ref<RedlineDocument> DocItemGetRedlining(DocItem* item) {
+Ref<MarkupDocument> DocItemGetRedlining(DocItem* item) {
     auto* document = dynamic_cast<DocumentItem*>(item);
     if (!document) return nullptr;
     ScopedLock hold(document->lock);
@@ -229,7 +228,9 @@ void DocumentLoadRedlining(DocItem* item, ViewerContext* context) {
         ScopedLock hold(context->lock);
         if (!context->redlining_active) return;
     }
-    Ref<RedlineDocument> redlining = RedlineDocumentCreate();
+    Ref<MarkupProvider> markups = ViewerGetMarkups(context);
+    Ref<MarkupDocument> redlining = markups->CreateDocument();
+    if (!redlining) return;
     {
         ScopedLock hold(document->lock);
         if (document->redlining) return;
@@ -237,8 +238,8 @@ void DocumentLoadRedlining(DocItem* item, ViewerContext* context) {
     }
     DocumentSource* source = document->source.get();
     Ref<ImageFormat> format = SourceGetFormat(source);
-    bool loaded = format && format->FormatOrdinal() == kOrdinalTiff &&
-                  RedlineDocLoadTiff(redlining.get(), format.get());
+    bool loaded =
+        format && format->FormatOrdinal() == kOrdinalTiff && markups->LoadTiff(redlining.get(), format.get());
     bool local;
     {
         ScopedLock hold(source->lock);
@@ -249,9 +250,9 @@ void DocumentLoadRedlining(DocItem* item, ViewerContext* context) {
         WString path, companion;
         WStrStripExtension(SourceGetPath(source, path), companion);
         WStrAppendChars(companion, L".PLR");
-        loaded = RedlineDocLoadFile(redlining.get(), companion, static_cast<int32_t>(page_count));
+        loaded = markups->LoadFile(redlining.get(), companion, static_cast<int32_t>(page_count));
     }
     // Markup pages are looked up by the format's page index, so there is
     // one per page of the file, also for pages the tree skipped.
-    if (!loaded) RedlineDocAddPages(redlining.get(), page_count);
+    if (!loaded) markups->AddPages(redlining.get(), page_count);
 }

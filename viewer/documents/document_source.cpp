@@ -13,7 +13,7 @@
 #include "foundation/registry.h"
 #include "foundation/variant.h"
 #include "imaging/formats/image_format.h"
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
 #include "viewer/core/app_temp_files.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/open_params.h"

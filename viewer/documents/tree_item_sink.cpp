@@ -1,7 +1,7 @@
 #include "viewer/documents/tree_item_sink.h"
 
 #include "foundation/variant.h"
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/comparison_item.h"

@@ -8,17 +8,17 @@
 #include "foundation/handles.h"
 #include "imaging/raster/packed_dib.h"
 #include "imaging/raster/raster_image.h"
-#include "redlining/redline_view.h"
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
+#include "viewer/contracts/markups.h"
 #include "viewer/core/open_params.h"
+#include "viewer/core/progress_forwarder.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/doc_item.h"
 #include "viewer/documents/page_metrics.h"
-#include "viewer/views/area_placement.h"
-#include "viewer/views/cut_out_state.h"
-#include "viewer/views/progress_forwarder.h"
-#include "viewer/views/view_mapping.h"
+#include "viewer/model/area_placement.h"
+#include "viewer/model/cut_out_state.h"
+#include "viewer/model/view_mapping.h"
 
 namespace {
 
@@ -78,17 +78,16 @@ void PaintMarkups(ViewerContext* context, DocItem* item, const PagePlacement& pl
         active = context->redlining_active;
     }
     if (!active) return;
-    Ref<RedlinePage> page = item->GetRedlinePage(context, true);
+    Ref<MarkupPage> page = item->GetRedlinePage(context, true);
     if (!page) return;
     Ref<ViewMapping> mapping =
         ViewMappingConstruct(DocItemGetId(item), PointI{}, placement, ViewerGetPixelsPerMmX(context),
                              ViewerGetPixelsPerMmY(context));
     if (!mapping) return;
-    RedlineView view;
-    RedlineViewConstruct(&view, context);
-    RedlineViewSetPage(&view, page.get(), mapping.get());
-    RedlinePaint(&view, context, dc, redline_purpose::kBitmapExport, true, bits_per_pixel < 8);
-    RedlineViewDestruct(&view);
+    Ref<MarkupView> view = ViewerGetMarkups(context)->CreateView(context);
+    if (!view) return;
+    view->SetPage(page.get(), mapping.get());
+    view->Paint(context, dc, markup_purpose::kBitmapExport, true, bits_per_pixel < 8);
 }
 
 bool DrawPage(ViewerContext* context, DocItem* item, const PagePlacement& placement, HDC dc) {

@@ -5,13 +5,13 @@
 
 #include "imaging/formats/image_format.h"
 #include "resources/text_ids.h"
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/doc_item.h"
 #include "viewer/documents/page_metrics.h"
 #include "viewer/export/bitmap_export.h"
-#include "viewer/views/cut_out_state.h"
-#include "viewer/views/view_mapping.h"
+#include "viewer/model/cut_out_state.h"
+#include "viewer/model/view_mapping.h"
 
 namespace {
 // What the size line adds to the pixels for the file's headers.

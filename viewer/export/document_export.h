@@ -12,6 +12,9 @@ class DataSource;
 class ImageFormat;
 class ProgressSink;
 
+// The TIFF tag that carries a document's description (ImageDescription).
+inline constexpr uint16_t kImageDescriptionTag = 270;
+
 // One more ASCII entry for every directory of a TIFF.
 struct ExtraTag {
     uint16_t tag = 0;

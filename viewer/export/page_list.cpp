@@ -3,7 +3,7 @@
 #include "imaging/formats/image_format.h"
 #include "viewer/documents/doc_item.h"
 #include "viewer/documents/document_source.h"
-#include "viewer/views/cut_out_state.h"
+#include "viewer/model/cut_out_state.h"
 
 namespace {
 

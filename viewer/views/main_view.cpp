@@ -11,26 +11,26 @@
 #include "foundation/variant.h"
 #include "imaging/raster/packed_dib.h"
 #include "resources/text_ids.h"
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
 #include "viewer/core/app_texts.h"
 #include "viewer/core/commands.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/number_format.h"
 #include "viewer/core/open_params.h"
+#include "viewer/core/progress_forwarder.h"
 #include "viewer/core/redlining_modes.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/comparison_item.h"
 #include "viewer/documents/doc_item.h"
 #include "viewer/documents/page_metrics.h"
-#include "viewer/views/area_placement.h"
+#include "viewer/model/area_placement.h"
+#include "viewer/model/cut_out_state.h"
+#include "viewer/model/page_boxes.h"
+#include "viewer/model/view_mapping.h"
 #include "viewer/views/bitmap_cache.h"
-#include "viewer/views/cut_out_state.h"
 #include "viewer/views/measuring.h"
-#include "viewer/views/page_boxes.h"
-#include "viewer/views/progress_forwarder.h"
 #include "viewer/views/view_image_cache.h"
-#include "viewer/views/view_mapping.h"
 #include "viewer/windows/context_menu.h"
 
 namespace {
@@ -342,7 +342,7 @@ bool ObtainImage(MainViewWindow* view, DocItem* item, const ViewMapping* mapping
 
 void PaintRedlining(MainViewWindow* view, DocItem* item, ViewMapping* mapping, HDC dc) {
     ViewerContext* context = view->context.get();
-    if (!RedlineViewHasPage(&view->redline_view)) {
+    if (!view->markups->HasPage()) {
         bool active;
         {
             ScopedLock hold(context->lock);
@@ -351,11 +351,11 @@ void PaintRedlining(MainViewWindow* view, DocItem* item, ViewMapping* mapping, H
         Ref<Settings> settings = SettingsOf(view);
         const bool display = settings && SettingsGetRedliningDisplay(settings.get());
         if (active && (display || RedliningEditing(view))) {
-            Ref<RedlinePage> page = item->GetRedlinePage(context, false);
-            RedlineViewSetPage(&view->redline_view, page.get(), mapping);
+            Ref<MarkupPage> page = item->GetRedlinePage(context, false);
+            view->markups->SetPage(page.get(), mapping);
         }
     }
-    RedlinePaint(&view->redline_view, context, dc, redline_purpose::kMainView, false, false);
+    view->markups->Paint(context, dc, markup_purpose::kMainView, false, false);
 }
 
 // ---- Overlays (XOR, so that drawing twice erases)
@@ -854,14 +854,14 @@ HubAnswer MainViewListener::Notify(RefCounted* sender, HubEvent* event) {
                 return HubAnswer::kHandled;
             }
             if (changed & (setting::kRedliningDisplay | setting::kRedliningObjectNumbers)) {
-                RedlineViewSetPage(&view->redline_view, nullptr, nullptr);
+                view->markups->SetPage(nullptr, nullptr);
                 Repaint(view);
                 return HubAnswer::kHandled;
             }
             return HubAnswer::kContinue;
         }
         case event::kRedlineModeChanged:
-            RedlineViewSetPage(&view->redline_view, nullptr, nullptr);
+            view->markups->SetPage(nullptr, nullptr);
             Repaint(view);
             return HubAnswer::kHandled;
         case event::kRedlineSelectionChanged:
@@ -874,16 +874,16 @@ HubAnswer MainViewListener::Notify(RefCounted* sender, HubEvent* event) {
             SetComparisonMarker(view, VariantToInt(argument));
             return HubAnswer::kContinue;
         case event::kSelectAllMarkups:
-            RedlineSelectAll(&view->redline_view);
+            view->markups->SelectAll();
             return HubAnswer::kStop;
         case event::kDeleteMarkups:
-            RedlineDeleteSelection(&view->redline_view);
+            view->markups->DeleteSelection();
             return HubAnswer::kStop;
         case event::kMarkupOrder:
-            RedlineChangeZOrder(&view->redline_view, static_cast<uint32_t>(VariantToInt(argument)));
+            view->markups->ChangeZOrder(static_cast<uint32_t>(VariantToInt(argument)));
             return HubAnswer::kStop;
         case event::kMarkupProperties:
-            RedlineShowProperties(&view->redline_view);
+            view->markups->ShowProperties();
             return HubAnswer::kStop;
         default:
             return HubAnswer::kContinue;
@@ -957,7 +957,7 @@ LRESULT MainViewWindow::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
             overlay_state = kOverlayNone;
             InvalidateView(window());
             PaintDC paint(window());
-            if (paint && !needs_repaint) MainViewPaint(this, paint.get());
+            if (paint) MainViewPaint(this, paint.get());
             return 0;
         }
         case WM_PRINTCLIENT: {
@@ -992,7 +992,8 @@ Ref<MainViewWindow> MainViewCreate(ViewerContext* context, HWND parent, int32_t 
     Ref<MainViewWindow> view = MakeRef<MainViewWindow>();
     view->context = Ref<ViewerContext>(context);
     view->frame_window = parent;
-    RedlineViewConstruct(&view->redline_view, context);
+    if (Ref<MarkupView> markups = ViewerGetMarkups(context)->CreateView(context))
+        view->markups = std::move(markups);
     view->listener = MakeRef<MainViewListener>();
     view->listener->view = view.get();
     Ref<AppRoot> app = ViewerGetApp(context);
@@ -1000,7 +1001,7 @@ Ref<MainViewWindow> MainViewCreate(ViewerContext* context, HWND parent, int32_t 
         ListenerConstruct(view->listener.get(), hub.get());
     view->mouse_handler = MakeRef<MainViewMouseHandler>();
     view->mouse_handler->view = view.get();
-    Ref<MouseHandler> tool = RedlineViewGetMouseTool(&view->redline_view);
+    Ref<MouseHandler> tool = view->markups->GetMouseTool();
     MouseChainAdd(view->mouse_chain, tool.get());
     MouseChainAdd(view->mouse_chain, view->mouse_handler.get());
     view->mouse_chain.enabled = true;
@@ -1094,7 +1095,7 @@ void MainViewUpdate(MainViewWindow* view, uint32_t change_mask) {
         ScopedLock hold(view->lock);
         view->mapping.Reset();
     }
-    RedlineViewSetPage(&view->redline_view, nullptr, nullptr);
+    view->markups->SetPage(nullptr, nullptr);
     MainViewMouseHandler* handler = view->mouse_handler.get();
     const bool panning_on =
         change_mask == static_cast<uint32_t>(event::kViewPosition) && handler->mode == kMousePanning;

@@ -18,7 +18,7 @@
 #include "foundation/mouse_chain.h"
 #include "foundation/ref_counted.h"
 #include "foundation/window_object.h"
-#include "redlining/redline_view.h"
+#include "viewer/contracts/markups.h"
 #include "viewer/core/event_hub.h"
 #include "viewer/core/pane_display_modes.h"
 
@@ -91,9 +91,9 @@ class MainViewWindow : public WindowObject {
     // size); -1 while no page is shown.
     double scale = -1.0;
     Ref<BitmapCacheEntry> cache;
-    Ref<MeasureAnchor> anchor;  // null while no measurement runs
-    RedlineView redline_view;
-    MouseHandlerChain mouse_chain;  // the redlining's mouse tool first, then mouse_handler
+    Ref<MeasureAnchor> anchor;                        // null while no measurement runs
+    Ref<MarkupView> markups = MakeRef<MarkupView>();  // the root's kind once made; never null
+    MouseHandlerChain mouse_chain;                    // the redlining's mouse tool first, then mouse_handler
     Ref<MainViewMouseHandler> mouse_handler;
     PointI press_point;
     PointI last_point{-1, -1};  // (-1, -1) while the mouse is outside

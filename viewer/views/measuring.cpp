@@ -16,8 +16,8 @@
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/doc_item.h"
-#include "viewer/views/area_placement.h"
-#include "viewer/views/view_mapping.h"
+#include "viewer/model/area_placement.h"
+#include "viewer/model/view_mapping.h"
 
 namespace {
 

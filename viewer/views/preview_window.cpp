@@ -11,22 +11,22 @@
 #include "foundation/variant.h"
 #include "imaging/raster/packed_dib.h"
 #include "resources/text_ids.h"
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
 #include "viewer/core/commands.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/open_params.h"
+#include "viewer/core/progress_forwarder.h"
 #include "viewer/core/redlining_modes.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/comparison_item.h"
 #include "viewer/documents/doc_item.h"
-#include "viewer/views/area_placement.h"
+#include "viewer/model/area_placement.h"
+#include "viewer/model/cut_out_state.h"
+#include "viewer/model/page_boxes.h"
+#include "viewer/model/view_mapping.h"
 #include "viewer/views/bitmap_cache.h"
-#include "viewer/views/cut_out_state.h"
 #include "viewer/views/main_view.h"
-#include "viewer/views/page_boxes.h"
-#include "viewer/views/progress_forwarder.h"
-#include "viewer/views/view_mapping.h"
 #include "viewer/windows/context_menu.h"
 #include "viewer/windows/floating_pane.h"
 #include "viewer/windows/frame_window.h"
@@ -167,7 +167,7 @@ void DrawImage(HDC dc, const RasterImage* image, const RectI& at) {
 
 void PaintRedlining(PreviewWindow* preview, DocItem* item, ViewMapping* mapping, HDC dc) {
     ViewerContext* context = preview->context.get();
-    if (!RedlineViewHasPage(&preview->redline_view)) {
+    if (!preview->markups->HasPage()) {
         bool active;
         {
             ScopedLock hold(context->lock);
@@ -177,11 +177,11 @@ void PaintRedlining(PreviewWindow* preview, DocItem* item, ViewMapping* mapping,
         const bool display = settings && SettingsGetRedliningDisplay(settings.get());
         const uint32_t edit = ViewerGetRedliningMode(context);
         if (active && (display || !RedliningModeEdits(edit))) {
-            Ref<RedlinePage> page = item->GetRedlinePage(context, false);
-            RedlineViewSetPage(&preview->redline_view, page.get(), mapping);
+            Ref<MarkupPage> page = item->GetRedlinePage(context, false);
+            preview->markups->SetPage(page.get(), mapping);
         }
     }
-    RedlinePaint(&preview->redline_view, context, dc, redline_purpose::kPreview, false, false);
+    preview->markups->Paint(context, dc, markup_purpose::kPreview, false, false);
 }
 
 // The frame being drawn, or the cut-out in pixels (remembered for the
@@ -425,14 +425,14 @@ HubAnswer PreviewListener::Notify(RefCounted* sender, HubEvent* event) {
         case event::kSettingChanged: {
             const auto changed = static_cast<uint64_t>(VariantToInt64(argument));
             if (changed & (setting::kRedliningDisplay | setting::kRedliningObjectNumbers)) {
-                RedlineViewSetPage(&preview->redline_view, nullptr, nullptr);
+                preview->markups->SetPage(nullptr, nullptr);
                 Repaint(preview.get());
             }
             return HubAnswer::kContinue;
         }
         case event::kRedlineModeChanged:
         case event::kRedlineSelectionChanged:
-            RedlineViewSetPage(&preview->redline_view, nullptr, nullptr);
+            preview->markups->SetPage(nullptr, nullptr);
             Repaint(preview.get());
             return HubAnswer::kHandled;
         default:
@@ -448,7 +448,6 @@ PreviewWindow::~PreviewWindow() {
         ListenerDetach(listener.get());
     }
     WindowDestroy(this);
-    RedlineViewDestruct(&redline_view);
 }
 
 LRESULT PreviewWindow::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
@@ -514,7 +513,8 @@ Ref<PreviewWindow> PreviewCreate(ViewerContext* context, HWND frame_window, HINS
     preview->context = Ref<ViewerContext>(context);
     preview->frame_window = frame_window;
     preview->cache = IntHashNew(kCacheBuckets, kCacheMaxEntries);
-    RedlineViewConstruct(&preview->redline_view, context);
+    if (Ref<MarkupView> markups = ViewerGetMarkups(context)->CreateView(context))
+        preview->markups = std::move(markups);
     preview->listener = MakeRef<PreviewListener>();
     preview->listener->SetPreview(preview.get());
     if (hub) ListenerConstruct(preview->listener.get(), hub);
@@ -570,7 +570,7 @@ void PreviewUpdate(PreviewWindow* preview) {
         preview->mapping.Reset();
         preview->frame_valid = false;
     }
-    RedlineViewSetPage(&preview->redline_view, nullptr, nullptr);
+    preview->markups->SetPage(nullptr, nullptr);
     Repaint(preview);
 }
 

@@ -17,7 +17,7 @@
 #include "foundation/locks.h"
 #include "foundation/ref_counted.h"
 #include "foundation/window_object.h"
-#include "redlining/redline_view.h"
+#include "viewer/contracts/markups.h"
 #include "viewer/core/event_hub.h"
 #include "viewer/core/pane_display_modes.h"
 
@@ -71,7 +71,7 @@ class PreviewWindow : public WindowObject {
     int32_t mouse_mode = kPreviewIdle;
     PointI anchor;
     PointI current;
-    RedlineView redline_view;
+    Ref<MarkupView> markups = MakeRef<MarkupView>();  // the root's kind once made; never null
 };
 
 // Registers the class once; the window is made by PreviewShow. Null without

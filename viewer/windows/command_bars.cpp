@@ -5,7 +5,7 @@
 #include <iterator>
 
 #include "foundation/strings.h"
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
 #include "viewer/core/commands.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/image_store.h"
@@ -19,7 +19,7 @@
 #include "viewer/documents/doc_tree_walk.h"
 #include "viewer/documents/document_source.h"
 #include "viewer/extensions/extension_host.h"
-#include "viewer/views/cut_out_state.h"
+#include "viewer/model/cut_out_state.h"
 #include "viewer/views/main_view.h"
 #include "viewer/windows/frame_window.h"
 #include "viewer/windows/menu_items.h"

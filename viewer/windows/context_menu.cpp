@@ -1,7 +1,7 @@
 #include "viewer/windows/context_menu.h"
 
 #include "foundation/handles.h"
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
 #include "viewer/core/commands.h"
 #include "viewer/core/image_store.h"
 #include "viewer/core/settings.h"
@@ -10,7 +10,6 @@
 #include "viewer/windows/menu_items.h"
 
 namespace {
-
 
 // Adds the items of one group, each after a separator when an earlier
 // group added something.

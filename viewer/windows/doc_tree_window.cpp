@@ -4,7 +4,7 @@
 
 #include "foundation/variant.h"
 #include "resources/text_ids.h"
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
 #include "viewer/core/commands.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/image_store.h"

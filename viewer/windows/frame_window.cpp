@@ -9,10 +9,9 @@
 
 #include "foundation/handles.h"
 #include "foundation/variant.h"
-#include "redlining/redline_modes.h"
-#include "redlining/redline_toolbar.h"
 #include "resources/text_ids.h"
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
+#include "viewer/contracts/markups.h"
 #include "viewer/core/app_temp_files.h"
 #include "viewer/core/commands.h"
 #include "viewer/core/document_open_close.h"
@@ -301,12 +300,12 @@ FrameWindow::~FrameWindow() {
         ListenerDetach(listener.get());
         listener.Reset();
     }
-    Ref<RedlineToolbar> toolbar;
+    Ref<MarkupToolbar> toolbar;
     {
         ScopedLock hold(lock);
         toolbar = std::move(redline_toolbar);
     }
-    if (toolbar) RedlineToolbarDetach(toolbar.get());
+    if (toolbar) toolbar->Detach();
     toolbar.Reset();
     status_bar.Reset();
     tree.Reset();
@@ -401,7 +400,10 @@ LRESULT FrameWindow::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
             return 0;
         case kFrameBringToFrontMessage: {
             HWND target = reinterpret_cast<HWND>(lparam);
-            if (target) {
+            // Any process can post this message: only this process's own
+            // windows are restored and brought to the front.
+            DWORD owner = 0;
+            if (target && GetWindowThreadProcessId(target, &owner) && owner == GetCurrentProcessId()) {
                 if (IsIconic(target)) ShowWindow(target, SW_RESTORE);
                 SetForegroundWindow(target);
             }
@@ -511,17 +513,19 @@ void FrameSetTitle(FrameWindow* frame, const wchar_t* document_name) {
 
 void FrameShowRedlineToolbar(FrameWindow* frame, bool on) {
     if (!frame) return;
-    Ref<RedlineToolbar> toolbar;
+    Ref<MarkupToolbar> toolbar;
     if (on) {
+        Ref<MarkupProvider> markups = ViewerGetMarkups(frame->context);
         {
             ScopedLock hold(frame->lock);
             if (!frame->redline_toolbar) {
-                frame->redline_toolbar = RedlineToolbarConstruct(frame->context, frame->window(),
-                                                                 frame->instance, frame->hub.get());
+                frame->redline_toolbar = markups->CreateToolbar(frame->context, frame->window(),
+                                                                frame->instance, frame->hub.get());
             }
             toolbar = frame->redline_toolbar;
         }
-        WindowShow(toolbar.get(), true);
+        // Without markups installed there is no tool bar to show.
+        if (toolbar) WindowShow(toolbar.get(), true);
         return;
     }
     {
@@ -530,7 +534,7 @@ void FrameShowRedlineToolbar(FrameWindow* frame, bool on) {
     }
     if (!toolbar) return;
     WindowShow(toolbar.get(), false);
-    RedlineToolbarDetach(toolbar.get());
+    toolbar->Detach();
 }
 
 void FramePaint(FrameWindow* frame, HDC dc) {

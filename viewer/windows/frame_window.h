@@ -16,6 +16,7 @@
 #include "foundation/ref_counted.h"
 #include "foundation/window_object.h"
 #include "viewer/core/event_hub.h"
+#include "viewer/core/frame_messages.h"
 #include "viewer/windows/frame_layout.h"
 
 class CommandBars;
@@ -23,25 +24,11 @@ class DocTreeWindow;
 class FrameWindow;
 class MainViewWindow;
 class PreviewWindow;
-class RedlineToolbar;
+class MarkupToolbar;
 class StatusBarWindow;
 class ViewerContext;
 
 inline constexpr wchar_t kFrameClassName[] = L"Plovex5";
-
-// The frame's own messages. kHubDrainMessage (WM_APP + 1) drains the hub.
-// Posted by the control when its host window moved: floating panes follow.
-inline constexpr UINT kFrameHostMovedMessage = WM_APP;
-// Starts the timer that removes earlier sessions' temporary files.
-inline constexpr UINT kFrameStartCleanupMessage = WM_APP + 2;
-// Restores the window in lParam when minimised and brings it to the front.
-inline constexpr UINT kFrameBringToFrontMessage = WM_APP + 3;
-// Posted to the frame when the shell could not open a document or address;
-// the second message parameter carries the error code.
-inline constexpr UINT kFrameShellErrorMessage = WM_APP + 4;
-
-inline constexpr UINT_PTR kFrameCleanupTimer = 1;
-inline constexpr UINT kFrameCleanupInterval = 180000;  // milliseconds
 
 enum SplitterDrag : int32_t {
     kSplitterDragNone = 0,
@@ -79,8 +66,8 @@ class FrameWindow : public WindowObject {
     int32_t drag_lower = 0;
     int32_t drag_upper = 0;
 
-    CriticalSection lock;                 // guards redline_toolbar only
-    Ref<RedlineToolbar> redline_toolbar;  // null while hidden
+    CriticalSection lock;                // guards redline_toolbar only
+    Ref<MarkupToolbar> redline_toolbar;  // null while hidden
 
     // Each null until made (and when making it failed).
     Ref<CommandBars> command_bars;

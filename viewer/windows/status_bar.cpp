@@ -10,7 +10,7 @@
 #include "foundation/string_builder.h"
 #include "foundation/variant.h"
 #include "resources/text_ids.h"
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/number_format.h"
 #include "viewer/core/open_params.h"
@@ -19,10 +19,10 @@
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/doc_item.h"
-#include "viewer/views/cut_out_state.h"
+#include "viewer/model/cut_out_state.h"
+#include "viewer/model/paper_format_matcher.h"
 #include "viewer/views/main_view.h"
 #include "viewer/views/measuring.h"
-#include "viewer/views/paper_format_matcher.h"
 #include "viewer/windows/frame_window.h"
 
 namespace {

@@ -2,17 +2,16 @@
 // opened through the open road.
 #pragma once
 
-#include "redlining/redline_document.h"
 #include "tests/viewer/documents/document_test_support.h"
-#include "viewer/core/action_listener.h"
+#include "viewer/app/action_listener.h"
+#include "viewer/app/document_controller.h"
+#include "viewer/app/page_navigation.h"
 #include "viewer/core/app_texts.h"
 #include "viewer/core/commands.h"
-#include "viewer/core/document_controller.h"
 #include "viewer/core/document_open_close.h"
 #include "viewer/core/open_request.h"
-#include "viewer/core/page_navigation.h"
 #include "viewer/core/settings.h"
-#include "viewer/views/cut_out_state.h"
+#include "viewer/model/cut_out_state.h"
 
 inline std::wstring NameOf(DocItem* item) {
     WString name;

@@ -5,11 +5,6 @@
 // Tags lines judged against `tiffdump` of a file that ImageMagick and
 // `tiffset` made, two entries renumbered to the viewer's markup tag and to a
 // tag nobody names.
-#include "viewer/dialogs/bitmap_export_dialog.h"
-#include "viewer/dialogs/convert_dialog.h"
-#include "viewer/dialogs/document_properties.h"
-#include "viewer/dialogs/property_texts.h"
-
 #include <cstdlib>
 
 #include "imaging/formats/tiff/tiff_page.h"
@@ -18,7 +13,12 @@
 #include "tests/viewer/dialogs/dialog_test_support.h"
 #include "tests/viewer/export/export_test_support.h"
 #include "viewer/core/length_text.h"
+#include "viewer/dialogs/bitmap_export_dialog.h"
+#include "viewer/dialogs/convert_dialog.h"
+#include "viewer/dialogs/document_properties.h"
+#include "viewer/dialogs/property_texts.h"
 #include "viewer/export/bitmap_export_request.h"
+#include "viewer/model/view_mapping.h"
 #include "viewer/views/main_view.h"
 #include "viewer/windows/frame_window.h"
 
@@ -44,9 +44,10 @@ std::wstring State(HWND dialog, int control, const wchar_t* name) {
 TEST(ConvertDialog, UserConvertsAfterAFailureWasShown) {
     const std::string dir = MakeScratchDir("convert_dialog");
     // Two bilevel pages, the first described; a dot in the folder's name.
-    ASSERT_TRUE(MakeFilesIn(dir, "mkdir -p v.2 && convert -density 72 -units PixelsPerInch -size 40x100 xc:white"
-                                 " -size 30x20 xc:white -monochrome -compress group4 plan.tif && tiffset -d 0"
-                                 " -s 270 'Ground floor' plan.tif"));
+    ASSERT_TRUE(MakeFilesIn(dir,
+                            "mkdir -p v.2 && convert -density 72 -units PixelsPerInch -size 40x100 xc:white"
+                            " -size 30x20 xc:white -monochrome -compress group4 plan.tif && tiffset -d 0"
+                            " -s 270 'Ground floor' plan.tif"));
     RunningViewer viewer;
     UseEnglish(viewer.context.get());
     Ref<DocumentItem> document = viewer.Open(dir + "/plan.tif");
@@ -63,10 +64,15 @@ TEST(ConvertDialog, UserConvertsAfterAFailureWasShown) {
             return failure_answered = true;
         }
         if (seen.empty()) {
-            seen = {WindowText(dialog), ItemText(dialog, IDC_CONVERT_NAME), ItemText(dialog, IDC_CONVERT_PAGES),
-                    ItemText(dialog, IDC_CONVERT_TARGET), ItemText(dialog, IDC_CONVERT_DESCRIPTION),
-                    Entries(dialog, IDC_CONVERT_FILE_FORMAT), Entries(dialog, IDC_CONVERT_COMPRESSION),
-                    Entries(dialog, IDC_CONVERT_LAYOUT), Entries(dialog, IDC_CONVERT_ROTATION),
+            seen = {WindowText(dialog),
+                    ItemText(dialog, IDC_CONVERT_NAME),
+                    ItemText(dialog, IDC_CONVERT_PAGES),
+                    ItemText(dialog, IDC_CONVERT_TARGET),
+                    ItemText(dialog, IDC_CONVERT_DESCRIPTION),
+                    Entries(dialog, IDC_CONVERT_FILE_FORMAT),
+                    Entries(dialog, IDC_CONVERT_COMPRESSION),
+                    Entries(dialog, IDC_CONVERT_LAYOUT),
+                    Entries(dialog, IDC_CONVERT_ROTATION),
                     State(dialog, IDC_CONVERT_LAYOUT, L"layout")};
             Click(dialog, IDC_CONVERT_AS_DISPLAYED);
             seen.push_back(State(dialog, IDC_CONVERT_ROTATION, L"rotation"));
@@ -81,7 +87,8 @@ TEST(ConvertDialog, UserConvertsAfterAFailureWasShown) {
         SetDlgItemTextW(dialog, IDC_CONVERT_TARGET, WindowsPathOf(dir + "/v.2/chosen").c_str());
         SendDlgItemMessageW(dialog, IDC_CONVERT_FILE_FORMAT, CB_SETCURSEL, 0, 0);
         SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_CONVERT_FILE_FORMAT, CBN_SELCHANGE), 0);
-        seen.insert(seen.end(), {Entries(dialog, IDC_CONVERT_COMPRESSION), State(dialog, IDC_CONVERT_LAYOUT, L"layout")});
+        seen.insert(seen.end(),
+                    {Entries(dialog, IDC_CONVERT_COMPRESSION), State(dialog, IDC_CONVERT_LAYOUT, L"layout")});
         Post(dialog, IDOK);
         return true;
     });
@@ -91,8 +98,9 @@ TEST(ConvertDialog, UserConvertsAfterAFailureWasShown) {
                         L"TIFF (Tagged Image File Format)|*PDF (Portable Document Format)|",
                         L"*Optimum for each page|CCITT.T6 (Black/white)|",
                         L"Single strip|*Striped|Tiled (512x512)|Tiled multilayer|",
-                        L"*No rotation|90 deg left|180 deg|90 deg right|", L"layout off", L"rotation off", L"OK off",
-                        L"An error occured during the conversion", L"*CCITT.T6 (Black/white)|", L"layout on"}));
+                        L"*No rotation|90 deg left|180 deg|90 deg right|", L"layout off", L"rotation off",
+                        L"OK off", L"An error occured during the conversion", L"*CCITT.T6 (Black/white)|",
+                        L"layout on"}));
     EXPECT_TRUE(locked.Empty());
     const auto dirs = DumpTiff(dir + "/v.2/chosen.tif", dir);
     ASSERT_EQ(dirs.size(), 2u);
@@ -103,8 +111,9 @@ TEST(ConvertDialog, UserConvertsAfterAFailureWasShown) {
 
 TEST(BitmapExportDialog, ProposesSizesReportsAFailedFileAndCopiesToTheClipboard) {
     const std::string dir = MakeScratchDir("bitmap_dialog");
-    ASSERT_TRUE(MakeFilesIn(dir, "convert -density 72 -units PixelsPerInch -size 60x40 xc:black -channel R"
-                                 " -fx i/w +channel -depth 8 -type TrueColor -compress none colour.tif"));
+    ASSERT_TRUE(MakeFilesIn(dir,
+                            "convert -density 72 -units PixelsPerInch -size 60x40 xc:black -channel R"
+                            " -fx i/w +channel -depth 8 -type TrueColor -compress none colour.tif"));
     LockedFolder locked(dir + "/locked");
     ASSERT_TRUE(locked.locked());
     ActionViewer viewer;
@@ -153,9 +162,10 @@ TEST(BitmapExportDialog, ProposesSizesReportsAFailedFileAndCopiesToTheClipboard)
     });
     ASSERT_TRUE(ShowBitmapExport(nullptr, viewer.context.get(), page.get()));
     EXPECT_TRUE(file_dialog_seen);
-    EXPECT_EQ(seen, (std::vector<std::wstring>{L"Screen Copy", L"Close", std::to_wstring(request.view_pixel_width),
-                                               L"checked", L"checked", L"no markups", L"60", L"60x40",
-                                               L"Image size: 2 KB", L"Error while writing int the file."}));
+    EXPECT_EQ(seen,
+              (std::vector<std::wstring>{L"Screen Copy", L"Close", std::to_wstring(request.view_pixel_width),
+                                         L"checked", L"checked", L"no markups", L"60", L"60x40",
+                                         L"Image size: 2 KB", L"Error while writing int the file."}));
     EXPECT_TRUE(locked.Empty());
     BITMAPINFOHEADER header = {};
     ASSERT_TRUE(OpenClipboard(nullptr));
@@ -189,8 +199,9 @@ std::vector<std::wstring> ReadSheet(ViewerContext* context, DocItem* document, D
             if (GetDlgItem(shown, IDC_DOCPROP_NAME)) {
                 seen.push_back(ItemText(shown, IDC_DOCPROP_NAME) + L"|" + ItemText(shown, IDC_DOCPROP_SIZE));
             } else if (GetDlgItem(shown, IDC_PAGEPROP_PIXELS)) {
-                seen.push_back(ItemText(shown, IDC_PAGEPROP_PIXELS) +
-                               (IsWindowVisible(GetDlgItem(shown, IDC_PAGEPROP_INVALID)) ? L"|invalid" : L""));
+                seen.push_back(
+                    ItemText(shown, IDC_PAGEPROP_PIXELS) +
+                    (IsWindowVisible(GetDlgItem(shown, IDC_PAGEPROP_INVALID)) ? L"|invalid" : L""));
             } else if (HWND list = GetDlgItem(shown, IDC_TIFF_TAGS_LIST)) {
                 wchar_t line[512] = {};
                 SendMessageW(list, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(line));
@@ -227,8 +238,8 @@ TEST(DocumentProperties, SheetShowsDocumentPageAndTiffTags) {
               (std::vector<std::wstring>{L"Document-properties", L"3", L"1", document, L"310 x 200 Pixel",
                                          L"0x00FE\tNewSubfileType\t2|width"}));
     // A GIF page has no TIFF Tags page; without a page only the Document page.
-    const std::vector<std::wstring> gif = ReadSheet(viewer.context.get(), viewer.Document(1).get(),
-                                                    viewer.Page(1, 0).get());
+    const std::vector<std::wstring> gif =
+        ReadSheet(viewer.context.get(), viewer.Document(1).get(), viewer.Page(1, 0).get());
     ASSERT_EQ(gif.size(), 5u);
     EXPECT_EQ(gif[1], L"2");
     EXPECT_EQ(gif[4], L"20 x 10 Pixel");
@@ -252,10 +263,11 @@ void Renumber(std::vector<uint8_t>& bytes, uint16_t from, uint16_t to) {
 // An 8-bit RGB drawing with a description, software, a page number (two
 // SHORTs, renumbered to 300) and a copyright (renumbered to 40000).
 std::string MakeTaggedTiff(const std::string& dir) {
-    EXPECT_TRUE(MakeFilesIn(dir, "convert -size 40x30 xc:red -type TrueColor -depth 8 -density 200 -units"
-                                 " PixelsPerInch -set comment 'a drawing' -compress lzw tagged.tif && tiffset"
-                                 " -s 305 'Plovex test' tagged.tif && tiffset -s 297 3 7 tagged.tif && tiffset"
-                                 " -s 33432 '(c) nobody' tagged.tif"));
+    EXPECT_TRUE(MakeFilesIn(dir,
+                            "convert -size 40x30 xc:red -type TrueColor -depth 8 -density 200 -units"
+                            " PixelsPerInch -set comment 'a drawing' -compress lzw tagged.tif && tiffset"
+                            " -s 305 'Plovex test' tagged.tif && tiffset -s 297 3 7 tagged.tif && tiffset"
+                            " -s 33432 '(c) nobody' tagged.tif"));
     std::vector<uint8_t> bytes = ReadHostFile(dir + "/tagged.tif");
     EXPECT_TRUE(bytes.size() > 8 && bytes[0] == 'I');
     Renumber(bytes, 297, 300);

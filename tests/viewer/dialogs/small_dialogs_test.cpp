@@ -2,12 +2,6 @@
 // zoom-factor dialogs worked as a user would (what typed input becomes, what
 // keeps them open, what Cancel leaves alone); the About box's texts from a
 // version block that windres compiled into a library at test time.
-#include "viewer/dialogs/about_dialog.h"
-#include "viewer/dialogs/dialog_kit.h"
-#include "viewer/dialogs/go_to_page_dialog.h"
-#include "viewer/dialogs/scale_dialog.h"
-#include "viewer/dialogs/zoom_dialog.h"
-
 #include "resources/resource_ids.h"
 #include "tests/viewer/core/actions_test_support.h"
 #include "tests/viewer/dialogs/dialog_test_support.h"
@@ -15,6 +9,12 @@
 #include "viewer/core/app_utils.h"
 #include "viewer/core/number_format.h"
 #include "viewer/core/scale.h"
+#include "viewer/dialogs/about_dialog.h"
+#include "viewer/dialogs/dialog_kit.h"
+#include "viewer/dialogs/go_to_page_dialog.h"
+#include "viewer/dialogs/scale_dialog.h"
+#include "viewer/dialogs/zoom_dialog.h"
+#include "viewer/model/view_mapping.h"
 #include "viewer/views/main_view.h"
 #include "viewer/windows/frame_window.h"
 
@@ -28,8 +28,8 @@ struct Host {
     Host(const wchar_t* child_class, DWORD child_style) {
         parent = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPED, 0, 0, 300, 200, nullptr, nullptr, nullptr,
                                  nullptr);
-        child = CreateWindowExW(0, child_class, L"", WS_CHILD | WS_VISIBLE | child_style, 0, 0, 200, 100, parent,
-                                reinterpret_cast<HMENU>(INT_PTR(kItem)), nullptr, nullptr);
+        child = CreateWindowExW(0, child_class, L"", WS_CHILD | WS_VISIBLE | child_style, 0, 0, 200, 100,
+                                parent, reinterpret_cast<HMENU>(INT_PTR(kItem)), nullptr, nullptr);
     }
     ~Host() { DestroyWindow(parent); }
     HWND parent, child;
@@ -121,7 +121,8 @@ TEST(GoToPage, DialogActivatesPageNMinusOneAndNothingElse) {
     std::vector<std::wstring> seen;
     ModalScript script([&](HWND dialog) {
         if (seen.empty()) {
-            seen = {WindowText(dialog), ItemText(dialog, IDC_GO_TO_PAGE_LABEL), ItemText(dialog, IDC_GO_TO_PAGE_COUNT)};
+            seen = {WindowText(dialog), ItemText(dialog, IDC_GO_TO_PAGE_LABEL),
+                    ItemText(dialog, IDC_GO_TO_PAGE_COUNT)};
             SetDlgItemTextW(dialog, IDC_GO_TO_PAGE_NUMBER, L"4");
             SendMessageW(dialog, WM_COMMAND, IDOK, 0);
             seen.push_back(IsWindowVisible(dialog) ? L"open" : L"closed");
@@ -170,8 +171,8 @@ TEST(ZoomDialog, CommandFixesTheFactorOrZoomsThePage) {
     for (const auto& c : cases) {
         std::vector<std::wstring> seen;
         ModalScript script([&](HWND dialog) {
-            seen = {WindowText(dialog),
-                    ItemText(dialog, IDC_ZOOM_FACTOR) + (Checked(dialog, IDC_ZOOM_FACTOR_FIXED) ? L" fixed" : L"")};
+            seen = {WindowText(dialog), ItemText(dialog, IDC_ZOOM_FACTOR) +
+                                            (Checked(dialog, IDC_ZOOM_FACTOR_FIXED) ? L" fixed" : L"")};
             SetDlgItemTextW(dialog, IDC_ZOOM_FACTOR, L"0");
             SendMessageW(dialog, WM_COMMAND, IDOK, 0);
             seen.push_back(IsWindowVisible(dialog) ? L"open" : L"closed");
@@ -225,8 +226,9 @@ std::string BuildVersionLibrary() {
     WriteText(dir + "/version.rc", kVersionScript);
     // Not named version.dll: a module of a loaded module's name would be
     // taken for that one.
-    EXPECT_TRUE(MakeFilesIn(dir, "i686-w64-mingw32-windres version.rc -o version.o && "
-                                 "i686-w64-mingw32-ld --dll --entry=0 -o maker.dll version.o"));
+    EXPECT_TRUE(MakeFilesIn(dir,
+                            "i686-w64-mingw32-windres version.rc -o version.o && "
+                            "i686-w64-mingw32-ld --dll --entry=0 -o maker.dll version.o"));
     return dir + "/maker.dll";
 }
 

@@ -4,7 +4,6 @@
 // render is given up for good; version comparisons of Group 4 drawings (the
 // composed render's colours pixel by pixel, a rotated and scaled twin lined
 // up by its markers).
-#include "viewer/documents/comparison_item.h"
 #include "viewer/documents/doc_item.h"
 
 #include <algorithm>
@@ -14,7 +13,8 @@
 #include "foundation/variant.h"
 #include "imaging/raster/raster_image.h"
 #include "tests/viewer/documents/document_test_support.h"
-#include "viewer/views/cut_out_state.h"
+#include "viewer/documents/comparison_item.h"
+#include "viewer/model/cut_out_state.h"
 
 namespace {
 

@@ -3,11 +3,11 @@
 // fields, comments, relative paths, the size bound, self references and
 // chains.
 #include "viewer/documents/document_source.h"
-#include "viewer/documents/list_file.h"
 
 #include "imaging/formats/image_format.h"
 #include "tests/viewer/documents/document_test_support.h"
 #include "tests/viewer/documents/download_server.h"
+#include "viewer/documents/list_file.h"
 
 namespace {
 
@@ -119,12 +119,11 @@ class DocumentSourceDownload : public ::testing::Test {
         MakeTiff(server_.Document("two.tif"), 2);
         WriteText(server_.Document("paper.bin"), "%PDF-1.2\n1 0 obj\n<<>>\nendobj\n");
         WriteText(server_.Document("page.html"), "<html><body>$PLOVEX-LST</body></html>\n");
-        WriteText(server_.Document("list.txt"), "; $PLOVEX-LST\r\n; $NOSAVE\r\ntwo.tif\r\n/file/paper.bin\r\n");
+        WriteText(server_.Document("list.txt"),
+                  "; $PLOVEX-LST\r\n; $NOSAVE\r\ntwo.tif\r\n/file/paper.bin\r\n");
     }
     static void TearDownTestSuite() { server_.Stop(); }
-    void SetUp() override {
-        if (!started_) GTEST_SKIP() << "the test server did not start";
-    }
+    void SetUp() override { ASSERT_TRUE(started_) << "the download test server did not start"; }
     static std::wstring Url(const std::string& path) { return server_.Url(path); }
 
     static inline DownloadServer server_;

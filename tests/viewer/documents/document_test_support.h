@@ -8,7 +8,7 @@
 
 #include "tests/support/test_support.h"
 #include "tests/viewer/core/hub_test_support.h"
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/open_params.h"
 #include "viewer/core/viewer_context.h"
@@ -131,7 +131,8 @@ inline WString JoinedPaths(const std::vector<std::string>& unix_paths) {
     return WString(joined.c_str());
 }
 
-inline void ExpectRect(const RectD& rect, double x, double y, double width, double height, double tolerance = 1e-9) {
+inline void ExpectRect(const RectD& rect, double x, double y, double width, double height,
+                       double tolerance = 1e-9) {
     EXPECT_NEAR(rect.origin.x, x, tolerance);
     EXPECT_NEAR(rect.origin.y, y, tolerance);
     EXPECT_NEAR(rect.size.width, width, tolerance);

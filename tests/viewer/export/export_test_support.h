@@ -11,7 +11,7 @@
 
 #include "foundation/data_source.h"
 #include "tests/imaging/writers/pdf_test_support.h"
-#include "viewer/core/app_root.h"
+#include "viewer/app/app_root.h"
 #include "viewer/core/app_texts.h"
 #include "viewer/core/viewer_context.h"
 

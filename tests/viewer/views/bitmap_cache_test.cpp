@@ -6,16 +6,16 @@
 // shows what a render of the window itself shows, widening keeps to the page
 // and a request off the grid misses; a failed turn leaves the entry as it was.
 #include "viewer/views/bitmap_cache.h"
-#include "viewer/views/cut_out_state.h"
-#include "viewer/views/paper_format_matcher.h"
-#include "viewer/views/view_image_cache.h"
-#include "viewer/views/view_mapping.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
 #include "tests/viewer/views/random_pages.h"
+#include "viewer/model/cut_out_state.h"
+#include "viewer/model/paper_format_matcher.h"
+#include "viewer/model/view_mapping.h"
+#include "viewer/views/view_image_cache.h"
 
 namespace {
 

@@ -9,9 +9,10 @@
 // frame_panes_test); images of closed pages kept would show in the soak of
 // robustness_test.
 #include "viewer/views/main_view.h"
-#include "viewer/views/preview_window.h"
 
 #include "tests/viewer/views/view_harness.h"
+#include "viewer/contracts/markups.h"
+#include "viewer/views/preview_window.h"
 
 namespace {
 
@@ -137,7 +138,8 @@ TEST(MainViewMouse, ABandDragBecomesTheCutOutItsCornersPredict) {
         h.Print();  // computes the mapping, which stores the shown part back
         const RectD band = h.CutOutRect();
         if (exact) {  // the band as it is
-            ExpectRect(band, predicted.origin.x, predicted.origin.y, predicted.size.width, predicted.size.height);
+            ExpectRect(band, predicted.origin.x, predicted.origin.y, predicted.size.width,
+                       predicted.size.height);
             // A band under 3 pixels in one direction is ignored.
             const PointI z = h.Mapping()->window_offset;
             h.Drag(PointI{z.x + 20, z.y + 20}, PointI{z.x + 120, z.y + 22});
@@ -201,6 +203,30 @@ TEST(MainViewMouse, RestrictionsAndAFittedPageBlockZoomAndScrollFromTheMouseToo)
     EXPECT_EQ(h.Count(event::kZoomAll), 1u) << "click";
 }
 
+// The context's progress forwarder speaks for the context: a render inside
+// the paint reports its way through as notification 23 (what the status
+// bar's progress part shows) and clears it at the end.
+TEST(MainViewPaint, ARenderReportsItsProgressAndClearsItAtTheEnd) {
+    const std::string dir = MakeScratchDir("main_view_progress");
+    ASSERT_TRUE(MakeFilesIn(dir,
+                            "convert -size 1600x2400 xc:white -fill black -draw 'rectangle 100,100 1500,2300'"
+                            " -compress Group4 -define tiff:rows-per-strip=64 large.tif"));
+    ViewHarness h(400, 300);
+    ASSERT_TRUE(h.Show(dir + "/large.tif"));
+    // A new zoom leaves the cached picture behind.
+    h.viewer.listener->events.clear();
+    ASSERT_TRUE(CutOutSetZoom(h.CutOut().get(), 0.5));
+    h.Changed(event::kViewZoom);
+    h.Print();
+    std::vector<double> reported;
+    for (const ReceivedEvent& e : h.viewer.listener->events) {
+        if (e.code == event::kProgress) reported.push_back(VariantToDouble(e.argument));
+    }
+    ASSERT_GE(reported.size(), 3u);
+    EXPECT_EQ(reported.back(), -1.0);
+    EXPECT_TRUE(std::any_of(reported.begin(), reported.end(), [](double v) { return v > 0 && v < 1; }));
+}
+
 TEST(MainViewPaint, WithoutAPageTheViewShowsTheEmptyPageAndTheMappingSettles) {
     ViewHarness h(420, 330);
     ASSERT_TRUE(h.view);
@@ -223,6 +249,111 @@ TEST(MainViewPaint, WithoutAPageTheViewShowsTheEmptyPageAndTheMappingSettles) {
     PumpUntil([] { return false; }, 300);
     EXPECT_EQ(h.Count(event::kMainViewRecomputed), computed) << "a repaint alone computes nothing";
     EXPECT_GT(MainViewGetScale(h.view.get()), 0.0);
+}
+
+namespace {
+
+// Markups as a layer above would make them: what the viewer asked for is
+// recorded, and the view paints a blue square where the mapping puts the
+// page's origin.
+struct MarkupRecord {
+    uint32_t pages_added = 0;
+    uint32_t pages_asked = 0;
+    std::vector<uint32_t> purposes;
+    int tool_moves = 0;
+};
+
+class RecordingTool : public MouseHandler {
+  public:
+    explicit RecordingTool(MarkupRecord* record) : record_(record) {}
+    bool Move(const PointI* point, uint32_t key_state, bool* keep_capture, bool* repaint) override {
+        ++record_->tool_moves;
+        return false;
+    }
+
+  private:
+    MarkupRecord* record_;
+};
+
+class RecordingMarkupView : public MarkupView {
+  public:
+    explicit RecordingMarkupView(MarkupRecord* record)
+        : record_(record), tool_(MakeRef<RecordingTool>(record)) {}
+    void SetPage(MarkupPage* page, ViewMapping* page_view) override {
+        page_ = page && page_view ? Ref<MarkupPage>(page) : nullptr;
+        mapping_ = page && page_view ? Ref<ViewMapping>(page_view) : nullptr;
+    }
+    bool HasPage() override { return page_ != nullptr; }
+    bool Paint(ViewerContext* context, HDC dc, uint32_t purpose, bool no_overlay, bool grey) override {
+        record_->purposes.push_back(purpose);
+        if (!mapping_) return false;
+        const PointI corner = ViewMapPageToDevice(mapping_.get(), PointD{0, 0});
+        const RECT square = {corner.x, corner.y, corner.x + 8, corner.y + 8};
+        const HBRUSH blue = CreateSolidBrush(RGB(0, 0, 255));
+        FillRect(dc, &square, blue);
+        DeleteObject(blue);
+        return true;
+    }
+    Ref<MouseHandler> GetMouseTool() override { return tool_; }
+
+  private:
+    MarkupRecord* record_;
+    Ref<MouseHandler> tool_;
+    Ref<MarkupPage> page_;
+    Ref<ViewMapping> mapping_;
+};
+
+class RecordingMarkups : public MarkupProvider {
+  public:
+    explicit RecordingMarkups(MarkupRecord* record) : record_(record) {}
+    Ref<MarkupView> CreateView(ViewerContext* owner) override {
+        return MakeRef<RecordingMarkupView>(record_);
+    }
+    bool AddPages(MarkupDocument* document, uint32_t count) override {
+        record_->pages_added = count;
+        return true;
+    }
+    Ref<MarkupPage> GetPage(MarkupDocument* document, uint32_t index, bool only_if_not_empty) override {
+        ++record_->pages_asked;
+        return MakeRef<MarkupPage>();
+    }
+
+  private:
+    MarkupRecord* record_;
+};
+
+}  // namespace
+
+// The main view paints the markups of the installed layer over the page, for
+// the main view's purpose, and puts that layer's mouse tool first.
+TEST(MainViewMarkups, TheInstalledLayerPaintsOverThePageAndGetsTheMouseFirst) {
+    const std::string path = MakeDrawings("main_view_markups") + "/grey.tif";
+    MarkupRecord record;
+    HostHarness h;
+    AppSetMarkups(h.viewer.root.get(), MakeRef<RecordingMarkups>(&record).get());
+    Ref<MainViewWindow> view = MainViewCreate(h.context(), h.host, kPaneDocked, false);
+    ASSERT_TRUE(view);
+    MainViewSetDisplayMode(view.get(), kPaneDocked, h.host, RectI{SizeI{300, 200}, {}});
+    h.target = view->window();
+    ASSERT_TRUE(h.Show(path));
+    EXPECT_EQ(record.pages_added, 1u) << "one markup page per page of the file";
+
+    std::unique_ptr<DibCanvas> canvas = h.Print();
+    ASSERT_FALSE(record.purposes.empty());
+    EXPECT_EQ(record.purposes.back(), markup_purpose::kMainView);
+    EXPECT_GE(record.pages_asked, 1u);
+    Ref<ViewMapping> mapping = MainViewGetMapping(view.get());
+    ASSERT_TRUE(mapping);
+    const PointI corner = ViewMapPageToDevice(mapping.get(), PointD{0, 0});
+    ASSERT_TRUE(corner.x >= 0 && corner.x + 8 <= 300 && corner.y >= 0 && corner.y + 8 <= 200);
+    EXPECT_EQ(canvas->Pixel(corner.x + 4, corner.y + 4), 0x0000FFu) << "the markups lie over the page";
+
+    h.Mouse({{WM_MOUSEMOVE, 0, PointI{150, 100}}});
+    EXPECT_GE(record.tool_moves, 1);
+    view.Reset();
+    // Putting back the base provider leaves a view without markups.
+    AppSetMarkups(h.viewer.root.get(), nullptr);
+    EXPECT_FALSE(AppGetMarkups(h.viewer.root.get())->CreateView(h.context())->HasPage());
 }
 
 namespace {

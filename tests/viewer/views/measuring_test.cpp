@@ -11,7 +11,7 @@
 #include "viewer/core/length_text.h"
 #include "viewer/core/scale.h"
 #include "viewer/core/settings.h"
-#include "viewer/views/view_mapping.h"
+#include "viewer/model/view_mapping.h"
 
 namespace {
 

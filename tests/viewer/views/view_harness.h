@@ -9,9 +9,9 @@
 #include "tests/viewer/documents/document_test_support.h"
 #include "tests/viewer/views/dib_canvas.h"
 #include "viewer/core/settings.h"
-#include "viewer/views/cut_out_state.h"
+#include "viewer/model/cut_out_state.h"
+#include "viewer/model/view_mapping.h"
 #include "viewer/views/main_view.h"
-#include "viewer/views/view_mapping.h"
 
 // A running viewer, a host window of the test's own, the options the tests
 // rely on as shipped, and mouse messages posted to `target`.

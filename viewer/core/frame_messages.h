@@ -1,0 +1,19 @@
+// The messages the frame window takes besides the hub's own, named here so
+// that the viewer's lower parts can post them without knowing the frame.
+#pragma once
+
+#include <windows.h>
+
+// The frame's own messages. kHubDrainMessage (WM_APP + 1) drains the hub.
+// Posted by the control when its host window moved: floating panes follow.
+inline constexpr UINT kFrameHostMovedMessage = WM_APP;
+// Starts the timer that removes earlier sessions' temporary files.
+inline constexpr UINT kFrameStartCleanupMessage = WM_APP + 2;
+// Restores the window in lParam when minimised and brings it to the front.
+inline constexpr UINT kFrameBringToFrontMessage = WM_APP + 3;
+// Posted to the frame when the shell could not open a document or address;
+// the second message parameter carries the error code.
+inline constexpr UINT kFrameShellErrorMessage = WM_APP + 4;
+
+inline constexpr UINT_PTR kFrameCleanupTimer = 1;
+inline constexpr UINT kFrameCleanupInterval = 180000;  // milliseconds
