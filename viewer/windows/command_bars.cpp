@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "foundation/strings.h"
+#include "resources/text_ids.h"
 #include "viewer/app/app_root.h"
 #include "viewer/core/commands.h"
 #include "viewer/core/event_codes.h"
@@ -40,41 +41,43 @@ struct MenuItem {
     int32_t bitmap;
 };
 
-constexpr MenuItem kZoomItems[] = {
-    {kZoomOut, 1814, 309}, {kZoomIn, 1813, 307}, {kZoomAll, 1815, 328}, {kZoomFactor, 1873, kNoBitmap}};
-constexpr MenuItem kViewItems[] = {{kMirrorHorizontal, 1819, 315},
-                                   {kMirrorVertical, 1818, 313},
+constexpr MenuItem kZoomItems[] = {{kZoomOut, text::kMenuZoomOut, 309},
+                                   {kZoomIn, text::kMenuZoomIn, 307},
+                                   {kZoomAll, text::kMenuZoomAll, 328},
+                                   {kZoomFactor, text::kMenuZoomFactor, kNoBitmap}};
+constexpr MenuItem kViewItems[] = {{kMirrorHorizontal, text::kMenuMirrorHorizontal, 315},
+                                   {kMirrorVertical, text::kMenuMirrorVertical, 313},
                                    {0, 0, 0},
-                                   {kRotateLeft, 1820, 319},
-                                   {kRotateRight, 1821, 317},
+                                   {kRotateLeft, text::kMenuRotateLeft, 319},
+                                   {kRotateRight, text::kMenuRotateRight, 317},
                                    {0, 0, 0},
-                                   {kInvert, 1817, 311},
+                                   {kInvert, text::kMenuInvert, 311},
                                    {0, 0, 0},
-                                   {kStandardView, 1856, kNoBitmap},
+                                   {kStandardView, text::kMenuStandardView, kNoBitmap},
                                    {0, 0, 0},
-                                   {kFirstPage, 1857, 344},
-                                   {kPreviousPage, 1844, 342},
-                                   {kNextPage, 1845, 340},
-                                   {kLastPage, 1858, 346},
-                                   {kGoToPage, 1848, kNoBitmap},
+                                   {kFirstPage, text::kMenuFirstPage, 344},
+                                   {kPreviousPage, text::kMenuPreviousPage, 342},
+                                   {kNextPage, text::kMenuNextPage, 340},
+                                   {kLastPage, text::kMenuLastPage, 346},
+                                   {kGoToPage, text::kMenuGoToPage, kNoBitmap},
                                    {0, 0, 0},
-                                   {kProperties, 2022, kNoBitmap}};
-constexpr MenuItem kWindowItems[] = {{kToolBarOn, 1822, kNoBitmap},
-                                     {kToolBarOff, 1829, kNoBitmap},
+                                   {kProperties, text::kMenuProperties, kNoBitmap}};
+constexpr MenuItem kWindowItems[] = {{kToolBarOn, text::kMenuToolBarVisible, kNoBitmap},
+                                     {kToolBarOff, text::kMenuToolBarHidden, kNoBitmap},
                                      {0, 0, 0},
-                                     {kStatusBarOn, 1823, kNoBitmap},
-                                     {kStatusBarOff, 1830, kNoBitmap},
+                                     {kStatusBarOn, text::kMenuStatusBarVisible, kNoBitmap},
+                                     {kStatusBarOff, text::kMenuStatusBarHidden, kNoBitmap},
                                      {0, 0, 0},
-                                     {kNavigationDocked, 1824, kNoBitmap},
-                                     {kNavigationHidden, 1832, kNoBitmap},
+                                     {kNavigationDocked, text::kMenuNavigationVisible, kNoBitmap},
+                                     {kNavigationHidden, text::kMenuNavigationHidden, kNoBitmap},
                                      {0, 0, 0},
-                                     {kPreviewDocked, 1833, kNoBitmap},
-                                     {kPreviewFloating, 1834, kNoBitmap},
-                                     {kPreviewHidden, 1835, kNoBitmap},
+                                     {kPreviewDocked, text::kMenuPreviewVisible, kNoBitmap},
+                                     {kPreviewFloating, text::kMenuPreviewFloating, kNoBitmap},
+                                     {kPreviewHidden, text::kMenuPreviewHidden, kNoBitmap},
                                      {0, 0, 0},
-                                     {kZoomViewDocked, 1836, kNoBitmap},
-                                     {kZoomViewFloating, 1837, kNoBitmap},
-                                     {kZoomViewHidden, 1838, kNoBitmap}};
+                                     {kZoomViewDocked, text::kMenuZoomViewVisible, kNoBitmap},
+                                     {kZoomViewFloating, text::kMenuZoomViewFloating, kNoBitmap},
+                                     {kZoomViewHidden, text::kMenuZoomViewHidden, kNoBitmap}};
 
 // The tool bar's image lists: normal and hot bitmap of each index.
 constexpr uint32_t kToolBitmaps[][2] = {{301, 302}, {303, 304}, {305, 306}, {309, 310}, {307, 308},
@@ -113,25 +116,25 @@ struct ToolTip {
     uint32_t id;
     uint32_t text;
 };
-constexpr ToolTip kToolTips[] = {{kOpen, 2712},
-                                 {kSaveAs, 2713},
-                                 {kPrint, 2700},
-                                 {kStandardView, 2718},
-                                 {kClose, 2709},
-                                 {kCloseAll, 2710},
-                                 {kZoomIn, 2701},
-                                 {kZoomOut, 2702},
-                                 {kZoomAll, 2703},
-                                 {kMirrorVertical, 2705},
-                                 {kMirrorHorizontal, 2704},
-                                 {kRotateLeft, 2706},
-                                 {kRotateRight, 2707},
-                                 {kInvert, 2708},
-                                 {kFirstPage, 2714},
-                                 {kPreviousPage, 2715},
-                                 {kNextPage, 2716},
-                                 {kLastPage, 2717},
-                                 {kRedlineEdit, 2719}};
+constexpr ToolTip kToolTips[] = {{kOpen, text::kTipOpen},
+                                 {kSaveAs, text::kTipSaveAs},
+                                 {kPrint, text::kTipPrint},
+                                 {kStandardView, text::kTipStandardView},
+                                 {kClose, text::kTipClose},
+                                 {kCloseAll, text::kTipCloseAll},
+                                 {kZoomIn, text::kTipZoomIn},
+                                 {kZoomOut, text::kTipZoomOut},
+                                 {kZoomAll, text::kTipZoomAll},
+                                 {kMirrorVertical, text::kTipMirrorVertical},
+                                 {kMirrorHorizontal, text::kTipMirrorHorizontal},
+                                 {kRotateLeft, text::kTipRotateLeft},
+                                 {kRotateRight, text::kTipRotateRight},
+                                 {kInvert, text::kTipInvert},
+                                 {kFirstPage, text::kTipFirstPage},
+                                 {kPreviousPage, text::kTipPreviousPage},
+                                 {kNextPage, text::kTipNextPage},
+                                 {kLastPage, text::kTipLastPage},
+                                 {kRedlineEdit, text::kTipEditRedlining}};
 
 // The commands of the tool bar (the rest are menu items only).
 bool OnToolBar(uint32_t id) {
@@ -167,21 +170,21 @@ HMENU BuildFile(ViewerContext* context) {
     HMENU menu = CreatePopupMenu();
     const ImageStore* images = Images(context);
     if (!menu || !images) return menu;
-    MenuAddItem(context, images, menu, kOpen, 1806, 301, true);
-    MenuAddItem(context, images, menu, kClose, 1807, kNoBitmap, true);
-    MenuAddItem(context, images, menu, kCloseAll, 1808, kNoBitmap, true);
+    MenuAddItem(context, images, menu, kOpen, text::kMenuOpen, 301, true);
+    MenuAddItem(context, images, menu, kClose, text::kMenuClose, kNoBitmap, true);
+    MenuAddItem(context, images, menu, kCloseAll, text::kMenuCloseAll, kNoBitmap, true);
     MenuAddSeparator(menu);
-    MenuAddItem(context, images, menu, kSaveAs, 1811, 303, true);
-    MenuAddItem(context, images, menu, kConvert, 1880, kNoBitmap, true);
+    MenuAddItem(context, images, menu, kSaveAs, text::kMenuSaveAs, 303, true);
+    MenuAddItem(context, images, menu, kConvert, text::kMenuConvert, kNoBitmap, true);
     MenuAddSeparator(menu);
     const uint32_t providers = PrintProviderCount(context);
     for (uint32_t i = 0; i < providers && kFirstPrinter + i <= kLastPrinter; ++i) {
-        WString text(ViewerTextOrEmpty(context, 1812));
+        WString text(ViewerTextOrEmpty(context, text::kMenuPrint));
         // Several providers will be told apart by their names once the
         // providers have them.
         if (providers == 1) {
             WStrAppendChars(text, L"...\t");
-            WStrAppendChars(text, ViewerTextOrEmpty(context, 1881));
+            WStrAppendChars(text, ViewerTextOrEmpty(context, text::kMenuPrintKey));
         }
         MenuAddTextItem(menu, kFirstPrinter + i, text, true);
     }
@@ -191,17 +194,19 @@ HMENU BuildFile(ViewerContext* context) {
 HMENU BuildTools(ViewerContext* context, bool redlining) {
     HMENU menu = CreatePopupMenu();
     if (!menu || !Images(context)) return menu;
-    const MenuItem head[] = {{kBitmapExport, 1827, kNoBitmap},
+    const MenuItem head[] = {{kBitmapExport, text::kMenuScreenCopy, kNoBitmap},
                              {0, 0, 0},
-                             {kMeasuringPoint, 1859, kNoBitmap},
+                             {kMeasuringPoint, text::kMenuMeasurePoint, kNoBitmap},
                              {0, 0, 0},
-                             {kVersionComparison, 1871, kNoBitmap}};
+                             {kVersionComparison, text::kMenuAddToComparison, kNoBitmap}};
     AddItems(context, menu, head, std::size(head));
     if (redlining) {
-        const MenuItem edit[] = {{0, 0, 0}, {kRedlineEdit, 1874, kNoBitmap}};
+        const MenuItem edit[] = {{0, 0, 0}, {kRedlineEdit, text::kMenuEditRedlining, kNoBitmap}};
         AddItems(context, menu, edit, std::size(edit));
     }
-    const MenuItem tail[] = {{0, 0, 0}, {kSettings, 1825, kNoBitmap}, {kVariables, 2811, kNoBitmap}};
+    const MenuItem tail[] = {{0, 0, 0},
+                             {kSettings, text::kMenuSettings, kNoBitmap},
+                             {kVariables, text::kMenuUserVariables, kNoBitmap}};
     AddItems(context, menu, tail, std::size(tail));
     return menu;
 }
@@ -209,7 +214,8 @@ HMENU BuildTools(ViewerContext* context, bool redlining) {
 HMENU BuildHelp(ViewerContext* context) {
     HMENU menu = CreatePopupMenu();
     if (!menu || !Images(context)) return menu;
-    const MenuItem items[] = {{kWebSite, 1828, kNoBitmap}, {kAbout, 1826, kNoBitmap}};
+    const MenuItem items[] = {{kWebSite, text::kMenuWebSite, kNoBitmap},
+                              {kAbout, text::kMenuAbout, kNoBitmap}};
     AddItems(context, menu, items, std::size(items));
     Ref<Settings> settings = ViewerGetSettings(context);
     const WString title = settings ? SettingsGetCustomAppInfoTitle(settings.get()) : WString();
@@ -243,16 +249,16 @@ std::vector<PopupEntry> BuildPopups(ViewerContext* context, bool redlining) {
     const ProgramHooks hooks = app ? AppGetProgramHooks(app.get()) : ProgramHooks();
     std::vector<PopupEntry> popups;
     HMENU file = hooks.build_file_menu ? hooks.build_file_menu(context) : nullptr;
-    popups.push_back(
-        {file ? file : BuildFile(context), kFirstPopup, WString(ViewerTextOrEmpty(context, 1800))});
+    popups.push_back({file ? file : BuildFile(context), kFirstPopup,
+                      WString(ViewerTextOrEmpty(context, text::kMenuFile))});
     popups.push_back({BuildList(context, kZoomItems, std::size(kZoomItems)), kFirstPopup + 1,
-                      WString(ViewerTextOrEmpty(context, 1801))});
+                      WString(ViewerTextOrEmpty(context, text::kMenuZoom))});
     popups.push_back({BuildList(context, kViewItems, std::size(kViewItems)), kFirstPopup + 2,
-                      WString(ViewerTextOrEmpty(context, 1802))});
-    popups.push_back(
-        {BuildTools(context, redlining), kFirstPopup + 3, WString(ViewerTextOrEmpty(context, 1803))});
+                      WString(ViewerTextOrEmpty(context, text::kMenuView))});
+    popups.push_back({BuildTools(context, redlining), kFirstPopup + 3,
+                      WString(ViewerTextOrEmpty(context, text::kMenuTools))});
     popups.push_back({BuildList(context, kWindowItems, std::size(kWindowItems)), kFirstPopup + 4,
-                      WString(ViewerTextOrEmpty(context, 1804))});
+                      WString(ViewerTextOrEmpty(context, text::kMenuWindow))});
     Ref<ExtensionHost> host = Extensions(context);
     const uint32_t extensions = host ? ExtensionHostCount(host.get()) : 0;
     for (uint32_t i = 0; i < extensions && i < kMaxExtensionPopups; ++i) {
@@ -269,7 +275,7 @@ std::vector<PopupEntry> BuildPopups(ViewerContext* context, bool redlining) {
     }
     HMENU help = hooks.build_help_menu ? hooks.build_help_menu(context) : nullptr;
     popups.push_back(
-        {help ? help : BuildHelp(context), kLastPopup, WString(ViewerTextOrEmpty(context, 1805))});
+        {help ? help : BuildHelp(context), kLastPopup, WString(ViewerTextOrEmpty(context, text::kMenuHelp))});
     return popups;
 }
 
