@@ -8,6 +8,7 @@
 // after windows.h, which they need
 #include <commctrl.h>
 #include <unknwn.h>
+#include <winspool.h>
 
 #include <utility>
 
@@ -107,6 +108,15 @@ struct ModuleTraits {
     static void Close(Type h) { FreeLibrary(h); }
 };
 using ModuleHandle = UniqueResource<ModuleTraits>;
+
+// OpenPrinterW / ClosePrinter.
+struct PrinterTraits {
+    using Type = HANDLE;
+    static Type Empty() { return nullptr; }
+    static bool IsValid(Type h) { return h != nullptr; }
+    static void Close(Type h) { ClosePrinter(h); }
+};
+using PrinterHandle = UniqueResource<PrinterTraits>;
 
 struct GlobalMemoryTraits {
     using Type = HGLOBAL;

@@ -4,6 +4,7 @@
 #include "program/hand_over.h"
 #include "program/program_menus.h"
 #include "program/session_list.h"
+#include "printing/printing_layer.h"
 #include "redlining/redline_markups.h"
 #include "resources/text_ids.h"
 #include "viewer/app/app_root.h"
@@ -49,6 +50,7 @@ LauncherStartResult LauncherStart(Launcher& launcher, HWND parent, HINSTANCE ins
         }
     }
 
+    PrintingLayerInstall();
     launcher.root = AppCreate(instance, launcher.cmd_line.get());
     if (!launcher.root) return LauncherStartResult::kFailed;
     ProgramHooks hooks;

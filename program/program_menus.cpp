@@ -4,6 +4,8 @@
 #include "foundation/strings.h"
 #include "resources/text_ids.h"
 #include "viewer/app/app_root.h"
+#include "viewer/app/print_dispatch.h"
+#include "viewer/contracts/print_provider.h"
 #include "viewer/core/commands.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
@@ -37,11 +39,6 @@ bool AddSeparator(HMENU menu) {
     return InsertMenuItemW(menu, GetMenuItemCount(menu), TRUE, &item) != FALSE;
 }
 
-uint32_t PrintProviderCount(ViewerContext* context) {
-    Ref<AppRoot> app = ViewerGetApp(context);
-    return app ? PrintProvidersCount(app->print_providers) : 0;
-}
-
 }  // namespace
 
 HMENU FileMenuBuild(ViewerContext* context) {
@@ -55,13 +52,10 @@ HMENU FileMenuBuild(ViewerContext* context) {
     ok &= AddItem(popup, command::kSaveAs, Text(context, text::kMenuSaveAs));
     ok &= AddItem(popup, command::kConvert, Text(context, text::kMenuConvert));
     ok &= AddSeparator(popup);
-    const uint32_t providers = PrintProviderCount(context);
+    const uint32_t providers = ViewerPrintProviderCount(context);
     for (uint32_t i = 0; i < providers && command::kFirstPrinter + i <= command::kLastPrinter; ++i) {
         WString text = Text(context, text::kMenuPrint);
-        if (providers == 1) {
-            WStrAppendChars(text, L"...\t");
-            WStrAppend(text, Text(context, text::kMenuPrintKey));
-        }
+        PrintMenuItemSuffix(context, i, providers, WStrCStr(Text(context, text::kMenuPrintKey)), text);
         ok &= AddItem(popup, command::kFirstPrinter + i, text);
     }
     if (providers > 0) ok &= AddSeparator(popup);

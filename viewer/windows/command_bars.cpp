@@ -7,6 +7,8 @@
 #include "foundation/strings.h"
 #include "resources/text_ids.h"
 #include "viewer/app/app_root.h"
+#include "viewer/app/print_dispatch.h"
+#include "viewer/contracts/print_provider.h"
 #include "viewer/core/commands.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/image_store.h"
@@ -161,11 +163,6 @@ void AddItems(ViewerContext* context, HMENU menu, const MenuItem* items, size_t 
     }
 }
 
-uint32_t PrintProviderCount(ViewerContext* context) {
-    Ref<AppRoot> app = ViewerGetApp(context);
-    return app ? PrintProvidersCount(app->print_providers) : 0;
-}
-
 HMENU BuildFile(ViewerContext* context) {
     HMENU menu = CreatePopupMenu();
     const ImageStore* images = Images(context);
@@ -177,15 +174,10 @@ HMENU BuildFile(ViewerContext* context) {
     MenuAddItem(context, images, menu, kSaveAs, text::kMenuSaveAs, 303, true);
     MenuAddItem(context, images, menu, kConvert, text::kMenuConvert, kNoBitmap, true);
     MenuAddSeparator(menu);
-    const uint32_t providers = PrintProviderCount(context);
+    const uint32_t providers = ViewerPrintProviderCount(context);
     for (uint32_t i = 0; i < providers && kFirstPrinter + i <= kLastPrinter; ++i) {
         WString text(ViewerTextOrEmpty(context, text::kMenuPrint));
-        // Several providers will be told apart by their names once the
-        // providers have them.
-        if (providers == 1) {
-            WStrAppendChars(text, L"...\t");
-            WStrAppendChars(text, ViewerTextOrEmpty(context, text::kMenuPrintKey));
-        }
+        PrintMenuItemSuffix(context, i, providers, ViewerTextOrEmpty(context, text::kMenuPrintKey), text);
         MenuAddTextItem(menu, kFirstPrinter + i, text, true);
     }
     return menu;
@@ -723,7 +715,7 @@ std::vector<CommandState> CommandBarsEnabledStates(ViewerContext* context, bool 
             {kRedlineEdit, RedliningModeEdits(editor) || (editor != kRedliningModeOff && active)});
     for (uint32_t id = kToolBarOn; id <= kZoomViewHidden; ++id)
         if (id != kNavigationFloating) states.push_back({id, window_group});
-    const uint32_t providers = PrintProviderCount(context);
+    const uint32_t providers = ViewerPrintProviderCount(context);
     for (uint32_t i = 0; i < providers && kFirstPrinter + i <= kLastPrinter; ++i)
         states.push_back({kFirstPrinter + i, print_allowed && documents && !(r & restriction::kPrint)});
     return states;

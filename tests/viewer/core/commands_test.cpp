@@ -21,6 +21,7 @@
 #include "viewer/core/document_open_close.h"
 #include "viewer/core/document_saving.h"
 #include "viewer/core/view_operations.h"
+#include "tests/viewer/fake_print_provider.h"
 
 namespace {
 
@@ -74,8 +75,6 @@ void ExpectDispatch(ActionViewer& viewer, const Expected& expected) {
     }
 }
 
-class FakeProvider : public RefCounted {};
-
 }  // namespace
 
 TEST(Commands, EachIdSendsOrPostsItsAction) {
@@ -99,8 +98,8 @@ TEST(Commands, EachIdSendsOrPostsItsAction) {
     // Print goes to the printer chosen last; one the list lacks is neither
     // chosen nor printed on.
     PrintProviders& providers = viewer.root->print_providers;
-    PtrArrayAdd(providers.providers, MakeRef<FakeProvider>().get());
-    PtrArrayAdd(providers.providers, MakeRef<FakeProvider>().get());
+    PrintProvidersAdd(providers, MakeRef<FakePrintProvider>().get());
+    PrintProvidersAdd(providers, MakeRef<FakePrintProvider>().get());
     ExpectDispatch(viewer, {503, event::kPrint, 0, S});
     ExpectDispatch(viewer, {801, event::kPrint, 1, S});
     viewer.Forget();
