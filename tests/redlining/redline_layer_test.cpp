@@ -166,9 +166,11 @@ TEST(RedlineDocumentPages, PagesLayersAndPainting) {
     EXPECT_FALSE(bare->TopmostHit(Mapping().get(), kMiddle));
     HDC dc = CreateCompatibleDC(nullptr);
     ASSERT_TRUE(dc);
-    EXPECT_FALSE(RedlinePaintPage(bare.get(), nullptr, 1, dc, Mapping().get(), nullptr, redline_draw::kContent));
+    EXPECT_FALSE(
+        RedlinePaintPage(bare.get(), nullptr, 1, dc, Mapping().get(), nullptr, redline_draw::kContent));
     EXPECT_FALSE(RedlinePaintPage(page.get(), nullptr, 1, dc, nullptr, nullptr, redline_draw::kContent));
-    EXPECT_TRUE(RedlinePaintPage(page.get(), nullptr, 1, dc, Mapping().get(), nullptr, redline_draw::kContent));
+    EXPECT_TRUE(
+        RedlinePaintPage(page.get(), nullptr, 1, dc, Mapping().get(), nullptr, redline_draw::kContent));
     EXPECT_TRUE(bare->CreateLayer());
     EXPECT_FALSE(bare->SetLayer(MakeRef<RedlineLayer>().get())) << "a page's layer is never replaced";
     DeleteDC(dc);
