@@ -331,33 +331,71 @@ bool RedlineLineObject::SetGeometryText(const WString& text) {
     return true;
 }
 
-// ---- RedlineBoxObject
+// ---- RedlineBoxedObject
 
-RedlineBoxObject::RedlineBoxObject(int32_t type) : RedlineObject(Kinds({kLine, kFill})), type_(type) {}
-
-RectD& RedlineBoxObject::GetBounds(RectD& out) {
+RectD& RedlineBoxedObject::GetBounds(RectD& out) {
     ScopedLock hold(lock_);
     return RectDAssign(out, box_);
 }
 
-PointD& RedlineBoxObject::GetPosition(PointD& out) {
+PointD& RedlineBoxedObject::GetPosition(PointD& out) {
     ScopedLock hold(lock_);
     out = box_.origin;
     return out;
 }
 
-bool RedlineBoxObject::MoveTo(const PointD& point) {
+bool RedlineBoxedObject::MoveTo(const PointD& point) {
     ScopedLock hold(lock_);
     RectDSetOrigin(box_, point);
     dirty_ = true;
     return true;
 }
 
-bool RedlineBoxObject::HitHandle(const PointD& point, const ViewMapping* mapping, int32_t& handle,
-                                 int32_t& cursor) {
+bool RedlineBoxedObject::HitHandle(const PointD& point, const ViewMapping* mapping, int32_t& handle,
+                                   int32_t& cursor) {
     ScopedLock hold(lock_);
     return HitBoxHandle(box_, point, mapping, handle, cursor);
 }
+
+bool RedlineBoxedObject::SetCreationPoint(uint32_t index, const PointD& point) {
+    ScopedLock hold(lock_);
+    if (!creating_ || index > 1) return false;
+    if (index == 0) creation_points_[0] = point;
+    creation_points_[1] = point;
+    RectDFromPoints(box_, creation_points_[0], creation_points_[1]);
+    dirty_ = true;
+    return true;
+}
+
+void RedlineBoxedObject::SetCreating(bool creating) {
+    ScopedLock hold(lock_);
+    creating_ = creating;
+}
+
+bool RedlineBoxedObject::SetPoint(uint32_t index, const PointD& point) {
+    ScopedLock hold(lock_);
+    if (!MoveBoxCorner(box_, index, point)) return false;
+    dirty_ = true;
+    return true;
+}
+
+bool RedlineBoxedObject::GetGeometryText(WStrBuilder& out) {
+    ScopedLock hold(lock_);
+    return AppendBox(out, box_);
+}
+
+bool RedlineBoxedObject::SetGeometryText(const WString& text) {
+    RectD box;
+    if (!ParseBox(text, box)) return false;
+    ScopedLock hold(lock_);
+    box_ = box;
+    dirty_ = true;
+    return true;
+}
+
+// ---- RedlineBoxObject
+
+RedlineBoxObject::RedlineBoxObject(int32_t type) : RedlineBoxedObject(Kinds({kLine, kFill})), type_(type) {}
 
 bool RedlineBoxObject::HitTest(const PointD& point, const ViewMapping* mapping) {
     Ref<LineAttr> outline = Attribute<LineAttr>(kLine);
@@ -391,120 +429,30 @@ bool RedlineBoxObject::HitTest(const PointD& point, const ViewMapping* mapping) 
     return !(inner < 1);
 }
 
-bool RedlineBoxObject::SetCreationPoint(uint32_t index, const PointD& point) {
-    ScopedLock hold(lock_);
-    if (!creating_ || index > 1) return false;
-    if (index == 0) creation_points_[0] = point;
-    creation_points_[1] = point;
-    RectDFromPoints(box_, creation_points_[0], creation_points_[1]);
-    dirty_ = true;
-    return true;
-}
-
 bool RedlineBoxObject::FinishCreation() {
     ScopedLock hold(lock_);
     creating_ = false;
     return box_.size.width > 0 || box_.size.height > 0;
 }
 
-void RedlineBoxObject::SetCreating(bool creating) {
-    ScopedLock hold(lock_);
-    creating_ = creating;
-}
-
 uint32_t RedlineBoxObject::GetAttributeMask() { return kAreaMask; }
-
-bool RedlineBoxObject::SetPoint(uint32_t index, const PointD& point) {
-    ScopedLock hold(lock_);
-    if (!MoveBoxCorner(box_, index, point)) return false;
-    dirty_ = true;
-    return true;
-}
-
-bool RedlineBoxObject::GetGeometryText(WStrBuilder& out) {
-    ScopedLock hold(lock_);
-    return AppendBox(out, box_);
-}
-
-bool RedlineBoxObject::SetGeometryText(const WString& text) {
-    RectD box;
-    if (!ParseBox(text, box)) return false;
-    ScopedLock hold(lock_);
-    box_ = box;
-    dirty_ = true;
-    return true;
-}
 
 // ---- RedlineNoteObject
 
-RedlineNoteObject::RedlineNoteObject() : RedlineObject(Kinds({kText})) {}
-
-RectD& RedlineNoteObject::GetBounds(RectD& out) {
-    ScopedLock hold(lock_);
-    return RectDAssign(out, box_);
-}
-
-PointD& RedlineNoteObject::GetPosition(PointD& out) {
-    ScopedLock hold(lock_);
-    out = box_.origin;
-    return out;
-}
-
-bool RedlineNoteObject::MoveTo(const PointD& point) {
-    ScopedLock hold(lock_);
-    RectDSetOrigin(box_, point);
-    dirty_ = true;
-    return true;
-}
-
-bool RedlineNoteObject::HitHandle(const PointD& point, const ViewMapping* mapping, int32_t& handle,
-                                  int32_t& cursor) {
-    ScopedLock hold(lock_);
-    return HitBoxHandle(box_, point, mapping, handle, cursor);
-}
+RedlineNoteObject::RedlineNoteObject() : RedlineBoxedObject(Kinds({kText})) {}
 
 bool RedlineNoteObject::HitTest(const PointD& point, const ViewMapping* mapping) {
     ScopedLock hold(lock_);
     return RectDContains(box_, point);
 }
 
-bool RedlineNoteObject::SetCreationPoint(uint32_t index, const PointD& point) {
+bool RedlineNoteObject::FinishCreation() {
     ScopedLock hold(lock_);
-    if (!creating_ || index > 1) return false;
-    if (index == 0) creation_points_[0] = point;
-    creation_points_[1] = point;
-    RectDFromPoints(box_, creation_points_[0], creation_points_[1]);
-    dirty_ = true;
+    creating_ = false;
     return true;
-}
-
-void RedlineNoteObject::SetCreating(bool creating) {
-    ScopedLock hold(lock_);
-    creating_ = creating;
 }
 
 uint32_t RedlineNoteObject::GetAttributeMask() { return kNoteMask; }
-
-bool RedlineNoteObject::SetPoint(uint32_t index, const PointD& point) {
-    ScopedLock hold(lock_);
-    if (!MoveBoxCorner(box_, index, point)) return false;
-    dirty_ = true;
-    return true;
-}
-
-bool RedlineNoteObject::GetGeometryText(WStrBuilder& out) {
-    ScopedLock hold(lock_);
-    return AppendBox(out, box_);
-}
-
-bool RedlineNoteObject::SetGeometryText(const WString& text) {
-    RectD box;
-    if (!ParseBox(text, box)) return false;
-    ScopedLock hold(lock_);
-    box_ = box;
-    dirty_ = true;
-    return true;
-}
 
 // ---- RedlineTextObject (layout and drawing in redline_object_drawing.cpp)
 
@@ -668,8 +616,7 @@ Ref<RedlineObject> CreateRedlineObjectFromData(int32_t version, int32_t id, int3
                                                const PtrArray& attributes, const WString& geometry) {
     Ref<RedlineObject> object = CreateRedlineObject(id, type);
     if (!object) return nullptr;
-    if (auto* box = dynamic_cast<RedlineBoxObject*>(object.get())) box->SetCreating(false);
-    if (auto* note = dynamic_cast<RedlineNoteObject*>(object.get())) note->SetCreating(false);
+    if (auto* boxed = dynamic_cast<RedlineBoxedObject*>(object.get())) boxed->SetCreating(false);
     object->SetZ(z);
     if (!object->SetGeometryText(geometry)) return nullptr;
     for (uint32_t i = 0; i < attributes.count; ++i)

@@ -132,65 +132,60 @@ class RedlineLineObject final : public RedlineObject {
     std::vector<PointD> points_;
 };
 
-// Rectangle (3) and ellipse (4).
-class RedlineBoxObject final : public RedlineObject {
+// What rectangle, ellipse and note share: a box made from two creation
+// points and resized by its corner handles.
+class RedlineBoxedObject : public RedlineObject {
   public:
-    explicit RedlineBoxObject(int32_t type);
-    int32_t GetType() override { return type_; }
     RectD& GetBounds(RectD& out) override;
     PointD& GetPosition(PointD& out) override;
     bool MoveTo(const PointD& point) override;
     bool HitHandle(const PointD& point, const ViewMapping* mapping, int32_t& handle,
                    int32_t& cursor) override;
-    bool HitTest(const PointD& point, const ViewMapping* mapping) override;
     uint32_t GetPointCount() override { return 2; }
+    // Only while creating: index 0 sets both creation points, 1 the second.
     bool SetCreationPoint(uint32_t index, const PointD& point) override;
     bool CanAddPoint() override { return false; }
-    bool FinishCreation() override;
     bool AcceptsMorePoints() override { return false; }
-    uint32_t GetAttributeMask() override;
+    // Corners 0 top-left, 1 top-right, 2 bottom-right, 3 bottom-left, the
+    // opposite one fixed.
     bool SetPoint(uint32_t index, const PointD& point) override;
-    bool Draw(ViewerContext* context, uint32_t purpose, HDC dc, const ViewMapping* mapping,
-              const RedlineDrawContext& draw, uint32_t flags) override;
     bool GetGeometryText(WStrBuilder& out) override;
     bool SetGeometryText(const WString& text) override;
     void SetCreating(bool creating);
 
-  private:
-    const int32_t type_;
+  protected:
+    using RedlineObject::RedlineObject;
+
     RectD box_;
     bool creating_ = false;
     PointD creation_points_[2];
 };
 
+// Rectangle (3) and ellipse (4).
+class RedlineBoxObject final : public RedlineBoxedObject {
+  public:
+    explicit RedlineBoxObject(int32_t type);
+    int32_t GetType() override { return type_; }
+    bool HitTest(const PointD& point, const ViewMapping* mapping) override;
+    bool FinishCreation() override;
+    uint32_t GetAttributeMask() override;
+    bool Draw(ViewerContext* context, uint32_t purpose, HDC dc, const ViewMapping* mapping,
+              const RedlineDrawContext& draw, uint32_t flags) override;
+
+  private:
+    const int32_t type_;
+};
+
 // Note (7): a yellow box with a text that is shown in the Properties sheet.
-class RedlineNoteObject final : public RedlineObject {
+class RedlineNoteObject final : public RedlineBoxedObject {
   public:
     RedlineNoteObject();
     int32_t GetType() override { return redline_type::kNote; }
-    RectD& GetBounds(RectD& out) override;
-    PointD& GetPosition(PointD& out) override;
-    bool MoveTo(const PointD& point) override;
-    bool HitHandle(const PointD& point, const ViewMapping* mapping, int32_t& handle,
-                   int32_t& cursor) override;
     bool HitTest(const PointD& point, const ViewMapping* mapping) override;
-    uint32_t GetPointCount() override { return 2; }
-    bool SetCreationPoint(uint32_t index, const PointD& point) override;
-    bool CanAddPoint() override { return false; }
-    bool FinishCreation() override { return true; }
-    bool AcceptsMorePoints() override { return false; }
+    bool FinishCreation() override;
     uint32_t GetAttributeMask() override;
-    bool SetPoint(uint32_t index, const PointD& point) override;
     bool Draw(ViewerContext* context, uint32_t purpose, HDC dc, const ViewMapping* mapping,
               const RedlineDrawContext& draw, uint32_t flags) override;
-    bool GetGeometryText(WStrBuilder& out) override;
-    bool SetGeometryText(const WString& text) override;
-    void SetCreating(bool creating);
-
-  private:
-    RectD box_;
-    bool creating_ = false;
-    PointD creation_points_[2];
 };
 
 // Text (1): lines of text from an origin, rotated by the font's angle.

@@ -6,17 +6,11 @@
 #include <vector>
 
 #include "redlining/redline_document.h"
-#include "viewer/model/view_mapping.h"
+#include "tests/redlining/redline_test_mapping.h"
 
 namespace {
 
-Ref<ViewMapping> Mapping() {
-    PagePlacement placement;
-    RectDSet(placement.rect, 0, 0, 100, 100);
-    placement.pixel_width = placement.pixel_height = 400;
-    placement.flip_y = 1;
-    return ViewMappingConstruct(1, PointI{}, placement, 1.0, 1.0);
-}
+Ref<ViewMapping> Mapping() { return TestMapping(); }
 
 // A filled rectangle over the page's middle, so that every one is hit there.
 Ref<RedlineObject> Box(int32_t id, int32_t z = 0) {

@@ -12,18 +12,16 @@
 #include "foundation/handles.h"
 #include "foundation/ptr_array.h"
 #include "redlining/redline_document.h"
+#include "tests/redlining/redline_test_mapping.h"
 #include "tests/support/test_support.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/doc_item.h"
-#include "viewer/model/area_placement.h"
 #include "viewer/model/cut_out_state.h"
-#include "viewer/model/view_mapping.h"
 
 namespace {
 
 constexpr int kSide = 200;      // pixels
-constexpr double kPerMm = 4.0;  // pixels per millimetre
-constexpr double kPageMm = kSide / kPerMm;
+constexpr double kPageMm = kSide / kTestPixelsPerMm;
 
 // A white 24-bit top-down DIB section selected into a memory DC.
 class Canvas {
@@ -59,18 +57,9 @@ class Canvas {
     std::optional<ScopedSelect> select_;
 };
 
-PagePlacement Placement(uint32_t rotation, bool mirror_horizontal, bool mirror_vertical) {
-    PagePlacement placement;
-    RectDSet(placement.rect, 0, 0, kPageMm, kPageMm);
-    placement.pixel_width = placement.pixel_height = kSide;
-    placement.rotation = static_cast<uint16_t>(rotation);
-    ComputePlacementFlips(rotation, mirror_horizontal, mirror_vertical, placement.flip_x, placement.flip_y);
-    return placement;
-}
-
 Ref<ViewMapping> Mapping(int32_t page_id = 1, uint32_t rotation = 0, bool mirror_h = false,
                          bool mirror_v = false) {
-    return ViewMappingConstruct(page_id, PointI{}, Placement(rotation, mirror_h, mirror_v), 1.0, 1.0);
+    return TestMapping(kPageMm, page_id, rotation, mirror_h, mirror_v);
 }
 
 Ref<RedlineObject> Object(int32_t type, const wchar_t* geometry,

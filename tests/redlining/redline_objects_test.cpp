@@ -6,18 +6,12 @@
 #include <string>
 
 #include "foundation/ptr_array.h"
-#include "viewer/model/view_mapping.h"
+#include "tests/redlining/redline_test_mapping.h"
 
 namespace {
 
 // 4 pixels per millimetre over a 100 mm square page, upright.
-Ref<ViewMapping> Mapping() {
-    PagePlacement placement;
-    RectDSet(placement.rect, 0, 0, 100, 100);
-    placement.pixel_width = placement.pixel_height = 400;
-    placement.flip_y = 1;
-    return ViewMappingConstruct(1, PointI{}, placement, 1.0, 1.0);
-}
+Ref<ViewMapping> Mapping() { return TestMapping(); }
 
 Ref<RedlineObject> FromGeometry(int32_t type, const wchar_t* geometry, int32_t version = 2,
                                 RedlineAttribute* attribute = nullptr) {
