@@ -138,7 +138,9 @@ class Program {
   public:
     bool Start() {
         launcher_ = LauncherCreate(WString(L""));
-        if (!launcher_ || !LauncherStart(*launcher_, nullptr, GetModuleHandleW(nullptr))) return false;
+        if (!launcher_ ||
+            LauncherStart(*launcher_, nullptr, GetModuleHandleW(nullptr)) != LauncherStartResult::kRunning)
+            return false;
         context_ = launcher_->context;
         frame_ = AppGetFrameHwnd(launcher_->root.get());
         Ref<FrameWindow> frame = AppGetFrame(launcher_->root.get());

@@ -7,6 +7,7 @@
 #include <windows.h>
 // after windows.h, which it needs
 #include <unknwn.h>
+#include <winspool.h>
 
 #include <utility>
 
@@ -106,6 +107,15 @@ struct ModuleTraits {
     static void Close(Type h) { FreeLibrary(h); }
 };
 using ModuleHandle = UniqueResource<ModuleTraits>;
+
+// OpenPrinterW / ClosePrinter.
+struct PrinterTraits {
+    using Type = HANDLE;
+    static Type Empty() { return nullptr; }
+    static bool IsValid(Type h) { return h != nullptr; }
+    static void Close(Type h) { ClosePrinter(h); }
+};
+using PrinterHandle = UniqueResource<PrinterTraits>;
 
 struct GlobalMemoryTraits {
     using Type = HGLOBAL;

@@ -4,9 +4,11 @@
 #include "program/hand_over.h"
 #include "program/program_menus.h"
 #include "program/session_list.h"
+#include "printing/printing_layer.h"
 #include "redlining/redline_markups.h"
 #include "viewer/app/app_root.h"
 #include "viewer/contracts/markups.h"
+#include "viewer/core/app_texts.h"
 #include "viewer/core/command_line.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/viewer_context.h"
@@ -29,7 +31,15 @@ bool LauncherCheckRunning(Launcher& launcher) {
     return mutex && error == ERROR_ALREADY_EXISTS;
 }
 
-bool LauncherStart(Launcher& launcher, HWND parent, HINSTANCE instance) {
+namespace {
+
+constexpr uint32_t kTextProduct = 1012;      // "Plovex"
+constexpr uint32_t kTextStartFailed = 1019;  // the main window could not be made
+constexpr uint16_t kFallbackLanguage = 1;    // English, when no settings were read
+
+}  // namespace
+
+LauncherStartResult LauncherStart(Launcher& launcher, HWND parent, HINSTANCE instance) {
     if (LauncherCheckRunning(launcher) && CmdLineGetHandOver(launcher.cmd_line.get())) {
         WString command;
         WString service;
@@ -37,12 +47,13 @@ bool LauncherStart(Launcher& launcher, HWND parent, HINSTANCE instance) {
         // A command line that no form carries intact is opened here instead.
         if (HandOverBuildCommand(CmdLineGetText(launcher.cmd_line.get()), command) &&
             HandOverSend(service, command)) {
-            return false;
+            return LauncherStartResult::kHandedOver;
         }
     }
 
+    PrintingLayerInstall();
     launcher.root = AppCreate(instance, launcher.cmd_line.get());
-    if (!launcher.root) return false;
+    if (!launcher.root) return LauncherStartResult::kFailed;
     ProgramHooks hooks;
     hooks.settings_saved = FileTypesRegister;
     hooks.build_file_menu = FileMenuBuild;
@@ -51,11 +62,28 @@ bool LauncherStart(Launcher& launcher, HWND parent, HINSTANCE instance) {
     AppSetMarkups(launcher.root.get(), RedlineMarkupsCreate().get());
 
     launcher.context = ViewerContextConstruct(launcher.root.get());
-    if (!launcher.context) return false;
+    if (!launcher.context) return LauncherStartResult::kFailed;
     launcher.session = SessionListCreate(launcher.context.get());
 
-    AppCreateWindow(launcher.root.get(), launcher.context.get(), instance, parent, true);
-    return true;
+    return AppCreateWindow(launcher.root.get(), launcher.context.get(), instance, parent, true)
+               ? LauncherStartResult::kRunning
+               : LauncherStartResult::kFailed;
+}
+
+void LauncherShowStartFailure(Launcher& launcher, HINSTANCE instance) {
+    Ref<AppTextTable> own_texts;
+    const wchar_t* text = nullptr;
+    const wchar_t* caption = nullptr;
+    if (launcher.context) {
+        text = ViewerGetText(launcher.context.get(), kTextStartFailed);
+        caption = ViewerGetText(launcher.context.get(), kTextProduct);
+    } else {
+        own_texts = AppTextTableCreate(instance, kFallbackLanguage);
+        text = AppTextTableGet(own_texts.get(), kFallbackLanguage, kTextStartFailed);
+        caption = AppTextTableGet(own_texts.get(), kFallbackLanguage, kTextProduct);
+    }
+    // No owner: the frame is what failed.
+    MessageBoxW(nullptr, text ? text : L"", caption ? caption : L"", MB_OK | MB_ICONHAND | MB_SETFOREGROUND);
 }
 
 void LauncherRunLoop(Launcher& launcher, int show_command) {
@@ -89,7 +117,12 @@ void LauncherExit(Launcher& launcher) {
         SessionListDetach(launcher.session.get());
         launcher.session.Reset();
     }
-    launcher.context.Reset();
+    if (launcher.context) {
+        // The root and the document tree go now, while the root still runs
+        // its shutdown below; the context's last reference may be held longer.
+        ViewerReleaseMembers(launcher.context.get());
+        launcher.context.Reset();
+    }
     launcher.cmd_line.Reset();
     if (launcher.root) {
         AppShutdown(launcher.root.get());

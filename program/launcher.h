@@ -32,15 +32,27 @@ struct Launcher {
     Ref<SessionList> session;
 };
 
+// What LauncherStart leaves the process to do.
+enum class LauncherStartResult {
+    kHandedOver,  // the command line went to another instance: end quietly
+    kRunning,     // the frame exists: run the message loop
+    kFailed,      // the root, the context or the frame could not be made
+};
+
+// The exit code of a start that failed.
+inline constexpr int kLauncherStartFailedExitCode = 1;
+
 // A launcher with the command line parsed.
 std::unique_ptr<Launcher> LauncherCreate(const WString& command_line);
 // Creates the mutex the first time; true when another instance had made it
 // already. Later calls answer false.
 bool LauncherCheckRunning(Launcher& launcher);
-// False when this process is to end at once: the command line went to
-// another instance, or the root or the context could not be made. True
-// otherwise, also when the frame could not be made.
-bool LauncherStart(Launcher& launcher, HWND parent, HINSTANCE instance);
+// Hands the command line over, or makes the root, the context and the
+// windows.
+LauncherStartResult LauncherStart(Launcher& launcher, HWND parent, HINSTANCE instance);
+// Tells the user that the viewer could not start, in the language of the
+// settings when the root was made (else in English).
+void LauncherShowStartFailure(Launcher& launcher, HINSTANCE instance);
 // Shows the frame and dispatches messages until WM_QUIT, translating the
 // viewer's accelerators for the frame first; returns at once without a frame.
 void LauncherRunLoop(Launcher& launcher, int show_command);

@@ -3,6 +3,8 @@
 #include "foundation/handles.h"
 #include "foundation/strings.h"
 #include "viewer/app/app_root.h"
+#include "viewer/app/print_dispatch.h"
+#include "viewer/contracts/print_provider.h"
 #include "viewer/core/commands.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
@@ -47,11 +49,6 @@ bool AddSeparator(HMENU menu) {
     return InsertMenuItemW(menu, GetMenuItemCount(menu), TRUE, &item) != FALSE;
 }
 
-uint32_t PrintProviderCount(ViewerContext* context) {
-    Ref<AppRoot> app = ViewerGetApp(context);
-    return app ? PrintProvidersCount(app->print_providers) : 0;
-}
-
 }  // namespace
 
 HMENU FileMenuBuild(ViewerContext* context) {
@@ -65,13 +62,10 @@ HMENU FileMenuBuild(ViewerContext* context) {
     ok &= AddItem(popup, command::kSaveAs, Text(context, kTextSaveAs));
     ok &= AddItem(popup, command::kConvert, Text(context, kTextConvert));
     ok &= AddSeparator(popup);
-    const uint32_t providers = PrintProviderCount(context);
+    const uint32_t providers = ViewerPrintProviderCount(context);
     for (uint32_t i = 0; i < providers && command::kFirstPrinter + i <= command::kLastPrinter; ++i) {
         WString text = Text(context, kTextPrint);
-        if (providers == 1) {
-            WStrAppendChars(text, L"...\t");
-            WStrAppend(text, Text(context, kTextPrintKey));
-        }
+        PrintMenuItemSuffix(context, i, providers, WStrCStr(Text(context, kTextPrintKey)), text);
         ok &= AddItem(popup, command::kFirstPrinter + i, text);
     }
     if (providers > 0) ok &= AddSeparator(popup);

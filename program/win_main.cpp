@@ -10,12 +10,19 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*ansi_command_line*/,
                    int show_command) {
     std::unique_ptr<Launcher> launcher = LauncherCreate(ProcessArguments());
-    if (launcher) {
-        if (LauncherStart(*launcher, nullptr, instance)) {
+    if (!launcher) return kLauncherStartFailedExitCode;
+    int exit_code = 0;
+    switch (LauncherStart(*launcher, nullptr, instance)) {
+        case LauncherStartResult::kRunning:
             LauncherRunLoop(*launcher, show_command);
-            LauncherExit(*launcher);
-        }
-        LauncherExit(*launcher);
+            break;
+        case LauncherStartResult::kFailed:
+            LauncherShowStartFailure(*launcher, instance);
+            exit_code = kLauncherStartFailedExitCode;
+            break;
+        case LauncherStartResult::kHandedOver:
+            break;
     }
-    return 0;
+    LauncherExit(*launcher);
+    return exit_code;
 }

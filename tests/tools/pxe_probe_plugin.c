@@ -3,7 +3,10 @@
  * (information, a menu of three entries with bitmaps; the handler fails for
  * entry 1), pxe_nolibinfo (the same without PXE_LibInfo: no extension) and
  * pxe_rogue (fills every buffer to its end without a terminator, claims
- * INT32_MAX entries of which only 0 and 2 load). */
+ * INT32_MAX entries of which only 0 and 2 load). Built once more as
+ * start_refusal (PXE_PROBE_REFUSE_FRAME): loaded before the frame is made, it
+ * makes the creation of the frame window fail, so that the program's failed
+ * start can be seen from outside. */
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
@@ -26,6 +29,23 @@ static void Log(const char* format, ...) {
     fputc('\n', file);
     fclose(file);
 }
+
+#ifdef PXE_PROBE_REFUSE_FRAME
+/* A hook of the loading thread, which is the viewer's GUI thread: the
+ * frame's class, and only it, is refused. */
+static LRESULT CALLBACK RefuseFrame(int code, WPARAM wparam, LPARAM lparam) {
+    char name[64] = "";
+    if (code == HCBT_CREATEWND && GetClassNameA((HWND)wparam, name, sizeof name) && !strcmp(name, "Plovex5"))
+        return 1;
+    return CallNextHookEx(NULL, code, wparam, lparam);
+}
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+    (void)instance, (void)reserved;
+    if (reason == DLL_PROCESS_ATTACH) SetWindowsHookExA(WH_CBT, RefuseFrame, NULL, GetCurrentThreadId());
+    return TRUE;
+}
+#endif
 
 #ifndef PXE_PROBE_NO_LIBINFO
 EXPORT int32_t PXE_CALL PXE_LibInfo(char* text1, char* text2, char* text3, int32_t* number1,

@@ -20,6 +20,11 @@
 //   text HWND TEXT                WM_SETTEXT (the system carries the text over)
 //   buttons HWND ID...            per tool-bar command: id index enabled
 //                                 pressed (TB_COMMANDTOINDEX, TB_ISBUTTON...)
+//   fits HWND                     per visible child with a text: hwnd id
+//                                 fits (1 or 0) needed_width needed_height
+//                                 width height text, the text measured in
+//                                 the control's font (wrapped where a label
+//                                 wraps, beside a check mark, inside a frame)
 //   process PID                   what the process holds: "handles N gdi N
 //                                 user N working_set BYTES private BYTES"
 //                                 (a count the system cannot tell is -1)
@@ -144,9 +149,7 @@ void OutTreeItems(HWND tree, const RemoteBuffer& buffer, HTREEITEM item, int dep
     }
 }
 
-std::wstring CountOr(bool known, unsigned long long value) {
-    return known ? std::to_wstring(value) : L"-1";
-}
+std::wstring CountOr(bool known, unsigned long long value) { return known ? std::to_wstring(value) : L"-1"; }
 
 // The process's entries in the system's handle table: Wine answers
 // GetProcessHandleCount for another process with 0.
@@ -167,10 +170,11 @@ bool CountHandlesInSystemTable(DWORD pid, DWORD& count) {
         }
         if (status < 0) return false;
         const auto* table = reinterpret_cast<const SYSTEM_HANDLE_INFORMATION*>(buffer.data());
-        const size_t room = (buffer.size() - offsetof(SYSTEM_HANDLE_INFORMATION, Handle)) /
-                            sizeof(SYSTEM_HANDLE_ENTRY);
+        const size_t room =
+            (buffer.size() - offsetof(SYSTEM_HANDLE_INFORMATION, Handle)) / sizeof(SYSTEM_HANDLE_ENTRY);
         count = 0;
-        for (ULONG i = 0; i < table->Count && i < room; ++i) count += table->Handle[i].OwnerPid == pid ? 1 : 0;
+        for (ULONG i = 0; i < table->Count && i < room; ++i)
+            count += table->Handle[i].OwnerPid == pid ? 1 : 0;
         return true;
     }
     return false;
@@ -196,6 +200,62 @@ int OutProcess(DWORD pid) {
     return 0;
 }
 
+// The font a control draws with: its own when this process can read it
+// (GDI handles may be the target's alone), else the dialogs' 8-point
+// "MS Shell Dlg" at the screen's resolution.
+HFONT ControlFont(HWND control, HDC dc, bool& owned) {
+    owned = false;
+    const auto font = reinterpret_cast<HFONT>(SendBounded(control, WM_GETFONT, 0, 0));
+    LOGFONTW described = {};
+    if (font && GetObjectW(font, sizeof(described), &described) == sizeof(described)) return font;
+    described = LOGFONTW{};
+    described.lfHeight = -MulDiv(8, GetDeviceCaps(dc, LOGPIXELSY), 72);
+    described.lfCharSet = DEFAULT_CHARSET;
+    wcscpy(described.lfFaceName, L"MS Shell Dlg");
+    owned = true;
+    return CreateFontIndirectW(&described);
+}
+
+BOOL CALLBACK OutFit(HWND child, LPARAM) {
+    const std::wstring text = TitleOf(child);
+    if (text.empty() || !IsWindowVisible(child)) return TRUE;
+    const std::wstring type = ClassOf(child);
+    const LONG style = GetWindowLongW(child, GWL_STYLE);
+    RECT client = {};
+    GetClientRect(child, &client);
+    HDC dc = GetDC(nullptr);
+    bool owned = false;
+    HFONT font = ControlFont(child, dc, owned);
+    HGDIOBJ old = SelectObject(dc, font);
+    int room = client.right;
+    UINT format = DT_CALCRECT | DT_NOPREFIX | DT_SINGLELINE;
+    bool check_height = true;
+    if (_wcsicmp(type.c_str(), L"Static") == 0) {
+        if ((style & SS_TYPEMASK) > SS_RIGHT) room = -1;
+        format = DT_CALCRECT | DT_NOPREFIX | DT_WORDBREAK;
+    } else if (_wcsicmp(type.c_str(), L"Button") == 0) {
+        const LONG kind = style & BS_TYPEMASK;
+        const bool mark = kind == BS_CHECKBOX || kind == BS_AUTOCHECKBOX || kind == BS_RADIOBUTTON ||
+                          kind == BS_AUTORADIOBUTTON || kind == BS_3STATE || kind == BS_AUTO3STATE;
+        room -= mark ? GetSystemMetrics(SM_CXMENUCHECK) + 4 : kind == BS_GROUPBOX ? 16 : 6;
+        check_height = kind != BS_GROUPBOX;
+        format = DT_CALCRECT | ((style & BS_MULTILINE) ? DT_WORDBREAK : DT_SINGLELINE);
+    } else {
+        room = -1;  // edits, lists and combo boxes scroll their texts
+    }
+    if (room >= 0) {
+        RECT needed = {0, 0, room, 0};
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &needed, format);
+        const bool fits = needed.right <= room && (!check_height || needed.bottom <= client.bottom);
+        Out({Handle(child), std::to_wstring(GetDlgCtrlID(child)), Flag(fits), std::to_wstring(needed.right),
+             std::to_wstring(needed.bottom), std::to_wstring(room), std::to_wstring(client.bottom), text});
+    }
+    SelectObject(dc, old);
+    if (owned) DeleteObject(font);
+    ReleaseDC(nullptr, dc);
+    return TRUE;
+}
+
 int Run(int argc, wchar_t** argv) {
     if (argc < 3) return 2;
     const std::wstring command = argv[1];
@@ -219,6 +279,10 @@ int Run(int argc, wchar_t** argv) {
     if (!IsWindow(window)) return 1;
     if (command == L"children") {
         EnumChildWindows(window, OutChild, 0);
+        return 0;
+    }
+    if (command == L"fits") {
+        EnumChildWindows(window, OutFit, 0);
         return 0;
     }
     if (command == L"rect") {

@@ -120,10 +120,8 @@ Ref<AppRoot> AppCreate(HINSTANCE instance, CmdLine* cmd_line) {
     root->modules = ModuleListCreate();
     if (root->modules) ModuleListAdd(root->modules.get(), OpenDialogModuleCreate().get());
 
-    PrintProvidersAddWindows(root->print_providers);
-    if (!settings || !(SettingsGetWorkaround(settings) & kWorkaroundNoPrintPlugins)) {
-        PrintProvidersLoadPlugins(root->print_providers, instance);
-    }
+    PrintProvidersFill(root.get(), instance,
+                       !settings || !(SettingsGetWorkaround(settings) & kWorkaroundNoPrintPlugins));
 
     root->recent_files = RecentFilesCreate(root->hub.get(), settings);
     if (root->hub) root->controller = DocumentControllerCreate(root->hub.get());

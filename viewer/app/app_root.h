@@ -18,7 +18,7 @@
 #include "foundation/locks.h"
 #include "foundation/ref_counted.h"
 #include "foundation/strings.h"
-#include "viewer/core/print_providers.h"
+#include "viewer/contracts/print_provider.h"
 #include "viewer/model/paper_format_matcher.h"
 
 class AcceleratorTable;

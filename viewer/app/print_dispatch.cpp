@@ -1,7 +1,7 @@
 #include "viewer/app/print_dispatch.h"
 
-#include "printing/print_job.h"
 #include "viewer/app/app_root.h"
+#include "viewer/contracts/print_provider.h"
 #include "viewer/core/open_params.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/dialogs/viewer_message.h"
@@ -46,5 +46,26 @@ bool ViewerPrintDocument(ViewerContext* context, int32_t printer_index) {
     const uint32_t index = printer_index >= 0 && static_cast<uint32_t>(printer_index) < count
                                ? static_cast<uint32_t>(printer_index)
                                : 0;
-    return PrintJobRunModal(context, ViewerGetFrameHwnd(context), index, item.get());
+    Ref<PrintProvider> provider = app ? PrintProvidersGet(app->print_providers, index) : nullptr;
+    const PrintLayer layer = PrintLayerGet();
+    if (!provider || !layer.run_print) return false;
+    return layer.run_print(context, ViewerGetFrameHwnd(context), provider.get(), item.get());
+}
+
+uint32_t ViewerPrintProviderCount(ViewerContext* context) {
+    Ref<AppRoot> app = ViewerGetApp(context);
+    return app ? PrintProvidersCount(app->print_providers) : 0;
+}
+
+void PrintMenuItemSuffix(ViewerContext* context, uint32_t index, uint32_t count, const wchar_t* shortcut,
+                         WString& text) {
+    if (count == 1) {
+        WStrAppendChars(text, L"...\t");
+        WStrAppendChars(text, shortcut);
+        return;
+    }
+    Ref<AppRoot> app = ViewerGetApp(context);
+    WStrAppendChars(text, L" (");
+    if (app) WStrAppend(text, PrintProviderName(PrintProvidersGet(app->print_providers, index).get()));
+    WStrAppendChars(text, L")");
 }

@@ -1,7 +1,9 @@
 #include "viewer/core/app_texts.h"
 
+#include "imaging/formats/image_status.h"
 #include "resources/text_ids.h"
 #include "viewer/core/viewer_context.h"
+#include "viewer/documents/doc_item.h"
 
 Ref<AppTextTable> AppTextTableCreate(HMODULE module, uint16_t language) {
     Ref<AppTextTable> texts = MakeRef<AppTextTable>();
@@ -19,28 +21,24 @@ void AppTextTableDrop(AppTextTable* texts) {
 }
 
 bool ErrorCodeToText(ViewerContext* context, uint32_t status, WString& out) {
-    uint32_t number = 0;
-    switch (status) {
-        case 1000:
-            number = text::kRequestCanceled;
-            break;
-        case 1001:
-            number = text::kAccessError;
-            break;
-        case 1002:
-            number = text::kInvalidFormat;
-            break;
-        case 1003:
-            number = text::kUnsupportedFormat;
-            break;
-        case 2000:
-            number = text::kFileHasErrors;
-            break;
-        default:
-            return false;
+    // The codes the readers and the page render report. A damaged file that
+    // still shows (the warning) and one whose data do not decode both get
+    // the text about errors in the file.
+    struct StatusText {
+        int32_t status;
+        uint32_t text;
+    };
+    static constexpr StatusText kTexts[] = {
+        {kStatusDamagedButUsable, text::kFileHasErrors}, {kRenderStatusUnreadable, text::kAccessError},
+        {kStatusNothingToRender, text::kFileHasErrors},  {kStatusNotRecognised, text::kInvalidFormat},
+        {kStatusUnsupported, text::kUnsupportedFormat},  {kStatusBadData, text::kFileHasErrors},
+    };
+    for (const StatusText& entry : kTexts) {
+        if (static_cast<uint32_t>(entry.status) != status) continue;
+        const wchar_t* found = ViewerGetText(context, entry.text);
+        if (!found) return false;
+        out = found;
+        return true;
     }
-    const wchar_t* found = ViewerGetText(context, number);
-    if (!found) return false;
-    out = found;
-    return true;
+    return false;
 }

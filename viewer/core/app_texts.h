@@ -27,7 +27,8 @@ const wchar_t* AppTextTableGet(const AppTextTable* texts, uint32_t language, uin
 // Forgets the loaded texts (at shutdown).
 void AppTextTableDrop(AppTextTable* texts);
 
-// The text of a status of the image readers (1000 canceled, 1001 access,
-// 1002 invalid, 1003 unsupported, 2000 damaged) into `out`; other codes, or
-// a missing text, leave `out` as it was. True when `out` was set.
+// The text of a status of the image readers and the page render into `out`
+// (2003 invalid format, 2004 unsupported, 1000, 2000 and 2005 errors in the
+// file, 1001 access); other codes, or a missing text, leave `out` as it was.
+// True when `out` was set.
 bool ErrorCodeToText(ViewerContext* context, uint32_t status, WString& out);

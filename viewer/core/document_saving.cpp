@@ -239,6 +239,9 @@ bool ViewerSaveRedlining(ViewerContext* context, DocItem* item) {
         if (!CheckSaveTargetNotOpen(context, owner, target)) return false;
         written = ViewerGetMarkups(context)->SaveToTiff(source.get(), redlining.get(), target);
     } else {
+        // The dialog asks nothing: an existing companion file (the markups of
+        // another session, perhaps) is replaced only when the user agrees.
+        if (!CheckSaveTargetNotOpen(context, owner, target)) return false;
         written = ViewerGetMarkups(context)->SaveFile(redlining.get(), target);
     }
     if (!written) {

@@ -1,4 +1,3 @@
-// Stand-in: only the request record; the open road after action 2 is not built yet.
 // What action 2 and notification 17 carry: the paths to open (several joined
 // by TAB) and how the request came.
 #pragma once

@@ -32,7 +32,7 @@ Ref<T> ReadMember(ViewerContext* context, Ref<T> ViewerContext::*member) {
 
 }  // namespace
 
-ViewerContext::~ViewerContext() = default;
+ViewerContext::~ViewerContext() { ViewerReleaseMembers(this); }
 
 bool ViewerContext::ReportError(uint32_t number, uint32_t severity, const wchar_t* detail) { return true; }
 
@@ -48,12 +48,35 @@ Ref<ViewerContext> ViewerContextConstruct(AppRoot* app) {
         context->redlining_active = SettingsGetRedliningActive(settings.get());
     }
     context->redlining_mode = context->redlining_active ? kRedliningModeView : kRedliningModeOff;
-    context->progress_forwarder = ProgressForwarderCreate();
+    // The forwarder holds the context plainly; ViewerReleaseMembers detaches it
+    // before the context goes.
+    context->progress_forwarder = ProgressForwarderCreate(context.get());
     context->variables = VariableListCreate();
     Ref<DocItem> root = RootItemCreate(context.get());
     ScopedLock hold(context->lock);
     context->root_item = std::move(root);
     return context;
+}
+
+void ViewerReleaseMembers(ViewerContext* context) {
+    if (!context) return;
+    Ref<AppRoot> app;
+    Ref<DocItem> root_item;
+    Ref<DocItem> active_item;
+    Ref<ProgressForwarder> progress;
+    Ref<VariableList> variables;
+    {
+        ScopedLock hold(context->lock);
+        app = std::move(context->app);
+        root_item = std::move(context->root_item);
+        active_item = std::move(context->active_item);
+        progress = std::move(context->progress_forwarder);
+        variables = std::move(context->variables);
+    }
+    // A render still reporting must not reach a context that is going.
+    ProgressForwarderDetach(progress.get());
+    // The rest is released outside the lock: an item's destructor asks the
+    // context for its root.
 }
 
 Ref<AppRoot> ViewerGetApp(ViewerContext* context) { return ReadMember(context, &ViewerContext::app); }

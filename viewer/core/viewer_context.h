@@ -71,6 +71,12 @@ class ViewerContext : public RefCounted, public TextProvider {
 // answers null, 0 or -1 and sends nothing).
 Ref<ViewerContext> ViewerContextConstruct(AppRoot* app);
 
+// Takes the root, root item, active item, progress forwarder and variable
+// list out of the context and releases them (the forwarder detached first).
+// The context's destructor runs it; the shells run it at teardown, so that
+// the root and the tree go before the context's last reference does.
+void ViewerReleaseMembers(ViewerContext* context);
+
 // Getters return counted references (null when missing) or plain values.
 Ref<AppRoot> ViewerGetApp(ViewerContext* context);
 Ref<Settings> ViewerGetSettings(ViewerContext* context);

@@ -99,10 +99,10 @@ int32_t DdeParseCommand(const WString& text, WString& name, Variant* args, uint3
     while (rest < length && chars[rest] != L'(' && EndsName(chars[rest])) ++rest;
     WString argument_text;
     if (rest < length && chars[rest] == L'(') {
-        // A list that does not close at the very end was cut off or mistyped:
-        // guessing where it ends could run a command on the wrong target.
-        if (chars[length - 1] != L')') return -1;
-        WStrMid(command, rest + 1, static_cast<int32_t>(length - rest - 2), argument_text);
+        // Clients that leave out the closing parenthesis are served as if
+        // it were there.
+        const uint32_t close = chars[length - 1] == L')' && length - 1 > rest ? 1 : 0;
+        WStrMid(command, rest + 1, static_cast<int32_t>(length - rest - 1 - close), argument_text);
     } else if (rest < length) {
         WStrMid(command, rest, -1, argument_text);
     }
@@ -112,11 +112,8 @@ int32_t DdeParseCommand(const WString& text, WString& name, Variant* args, uint3
     if (WStrLength(tokens) == 0) return 0;
     WStrSplit* parts = WStrSplitChar(tokens, L'\t', false);
     if (!parts) return -1;
-    if (parts->count > max_args) {
-        StrSplitFree(parts);
-        return -1;
-    }
-    const uint32_t count = parts->count;
+    // Arguments past the last one a command may take are ignored.
+    const uint32_t count = parts->count < max_args ? parts->count : max_args;
     for (uint32_t i = 0; i < count; ++i) {
         WString part;
         WStrSplitGet(*parts, i, part);

@@ -23,9 +23,9 @@ inline constexpr uint32_t kDdeMaxCommandLength = 32768;
 // "1,5"), a text (anything else, "1.5" included) or empty.
 // `texts`, when given (as many slots as `args`), receives each argument's
 // trimmed text as it came, for arguments that are names or paths ("007").
-// Answers the number of arguments, or -1 when the text is empty, too long,
-// has no name, opens a parenthesis that does not close at its end, or has
-// more than `max_args` arguments.
+// A list whose closing parenthesis is missing runs to the end of the text;
+// arguments past `max_args` are ignored. Answers the number of arguments
+// used, or -1 when the text is empty, too long or has no name.
 int32_t DdeParseCommand(const WString& text, WString& name, Variant* args,
                         uint32_t max_args = kDdeMaxArguments, WString* texts = nullptr);
 

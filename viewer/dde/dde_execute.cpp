@@ -40,9 +40,9 @@ bool FileOpen(Command& command) {
         if (!params) params = OpenParamsCreate();
         OpenParamsSetTitle(params.get(), command.texts[1]);
     }
-    // The count of documents started; 0 when no entry could be made for
-    // the path.
-    return ViewerOpenDocument(command.context, command.texts[0], params.get(), kOpenRemote) > 0;
+    // Loading runs on: a path that cannot be read shows as a failed document
+    // in the tree, so only a refused open answers false.
+    return ViewerOpenDocument(command.context, command.texts[0], params.get(), kOpenRemote) >= 0;
 }
 
 bool FileOpenCmdLine(Command& command) {
@@ -72,10 +72,9 @@ bool SetActPage(Command& command) {
 
     int32_t page = 0;
     if (command.count > 1 && !DdeArgIsEmpty(command.args[1])) {
-        // A negative page counts as the first one; a page number that is no
-        // int32 (text, a fraction, too many digits) is refused.
-        if (!DdeArgInt(command.args[1], page)) return false;
-        if (page < 0) page = 0;
+        // A page that is no non-negative int32 (negative, text, a fraction,
+        // too many digits) counts as the first one.
+        if (!DdeArgInt(command.args[1], page) || page < 0) page = 0;
     }
     Ref<DocItem> target = DocItemGetChild(item.get(), static_cast<uint32_t>(page));
     return DdeIsPage(target.get()) && ViewerActivateItem(command.context, DocItemGetId(target.get()));
@@ -185,11 +184,12 @@ bool Convert(Command& command) {
 
 bool Quit(Command& command) {
     if constexpr (!kViewerProgramBuild) return false;
-    // Posted, not sent: the frame may ask questions before it closes, and
-    // the shutdown ends this DDE instance, which must first answer the
-    // client.
+    // Sent: when the client has its answer the frame is closed. The DDE
+    // instance ends only after the message loop, so the answer still goes out.
     const HWND frame = ViewerGetFrameHwnd(command.context);
-    return frame && PostMessageW(frame, WM_CLOSE, 0, 0);
+    if (!frame) return false;
+    SendMessageW(frame, WM_CLOSE, 0, 0);
+    return true;
 }
 
 struct CommandEntry {

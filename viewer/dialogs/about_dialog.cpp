@@ -22,6 +22,11 @@ constexpr wchar_t kVersionPrefix[] = L"Version 5.2.9.";
 constexpr wchar_t kBuildNumber[] = L"1024";
 constexpr wchar_t kStringTable[] = L"\\StringFileInfo\\040704b0\\";
 constexpr DWORD kModulePathCapacity = 32768;
+constexpr uint32_t kTextClose = 10012;
+// The close button, in client pixels from the bottom right corner.
+constexpr int kButtonWidth = 80;
+constexpr int kButtonHeight = 24;
+constexpr int kButtonMargin = 8;
 
 // The version functions live in version.dll, which the viewer loads only
 // for the box rather than linking it into every program.
@@ -102,9 +107,20 @@ void ResizeClient(HWND dialog) {
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// Over the picture's bottom right corner, where it hides none of the texts.
+void PlaceCloseButton(HWND dialog, ViewerContext* context) {
+    const HWND button = GetDlgItem(dialog, IDCANCEL);
+    RECT client = {};
+    if (!button || !GetClientRect(dialog, &client)) return;
+    if (const wchar_t* text = ViewerGetText(context, kTextClose)) SetWindowTextW(button, text);
+    SetWindowPos(button, HWND_TOP, client.right - kButtonMargin - kButtonWidth,
+                 client.bottom - kButtonMargin - kButtonHeight, kButtonWidth, kButtonHeight, SWP_NOACTIVATE);
+}
+
 void InitAbout(HWND dialog, AboutState* state) {
     DlgSetUserData(dialog, state);
     ResizeClient(dialog);
+    PlaceCloseButton(dialog, state->context);
     WString title;
     SetWindowTextW(dialog, WStrCStr(AboutTitle(title)));
 }

@@ -125,6 +125,9 @@ class DocItem : public RefCounted {
         return pass == kMainViewPass;
     }
     virtual uint32_t GetCommandMask() { return item_command::kItemMask; }
+    // Why the readers refused the item's file, as an error status; none
+    // (severity 0) for everything they took or never saw.
+    virtual ImageStatus GetOpenStatus() { return ImageStatus(); }
     virtual bool CanPrint(ViewerContext* context) { return false; }
     virtual bool CanSave(ViewerContext* context) { return false; }
     virtual bool CanShowProperties(ViewerContext* context) { return false; }
@@ -165,6 +168,7 @@ class DocumentItem : public DocItem {
     Ref<OpenParams> GetOpenParams() override;
     Ref<DocumentSource> GetSource() override;
     bool Draw(ViewerContext* context, uint32_t pass, HDC dc, const RectI& rect) override;
+    ImageStatus GetOpenStatus() override;
     bool CanSave(ViewerContext* context) override;
     bool CanShowProperties(ViewerContext* context) override;
     Ref<PageMetrics> GetPageMetrics(ViewerContext* context) override;
@@ -194,6 +198,8 @@ class PageItem : public DocumentItem {
     const Ref<CutOutState> cut_out;
     const uint32_t page_index;  // 0-based, in the document's format
     std::atomic<uint32_t> render_state{kPageNeverRendered};
+    // Why the page was refused, reported again by every later render.
+    std::atomic<int32_t> refusal_code{0};
 };
 
 // A version comparison: its children are comparison pages, the first the

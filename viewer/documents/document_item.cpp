@@ -88,6 +88,18 @@ bool DocumentItem::Draw(ViewerContext* context, uint32_t pass, HDC dc, const Rec
     return true;
 }
 
+ImageStatus DocumentItem::GetOpenStatus() {
+    // Sniffed as an image, but the reader refused it: the view says why
+    // rather than showing the empty page.
+    if (SourceGetState(source.get()) != kSourceLoaded ||
+        SourceGetContentKind(source.get()) != kContentImage || SourceGetFormat(source.get())) {
+        return ImageStatus();
+    }
+    ImageStatus status = SourceGetFormatStatus(source.get());
+    if (status.severity < kSeverityError) ImageStatusError(&status, kStatusNotRecognised);
+    return status;
+}
+
 bool DocumentItem::CanSave(ViewerContext* context) {
     if (!context || !(DocItemGetType(this) & doc_type::kSavable)) return false;
     Ref<OpenParams> own = GetOpenParams();
@@ -137,7 +149,10 @@ Ref<CutOutState> PageItem::GetCutOut() { return cut_out; }
 
 Ref<RasterImage> PageItem::RenderPage(ViewerContext* context, const PagePlacement& placement,
                                       ProgressSink* progress, ImageStatus* status) {
-    if (render_state == kPageRefused) return nullptr;
+    if (render_state == kPageRefused) {
+        ImageStatusError(status, refusal_code);
+        return nullptr;
+    }
     Ref<DataSource> data = SourceGetData(source.get());
     bool changed = false;
     Ref<DataReader> reader = data ? SourceOpenReader(source.get(), changed) : nullptr;
@@ -161,6 +176,7 @@ Ref<RasterImage> PageItem::RenderPage(ViewerContext* context, const PagePlacemen
     }
     ImageStatusSet(status, render_status.severity, render_status.code);
     if (IsLastingFailure(render_status) && IsSensibleRequest(placement)) {
+        refusal_code = render_status.code;
         uint32_t never = kPageNeverRendered;
         render_state.compare_exchange_strong(never, kPageRefused);
     }

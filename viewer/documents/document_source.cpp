@@ -484,6 +484,12 @@ WString& SourceGetFileName(DocumentSource* source, WString& out) {
     return WStrAssign(out, source->file_name);
 }
 
+ImageStatus SourceGetFormatStatus(DocumentSource* source) {
+    if (!source) return ImageStatus();
+    ScopedLock guard(source->lock);
+    return source->format_status;
+}
+
 uint32_t SourceGetState(const DocumentSource* source) {
     return source ? source->state.load() : kSourceFailed;
 }
@@ -574,8 +580,11 @@ void SourceBuildHandler(DocumentSource* source, ViewerContext* context) {
     // sniffed as before, which also keeps an image the reader refuses an
     // image (without a format).
     const bool preview_info = settings ? SettingsGetUsePreviewInfo(settings.get()) : true;
+    source->format_status = ImageStatus();
     Ref<ImageFormat> format =
-        source->data ? ImageParseFile(nullptr, source->data.get(), preview_info ? 0 : 1) : nullptr;
+        source->data ? ImageParseFile(&source->format_status, source->data.get(), preview_info ? 0 : 1)
+                     : nullptr;
+    if (format) source->format_status = ImageStatus();
     const uint32_t kind = format ? kContentImage : SourceSniff(source, context);
     source->content_kind = kind;
     if (kind == kContentImage) {

@@ -19,6 +19,7 @@
 #include "foundation/ref_counted.h"
 #include "foundation/strings.h"
 #include "foundation/temp_files.h"
+#include "imaging/formats/image_status.h"
 
 class AppRoot;
 class DataReader;
@@ -110,6 +111,7 @@ class DocumentSource : public RefCounted {
     WString file_name;             // the name the document is known under locally
     Ref<DataSource> data;          // null until loaded
     Ref<ImageFormat> format;       // content kind 1 only
+    ImageStatus format_status;     // why the image reader gave no format
     Ref<OpenParams> params;        // released by the worker once read
     Ref<SourceLoadJob> job;        // while a worker runs
     UniqueHandle worker_thread;
@@ -153,6 +155,8 @@ WString& SourceGetPath(DocumentSource* source, WString& out);
 WString& SourceGetFileName(DocumentSource* source, WString& out);
 uint32_t SourceGetState(const DocumentSource* source);
 uint32_t SourceGetContentKind(const DocumentSource* source);
+// The image reader's status for a file it refused; none once it gave a format.
+ImageStatus SourceGetFormatStatus(DocumentSource* source);
 uint32_t SourceGetId(const DocumentSource* source);
 
 // Lets the source's handler build the item's children (GUI thread); true

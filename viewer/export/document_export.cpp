@@ -103,8 +103,8 @@ class StripSpill {
 
     bool Open(const WString& target) {
         if (!ReserveFileBeside(target, name_)) return false;
-        file_ = FileHandle(CreateFileW(WStrCStr(name_), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+        file_ = FileHandle(CreateFileW(WStrCStr(name_), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         return file_.valid();
     }
 
@@ -116,7 +116,8 @@ class StripSpill {
                 TiffStrip* strip = TiffStripListAt(strips, i);
                 if (!strip || strip->source || strip->size == 0) continue;
                 // Past 4 GiB no TIFF could point at the strip anyway.
-                if (size_ + strip->size > 0xFFFFFFFFu || !WriteAll(strip->bytes.data(), strip->size)) return false;
+                if (size_ + strip->size > 0xFFFFFFFFu || !WriteAll(strip->bytes.data(), strip->size))
+                    return false;
                 spilled_.push_back({Ref<TiffStrip>(strip), uint32_t(size_)});
                 size_ += strip->size;
                 MemFree(strip->bytes);
@@ -169,6 +170,8 @@ bool AddTiffPages(TiffDoc* doc, ImageFormat* format, DataSource* data, uint16_t 
         range.Step(i);
         const PageDescriptor descriptor = DescriptorFor(descriptors, descriptor_count, i, rotation);
         if (!descriptor.include) continue;
+        // A page of the count that the format cannot give is damage: a file
+        // without it would be reported as a whole conversion.
         Ref<ImagePage> page = format->GetPage(i);
         if (!page) return false;
         TiffRenderOptions options;
@@ -198,8 +201,10 @@ bool AddPdfPages(PdfDocument* doc, ImageFormat* format, DataSource* data, uint32
         range.Step(i);
         const PageDescriptor descriptor = DescriptorFor(descriptors, descriptor_count, i, rotation);
         if (!descriptor.include) continue;
+        // As for TIFF: a page the format cannot give fails the export, rather
+        // than a file that silently lacks it.
         Ref<ImagePage> image_page = format->GetPage(i);
-        if (!image_page) continue;
+        if (!image_page) return false;
         Ref<PdfPage> page = PdfAddPage(doc, SizeD{image_page->WidthMm(), image_page->HeightMm()});
         if (!page) continue;  // too small to be a PDF page
         PdfPageSetRotation(page.get(), descriptor.rotation);

@@ -1,5 +1,6 @@
 #include "viewer/extensions/extension_host.h"
 
+#include "foundation/file_search.h"
 #include "foundation/string_split.h"
 #include "viewer/documents/doc_item.h"
 #include "viewer/documents/document_source.h"
@@ -39,17 +40,9 @@ void LoadInto(ExtensionHost& host, uint16_t language, const WString& path) {
 }
 
 void LoadMatchingFiles(ExtensionHost& host, uint16_t language, const WString& folder) {
-    WString pattern;
-    WStrConcatChars(folder, kLibraryPattern, pattern);
-    WIN32_FIND_DATAW found;
-    FindHandle search(FindFirstFileW(WStrCStr(pattern), &found));
-    if (!search) return;
-    do {
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        WString path;
-        WStrConcatChars(folder, found.cFileName, path);
-        LoadInto(host, language, path);
-    } while (!IsFull(host) && FindNextFileW(search.get(), &found));
+    ForEachMatchingFile(
+        folder, kLibraryPattern, [&](const WString& path) { LoadInto(host, language, path); },
+        [&] { return !IsFull(host); });
 }
 
 void LoadListedFiles(ExtensionHost& host, uint16_t language, const WString& folder, const WString& list) {

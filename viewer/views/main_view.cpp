@@ -455,6 +455,12 @@ bool PaintContent(MainViewWindow* view, HDC dc, const RectI& target, WString& er
     ViewerContext* context = view->context.get();
     Ref<DocItem> item = ViewerGetActiveItem(context);
     if (!item) return false;
+    const ImageStatus refused = item->GetOpenStatus();
+    if (refused.severity >= kSeverityError) {
+        ErrorCodeToText(context, static_cast<uint32_t>(refused.code), error);
+        failed = true;
+        return false;
+    }
     const uint32_t mask = item->GetCommandMask();
     if (mask & item_command::kDrawsItself) {
         DisableBars(view);
@@ -481,6 +487,14 @@ void SendStatusText(MainViewWindow* view, const WString& text) {
     Variant argument;
     VariantInitString(argument, text);
     ViewerPostActionArg(view->context.get(), event::kStatusText, argument);
+}
+
+// The status bar says why the view shows its error box, and forgets it
+// again once something else shows; other texts there are left alone.
+void ReportError(MainViewWindow* view, const WString& error) {
+    if (WStrEquals(error, view->error_posted)) return;
+    view->error_posted = error;
+    SendStatusText(view, error);
 }
 
 // The band's size in page units on the status bar.
@@ -1059,6 +1073,12 @@ void MainViewSetDisplayMode(MainViewWindow* view, uint32_t mode, HWND parent, co
 Ref<ViewMapping> MainViewGetMapping(MainViewWindow* view) {
     if (!view) return nullptr;
     ScopedLock hold(view->lock);
+    // The status bar may ask before the view has heard that another item
+    // became active: a mapping of another item says nothing about this one.
+    if (view->mapping) {
+        Ref<DocItem> active = ViewerGetActiveItem(view->context.get());
+        if (!active || active->id != view->mapping->page_id) view->mapping.Reset();
+    }
     if (!view->mapping) {
         view->mapping = ComputeMapping(view);
         if (!view->mapping) {
@@ -1152,6 +1172,7 @@ void MainViewPaint(MainViewWindow* view, HDC dc) {
                 DrawEmptyPage(memory.get(), target);
             }
         }
+        ReportError(view, error);
         SetViewportOrgEx(memory.get(), 0, 0, nullptr);
         BitBlt(dc, target.origin.x, target.origin.y, target.size.width, target.size.height, memory.get(), 0,
                0, SRCCOPY);

@@ -98,6 +98,9 @@ class MainViewWindow : public WindowObject {
     double scale = -1.0;
     Ref<BitmapCacheEntry> cache;
     Ref<MeasureAnchor> anchor;                        // null while no measurement runs
+    // The error text the view last gave the status bar; cleared there
+    // again once a page shows.
+    WString error_posted;
     Ref<MarkupView> markups = MakeRef<MarkupView>();  // the root's kind once made; never null
     MouseHandlerChain mouse_chain;                    // the redlining's mouse tool first, then mouse_handler
     Ref<MainViewMouseHandler> mouse_handler;

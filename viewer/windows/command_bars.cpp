@@ -6,6 +6,8 @@
 
 #include "foundation/strings.h"
 #include "viewer/app/app_root.h"
+#include "viewer/app/print_dispatch.h"
+#include "viewer/contracts/print_provider.h"
 #include "viewer/core/commands.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/image_store.h"
@@ -162,11 +164,6 @@ void AddItems(ViewerContext* context, HMENU menu, const MenuItem* items, size_t 
     }
 }
 
-uint32_t PrintProviderCount(ViewerContext* context) {
-    Ref<AppRoot> app = ViewerGetApp(context);
-    return app ? PrintProvidersCount(app->print_providers) : 0;
-}
-
 HMENU BuildFile(ViewerContext* context) {
     HMENU menu = CreatePopupMenu();
     const ImageStore* images = Images(context);
@@ -178,15 +175,10 @@ HMENU BuildFile(ViewerContext* context) {
     MenuAddItem(context, images, menu, kSaveAs, 1811, 303, true);
     MenuAddItem(context, images, menu, kConvert, 1880, kNoBitmap, true);
     MenuAddSeparator(menu);
-    const uint32_t providers = PrintProviderCount(context);
+    const uint32_t providers = ViewerPrintProviderCount(context);
     for (uint32_t i = 0; i < providers && kFirstPrinter + i <= kLastPrinter; ++i) {
         WString text(ViewerTextOrEmpty(context, 1812));
-        // Several providers will be told apart by their names once the
-        // providers have them.
-        if (providers == 1) {
-            WStrAppendChars(text, L"...\t");
-            WStrAppendChars(text, ViewerTextOrEmpty(context, 1881));
-        }
+        PrintMenuItemSuffix(context, i, providers, ViewerTextOrEmpty(context, 1881), text);
         MenuAddTextItem(menu, kFirstPrinter + i, text, true);
     }
     return menu;
@@ -720,7 +712,7 @@ std::vector<CommandState> CommandBarsEnabledStates(ViewerContext* context, bool 
     if (redlining) states.push_back({kRedlineEdit, RedliningModeEdits(editor) || (editor != 0 && active)});
     for (uint32_t id = kToolBarOn; id <= kZoomViewHidden; ++id)
         if (id != kNavigationFloating) states.push_back({id, window_group});
-    const uint32_t providers = PrintProviderCount(context);
+    const uint32_t providers = ViewerPrintProviderCount(context);
     for (uint32_t i = 0; i < providers && kFirstPrinter + i <= kLastPrinter; ++i)
         states.push_back({kFirstPrinter + i, print_allowed && documents && !(r & kRestrictPrint)});
     return states;

@@ -400,7 +400,10 @@ LRESULT FrameWindow::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
             return 0;
         case kFrameBringToFrontMessage: {
             HWND target = reinterpret_cast<HWND>(lparam);
-            if (target) {
+            // Any process can post this message: only this process's own
+            // windows are restored and brought to the front.
+            DWORD owner = 0;
+            if (target && GetWindowThreadProcessId(target, &owner) && owner == GetCurrentProcessId()) {
                 if (IsIconic(target)) ShowWindow(target, SW_RESTORE);
                 SetForegroundWindow(target);
             }

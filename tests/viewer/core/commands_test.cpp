@@ -21,6 +21,7 @@
 #include "viewer/core/document_open_close.h"
 #include "viewer/core/document_saving.h"
 #include "viewer/core/view_operations.h"
+#include "tests/viewer/fake_print_provider.h"
 
 namespace {
 
@@ -74,8 +75,6 @@ void ExpectDispatch(ActionViewer& viewer, const Expected& expected) {
     }
 }
 
-class FakeProvider : public RefCounted {};
-
 }  // namespace
 
 TEST(Commands, EachIdSendsOrPostsItsAction) {
@@ -99,8 +98,8 @@ TEST(Commands, EachIdSendsOrPostsItsAction) {
     // Print goes to the printer chosen last; one the list lacks is neither
     // chosen nor printed on.
     PrintProviders& providers = viewer.root->print_providers;
-    PtrArrayAdd(providers.providers, MakeRef<FakeProvider>().get());
-    PtrArrayAdd(providers.providers, MakeRef<FakeProvider>().get());
+    PrintProvidersAdd(providers, MakeRef<FakePrintProvider>().get());
+    PrintProvidersAdd(providers, MakeRef<FakePrintProvider>().get());
     ExpectDispatch(viewer, {503, event::kPrint, 0, S});
     ExpectDispatch(viewer, {801, event::kPrint, 1, S});
     viewer.Forget();
@@ -554,6 +553,12 @@ TEST(Saving, WritesACopyButOverwritesNothingItMustNot) {
     EXPECT_TRUE(SaysOnce(boxes, L"is currently opened by Plovex"));
     EXPECT_EQ(save(true, "other.tif", IDNO), 0);
     EXPECT_TRUE(SaysOnce(boxes, L"already exist"));
+    // So is an existing companion file.
+    ASSERT_TRUE(CopyFileW(WindowsPathOf(dir + "/other.tif").c_str(), WindowsPathOf(dir + "/kept.plr").c_str(),
+                          FALSE));
+    EXPECT_EQ(save(true, "kept.plr", IDNO), 0);
+    EXPECT_TRUE(SaysOnce(boxes, L"already exist"));
+    EXPECT_EQ(ReadHostFile(dir + "/kept.plr"), other);
     EXPECT_EQ(save(true, "notes", IDOK), 0);
     EXPECT_TRUE(SaysOnce(boxes, L"Error while trying to save the redlining information"));
     EXPECT_EQ(ReadHostFile(dir + "/drawing.tif"), drawing);

@@ -12,6 +12,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <vector>
 
 // While it lives, a thread timer offers every visible dialog of this thread
 // (message boxes and property sheets too) to `step` every 50 ms, until the
@@ -97,4 +98,54 @@ inline void ChooseFileName(HWND dialog, const std::wstring& name) {
     SetDlgItemTextW(dialog, cmb13, name.c_str());
     SetDlgItemTextW(dialog, edt1, name.c_str());
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+}
+
+// The texts of a dialog's labels, buttons, boxes and frames that do not fit
+// their control in its own font, one line each ("id: text"): a label that
+// wraps is measured on the width it has, the others on one line beside
+// their check mark or inside their frame.
+inline std::vector<std::wstring> ClippedTexts(HWND dialog) {
+    std::vector<std::wstring> clipped;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        const std::wstring text = WindowText(child);
+        if (text.empty() || !IsWindowVisible(child)) continue;
+        wchar_t name[64] = {};
+        GetClassNameW(child, name, 64);
+        const std::wstring type = name;
+        const LONG style = GetWindowLongW(child, GWL_STYLE);
+        RECT client = {};
+        GetClientRect(child, &client);
+        HDC dc = GetDC(child);
+        if (!dc) continue;
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)));
+        SIZE line = {};
+        GetTextExtentPoint32W(dc, text.c_str(), int(text.size()), &line);
+        bool fits = true;
+        if (_wcsicmp(name, L"Static") == 0 && (style & SS_TYPEMASK) <= SS_RIGHT) {
+            RECT needed = {0, 0, client.right, 0};
+            DrawTextW(dc, text.c_str(), int(text.size()), &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+            fits = needed.right <= client.right && needed.bottom <= client.bottom;
+        } else if (_wcsicmp(name, L"Button") == 0) {
+            const LONG kind = style & BS_TYPEMASK;
+            const bool mark = kind == BS_CHECKBOX || kind == BS_AUTOCHECKBOX || kind == BS_RADIOBUTTON ||
+                              kind == BS_AUTORADIOBUTTON || kind == BS_3STATE || kind == BS_AUTO3STATE;
+            // The check mark and its gap; a frame's corner and the gaps around its title.
+            const int room = client.right - (mark                  ? GetSystemMetrics(SM_CXMENUCHECK) + 4
+                                             : kind == BS_GROUPBOX ? 16
+                                                                   : 6);
+            RECT needed = {0, 0, room, 0};
+            if (style & BS_MULTILINE) {
+                DrawTextW(dc, text.c_str(), int(text.size()), &needed, DT_CALCRECT | DT_WORDBREAK);
+                fits = needed.right <= room && needed.bottom <= client.bottom;
+            } else {
+                RECT single = {0, 0, 0, 0};
+                DrawTextW(dc, text.c_str(), int(text.size()), &single, DT_CALCRECT | DT_SINGLELINE);
+                fits = single.right <= room && (kind == BS_GROUPBOX || single.bottom <= client.bottom);
+            }
+        }
+        SelectObject(dc, old);
+        ReleaseDC(child, dc);
+        if (!fits) clipped.push_back(std::to_wstring(GetDlgCtrlID(child)) + L": " + text);
+    }
+    return clipped;
 }

@@ -327,3 +327,55 @@ TEST(TiffTagLines, MatchTiffdumpOfTheSameFile) {
     EXPECT_EQ(lines[300], "0x012C\t\t2 Values");
     EXPECT_EQ(lines[40000], "0x9C40\tPlovex Redlining\t(c) nobody");
 }
+
+TEST(DocumentDialogs, EveryTextFitsItsControlInBothLanguages) {
+    const std::string dir = MakeScratchDir("document_dialogs_fit");
+    MakeTiff(dir + "/two.tif", 2);
+    for (const bool english : {false, true}) {
+        SCOPED_TRACE(english ? "English" : "German");
+        ActionViewer viewer;
+        ASSERT_TRUE(viewer.OpenFrame());
+        if (english) UseEnglish(viewer.context.get());
+        viewer.Open({dir + "/two.tif"});
+        Ref<DocItem> document = viewer.Document(0), page = viewer.Page(0, 0);
+        ASSERT_TRUE(document && page);
+        std::vector<std::wstring> clipped;
+        int shown = 0;
+        auto collect = [&](const std::wstring& where, HWND dialog) {
+            shown += dialog != nullptr;
+            for (const std::wstring& text : ClippedTexts(dialog))
+                clipped.push_back(where + L", item " + text);
+        };
+        {
+            ModalScript script([&](HWND dialog) {
+                collect(L"convert", dialog);
+                return Post(dialog, IDCANCEL), true;
+            });
+            ConvertDialogShow(viewer.context.get(), document->GetSource().get(), nullptr);
+        }
+        {
+            ModalScript script([&](HWND dialog) {
+                collect(L"screen copy", dialog);
+                return Post(dialog, IDCANCEL), true;
+            });
+            ShowBitmapExport(nullptr, viewer.context.get(), page.get());
+        }
+        {
+            ModalScript script([&](HWND sheet) {
+                HWND tabs = PropSheet_GetTabControl(sheet);
+                if (!tabs) return false;
+                for (int index = 0; index < TabCtrl_GetItemCount(tabs); ++index) {
+                    PropSheet_SetCurSel(sheet, nullptr, index);
+                    collect(L"properties page " + std::to_wstring(index),
+                            PropSheet_GetCurrentPageHwnd(sheet));
+                }
+                PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+                return true;
+            });
+            ShowDocumentProperties(viewer.context.get(), document.get(), page.get());
+        }
+        // Convert, screen copy, and the sheet's Document, Page and TIFF Tags.
+        EXPECT_EQ(shown, 5);
+        EXPECT_EQ(clipped, std::vector<std::wstring>());
+    }
+}

@@ -2,7 +2,6 @@
 // windows by messages; what they leave in the user's key is read back with
 // `wine reg query`.
 #include "viewer/dialogs/settings_sheet.h"
-#include "viewer/dialogs/variables_dialog.h"
 
 #include "resources/resource_ids.h"
 #include "tests/viewer/core/settings_test_support.h"
@@ -13,6 +12,7 @@
 #include "viewer/core/settings.h"
 #include "viewer/core/variable_list.h"
 #include "viewer/dialogs/dialog_kit.h"
+#include "viewer/dialogs/variables_dialog.h"
 
 namespace {
 
@@ -87,7 +87,8 @@ constexpr const char* kMarginNames[] = {"OPEN_OFFSET_LEFT", "OPEN_OFFSET_TOP", "
 }  // namespace
 
 TEST(SettingsSheet, CommonPageShowsTheStoredChoicesAndOkStoresNewOnes) {
-    SheetRig rig({{"LANGUAGE", "1"}, {"LENGTH_UNIT", "3"}, {"ACTIVEX_FILEOPENMODE", "2"}, {"ZOOM_EXACT", "1"}});
+    SheetRig rig(
+        {{"LANGUAGE", "1"}, {"LENGTH_UNIT", "3"}, {"ACTIVEX_FILEOPENMODE", "2"}, {"ZOOM_EXACT", "1"}});
     std::vector<std::wstring> seen;
     ASSERT_TRUE(rig.Run([&](HWND sheet) {
         HWND page = ShowPage(sheet, kCommon);
@@ -110,10 +111,10 @@ TEST(SettingsSheet, CommonPageShowsTheStoredChoicesAndOkStoresNewOnes) {
 TEST(SettingsSheet, MarginsAreShownInTheUnitAndStoredInMillimetres) {
     const struct {
         RegValues seed;
-        bool keys;                  // typed key by key, else set as text
-        const wchar_t* typed[4];    // null: left alone
-        const wchar_t* shown[4];    // before typing
-        const wchar_t* after[4];    // in the edits after typing
+        bool keys;                // typed key by key, else set as text
+        const wchar_t* typed[4];  // null: left alone
+        const wchar_t* shown[4];  // before typing
+        const wchar_t* after[4];  // in the edits after typing
         const char* saved[4];
     } cases[] = {
         // Out of range or no number: 0.
@@ -188,18 +189,20 @@ TEST(SettingsSheet, EachPermissionWordOfZeroGreysItsControlsAndDropsTheirChanges
          {IDC_COMMON_LANGUAGE, IDC_COMMON_ZOOM_EXACT, IDC_COMMON_PREVIEW_INFO, IDC_COMMON_HAIR_CROSS,
           IDC_COMMON_LENGTH_UNIT, IDC_COMMON_ACTIVEX, IDC_COMMON_FILE_TYPES}},
         {kDefaultView,
-         {IDC_DEFAULT_MARGIN_LEFT, IDC_DEFAULT_MARGIN_TOP, IDC_DEFAULT_MARGIN_RIGHT, IDC_DEFAULT_MARGIN_BOTTOM,
-          IDC_DEFAULT_INVERSE, IDC_DEFAULT_MIRROR_H, IDC_DEFAULT_MIRROR_V, IDC_DEFAULT_ROTATION,
-          IDC_DEFAULT_AUTO_INVERT_OFF, IDC_DEFAULT_AUTO_INVERT_WHITE, IDC_DEFAULT_AUTO_INVERT_BLACK}},
+         {IDC_DEFAULT_MARGIN_LEFT, IDC_DEFAULT_MARGIN_TOP, IDC_DEFAULT_MARGIN_RIGHT,
+          IDC_DEFAULT_MARGIN_BOTTOM, IDC_DEFAULT_INVERSE, IDC_DEFAULT_MIRROR_H, IDC_DEFAULT_MIRROR_V,
+          IDC_DEFAULT_ROTATION, IDC_DEFAULT_AUTO_INVERT_OFF, IDC_DEFAULT_AUTO_INVERT_WHITE,
+          IDC_DEFAULT_AUTO_INVERT_BLACK}},
         {kNetwork,
          {IDC_NETWORK_SEND_COOKIES, IDC_NETWORK_CACHE_REMOTE, IDC_NETWORK_CACHE_REMOVABLE,
           IDC_NETWORK_CACHE_CDROM, IDC_NETWORK_CACHE_FIXED}},
         {kUserInfo,
          {IDC_USER_INFO_TEXT, IDC_USER_INFO_BORDER, IDC_USER_INFO_TRANSPARENT, IDC_USER_INFO_LARGE_FONT,
-          IDC_USER_INFO_POSITION, IDC_USER_INFO_VARIABLES, IDC_USER_INFO_PASTE, IDC_USER_INFO_EDIT_VARIABLES}},
+          IDC_USER_INFO_POSITION, IDC_USER_INFO_VARIABLES, IDC_USER_INFO_PASTE,
+          IDC_USER_INFO_EDIT_VARIABLES}},
         {kRedlining,
-         {IDC_REDLINING_ACTIVE, IDC_REDLINING_DISPLAY, IDC_REDLINING_NUMBERS_ALWAYS, IDC_REDLINING_NUMBERS_SCREEN,
-          IDC_REDLINING_NUMBERS_EDITING, IDC_REDLINING_NUMBERS_NEVER}},
+         {IDC_REDLINING_ACTIVE, IDC_REDLINING_DISPLAY, IDC_REDLINING_NUMBERS_ALWAYS,
+          IDC_REDLINING_NUMBERS_SCREEN, IDC_REDLINING_NUMBERS_EDITING, IDC_REDLINING_NUMBERS_NEVER}},
     };
     auto all_of = [&](int page) {
         std::set<int> items;
@@ -211,8 +214,8 @@ TEST(SettingsSheet, EachPermissionWordOfZeroGreysItsControlsAndDropsTheirChanges
     auto join = [](std::set<int> a, const std::set<int>& b) { return a.insert(b.begin(), b.end()), a; };
     // Without view permission 1237 to 1239 grey with the rest of the page's
     // view group: an enabled box would take a change and drop it.
-    const std::set<int> view_items = join(all_of(kNetwork), {1237, 1238, 1239, IDC_COMMON_LANGUAGE,
-                                                             IDC_COMMON_LENGTH_UNIT});
+    const std::set<int> view_items =
+        join(all_of(kNetwork), {1237, 1238, 1239, IDC_COMMON_LANGUAGE, IDC_COMMON_LENGTH_UNIT});
 #if VIEWER_PROGRAM_BUILD
     const std::set<int> extended = {IDC_COMMON_ACTIVEX, IDC_COMMON_FILE_TYPES};
     const std::set<int> always = {};
@@ -311,8 +314,9 @@ TEST(VariablesDialog, CreatesUpdatesAndDeletesUserVariables) {
         return true;
     });
     EXPECT_TRUE(ShowVariablesDialog(nullptr, viewer.context.get()));
-    EXPECT_EQ(seen, (std::vector<std::wstring>{L"Edit user variables", L"2", L"A1\tone\tfirst", L"one", L"first",
-                                               L"3", L"SHEET\t\t", L"", L"2", L"DATE\ta user DATE\t"}));
+    EXPECT_EQ(seen,
+              (std::vector<std::wstring>{L"Edit user variables", L"2", L"A1\tone\tfirst", L"one", L"first",
+                                         L"3", L"SHEET\t\t", L"", L"2", L"DATE\ta user DATE\t"}));
     EXPECT_EQ(create_offered, (std::vector<bool>{false, false, false, false, false, false, true}));
     EXPECT_EQ(after_update["SHEET"], Sz("A-12"));
     EXPECT_EQ(after_update["~SHEET"], Sz("Sheet number"));
@@ -320,4 +324,32 @@ TEST(VariablesDialog, CreatesUpdatesAndDeletesUserVariables) {
     EXPECT_EQ(stored.count("A1") + stored.count("~A1"), 0u);
     EXPECT_EQ(stored.count("SHEET"), 1u);
     EXPECT_FALSE(VarListFind(ViewerGetVariableList(viewer.context.get()).get(), WString(L"A1")));
+}
+
+TEST(SettingsSheet, EveryTextFitsItsControlInBothLanguages) {
+    for (const char* language : {"0", "1"}) {
+        SCOPED_TRACE(std::string("LANGUAGE ") + language);
+        SheetRig rig(RegValues{{"LANGUAGE", language}});
+        std::vector<std::wstring> clipped;
+        EXPECT_TRUE(rig.Run(
+            [&](HWND sheet) {
+                for (int page = kCommon; page <= kRedlining; ++page) {
+                    for (const std::wstring& text : ClippedTexts(ShowPage(sheet, page)))
+                        clipped.push_back(L"page " + std::to_wstring(page) + L", item " + text);
+                }
+            },
+            PSBTN_CANCEL));
+        {
+            bool seen = false;
+            ModalScript script([&](HWND dialog) {
+                for (const std::wstring& text : ClippedTexts(dialog))
+                    clipped.push_back(L"variables, item " + text);
+                seen = true;
+                return Post(dialog, IDCANCEL), true;
+            });
+            ShowVariablesDialog(nullptr, rig.context.get());
+            EXPECT_TRUE(seen);
+        }
+        EXPECT_EQ(clipped, std::vector<std::wstring>());
+    }
 }

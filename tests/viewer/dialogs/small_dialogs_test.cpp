@@ -12,6 +12,7 @@
 #include "viewer/dialogs/about_dialog.h"
 #include "viewer/dialogs/dialog_kit.h"
 #include "viewer/dialogs/go_to_page_dialog.h"
+#include "viewer/dialogs/info_box.h"
 #include "viewer/dialogs/scale_dialog.h"
 #include "viewer/dialogs/zoom_dialog.h"
 #include "viewer/model/view_mapping.h"
@@ -261,4 +262,69 @@ TEST(AboutBox, RunsWithTheVersionTitleAndAClickClosesIt) {
     WString date;
     ASSERT_TRUE(GetBuildDate(date));
     EXPECT_EQ(title, L"Version 5.2.9.1024 Win32 (" + std::wstring(WStrCStr(date)) + L")");
+}
+
+TEST(AboutBox, TheProgramNamesEveryValueTheBoxPaintsAndItsButtonClosesIt) {
+    const std::string program = TestEnvDir("TEST_BINARY_DIR") + "/bin/PLXEX529.exe";
+    AboutTexts texts;
+    ASSERT_TRUE(AboutReadVersionTexts(WindowsPathOf(program).c_str(), texts)) << program << " is not built";
+    for (const WString* text :
+         {&texts.company, &texts.address1, &texts.address2, &texts.phone, &texts.fax, &texts.email}) {
+        EXPECT_GT(WStrLength(*text), 0u);
+    }
+
+    RunningViewer viewer;
+    std::wstring label;
+    bool inside = false;
+    ModalScript script([&](HWND box) {
+        const HWND button = GetDlgItem(box, IDCANCEL);
+        if (!button) return false;
+        label = WindowText(button);
+        RECT client = {}, shown = {};
+        GetClientRect(box, &client);
+        GetWindowRect(button, &shown);
+        MapWindowPoints(nullptr, box, reinterpret_cast<POINT*>(&shown), 2);
+        inside = IsWindowVisible(button) && shown.left >= 0 && shown.top >= 0 &&
+                 shown.right <= client.right && shown.bottom <= client.bottom;
+        return PostMessageW(button, BM_CLICK, 0, 0), true;
+    });
+    EXPECT_TRUE(AboutShow(viewer.context.get(), nullptr));
+    EXPECT_EQ(label, std::wstring(ViewerGetText(viewer.context.get(), 10012)));
+    EXPECT_TRUE(inside) << "the button lies inside the box";
+}
+
+TEST(SmallDialogs, EveryTextFitsItsControlInBothLanguages) {
+    for (const bool english : {false, true}) {
+        SCOPED_TRACE(english ? "English" : "German");
+        RunningViewer viewer;
+        if (english) UseEnglish(viewer.context.get());
+        std::vector<std::wstring> clipped;
+        auto check_then_cancel = [&](const wchar_t* dialog_name) {
+            return [&clipped, dialog_name](HWND dialog) {
+                for (const std::wstring& text : ClippedTexts(dialog))
+                    clipped.push_back(std::wstring(dialog_name) + L", item " + text);
+                Post(dialog, IDCANCEL);
+                return true;
+            };
+        };
+        {
+            ModalScript script(check_then_cancel(L"scale"));
+            Ref<Scale> chosen;
+            ShowScaleDialog(viewer.context.get(), nullptr, nullptr, chosen);
+        }
+        {
+            ModalScript script(check_then_cancel(L"go to page"));
+            GoToPageState state{12, 3, viewer.context.get()};
+            GoToPageDialog(nullptr, state);
+        }
+        {
+            ModalScript script(check_then_cancel(L"info box"));
+            ShowInfoBox(viewer.context.get(), nullptr);
+        }
+        {
+            ModalScript script(check_then_cancel(L"about"));
+            AboutShow(viewer.context.get(), nullptr);
+        }
+        EXPECT_EQ(clipped, std::vector<std::wstring>());
+    }
 }

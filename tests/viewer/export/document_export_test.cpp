@@ -30,6 +30,11 @@ struct FailingFormat : ImageFormat {
     Ref<ImagePage> pages[2] = {MakeRef<PicturePage>(picture, 72, 1), MakeRef<FailingPage>(picture, 72, 1)};
 };
 
+// The same two pages, of which the format cannot give the second.
+struct GappedFormat : FailingFormat {
+    Ref<ImagePage> GetPage(uint32_t index) override { return index == 0 ? pages[0] : nullptr; }
+};
+
 // One page given `count` times.
 struct RepeatedFormat : ImageFormat {
     RepeatedFormat(Ref<ImagePage> page, uint32_t count) : page(page), count(count) {}
@@ -169,6 +174,10 @@ TEST(DocumentExport, PdfImagesRefusalsAndFailuresThatLeaveNoFile) {
     const OpenedImage failing{MakeRef<DataSource>(), MakeRef<FailingFormat>()};
     EXPECT_FALSE(Pdf(failing, pdf, 0, 0));
     EXPECT_FALSE(Tiff(failing, tif, 0, {}));
+    // A page missing from the format fails both writers alike.
+    const OpenedImage gapped{MakeRef<DataSource>(), MakeRef<GappedFormat>()};
+    EXPECT_FALSE(Pdf(gapped, pdf, 0, 0));
+    EXPECT_FALSE(Tiff(gapped, tif, 0, {}));
     EXPECT_EQ(ReadHostFile(pdf), older);
     EXPECT_EQ(HostOutput("ls '" + dir + "' | grep -v 'output.txt\\|img-\\|magick'", dir),
               "bilevel.tif\ncolour.tif\ngrey.tif\nmixed.tif\nout.pdf\npages.tif\npalette.bmp\n");

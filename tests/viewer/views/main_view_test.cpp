@@ -10,13 +10,15 @@
 // robustness_test.
 #include "viewer/views/main_view.h"
 
+#include "resources/text_ids.h"
 #include "tests/viewer/views/view_harness.h"
 #include "viewer/contracts/markups.h"
+#include "viewer/model/page_boxes.h"
 #include "viewer/views/preview_window.h"
 
 namespace {
 
-constexpr uint32_t kLightGrey = 0xC0C0C0, kBoxGrey = 0xE6E6E6;
+constexpr uint32_t kLightGrey = 0xC0C0C0;
 
 // ImageMagick's decode of the file after `operations`, one grey byte a pixel.
 struct Reference {
@@ -201,6 +203,29 @@ TEST(MainViewMouse, RestrictionsAndAFittedPageBlockZoomAndScrollFromTheMouseToo)
     EXPECT_EQ(h.Count(event::kContextMenu), 0u) << "panning opens no menu";
     h.Click(a);
     EXPECT_EQ(h.Count(event::kZoomAll), 1u) << "click";
+}
+
+// The context's progress forwarder speaks for the context: a render inside
+// the paint reports its way through as notification 23 (what the status
+// bar's progress part shows) and clears it at the end.
+TEST(MainViewPaint, ARenderReportsItsProgressAndClearsItAtTheEnd) {
+    const std::string dir = MakeScratchDir("main_view_progress");
+    ASSERT_TRUE(MakeFilesIn(dir, "convert -size 1600x2400 xc:white -fill black -draw 'rectangle 100,100 1500,2300'"
+                                 " -compress Group4 -define tiff:rows-per-strip=64 large.tif"));
+    ViewHarness h(400, 300);
+    ASSERT_TRUE(h.Show(dir + "/large.tif"));
+    // A new zoom leaves the cached picture behind.
+    h.viewer.listener->events.clear();
+    ASSERT_TRUE(CutOutSetZoom(h.CutOut().get(), 0.5));
+    h.Changed(event::kViewZoom);
+    h.Print();
+    std::vector<double> reported;
+    for (const ReceivedEvent& e : h.viewer.listener->events) {
+        if (e.code == event::kProgress) reported.push_back(VariantToDouble(e.argument));
+    }
+    ASSERT_GE(reported.size(), 3u);
+    EXPECT_EQ(reported.back(), -1.0);
+    EXPECT_TRUE(std::any_of(reported.begin(), reported.end(), [](double v) { return v > 0 && v < 1; }));
 }
 
 TEST(MainViewPaint, WithoutAPageTheViewShowsTheEmptyPageAndTheMappingSettles) {
@@ -459,3 +484,112 @@ TEST(PreviewWindow, Restriction512RefusesMovingButNotDrawing) {
 }
 
 }  // namespace
+
+TEST(MainViewPaint, AFileTheReadersRefuseShowsWhyInTheViewAndTheStatusBar) {
+    const std::string dir = MakeScratchDir("main_view_refused");
+    // A 32-bit BMP is refused when the file is read (unsupported), a CMYK
+    // JPEG when its page is decoded (bad data).
+    ASSERT_TRUE(MakeFilesIn(dir,
+                            "convert -size 60x40 xc:red -alpha set -channel A -evaluate set 50% "
+                            "-define bmp:format=bmp4 alpha.bmp && "
+                            "convert -size 60x40 xc:red -colorspace CMYK cmyk.jpg"));
+    const struct Case {
+        const char* file;
+        bool whole_document;  // no page item: the document is what is shown
+        uint32_t text;
+    } cases[] = {{"alpha.bmp", true, text::kUnsupportedFormat}, {"cmyk.jpg", false, text::kFileHasErrors}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        ViewHarness h(400, 300);
+        ASSERT_TRUE(h.view);
+        // A page shown before: its zoom must not stay in the status bar.
+        Ref<DocItem> before = h.Show(MakeDrawings("main_view_refused_before") + "/bilevel.tif");
+        ASSERT_TRUE(before);
+        h.Print();
+        ASSERT_GT(MainViewGetScale(h.view.get()), 0.0);
+        Ref<DocumentItem> document = h.viewer.Open(dir + "/" + c.file);
+        ASSERT_TRUE(document);
+        Ref<DocItem> shown = c.whole_document ? Ref<DocItem>(document) : ChildAt(document.get(), 0);
+        ASSERT_TRUE(shown);
+        EXPECT_EQ(DocItemGetChildCount(document.get()), c.whole_document ? 0u : 1u);
+        h.viewer.Forget();
+        ViewerSetActiveItem(h.context(), shown.get());
+        if (c.whole_document) EXPECT_LT(MainViewGetScale(h.view.get()), 0.0) << "the former page's zoom";
+        PumpPending();
+
+        std::unique_ptr<DibCanvas> canvas = h.Print();
+        const WString expected(ViewerGetText(h.context(), c.text));
+        RECT client;
+        GetClientRect(h.target, &client);
+        ASSERT_GT(WStrLength(expected), 0u);
+        const RectI target = MainViewGetTargetRect(h.view.get());
+        DibCanvas wanted(client.right, client.bottom, 0x123456);
+        SetViewportOrgEx(wanted.dc(), 0, 0, nullptr);
+        ASSERT_TRUE(DrawErrorBox(wanted.dc(), target, expected));
+        int differing = 0;
+        for (int y = target.origin.y; y < target.origin.y + target.size.height; ++y)
+            for (int x = target.origin.x; x < target.origin.x + target.size.width; ++x)
+                differing += canvas->Pixel(x, y) != wanted.Pixel(x, y);
+        EXPECT_EQ(differing, 0) << "the error box with the reason's text";
+
+        PumpPending();
+        auto status_texts = [&] {
+            std::vector<std::wstring> texts;
+            for (const ReceivedEvent& e : h.viewer.listener->events) {
+                if (e.code != event::kStatusText) continue;
+                WString text;
+                VariantToString(e.argument, text);
+                texts.push_back(WStrBuffer(text) ? WStrBuffer(text) : L"");
+            }
+            return texts;
+        };
+        EXPECT_EQ(status_texts(), std::vector<std::wstring>{WStrCStr(expected)});
+        h.Print();
+        PumpPending();
+        EXPECT_EQ(status_texts().size(), 1u) << "once, however often the view paints";
+        // A page shown again clears the reason from the status bar.
+        ViewerSetActiveItem(h.context(), before.get());
+        PumpPending();
+        h.Print();
+        PumpPending();
+        EXPECT_EQ(status_texts(), (std::vector<std::wstring>{WStrCStr(expected), L""}));
+    }
+}
+
+TEST(MainViewMeasure, TheLineIsHighlightedInABandThatGoesWithTheMeasurement) {
+    const std::string dir = MakeScratchDir("main_view_measure_band");
+    // Black above, white below the row 150 of a page shown at its own size.
+    ASSERT_TRUE(MakeFilesIn(dir,
+                            "convert -size 400x300 xc:white -fill black -draw 'rectangle 0,0 399,149' "
+                            "-density 96 -units PixelsPerInch -compress Group4 half.tif"));
+    ViewHarness h(420, 330);
+    ASSERT_TRUE(h.view && h.Show(dir + "/half.tif"));
+    CutOutSetZoom(h.CutOut().get(), 1.0);
+    h.Changed(event::kViewEverything);
+    Ref<ViewMapping> mapping = h.Mapping();
+    ASSERT_TRUE(mapping);
+    const PointI o = mapping->window_offset;
+    // A diagonal from the black half into the white one, away from the box
+    // beside the mouse.
+    const PointI from{o.x + 60, o.y + 60}, to{o.x + 200, o.y + 200};
+    h.Mouse({{WM_MOUSEMOVE, 0, from}});
+    ViewerSendAction(h.context(), event::kMeasuringPoint);
+    h.Mouse({{WM_MOUSEMOVE, 0, to}});
+    // Points beside the line's middle, across it (at 45 degrees).
+    const PointI middle{o.x + 100, o.y + 100};
+    auto beside = [&](int distance) { return PointI{middle.x + distance, middle.y - distance}; };
+    std::unique_ptr<DibCanvas> canvas = h.Print();
+    // Within the band's 20 pixels the black turns grey (merged with it),
+    // beyond it the black stays; the white below stays white.
+    EXPECT_EQ(canvas->Pixel(beside(7).x, beside(7).y), 0xA0A0A0u);
+    EXPECT_EQ(canvas->Pixel(beside(-7).x, beside(-7).y), 0xA0A0A0u);
+    EXPECT_EQ(canvas->Pixel(beside(20).x, beside(20).y), 0x000000u);
+    EXPECT_EQ(canvas->Pixel(o.x + 180, o.y + 190), 0xFFFFFFu);
+    EXPECT_EQ(canvas->Pixel(middle.x, middle.y), 0xFF0000u) << "the red line";
+    // Ended, the page shows as it is again.
+    ViewerSendAction(h.context(), event::kMeasuringPoint);
+    PumpPending();
+    canvas = h.Print();
+    EXPECT_EQ(canvas->Pixel(beside(7).x, beside(7).y), 0x000000u);
+    EXPECT_EQ(canvas->Pixel(middle.x, middle.y), 0x000000u);
+}

@@ -12,6 +12,7 @@
 #include <commctrl.h>
 #include <cstdio>
 
+#include "tests/viewer/fake_print_provider.h"
 #include "tests/viewer/views/dib_canvas.h"
 #include "tests/viewer/windows/frame_test_support.h"
 #include "viewer/core/commands.h"
@@ -353,3 +354,40 @@ TEST(StatusBar, ProgressBarShowsOnlyFractionsFromZeroToOne) {
 }
 
 }  // namespace
+
+namespace {
+
+void AddTwoFakeProviders(AppRoot* root) {
+    PrintProvidersAdd(root->print_providers, MakeRef<FakePrintProvider>(L"Windows printing").get());
+    PrintProvidersAdd(root->print_providers, MakeRef<FakePrintProvider>(L"Plot server").get());
+}
+
+std::wstring MenuText(HMENU menu, UINT id) {
+    wchar_t text[128] = {};
+    GetMenuStringW(menu, id, text, 128, MF_BYCOMMAND);
+    return text;
+}
+
+}  // namespace
+
+// The File menu has one print item per provider of the installed printing
+// layer, told apart by the providers' names; without a layer it has none.
+TEST(CommandBarsPrintItems, OnePerProviderNamedWhenThereAreSeveral) {
+    {
+        FrameViewer plain("PlovexPrintItemsNone");
+        HMENU file = CommandBarsGetPopup(plain.frame->command_bars.get(), kFirstPopup);
+        EXPECT_EQ(GetMenuState(file, kFirstPrinter, MF_BYCOMMAND), static_cast<UINT>(-1));
+    }
+    PrintLayer layer;
+    layer.add_windows = AddTwoFakeProviders;
+    PrintLayerInstall(layer);
+    {
+        FrameViewer viewer("PlovexPrintItemsTwo");
+        HMENU file = CommandBarsGetPopup(viewer.frame->command_bars.get(), kFirstPopup);
+        const std::wstring print = ViewerTextOrEmpty(viewer.context.get(), 1812);
+        EXPECT_EQ(MenuText(file, kFirstPrinter), print + L" (Windows printing)");
+        EXPECT_EQ(MenuText(file, kFirstPrinter + 1), print + L" (Plot server)");
+        EXPECT_EQ(GetMenuState(file, kFirstPrinter + 2, MF_BYCOMMAND), static_cast<UINT>(-1));
+    }
+    PrintLayerInstall(PrintLayer{});
+}

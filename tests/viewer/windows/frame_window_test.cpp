@@ -234,6 +234,22 @@ TEST(FrameWindow, CleanupTimerRemovesOldFiles) {
     EXPECT_TRUE(PollUntil([&] { return RunHostCommand("test -e '" + stale + "'") != 0; }, 5000));
 }
 
+// The hand-over's "bring to front" restores a window of this process; a
+// handle that names no window of it is left alone.
+TEST(FrameWindow, BringsOnlyItsOwnProcesssWindowsToTheFront) {
+    FrameViewer viewer("PlovexFrameFrontTest");
+    HWND own = CreateWindowExW(0, L"STATIC", L"own", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(own, nullptr);
+    ShowWindow(own, SW_SHOWMINIMIZED);
+    ASSERT_TRUE(IsIconic(own));
+    EXPECT_EQ(SendMessageW(viewer.Frame(), kFrameBringToFrontMessage, 0, reinterpret_cast<LPARAM>(own)), 0);
+    EXPECT_FALSE(IsIconic(own));
+    const HWND stale = own;
+    DestroyWindow(own);
+    EXPECT_EQ(SendMessageW(viewer.Frame(), kFrameBringToFrontMessage, 0, reinterpret_cast<LPARAM>(stale)), 0);
+}
+
 TEST(FrameWindow, OnlyATopLevelFrameEndsTheLoop) {
     MSG message;
     while (PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {

@@ -1,0 +1,148 @@
+/* A print plug-in for the provider tests. It appends every call, with the
+ * strings and buffer sizes it was given, as a line to a log beside itself
+ * (its own path + ".log"); a string argument that arrives empty is logged
+ * as "EMPTY". What it reports depends on its file name, so one build serves
+ * as many plug-ins as a test copies:
+ *   "type1"  reports plug-in type 1 (refused)
+ *   "v39"    reports version 3.9 (refused); "v47" version 4.7
+ *   "long"   server type, printer and bin names longer than their buffers
+ * Built twice: plp_probe, and plp_noprint5 without PL_Print5. */
+#include <ctype.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "printing/print_plugin_interface.h"
+
+#define EXPORT __declspec(dllexport)
+
+extern IMAGE_DOS_HEADER __ImageBase;
+
+static void OwnPath(char* path) {
+    path[0] = '\0';
+    GetModuleFileNameA((HMODULE)&__ImageBase, path, MAX_PATH);
+}
+
+static int NameHas(const char* part) {
+    char path[MAX_PATH + 8];
+    OwnPath(path);
+    const char* name = strrchr(path, '\\');
+    name = name ? name + 1 : path;
+    for (char* c = (char*)name; *c; ++c) *c = (char)tolower((unsigned char)*c);
+    return strstr(name, part) != NULL;
+}
+
+static void Log(const char* format, ...) {
+    char path[MAX_PATH + 8];
+    OwnPath(path);
+    FILE* file = fopen(strcat(path, ".log"), "ab");
+    if (!file) return;
+    va_list arguments;
+    va_start(arguments, format);
+    vfprintf(file, format, arguments);
+    va_end(arguments);
+    fputc('\n', file);
+    fclose(file);
+}
+
+static const char* Shown(const char* text) { return text && text[0] ? text : "EMPTY"; }
+
+/* Fills `buffer` with `text`, or with a name longer than any buffer and
+ * without room for its terminator. */
+static int32_t Fill(char* buffer, int32_t size, const char* text) {
+    if (NameHas("long")) {
+        memset(buffer, 'L', (size_t)size); /* no terminator: the caller must add it */
+        return 1;
+    }
+    snprintf(buffer, (size_t)size, "%s", text);
+    return 1;
+}
+
+EXPORT int32_t PL_CALL PL_Get_Plovex_DLL_Type(int32_t* type) {
+    Log("Type");
+    *type = NameHas("type1") ? 1 : 2;
+    return 1;
+}
+
+EXPORT int32_t PL_CALL PL_Get_Plovex_DLL_Version(int32_t* major, int32_t* minor) {
+    Log("Version");
+    *major = NameHas("v39") ? 3 : 4;
+    *minor = NameHas("v39") ? 9 : NameHas("v47") ? 7 : 0;
+    return 1;
+}
+
+EXPORT int32_t PL_CALL PL_Init(void) { Log("Init"); return 1; }
+EXPORT int32_t PL_CALL PL_Close(void) { Log("Close"); return 1; }
+
+EXPORT int32_t PL_CALL PL_GetPrintServerType(char* buffer, int32_t size) {
+    Log("GetPrintServerType %d first=%d", (int)size, (int)(unsigned char)buffer[0]);
+    char path[MAX_PATH + 8];
+    OwnPath(path);
+    const char* name = strrchr(path, '\\');
+    return Fill(buffer, size, name ? name + 1 : path);
+}
+
+EXPORT int32_t PL_CALL PL_ReadPrinters(const char* path) { Log("ReadPrinters %s", Shown(path)); return 1; }
+EXPORT int32_t PL_CALL PL_GetPrinterCount(void) { Log("GetPrinterCount"); return 2; }
+
+EXPORT int32_t PL_CALL PL_GetPrinter(int32_t index, char* buffer, int32_t size) {
+    Log("GetPrinter %d %d first=%d", (int)index, (int)size, (int)(unsigned char)buffer[0]);
+    if (index < 0 || index > 1) return 0;
+    return Fill(buffer, size, index == 0 ? "Probe printer A" : "Probe printer B");
+}
+
+EXPORT int32_t PL_CALL PL_SetPrinterName(const char* name) { Log("SetPrinterName %s", Shown(name)); return 1; }
+
+EXPORT int32_t PL_CALL PL_HasSupport(int32_t feature, uint8_t* answer) {
+    Log("HasSupport %d byte=%d", (int)feature, (int)*answer);
+    return 1;
+}
+
+EXPORT int32_t PL_CALL PL_CanPrint3(const char* printer, void* job, int32_t size) {
+    Log("CanPrint3 %s %d", Shown(printer), (int)size);
+    return 1;
+}
+
+EXPORT int32_t PL_CALL PL_Print3(HWND parent, const char* printer, void* job, int32_t size) {
+    Log("Print3 %s %d", Shown(printer), (int)size);
+    return 1;
+}
+
+#ifndef PLP_PROBE_NO_PRINT5
+EXPORT int32_t PL_CALL PL_Print5(HWND parent, const char* printer, void* job, int32_t size) {
+    Log("Print5 %s %d", Shown(printer), (int)size);
+    return 1;
+}
+#endif
+
+EXPORT int32_t PL_CALL PL_SupportPaper(int32_t index) { Log("SupportPaper %d", (int)index); return index <= 1; }
+EXPORT int32_t PL_CALL PL_GetPaperCount(void) { Log("GetPaperCount"); return 0x10002; /* high half ignored */ }
+
+EXPORT int32_t PL_CALL PL_GetPaperName(int32_t index, char* buffer, int32_t size) {
+    Log("GetPaperName %d %d", (int)index, (int)size);
+    return Fill(buffer, size, index == 0 ? "Roll 914" : "Roll 610");
+}
+
+EXPORT int32_t PL_CALL PL_SetStandardPaper(int32_t index) { Log("SetStandardPaper %d", (int)index); return 1; }
+EXPORT int32_t PL_CALL PL_SetPaper(int32_t index) { Log("SetPaper %d", (int)index); return 1; }
+EXPORT int32_t PL_CALL PL_SetOrientation(int32_t landscape) { Log("SetOrientation %d", (int)landscape); return 1; }
+
+EXPORT int32_t PL_CALL PL_GetPrintableArea(int32_t unit, double* area, int32_t size) {
+    Log("GetPrintableArea %d %d", (int)unit, (int)size);
+    area[0] = 5, area[1] = 5, area[2] = 5, area[3] = 5;
+    return 1;
+}
+
+EXPORT int32_t PL_CALL PL_GetPaperBinCount(void) { Log("GetPaperBinCount"); return 0x30002; }
+
+EXPORT int32_t PL_CALL PL_GetPaperBinName(int32_t index, char* buffer, int32_t size) {
+    Log("GetPaperBinName %d %d", (int)index, (int)size);
+    if (index < 0 || index > 1) return 0;
+    return Fill(buffer, size, index == 0 ? "Tray 1" : "Tray 2");
+}
+
+EXPORT int32_t PL_CALL PL_SetPaperBin(int32_t index) { Log("SetPaperBin %d", (int)index); return 1; }
+EXPORT int32_t PL_CALL PL_SetStdToken(int32_t token, int32_t value) {
+    Log("SetStdToken %d %d", (int)token, (int)value);
+    return 1;
+}
