@@ -10,6 +10,7 @@
 #include "imaging/raster/raster_image.h"
 #include "printing/print_layout.h"
 #include "resources/resource_ids.h"
+#include "resources/text_ids.h"
 #include "viewer/app/app_root.h"
 #include "viewer/contracts/markups.h"
 #include "viewer/contracts/print_provider.h"
@@ -24,9 +25,6 @@ namespace {
 
 namespace f = print_feature;
 
-constexpr uint32_t kTitleText = 2020;  // "Plovex Printing"
-constexpr uint32_t kMillimetreText = 10100;
-constexpr uint32_t kInchText = 1700;
 constexpr int32_t kInchesUnit = 2;  // LENGTH_UNIT
 constexpr double kInchesPerMm = 0.03937007874015748;
 constexpr double kMmPerInch = 25.4;
@@ -45,36 +43,36 @@ struct ItemText {
 };
 
 constexpr ItemText kItemTexts[] = {
-    {IDC_PRINT_PRINTER_GROUP, 2000},
-    {IDC_PRINT_PRINTER_LABEL, 2001},
-    {IDC_PRINT_STATUS_LABEL, 2002},
-    {IDC_PRINT_PROPERTIES, 2022},
-    {IDC_PRINT_BIN_LABEL, 2003},
-    {IDC_PRINT_PAPER_LABEL, 2038},
-    {IDC_PRINT_PORTRAIT, 2075},
-    {IDC_PRINT_LANDSCAPE, 2076},
-    {IDC_PRINT_POSITION_GROUP, 2004},
-    {IDC_PRINT_CENTRED, 2005},
-    {IDC_PRINT_AUTO_ORIENTATION, 2009},
-    {IDC_PRINT_FILL, 2010},
-    {IDC_PRINT_RATIO_LABEL, 2011},
-    {IDC_PRINT_CUT_OUT_ONLY, 2016},
-    {IDC_PRINT_RANGE_GROUP, 2035},
-    {IDC_PRINT_CURRENT, 2015},
-    {IDC_PRINT_SELECTED, 2034},
-    {IDC_PRINT_ALL, 2012},
-    {IDC_PRINT_SELECT, 2014},
-    {IDC_PRINT_PREVIEW_GROUP, 2008},
-    {IDC_PRINT_PREVIEW_OF, 2033},
-    {IDC_PRINT_OPTIONS_GROUP, 2072},
-    {IDC_PRINT_COPIES_LABEL, 2017},
-    {IDC_PRINT_COLLATE, 2018},
-    {IDC_PRINT_MARKUPS, 2041},
-    {IDC_PRINT_USER_INFO, 2019},
-    {IDC_PRINT_FOLD, 2073},
-    {IDC_PRINT_COVER, 2074},
-    {IDOK, 10002},
-    {IDCANCEL, 10012},
+    {IDC_PRINT_PRINTER_GROUP, text::kPrintPrinterGroup},
+    {IDC_PRINT_PRINTER_LABEL, text::kPrintPrinterName},
+    {IDC_PRINT_STATUS_LABEL, text::kPrintPrinterStatus},
+    {IDC_PRINT_PROPERTIES, text::kMenuProperties},
+    {IDC_PRINT_BIN_LABEL, text::kPrintPaperBin},
+    {IDC_PRINT_PAPER_LABEL, text::kPrintPaper},
+    {IDC_PRINT_PORTRAIT, text::kPrintPortrait},
+    {IDC_PRINT_LANDSCAPE, text::kPrintLandscape},
+    {IDC_PRINT_POSITION_GROUP, text::kPrintPosition},
+    {IDC_PRINT_CENTRED, text::kPrintCentred},
+    {IDC_PRINT_AUTO_ORIENTATION, text::kPrintAutoOrientation},
+    {IDC_PRINT_FILL, text::kPrintPageFilled},
+    {IDC_PRINT_RATIO_LABEL, text::kPrintRatio},
+    {IDC_PRINT_CUT_OUT_ONLY, text::kPrintCutOutOnly},
+    {IDC_PRINT_RANGE_GROUP, text::kPrintRange},
+    {IDC_PRINT_CURRENT, text::kPrintCurrentPage},
+    {IDC_PRINT_SELECTED, text::kPrintSelectedPages},
+    {IDC_PRINT_ALL, text::kPrintAllPages},
+    {IDC_PRINT_SELECT, text::kPrintSelect},
+    {IDC_PRINT_PREVIEW_GROUP, text::kPrintPreview},
+    {IDC_PRINT_PREVIEW_OF, text::kPrintPageOf},
+    {IDC_PRINT_OPTIONS_GROUP, text::kPrintOptions},
+    {IDC_PRINT_COPIES_LABEL, text::kPrintCopies},
+    {IDC_PRINT_COLLATE, text::kPrintCollate},
+    {IDC_PRINT_MARKUPS, text::kPrintMarkups},
+    {IDC_PRINT_USER_INFO, text::kPrintUserInfo},
+    {IDC_PRINT_FOLD, text::kPrintFold},
+    {IDC_PRINT_COVER, text::kPrintCover},
+    {IDOK, text::kOk},
+    {IDCANCEL, text::kClose},
 };
 
 constexpr int kMarginEdits[] = {IDC_PRINT_MARGIN_TOP, IDC_PRINT_MARGIN_LEFT, IDC_PRINT_MARGIN_RIGHT,
@@ -199,14 +197,14 @@ bool PaintPreviewPage(PrintDialog* dialog, HDC dc) {
     const bool colour = provider->HasFeature(f::kColour);
     Ref<RasterImage> image = PreviewImage(dialog, page, mapping->placement, colour);
     if (!image) return false;
-    BITMAPINFO* header = RasterImageToPackedDib(image.get());
+    PackedDib header = RasterImageToPackedDib(image.get());
     if (!header) return false;
     DrawPaper(dc, dialog->preview_box, paper);
     const PointI at{mapping->window_offset.x + dialog->preview_box.origin.x,
                     mapping->window_offset.y + dialog->preview_box.origin.y};
     SetDIBitsToDevice(dc, at.x, at.y, image->width, image->height, 0, 0, 0, image->height, image->pixels,
-                      header, DIB_RGB_COLORS);
-    HeapFree(GetProcessHeap(), 0, header);
+                      header.get(), DIB_RGB_COLORS);
+    header.Reset();
     if (markups) {
         Ref<ViewMapping> placed =
             ViewMappingConstruct(mapping->page_id, at, mapping->placement, mapping->zoom_x, mapping->zoom_y);
@@ -394,9 +392,9 @@ void OpenDialog(HWND window, PrintDialog* dialog) {
     DlgSetUserData(window, dialog);
     ViewerContext* context = dialog->context.get();
     if (Ref<PrintProvider> provider = PrintDialogProvider(dialog)) provider->LoadSettings(context);
-    if (const wchar_t* title = ViewerGetText(context, kTitleText)) SetWindowTextW(window, title);
+    if (const wchar_t* title = ViewerGetText(context, text::kPrintDialogTitle)) SetWindowTextW(window, title);
     for (const ItemText& item : kItemTexts) DlgSetItemText(context, window, item.item_id, item.text_id);
-    const uint32_t unit = UsesInches(context) ? kInchText : kMillimetreText;
+    const uint32_t unit = UsesInches(context) ? text::kPrintUnitInch : text::kUnitMillimetre;
     for (int label : kUnitLabels) DlgSetItemText(context, window, label, unit);
     for (int edit : kMarginEdits) {
         DlgMakeNumericEdit(window, edit);
@@ -632,10 +630,10 @@ INT_PTR CALLBACK PageSelectionProc(HWND window, UINT message, WPARAM wparam, LPA
         case WM_INITDIALOG: {
             dialog = reinterpret_cast<PrintDialog*>(lparam);
             DlgSetUserData(window, dialog);
-            if (const wchar_t* title = ViewerGetText(dialog->context.get(), kTitleText))
+            if (const wchar_t* title = ViewerGetText(dialog->context.get(), text::kPrintDialogTitle))
                 SetWindowTextW(window, title);
-            DlgSetItemText(dialog->context.get(), window, IDOK, 10002);
-            DlgSetItemText(dialog->context.get(), window, IDCANCEL, 10004);
+            DlgSetItemText(dialog->context.get(), window, IDOK, text::kOk);
+            DlgSetItemText(dialog->context.get(), window, IDCANCEL, text::kCancel);
             for (size_t i = 0; i < dialog->entries.size(); ++i) {
                 const WString text = EntryText(dialog, i);
                 SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WStrCStr(text)));

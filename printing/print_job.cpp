@@ -13,6 +13,7 @@
 #include "printing/print_layout.h"
 #include "printing/printer_workarounds.h"
 #include "resources/resource_ids.h"
+#include "resources/text_ids.h"
 #include "viewer/app/app_root.h"
 #include "viewer/contracts/markups.h"
 #include "viewer/contracts/print_provider.h"
@@ -24,10 +25,7 @@
 
 namespace {
 
-constexpr uint32_t kProductText = 2036;        // "Plovex 5.0"
-constexpr uint32_t kMultipleFilesText = 2037;  // "Multiple files"
-constexpr uint32_t kPrintingPagesText = 2042;  // "Printing %d pages..."
-constexpr UINT kProgressMessage = WM_APP;      // wParam: percent
+constexpr UINT kProgressMessage = WM_APP;  // wParam: percent
 constexpr UINT kJobEndedMessage = WM_APP + 1;
 constexpr DWORD kPollMs = 50;
 // How long start waits for the thread once the dialog has gone: a page in
@@ -73,10 +71,11 @@ bool AllFromOneSource(const PtrArray& pages) {
 
 WString DocumentName(ViewerContext* context, const PtrArray& pages) {
     WStrBuilder name(200);
-    if (const wchar_t* product = ViewerGetText(context, kProductText)) WStrBuilderAppendChars(name, product);
+    if (const wchar_t* product = ViewerGetText(context, text::kPrintProduct))
+        WStrBuilderAppendChars(name, product);
     WStrBuilderAppendChars(name, L" - ");
     if (PtrArrayCount(pages) > 1 && !AllFromOneSource(pages)) {
-        if (const wchar_t* multiple = ViewerGetText(context, kMultipleFilesText))
+        if (const wchar_t* multiple = ViewerGetText(context, text::kPrintMultipleFiles))
             WStrBuilderAppendChars(name, multiple);
     } else if (Ref<DocItem> first = PtrArrayGetAs<DocItem>(pages, 0)) {
         WString display;
@@ -99,7 +98,7 @@ void OpenStatusDialog(HWND dialog, StatusParams* params) {
     SendDlgItemMessageW(dialog, IDC_PRINT_STATUS_PROGRESS, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
     SetWindowLongPtrW(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(params));
     params->progress->window.store(dialog);
-    if (const wchar_t* format = ViewerGetText(params->context, kPrintingPagesText)) {
+    if (const wchar_t* format = ViewerGetText(params->context, text::kPrintingPages)) {
         wchar_t text[200];
         _snwprintf(text, 200, format, static_cast<int>(params->page_total));
         text[199] = 0;
@@ -188,9 +187,9 @@ void PrintPage(PrintJob& job, HDC dc, uint32_t flags, uint32_t index, uint32_t r
             for (uint32_t r = 0; r < repetitions && !progress->IsCancelled(); ++r) {
                 ProgressStep(progress, r);
                 if (StartPage(dc) <= 0) continue;
-                if (BITMAPINFO* header = RasterImageToPackedDib(image.get())) {
-                    PrintSendImage(dc, flags, takes_dibs, target, *image, header, progress);
-                    HeapFree(GetProcessHeap(), 0, header);
+                if (PackedDib header = RasterImageToPackedDib(image.get())) {
+                    PrintSendImage(dc, flags, takes_dibs, target, *image, header.get(), progress);
+                    header.Reset();
                     if (markups) PaintMarkups(job, dc, markups.get(), *layout, target, colour);
                     if (job.options->user_information)
                         PrintUserInformation(dc, job.context.get(), item.get(), *area,

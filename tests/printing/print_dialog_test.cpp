@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "resources/resource_ids.h"
+#include "resources/text_ids.h"
 #include "tests/viewer/documents/document_test_support.h"
 #include "tests/viewer/fake_print_provider.h"
 #include "viewer/app/app_root.h"
@@ -62,7 +63,7 @@ struct DialogBed {
 // Runs `drive` on a second thread once dialog 175 has opened (found by its
 // title), while this thread runs the dialog; the drive ends it.
 INT_PTR RunDriven(PrintDialog* dialog, const std::function<void(HWND)>& drive) {
-    const wchar_t* title = ViewerGetText(dialog->context.get(), 2020);
+    const wchar_t* title = ViewerGetText(dialog->context.get(), text::kPrintDialogTitle);
     std::atomic<bool> found{false};
     std::thread driver([&] {
         for (int i = 0; i < 400; ++i) {
@@ -243,7 +244,7 @@ TEST(PrintDialogWindow, DrivenByMessages) {
     });
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(shown_top, L"1.00");
-    EXPECT_EQ(unit, ViewerGetText(bed.viewer.context.get(), 1700));
+    EXPECT_EQ(unit, ViewerGetText(bed.viewer.context.get(), text::kPrintUnitInch));
     EXPECT_FALSE(centred_enabled) << "no centring feature";
     EXPECT_EQ(after_eight, 0) << "8 inches is beyond 200 mm";
     EXPECT_NEAR(after_comma, 12.7, 1e-9);
