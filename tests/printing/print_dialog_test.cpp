@@ -11,6 +11,7 @@
 #include <set>
 #include <thread>
 
+#include "foundation/handles.h"
 #include "resources/resource_ids.h"
 #include "resources/text_ids.h"
 #include "tests/viewer/documents/document_test_support.h"
@@ -27,6 +28,10 @@ class DialogProvider : public FakePrintProvider {
   public:
     explicit DialogProvider(std::set<uint32_t> features) : features_(std::move(features)) {}
     bool HasFeature(uint32_t code) override { return features_.count(code) != 0; }
+    Ref<PrintableArea> GetPrintableArea() override {
+        return PrintableAreaFromMm(SizeD{210, 297}, RectD{SizeD{200, 287}, PointD{5, 5}}, 300 / 25.4,
+                                   300 / 25.4);
+    }
     bool Print(ViewerContext*, HWND, const PtrArray& pages, PrintOptions*) override {
         printed_pages = PtrArrayCount(pages);
         ++print_calls;
@@ -261,4 +266,59 @@ TEST(PrintDialogWindow, DrivenByMessages) {
     dialog = PrintDialogCreate(bed.viewer.context.get(), forbidden.get());
     EXPECT_EQ(RunDriven(dialog.get(), [&](HWND window) { Press(window, IDOK); }), IDOK);
     EXPECT_EQ(provider->print_calls, 1u);
+}
+
+// The preview, read through WM_PRINTCLIENT: the paper in its grey inside the
+// box, and the page's black top half on it, above its white lower half.
+TEST(PrintDialogWindow, PreviewShowsThePageOnThePaper) {
+    DialogBed bed;
+    MakeFilesIn(bed.dir,
+                "convert -size 1000x1400 xc:white -fill black -draw 'rectangle 0,0 999,699' "
+                "-units PixelsPerInch -density 254 -monochrome -compress Group4 half.tif");
+    Ref<DocumentItem> document = bed.viewer.Open(bed.dir + "/half.tif", OpenParamsCreate().get());
+    ASSERT_TRUE(document);
+    ViewerSetActiveItem(bed.viewer.context.get(), DocItemGetChild(document.get(), 0).get());
+    Ref<DialogProvider> provider = MakeRef<DialogProvider>(std::set<uint32_t>{f::kFitToPage, f::kCentring});
+    ASSERT_TRUE(PrintProvidersAdd(bed.viewer.root->print_providers, provider.get()));
+    Ref<PrintDialog> dialog = PrintDialogCreate(bed.viewer.context.get(), document.get());
+    ASSERT_TRUE(dialog);
+    dialog->options->range = print_range::kCurrentPage;
+    RectI box, client;
+    std::vector<uint32_t> pixels;
+    RunDriven(dialog.get(), [&](HWND window) {
+        RECT rect = {};
+        GetClientRect(window, &rect);
+        client.size = SizeI{rect.right, rect.bottom};
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = rect.right;
+        info.bmiHeader.biHeight = -rect.bottom;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        void* bits = nullptr;
+        MemoryDC dc(nullptr);
+        GdiBitmap bitmap(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+        if (bitmap && bits) {
+            ScopedSelect select(dc.get(), bitmap.get());
+            DWORD_PTR answer = 0;
+            SendMessageTimeoutW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()), PRF_CLIENT,
+                                SMTO_NORMAL, 10000, &answer);
+            GdiFlush();
+            const auto* first = static_cast<const uint32_t*>(bits);
+            pixels.assign(first, first + size_t(rect.right) * rect.bottom);
+        }
+        box = dialog->preview_box;
+        Press(window, IDCANCEL);
+    });
+    ASSERT_FALSE(pixels.empty());
+    ASSERT_GT(box.size.width, 50);
+    auto at = [&](int32_t x, int32_t y) { return pixels[size_t(y) * client.size.width + x] & 0xFFFFFF; };
+    const int32_t centre_x = box.origin.x + box.size.width / 2;
+    const int32_t top = box.origin.y + box.size.height / 4, bottom = box.origin.y + box.size.height * 7 / 8;
+    EXPECT_EQ(at(centre_x, top), 0u) << "the page's black half";
+    EXPECT_EQ(at(centre_x, bottom), 0xFFFFFFu) << "the page's white half";
+    // Portrait paper in a wider box: the box's far sides are button face.
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);  // 0xBBGGRR; the DIB holds 0xRRGGBB
+    EXPECT_EQ(at(box.origin.x + 1, box.origin.y + box.size.height / 2),
+              (uint32_t{GetRValue(face)} << 16) | (uint32_t{GetGValue(face)} << 8) | GetBValue(face));
 }
