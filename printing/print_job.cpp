@@ -251,7 +251,10 @@ void PrintJobRun(PrintJob* job) {
     const uint32_t repetitions = single ? job->repeat_count : 1;
 
     MemoryDC dc = MemoryDC::Adopt(PrinterDeviceCreateDC(*job->device));
-    if (!dc) return;
+    if (!dc) {
+        job->outcome.store(PrintOutcome::kNoDevice);
+        return;
+    }
     SetMapMode(dc.get(), MM_TEXT);
     uint32_t flags = 0;
     {
@@ -262,7 +265,10 @@ void PrintJobRun(PrintJob* job) {
     DOCINFOW info = {};
     info.cbSize = sizeof(info);
     info.lpszDocName = WStrCStr(name);
-    if (StartDocW(dc.get(), &info) <= 0) return;
+    if (StartDocW(dc.get(), &info) <= 0) {
+        job->outcome.store(PrintOutcome::kRefused);
+        return;
+    }
     ProgressClear(progress);
     ProgressPush(progress, passes);
     for (uint32_t pass = 0; pass < passes && !progress->IsCancelled(); ++pass) {
@@ -276,8 +282,10 @@ void PrintJobRun(PrintJob* job) {
     }
     if (progress->IsCancelled()) {
         AbortDoc(dc.get());
+        job->outcome.store(PrintOutcome::kCancelled);
     } else {
         EndDoc(dc.get());
+        job->outcome.store(PrintOutcome::kPrinted);
     }
     ProgressPop(progress);
 }

@@ -36,6 +36,15 @@ class PrintProgress : public RefCounted, public ProgressSink {
     std::atomic<HWND> window{nullptr};  // the status dialog, set before the thread runs
 };
 
+// How far a job's spooler document came.
+enum class PrintOutcome : uint32_t {
+    kNotRun = 0,
+    kNoDevice,  // the printer could not be opened (gone since the dialog)
+    kRefused,   // the spooler refused the document
+    kPrinted,
+    kCancelled,  // the document was aborted
+};
+
 class PrintJob : public RefCounted {
   public:
     PtrArray pages{20, true};  // DocItems, in print order
@@ -49,6 +58,7 @@ class PrintJob : public RefCounted {
     UniqueHandle thread;
     std::atomic<bool> finished{false};   // the thread's last touch of the job
     std::atomic<bool> abandoned{false};  // set before resuming a thread that must not print
+    std::atomic<PrintOutcome> outcome{PrintOutcome::kNotRun};
 };
 
 // Takes a reference to the provider and to every page, copies options and

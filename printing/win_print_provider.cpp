@@ -6,7 +6,9 @@
 
 #include "foundation/handles.h"
 #include "printing/print_job.h"
+#include "resources/text_ids.h"
 #include "viewer/core/viewer_context.h"
+#include "viewer/dialogs/viewer_message.h"
 #include "viewer/documents/doc_item.h"
 
 namespace {
@@ -185,7 +187,14 @@ bool WinPrintProvider::Print(ViewerContext* context, HWND parent, const PtrArray
     Ref<PrinterDevice> device = GetDevice();
     if (!context || !options || !device || PtrArrayCount(pages) == 0) return false;
     Ref<PrintJob> job = PrintJobCreate(context, this, pages, *options, *device);
-    return job && PrintJobStart(job.get());
+    if (!job || !PrintJobStart(job.get())) return false;
+    const PrintOutcome outcome = job->outcome.load();
+    if (outcome == PrintOutcome::kNoDevice || outcome == PrintOutcome::kRefused) {
+        // The printer went away (or stopped taking jobs) after it was chosen.
+        ViewerShowMessage(context, text::kPrinterUnreachable, kMessageError);
+        return false;
+    }
+    return outcome == PrintOutcome::kPrinted;
 }
 
 bool WinPrintProvider::ShowProperties(ViewerContext* context, HWND parent) {

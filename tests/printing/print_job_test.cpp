@@ -336,6 +336,7 @@ TEST(PrintJobStatus, CancelStopsWithinASecond) {
     EXPECT_LT(ended - cancelled_at.load(), 1000u);
     EXPECT_TRUE(job->finished.load());
     EXPECT_TRUE(job->progress->IsCancelled());
+    EXPECT_EQ(job->outcome.load(), PrintOutcome::kCancelled);
     bool clean = false;
     for (int i = 0; i < 100 && !clean; ++i) {
         clean = RunHostCommand("test -z \"$(lpstat -o PlovexTest 2>/dev/null)\"") == 0;
@@ -383,4 +384,28 @@ TEST(PrintJobStatus, ClosingCancelsAndAMissingDialogEndsTheThread) {
     EXPECT_EQ(orphan->RefCountForTests(), 1u) << "the thread released its reference";
     Sleep(300);
     EXPECT_TRUE(ReadTextFile(kPrintOutput).empty());
+}
+
+// A printer that went away after the dialog chose it: the job says so, and
+// nothing reaches the queue.
+TEST(PrintJobStatus, APrinterThatDisappearedIsReported) {
+    PrintBed bed("PlovexPrintJobGone");
+    ASSERT_TRUE(bed.selected) << "no printer PlovexTest";
+    const std::string dir = MakeScratchDir("print_gone");
+    ASSERT_TRUE(bed.Open(dir, "convert -size 300x300 xc:white -compress Group4 one.tif", "one.tif"));
+    Ref<PrinterDevice> gone = PrinterDeviceCopy(*bed.provider->GetDevice());
+    gone->printer_name = WString(L"PlovexTestRemoved");
+    Ref<PrintJob> job = PrintJobCreate(bed.viewer.context.get(), bed.provider.get(), *bed.Pages({0}),
+                                       *PrintOptionsCreate(), *gone);
+    ASSERT_TRUE(job);
+    RunHostCommand("rm -f " + kPrintOutput);
+    PrintJobRun(job.get());
+    EXPECT_EQ(job->outcome.load(), PrintOutcome::kNoDevice);
+    EXPECT_TRUE(ReadTextFile(kPrintOutput).empty());
+
+    Ref<PrintJob> fine = bed.Job(*bed.Pages({0}), *PrintOptionsCreate());
+    ASSERT_TRUE(fine);
+    PrintJobRun(fine.get());
+    EXPECT_EQ(fine->outcome.load(), PrintOutcome::kPrinted);
+    EXPECT_FALSE(WaitForPrint().empty());
 }
