@@ -15,8 +15,6 @@ using namespace redline_mouse;
 
 namespace {
 
-
-
 // GetAttributeMask's bit: open the Properties sheet once the object is made.
 constexpr uint32_t kEditAfterCreation = 2;
 
@@ -43,16 +41,6 @@ const wchar_t* CursorOfKind(int32_t kind) {
         default:
             return IDC_ARROW;
     }
-}
-
-Ref<ViewMapping> PageViewOf(RedlineView* view) {
-    ScopedLock hold(view->lock);
-    return view->page_view;
-}
-
-Ref<RedlinePage> PageOf(RedlineView* view) {
-    ScopedLock hold(view->lock);
-    return view->page;
 }
 
 void PostSelectionMoved(ViewerContext* owner) {
@@ -101,7 +89,7 @@ bool RedlineMouseTool::OnButton(const PointI& point, uint32_t keys, bool* repain
     if (!view) return false;
     const uint32_t mode = ViewerGetRedliningMode(owner.get());
     if (!RedliningModeEdits(mode)) return false;
-    Ref<ViewMapping> page_view = PageViewOf(view);
+    Ref<ViewMapping> page_view = RedlineViewGetPageView(view);
     Ref<RedlineObject> tool_object = RedlineViewGetToolObject(view);
     int32_t next = kIgnoringUntilRelease;
     bool handled = true;
@@ -138,8 +126,9 @@ bool RedlineMouseTool::OnButton(const PointI& point, uint32_t keys, bool* repain
             if (mode == kRedliningModeDraw && LeftAlone(keys) && page_view) {
                 Ref<RedlineLayer> layer = RedlineViewGetLayer(view);
                 if (!layer) break;
-                Ref<RedlineObject> object = CreateRedlineObject(static_cast<int32_t>(layer->objects.Count() + 1),
-                                                                static_cast<int32_t>(ViewerGetRedliningTool(owner.get())));
+                Ref<RedlineObject> object =
+                    CreateRedlineObject(static_cast<int32_t>(layer->objects.Count() + 1),
+                                        static_cast<int32_t>(ViewerGetRedliningTool(owner.get())));
                 if (!object || !layer->objects.Add(object.get())) break;
                 RedlineApplyLastAttributes(view, object.get());
                 object->SetCreationPoint(0, ViewMapDeviceToPage(page_view.get(), point));
@@ -201,7 +190,8 @@ bool RedlineMouseTool::OnButton(const PointI& point, uint32_t keys, bool* repain
                 next = kIdle;
                 break;
             }
-            tool_object->SetCreationPoint(static_cast<uint32_t>(index), ViewMapDeviceToPage(page_view.get(), point));
+            tool_object->SetCreationPoint(static_cast<uint32_t>(index),
+                                          ViewMapDeviceToPage(page_view.get(), point));
             const uint32_t count = tool_object->GetPointCount();
             if (static_cast<uint32_t>(index) + 1 < count || tool_object->CanAddPoint()) {
                 // A point equal to the last one is not added: the next point
@@ -234,7 +224,7 @@ bool RedlineMouseTool::OnButton(const PointI& point, uint32_t keys, bool* repain
 bool RedlineMouseTool::Move(const PointI* point, uint32_t keys, bool* keep_capture, bool* repaint) {
     if (!view) return false;
     const uint32_t mode = ViewerGetRedliningMode(owner.get());
-    Ref<ViewMapping> page_view = PageViewOf(view);
+    Ref<ViewMapping> page_view = RedlineViewGetPageView(view);
     if (!RedliningModeEdits(mode) || !page_view) return false;
     const PointD page_point = ViewMapDeviceToPage(page_view.get(), *point);
     switch (state) {
@@ -247,7 +237,7 @@ bool RedlineMouseTool::Move(const PointI* point, uint32_t keys, bool* keep_captu
                 UseCursor(IDC_ARROW);
                 break;
             }
-            Ref<RedlinePage> page = PageOf(view);
+            Ref<RedlinePage> page = RedlineViewGetPage(view);
             if (!page) break;
             int32_t handle = -1;
             int32_t cursor = 0;
@@ -324,18 +314,18 @@ HMENU BuildRedlineContextMenu(ViewerContext* context, bool bring_to_enabled) {
     MenuHandle menu(CreatePopupMenu());
     if (!menu) return nullptr;
     MenuApplyStyle(menu.get());
-    const bool ok = MenuAddItem(context, nullptr, menu.get(), command::kSelectAllMarkups, text::kRedlineSelectAll, -1,
-                                true) &&
-                    MenuAddItem(context, nullptr, menu.get(), command::kDeleteMarkups, text::kRedlineDelete, -1,
-                                true) &&
-                    MenuAddSeparator(menu.get()) &&
-                    MenuAddItem(context, nullptr, menu.get(), command::kMarkupToFront, text::kRedlineToFront, -1,
-                                bring_to_enabled) &&
-                    MenuAddItem(context, nullptr, menu.get(), command::kMarkupToBack, text::kRedlineToBackground,
-                                -1, bring_to_enabled) &&
-                    MenuAddSeparator(menu.get()) &&
-                    MenuAddItem(context, nullptr, menu.get(), command::kMarkupProperties,
-                                text::kRedlineProperties, -1, true);
+    const bool ok =
+        MenuAddItem(context, nullptr, menu.get(), command::kSelectAllMarkups, text::kRedlineSelectAll, -1,
+                    true) &&
+        MenuAddItem(context, nullptr, menu.get(), command::kDeleteMarkups, text::kRedlineDelete, -1, true) &&
+        MenuAddSeparator(menu.get()) &&
+        MenuAddItem(context, nullptr, menu.get(), command::kMarkupToFront, text::kRedlineToFront, -1,
+                    bring_to_enabled) &&
+        MenuAddItem(context, nullptr, menu.get(), command::kMarkupToBack, text::kRedlineToBackground, -1,
+                    bring_to_enabled) &&
+        MenuAddSeparator(menu.get()) &&
+        MenuAddItem(context, nullptr, menu.get(), command::kMarkupProperties, text::kRedlineProperties, -1,
+                    true);
     return ok ? menu.Release() : nullptr;
 }
 

@@ -84,7 +84,8 @@ bool MakeButtons(RedlineToolbar* toolbar) {
         button.fsStyle = BTNS_BUTTON;
     }
     HWND bar = toolbar->tool_bar;
-    if (!SendMessageW(bar, TB_ADDBUTTONSW, std::size(buttons), reinterpret_cast<LPARAM>(buttons))) return false;
+    if (!SendMessageW(bar, TB_ADDBUTTONSW, std::size(buttons), reinterpret_cast<LPARAM>(buttons)))
+        return false;
     SendMessageW(bar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(toolbar->normal_images.get()));
     SendMessageW(bar, TB_SETHOTIMAGELIST, 0, reinterpret_cast<LPARAM>(toolbar->hot_images.get()));
     SendMessageW(bar, TB_SETINSERTMARKCOLOR, 0, 0x0000FF);
@@ -182,7 +183,8 @@ uint32_t RedlineToolbarActiveCommand(uint32_t mode, uint32_t tool) {
 
 Ref<RedlineToolbar> RedlineToolbarConstruct(ViewerContext* context, HWND parent, HINSTANCE instance,
                                             EventHub* hub) {
-    if (!WindowRegisterClass(kRedlineToolbarClassName, CS_HREDRAW | CS_VREDRAW, LoadCursorW(nullptr, IDC_ARROW),
+    if (!WindowRegisterClass(kRedlineToolbarClassName, CS_HREDRAW | CS_VREDRAW,
+                             LoadCursorW(nullptr, IDC_ARROW),
                              reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1)))) {
         return nullptr;
     }
@@ -193,18 +195,18 @@ Ref<RedlineToolbar> RedlineToolbarConstruct(ViewerContext* context, HWND parent,
     RectI rect;
     RectISet(rect, parent_rect.left + 10, parent_rect.top + 50, 500, 400);
     if (!WindowCreate(toolbar.get(), WS_EX_TOOLWINDOW, kRedlineToolbarClassName,
-                      ViewerTextOrEmpty(context, text::kRedlineToolbarTitle), WS_POPUP | WS_CAPTION | WS_SYSMENU,
-                      rect, parent, nullptr)) {
+                      ViewerTextOrEmpty(context, text::kRedlineToolbarTitle),
+                      WS_POPUP | WS_CAPTION | WS_SYSMENU, rect, parent, nullptr)) {
         return nullptr;
     }
     RemoveSystemMenuItems(context, toolbar->window());
     RECT client = {};
     GetClientRect(toolbar->window(), &client);
-    toolbar->tool_bar = CreateWindowExW(WS_EX_TOOLWINDOW, TOOLBARCLASSNAMEW, nullptr,
-                                        WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | TBSTYLE_FLAT |
-                                            TBSTYLE_TOOLTIPS | CCS_NODIVIDER,
-                                        0, 0, client.right, client.bottom, toolbar->window(), nullptr, instance,
-                                        nullptr);
+    toolbar->tool_bar =
+        CreateWindowExW(WS_EX_TOOLWINDOW, TOOLBARCLASSNAMEW, nullptr,
+                        WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | TBSTYLE_FLAT |
+                            TBSTYLE_TOOLTIPS | CCS_NODIVIDER,
+                        0, 0, client.right, client.bottom, toolbar->window(), nullptr, instance, nullptr);
     if (!toolbar->tool_bar) return nullptr;
     SendMessageW(toolbar->tool_bar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     SendMessageW(toolbar->tool_bar, TB_SETBITMAPSIZE, 0, MAKELPARAM(16, 16));
@@ -235,7 +237,8 @@ void RedlineToolbarRefresh(RedlineToolbar* toolbar) {
         RedlineToolbarActiveCommand(ModeOf(toolbar), ViewerGetRedliningTool(toolbar->context.get()));
     for (const ToolButton& button : kButtons) {
         if (!button.command) continue;
-        SendMessageW(toolbar->tool_bar, TB_PRESSBUTTON, button.command, MAKELPARAM(button.command == active, 0));
+        SendMessageW(toolbar->tool_bar, TB_PRESSBUTTON, button.command,
+                     MAKELPARAM(button.command == active, 0));
     }
 }
 

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "foundation/variant.h"
 #include "redlining/redline_mouse_tool.h"
 #include "viewer/contracts/markups.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/redlining_modes.h"
 #include "viewer/core/settings.h"
-#include "foundation/variant.h"
 
 namespace {
 
@@ -77,8 +77,8 @@ EnhMetafile RecordPage(RedlineView* view, ViewerContext* context, HDC dc, const 
 void PaintOverlay(RedlineView* view, ViewerContext* context, HDC dc, uint32_t purpose, HRGN clip) {
     if (view->tool_object) {
         SelectClipRgn(dc, clip);
-        RedlinePaintPage(view->page.get(), context, purpose, dc, view->page_view.get(), view->tool_object.get(),
-                         redline_draw::kOverlay);
+        RedlinePaintPage(view->page.get(), context, purpose, dc, view->page_view.get(),
+                         view->tool_object.get(), redline_draw::kOverlay);
         SelectClipRgn(dc, nullptr);
     }
     if (view->selection.Count() == 0) return;
@@ -153,6 +153,16 @@ bool RedlineViewHasPage(RedlineView* view) {
     return view->page != nullptr;
 }
 
+Ref<RedlinePage> RedlineViewGetPage(RedlineView* view) {
+    ScopedLock hold(view->lock);
+    return view->page;
+}
+
+Ref<ViewMapping> RedlineViewGetPageView(RedlineView* view) {
+    ScopedLock hold(view->lock);
+    return view->page_view;
+}
+
 void RedlineViewDropCache(RedlineView* view) {
     ScopedLock hold(view->lock);
     view->metafile.Reset();
@@ -185,8 +195,8 @@ void RedlineViewSetHandleIndex(RedlineView* view, int32_t handle_index) {
 }
 
 Ref<RedlineLayer> RedlineViewGetLayer(RedlineView* view) {
-    ScopedLock hold(view->lock);
-    return view->page ? view->page->GetLayer(0) : nullptr;
+    Ref<RedlinePage> page = RedlineViewGetPage(view);
+    return page ? page->GetLayer(0) : nullptr;
 }
 
 void RedlineApplyLastAttributes(RedlineView* view, RedlineObject* object) {

@@ -17,7 +17,6 @@
 #include "viewer/core/viewer_context.h"
 #include "viewer/model/view_mapping.h"
 
-
 // The attributes the Properties sheet applied last; new objects take them.
 struct RedlineLastAttributes {
     Ref<LineAttr> outline;
@@ -54,6 +53,9 @@ void RedlineViewDestruct(RedlineView* view);
 // the cache.
 void RedlineViewSetPage(RedlineView* view, RedlinePage* page, ViewMapping* page_view);
 bool RedlineViewHasPage(RedlineView* view);
+// The bound page and its mapping (references added), or null.
+Ref<RedlinePage> RedlineViewGetPage(RedlineView* view);
+Ref<ViewMapping> RedlineViewGetPageView(RedlineView* view);
 // Forgets the painted picture of the markups so the next paint draws them anew.
 void RedlineViewDropCache(RedlineView* view);
 // The handler the owner puts first in its mouse chain.

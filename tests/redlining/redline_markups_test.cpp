@@ -36,7 +36,8 @@ TEST(RedlineMarkups, PagesOfItsOwnDocumentsOnlyAndViewsThatBindThem) {
     view->SetPage(other.get(), mapping.get());
     EXPECT_FALSE(view->HasPage()) << "a page of another provider";
     view->SetPage(page.get(), mapping.get());
-    EXPECT_FALSE(view->Paint(nullptr, nullptr, markup_purpose::kMainView, false, false)) << "no device context";
+    EXPECT_FALSE(view->Paint(nullptr, nullptr, markup_purpose::kMainView, false, false))
+        << "no device context";
     EXPECT_TRUE(view->GetMouseTool()) << "the main view puts it first in its chain";
     // Holds only while storage is a stand-in: nothing is written.
     EXPECT_FALSE(markups->SaveFile(document.get(), WString(L"C:\\x.plr")));

@@ -25,8 +25,9 @@ struct MarkupHarness : HostHarness {
         MainViewSetDisplayMode(view.get(), kPaneDocked, host, RectI{SizeI{420, 330}, {}});
         target = view->window();
         const std::string dir = MakeScratchDir("redline_mouse_tool");
-        EXPECT_TRUE(MakeFilesIn(dir, "convert -size 400x300 xc:white -density 96 -units PixelsPerInch"
-                                     " -compress Group4 page.tif"));
+        EXPECT_TRUE(MakeFilesIn(dir,
+                                "convert -size 400x300 xc:white -density 96 -units PixelsPerInch"
+                                " -compress Group4 page.tif"));
         page_item = Show(dir + "/page.tif");
     }
     ~MarkupHarness() {
@@ -247,7 +248,8 @@ TEST(RedlineContextMenu, HoldsTheSelectionCommandsWithBringToAsAsked) {
             EXPECT_EQ(info.wID, expected[i].id);
             EXPECT_STREQ(label, ViewerGetText(viewer.context.get(), expected[i].text));
             EXPECT_GT(wcslen(label), 0u);
-            const bool is_bring_to = info.wID == command::kMarkupToFront || info.wID == command::kMarkupToBack;
+            const bool is_bring_to =
+                info.wID == command::kMarkupToFront || info.wID == command::kMarkupToBack;
             EXPECT_EQ((info.fState & MFS_GRAYED) == 0, !is_bring_to || bring_to);
         }
     }

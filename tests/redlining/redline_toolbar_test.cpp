@@ -2,36 +2,25 @@
 // button pressed, closed into view mode, tooltips in the chosen language.
 #include "redlining/redline_toolbar.h"
 
-#include <gtest/gtest.h>
 #include <commctrl.h>
+#include <gtest/gtest.h>
 
 #include "redlining/redline_objects.h"
 #include "resources/text_ids.h"
-#include "tests/viewer/documents/document_test_support.h"
+#include "tests/viewer/views/view_harness.h"
 #include "viewer/core/commands.h"
 #include "viewer/core/redlining_modes.h"
 
 namespace {
 
-struct ToolbarHarness {
+struct ToolbarHarness : HostHarness {
     ToolbarHarness() {
-        WNDCLASSW host_class = {};
-        host_class.lpfnWndProc = DefWindowProcW;
-        host_class.hInstance = GetModuleHandleW(nullptr);
-        host_class.lpszClassName = L"RedlineToolbarTestHost";
-        RegisterClassW(&host_class);
-        host = CreateWindowExW(0, host_class.lpszClassName, L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                               600, 400, nullptr, nullptr, host_class.hInstance, nullptr);
-        toolbar = RedlineToolbarConstruct(viewer.context.get(), host, GetModuleHandleW(nullptr),
-                                          viewer.Hub().get());
+        toolbar = RedlineToolbarConstruct(context(), host, GetModuleHandleW(nullptr), viewer.Hub().get());
     }
     ~ToolbarHarness() {
         if (toolbar) RedlineToolbarDetach(toolbar.get());
         toolbar.Reset();
-        if (host) DestroyWindow(host);
-        PumpPending();
     }
-    ViewerContext* context() const { return viewer.context.get(); }
     bool Pressed(uint32_t command) const {
         return SendMessageW(toolbar->tool_bar, TB_ISBUTTONPRESSED, command, 0) != 0;
     }
@@ -53,8 +42,6 @@ struct ToolbarHarness {
         return info.lpszText ? info.lpszText : L"";
     }
 
-    RunningViewer viewer;
-    HWND host = nullptr;
     Ref<RedlineToolbar> toolbar;
 };
 
@@ -100,7 +87,8 @@ TEST(RedlineToolbar, ShowsInSelectAndDrawModeWithTheActiveButtonPressed) {
         PumpPending();
         EXPECT_EQ(ViewerGetRedliningTool(h.context()), tools[id - command::kRedlineFirstTool]);
         EXPECT_EQ(h.AllPressed(), std::vector<uint32_t>{id});
-        EXPECT_EQ(RedlineToolbarActiveCommand(kRedliningModeDraw, tools[id - command::kRedlineFirstTool]), id);
+        EXPECT_EQ(RedlineToolbarActiveCommand(kRedliningModeDraw, tools[id - command::kRedlineFirstTool]),
+                  id);
     }
     EXPECT_EQ(RedlineToolbarActiveCommand(kRedliningModeView, 1), 0u);
 }
@@ -111,9 +99,10 @@ TEST(RedlineToolbar, TipsNameTheToolsAndTheNoteHasOne) {
     const struct {
         uint32_t command;
         uint32_t text;
-    } tips[] = {{562, text::kRedlineSaveData}, {563, text::kRedlineSelectObjects}, {564, text::kRedlineLine},
-                {565, text::kRedlineRectangle}, {566, text::kRedlineEllipse}, {567, text::kRedlineMultiLine},
-                {568, text::kRedlinePolygon},  {569, text::kRedlineText},    {570, text::kRedlineNoteTool}};
+    } tips[] = {
+        {562, text::kRedlineSaveData},  {563, text::kRedlineSelectObjects}, {564, text::kRedlineLine},
+        {565, text::kRedlineRectangle}, {566, text::kRedlineEllipse},       {567, text::kRedlineMultiLine},
+        {568, text::kRedlinePolygon},   {569, text::kRedlineText},          {570, text::kRedlineNoteTool}};
     for (const auto& tip : tips) {
         SCOPED_TRACE(tip.command);
         const wchar_t* expected = ViewerGetText(h.context(), tip.text);

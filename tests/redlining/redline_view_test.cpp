@@ -81,7 +81,8 @@ struct PaintHarness {
     }
     std::unique_ptr<DibCanvas> Direct(uint32_t purpose, uint32_t flags) {
         auto canvas = std::make_unique<DibCanvas>(kSide, kSide, kWhite);
-        EXPECT_TRUE(RedlinePaintPage(page.get(), context(), purpose, canvas->dc(), mapping.get(), nullptr, flags));
+        EXPECT_TRUE(
+            RedlinePaintPage(page.get(), context(), purpose, canvas->dc(), mapping.get(), nullptr, flags));
         return canvas;
     }
 
