@@ -231,22 +231,23 @@ bool RedlineMouseTool::Move(const PointI* point, uint32_t keys, bool* keep_captu
         case kIdle: {
             if (mode == kRedliningModeDraw) {
                 UseCursor(IDC_CROSS);
-                break;
+                return false;
             }
             if (!AllUp(keys)) {
+                // The main view's own drag (a press beside every object).
                 UseCursor(IDC_ARROW);
-                break;
+                return false;
             }
             Ref<RedlinePage> page = RedlineViewGetPage(view);
-            if (!page) break;
+            if (!page) return false;
             int32_t handle = -1;
             int32_t cursor = 0;
-            Ref<RedlineObject> handled = page->TopmostHandleHit(page_view.get(), page_point, handle, cursor);
-            if (handled && view->selection.Contains(handled.get())) {
+            Ref<RedlineObject> grabbed = page->TopmostHandleHit(page_view.get(), page_point, handle, cursor);
+            if (grabbed && view->selection.Contains(grabbed.get())) {
                 UseCursor(CursorOfKind(cursor));
-                RedlineViewSetToolObject(view, handled.get(), handle);
+                RedlineViewSetToolObject(view, grabbed.get(), handle);
                 *repaint = true;
-                break;
+                return false;
             }
             Ref<RedlineObject> hit = page->TopmostHit(page_view.get(), page_point);
             if (hit != RedlineViewGetToolObject(view)) {
@@ -254,7 +255,8 @@ bool RedlineMouseTool::Move(const PointI* point, uint32_t keys, bool* keep_captu
                 *repaint = true;
             }
             UseCursor(hit ? IDC_SIZEALL : IDC_ARROW);
-            break;
+            // Hovering is the main view's too: its hair cross and position follow.
+            return false;
         }
         case kPressedOnObject:
         case kDragging: {
