@@ -43,9 +43,11 @@ const wchar_t* CursorOfKind(int32_t kind) {
     }
 }
 
-void PostSelectionMoved(ViewerContext* owner) {
+// Notification 22: true while a drag goes on, false once the markup has
+// changed for good (the preview then draws it anew).
+void PostMarkupChanged(ViewerContext* owner, bool while_dragging) {
     Variant argument;
-    VariantInitBool(argument, true);
+    VariantInitBool(argument, while_dragging);
     ViewerPostActionArg(owner, event::kRedlineSelectionChanged, argument);
 }
 
@@ -95,6 +97,7 @@ bool RedlineMouseTool::OnButton(const PointI& point, uint32_t keys, bool* repain
     bool handled = true;
     bool context_menu = false;
     Ref<RedlineObject> to_edit;
+    bool markup_changed = false;
     switch (state) {
         case kIdle:
             if (mode == kRedliningModeSelect) {
@@ -141,6 +144,7 @@ bool RedlineMouseTool::OnButton(const PointI& point, uint32_t keys, bool* repain
                     next = kPlacingPoint;
                 }
                 RedlineViewDropCache(view);
+                markup_changed = true;
                 *repaint = true;
                 break;
             }
@@ -171,6 +175,7 @@ bool RedlineMouseTool::OnButton(const PointI& point, uint32_t keys, bool* repain
                 next = kPlacingPoint;
                 break;
             }
+            markup_changed = true;
             if (Ref<RedlineObject> kept = FinishObject()) {
                 if (kept->GetAttributeMask() & kEditAfterCreation) to_edit = kept;
             }
@@ -181,12 +186,14 @@ bool RedlineMouseTool::OnButton(const PointI& point, uint32_t keys, bool* repain
             if (!AllUp(keys)) {
                 // A second button while a point is placed: the creation ends.
                 FinishObject();
+                markup_changed = true;
                 *repaint = true;
                 break;
             }
             const int32_t index = RedlineViewGetHandleIndex(view);
             if (!tool_object || index < 0 || !page_view) {
                 FinishObject();
+                markup_changed = true;
                 next = kIdle;
                 break;
             }
@@ -198,8 +205,10 @@ bool RedlineMouseTool::OnButton(const PointI& point, uint32_t keys, bool* repain
                 // goes where it would have, never beyond the point count.
                 RedlineViewSetHandleIndex(view, static_cast<int32_t>(std::min<uint32_t>(index + 1, count)));
                 RedlineViewDropCache(view);
+                markup_changed = true;
                 next = kWaitingForPoint;
             } else {
+                markup_changed = true;
                 if (Ref<RedlineObject> kept = FinishObject()) {
                     if (kept->GetAttributeMask() & kEditAfterCreation) to_edit = kept;
                 }
@@ -216,6 +225,7 @@ bool RedlineMouseTool::OnButton(const PointI& point, uint32_t keys, bool* repain
             break;
     }
     state = next;
+    if (markup_changed) PostMarkupChanged(owner.get(), false);
     if (context_menu) OpenContextMenu(owner.get(), point);
     if (to_edit) EditObject(view, owner.get(), to_edit.get());
     return handled;
@@ -280,7 +290,7 @@ bool RedlineMouseTool::Move(const PointI* point, uint32_t keys, bool* keep_captu
             if (changed) {
                 RedlineViewDropCache(view);
                 *repaint = true;
-                PostSelectionMoved(owner.get());
+                PostMarkupChanged(owner.get(), true);
             } else {
                 state = kIgnoringUntilRelease;
                 UseCursor(IDC_ARROW);
@@ -302,7 +312,7 @@ bool RedlineMouseTool::Move(const PointI* point, uint32_t keys, bool* keep_captu
             }
             RedlineViewDropCache(view);
             *repaint = true;
-            PostSelectionMoved(owner.get());
+            PostMarkupChanged(owner.get(), true);
             break;
         }
         default:
