@@ -14,6 +14,9 @@
 
 #include "imaging/raster/raster_image.h"
 #include "printing/win_print_provider.h"
+#include "redlining/redline_document.h"
+#include "redlining/redline_markups.h"
+#include "redlining/redline_objects.h"
 #include "resources/resource_ids.h"
 #include "tests/printing/print_test_support.h"
 #include "tests/viewer/windows/frame_test_support.h"
@@ -45,7 +48,7 @@ std::vector<bool> Dark(const GreyPage& page) {
 }
 
 struct PrintBed {
-    explicit PrintBed(const char*) {
+    explicit PrintBed(const char*, MarkupProvider* markups = nullptr) : viewer(markups) {
         provider = MakeRef<WinPrintProvider>(L"Windows printing");
         provider->Init();
         selected = provider->SelectPrinter(viewer.context.get(), WString(kTestPrinter));
@@ -408,4 +411,38 @@ TEST(PrintJobStatus, APrinterThatDisappearedIsReported) {
     PrintJobRun(fine.get());
     EXPECT_EQ(fine->outcome.load(), PrintOutcome::kPrinted);
     EXPECT_FALSE(WaitForPrint().empty());
+}
+
+// A markup on the page prints at its place: a 20 x 15 mm rectangle 5 mm from
+// the top left corner of the page printed at true size.
+TEST(PrintJobMarkups, ARectangleLandsAtItsPlace) {
+    PrintBed bed("PlovexPrintJobMarkups", RedlineMarkupsCreate().get());
+    ASSERT_TRUE(bed.selected) << "no printer PlovexTest";
+    const std::string dir = MakeScratchDir("print_markups");
+    ASSERT_TRUE(
+        bed.Open(dir,
+                 "convert -size 1000x1400 xc:white -units PixelsPerInch -density 254 -compress Group4 "
+                 "blank.tif",
+                 "blank.tif"));
+    Ref<DocItem> page = bed.Page(0);
+    Ref<MarkupPage> markups = page->GetRedlinePage(bed.viewer.context.get(), false);
+    RedlinePage* redline = RedlineMarkupsPageOf(markups.get());
+    ASSERT_TRUE(redline) << "the page has no redlining page";
+    if (!redline->GetLayer(0)) redline->CreateLayer();
+    PtrArray none(1, true);
+    redline->GetLayer(0)->objects.Add(
+        CreateRedlineObjectFromData(2, 1, redline_type::kRectangle, 0, none, WString(L"5:5:25:20")).get());
+    const std::vector<GreyPage> sheets =
+        RasterisePrint(bed.Print(*bed.Pages({0}), *TrueSize()), "print_markups_r");
+    ASSERT_EQ(sheets.size(), 1u);
+    const std::vector<Mark> marks = FindMarks(sheets[0]);
+    ASSERT_EQ(marks.size(), 1u);
+    Ref<PrintableArea> area = bed.Area();
+    const double page_left = area->printable.origin.x + area->printable.size.width / 2 - 50;
+    const double page_top = area->printable.origin.y + area->printable.size.height / 2 - 70;
+    // The outline's centre line is the rectangle; its pen widens the box.
+    EXPECT_NEAR((marks[0].left + marks[0].right) / 2 - page_left, 15, kTolerance);
+    EXPECT_NEAR((marks[0].top + marks[0].bottom) / 2 - page_top, 12.5, kTolerance);
+    EXPECT_NEAR(marks[0].width(), 20, 1.5);
+    EXPECT_NEAR(marks[0].height(), 15, 1.5);
 }

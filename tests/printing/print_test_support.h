@@ -16,6 +16,7 @@
 
 #include "tests/support/test_support.h"
 #include "tests/viewer/windows/frame_test_support.h"
+#include "viewer/contracts/markups.h"
 
 inline const std::string kPrintOutput = "/var/spool/plovex/PlovexTest.ps";
 inline constexpr double kRasterDpi = 100.0;
@@ -151,8 +152,9 @@ inline std::vector<std::string> PageComments(const std::string& postscript) {
 // cannot be redirected as the frame tests do. Settings are changed only as
 // the internal caller, whose changes are never saved.
 struct PrintViewer {
-    PrintViewer() {
+    explicit PrintViewer(MarkupProvider* markups = nullptr) {
         root = AppCreate(GetModuleHandleW(nullptr), nullptr);
+        if (markups) AppSetMarkups(root.get(), markups);
         settings = AppGetSettings(root.get());
         context = ViewerContextConstruct(root.get());
         AppCreateWindow(root.get(), context.get(), GetModuleHandleW(nullptr), nullptr, false);
