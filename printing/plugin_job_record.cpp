@@ -23,16 +23,18 @@ void CopyText(char* field, uint32_t size, const AString& text) {
 }
 
 // The ANSI form only when every character has one of its own: no '?' for
-// what the code page lacks, no best-fit look-alike.
+// what the code page lacks, no best-fit look-alike. A UTF-8 code page takes
+// neither flag nor default character and refuses only broken text.
 bool ToAnsiExactly(const wchar_t* text, std::string& out) {
     out.clear();
+    const bool utf8 = GetACP() == CP_UTF8;
+    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
     BOOL lossy = FALSE;
-    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, nullptr, 0, nullptr, &lossy);
+    BOOL* report = utf8 ? nullptr : &lossy;
+    const int n = WideCharToMultiByte(CP_ACP, flags, text, -1, nullptr, 0, nullptr, report);
     if (n <= 0 || lossy) return false;
     out.resize(static_cast<size_t>(n));
-    lossy = FALSE;
-    if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, out.data(), n, nullptr, &lossy) != n ||
-        lossy)
+    if (WideCharToMultiByte(CP_ACP, flags, text, -1, out.data(), n, nullptr, report) != n || lossy)
         return false;
     out.pop_back();  // the terminator
     return true;

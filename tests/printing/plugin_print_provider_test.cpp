@@ -462,3 +462,28 @@ TEST_F(PluginProvider, PrintableAreaFromThePluginOrFromThePaper) {
     ASSERT_TRUE(provider_->SelectPaper(context.get(), 2));  // a plug-in paper has no size: A0
     ExpectRect(provider_->GetPrintableArea()->printable, 0, 0, 1189, 841);
 }
+
+// A file that neither its ANSI name nor a short name can reach fails its own
+// job with a message; the other documents still print.
+TEST_F(PluginProvider, AJobWithoutAReadableFileNameFailsAlone) {
+    RunningViewer viewer;
+    const std::string dir = MakeScratchDir("plugin_unnamed_docs");
+    Ref<DocumentItem> x = OpenTiff(viewer, dir, 1);
+    const std::wstring foreign = WindowsPathOf(dir) + L"\\\u6f22\u5b57.tif";
+    ASSERT_TRUE(CopyFileW(WindowsPathOf(dir + "/x.tif").c_str(), foreign.c_str(), FALSE));
+    Ref<DocumentItem> gone = viewer.Open(foreign);
+    ASSERT_TRUE(x && gone);
+    ASSERT_EQ(DocItemGetChildCount(gone.get()), 1u);
+    // Gone from the disk, so it has no short name any more.
+    ASSERT_TRUE(DeleteFileW(foreign.c_str()) || MoveFileExW(foreign.c_str(), nullptr, 0));
+    ASSERT_NO_FATAL_FAILURE(Load("plugin_unnamed", "probe", "plp_unnamed.dll"));
+    ASSERT_NO_FATAL_FAILURE(SelectFirstPrinter(viewer.context.get()));
+    PageList list;
+    list.Add(gone.get(), {0});
+    list.Add(x.get(), {0});
+    EXPECT_FALSE(provider_->Print(viewer.context.get(), nullptr, list.pages, nullptr));
+    EXPECT_EQ(failures(), std::vector<std::wstring>{foreign});
+    const std::vector<Call> jobs = Jobs();
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(TextAt(jobs[0].record, 152), Ansi(WindowsPathOf(dir + "/x.tif")));
+}
