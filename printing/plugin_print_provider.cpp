@@ -6,6 +6,7 @@
 
 #include "foundation/registry.h"
 #include "imaging/formats/image_format.h"
+#include "resources/text_ids.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/variable_list.h"
 #include "viewer/core/viewer_context.h"
@@ -56,13 +57,12 @@ constexpr StandardToken kStandardTokens[] = {
 };
 
 constexpr uint32_t kCannotPrintId = 5002;  // "You can't print this document!"
-constexpr uint32_t kErrorCaptionId = 5000;
 
 void ShowJobFailure(ViewerContext* context, HWND parent, const WString& path) {
     WString message = ViewerGetText(context, kCannotPrintId);
     WStrAppendChars(message, L"\n\n");
     WStrAppend(message, path);
-    MessageBoxW(parent, WStrCStr(message), ViewerGetText(context, kErrorCaptionId), MB_ICONERROR);
+    MessageBoxW(parent, WStrCStr(message), ViewerGetText(context, text::kError), MB_ICONERROR);
 }
 
 // The value names under the user's key, after the plug-in's server type.
