@@ -56,10 +56,8 @@ constexpr StandardToken kStandardTokens[] = {
     {L"DATE", 2},    {L"TIME", 8},       {L"USERNAME", 9},
 };
 
-constexpr uint32_t kCannotPrintId = 5002;  // "You can't print this document!"
-
 void ShowJobFailure(ViewerContext* context, HWND parent, const WString& path) {
-    WString message = ViewerGetText(context, kCannotPrintId);
+    WString message = ViewerGetText(context, text::kCannotPrint);
     WStrAppendChars(message, L"\n\n");
     WStrAppend(message, path);
     MessageBoxW(parent, WStrCStr(message), ViewerGetText(context, text::kError), MB_ICONERROR);
