@@ -1,8 +1,6 @@
 #include "printing/plugin_print_provider.h"
 
-#if __has_include("printing/print_options.h")
 #include "printing/print_options.h"
-#endif
 
 #include "foundation/registry.h"
 #include "imaging/formats/image_format.h"
@@ -76,7 +74,6 @@ constexpr wchar_t kBinSuffix[] = L"_PAPERBININDEX";
 // Without options a job prints as the print dialog's defaults would.
 PluginJobOptions JobOptionsOf(const PrintOptions* options) {
     PluginJobOptions job;
-#if __has_include("printing/print_options.h")
     if (options) {
         job.fit = options->fit != 0;
         job.cut_out_only = options->cut_out_only != 0;
@@ -86,7 +83,6 @@ PluginJobOptions JobOptionsOf(const PrintOptions* options) {
         job.fold = options->fold != 0;
         job.cover = options->cover != 0;
     }
-#endif
     return job;
 }
 
