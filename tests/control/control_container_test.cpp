@@ -5,6 +5,7 @@
 #include <windows.h>
 // after windows.h, which they need
 #include <gtest/gtest.h>
+#include <objsafe.h>
 #include <shlobj.h>
 
 #include <cstring>
@@ -97,7 +98,11 @@ TEST_F(ControlContainerTest, ActivatedControlShowsItsSrcDocumentAndUnloadsAfterw
         ComPtr<IOleInPlaceActiveObject> active;
         ASSERT_EQ(control->QueryInterface(IID_IOleInPlaceActiveObject, active.PutVoid()), S_OK);
         MSG key = {window, WM_KEYDOWN, 'Q', 0, 0, {0, 0}};
-        active->TranslateAccelerator(&key);
+        EXPECT_EQ(active->TranslateAccelerator(&key), S_FALSE);
+        EXPECT_EQ(site.keys_offered, 1);
+        // A key of the viewer's table stays with the viewer.
+        MSG next_page = {window, WM_KEYDOWN, VK_NEXT, 0, 0, {0, 0}};
+        EXPECT_EQ(active->TranslateAccelerator(&next_page), S_OK);
         EXPECT_EQ(site.keys_offered, 1);
 
         // A second StartUp while running changes nothing; Shutdown and
@@ -141,7 +146,7 @@ TEST_F(ControlContainerTest, DesignModePaintsItsStateText) {
     EXPECT_EQ(site.references, 0u);
 }
 
-TEST_F(ControlContainerTest, DropReleasesTheMediumThroughItsSource) {
+TEST_F(ControlContainerTest, DropReleasesTheMediumThroughItsSourceAndKeysFollowTheFlags) {
     Site site(host_);
     const std::string dir = MakeScratchDir("control_drop");
     const std::string file = dir + "/dropped.bmp";
@@ -184,11 +189,96 @@ TEST_F(ControlContainerTest, DropReleasesTheMediumThroughItsSource) {
             return view && CountColour(view, RGB(0, 0, 255)) > 100;
         })) << "the dropped file was not shown";
         target.Reset();
+
+        // No properties were loaded: the site sees every key first, and a
+        // key it leaves goes to the viewer's table.
+        ComPtr<IOleInPlaceActiveObject> active;
+        ASSERT_EQ(control->QueryInterface(IID_IOleInPlaceActiveObject, active.PutVoid()), S_OK);
+        MSG next_page = {ControlWindow(control.get()), WM_KEYDOWN, VK_NEXT, 0, 0, {0, 0}};
+        EXPECT_EQ(active->TranslateAccelerator(&next_page), S_OK);
+        EXPECT_EQ(site.keys_offered, 1);
+        // Preferring the viewer's shortcuts keeps them from the site.
+        ComPtr<IPlovexCtrl> automation;
+        ASSERT_EQ(control->QueryInterface(IID_IPlovexCtrl, automation.PutVoid()), S_OK);
+        EXPECT_EQ(automation->SetPreferPlovexShortcuts(VARIANT_TRUE), S_OK);
+        EXPECT_EQ(active->TranslateAccelerator(&next_page), S_OK);
+        EXPECT_EQ(site.keys_offered, 1);
+        active.Reset();
+        automation.Reset();
         control->Close(OLECLOSE_NOSAVE);
         control->SetClientSite(nullptr);
     }
     GlobalFree(memory);
     EXPECT_EQ(site.references, 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// An event sink: IDispatch, counting its references.
+class EventSink : public IDispatch {
+  public:
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        *out = nullptr;
+        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDispatch) &&
+            !IsEqualIID(iid, DIID__IPlovexCtrlEvents))
+            return E_NOINTERFACE;
+        *out = this;
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
+    STDMETHODIMP_(ULONG) Release() override { return --references; }
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+        *count = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        return S_OK;
+    }
+    ULONG references = 0;
+};
+
+TEST_F(ControlContainerTest, EventPointsAndSafetyAnswers) {
+    EventSink sink;
+    {
+        ComPtr<IOleObject> control = CreateControl();
+        ASSERT_TRUE(control);
+        ComPtr<IConnectionPointContainer> points;
+        ASSERT_EQ(control->QueryInterface(IID_IConnectionPointContainer, points.PutVoid()), S_OK);
+        ComPtr<IConnectionPoint> events;
+        ASSERT_EQ(points->FindConnectionPoint(DIID__IPlovexCtrlEvents, events.Put()), S_OK);
+        ComPtr<IConnectionPoint> notify;
+        EXPECT_EQ(points->FindConnectionPoint(IID_IPropertyNotifySink, notify.Put()), S_OK);
+        ComPtr<IConnectionPoint> none;
+        EXPECT_EQ(points->FindConnectionPoint(IID_IDropTarget, none.Put()), CONNECT_E_NOCONNECTION);
+        IID iid{};
+        EXPECT_EQ(events->GetConnectionInterface(&iid), S_OK);
+        EXPECT_TRUE(IsEqualIID(iid, DIID__IPlovexCtrlEvents));
+
+        DWORD first = 0;
+        DWORD second = 0;
+        ASSERT_EQ(events->Advise(&sink, &first), S_OK);
+        ASSERT_EQ(events->Advise(&sink, &second), S_OK);
+        EXPECT_NE(first, second);
+        EXPECT_EQ(events->Unadvise(first), S_OK);
+        EXPECT_EQ(events->Unadvise(first), CONNECT_E_NOCONNECTION);
+        // The second connection is dropped with the control.
+
+        ComPtr<IObjectSafety> safety;
+        ASSERT_EQ(control->QueryInterface(IID_IObjectSafety, safety.PutVoid()), S_OK);
+        DWORD supported = 0;
+        DWORD enabled = 0;
+        EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled), S_OK);
+        EXPECT_EQ(supported, 3u);
+        EXPECT_EQ(enabled, 3u);
+        EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, 0, 0), S_OK);
+    }
+    EXPECT_EQ(sink.references, 0u);
+    EXPECT_EQ(library_.can_unload(), S_OK);
 }
 
 }  // namespace
