@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/control/page_document.h"
 #include "tests/control/test_container.h"
 #include "tests/foundation/dde_test_partner.h"
 #include "viewer/dde/instance_link.h"
@@ -151,11 +152,31 @@ TEST_F(HandOverTest, AnotherProcessViewerGetsTheDocumentOnlyPastOneOwnBrowserFra
     }
     EXPECT_FALSE(PeerGotFileOpen(log));
 
-    // Two frames with the control inside one: the peer opens the document
+    // Two frames, but an HTML page hosts the control: it is no full-page
+    // document and stays with the control.
+    {
+        HWND host = Host(second);
+        PageDocument page(L"Text/HTML", L"http://server.example/page.html");
+        Site site(host);
+        site.page = &page;
+        ComPtr<IOleObject> control = Activate(site, host, src);
+        ASSERT_TRUE(control);
+        EXPECT_NE(GetWindow(ControlWindow(control.get()), GW_CHILD), nullptr);
+        Close(control);
+        EXPECT_EQ(page.references, 0u);
+        DestroyWindow(host);
+    }
+    EXPECT_FALSE(PeerGotFileOpen(log));
+    EXPECT_EQ(CloseRequests()[second], 0);
+
+    // Two frames with the control inside one, on a full-page TIFF's page:
+    // the peer opens the document
     // and is activated; the hosting frame is hidden and asked to close.
     {
         HWND host = Host(second);
+        PageDocument page(L"image/tiff", L"file:///Z:/plan.tif");
         Site site(host);
+        site.page = &page;
         ComPtr<IOleObject> control = Activate(site, host, src);
         ASSERT_TRUE(control);
         const HWND window = ControlWindow(control.get());

@@ -73,8 +73,10 @@ class Site : public IOleClientSite, public IOleInPlaceSite, public IOleControlSi
         return E_NOTIMPL;
     }
     STDMETHODIMP GetContainer(IOleContainer** out) override {
-        *out = nullptr;
-        return E_NOINTERFACE;
+        *out = page;
+        if (!page) return E_NOINTERFACE;
+        page->AddRef();
+        return S_OK;
     }
     STDMETHODIMP ShowObject() override { return S_OK; }
     STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
@@ -145,6 +147,7 @@ class Site : public IOleClientSite, public IOleInPlaceSite, public IOleControlSi
     int deactivations = 0;
     int keys_offered = 0;
     bool user_mode = true;
+    IOleContainer* page = nullptr;  // the hosting page, when the test gives one
 
   private:
     HWND window_;
