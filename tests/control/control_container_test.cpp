@@ -24,11 +24,7 @@ class ControlContainerTest : public ::testing::Test {
     void SetUp() override {
         OleInitialize(nullptr);
         ASSERT_TRUE(library_.loaded());
-        WNDCLASSW window_class{};
-        window_class.lpfnWndProc = DefWindowProcW;
-        window_class.hInstance = GetModuleHandleW(nullptr);
-        window_class.lpszClassName = kHostClass;
-        RegisterClassW(&window_class);
+        RegisterTestWindowClass(kHostClass, DefWindowProcW);
         host_ = CreateWindowExW(0, kHostClass, L"host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 600, 500,
                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         ASSERT_NE(host_, nullptr);
@@ -109,10 +105,17 @@ TEST_F(ControlContainerTest, ActivatedControlShowsItsSrcDocumentAndUnloadsAfterw
         // StartUp restart the viewer in the same window.
         EXPECT_EQ(automation->StartUp(), S_OK);
         EXPECT_EQ(GetWindow(window, GW_CHILD), frame);
+        ComPtr<IDropTarget> target;
+        ASSERT_EQ(control->QueryInterface(IID_IDropTarget, target.PutVoid()), S_OK);
+        EXPECT_EQ(RegisterDragDrop(window, target.get()), DRAGDROP_E_ALREADYREGISTERED);
         EXPECT_EQ(automation->Shutdown(), S_OK);
         EXPECT_EQ(GetWindow(window, GW_CHILD), nullptr);
+        // Shutdown gave up the drop target (and its reference to the control).
+        EXPECT_EQ(RevokeDragDrop(window), DRAGDROP_E_NOTREGISTERED);
         EXPECT_EQ(automation->StartUp(), S_OK);
         EXPECT_NE(GetWindow(window, GW_CHILD), nullptr);
+        EXPECT_EQ(RegisterDragDrop(window, target.get()), DRAGDROP_E_ALREADYREGISTERED);
+        target.Reset();
 
         EXPECT_EQ(control->Close(OLECLOSE_NOSAVE), S_OK);
         EXPECT_EQ(site.deactivations, 1);

@@ -46,16 +46,8 @@ class HandOverTest : public ::testing::Test {
     void SetUp() override {
         OleInitialize(nullptr);
         ASSERT_TRUE(library_.loaded());
-        WNDCLASSW browser{};
-        browser.lpfnWndProc = BrowserProc;
-        browser.hInstance = GetModuleHandleW(nullptr);
-        browser.lpszClassName = kBrowserClass;
-        RegisterClassW(&browser);
-        WNDCLASSW host{};
-        host.lpfnWndProc = DefWindowProcW;
-        host.hInstance = GetModuleHandleW(nullptr);
-        host.lpszClassName = kHostClass;
-        RegisterClassW(&host);
+        RegisterTestWindowClass(kBrowserClass, BrowserProc);
+        RegisterTestWindowClass(kHostClass, DefWindowProcW);
         CloseRequests().clear();
         const std::string dir = MakeScratchDir("control_hand_over");
         document_ = dir + "/plan.bmp";

@@ -304,6 +304,15 @@ class ControlLibrary {
     ModuleHandle module_;
 };
 
+// A window class of the test's module (a second registration is harmless).
+inline void RegisterTestWindowClass(const wchar_t* name, WNDPROC procedure) {
+    WNDCLASSW window_class{};
+    window_class.lpfnWndProc = procedure;
+    window_class.hInstance = GetModuleHandleW(nullptr);
+    window_class.lpszClassName = name;
+    RegisterClassW(&window_class);
+}
+
 // The control's own window (null before activation).
 inline HWND ControlWindow(IOleObject* control) {
     ComPtr<IOleInPlaceObject> in_place;
