@@ -2,20 +2,19 @@
 
 #include "printing/print_job.h"
 #include "printing/print_providers.h"
+#include "resources/text_ids.h"
 #include "viewer/app/app_root.h"
 #include "viewer/core/app_texts.h"
 #include "viewer/core/settings.h"
 
 namespace {
 
-constexpr uint32_t kSpoolerNameText = 2930;  // "Windows printing"
-
 void AddWindows(AppRoot* root) {
     Ref<AppTextTable> texts = AppGetTextTable(root);
     Ref<Settings> settings = AppGetSettings(root);
     const wchar_t* name =
         texts ? AppTextTableGet(texts.get(), settings ? SettingsGetLanguage(settings.get()) : 0,
-                                kSpoolerNameText)
+                                text::kSpoolerProviderName)
               : nullptr;
     PrintProvidersAddWindows(root->print_providers, name ? WString(name) : WString());
 }

@@ -12,18 +12,12 @@
 #include "viewer/contracts/markups.h"
 #include "viewer/core/app_utils.h"
 #include "viewer/core/open_params.h"
+#include "viewer/core/restrictions.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/doc_item.h"
 #include "viewer/documents/document_source.h"
 
 namespace {
-
-constexpr uint32_t kFileTextId = 7006;            // "File"
-constexpr uint32_t kRedlineFilterFileId = 2786;   // "Plovex Redlining file (*.plr)"
-constexpr uint32_t kRedlineFilterTiffId = 2787;   // "Tag in TIFF file (*.tif)"
-constexpr uint32_t kRedlineDialogTitleId = 2788;  // "Save redlining information as..."
-constexpr uint32_t kRedlineSaveErrorId = 2789;    // "Error while trying to save ..."
-constexpr uint32_t kRestrictSave = 2;
 // A filter description this long no longer fits the dialog's list.
 constexpr uint32_t kMaxFilterDescription = 70;
 // The dialogs' name buffers: 260 characters with the terminator.
@@ -106,7 +100,7 @@ void SaveAsPropose(ViewerContext* context, const WString& file_name, SaveAsPropo
     WStrAppend(pattern, out.extension);
     WString description = pattern;
     WStrAppendChar(description, L' ');
-    WStrAppendChars(description, ViewerGetText(context, kFileTextId));
+    WStrAppendChars(description, ViewerGetText(context, text::kFile));
     if (WStrLength(description) >= kMaxFilterDescription) {
         WStrClear(out.filter_description);
         WStrClear(out.filter_pattern);
@@ -131,7 +125,7 @@ bool ViewerSaveAs(ViewerContext* context) {
     if (!item) return false;
     Ref<OpenParams> params = item->GetOpenParams();
     if (params && !OpenParamsGetAllowSave(params.get())) return false;
-    if (!ViewerIsAllowed(context, 0, kRestrictSave)) return false;
+    if (!ViewerIsAllowed(context, 0, restriction::kSave)) return false;
     Ref<DocumentSource> source = item->GetSource();
     if (!source) return false;
 
@@ -207,9 +201,9 @@ bool ViewerSaveRedlining(ViewerContext* context, DocItem* item) {
         WStrGetDirectory(SourceGetPath(source.get(), path), directory);
     }
 
-    WString pairs = ViewerGetText(context, kRedlineFilterFileId);
+    WString pairs = ViewerGetText(context, text::kRedlineFilterFile);
     WStrAppendChars(pairs, L"\t*.PLR\t");
-    WStrAppendChars(pairs, ViewerGetText(context, kRedlineFilterTiffId));
+    WStrAppendChars(pairs, ViewerGetText(context, text::kRedlineFilterTiff));
     WStrAppendChars(pairs, L"\t*.TIF");
     std::vector<wchar_t> filter = FilterBuffer(pairs);
     std::vector<wchar_t> buffer = NameBuffer(proposed);
@@ -223,7 +217,7 @@ bool ViewerSaveRedlining(ViewerContext* context, DocItem* item) {
     dialog.lpstrFile = buffer.data();
     dialog.nMaxFile = kNameBufferCharacters;
     dialog.lpstrInitialDir = WStrLength(directory) > 0 ? WStrCStr(directory) : nullptr;
-    dialog.lpstrTitle = ViewerGetText(context, kRedlineDialogTitleId);
+    dialog.lpstrTitle = ViewerGetText(context, text::kRedlineSaveTitle);
     dialog.Flags = 0;
     if (!GetSaveFileNameW(&dialog)) return false;
 
@@ -245,8 +239,8 @@ bool ViewerSaveRedlining(ViewerContext* context, DocItem* item) {
         written = ViewerGetMarkups(context)->SaveFile(redlining.get(), target);
     }
     if (!written) {
-        MessageBoxW(owner, ViewerGetText(context, kRedlineSaveErrorId), ViewerGetText(context, text::kError),
-                    MB_ICONHAND);
+        MessageBoxW(owner, ViewerGetText(context, text::kRedlineSaveError),
+                    ViewerGetText(context, text::kError), MB_ICONHAND);
     }
     return written;
 }

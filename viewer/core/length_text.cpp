@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <span>
 
+#include "resources/text_ids.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
 
@@ -62,7 +63,6 @@ const LengthStep& StepForValue(const UnitSteps& unit, double value) {
 }
 
 constexpr int32_t kNoSettingsUnit = kLengthMetric;
-constexpr uint32_t kPixelTextId = 2039;
 
 }  // namespace
 
@@ -109,7 +109,7 @@ bool FormatLength(ViewerContext* context, double value, bool in_units, WStrBuild
         return FormatLengthInUnit(context, value, unit, builder);
     }
     if (!FormatNumberByMagnitude(value, builder) || !WStrBuilderAppendChar(builder, L' ')) return false;
-    const wchar_t* pixel = ViewerGetText(context, kPixelTextId);
+    const wchar_t* pixel = ViewerGetText(context, text::kPixel);
     return !pixel || WStrBuilderAppendChars(builder, pixel);
 }
 

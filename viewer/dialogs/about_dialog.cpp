@@ -7,6 +7,7 @@
 #include "foundation/dll_handle.h"
 #include "foundation/handles.h"
 #include "resources/resource_ids.h"
+#include "resources/text_ids.h"
 #include "viewer/core/app_utils.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/dialogs/dialog_kit.h"
@@ -22,7 +23,6 @@ constexpr wchar_t kVersionPrefix[] = L"Version 5.2.9.";
 constexpr wchar_t kBuildNumber[] = L"1024";
 constexpr wchar_t kStringTable[] = L"\\StringFileInfo\\040704b0\\";
 constexpr DWORD kModulePathCapacity = 32768;
-constexpr uint32_t kTextClose = 10012;
 // The close button, in client pixels from the bottom right corner.
 constexpr int kButtonWidth = 80;
 constexpr int kButtonHeight = 24;
@@ -112,7 +112,7 @@ void PlaceCloseButton(HWND dialog, ViewerContext* context) {
     const HWND button = GetDlgItem(dialog, IDCANCEL);
     RECT client = {};
     if (!button || !GetClientRect(dialog, &client)) return;
-    if (const wchar_t* text = ViewerGetText(context, kTextClose)) SetWindowTextW(button, text);
+    if (const wchar_t* text = ViewerGetText(context, text::kClose)) SetWindowTextW(button, text);
     SetWindowPos(button, HWND_TOP, client.right - kButtonMargin - kButtonWidth,
                  client.bottom - kButtonMargin - kButtonHeight, kButtonWidth, kButtonHeight, SWP_NOACTIVATE);
 }

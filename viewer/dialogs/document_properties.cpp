@@ -5,6 +5,7 @@
 #include "imaging/formats/image_format.h"
 #include "imaging/formats/tiff/tiff_page.h"
 #include "resources/resource_ids.h"
+#include "resources/text_ids.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/dialogs/dialog_kit.h"
 #include "viewer/dialogs/property_texts.h"
@@ -12,12 +13,6 @@
 #include "viewer/documents/document_source.h"
 
 namespace {
-
-constexpr uint32_t kCaptionText = 2862;
-constexpr uint32_t kDocumentTitleText = 2860;
-constexpr uint32_t kPageTitleText = 2861;
-constexpr uint32_t kTiffTagsTitleText = 2883;
-constexpr uint32_t kNotSpecifiedText = 2040;
 
 // What every page of one sheet shares (the lParam of each page).
 struct PropertiesState : DlgPageState {
@@ -78,7 +73,7 @@ void InitPagePage(HWND page, PropertiesState* state) {
     if (!CollectPageProperties(state->context, state->document.get(), state->page.get(), texts)) {
         // Nothing could be had: every value says so.
         for (const PropertyRow<PagePropertyTexts>& row : kPageRows) {
-            texts.*row.value = ViewerGetText(state->context, kNotSpecifiedText);
+            texts.*row.value = ViewerGetText(state->context, text::kNotSpecified);
         }
     }
     ShowRows(page, state->context, kPageRows, texts);
@@ -140,11 +135,11 @@ INT_PTR ShowDocumentProperties(ViewerContext* context, DocItem* document, DocIte
         pages[count].lParam = reinterpret_cast<LPARAM>(static_cast<DlgPageState*>(&state));
         ++count;
     };
-    add(IDD_PROPERTIES_DOCUMENT, kDocumentTitleText, PropertiesPageProc<InitDocumentPage>);
+    add(IDD_PROPERTIES_DOCUMENT, text::kPropertiesDocument, PropertiesPageProc<InitDocumentPage>);
     if (page) {
-        add(IDD_PROPERTIES_PAGE, kPageTitleText, PropertiesPageProc<InitPagePage>);
+        add(IDD_PROPERTIES_PAGE, text::kPropertiesPage, PropertiesPageProc<InitPagePage>);
         if (IsTiffDocument(document, state.page.get())) {
-            add(IDD_PROPERTIES_TIFF_TAGS, kTiffTagsTitleText, PropertiesPageProc<InitTiffTagsPage>);
+            add(IDD_PROPERTIES_TIFF_TAGS, text::kPropertiesTiffTags, PropertiesPageProc<InitTiffTagsPage>);
         }
     }
 
@@ -153,7 +148,7 @@ INT_PTR ShowDocumentProperties(ViewerContext* context, DocItem* document, DocIte
     header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOCONTEXTHELP;
     header.hwndParent = ViewerGetFrameHwnd(context);
     header.hInstance = instance;
-    header.pszCaption = ViewerGetText(context, kCaptionText);
+    header.pszCaption = ViewerGetText(context, text::kPropertiesTitle);
     header.nPages = count;
     header.nStartPage = page ? 1 : 0;
     header.ppsp = pages;

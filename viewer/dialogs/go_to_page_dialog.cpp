@@ -1,12 +1,11 @@
 #include "viewer/dialogs/go_to_page_dialog.h"
 
 #include "resources/resource_ids.h"
+#include "resources/text_ids.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/dialogs/dialog_kit.h"
 
 namespace {
-
-constexpr uint32_t kTitleText = 1849;
 constexpr uint32_t kReadLimit = 10;  // characters of the edit that are read
 
 struct ItemText {
@@ -25,7 +24,8 @@ GoToPageState* StateOf(HWND dialog) { return static_cast<GoToPageState*>(DlgGetU
 
 void InitDialog(HWND dialog, GoToPageState* state) {
     DlgSetUserData(dialog, state);
-    if (const wchar_t* title = ViewerGetText(state->context, kTitleText)) SetWindowTextW(dialog, title);
+    if (const wchar_t* title = ViewerGetText(state->context, text::kGoToPageTitle))
+        SetWindowTextW(dialog, title);
     for (const ItemText& item : kItemTexts)
         DlgSetItemText(state->context, dialog, item.item_id, item.text_id);
     HWND edit = GetDlgItem(dialog, IDC_GO_TO_PAGE_NUMBER);

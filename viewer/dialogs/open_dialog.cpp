@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "foundation/variant.h"
+#include "resources/text_ids.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/open_request.h"
 #include "viewer/core/path_utils.h"
@@ -29,8 +30,6 @@ constexpr FilterPair kFilters[] = {
     {2030, L"*.CAL;*.CALS"},
     {2031, L"*.BMP;*.RLE"},
 };
-
-constexpr uint32_t kDialogTitleId = 2032;  // "Plovex - File open"
 // 50,000 characters and the terminator: room for a long multiple selection.
 constexpr uint32_t kFileBufferCharacters = 50000;
 constexpr DWORD kOpenFlags = OFN_HIDEREADONLY | OFN_ALLOWMULTISELECT | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST |
@@ -68,7 +67,7 @@ bool RunOpenDialog(ViewerContext* context) {
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = buffer.data();
     dialog.nMaxFile = kFileBufferCharacters;
-    dialog.lpstrTitle = ViewerGetText(context, kDialogTitleId);
+    dialog.lpstrTitle = ViewerGetText(context, text::kOpenDialogTitle);
     dialog.Flags = kOpenFlags;
     if (!GetOpenFileNameW(&dialog)) return false;
 

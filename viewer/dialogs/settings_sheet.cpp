@@ -9,6 +9,7 @@
 #include "resources/resource_ids.h"
 #include "resources/text_ids.h"
 #include "viewer/core/open_params.h"
+#include "viewer/core/restrictions.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/dialogs/dialog_kit.h"
@@ -25,7 +26,6 @@ constexpr double kMaxMargin = 200.0;
 constexpr uint32_t kMarginReadLength = 25;
 constexpr int kLengthUnitInch = 2;
 // RESTRICTIONS bit that keeps the user from editing the text variables.
-constexpr uint32_t kRestrictEditVariables = 0x1000;
 
 // One per page.
 struct SettingsPageState : DlgPageState {
@@ -368,7 +368,7 @@ void InitUserInfoPage(HWND page, SettingsPageState& state) {
 
     const bool may_change = UserMayChange(settings.get(), kGroupUserInfo);
     EnableItems(page, kUserInfoPermissionItems, may_change);
-    if (SettingsGetRestrictions(settings.get()) & kRestrictEditVariables) {
+    if (SettingsGetRestrictions(settings.get()) & restriction::kEditVariables) {
         EnableWindow(GetDlgItem(page, IDC_USER_INFO_EDIT_VARIABLES), FALSE);
     }
     // The description enables the paste button while a variable is

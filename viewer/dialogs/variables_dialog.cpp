@@ -3,13 +3,12 @@
 #include <iterator>
 
 #include "resources/resource_ids.h"
+#include "resources/text_ids.h"
 #include "viewer/core/variable_list.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/dialogs/dialog_kit.h"
 
 namespace {
-
-constexpr uint32_t kTitleText = 2810;
 constexpr int kListTabStops[] = {0, 75, 156};
 constexpr WPARAM kValueLimit = 200;
 constexpr WPARAM kDescriptionLimit = 80;
@@ -165,7 +164,8 @@ void DeleteVariable(HWND dialog, VariablesDialogState* state) {
 
 void InitDialog(HWND dialog, VariablesDialogState* state) {
     DlgSetUserData(dialog, state);
-    if (const wchar_t* title = ViewerGetText(state->context, kTitleText)) SetWindowTextW(dialog, title);
+    if (const wchar_t* title = ViewerGetText(state->context, text::kVariablesTitle))
+        SetWindowTextW(dialog, title);
     for (const ItemText& item : kItemTexts)
         DlgSetItemText(state->context, dialog, item.item_id, item.text_id);
     SendList(dialog, LB_SETTABSTOPS, WPARAM(std::size(kListTabStops)),

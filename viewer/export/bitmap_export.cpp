@@ -27,11 +27,6 @@ constexpr double kFallbackDpi = 100.0;
 // A BMP file's sizes are 32-bit; keep well inside them.
 constexpr uint64_t kMaxBitmapBytes = 0x7FFF0000u;
 
-struct HeapBlockFree {
-    void operator()(void* block) const { HeapFree(GetProcessHeap(), 0, block); }
-};
-using PackedHeader = std::unique_ptr<BITMAPINFO, HeapBlockFree>;
-
 // Opens the clipboard for the span of a scope.
 class ClipboardScope {
   public:
@@ -101,7 +96,7 @@ bool DrawPage(ViewerContext* context, DocItem* item, const PagePlacement& placem
     Ref<RasterImage> image = item->RenderPage(context, placement, progress.get());
     if (progress) ProgressForwarderReset(progress.get());
     if (!image) return false;
-    PackedHeader info(RasterImageToPackedDib(image.get()));
+    PackedDib info = RasterImageToPackedDib(image.get());
     if (!info) return false;
     const int drawn = SetDIBitsToDevice(dc, 0, 0, image->width, image->height, 0, 0, 0, image->height,
                                         image->pixels, info.get(), DIB_RGB_COLORS);

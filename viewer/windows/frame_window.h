@@ -40,7 +40,7 @@ enum SplitterDrag : int32_t {
 // redlining tool window.
 class FrameListener : public HubListener {
   public:
-    uint32_t Notify(RefCounted* sender, HubEvent* event) override;
+    HubAnswer Notify(RefCounted* sender, HubEvent* event) override;
 
     // The frame with a reference added, or null once it is going.
     Ref<FrameWindow> Frame();
