@@ -19,6 +19,21 @@ using namespace control_test;
 
 constexpr wchar_t kHostClass[] = L"ControlContainerTestHost";
 
+// The viewer's frame, subclassed to count the host-moved message.
+WNDPROC g_frame_procedure = nullptr;
+int g_host_moved = 0;
+bool g_marker_seen = false;
+constexpr UINT kMarkerMessage = WM_APP + 77;
+
+LRESULT CALLBACK CountingFrameProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_APP) ++g_host_moved;
+    if (message == kMarkerMessage) {
+        g_marker_seen = true;
+        return 0;
+    }
+    return CallWindowProcW(g_frame_procedure, window, message, wparam, lparam);
+}
+
 class ControlContainerTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -87,6 +102,26 @@ TEST_F(ControlContainerTest, ActivatedControlShowsItsSrcDocumentAndUnloadsAfterw
             view = FindWindowExW(frame, nullptr, kMainViewClass, nullptr);
             return view && CountColour(view, RGB(255, 0, 0)) > 500;
         })) << "the main view never showed the red page";
+
+        // Moving the container's window tells the viewer's frame, so its
+        // floating panes can follow; moving another window does not.
+        g_frame_procedure = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(frame, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingFrameProc)));
+        g_host_moved = 0;
+        SetWindowPos(host_, nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        EXPECT_TRUE(WaitFor([] { return g_host_moved > 0; }));
+        const int moved = g_host_moved;
+        HWND other = CreateWindowExW(0, kHostClass, L"other", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                                     nullptr, GetModuleHandleW(nullptr), nullptr);
+        SetWindowPos(other, nullptr, 70, 80, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        // The hook posts while the move runs: a marker posted afterwards
+        // arrives after anything it posted.
+        g_marker_seen = false;
+        PostMessageW(frame, kMarkerMessage, 0, 0);
+        EXPECT_TRUE(WaitFor([] { return g_marker_seen; }));
+        EXPECT_EQ(g_host_moved, moved);
+        DestroyWindow(other);
+        SetWindowLongPtrW(frame, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_frame_procedure));
 
         // Keys: the site goes first (no properties flag set yet would be the
         // other order; SRC was loaded, so the viewer's table goes first and
