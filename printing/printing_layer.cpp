@@ -1,6 +1,6 @@
 #include "printing/printing_layer.h"
 
-#include "printing/print_job.h"
+#include "printing/print_dialog.h"
 #include "printing/print_providers.h"
 #include "resources/text_ids.h"
 #include "viewer/app/app_root.h"
@@ -27,6 +27,6 @@ void PrintingLayerInstall() {
     PrintLayer layer;
     layer.add_windows = AddWindows;
     layer.load_plugins = LoadPlugins;
-    layer.run_print = PrintJobRunModal;
+    layer.run_print = PrintDialogRunFor;
     PrintLayerInstall(layer);
 }

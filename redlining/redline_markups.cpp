@@ -92,3 +92,10 @@ class RedlineMarkups : public MarkupProvider {
 }  // namespace
 
 Ref<MarkupProvider> RedlineMarkupsCreate() { return MakeRef<RedlineMarkups>(); }
+
+RedlinePage* RedlineMarkupsPageOf(MarkupPage* page) { return Unwrap(page); }
+
+RedlineView* RedlineMarkupsViewOf(MarkupView* view) {
+    auto* own = dynamic_cast<RedlineMarkupView*>(view);
+    return own ? &own->view : nullptr;
+}

@@ -36,10 +36,10 @@ TEST(RedlineMarkups, PagesOfItsOwnDocumentsOnlyAndViewsThatBindThem) {
     view->SetPage(other.get(), mapping.get());
     EXPECT_FALSE(view->HasPage()) << "a page of another provider";
     view->SetPage(page.get(), mapping.get());
-    // Holds only while markups are a stand-in: nothing is painted, there is
-    // no mouse tool and nothing is written.
-    EXPECT_FALSE(view->Paint(nullptr, nullptr, markup_purpose::kMainView, false, false));
-    EXPECT_FALSE(view->GetMouseTool());
+    EXPECT_FALSE(view->Paint(nullptr, nullptr, markup_purpose::kMainView, false, false))
+        << "no device context";
+    EXPECT_TRUE(view->GetMouseTool()) << "the main view puts it first in its chain";
+    // Holds only while storage is a stand-in: nothing is written.
     EXPECT_FALSE(markups->SaveFile(document.get(), WString(L"C:\\x.plr")));
     view->SetPage(nullptr, nullptr);
     EXPECT_FALSE(view->HasPage());

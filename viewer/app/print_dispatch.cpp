@@ -13,7 +13,6 @@
 namespace {
 
 constexpr uint32_t kPrintCommandBits = 0x4 | 0x40;
-constexpr uint32_t kMessageError = 3;
 
 // What the switch "noprint" and the print restriction forbid, whatever road
 // the print command came by (the accelerator reaches the viewer even while

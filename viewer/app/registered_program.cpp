@@ -12,7 +12,6 @@
 #include "viewer/windows/frame_window.h"
 
 namespace {
-constexpr uint32_t kMessageError = 3;
 
 }  // namespace
 

@@ -186,15 +186,6 @@ bool BarRange(HWND bar, int32_t& maximum, int32_t& position, int32_t* track = nu
 
 // ---- Mapping
 
-// The auto-invert mode of the item's open parameters: 1 or 2 copied,
-// anything else off; without parameters the placement keeps its mode.
-void SetAutoInvert(DocItem* item, PagePlacement& placement) {
-    Ref<OpenParams> params = item->GetOpenParams();
-    if (!params) return;
-    const uint32_t mode = OpenParamsGetAutoInvert(params.get());
-    placement.negative_mode = mode == 1 || mode == 2 ? mode : 0;
-}
-
 Ref<ViewMapping> ComputeMapping(MainViewWindow* view) {
     ViewerContext* context = view->context.get();
     Ref<Settings> settings = SettingsOf(view);
@@ -224,7 +215,7 @@ Ref<ViewMapping> ComputeMapping(MainViewWindow* view) {
 
     PagePlacement placement;
     PagePlacementInit(placement);
-    SetAutoInvert(item.get(), placement);
+    PagePlacementSetAutoInvert(item.get(), placement);
     PointI offset;
     if (!PagePlacementCompute(placed.page_rect, request.area_size, placed.area_rect, target.size,
                               placed.rotation, CutOutGetMirrorHorizontal(cut_out.get()),

@@ -94,10 +94,7 @@ Ref<ViewMapping> ComputeMapping(PreviewWindow* preview) {
     PreviewPlacePage(CutOutGetPageSize(cut_out.get()), cut_out.get(), true, client.size, false, placement,
                      offset);
     if (placement.pixel_width == 0 || placement.pixel_height == 0) return nullptr;
-    if (Ref<OpenParams> params = item->GetOpenParams()) {
-        const uint32_t mode = OpenParamsGetAutoInvert(params.get());
-        placement.negative_mode = mode == 1 || mode == 2 ? mode : 0;
-    }
+    PagePlacementSetAutoInvert(item.get(), placement);
     return ViewMappingConstruct(item->id, offset, placement, ViewerGetPixelsPerMmX(context),
                                 ViewerGetPixelsPerMmY(context));
 }
