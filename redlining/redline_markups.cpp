@@ -1,6 +1,7 @@
 #include "redlining/redline_markups.h"
 
 #include "redlining/redline_document.h"
+#include "redlining/redline_draw_context.h"
 #include "redlining/redline_storage.h"
 #include "redlining/redline_toolbar.h"
 #include "redlining/redline_view.h"
@@ -39,6 +40,7 @@ class RedlineMarkupView : public MarkupView {
     }
     bool HasPage() override { return RedlineViewHasPage(&view); }
     bool Paint(ViewerContext* context, HDC dc, uint32_t purpose, bool no_overlay, bool grey) override {
+        if (purpose == markup_purpose::kBitmapExport) return PaintForExport(context, dc, grey);
         return RedlinePaint(&view, context, dc, purpose, no_overlay, grey);
     }
     Ref<MouseHandler> GetMouseTool() override { return RedlineViewGetMouseTool(&view); }
@@ -49,6 +51,23 @@ class RedlineMarkupView : public MarkupView {
     void ShowProperties() override { RedlineShowProperties(&view); }
 
     RedlineView view;
+
+  private:
+    // An exported bitmap shows the stored markups only: no selection, no
+    // handles, no cached picture of an editing view.
+    bool PaintForExport(ViewerContext* context, HDC dc, bool grey) {
+        Ref<RedlinePage> page;
+        Ref<ViewMapping> mapping;
+        {
+            ScopedLock hold(view.lock);
+            page = view.page;
+            mapping = view.page_view;
+        }
+        if (!page || !mapping) return false;
+        const uint32_t flags = redline_draw::kContent | (grey ? redline_draw::kGrey : 0);
+        return RedlinePaintPage(page.get(), context, markup_purpose::kBitmapExport, dc, mapping.get(),
+                                nullptr, flags);
+    }
 };
 
 class RedlineMarkups : public MarkupProvider {
@@ -66,7 +85,10 @@ class RedlineMarkups : public MarkupProvider {
     }
     bool AddPages(MarkupDocument* document, uint32_t count) override {
         RedlineDocument* own = Unwrap(document);
-        return own && RedlineDocAddPages(own, count);
+        // Pages made for a document without stored markups hold nothing to save.
+        if (!own || !RedlineDocAddPages(own, count)) return false;
+        RedlineDocSetClean(own);
+        return true;
     }
     Ref<MarkupPage> GetPage(MarkupDocument* document, uint32_t index, bool only_if_not_empty) override {
         RedlineDocument* own = Unwrap(document);
@@ -81,6 +103,24 @@ class RedlineMarkups : public MarkupProvider {
     bool SaveFile(MarkupDocument* document, const WString& path) override {
         RedlineDocument* own = Unwrap(document);
         return own && RedlineSaveFile(own, path);
+    }
+    bool IsModified(MarkupDocument* document) override {
+        RedlineDocument* own = Unwrap(document);
+        return own && RedlineDocIsModified(own);
+    }
+    WString& GetCompanionFile(MarkupDocument* document, WString& out) override {
+        WStrClear(out);
+        RedlineDocument* own = Unwrap(document);
+        if (!own) return out;
+        ScopedLock hold(own->lock);
+        if (own->from_companion_file) out = own->companion_file_name;
+        return out;
+    }
+    uint32_t ReplacedInLastSave(MarkupDocument* document) override {
+        RedlineDocument* own = Unwrap(document);
+        if (!own) return 0;
+        ScopedLock hold(own->lock);
+        return own->replaced_in_last_save;
     }
 
     Ref<MarkupToolbar> CreateToolbar(ViewerContext* context, HWND parent, HINSTANCE instance,
