@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cwchar>
 #include <string_view>
 
 #include "redlining/redline_layer.h"
@@ -27,22 +28,24 @@ bool AppendNumberElement(AStrBuilder& out, const char* open, int32_t value, cons
            AStrBuilderAppendChars(out, close) && AStrBuilderAppendChars(out, kLineEnd);
 }
 
-// The text in the ANSI code page; `replaced` counts it when a character had
-// to be replaced.
+// The text in the ANSI code page; `replaced` counts it when the code page
+// could not hold it whole (a default character or a best-fit look-alike
+// stands in), found by converting back.
 bool ToAnsi(const wchar_t* text, uint32_t length, AString& out, uint32_t* replaced) {
     AStrClear(out);
     if (length == 0) return true;
-    BOOL used_default = FALSE;
-    const int n =
-        WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0, nullptr, &used_default);
+    const int n = WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
     if (n <= 0) return false;
     char* bytes = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, static_cast<SIZE_T>(n)));
     if (!bytes) return false;
     WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), bytes, n, nullptr, nullptr);
     AStrAssignN(out, bytes, static_cast<uint32_t>(n));
     HeapFree(GetProcessHeap(), 0, bytes);
-    if (used_default && replaced) ++*replaced;
-    return AStrLength(out) == static_cast<uint32_t>(n);
+    if (AStrLength(out) != static_cast<uint32_t>(n)) return false;
+    WString back;
+    WStrFromAnsi(back, out);
+    if (replaced && (WStrLength(back) != length || wmemcmp(WStrCStr(back), text, length) != 0)) ++*replaced;
+    return true;
 }
 
 bool AppendDataElement(AStrBuilder& out, const WStrBuilder& data, uint32_t* replaced) {
