@@ -34,7 +34,8 @@ bool AppendNumberElement(AStrBuilder& out, const char* open, int32_t value, cons
 bool ToAnsi(const wchar_t* text, uint32_t length, AString& out, uint32_t* replaced) {
     AStrClear(out);
     if (length == 0) return true;
-    const int n = WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+    const int n =
+        WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
     if (n <= 0) return false;
     char* bytes = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, static_cast<SIZE_T>(n)));
     if (!bytes) return false;
