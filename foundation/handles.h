@@ -10,6 +10,8 @@
 #include <unknwn.h>
 #include <winspool.h>
 
+#include <cstdlib>
+#include <memory>
 #include <utility>
 
 // A resource with one "empty" value and one release call. Traits supply
@@ -165,6 +167,22 @@ class GlobalLockScope {
     void* data_;
 };
 
+// Opens the clipboard for the span of a scope; open() says whether it did
+// (another window may hold it).
+class ClipboardScope {
+  public:
+    explicit ClipboardScope(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
+    ~ClipboardScope() {
+        if (open_) CloseClipboard();
+    }
+    ClipboardScope(const ClipboardScope&) = delete;
+    ClipboardScope& operator=(const ClipboardScope&) = delete;
+    bool open() const { return open_; }
+
+  private:
+    bool open_;
+};
+
 // GetDC / ReleaseDC.
 class WindowDC {
   public:
@@ -300,6 +318,15 @@ template <class Block>
 using ProcessHeapBlock = UniqueResource<ProcessHeapTraits<Block>>;
 // A packed bitmap header (BITMAPINFO and its colour table in one heap block).
 using PackedDib = ProcessHeapBlock<BITMAPINFO>;
+
+// A block from the C heap (malloc, calloc), freed with free: for blocks
+// that a holder outside C++ may take over with release() and free itself.
+// Block may be an array type (CHeapBlock<Row[]>) for indexed access.
+struct CHeapFree {
+    void operator()(void* block) const { std::free(block); }
+};
+template <class Block>
+using CHeapBlock = std::unique_ptr<Block, CHeapFree>;
 
 // A COM interface pointer: releases what it holds.
 template <class Interface>

@@ -69,6 +69,30 @@ TEST(ScopedDcState, NestedScopesRestoreMixModeTextColourAndBackground) {
     EXPECT_EQ(GetTextColor(dc.get()), RGB(1, 2, 3));
 }
 
+TEST(ClipboardScope, HoldsTheClipboardForItsScopeOnly) {
+    HWND first = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    HWND second = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(first && second);
+    {
+        ClipboardScope held(first);
+        ASSERT_TRUE(held.open());
+        EXPECT_EQ(GetOpenClipboardWindow(), first);
+        {
+            ClipboardScope refused(second);  // held by another window
+            EXPECT_FALSE(refused.open());
+        }
+        EXPECT_EQ(GetOpenClipboardWindow(), first);  // the refused scope closed nothing
+    }
+    EXPECT_EQ(GetOpenClipboardWindow(), nullptr);
+    {
+        ClipboardScope again(second);
+        EXPECT_TRUE(again.open());
+    }
+    EXPECT_EQ(GetOpenClipboardWindow(), nullptr);
+    DestroyWindow(second);
+    DestroyWindow(first);
+}
+
 namespace {
 
 int g_filter_calls = 0;

@@ -15,13 +15,13 @@ struct LengthStep {
     uint32_t text_id;
 };
 
-constexpr LengthStep kNanometre = {0.000001, 10112};
-constexpr LengthStep kMicrometre = {0.001, 10111};
-constexpr LengthStep kMillimetre = {1.0, 10100};
-constexpr LengthStep kCentimetre = {10.0, 10101};
-constexpr LengthStep kMetre = {1000.0, 10102};
-constexpr LengthStep kKilometre = {1000000.0, 10113};
-constexpr LengthStep kInch = {25.4, 10103};
+constexpr LengthStep kNanometre = {0.000001, text::kUnitNanometre};
+constexpr LengthStep kMicrometre = {0.001, text::kUnitMicrometre};
+constexpr LengthStep kMillimetre = {1.0, text::kUnitMillimetre};
+constexpr LengthStep kCentimetre = {10.0, text::kUnitCentimetre};
+constexpr LengthStep kMetre = {1000.0, text::kUnitMetre};
+constexpr LengthStep kKilometre = {1000000.0, text::kUnitKilometre};
+constexpr LengthStep kInch = {25.4, text::kUnitInch};
 
 constexpr LengthStep kTechnicalSteps[] = {kNanometre, kMicrometre, kMillimetre, kMetre, kKilometre};
 constexpr LengthStep kMetricSteps[] = {kNanometre, kMicrometre, kMillimetre, kCentimetre, kMetre, kKilometre};

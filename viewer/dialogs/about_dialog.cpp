@@ -59,9 +59,9 @@ struct ContactLine {
 };
 
 constexpr ContactLine kContactLines[] = {
-    {2150, &AboutTexts::phone},
-    {2151, &AboutTexts::fax},
-    {2152, &AboutTexts::email},
+    {text::kAboutPhone, &AboutTexts::phone},
+    {text::kAboutFax, &AboutTexts::fax},
+    {text::kAboutEmail, &AboutTexts::email},
 };
 
 struct AboutState {
@@ -75,8 +75,8 @@ int TextWidth(HDC dc, const wchar_t* text) {
     return size.cx;
 }
 
-void DrawLine(HDC dc, int x, int y, const WString& text, COLORREF colour) {
-    SetTextColor(dc, colour);
+void DrawLine(HDC dc, ScopedTextState& state, int x, int y, const WString& text, COLORREF colour) {
+    state.Colour(colour);
     TextOutW(dc, x, y, WStrCStr(text), int(WStrLength(text)));
 }
 
@@ -195,7 +195,6 @@ WString& AboutTitle(WString& out) {
 }
 
 void AboutPaint(HDC dc, const RECT& client, const AboutTexts& texts, ViewerContext* context) {
-    const int saved = SaveDC(dc);
     DrawPicture(dc, client, ViewerGetInstance(context));
     const int font_height = (client.bottom - client.top) / kFontDivisor;
     GdiFont font(CreateFontW(font_height, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
@@ -203,12 +202,12 @@ void AboutPaint(HDC dc, const RECT& client, const AboutTexts& texts, ViewerConte
                              L"Arial"));
     {
         ScopedSelect selected(dc, font.get());
-        SetBkMode(dc, TRANSPARENT);
+        ScopedTextState state(dc, kTextColour);
         const int x = client.left + 2 * font_height;
         const int line = font_height * 3 / 2;
         int y = (client.top + client.bottom) / 2;
         for (const WString* text : {&texts.company, &texts.address1, &texts.address2}) {
-            DrawLine(dc, x, y, *text, kTextColour);
+            DrawLine(dc, state, x, y, *text, kTextColour);
             y += line;
         }
         y += line / 2;
@@ -221,12 +220,11 @@ void AboutPaint(HDC dc, const RECT& client, const AboutTexts& texts, ViewerConte
         for (const ContactLine& contact : kContactLines) {
             const WString& value = texts.*contact.value;
             if (WStrLength(value) == 0) continue;
-            DrawLine(dc, x, y, WString(ViewerGetText(context, contact.label_text)), kLabelColour);
-            DrawLine(dc, x + label_width + font_height, y, value, kTextColour);
+            DrawLine(dc, state, x, y, WString(ViewerGetText(context, contact.label_text)), kLabelColour);
+            DrawLine(dc, state, x + label_width + font_height, y, value, kTextColour);
             y += line;
         }
     }
-    if (saved) RestoreDC(dc, saved);
 }
 
 bool AboutShow(ViewerContext* context, HWND owner) {

@@ -29,25 +29,33 @@ struct PropertyRow {
 };
 
 constexpr PropertyRow<DocumentPropertyTexts> kDocumentRows[] = {
-    {IDC_DOCPROP_NAME_LABEL, 7002, IDC_DOCPROP_NAME, &DocumentPropertyTexts::name},
-    {IDC_DOCPROP_PATH_LABEL, 7032, IDC_DOCPROP_PATH, &DocumentPropertyTexts::path},
-    {IDC_DOCPROP_SIZE_LABEL, 7033, IDC_DOCPROP_SIZE, &DocumentPropertyTexts::size},
-    {IDC_DOCPROP_CREATED_LABEL, 7034, IDC_DOCPROP_CREATED, &DocumentPropertyTexts::created},
-    {IDC_DOCPROP_MODIFIED_LABEL, 7036, IDC_DOCPROP_MODIFIED, &DocumentPropertyTexts::modified},
+    {IDC_DOCPROP_NAME_LABEL, text::kPropertyName, IDC_DOCPROP_NAME, &DocumentPropertyTexts::name},
+    {IDC_DOCPROP_PATH_LABEL, text::kPropertyNameOrUrl, IDC_DOCPROP_PATH, &DocumentPropertyTexts::path},
+    {IDC_DOCPROP_SIZE_LABEL, text::kPropertyFileSize, IDC_DOCPROP_SIZE, &DocumentPropertyTexts::size},
+    {IDC_DOCPROP_CREATED_LABEL, text::kPropertyCreated, IDC_DOCPROP_CREATED, &DocumentPropertyTexts::created},
+    {IDC_DOCPROP_MODIFIED_LABEL, text::kPropertyLastChange, IDC_DOCPROP_MODIFIED,
+     &DocumentPropertyTexts::modified},
 };
 
 constexpr PropertyRow<PagePropertyTexts> kPageRows[] = {
-    {IDC_PAGEPROP_PIXELS_LABEL, 7131, IDC_PAGEPROP_PIXELS, &PagePropertyTexts::pixel_size},
-    {IDC_PAGEPROP_SIZE_LABEL, 7132, IDC_PAGEPROP_SIZE, &PagePropertyTexts::size},
-    {IDC_PAGEPROP_SCALE_LABEL, 2068, IDC_PAGEPROP_SCALE, &PagePropertyTexts::scale},
-    {IDC_PAGEPROP_RESOLUTION_LABEL, 7134, IDC_PAGEPROP_RESOLUTION, &PagePropertyTexts::resolution},
-    {IDC_PAGEPROP_DEPTH_LABEL, 7133, IDC_PAGEPROP_DEPTH, &PagePropertyTexts::colour_depth},
-    {IDC_PAGEPROP_FORMAT_LABEL, 7136, IDC_PAGEPROP_FORMAT, &PagePropertyTexts::format},
-    {IDC_PAGEPROP_LAYERS_LABEL, 7139, IDC_PAGEPROP_LAYERS, &PagePropertyTexts::layers},
-    {IDC_PAGEPROP_INVALID_LABEL, 7149, IDC_PAGEPROP_INVALID, &PagePropertyTexts::invalid_layers},
-    {IDC_PAGEPROP_COMPRESSION_LABEL, 7135, IDC_PAGEPROP_COMPRESSION, &PagePropertyTexts::compression},
-    {IDC_PAGEPROP_DESCRIPTION_LABEL, 7137, IDC_PAGEPROP_DESCRIPTION, &PagePropertyTexts::description},
-    {IDC_PAGEPROP_SOFTWARE_LABEL, 7138, IDC_PAGEPROP_SOFTWARE, &PagePropertyTexts::software},
+    {IDC_PAGEPROP_PIXELS_LABEL, text::kPropertySizePixels, IDC_PAGEPROP_PIXELS,
+     &PagePropertyTexts::pixel_size},
+    {IDC_PAGEPROP_SIZE_LABEL, text::kPropertySize, IDC_PAGEPROP_SIZE, &PagePropertyTexts::size},
+    {IDC_PAGEPROP_SCALE_LABEL, text::kPropertyScale, IDC_PAGEPROP_SCALE, &PagePropertyTexts::scale},
+    {IDC_PAGEPROP_RESOLUTION_LABEL, text::kPropertyResolution, IDC_PAGEPROP_RESOLUTION,
+     &PagePropertyTexts::resolution},
+    {IDC_PAGEPROP_DEPTH_LABEL, text::kPropertyColourDepth, IDC_PAGEPROP_DEPTH,
+     &PagePropertyTexts::colour_depth},
+    {IDC_PAGEPROP_FORMAT_LABEL, text::kPropertyFormat, IDC_PAGEPROP_FORMAT, &PagePropertyTexts::format},
+    {IDC_PAGEPROP_LAYERS_LABEL, text::kPropertyLayerCount, IDC_PAGEPROP_LAYERS, &PagePropertyTexts::layers},
+    {IDC_PAGEPROP_INVALID_LABEL, text::kPropertyInvalidLayers, IDC_PAGEPROP_INVALID,
+     &PagePropertyTexts::invalid_layers},
+    {IDC_PAGEPROP_COMPRESSION_LABEL, text::kPropertyCompression, IDC_PAGEPROP_COMPRESSION,
+     &PagePropertyTexts::compression},
+    {IDC_PAGEPROP_DESCRIPTION_LABEL, text::kPropertyDescription, IDC_PAGEPROP_DESCRIPTION,
+     &PagePropertyTexts::description},
+    {IDC_PAGEPROP_SOFTWARE_LABEL, text::kPropertySoftware, IDC_PAGEPROP_SOFTWARE,
+     &PagePropertyTexts::software},
 };
 
 PropertiesState* Attach(HWND page, LPARAM init_param) {

@@ -14,10 +14,10 @@ struct ItemText {
 };
 
 constexpr ItemText kItemTexts[] = {
-    {IDOK, 10002},
-    {IDCANCEL, 10004},
-    {IDC_GO_TO_PAGE_LABEL, 1850},
-    {IDC_GO_TO_PAGE_OF, 1851},
+    {IDOK, text::kOk},
+    {IDCANCEL, text::kCancel},
+    {IDC_GO_TO_PAGE_LABEL, text::kGoToPageLabel},
+    {IDC_GO_TO_PAGE_OF, text::kGoToPageOf},
 };
 
 GoToPageState* StateOf(HWND dialog) { return static_cast<GoToPageState*>(DlgGetUserData(dialog)); }

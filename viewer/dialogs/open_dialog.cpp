@@ -21,14 +21,15 @@ struct FilterPair {
 };
 
 constexpr FilterPair kFilters[] = {
-    {2024, L"*.LST;*.TIFF;*.TIF;*.TTF;*.GIF;*.JFIF;*.JPG;*.JPEG;*.CAL;*.CALS;*.BMP;*.RLE"},
-    {2025, L"*.*"},
-    {2026, L"*.LST"},
-    {2027, L"*.TIF;*.TIFF;*.TTF"},
-    {2029, L"*.GIF"},
-    {2028, L"*.JPG;*.JPEG;*.JFIF"},
-    {2030, L"*.CAL;*.CALS"},
-    {2031, L"*.BMP;*.RLE"},
+    {text::kFilterAllSupported,
+     L"*.LST;*.TIFF;*.TIF;*.TTF;*.GIF;*.JFIF;*.JPG;*.JPEG;*.CAL;*.CALS;*.BMP;*.RLE"},
+    {text::kFilterAllFiles, L"*.*"},
+    {text::kFilterListFiles, L"*.LST"},
+    {text::kFilterTiff, L"*.TIF;*.TIFF;*.TTF"},
+    {text::kFilterGif, L"*.GIF"},
+    {text::kFilterJpeg, L"*.JPG;*.JPEG;*.JFIF"},
+    {text::kFilterCals, L"*.CAL;*.CALS"},
+    {text::kFilterBmp, L"*.BMP;*.RLE"},
 };
 // 50,000 characters and the terminator: room for a long multiple selection.
 constexpr uint32_t kFileBufferCharacters = 50000;

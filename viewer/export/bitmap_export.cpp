@@ -27,21 +27,6 @@ constexpr double kFallbackDpi = 100.0;
 // A BMP file's sizes are 32-bit; keep well inside them.
 constexpr uint64_t kMaxBitmapBytes = 0x7FFF0000u;
 
-// Opens the clipboard for the span of a scope.
-class ClipboardScope {
-  public:
-    explicit ClipboardScope(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
-    ~ClipboardScope() {
-        if (open_) CloseClipboard();
-    }
-    ClipboardScope(const ClipboardScope&) = delete;
-    ClipboardScope& operator=(const ClipboardScope&) = delete;
-    bool open() const { return open_; }
-
-  private:
-    bool open_;
-};
-
 bool QuarterTurned(uint32_t rotation) { return rotation % 180 == 90; }
 
 int32_t PixelsPerMetre(double dpi) { return static_cast<int32_t>(std::floor(dpi * kInchesPerMetre + 0.5)); }
