@@ -93,6 +93,15 @@ using GdiBrush = GdiObject<HBRUSH>;
 using GdiFont = GdiObject<HFONT>;
 using GdiRegion = GdiObject<HRGN>;
 
+struct EnhMetafileTraits {
+    using Type = HENHMETAFILE;
+    static Type Empty() { return nullptr; }
+    static bool IsValid(Type h) { return h != nullptr; }
+    static void Close(Type h) { DeleteEnhMetaFile(h); }
+};
+// A closed enhanced metafile (CloseEnhMetaFile's result).
+using EnhMetafile = UniqueResource<EnhMetafileTraits>;
+
 struct MenuTraits {
     using Type = HMENU;
     static Type Empty() { return nullptr; }

@@ -1,7 +1,6 @@
 #include "redlining/redline_markups.h"
 
 #include "redlining/redline_document.h"
-#include "redlining/redline_draw_context.h"
 #include "redlining/redline_storage.h"
 #include "redlining/redline_toolbar.h"
 #include "redlining/redline_view.h"
@@ -40,7 +39,6 @@ class RedlineMarkupView : public MarkupView {
     }
     bool HasPage() override { return RedlineViewHasPage(&view); }
     bool Paint(ViewerContext* context, HDC dc, uint32_t purpose, bool no_overlay, bool grey) override {
-        if (purpose == markup_purpose::kBitmapExport) return PaintForExport(context, dc, grey);
         return RedlinePaint(&view, context, dc, purpose, no_overlay, grey);
     }
     Ref<MouseHandler> GetMouseTool() override { return RedlineViewGetMouseTool(&view); }
@@ -51,23 +49,6 @@ class RedlineMarkupView : public MarkupView {
     void ShowProperties() override { RedlineShowProperties(&view); }
 
     RedlineView view;
-
-  private:
-    // An exported bitmap shows the stored markups only: no selection, no
-    // handles, no cached picture of an editing view.
-    bool PaintForExport(ViewerContext* context, HDC dc, bool grey) {
-        Ref<RedlinePage> page;
-        Ref<ViewMapping> mapping;
-        {
-            ScopedLock hold(view.lock);
-            page = view.page;
-            mapping = view.page_view;
-        }
-        if (!page || !mapping) return false;
-        const uint32_t flags = redline_draw::kContent | (grey ? redline_draw::kGrey : 0);
-        return RedlinePaintPage(page.get(), context, markup_purpose::kBitmapExport, dc, mapping.get(),
-                                nullptr, flags);
-    }
 };
 
 class RedlineMarkups : public MarkupProvider {
@@ -132,3 +113,10 @@ class RedlineMarkups : public MarkupProvider {
 }  // namespace
 
 Ref<MarkupProvider> RedlineMarkupsCreate() { return MakeRef<RedlineMarkups>(); }
+
+RedlinePage* RedlineMarkupsPageOf(MarkupPage* page) { return Unwrap(page); }
+
+RedlineView* RedlineMarkupsViewOf(MarkupView* view) {
+    auto* own = dynamic_cast<RedlineMarkupView*>(view);
+    return own ? &own->view : nullptr;
+}

@@ -42,10 +42,9 @@ TEST(RedlineMarkups, PagesOfItsOwnDocumentsOnlyAndViewsThatBindThem) {
     view->SetPage(other.get(), mapping.get());
     EXPECT_FALSE(view->HasPage()) << "a page of another provider";
     view->SetPage(page.get(), mapping.get());
-    // Holds only while the view is a stand-in: nothing is painted and there
-    // is no mouse tool.
-    EXPECT_FALSE(view->Paint(nullptr, nullptr, markup_purpose::kMainView, false, false));
-    EXPECT_FALSE(view->GetMouseTool());
+    EXPECT_FALSE(view->Paint(nullptr, nullptr, markup_purpose::kMainView, false, false))
+        << "no device context";
+    EXPECT_TRUE(view->GetMouseTool()) << "the main view puts it first in its chain";
     view->SetPage(nullptr, nullptr);
     EXPECT_FALSE(view->HasPage());
 }

@@ -539,13 +539,14 @@ void FrameShowRedlineToolbar(FrameWindow* frame, bool on) {
         if (toolbar) WindowShow(toolbar.get(), true);
         return;
     }
+    // Hidden, not released: the tool window keeps its place for the next
+    // time, and a close from its own caption (which only changes the mode)
+    // finds the same window afterwards.
     {
         ScopedLock hold(frame->lock);
-        toolbar = std::move(frame->redline_toolbar);
+        toolbar = frame->redline_toolbar;
     }
-    if (!toolbar) return;
-    WindowShow(toolbar.get(), false);
-    toolbar->Detach();
+    if (toolbar) WindowShow(toolbar.get(), false);
 }
 
 void FramePaint(FrameWindow* frame, HDC dc) {

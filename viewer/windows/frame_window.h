@@ -67,7 +67,7 @@ class FrameWindow : public WindowObject {
     int32_t drag_upper = 0;
 
     CriticalSection lock;                // guards redline_toolbar only
-    Ref<MarkupToolbar> redline_toolbar;  // null while hidden
+    Ref<MarkupToolbar> redline_toolbar;  // made on first entering select or draw mode, then hidden and shown
 
     // Each null until made (and when making it failed).
     Ref<CommandBars> command_bars;
