@@ -45,6 +45,9 @@ class RedlineDocument : public RefCounted {
     // from the TIFF tags.
     bool from_companion_file = false;
     WString companion_file_name;
+    // Texts of the last successful save in which the ANSI code page lacked a
+    // character (it was written as the code page's default character).
+    uint32_t replaced_in_last_save = 0;
 };
 
 Ref<RedlineDocument> RedlineDocumentCreate();
@@ -55,12 +58,16 @@ Ref<RedlinePage> RedlineDocGetPage(RedlineDocument* document, uint32_t index);
 // when there are n or more already.
 bool RedlineDocAddPages(RedlineDocument* document, uint32_t n);
 
-// Markups stored in the pages' private TIFF tag; none can be read yet.
-inline bool RedlineDocLoadTiff(RedlineDocument* document, ImageFormat* format) { return false; }
-// Markups from a companion file; none can be read yet.
-inline bool RedlineDocLoadFile(RedlineDocument* document, const WString& path, int32_t page_count) {
-    return false;
-}
+// Markups stored in the private tag of the first directory of every page of
+// a TIFF read by the TIFF reader. False (nothing loaded) for a document that
+// has pages already or when the first page holds no readable markups; a later
+// page without them gets an empty layer. Clears from_companion_file.
+bool RedlineDocLoadTiff(RedlineDocument* document, ImageFormat* format);
+// Markups from a companion file: page i from the archive's member at
+// position i, an empty layer where a member is missing or unreadable. False
+// for an empty path, a document with pages or a file that is no readable
+// archive. Sets from_companion_file and remembers the path.
+bool RedlineDocLoadFile(RedlineDocument* document, const WString& path, int32_t page_count);
 
 // True when the page has a layer with at least one object.
 bool RedlinePageHasObjects(RedlinePage* page);

@@ -229,10 +229,20 @@ bool RunAction(ViewerContext* context, HubEvent* event) {
         case event::kConvertDialog:
             ShowConvertDialog(context);
             return true;
-        case event::kCloseDocument:
-            ViewerCloseDocument(context, IntArgument(event, -1));
+        case event::kCloseDocument: {
+            // The menu's close asks about changed markups; DDE and automation
+            // close documents directly and never ask.
+            const int32_t id = IntArgument(event, -1);
+            bool is_active = false;
+            Ref<DocItem> item = ViewerGetDocumentByIndex(context, id, is_active);
+            Ref<DocItem> document = item ? DocItemFindDocument(item.get(), context) : nullptr;
+            DocItem* asked = document ? document.get() : item.get();
+            if (asked && !ViewerConfirmMarkupsClose(context, asked)) return true;
+            ViewerCloseDocument(context, id);
             return true;
+        }
         case event::kCloseAll:
+            if (!ViewerConfirmMarkupsClose(context, nullptr)) return true;
             ViewerCloseAll(context);
             return true;
         case event::kZoomIn:

@@ -191,10 +191,12 @@ bool ViewerSaveRedlining(ViewerContext* context, DocItem* item) {
     Ref<MarkupDocument> redlining = DocItemGetRedlining(document.get());
     if (!source || !redlining) return false;
 
-    // Markups read from a companion file would propose that file; none are
-    // read from one yet, so the document's own file is proposed.
-    WString local_file, proposed;
-    RedlineProposedName(WString(), SourceGetLocalFileName(source.get(), local_file), proposed);
+    // Markups read from a companion file propose that file, others the
+    // document's own file.
+    Ref<MarkupProvider> markups = ViewerGetMarkups(context);
+    WString companion, local_file, proposed;
+    markups->GetCompanionFile(redlining.get(), companion);
+    RedlineProposedName(companion, SourceGetLocalFileName(source.get(), local_file), proposed);
     WString directory;
     if (!source->announced.load()) {
         WString path;
@@ -231,16 +233,52 @@ bool ViewerSaveRedlining(ViewerContext* context, DocItem* item) {
         // A TIFF at that name is another document: replaced only when the
         // user agrees, as every other save target.
         if (!CheckSaveTargetNotOpen(context, owner, target)) return false;
-        written = ViewerGetMarkups(context)->SaveToTiff(source.get(), redlining.get(), target);
+        written = markups->SaveToTiff(source.get(), redlining.get(), target);
     } else {
         // The dialog asks nothing: an existing companion file (the markups of
         // another session, perhaps) is replaced only when the user agrees.
         if (!CheckSaveTargetNotOpen(context, owner, target)) return false;
-        written = ViewerGetMarkups(context)->SaveFile(redlining.get(), target);
+        written = markups->SaveFile(redlining.get(), target);
     }
     if (!written) {
         MessageBoxW(owner, ViewerGetText(context, text::kRedlineSaveError),
                     ViewerGetText(context, text::kError), MB_ICONHAND);
+    } else if (markups->ReplacedInLastSave(redlining.get()) > 0) {
+        MessageBoxW(owner, ViewerGetText(context, text::kRedlineCharactersReplaced),
+                    ViewerGetText(context, text::kWarning), MB_ICONEXCLAMATION);
     }
     return written;
+}
+
+namespace {
+
+// False when the user cancelled; every document below `item` is asked about.
+bool ConfirmMarkupsBelow(ViewerContext* context, MarkupProvider* markups, DocItem* item) {
+    Ref<MarkupDocument> redlining = DocItemGetRedlining(item);
+    if (redlining && markups->IsModified(redlining.get())) {
+        WString name;
+        DocItemGetDisplayName(item, context, name);
+        const WString message = TextWithFileName(context, text::kRedlineUnsavedChanges, name);
+        const int answer =
+            MessageBoxW(ViewerGetFrameHwnd(context), WStrCStr(message),
+                        ViewerGetText(context, text::kWarning), MB_YESNOCANCEL | MB_ICONQUESTION);
+        if (answer == IDCANCEL) return false;
+        // A save the user abandons or that fails keeps the document open.
+        if (answer == IDYES && !ViewerSaveRedlining(context, item)) return false;
+    }
+    const uint32_t children = DocItemGetChildCount(item);
+    for (uint32_t i = 0; i < children; ++i) {
+        Ref<DocItem> child = DocItemGetChild(item, i);
+        if (child && !ConfirmMarkupsBelow(context, markups, child.get())) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ViewerConfirmMarkupsClose(ViewerContext* context, DocItem* item) {
+    Ref<DocItem> top = item ? Ref<DocItem>(item) : ViewerGetRootItem(context);
+    if (!top) return true;
+    Ref<MarkupProvider> markups = ViewerGetMarkups(context);
+    return ConfirmMarkupsBelow(context, markups.get(), top.get());
 }

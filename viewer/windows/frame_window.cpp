@@ -15,7 +15,9 @@
 #include "viewer/core/app_temp_files.h"
 #include "viewer/core/commands.h"
 #include "viewer/core/document_open_close.h"
+#include "viewer/core/document_saving.h"
 #include "viewer/core/event_codes.h"
+#include "viewer/core/frame_messages.h"
 #include "viewer/core/open_request.h"
 #include "viewer/core/pane_display_modes.h"
 #include "viewer/core/redlining_modes.h"
@@ -317,6 +319,15 @@ FrameWindow::~FrameWindow() {
 
 LRESULT FrameWindow::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
+        case WM_CLOSE:
+            // The user closing the program is asked about changed markups;
+            // a close sent over DDE (kFrameCloseUnattended) and the control's
+            // child frame never ask.
+            if (wparam != kFrameCloseUnattended && !(GetWindowLongW(window(), GWL_STYLE) & WS_CHILD) &&
+                context && !ViewerConfirmMarkupsClose(context, nullptr)) {
+                return 0;
+            }
+            break;
         case WM_DESTROY:
             // The control's frame is a child: the loop it would end is its
             // host's.
