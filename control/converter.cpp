@@ -1,6 +1,7 @@
 #include "control/converter.h"
 
 #include "control/com/bstr.h"
+#include "control/object_safety.h"
 #include "foundation/data_source.h"
 #include "imaging/formats/image_format.h"
 #include "viewer/core/viewer_context.h"
@@ -63,6 +64,8 @@ STDMETHODIMP Converter::Convert(BSTR pszTargetFileName, VARIANT_BOOL* pbResult) 
     const WString target = WStringFromBstr(pszTargetFileName);
     if (WStrLength(target) == 0) return E_INVALIDARG;
     if (!context_ || !source_) return E_FAIL;
+    // A page's script may not overwrite the user's files.
+    if (!ObjectSafetyWritingAllowed()) return S_OK;
     Ref<ImageFormat> format = SourceGetFormat(source_.get());
     Ref<DataSource> data = SourceGetData(source_.get());
     if (!format || !data) return S_OK;

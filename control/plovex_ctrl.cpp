@@ -2,6 +2,9 @@
 
 #include <oleauto.h>
 
+#include "viewer/app/app_root.h"
+#include "viewer/core/viewer_context.h"
+
 namespace {
 
 constexpr long kNoDocument = -1;
@@ -14,11 +17,36 @@ const ComInterfaceEntry PlovexCtrl::kInterfaces[] = {
     ComEntry<PlovexCtrl, IPlovexCtrl>(IID_IDispatch),
     ComEntry<PlovexCtrl, IProvideClassInfo2>(IID_IProvideClassInfo2),
     ComEntry<PlovexCtrl, IProvideClassInfo2>(IID_IProvideClassInfo),
+    ComEntry<PlovexCtrl, IOleObject>(IID_IOleObject),
+    ComEntry<PlovexCtrl, IOleInPlaceObject>(IID_IOleInPlaceObject),
+    ComEntry<PlovexCtrl, IOleInPlaceObject>(IID_IOleWindow),
+    ComEntry<PlovexCtrl, IOleInPlaceActiveObject>(IID_IOleInPlaceActiveObject),
+    ComEntry<PlovexCtrl, IViewObject2>(IID_IViewObject2),
+    ComEntry<PlovexCtrl, IViewObject2>(IID_IViewObject),
+    ComEntry<PlovexCtrl, IOleControl>(IID_IOleControl),
+    ComEntry<PlovexCtrl, IPersistStreamInit>(IID_IPersistStreamInit),
+    ComEntry<PlovexCtrl, IPersistPropertyBag>(IID_IPersistPropertyBag),
+    ComEntry<PlovexCtrl, IConnectionPointContainer>(IID_IConnectionPointContainer),
+    ComEntry<PlovexCtrl, IObjectSafety>(IID_IObjectSafety),
+    ComEntry<PlovexCtrl, IDropTarget>(IID_IDropTarget),
     {},
 };
 
-PlovexCtrl::PlovexCtrl() = default;
-PlovexCtrl::~PlovexCtrl() = default;
+PlovexCtrl::PlovexCtrl()
+    : events_point_(this, DIID__IPlovexCtrlEvents), property_point_(this, IID_IPropertyNotifySink) {}
+
+PlovexCtrl::~PlovexCtrl() {
+    // A container that released the control without closing it.
+    if (window_) {
+        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+        ControlShutdown();
+        DestroyWindow(window_);
+    } else {
+        ControlShutdown();
+    }
+    events_point_.Clear();
+    property_point_.Clear();
+}
 
 HRESULT PlovexCtrl::Create(REFIID iid, void** out) { return ComCreate(new PlovexCtrl(), iid, out); }
 
@@ -82,12 +110,14 @@ STDMETHODIMP PlovexCtrl::SetPreferPlovexShortcuts(VARIANT_BOOL bPreferPlovex) {
 }
 
 STDMETHODIMP PlovexCtrl::Shutdown() {
-    state_ = kControlNotStarted;
+    ControlShutdown();
     return S_OK;
 }
 
-// Starting needs the control's window, which only a container gives it.
-STDMETHODIMP PlovexCtrl::StartUp() { return S_OK; }
+STDMETHODIMP PlovexCtrl::StartUp() {
+    ControlStart();
+    return S_OK;
+}
 
 STDMETHODIMP PlovexCtrl::ConvertDoc(BSTR pszFilename, IConverter** pConverter) {
     if (!pConverter) return E_POINTER;

@@ -8,26 +8,9 @@ constexpr uint32_t kRetryPauseMs = 100;
 // Window chains are short; the bound only guards against a broken one.
 constexpr uint32_t kMaxParentSteps = 64;
 
-class ScopedStringHandle {
-  public:
-    ScopedStringHandle(DWORD instance, const WString& text)
-        : instance_(instance), handle_(DdeCreateStringHandleW(instance, WStrCStr(text), CP_WINUNICODE)) {}
-    ~ScopedStringHandle() {
-        if (handle_) DdeFreeStringHandle(instance_, handle_);
-    }
-    ScopedStringHandle(const ScopedStringHandle&) = delete;
-    ScopedStringHandle& operator=(const ScopedStringHandle&) = delete;
-
-    HSZ get() const { return handle_; }
-
-  private:
-    DWORD instance_;
-    HSZ handle_;
-};
-
 HCONV ConnectWithRetries(DWORD instance, const WString& service, const WString& topic, uint32_t timeout_ms) {
-    ScopedStringHandle service_handle(instance, service);
-    ScopedStringHandle topic_handle(instance, topic);
+    DdeStringHandle service_handle(instance, WStrCStr(service));
+    DdeStringHandle topic_handle(instance, WStrCStr(topic));
     if (!service_handle.get() || !topic_handle.get()) return nullptr;
     for (uint32_t waited = 0; waited < timeout_ms; waited += kRetryPauseMs) {
         if (HCONV conversation = DdeConnect(instance, service_handle.get(), topic_handle.get(), nullptr)) {
@@ -38,7 +21,7 @@ HCONV ConnectWithRetries(DWORD instance, const WString& service, const WString& 
     return nullptr;
 }
 
-bool Connected(const DdeClient* client) { return client && client->instance && client->conversation; }
+bool Connected(const DdeClient* client) { return client && client->instance.get() && client->conversation; }
 
 }  // namespace
 
@@ -51,9 +34,8 @@ DdeClient::~DdeClient() { DdeClientFree(this); }
 void DdeClientFree(DdeClient* client) {
     if (!client) return;
     if (client->conversation) DdeDisconnect(client->conversation);
-    if (client->instance) DdeUninitialize(client->instance);
     client->conversation = nullptr;
-    client->instance = 0;
+    client->instance.Reset();
 }
 
 Ref<DdeClient> DdeClientConnect(const WString& service, const WString& topic, uint32_t timeout_ms) {
@@ -61,7 +43,7 @@ Ref<DdeClient> DdeClientConnect(const WString& service, const WString& topic, ui
     Ref<DdeClient> client = MakeRef<DdeClient>();
     DWORD instance = 0;
     if (DdeInitializeW(&instance, DdeClientCallback, kClientFlags, 0) != DMLERR_NO_ERROR) return nullptr;
-    client->instance = instance;
+    client->instance.Reset(instance);
     client->conversation = ConnectWithRetries(instance, service, topic, timeout_ms);
     if (!client->conversation) return nullptr;
     return client;
@@ -84,7 +66,7 @@ bool DdeClientExecute(DdeClient* client, const WString& command) {
 bool DdeClientRequest(DdeClient* client, const WString& item, WString& answer) {
     WStrClear(answer);
     if (!Connected(client) || WStrLength(item) == 0) return false;
-    ScopedStringHandle item_handle(client->instance, item);
+    DdeStringHandle item_handle(client->instance.get(), WStrCStr(item));
     if (!item_handle.get()) return false;
     HDDEDATA data = DdeClientTransaction(nullptr, 0, client->conversation, item_handle.get(), CF_TEXT,
                                          XTYP_REQUEST, kDdeTransactionTimeoutMs, nullptr);

@@ -9,6 +9,7 @@
 // after windows.h, which it needs
 #include <ddeml.h>
 
+#include "foundation/dde_handles.h"
 #include "foundation/ref_counted.h"
 #include "foundation/strings.h"
 
@@ -21,7 +22,7 @@ class DdeClient : public RefCounted {
   public:
     ~DdeClient() override;  // DdeClientFree
 
-    DWORD instance = 0;
+    DdeInstance instance;
     HCONV conversation = nullptr;
 };
 

@@ -5,10 +5,13 @@
 #pragma once
 
 #include <windows.h>
-// after windows.h, which it needs
+// after windows.h, which they need
+#include <commctrl.h>
 #include <unknwn.h>
 #include <winspool.h>
 
+#include <cstdlib>
+#include <memory>
 #include <utility>
 
 // A resource with one "empty" value and one release call. Traits supply
@@ -90,6 +93,15 @@ using GdiBrush = GdiObject<HBRUSH>;
 using GdiFont = GdiObject<HFONT>;
 using GdiRegion = GdiObject<HRGN>;
 
+struct EnhMetafileTraits {
+    using Type = HENHMETAFILE;
+    static Type Empty() { return nullptr; }
+    static bool IsValid(Type h) { return h != nullptr; }
+    static void Close(Type h) { DeleteEnhMetaFile(h); }
+};
+// A closed enhanced metafile (CloseEnhMetaFile's result).
+using EnhMetafile = UniqueResource<EnhMetafileTraits>;
+
 struct MenuTraits {
     using Type = HMENU;
     static Type Empty() { return nullptr; }
@@ -127,6 +139,26 @@ struct GlobalMemoryTraits {
 // over: Release it after a successful call).
 using GlobalMemory = UniqueResource<GlobalMemoryTraits>;
 
+struct ImageListTraits {
+    using Type = HIMAGELIST;
+    static Type Empty() { return nullptr; }
+    static bool IsValid(Type h) { return h != nullptr; }
+    static void Close(Type h) { ImageList_Destroy(h); }
+};
+// An image list that no control owns (a tool bar or tree view given one with
+// TB_SETIMAGELIST or TVM_SETIMAGELIST only borrows it: keep the owner alive
+// until the control has gone).
+using ImageListHandle = UniqueResource<ImageListTraits>;
+
+struct WindowsHookTraits {
+    using Type = HHOOK;
+    static Type Empty() { return nullptr; }
+    static bool IsValid(Type h) { return h != nullptr; }
+    static void Close(Type h) { UnhookWindowsHookEx(h); }
+};
+// A hook installed with SetWindowsHookExW, removed when its owner goes.
+using WindowsHook = UniqueResource<WindowsHookTraits>;
+
 // Locks global memory for the span of a scope.
 class GlobalLockScope {
   public:
@@ -142,6 +174,22 @@ class GlobalLockScope {
   private:
     HGLOBAL memory_;
     void* data_;
+};
+
+// Opens the clipboard for the span of a scope; open() says whether it did
+// (another window may hold it).
+class ClipboardScope {
+  public:
+    explicit ClipboardScope(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
+    ~ClipboardScope() {
+        if (open_) CloseClipboard();
+    }
+    ClipboardScope(const ClipboardScope&) = delete;
+    ClipboardScope& operator=(const ClipboardScope&) = delete;
+    bool open() const { return open_; }
+
+  private:
+    bool open_;
 };
 
 // GetDC / ReleaseDC.
@@ -229,6 +277,65 @@ class ScopedSelect {
     HDC dc_;
     HGDIOBJ previous_;
 };
+
+// Sets a device context's mix mode (SetROP2) for a scope and restores the
+// previous one on every path out.
+class ScopedMixMode {
+  public:
+    ScopedMixMode(HDC dc, int mode) : dc_(dc), previous_(SetROP2(dc, mode)) {}
+    ~ScopedMixMode() {
+        if (previous_) SetROP2(dc_, previous_);
+    }
+    ScopedMixMode(const ScopedMixMode&) = delete;
+    ScopedMixMode& operator=(const ScopedMixMode&) = delete;
+
+  private:
+    HDC dc_;
+    int previous_;
+};
+
+// Transparent text of one colour for a scope: sets the background mode and
+// the text colour and restores both on every path out. Colour changes the
+// colour within the scope.
+class ScopedTextState {
+  public:
+    ScopedTextState(HDC dc, COLORREF colour)
+        : dc_(dc), mode_(SetBkMode(dc, TRANSPARENT)), colour_(SetTextColor(dc, colour)) {}
+    ~ScopedTextState() {
+        if (colour_ != CLR_INVALID) SetTextColor(dc_, colour_);
+        if (mode_ != 0) SetBkMode(dc_, mode_);
+    }
+    ScopedTextState(const ScopedTextState&) = delete;
+    ScopedTextState& operator=(const ScopedTextState&) = delete;
+    void Colour(COLORREF colour) { SetTextColor(dc_, colour); }
+
+  private:
+    HDC dc_;
+    int mode_;
+    COLORREF colour_;
+};
+
+// A block from the process heap (HeapAlloc), freed with HeapFree.
+template <class Block>
+struct ProcessHeapTraits {
+    using Type = Block*;
+    static Type Empty() { return nullptr; }
+    static bool IsValid(Type block) { return block != nullptr; }
+    static void Close(Type block) { HeapFree(GetProcessHeap(), 0, block); }
+};
+template <class Block>
+using ProcessHeapBlock = UniqueResource<ProcessHeapTraits<Block>>;
+// A packed bitmap header (BITMAPINFO and its colour table in one heap block).
+using PackedDib = ProcessHeapBlock<BITMAPINFO>;
+
+// A block from the C heap (malloc, calloc), freed with free: for blocks
+// that a holder outside C++ may take over with release() and free itself.
+// Block may be an array type (CHeapBlock<Row[]>) for indexed access.
+struct CHeapFree {
+    void operator()(void* block) const { std::free(block); }
+};
+template <class Block>
+using CHeapBlock = std::unique_ptr<Block, CHeapFree>;
 
 // A COM interface pointer: releases what it holds.
 template <class Interface>

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "foundation/file_handle.h"
+#include "foundation/temp_files.h"
 
 namespace {
 
@@ -17,7 +18,6 @@ constexpr uint32_t kChecksumOffset = 148, kChecksumSize = 8;
 constexpr uint32_t kMagicOffset = 257;
 constexpr uint32_t kOwnerOffset = 265;
 constexpr uint64_t kFourGigabytes = 0x100000000ull;
-constexpr uint32_t kTempNameTries = 20;
 // Padding after member data and the closing block of an archive.
 constexpr uint8_t kZeroBlock[kTarBlockSize] = {};
 
@@ -84,23 +84,6 @@ bool WriteMember(HANDLE file, const TarEntry* entry, uint32_t time) {
     return WriteAllBytes(file, header, kTarBlockSize) &&
            WriteAllBytes(file, ByteBufData(entry->data.get()), size) &&
            WriteAllBytes(file, kZeroBlock, PaddingAfter(size));
-}
-
-// A new file beside the target that nobody else uses: target name, the
-// process id and a counter.
-FileHandle CreateTempBeside(const WString& path, WString& temp_path) {
-    static volatile LONG counter = 0;
-    for (uint32_t attempt = 0; attempt < kTempNameTries; ++attempt) {
-        wchar_t suffix[40];
-        swprintf(suffix, 40, L".%lx-%lx.tmp", static_cast<unsigned long>(GetCurrentProcessId()),
-                 static_cast<unsigned long>(InterlockedIncrement(&counter)));
-        WStrConcatChars(path, suffix, temp_path);
-        FileHandle file(CreateFileW(WStrCStr(temp_path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (file.valid()) return file;
-        if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) break;
-    }
-    return FileHandle();
 }
 
 bool WriteAll(HANDLE file, const TarArchive& archive) {
@@ -211,11 +194,7 @@ bool TarArchiveWrite(const TarArchive& archive, const WString& path) {
     if (!file.valid()) return false;
     const bool written = WriteAll(file.get(), archive);
     const bool closed = file.Close();
-    if (written && closed &&
-        MoveFileExW(WStrCStr(temp_path), WStrCStr(path),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return true;
-    }
+    if (written && closed) return ReplaceWithFile(temp_path, path);
     DeleteFileW(WStrCStr(temp_path));
     return false;
 }

@@ -1,5 +1,6 @@
 #include "foundation/temp_files.h"
 
+#include <cstdio>
 #include <cstring>
 #include <utility>
 
@@ -117,4 +118,48 @@ bool SpillWrite(const void* bytes, uint32_t n, TempFileNamer* namer, const WStri
     if (!WriteAllBytes(file.get(), bytes, n)) return false;
     total += n;
     return true;
+}
+
+FileHandle CreateTempBeside(const WString& path, WString& temp_path) {
+    // Few writers ever meet in one folder; a handful of tries is plenty.
+    constexpr uint32_t kTempBesideTries = 20;
+    static volatile LONG counter = 0;
+    for (uint32_t attempt = 0; attempt < kTempBesideTries; ++attempt) {
+        wchar_t suffix[40];
+        swprintf(suffix, 40, L".%lx-%lx.tmp", static_cast<unsigned long>(GetCurrentProcessId()),
+                 static_cast<unsigned long>(InterlockedIncrement(&counter)));
+        WStrConcatChars(path, suffix, temp_path);
+        FileHandle file(CreateFileW(WStrCStr(temp_path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file.valid()) return file;
+        if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+    return FileHandle();
+}
+
+bool ReplaceWithFile(const WString& written, const WString& target) {
+    // Renaming over a read-only file is refused by Windows but not by every
+    // file system underneath; the attribute is checked so that a protected
+    // file stays as it is everywhere.
+    const DWORD attributes = GetFileAttributesW(WStrCStr(target));
+    const bool protected_target = attributes != INVALID_FILE_ATTRIBUTES &&
+                                  (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0;
+    if (!protected_target && MoveFileExW(WStrCStr(written), WStrCStr(target),
+                                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return true;
+    }
+    DeleteFileW(WStrCStr(written));
+    return false;
+}
+
+bool IsSameFile(const WString& a, const WString& b) {
+    auto identity = [](const WString& path, BY_HANDLE_FILE_INFORMATION& info) {
+        FileHandle file(CreateFileW(WStrCStr(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        return file.valid() && GetFileInformationByHandle(file.get(), &info);
+    };
+    BY_HANDLE_FILE_INFORMATION first = {}, second = {};
+    if (!identity(a, first) || !identity(b, second)) return false;
+    return first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
 }

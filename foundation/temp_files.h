@@ -33,3 +33,14 @@ constexpr uint64_t kSpillMaxMemory = 100000000;
 // file from then on.
 bool SpillWrite(const void* bytes, uint32_t n, TempFileNamer* namer, const WString& extension, uint64_t limit,
                 WString& path, FileHandle& file, MemBlock& memory, uint64_t& total);
+
+// A new empty file beside the target (its name, the process id and a
+// counter), open for writing, for a file that replaces the target only once
+// it is complete; `temp_path` names it. Empty when none could be made.
+FileHandle CreateTempBeside(const WString& path, WString& temp_path);
+// Puts the written file in the target's place; on failure the written file
+// is deleted and the target stays as it was.
+bool ReplaceWithFile(const WString& written, const WString& target);
+// True when both paths name one existing file (the same volume and file
+// index), whatever their spelling: short names, another case, UNC paths.
+bool IsSameFile(const WString& a, const WString& b);

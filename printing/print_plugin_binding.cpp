@@ -171,10 +171,11 @@ WString PrintPluginBinding::GetPaperBinName(uint32_t index) {
     return Text(entries_.get_paper_bin_name, index, PL_BIN_NAME_SIZE);
 }
 
-bool PrintPluginBinding::SetStdToken(int32_t token, int32_t value) {
+bool PrintPluginBinding::SetStdToken(int32_t token, const WString& value) {
+    const AString ansi = Ansi(value);
     ScopedLock hold(lock_);
-    if (!library_.module || !entries_.set_std_token) return false;
-    return As<PL_SetStdToken_t>(entries_.set_std_token)(token, value) != 0;
+    if (!library_.module || !entries_.set_std_token || !AStrLength(ansi)) return false;
+    return As<PL_SetStdToken_t>(entries_.set_std_token)(token, AStrCStr(ansi)) != 0;
 }
 
 WString PrintPluginBinding::GetServerType() {

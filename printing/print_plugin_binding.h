@@ -38,7 +38,7 @@ class PrintPluginBinding : public RefCounted {
     uint16_t GetPaperBinCount();
     WString GetPaperBinName(uint32_t index);
     bool SetPaperBin(int32_t index);
-    bool SetStdToken(int32_t token, int32_t value);
+    bool SetStdToken(int32_t token, const WString& value);
 
     WString GetServerType();
     WString GetCurrentPrinter();

@@ -46,7 +46,8 @@ typedef int32_t(PL_CALL* PL_GetPrintableArea_t)(int32_t unit, double* area, int3
 typedef int32_t(PL_CALL* PL_GetPaperBinCount_t)(void);
 typedef int32_t(PL_CALL* PL_GetPaperBinName_t)(int32_t index, char* buffer, int32_t size);
 typedef int32_t(PL_CALL* PL_SetPaperBin_t)(int32_t index);
-typedef int32_t(PL_CALL* PL_SetStdToken_t)(int32_t token, int32_t value);
+/* A text the plug-in may print, by token number (company, date, user...). */
+typedef int32_t(PL_CALL* PL_SetStdToken_t)(int32_t token, const char* value);
 
 #ifdef __cplusplus
 }

@@ -6,6 +6,7 @@
 
 #include "foundation/handles.h"
 #include "printing/printer_workarounds.h"
+#include "resources/text_ids.h"
 #include "viewer/app/app_root.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/model/paper_format_matcher.h"
@@ -258,24 +259,24 @@ uint32_t PrinterStatusTextId(uint32_t status) {
         uint32_t bit;
         uint32_t text;
     } kTexts[] = {
-        {PRINTER_STATUS_PAPER_JAM, 2900},
-        {PRINTER_STATUS_PAPER_OUT, 2901},
-        {PRINTER_STATUS_PAPER_PROBLEM, 2902},
-        {PRINTER_STATUS_OFFLINE, 2903},
-        {PRINTER_STATUS_OUTPUT_BIN_FULL, 2905},
-        {PRINTER_STATUS_NOT_AVAILABLE, 2906},
-        {PRINTER_STATUS_NO_TONER, 2907},
-        {PRINTER_STATUS_OUT_OF_MEMORY, 2908},
-        {PRINTER_STATUS_DOOR_OPEN, 2909},
-        {PRINTER_STATUS_SERVER_UNKNOWN, 2910},
-        {PRINTER_STATUS_ERROR, 2912},
-        {PRINTER_STATUS_TONER_LOW, 2913},
-        {PRINTER_STATUS_BUSY, 2904},
-        {PRINTER_STATUS_WARMING_UP, 2914},
-        {PRINTER_STATUS_POWER_SAVE, 2915},
-        {PRINTER_STATUS_MANUAL_FEED, 2916},
+        {PRINTER_STATUS_PAPER_JAM, text::kPrinterPaperJam},
+        {PRINTER_STATUS_PAPER_OUT, text::kPrinterOutOfPaper},
+        {PRINTER_STATUS_PAPER_PROBLEM, text::kPrinterPaperProblem},
+        {PRINTER_STATUS_OFFLINE, text::kPrinterOffline},
+        {PRINTER_STATUS_OUTPUT_BIN_FULL, text::kPrinterOutputBinFull},
+        {PRINTER_STATUS_NOT_AVAILABLE, text::kPrinterNotAvailable},
+        {PRINTER_STATUS_NO_TONER, text::kPrinterNoToner},
+        {PRINTER_STATUS_OUT_OF_MEMORY, text::kPrinterOutOfMemory},
+        {PRINTER_STATUS_DOOR_OPEN, text::kPrinterDoorOpen},
+        {PRINTER_STATUS_SERVER_UNKNOWN, text::kPrinterServerUnknown},
+        {PRINTER_STATUS_ERROR, text::kPrinterError},
+        {PRINTER_STATUS_TONER_LOW, text::kPrinterTonerLow},
+        {PRINTER_STATUS_BUSY, text::kPrinterBusy},
+        {PRINTER_STATUS_WARMING_UP, text::kPrinterWarmingUp},
+        {PRINTER_STATUS_POWER_SAVE, text::kPrinterPowerSave},
+        {PRINTER_STATUS_MANUAL_FEED, text::kPrinterManualFeed},
     };
     for (const auto& entry : kTexts)
         if (status & entry.bit) return entry.text;
-    return 2917;  // "Ready"
+    return text::kPrinterReady;
 }

@@ -1,21 +1,20 @@
 #include "printing/printing_layer.h"
 
-#include "printing/print_job.h"
+#include "printing/print_dialog.h"
 #include "printing/print_providers.h"
+#include "resources/text_ids.h"
 #include "viewer/app/app_root.h"
 #include "viewer/core/app_texts.h"
 #include "viewer/core/settings.h"
 
 namespace {
 
-constexpr uint32_t kSpoolerNameText = 2930;  // "Windows printing"
-
 void AddWindows(AppRoot* root) {
     Ref<AppTextTable> texts = AppGetTextTable(root);
     Ref<Settings> settings = AppGetSettings(root);
     const wchar_t* name =
         texts ? AppTextTableGet(texts.get(), settings ? SettingsGetLanguage(settings.get()) : 0,
-                                kSpoolerNameText)
+                                text::kSpoolerProviderName)
               : nullptr;
     PrintProvidersAddWindows(root->print_providers, name ? WString(name) : WString());
 }
@@ -28,6 +27,6 @@ void PrintingLayerInstall() {
     PrintLayer layer;
     layer.add_windows = AddWindows;
     layer.load_plugins = LoadPlugins;
-    layer.run_print = PrintJobRunModal;
+    layer.run_print = PrintDialogRunFor;
     PrintLayerInstall(layer);
 }

@@ -5,7 +5,10 @@
 #include <vector>
 
 #include "foundation/handles.h"
+#include "printing/print_job.h"
+#include "resources/text_ids.h"
 #include "viewer/core/viewer_context.h"
+#include "viewer/dialogs/viewer_message.h"
 #include "viewer/documents/doc_item.h"
 
 namespace {
@@ -181,8 +184,17 @@ WString& WinPrintProvider::GetCurrentPrinter(WString& out) {
 
 bool WinPrintProvider::Print(ViewerContext* context, HWND parent, const PtrArray& pages,
                              PrintOptions* options) {
-    // The print job is not built yet: nothing prints.
-    return false;
+    Ref<PrinterDevice> device = GetDevice();
+    if (!context || !options || !device || PtrArrayCount(pages) == 0) return false;
+    Ref<PrintJob> job = PrintJobCreate(context, this, pages, *options, *device);
+    if (!job || !PrintJobStart(job.get())) return false;
+    const PrintOutcome outcome = job->outcome.load();
+    if (outcome == PrintOutcome::kNoDevice || outcome == PrintOutcome::kRefused) {
+        // The printer went away (or stopped taking jobs) after it was chosen.
+        ViewerShowMessage(context, text::kPrinterUnreachable, kMessageError);
+        return false;
+    }
+    return outcome == PrintOutcome::kPrinted;
 }
 
 bool WinPrintProvider::ShowProperties(ViewerContext* context, HWND parent) {

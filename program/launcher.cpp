@@ -6,6 +6,7 @@
 #include "program/session_list.h"
 #include "printing/printing_layer.h"
 #include "redlining/redline_markups.h"
+#include "resources/text_ids.h"
 #include "viewer/app/app_root.h"
 #include "viewer/contracts/markups.h"
 #include "viewer/core/app_texts.h"
@@ -33,9 +34,7 @@ bool LauncherCheckRunning(Launcher& launcher) {
 
 namespace {
 
-constexpr uint32_t kTextProduct = 1012;      // "Plovex"
-constexpr uint32_t kTextStartFailed = 1019;  // the main window could not be made
-constexpr uint16_t kFallbackLanguage = 1;    // English, when no settings were read
+constexpr uint16_t kFallbackLanguage = 1;  // English, when no settings were read
 
 }  // namespace
 
@@ -75,12 +74,12 @@ void LauncherShowStartFailure(Launcher& launcher, HINSTANCE instance) {
     const wchar_t* text = nullptr;
     const wchar_t* caption = nullptr;
     if (launcher.context) {
-        text = ViewerGetText(launcher.context.get(), kTextStartFailed);
-        caption = ViewerGetText(launcher.context.get(), kTextProduct);
+        text = ViewerGetText(launcher.context.get(), text::kStartFailed);
+        caption = ViewerGetText(launcher.context.get(), text::kProductName);
     } else {
         own_texts = AppTextTableCreate(instance, kFallbackLanguage);
-        text = AppTextTableGet(own_texts.get(), kFallbackLanguage, kTextStartFailed);
-        caption = AppTextTableGet(own_texts.get(), kFallbackLanguage, kTextProduct);
+        text = AppTextTableGet(own_texts.get(), kFallbackLanguage, text::kStartFailed);
+        caption = AppTextTableGet(own_texts.get(), kFallbackLanguage, text::kProductName);
     }
     // No owner: the frame is what failed.
     MessageBoxW(nullptr, text ? text : L"", caption ? caption : L"", MB_OK | MB_ICONHAND | MB_SETFOREGROUND);

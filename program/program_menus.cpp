@@ -2,6 +2,7 @@
 
 #include "foundation/handles.h"
 #include "foundation/strings.h"
+#include "resources/text_ids.h"
 #include "viewer/app/app_root.h"
 #include "viewer/app/print_dispatch.h"
 #include "viewer/contracts/print_provider.h"
@@ -12,17 +13,6 @@
 namespace {
 
 // Texts of the items.
-constexpr uint32_t kTextOpen = 1806;
-constexpr uint32_t kTextClose = 1807;
-constexpr uint32_t kTextCloseAll = 1808;
-constexpr uint32_t kTextExit = 1809;
-constexpr uint32_t kTextSaveAs = 1811;
-constexpr uint32_t kTextPrint = 1812;
-constexpr uint32_t kTextAbout = 1826;
-constexpr uint32_t kTextWebSite = 1828;
-constexpr uint32_t kTextReopenSession = 1872;
-constexpr uint32_t kTextConvert = 1880;
-constexpr uint32_t kTextPrintKey = 1881;
 
 WString Text(ViewerContext* context, uint32_t id) {
     const wchar_t* text = ViewerGetText(context, id);
@@ -55,23 +45,23 @@ HMENU FileMenuBuild(ViewerContext* context) {
     MenuHandle menu(CreatePopupMenu());
     if (!menu) return nullptr;
     HMENU popup = menu.get();
-    bool ok = AddItem(popup, command::kOpen, Text(context, kTextOpen));
-    ok &= AddItem(popup, command::kClose, Text(context, kTextClose));
-    ok &= AddItem(popup, command::kCloseAll, Text(context, kTextCloseAll));
+    bool ok = AddItem(popup, command::kOpen, Text(context, text::kMenuOpen));
+    ok &= AddItem(popup, command::kClose, Text(context, text::kMenuClose));
+    ok &= AddItem(popup, command::kCloseAll, Text(context, text::kMenuCloseAll));
     ok &= AddSeparator(popup);
-    ok &= AddItem(popup, command::kSaveAs, Text(context, kTextSaveAs));
-    ok &= AddItem(popup, command::kConvert, Text(context, kTextConvert));
+    ok &= AddItem(popup, command::kSaveAs, Text(context, text::kMenuSaveAs));
+    ok &= AddItem(popup, command::kConvert, Text(context, text::kMenuConvert));
     ok &= AddSeparator(popup);
     const uint32_t providers = ViewerPrintProviderCount(context);
     for (uint32_t i = 0; i < providers && command::kFirstPrinter + i <= command::kLastPrinter; ++i) {
-        WString text = Text(context, kTextPrint);
-        PrintMenuItemSuffix(context, i, providers, WStrCStr(Text(context, kTextPrintKey)), text);
+        WString text = Text(context, text::kMenuPrint);
+        PrintMenuItemSuffix(context, i, providers, WStrCStr(Text(context, text::kMenuPrintKey)), text);
         ok &= AddItem(popup, command::kFirstPrinter + i, text);
     }
     if (providers > 0) ok &= AddSeparator(popup);
-    ok &= AddItem(popup, command::kExit, Text(context, kTextExit));
+    ok &= AddItem(popup, command::kExit, Text(context, text::kMenuExit));
     ok &= AddSeparator(popup);
-    ok &= AddItem(popup, command::kReopenSession, Text(context, kTextReopenSession));
+    ok &= AddItem(popup, command::kReopenSession, Text(context, text::kMenuReopenSession));
     return ok ? menu.Release() : nullptr;
 }
 
@@ -81,8 +71,8 @@ HMENU HelpMenuBuild(ViewerContext* context) {
     HMENU popup = menu.get();
     const WString custom_title = SettingsGetCustomAppInfoTitle(ViewerGetSettings(context).get());
     const bool custom = WStrLength(custom_title) > 0;
-    bool ok = AddItem(popup, command::kWebSite, Text(context, kTextWebSite));
-    WString about = Text(context, kTextAbout);
+    bool ok = AddItem(popup, command::kWebSite, Text(context, text::kMenuWebSite));
+    WString about = Text(context, text::kMenuAbout);
     if (!custom) WStrAppendChars(about, L"\tF1");
     ok &= AddItem(popup, command::kAbout, about);
     if (custom) {

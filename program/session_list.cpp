@@ -9,6 +9,7 @@
 #include "foundation/file_handle.h"
 #include "foundation/ptr_array.h"
 #include "foundation/variant.h"
+#include "resources/text_ids.h"
 #include "viewer/app/action_listener.h"
 #include "viewer/app/app_root.h"
 #include "viewer/core/event_codes.h"
@@ -22,10 +23,6 @@
 namespace {
 
 // Texts of the reopening's message boxes.
-constexpr uint32_t kTextNoDocuments = 1016;
-constexpr uint32_t kTextListUnreadable = 1017;
-constexpr uint32_t kTextInformation = 1401;
-constexpr uint32_t kTextWarning = 1013;
 
 constexpr uint32_t kWrittenTypes = doc_type::kUnshowable | doc_type::kImage | doc_type::kList;
 
@@ -136,17 +133,17 @@ void ShowReopenMessage(ViewerContext* context, uint32_t text, uint32_t caption, 
 
 }  // namespace
 
-uint32_t SessionList::Notify(RefCounted* sender, HubEvent* event) {
-    if (!event) return kHubContinue;
+HubAnswer SessionList::Notify(RefCounted* sender, HubEvent* event) {
+    if (!event) return HubAnswer::kContinue;
     if (event->code == event::kAppEnding) {
         SessionListDetach(this);
-        return kHubContinue;
+        return HubAnswer::kContinue;
     }
     // The control build has no such action: the number is another one there.
-    if constexpr (!kViewerProgramBuild) return kHubContinue;
-    if (event->code != event::kReopenSessionList) return kHubContinue;
+    if constexpr (!kViewerProgramBuild) return HubAnswer::kContinue;
+    if (event->code != event::kReopenSessionList) return HubAnswer::kContinue;
     SessionListReopen(this, false);
-    return kHubHandled;
+    return HubAnswer::kHandled;
 }
 
 Ref<SessionList> SessionListCreate(ViewerContext* context) {
@@ -265,9 +262,10 @@ bool SessionListReopen(SessionList* session, bool silent) {
     }
     if (!silent) {
         if (!parsed) {
-            ShowReopenMessage(context.get(), kTextListUnreadable, kTextWarning, MB_ICONERROR);
+            ShowReopenMessage(context.get(), text::kRecentListUnreadable, text::kWarning, MB_ICONERROR);
         } else if (opened == 0) {
-            ShowReopenMessage(context.get(), kTextNoDocuments, kTextInformation, MB_ICONINFORMATION);
+            ShowReopenMessage(context.get(), text::kNoDocumentsToOpen, text::kInformation,
+                              MB_ICONINFORMATION);
         }
     }
     return parsed;

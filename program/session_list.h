@@ -21,7 +21,7 @@ inline constexpr wchar_t kSessionListName[] = L"plxpers.lst";
 // hub listener that runs the reopening action for it.
 class SessionList : public HubListener {
   public:
-    uint32_t Notify(RefCounted* sender, HubEvent* event) override;
+    HubAnswer Notify(RefCounted* sender, HubEvent* event) override;
 
     const WString path;  // the root's temporary directory + "plxpers.lst"; empty without one
     CriticalSection lock;

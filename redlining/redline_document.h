@@ -1,7 +1,8 @@
-// Stand-in: markups hold empty pages only; nothing is read from TIFF tags or companion files.
 // The markups of one document: one page per page of the document, each with
-// its layer of markup objects.
+// at most one layer of markup objects, and how a page paints.
 #pragma once
+
+#include <windows.h>
 
 #include <cstdint>
 
@@ -9,50 +10,68 @@
 #include "foundation/ptr_array.h"
 #include "foundation/ref_counted.h"
 #include "foundation/strings.h"
+#include "redlining/redline_layer.h"
 
 class ImageFormat;
+class ViewerContext;
+class ViewMapping;
 
 class RedlinePage : public RefCounted {
   public:
-    uint32_t page_index = 0;
+    // Makes an empty layer when the page has none; true when it made one.
+    bool CreateLayer();
+    uint32_t LayerCount();
+    // The layer (a reference added) for index 0, else null.
+    Ref<RedlineLayer> GetLayer(uint32_t index);
+    // Sets the layer when the page has none yet; false otherwise.
+    bool SetLayer(RedlineLayer* layer);
+    Ref<RedlineObject> TopmostHit(const ViewMapping* mapping, const PointD& point);
+    Ref<RedlineObject> TopmostHandleHit(const ViewMapping* mapping, const PointD& point, int32_t& handle,
+                                        int32_t& cursor);
+
+    uint32_t page_index = 0;  // 0-based position of the document page
+
+  private:
+    CriticalSection lock_;  // guards the layer pointer only
+    Ref<RedlineLayer> layer_;
 };
 
 class RedlineDocument : public RefCounted {
   public:
     CriticalSection lock;
-    PtrArray pages{4, true};  // RedlinePage, by page index
+    PtrArray pages{1, true};  // RedlinePage, by page index
+    // Set when the markups were read from a companion file (the save action
+    // offers that file as its target); false when made and after a read
+    // from the TIFF tags.
+    bool from_companion_file = false;
+    WString companion_file_name;
+    // Texts of the last successful save in which the ANSI code page lacked a
+    // character (it was written as the code page's default character).
+    uint32_t replaced_in_last_save = 0;
 };
 
-inline Ref<RedlineDocument> RedlineDocumentCreate() { return MakeRef<RedlineDocument>(); }
-
-inline uint32_t RedlineDocPageCount(RedlineDocument* document) {
-    ScopedLock hold(document->lock);
-    return document->pages.count;
-}
-
+Ref<RedlineDocument> RedlineDocumentCreate();
+uint32_t RedlineDocPageCount(RedlineDocument* document);
 // The page at the index with a reference added, or null.
-inline Ref<RedlinePage> RedlineDocGetPage(RedlineDocument* document, uint32_t index) {
-    ScopedLock hold(document->lock);
-    return PtrArrayGetAs<RedlinePage>(document->pages, index);
-}
+Ref<RedlinePage> RedlineDocGetPage(RedlineDocument* document, uint32_t index);
+// Appends empty pages (each with an empty layer) until there are n; false
+// when there are n or more already.
+bool RedlineDocAddPages(RedlineDocument* document, uint32_t n);
 
-// Appends empty pages until there are n; false when there are n or more.
-inline bool RedlineDocAddPages(RedlineDocument* document, uint32_t n) {
-    ScopedLock hold(document->lock);
-    if (document->pages.count >= n) return false;
-    while (document->pages.count < n) {
-        Ref<RedlinePage> page = MakeRef<RedlinePage>();
-        page->page_index = document->pages.count;
-        if (PtrArrayAdd(document->pages, page.get()) < 0) return false;
-    }
-    return true;
-}
+// Markups stored in the private tag of the first directory of every page of
+// a TIFF read by the TIFF reader. False (nothing loaded) for a document that
+// has pages already or when the first page holds no readable markups; a later
+// page without them gets an empty layer. Clears from_companion_file.
+bool RedlineDocLoadTiff(RedlineDocument* document, ImageFormat* format);
+// Markups from a companion file: page i from the archive's member at
+// position i, an empty layer where a member is missing or unreadable. False
+// for an empty path, a document with pages or a file that is no readable
+// archive. Sets from_companion_file and remembers the path.
+bool RedlineDocLoadFile(RedlineDocument* document, const WString& path, int32_t page_count);
 
-// Markups stored in the pages' private TIFF tag; none can be read yet.
-inline bool RedlineDocLoadTiff(RedlineDocument* document, ImageFormat* format) { return false; }
-// Markups from a companion file; none can be read yet.
-inline bool RedlineDocLoadFile(RedlineDocument* document, const WString& path, int32_t page_count) {
-    return false;
-}
-
-inline bool RedlinePageHasObjects(RedlinePage* page) { return false; }
+// True when the page has a layer with at least one object.
+bool RedlinePageHasObjects(RedlinePage* page);
+// Draws the page's markups (or the single object, when given) at the
+// mapping with the draw flags; false without a mapping or a layer.
+bool RedlinePaintPage(RedlinePage* page, ViewerContext* context, uint32_t purpose, HDC dc,
+                      const ViewMapping* mapping, RedlineObject* single, uint32_t flags);

@@ -66,7 +66,10 @@ class RedlineMarkups : public MarkupProvider {
     }
     bool AddPages(MarkupDocument* document, uint32_t count) override {
         RedlineDocument* own = Unwrap(document);
-        return own && RedlineDocAddPages(own, count);
+        // Pages made for a document without stored markups hold nothing to save.
+        if (!own || !RedlineDocAddPages(own, count)) return false;
+        RedlineDocSetClean(own);
+        return true;
     }
     Ref<MarkupPage> GetPage(MarkupDocument* document, uint32_t index, bool only_if_not_empty) override {
         RedlineDocument* own = Unwrap(document);
@@ -82,6 +85,24 @@ class RedlineMarkups : public MarkupProvider {
         RedlineDocument* own = Unwrap(document);
         return own && RedlineSaveFile(own, path);
     }
+    bool IsModified(MarkupDocument* document) override {
+        RedlineDocument* own = Unwrap(document);
+        return own && RedlineDocIsModified(own);
+    }
+    WString& GetCompanionFile(MarkupDocument* document, WString& out) override {
+        WStrClear(out);
+        RedlineDocument* own = Unwrap(document);
+        if (!own) return out;
+        ScopedLock hold(own->lock);
+        if (own->from_companion_file) out = own->companion_file_name;
+        return out;
+    }
+    uint32_t ReplacedInLastSave(MarkupDocument* document) override {
+        RedlineDocument* own = Unwrap(document);
+        if (!own) return 0;
+        ScopedLock hold(own->lock);
+        return own->replaced_in_last_save;
+    }
 
     Ref<MarkupToolbar> CreateToolbar(ViewerContext* context, HWND parent, HINSTANCE instance,
                                      EventHub* hub) override {
@@ -92,3 +113,10 @@ class RedlineMarkups : public MarkupProvider {
 }  // namespace
 
 Ref<MarkupProvider> RedlineMarkupsCreate() { return MakeRef<RedlineMarkups>(); }
+
+RedlinePage* RedlineMarkupsPageOf(MarkupPage* page) { return Unwrap(page); }
+
+RedlineView* RedlineMarkupsViewOf(MarkupView* view) {
+    auto* own = dynamic_cast<RedlineMarkupView*>(view);
+    return own ? &own->view : nullptr;
+}

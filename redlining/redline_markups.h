@@ -6,4 +6,10 @@
 #include "foundation/ref_counted.h"
 #include "viewer/contracts/markups.h"
 
+class RedlinePage;
+class RedlineView;
+
 Ref<MarkupProvider> RedlineMarkupsCreate();
+// What this layer's own wrappers hold (borrowed); null for another provider's.
+RedlinePage* RedlineMarkupsPageOf(MarkupPage* page);
+RedlineView* RedlineMarkupsViewOf(MarkupView* view);

@@ -455,6 +455,171 @@ PICTURES = {
 }
 
 
+# The redlining tool bar's pictures.
+PICTURES["redline_line"] = [
+    "................",
+    "..............R.",
+    ".............RR.",
+    "............RR..",
+    "...........RR...",
+    "..........RR....",
+    ".........RR.....",
+    "........RR......",
+    ".......RR.......",
+    "......RR........",
+    ".....RR.........",
+    "....RR..........",
+    "...RR...........",
+    "..RR............",
+    ".RR.............",
+    "................",
+]
+PICTURES["redline_rectangle"] = [
+    "................",
+    "................",
+    "................",
+    ".RRRRRRRRRRRRRR.",
+    ".R............R.",
+    ".R............R.",
+    ".R............R.",
+    ".R............R.",
+    ".R............R.",
+    ".R............R.",
+    ".R............R.",
+    ".R............R.",
+    ".RRRRRRRRRRRRRR.",
+    "................",
+    "................",
+    "................",
+]
+PICTURES["redline_ellipse"] = [
+    "................",
+    "................",
+    "................",
+    ".....RRRRRR.....",
+    "...RR......RR...",
+    "..R..........R..",
+    ".R............R.",
+    ".R............R.",
+    ".R............R.",
+    ".R............R.",
+    "..R..........R..",
+    "...RR......RR...",
+    ".....RRRRRR.....",
+    "................",
+    "................",
+    "................",
+]
+PICTURES["redline_multi_line"] = [
+    "................",
+    "................",
+    "..R.............",
+    "..RR............",
+    "...R.........R..",
+    "...RR.......RR..",
+    "....R......RR...",
+    "....RR....RR....",
+    ".....R...RR.....",
+    ".....RR.RR......",
+    "......RRR.......",
+    "......RR........",
+    "................",
+    "................",
+    "................",
+    "................",
+]
+PICTURES["redline_polygon"] = [
+    "................",
+    "................",
+    "......RRR.......",
+    ".....RpppRR.....",
+    "....RpppppRRR...",
+    "...RpppppppppR..",
+    "..RppppppppppR..",
+    ".RppppppppppR...",
+    ".RpppppppppR....",
+    "..RppppppppR....",
+    "...RpppppppR....",
+    "....RppppppR....",
+    ".....RRRRRRR....",
+    "................",
+    "................",
+    "................",
+]
+PICTURES["redline_text"] = [
+    "................",
+    "................",
+    "..RRRRRRRRRRRR..",
+    "..RR...RR...RR..",
+    "..R....RR....R..",
+    ".......RR.......",
+    ".......RR.......",
+    ".......RR.......",
+    ".......RR.......",
+    ".......RR.......",
+    ".......RR.......",
+    ".......RR.......",
+    "......RRRR......",
+    "................",
+    "................",
+    "................",
+]
+PICTURES["redline_note"] = [
+    "................",
+    ".yyyyyyyyyyyyy..",
+    ".yYYYYYYYYYYYy..",
+    ".yYkkkkkkkkYYy..",
+    ".yYYYYYYYYYYYy..",
+    ".yYkkkkkkkYYYy..",
+    ".yYYYYYYYYYYYy..",
+    ".yYkkkkkkkkYYy..",
+    ".yYYYYYYYYYYYy..",
+    ".yYkkkkkYYYYyy..",
+    ".yYYYYYYYYYyYy..",
+    ".yYYYYYYYYyYYy..",
+    ".yyyyyyyyyyyy...",
+    "................",
+    "................",
+    "................",
+]
+PICTURES["redline_select"] = [
+    "................",
+    "..k.............",
+    "..kk............",
+    "..kwk...........",
+    "..kwwk..........",
+    "..kwwwk.........",
+    "..kwwwwk........",
+    "..kwwwwwk.......",
+    "..kwwwwwwk......",
+    "..kwwwwkkkk.....",
+    "..kwkwwk........",
+    "..kk.kwwk.......",
+    "..k..kwwk.......",
+    ".......kwwk.....",
+    ".......kkk......",
+    "................",
+]
+PICTURES["redline_save"] = [
+    "................",
+    ".kkkkkkkkkkkkk..",
+    ".kBkwwwwwwwwkBk.",
+    ".kBkwwwwwwwwkBBk",
+    ".kBkwwRRwwwwkBBk",
+    ".kBkwwwRRwwwkBBk",
+    ".kBkwwwwRRwwkBBk",
+    ".kBBkkkkkkkkBBBk",
+    ".kBBBBBBBBBBBBBk",
+    ".kBBkkkkkkkkkBBk",
+    ".kBBkllllkwwkBBk",
+    ".kBBkllllkwwkBBk",
+    ".kBBkllllkwwkBBk",
+    "..kkkkkkkkkkkkkk",
+    "................",
+    "................",
+]
+
+
 def check(name, rows):
     if len(rows) != 16 or any(len(row) != 16 for row in rows):
         sys.exit(f"make_tool_bitmaps: picture {name} is not 16 by 16")
@@ -530,6 +695,16 @@ pair(344, "first_page")
 pair(346, "last_page")
 pair(348, "standard_view")
 pair(360, "edit_redlining")
+# The redlining tool bar's pictures.
+pair(362, "redline_line")
+pair(364, "redline_rectangle")
+pair(366, "redline_ellipse")
+pair(368, "redline_multi_line")
+pair(370, "redline_polygon")
+pair(372, "redline_text")
+pair(374, "redline_save")
+pair(376, "redline_select")
+pair(378, "redline_note")
 # The navigation tree's pictures.
 BITMAPS[152] = ("list_of_documents", False)
 BITMAPS[156] = ("load_failed", False)

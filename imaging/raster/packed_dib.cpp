@@ -2,14 +2,15 @@
 
 #include "imaging/raster/raster_image_depths.h"
 
-BITMAPINFO* RasterImageToPackedDib(const RasterImage* image) {
-    if (!image || !image->pixels) return nullptr;
+PackedDib RasterImageToPackedDib(const RasterImage* image) {
+    if (!image || !image->pixels) return PackedDib();
     const uint32_t colours = PaletteSizeForBits(image->bits_per_pixel);
     const size_t bytes = sizeof(BITMAPINFOHEADER) + colours * sizeof(RGBQUAD);
     HANDLE heap = GetProcessHeap();
-    if (!heap) return nullptr;
-    auto* info = static_cast<BITMAPINFO*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, bytes));
-    if (!info) return nullptr;
+    if (!heap) return PackedDib();
+    PackedDib block(static_cast<BITMAPINFO*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, bytes)));
+    if (!block) return block;
+    BITMAPINFO* info = block.get();
     BITMAPINFOHEADER& header = info->bmiHeader;
     header.biSize = sizeof(BITMAPINFOHEADER);
     header.biWidth = static_cast<LONG>(image->width);
@@ -24,5 +25,5 @@ BITMAPINFO* RasterImageToPackedDib(const RasterImage* image) {
     // table always holds that many; entries a short palette lacks are black.
     auto* table = reinterpret_cast<uint32_t*>(info->bmiColors);
     for (uint32_t i = 0; i < colours; ++i) table[i] = RasterValueColour(image, i) & 0xFFFFFF;
-    return info;
+    return block;
 }

@@ -3,9 +3,10 @@
 
 #include <windows.h>
 
+#include "foundation/handles.h"
 #include "imaging/raster/raster_image.h"
 
-// A BITMAPINFOHEADER and its colour table in one block from the process heap
-// (the caller frees it with HeapFree); the rows are not part of it: pass
-// the image's pixels beside it. Null on failure.
-BITMAPINFO* RasterImageToPackedDib(const RasterImage* image);
+// A BITMAPINFOHEADER and its colour table in one block from the process heap,
+// which the owner frees; the rows are not part of it: pass the image's
+// pixels beside it. Empty on failure.
+PackedDib RasterImageToPackedDib(const RasterImage* image);

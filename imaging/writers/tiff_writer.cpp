@@ -25,16 +25,6 @@ TiffWriterPage* PageAt(const TiffDoc* doc, uint32_t index) {
 
 // Widest directory first; directories of equal width keep their order, so
 // a page's full image stays its first.
-void OrderByWidth(TiffWriterPage* page) {
-    for (uint32_t i = 1; i < page->ifds.count; ++i) {
-        Ref<TiffIfd> ifd(IfdAt(page, i));
-        uint32_t at = 0;
-        while (at < i && IfdAt(page, at)->width >= ifd->width) ++at;
-        if (at == i) continue;
-        PtrArrayRemoveAt(page->ifds, i);
-        PtrArrayInsert(page->ifds, ifd.get(), at);  // cannot fail: the slot was just freed
-    }
-}
 
 bool SetNumbered(TiffIfd* ifd, uint16_t tag, uint16_t type, uint32_t first, uint32_t count, uint32_t second) {
     Ref<TiffEntry> entry = TiffEntryCreate(tag, type, count);
@@ -50,7 +40,7 @@ bool MarkPages(TiffDoc* doc, std::vector<TiffIfd*>& order) {
     for (uint32_t i = 0; i < pages; ++i) {
         TiffWriterPage* page = PageAt(doc, i);
         if (page->ifds.count == 0) return false;
-        OrderByWidth(page);
+        TiffWriterPageOrderByWidth(page);
         for (uint32_t k = 0; k < page->ifds.count; ++k) {
             TiffIfd* ifd = IfdAt(page, k);
             const uint32_t kind = (k == 0 ? 0 : 1) | (pages > 1 ? 2 : 0);
@@ -241,6 +231,17 @@ bool WriteDocument(HANDLE file, const std::vector<TiffIfd*>& order, const std::v
 }
 
 }  // namespace
+
+void TiffWriterPageOrderByWidth(TiffWriterPage* page) {
+    for (uint32_t i = 1; i < page->ifds.count; ++i) {
+        Ref<TiffIfd> ifd(IfdAt(page, i));
+        uint32_t at = 0;
+        while (at < i && IfdAt(page, at)->width >= ifd->width) ++at;
+        if (at == i) continue;
+        PtrArrayRemoveAt(page->ifds, i);
+        PtrArrayInsert(page->ifds, ifd.get(), at);  // cannot fail: the slot was just freed
+    }
+}
 
 bool TiffDocSave(TiffDoc* doc, const WString& file_name) {
     if (!doc || WStrLength(file_name) == 0) return false;

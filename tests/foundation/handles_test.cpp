@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "foundation/dde_handles.h"
+
 TEST(UniqueResource, ClosesEachValueExactlyOnce) {
     static std::vector<int> closed;
     struct Logged {  // a resource that is a plain number; closing logs it
@@ -42,4 +44,109 @@ TEST(ScopedSelect, RestoresThePreviousObject) {
         EXPECT_EQ(GetCurrentObject(dc.get(), OBJ_BITMAP), outer_bitmap.get());
     }
     EXPECT_EQ(GetCurrentObject(dc.get(), OBJ_BITMAP), original);
+}
+
+TEST(ScopedDcState, NestedScopesRestoreMixModeTextColourAndBackground) {
+    MemoryDC dc(nullptr);
+    ASSERT_TRUE(dc);
+    SetROP2(dc.get(), R2_COPYPEN);
+    SetBkMode(dc.get(), OPAQUE);
+    SetTextColor(dc.get(), RGB(1, 2, 3));
+    {
+        ScopedMixMode outer(dc.get(), R2_XORPEN);
+        ScopedTextState text(dc.get(), RGB(200, 0, 0));
+        {
+            ScopedMixMode inner(dc.get(), R2_MASKPEN);
+            EXPECT_EQ(GetROP2(dc.get()), R2_MASKPEN);
+        }
+        EXPECT_EQ(GetROP2(dc.get()), R2_XORPEN);
+        EXPECT_EQ(GetBkMode(dc.get()), TRANSPARENT);
+        text.Colour(RGB(0, 0, 200));  // a change inside the scope does not stick either
+        EXPECT_EQ(GetTextColor(dc.get()), RGB(0, 0, 200));
+    }
+    EXPECT_EQ(GetROP2(dc.get()), R2_COPYPEN);
+    EXPECT_EQ(GetBkMode(dc.get()), OPAQUE);
+    EXPECT_EQ(GetTextColor(dc.get()), RGB(1, 2, 3));
+}
+
+TEST(ClipboardScope, HoldsTheClipboardForItsScopeOnly) {
+    HWND first = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    HWND second = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(first && second);
+    {
+        ClipboardScope held(first);
+        ASSERT_TRUE(held.open());
+        EXPECT_EQ(GetOpenClipboardWindow(), first);
+        {
+            ClipboardScope refused(second);  // held by another window
+            EXPECT_FALSE(refused.open());
+        }
+        EXPECT_EQ(GetOpenClipboardWindow(), first);  // the refused scope closed nothing
+    }
+    EXPECT_EQ(GetOpenClipboardWindow(), nullptr);
+    {
+        ClipboardScope again(second);
+        EXPECT_TRUE(again.open());
+    }
+    EXPECT_EQ(GetOpenClipboardWindow(), nullptr);
+    DestroyWindow(second);
+    DestroyWindow(first);
+}
+
+namespace {
+
+int g_filter_calls = 0;
+
+LRESULT CALLBACK CountingFilter(int code, WPARAM wparam, LPARAM lparam) {
+    ++g_filter_calls;
+    return CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
+int FilterCallsOfOneMessage() {
+    const int before = g_filter_calls;
+    MSG message = {};
+    message.message = WM_NULL;
+    CallMsgFilterW(&message, MSGF_MENU);
+    return g_filter_calls - before;
+}
+
+}  // namespace
+
+TEST(WindowsHook, TheLastOwnerRemovesTheHook) {
+    {
+        WindowsHook first(SetWindowsHookExW(WH_MSGFILTER, &CountingFilter, nullptr, GetCurrentThreadId()));
+        ASSERT_TRUE(first);
+        WindowsHook owner(std::move(first));  // the moved-from owner must not unhook
+        EXPECT_EQ(FilterCallsOfOneMessage(), 1);
+    }
+    EXPECT_EQ(FilterCallsOfOneMessage(), 0);
+}
+
+HDDEDATA CALLBACK IdleDdeCallback(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR) {
+    return nullptr;
+}
+
+TEST(DdeInstance, EndsWithItsLastOwnerAndFreesStringHandlesBeforeIt) {
+    DWORD raw = 0;
+    ASSERT_EQ(DdeInitializeW(&raw, &IdleDdeCallback, APPCMD_CLIENTONLY, 0),
+              static_cast<UINT>(DMLERR_NO_ERROR));
+    {
+        DdeInstance owner;
+        {
+            DdeInstance first(raw);
+            owner = std::move(first);
+        }  // the moved-from owner goes: the instance must still work
+        DdeStringHandle name(owner.get(), L"HandlesTestName");
+        ASSERT_TRUE(name);
+        DdeStringHandle moved(std::move(name));
+        EXPECT_FALSE(name);
+        wchar_t text[32] = {};
+        EXPECT_GT(DdeQueryStringW(owner.get(), moved.get(), text, 32, CP_WINUNICODE), 0u);
+        EXPECT_STREQ(text, L"HandlesTestName");
+        DdeStringHandle other(owner.get(), L"HandlesTestOther");
+        other = std::move(moved);
+        EXPECT_TRUE(other.Matches(DdeStringHandle(owner.get(), L"handlestestname").get()));
+    }
+    // Ended: the library refuses the instance from now on.
+    EXPECT_EQ(DdeCreateStringHandleW(raw, L"HandlesTestLate", CP_WINUNICODE), nullptr);
 }

@@ -129,6 +129,7 @@ TEST(PluginPrintProvider, FeaturesFollowTheEntryPoints) {
 }
 
 TEST(PluginPrintProvider, NamesAreCutToTheirBuffersAndNoCallGetsAnEmptyString) {
+    SettingsKeyRedirect redirect("PrintProvidersLongNames");  // the chosen printer is saved at release
     const std::string folder = PluginFolder("providers_long", "probe", {"plp_long.dll"});
     PrintProviders list;
     PrintProvidersLoadPluginsFrom(list, FolderArgument(folder));
@@ -143,16 +144,18 @@ TEST(PluginPrintProvider, NamesAreCutToTheirBuffersAndNoCallGetsAnEmptyString) {
     ASSERT_TRUE(bin);
     EXPECT_EQ(WStrLength(bin->name), 63u);
 
-    EXPECT_FALSE(provider->SelectPrinter(nullptr, WString()));
+    Ref<ViewerContext> context = ViewerContextConstruct(nullptr);
+    EXPECT_FALSE(provider->SelectPrinter(context.get(), WString()));
     static char buffer[752];
     auto* binding = static_cast<PluginPrintProvider*>(provider.get())->binding();
     EXPECT_FALSE(binding->Print5(nullptr, buffer));  // no printer chosen yet
     EXPECT_FALSE(binding->ReadPrinters(WString()));
-    EXPECT_TRUE(provider->SelectPrinter(nullptr, printer->name));
+    EXPECT_FALSE(provider->SelectPrinter(nullptr, printer->name));  // no context
+    EXPECT_TRUE(provider->SelectPrinter(context.get(), printer->name));
     EXPECT_TRUE(binding->Print5(nullptr, buffer));
     EXPECT_FALSE(binding->Print5(nullptr, nullptr));
-    EXPECT_TRUE(provider->SetOrientation(nullptr, 5));
-    EXPECT_TRUE(provider->SetOrientation(nullptr, 5));  // unchanged: not asked again
+    EXPECT_TRUE(provider->SetOrientation(context.get(), 5));
+    EXPECT_FALSE(provider->SetOrientation(context.get(), 5));  // unchanged: not asked again
     EXPECT_EQ(provider->GetOrientation(), 5u);
     // After closing nothing reaches the library.
     EXPECT_TRUE(binding->Close());

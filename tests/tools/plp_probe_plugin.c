@@ -6,6 +6,10 @@
  *   "type1"  reports plug-in type 1 (refused)
  *   "v39"    reports version 3.9 (refused); "v47" version 4.7
  *   "long"   server type, printer and bin names longer than their buffers
+ *   "fail"   refuses every print job (after logging it)
+ *   "noarea" does not support reporting its printable area (code 17)
+ * Every job record it receives is logged as one line of lowercase hex
+ * after the call's line ("Record <hex>").
  * Built twice: plp_probe, and plp_noprint5 without PL_Print5. */
 #include <ctype.h>
 #include <stdarg.h>
@@ -95,23 +99,39 @@ EXPORT int32_t PL_CALL PL_SetPrinterName(const char* name) { Log("SetPrinterName
 
 EXPORT int32_t PL_CALL PL_HasSupport(int32_t feature, uint8_t* answer) {
     Log("HasSupport %d byte=%d", (int)feature, (int)*answer);
-    return 1;
+    return !(feature == 17 && NameHas("noarea"));
+}
+
+static void LogRecord(const void* job, int32_t size) {
+    static const char digits[] = "0123456789abcdef";
+    if (!job || size <= 0 || size > 4096) return;
+    char line[7 + 2 * 4096 + 1] = "Record ";
+    const unsigned char* bytes = (const unsigned char*)job;
+    for (int32_t i = 0; i < size; ++i) {
+        line[7 + 2 * i] = digits[bytes[i] >> 4];
+        line[8 + 2 * i] = digits[bytes[i] & 15];
+    }
+    line[7 + 2 * size] = '\0';
+    Log("%s", line);
 }
 
 EXPORT int32_t PL_CALL PL_CanPrint3(const char* printer, void* job, int32_t size) {
     Log("CanPrint3 %s %d", Shown(printer), (int)size);
+    LogRecord(job, size);
     return 1;
 }
 
 EXPORT int32_t PL_CALL PL_Print3(HWND parent, const char* printer, void* job, int32_t size) {
     Log("Print3 %s %d", Shown(printer), (int)size);
-    return 1;
+    LogRecord(job, size);
+    return !NameHas("fail");
 }
 
 #ifndef PLP_PROBE_NO_PRINT5
 EXPORT int32_t PL_CALL PL_Print5(HWND parent, const char* printer, void* job, int32_t size) {
     Log("Print5 %s %d", Shown(printer), (int)size);
-    return 1;
+    LogRecord(job, size);
+    return !NameHas("fail");
 }
 #endif
 
@@ -129,7 +149,7 @@ EXPORT int32_t PL_CALL PL_SetOrientation(int32_t landscape) { Log("SetOrientatio
 
 EXPORT int32_t PL_CALL PL_GetPrintableArea(int32_t unit, double* area, int32_t size) {
     Log("GetPrintableArea %d %d", (int)unit, (int)size);
-    area[0] = 5, area[1] = 5, area[2] = 5, area[3] = 5;
+    area[0] = 5, area[1] = 6, area[2] = 205, area[3] = 290;
     return 1;
 }
 
@@ -142,7 +162,7 @@ EXPORT int32_t PL_CALL PL_GetPaperBinName(int32_t index, char* buffer, int32_t s
 }
 
 EXPORT int32_t PL_CALL PL_SetPaperBin(int32_t index) { Log("SetPaperBin %d", (int)index); return 1; }
-EXPORT int32_t PL_CALL PL_SetStdToken(int32_t token, int32_t value) {
-    Log("SetStdToken %d %d", (int)token, (int)value);
+EXPORT int32_t PL_CALL PL_SetStdToken(int32_t token, const char* value) {
+    Log("SetStdToken %d %s", (int)token, Shown(value));
     return 1;
 }

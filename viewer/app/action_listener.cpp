@@ -15,6 +15,7 @@
 #include "viewer/core/event_codes.h"
 #include "viewer/core/open_params.h"
 #include "viewer/core/open_request.h"
+#include "viewer/core/restrictions.h"
 #include "viewer/core/scale.h"
 #include "viewer/core/view_operations.h"
 #include "viewer/core/viewer_context.h"
@@ -38,7 +39,6 @@
 namespace {
 
 constexpr wchar_t kWebSiteUrl[] = L"https://www.ostrel.de/plovex/";
-constexpr uint32_t kRestrictCopyView = 0x80;
 constexpr uint32_t kViewerCaller = 0;
 constexpr int32_t kStepForward = 90;
 
@@ -158,7 +158,7 @@ void AddToComparison(ViewerContext* context) {
 // reaches the viewer whatever the menu shows, so the action checks it too.
 void ShowBitmapExportDialog(ViewerContext* context) {
     Ref<DocItem> item = ViewerGetActiveItem(context);
-    if (!item || !ViewerIsAllowed(context, 0, kRestrictCopyView)) return;
+    if (!item || !ViewerIsAllowed(context, 0, restriction::kCopyView)) return;
     ShowBitmapExport(ViewerGetFrameHwnd(context), context, item.get());
 }
 
@@ -197,7 +197,7 @@ void ShowScaleDialogFor(ViewerContext* context) {
     ViewerPostActionArg(context, event::kDrawingScaleChanged, argument);
 }
 
-// The actions that answer 1, so that later listeners see them too.
+// The actions that answer handled, so that later listeners see them too.
 bool SharedWithLaterListeners(uint32_t code) {
     return code == event::kOpenRequest || code == event::kOpenCommandLine || code == event::kActivateItem ||
            code == event::kExtensionCommand || code == event::kContextMenu || code == event::kSaveRedlining;
@@ -229,10 +229,20 @@ bool RunAction(ViewerContext* context, HubEvent* event) {
         case event::kConvertDialog:
             ShowConvertDialog(context);
             return true;
-        case event::kCloseDocument:
-            ViewerCloseDocument(context, IntArgument(event, -1));
+        case event::kCloseDocument: {
+            // The menu's close asks about changed markups; DDE and automation
+            // close documents directly and never ask.
+            const int32_t id = IntArgument(event, -1);
+            bool is_active = false;
+            Ref<DocItem> item = ViewerGetDocumentByIndex(context, id, is_active);
+            Ref<DocItem> document = item ? DocItemFindDocument(item.get(), context) : nullptr;
+            DocItem* asked = document ? document.get() : item.get();
+            if (asked && !ViewerConfirmMarkupsClose(context, asked)) return true;
+            ViewerCloseDocument(context, id);
             return true;
+        }
         case event::kCloseAll:
+            if (!ViewerConfirmMarkupsClose(context, nullptr)) return true;
             ViewerCloseAll(context);
             return true;
         case event::kZoomIn:
@@ -347,7 +357,7 @@ bool RunAction(ViewerContext* context, HubEvent* event) {
 
 }  // namespace
 
-uint32_t ActionListener::Notify(RefCounted* sender, HubEvent* event) {
+HubAnswer ActionListener::Notify(RefCounted* sender, HubEvent* event) {
     return ExecuteAction(this, sender, event);
 }
 
@@ -358,8 +368,8 @@ Ref<ActionListener> ActionListenerCreate(DocumentController* controller, EventHu
     return listener;
 }
 
-uint32_t ExecuteAction(ActionListener* listener, RefCounted* sender, HubEvent* event) {
-    if (!listener || !event) return kHubContinue;
+HubAnswer ExecuteAction(ActionListener* listener, RefCounted* sender, HubEvent* event) {
+    if (!listener || !event) return HubAnswer::kContinue;
     if (event->code == event::kAppEnding) {
         Ref<DocumentController> released;  // let go of outside the lock
         {
@@ -367,19 +377,19 @@ uint32_t ExecuteAction(ActionListener* listener, RefCounted* sender, HubEvent* e
             released = std::move(listener->controller);
         }
         ListenerDetach(listener);
-        return kHubHandled;
+        return HubAnswer::kHandled;
     }
     auto* context = dynamic_cast<ViewerContext*>(sender);
-    if (!context) return kHubContinue;
+    if (!context) return HubAnswer::kContinue;
     Ref<DocumentController> controller;
     {
         ScopedLock hold(listener->lock);
         controller = listener->controller;
     }
-    if (!controller) return kHubContinue;
+    if (!controller) return HubAnswer::kContinue;
     // The sender may let go of its context while an action runs (a dialog's
     // message loop can close the viewer); hold it for the action.
     Ref<ViewerContext> held(context);
-    if (!RunAction(context, event)) return kHubContinue;
-    return SharedWithLaterListeners(event->code) ? kHubHandled : kHubStop;
+    if (!RunAction(context, event)) return HubAnswer::kContinue;
+    return SharedWithLaterListeners(event->code) ? HubAnswer::kHandled : HubAnswer::kStop;
 }

@@ -13,13 +13,9 @@ class DocumentController;
 class EventHub;
 class HubEvent;
 
-// Answers of ExecuteAction besides kHubContinue and kHubStop: handled, and
-// later listeners still see the event.
-inline constexpr uint32_t kHubHandled = 1;
-
 class ActionListener : public HubListener {
   public:
-    uint32_t Notify(RefCounted* sender, HubEvent* event) override;
+    HubAnswer Notify(RefCounted* sender, HubEvent* event) override;
 
     CriticalSection lock;  // guards the controller
     Ref<DocumentController> controller;
@@ -27,9 +23,9 @@ class ActionListener : public HubListener {
 
 // A listener for the controller, registered on the hub.
 Ref<ActionListener> ActionListenerCreate(DocumentController* controller, EventHub* hub);
-// Notification 1 detaches (answer 1). Without a sender context or a
-// controller the answer is 0, as for codes outside 2 to 69 and codes of the
-// range that are not the listener's. Actions 2, 3, 15, 63, 64 and 69 answer
-// 1 so that later listeners see them too; every other action handled
-// answers 2.
-uint32_t ExecuteAction(ActionListener* listener, RefCounted* sender, HubEvent* event);
+// Notification 1 detaches (handled). Without a sender context or a
+// controller the answer is continue, as for codes outside 2 to 69 and codes
+// of the range that are not the listener's. Actions 2, 3, 15, 63, 64 and 69
+// answer handled so that later listeners see them too; every other action
+// handled answers stop.
+HubAnswer ExecuteAction(ActionListener* listener, RefCounted* sender, HubEvent* event);

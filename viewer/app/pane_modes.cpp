@@ -1,18 +1,15 @@
 #include "viewer/app/pane_modes.h"
 
+#include "viewer/core/pane_display_modes.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/windows/frame_window.h"
 
 namespace {
 
-constexpr int32_t kHidden = 0;
-constexpr int32_t kDocked = 1;
-constexpr int32_t kFloating = 2;
-
 bool SetPaneMode(ViewerContext* context, SettingsPane pane, int32_t mode, int32_t highest_mode,
                  uint32_t kind) {
-    if (mode < kHidden || mode > highest_mode) return false;
+    if (mode < kPaneHidden || mode > highest_mode) return false;
     Ref<Settings> settings = ViewerGetSettings(context);
     if (!settings || !SettingsSetViewMode(settings.get(), context, kind, pane, mode)) return false;
     Ref<FrameWindow> frame = ViewerGetFrame(context);
@@ -23,27 +20,27 @@ bool SetPaneMode(ViewerContext* context, SettingsPane pane, int32_t mode, int32_
 }  // namespace
 
 bool ViewerShowMenuBar(ViewerContext* context, int32_t mode, uint32_t kind) {
-    return SetPaneMode(context, kPaneMenuBar, mode, kDocked, kind);
+    return SetPaneMode(context, kPaneMenuBar, mode, kPaneDocked, kind);
 }
 
 bool ViewerShowToolbar(ViewerContext* context, int32_t mode, uint32_t kind) {
-    return SetPaneMode(context, kPaneToolBar, mode, kDocked, kind);
+    return SetPaneMode(context, kPaneToolBar, mode, kPaneDocked, kind);
 }
 
 bool ViewerShowNavigation(ViewerContext* context, int32_t mode, uint32_t kind) {
-    return SetPaneMode(context, kPaneNavigation, mode, kFloating, kind);
+    return SetPaneMode(context, kPaneNavigation, mode, kPaneFloating, kind);
 }
 
 bool ViewerShowStatusBar(ViewerContext* context, int32_t mode, uint32_t kind) {
-    return SetPaneMode(context, kPaneStatusBar, mode, kDocked, kind);
+    return SetPaneMode(context, kPaneStatusBar, mode, kPaneDocked, kind);
 }
 
 bool ViewerShowPreview(ViewerContext* context, int32_t mode, uint32_t kind) {
-    return SetPaneMode(context, kPanePreview, mode, kFloating, kind);
+    return SetPaneMode(context, kPanePreview, mode, kPaneFloating, kind);
 }
 
 bool ViewerShowZoomView(ViewerContext* context, int32_t mode, uint32_t kind) {
-    return SetPaneMode(context, kPaneMainView, mode, kFloating, kind);
+    return SetPaneMode(context, kPaneMainView, mode, kPaneFloating, kind);
 }
 
 bool ViewerSetPopupsMoveable(ViewerContext* context, bool moveable, uint32_t kind) {

@@ -1,8 +1,10 @@
 #include "viewer/app/print_dispatch.h"
 
+#include "resources/text_ids.h"
 #include "viewer/app/app_root.h"
 #include "viewer/contracts/print_provider.h"
 #include "viewer/core/open_params.h"
+#include "viewer/core/restrictions.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/dialogs/viewer_message.h"
 #include "viewer/documents/doc_item.h"
@@ -11,9 +13,6 @@
 namespace {
 
 constexpr uint32_t kPrintCommandBits = 0x4 | 0x40;
-constexpr uint32_t kRestrictPrint = 8;
-constexpr uint32_t kCannotPrintId = 5002;  // "You can't print this document!"
-constexpr uint32_t kMessageError = 3;
 
 // What the switch "noprint" and the print restriction forbid, whatever road
 // the print command came by (the accelerator reaches the viewer even while
@@ -21,7 +20,7 @@ constexpr uint32_t kMessageError = 3;
 bool PrintPermitted(ViewerContext* context, DocItem* item) {
     Ref<OpenParams> params = item->GetOpenParams();
     if (params && !OpenParamsGetAllowPrint(params.get())) return false;
-    return ViewerIsAllowed(context, 0, kRestrictPrint);
+    return ViewerIsAllowed(context, 0, restriction::kPrint);
 }
 
 }  // namespace
@@ -38,7 +37,7 @@ bool ViewerPrintDocument(ViewerContext* context, int32_t printer_index) {
     Ref<DocItem> item = ViewerGetActiveItem(context);
     if (!item) return false;
     if (!ViewerCanPrintItem(item.get()) || !PrintPermitted(context, item.get())) {
-        ViewerShowMessage(context, kCannotPrintId, kMessageError);
+        ViewerShowMessage(context, text::kCannotPrint, kMessageError);
         return false;
     }
     Ref<AppRoot> app = ViewerGetApp(context);

@@ -13,10 +13,6 @@
 
 namespace {
 
-constexpr uint32_t kExecutableWarningId = 1014;
-constexpr uint32_t kNoProgramId = 5003;  // "Can't found appropriated application!"
-constexpr uint32_t kMessageError = 3;
-
 }  // namespace
 
 bool ViewerOpenWithRegisteredProgram(ViewerContext* context, int32_t id) {
@@ -36,7 +32,7 @@ bool ViewerOpenWithRegisteredProgram(ViewerContext* context, int32_t id) {
 
     const HWND frame = ViewerGetFrameHwnd(context);
     if (IsExecutableFile(file) &&
-        MessageBoxW(frame, ViewerGetText(context, kExecutableWarningId),
+        MessageBoxW(frame, ViewerGetText(context, text::kExecutableWarning),
                     ViewerGetText(context, text::kWarning), MB_YESNO | MB_ICONEXCLAMATION) != IDYES) {
         return false;
     }
@@ -45,6 +41,6 @@ bool ViewerOpenWithRegisteredProgram(ViewerContext* context, int32_t id) {
     if (ShellOpenDocument(L"open", file, WString(), directory, nullptr)) return true;
     const DWORD error = GetLastError();
     if (frame) PostMessageW(frame, kFrameShellErrorMessage, 0, static_cast<LPARAM>(error));
-    ViewerShowMessage(context, kNoProgramId, kMessageError);
+    ViewerShowMessage(context, text::kNoProgram, kMessageError);
     return false;
 }

@@ -87,6 +87,13 @@ class MarkupProvider : public RefCounted {
         return false;
     }
     virtual bool SaveFile(MarkupDocument* document, const WString& path) { return false; }
+    // True when the markups changed since they were loaded or last saved.
+    virtual bool IsModified(MarkupDocument* document) { return false; }
+    // The companion file the markups were read from; empty when they came
+    // from elsewhere.
+    virtual WString& GetCompanionFile(MarkupDocument* document, WString& out) { return WStrClear(out); }
+    // Texts of the last save that the ANSI code page could not hold whole.
+    virtual uint32_t ReplacedInLastSave(MarkupDocument* document) { return 0; }
 
     // A hidden tool bar owned by `parent`, or null.
     virtual Ref<MarkupToolbar> CreateToolbar(ViewerContext* context, HWND parent, HINSTANCE instance,

@@ -12,6 +12,9 @@ class OpenParams;
 class Settings;
 class ViewerContext;
 
+// The name and version this program writes into the files it makes.
+inline constexpr wchar_t kSoftwareName[] = L"Plovex 5.2.9";
+
 // By ACTIVEX_FILEOPENMODE (1 without settings): 1 "PLX-VAX" and the
 // process id in decimal, 2 "PLX-VAX", 3 "Plovex", else empty (no service).
 WString& GetAppDisplayName(Settings* settings, WString& out);

@@ -4,6 +4,7 @@
 
 #include "foundation/data_source.h"
 #include "imaging/formats/image_format.h"
+#include "resources/text_ids.h"
 #include "viewer/core/var_text.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/doc_item.h"
@@ -31,16 +32,16 @@ struct BuiltInRow {
 };
 
 constexpr BuiltInRow kBuiltIns[] = {
-    {BuiltIn::kDate, L"DATE", 2800},
-    {BuiltIn::kTime, L"TIME", 2801},
-    {BuiltIn::kUserName, L"USERNAME", 2802},
-    {BuiltIn::kDocumentName, L"DOCNAME", 2812},
-    {BuiltIn::kFileName, L"FILENAME", 2813},
-    {BuiltIn::kPath, L"PATH", 2814},
-    {BuiltIn::kPageNumber, L"PGNUMBER", 2815},
-    {BuiltIn::kPageCount, L"PGCOUNT", 2816},
-    {BuiltIn::kPrintPageNumber, L"PRPGNUMBER", 2817},
-    {BuiltIn::kPrintPageCount, L"PRPGCOUNT", 2818},
+    {BuiltIn::kDate, L"DATE", text::kVariableDate},
+    {BuiltIn::kTime, L"TIME", text::kVariableTime},
+    {BuiltIn::kUserName, L"USERNAME", text::kVariableUserName},
+    {BuiltIn::kDocumentName, L"DOCNAME", text::kVariableDocumentName},
+    {BuiltIn::kFileName, L"FILENAME", text::kVariableFileName},
+    {BuiltIn::kPath, L"PATH", text::kVariableFilePath},
+    {BuiltIn::kPageNumber, L"PGNUMBER", text::kVariablePageNumber},
+    {BuiltIn::kPageCount, L"PGCOUNT", text::kVariablePageCount},
+    {BuiltIn::kPrintPageNumber, L"PRPGNUMBER", text::kVariablePrintPageNumber},
+    {BuiltIn::kPrintPageCount, L"PRPGCOUNT", text::kVariablePrintPageCount},
 };
 
 constexpr wchar_t kPathSeparators[] = L"/\\:";

@@ -74,8 +74,8 @@ constexpr CommandAction kCommandActions[] = {
     {command::kRedlineSave, event::kSaveRedlining, false, 0, false},
     {command::kSelectAllMarkups, event::kSelectAllMarkups, false, 0, true},
     {command::kDeleteMarkups, event::kDeleteMarkups, false, 0, true},
-    {command::kMarkupToBack, event::kMarkupOrder, true, 0, true},
-    {command::kMarkupToFront, event::kMarkupOrder, true, 3, true},
+    {command::kMarkupToFront, event::kMarkupOrder, true, 0, true},
+    {command::kMarkupToBack, event::kMarkupOrder, true, 3, true},
     {command::kMarkupProperties, event::kMarkupProperties, false, 0, false},
 };
 

@@ -12,18 +12,12 @@
 #include "viewer/contracts/markups.h"
 #include "viewer/core/app_utils.h"
 #include "viewer/core/open_params.h"
+#include "viewer/core/restrictions.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/doc_item.h"
 #include "viewer/documents/document_source.h"
 
 namespace {
-
-constexpr uint32_t kFileTextId = 7006;            // "File"
-constexpr uint32_t kRedlineFilterFileId = 2786;   // "Plovex Redlining file (*.plr)"
-constexpr uint32_t kRedlineFilterTiffId = 2787;   // "Tag in TIFF file (*.tif)"
-constexpr uint32_t kRedlineDialogTitleId = 2788;  // "Save redlining information as..."
-constexpr uint32_t kRedlineSaveErrorId = 2789;    // "Error while trying to save ..."
-constexpr uint32_t kRestrictSave = 2;
 // A filter description this long no longer fits the dialog's list.
 constexpr uint32_t kMaxFilterDescription = 70;
 // The dialogs' name buffers: 260 characters with the terminator.
@@ -106,7 +100,7 @@ void SaveAsPropose(ViewerContext* context, const WString& file_name, SaveAsPropo
     WStrAppend(pattern, out.extension);
     WString description = pattern;
     WStrAppendChar(description, L' ');
-    WStrAppendChars(description, ViewerGetText(context, kFileTextId));
+    WStrAppendChars(description, ViewerGetText(context, text::kFile));
     if (WStrLength(description) >= kMaxFilterDescription) {
         WStrClear(out.filter_description);
         WStrClear(out.filter_pattern);
@@ -131,7 +125,7 @@ bool ViewerSaveAs(ViewerContext* context) {
     if (!item) return false;
     Ref<OpenParams> params = item->GetOpenParams();
     if (params && !OpenParamsGetAllowSave(params.get())) return false;
-    if (!ViewerIsAllowed(context, 0, kRestrictSave)) return false;
+    if (!ViewerIsAllowed(context, 0, restriction::kSave)) return false;
     Ref<DocumentSource> source = item->GetSource();
     if (!source) return false;
 
@@ -197,19 +191,21 @@ bool ViewerSaveRedlining(ViewerContext* context, DocItem* item) {
     Ref<MarkupDocument> redlining = DocItemGetRedlining(document.get());
     if (!source || !redlining) return false;
 
-    // Markups read from a companion file would propose that file; none are
-    // read from one yet, so the document's own file is proposed.
-    WString local_file, proposed;
-    RedlineProposedName(WString(), SourceGetLocalFileName(source.get(), local_file), proposed);
+    // Markups read from a companion file propose that file, others the
+    // document's own file.
+    Ref<MarkupProvider> markups = ViewerGetMarkups(context);
+    WString companion, local_file, proposed;
+    markups->GetCompanionFile(redlining.get(), companion);
+    RedlineProposedName(companion, SourceGetLocalFileName(source.get(), local_file), proposed);
     WString directory;
     if (!source->announced.load()) {
         WString path;
         WStrGetDirectory(SourceGetPath(source.get(), path), directory);
     }
 
-    WString pairs = ViewerGetText(context, kRedlineFilterFileId);
+    WString pairs = ViewerGetText(context, text::kRedlineFilterFile);
     WStrAppendChars(pairs, L"\t*.PLR\t");
-    WStrAppendChars(pairs, ViewerGetText(context, kRedlineFilterTiffId));
+    WStrAppendChars(pairs, ViewerGetText(context, text::kRedlineFilterTiff));
     WStrAppendChars(pairs, L"\t*.TIF");
     std::vector<wchar_t> filter = FilterBuffer(pairs);
     std::vector<wchar_t> buffer = NameBuffer(proposed);
@@ -223,7 +219,7 @@ bool ViewerSaveRedlining(ViewerContext* context, DocItem* item) {
     dialog.lpstrFile = buffer.data();
     dialog.nMaxFile = kNameBufferCharacters;
     dialog.lpstrInitialDir = WStrLength(directory) > 0 ? WStrCStr(directory) : nullptr;
-    dialog.lpstrTitle = ViewerGetText(context, kRedlineDialogTitleId);
+    dialog.lpstrTitle = ViewerGetText(context, text::kRedlineSaveTitle);
     dialog.Flags = 0;
     if (!GetSaveFileNameW(&dialog)) return false;
 
@@ -237,16 +233,52 @@ bool ViewerSaveRedlining(ViewerContext* context, DocItem* item) {
         // A TIFF at that name is another document: replaced only when the
         // user agrees, as every other save target.
         if (!CheckSaveTargetNotOpen(context, owner, target)) return false;
-        written = ViewerGetMarkups(context)->SaveToTiff(source.get(), redlining.get(), target);
+        written = markups->SaveToTiff(source.get(), redlining.get(), target);
     } else {
         // The dialog asks nothing: an existing companion file (the markups of
         // another session, perhaps) is replaced only when the user agrees.
         if (!CheckSaveTargetNotOpen(context, owner, target)) return false;
-        written = ViewerGetMarkups(context)->SaveFile(redlining.get(), target);
+        written = markups->SaveFile(redlining.get(), target);
     }
     if (!written) {
-        MessageBoxW(owner, ViewerGetText(context, kRedlineSaveErrorId), ViewerGetText(context, text::kError),
-                    MB_ICONHAND);
+        MessageBoxW(owner, ViewerGetText(context, text::kRedlineSaveError),
+                    ViewerGetText(context, text::kError), MB_ICONHAND);
+    } else if (markups->ReplacedInLastSave(redlining.get()) > 0) {
+        MessageBoxW(owner, ViewerGetText(context, text::kRedlineCharactersReplaced),
+                    ViewerGetText(context, text::kWarning), MB_ICONEXCLAMATION);
     }
     return written;
+}
+
+namespace {
+
+// False when the user cancelled; every document below `item` is asked about.
+bool ConfirmMarkupsBelow(ViewerContext* context, MarkupProvider* markups, DocItem* item) {
+    Ref<MarkupDocument> redlining = DocItemGetRedlining(item);
+    if (redlining && markups->IsModified(redlining.get())) {
+        WString name;
+        DocItemGetDisplayName(item, context, name);
+        const WString message = TextWithFileName(context, text::kRedlineUnsavedChanges, name);
+        const int answer =
+            MessageBoxW(ViewerGetFrameHwnd(context), WStrCStr(message),
+                        ViewerGetText(context, text::kWarning), MB_YESNOCANCEL | MB_ICONQUESTION);
+        if (answer == IDCANCEL) return false;
+        // A save the user abandons or that fails keeps the document open.
+        if (answer == IDYES && !ViewerSaveRedlining(context, item)) return false;
+    }
+    const uint32_t children = DocItemGetChildCount(item);
+    for (uint32_t i = 0; i < children; ++i) {
+        Ref<DocItem> child = DocItemGetChild(item, i);
+        if (child && !ConfirmMarkupsBelow(context, markups, child.get())) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ViewerConfirmMarkupsClose(ViewerContext* context, DocItem* item) {
+    Ref<DocItem> top = item ? Ref<DocItem>(item) : ViewerGetRootItem(context);
+    if (!top) return true;
+    Ref<MarkupProvider> markups = ViewerGetMarkups(context);
+    return ConfirmMarkupsBelow(context, markups.get(), top.get());
 }

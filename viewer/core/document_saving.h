@@ -51,6 +51,11 @@ WString& RedlineProposedName(const WString& companion, const WString& local_file
 // that is open in the viewer is refused with a message (and answers true:
 // the user was told, nothing was lost).
 bool ViewerSaveRedlining(ViewerContext* context, DocItem* item);
+// Before an interactive close (never one asked for over DDE or automation):
+// for every document below the item (all documents for null) whose markups
+// changed since their load or last save, asks whether to save them. False
+// when the user cancelled or a save he asked for did not happen.
+bool ViewerConfirmMarkupsClose(ViewerContext* context, DocItem* item);
 
 // Whether a document of the viewer is shown from, or named after, this path:
 // such a file must not be written to.

@@ -42,7 +42,7 @@ void Dispatch(EventHub* hub, RefCounted* sender, HubEvent* event) {
     // itself (or is removed) inside Notify lives until the walk is done.
     for (uint32_t i = 0; i < snapshot.count; ++i) {
         auto* listener = static_cast<HubListener*>(snapshot.items[i]);
-        if (listener->Notify(sender, event) == kHubStop) break;
+        if (listener->Notify(sender, event) == HubAnswer::kStop) break;
     }
 }
 

@@ -18,9 +18,13 @@
 // answers it with EventHubDrain.
 inline constexpr UINT kHubDrainMessage = WM_APP + 1;
 
-// Answers of HubListener::Notify.
-inline constexpr uint32_t kHubContinue = 0;
-inline constexpr uint32_t kHubStop = 2;
+// Answers of HubListener::Notify. Continue and handled let the dispatch go
+// on alike; stop hides the event from the listeners registered later.
+enum class HubAnswer : uint32_t {
+    kContinue = 0,
+    kHandled = 1,
+    kStop = 2,
+};
 
 class HubEvent : public RefCounted {
   public:
@@ -42,9 +46,9 @@ class HubListener : public RefCounted {
     HubListener() = default;
     ~HubListener() override;  // detaches
 
-    // Answer kHubStop to hide the event from the listeners after this one;
-    // any other answer lets the dispatch go on. `sender` may be null.
-    virtual uint32_t Notify(RefCounted* sender, HubEvent* event) = 0;
+    // Answer HubAnswer::kStop to hide the event from the listeners after
+    // this one; any other answer lets the dispatch go on. `sender` may be null.
+    virtual HubAnswer Notify(RefCounted* sender, HubEvent* event) = 0;
 
     Ref<EventHub> hub;  // null once detached; change only through the operations below
 };

@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <span>
 
+#include "resources/text_ids.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
 
@@ -14,13 +15,13 @@ struct LengthStep {
     uint32_t text_id;
 };
 
-constexpr LengthStep kNanometre = {0.000001, 10112};
-constexpr LengthStep kMicrometre = {0.001, 10111};
-constexpr LengthStep kMillimetre = {1.0, 10100};
-constexpr LengthStep kCentimetre = {10.0, 10101};
-constexpr LengthStep kMetre = {1000.0, 10102};
-constexpr LengthStep kKilometre = {1000000.0, 10113};
-constexpr LengthStep kInch = {25.4, 10103};
+constexpr LengthStep kNanometre = {0.000001, text::kUnitNanometre};
+constexpr LengthStep kMicrometre = {0.001, text::kUnitMicrometre};
+constexpr LengthStep kMillimetre = {1.0, text::kUnitMillimetre};
+constexpr LengthStep kCentimetre = {10.0, text::kUnitCentimetre};
+constexpr LengthStep kMetre = {1000.0, text::kUnitMetre};
+constexpr LengthStep kKilometre = {1000000.0, text::kUnitKilometre};
+constexpr LengthStep kInch = {25.4, text::kUnitInch};
 
 constexpr LengthStep kTechnicalSteps[] = {kNanometre, kMicrometre, kMillimetre, kMetre, kKilometre};
 constexpr LengthStep kMetricSteps[] = {kNanometre, kMicrometre, kMillimetre, kCentimetre, kMetre, kKilometre};
@@ -62,7 +63,6 @@ const LengthStep& StepForValue(const UnitSteps& unit, double value) {
 }
 
 constexpr int32_t kNoSettingsUnit = kLengthMetric;
-constexpr uint32_t kPixelTextId = 2039;
 
 }  // namespace
 
@@ -109,7 +109,7 @@ bool FormatLength(ViewerContext* context, double value, bool in_units, WStrBuild
         return FormatLengthInUnit(context, value, unit, builder);
     }
     if (!FormatNumberByMagnitude(value, builder) || !WStrBuilderAppendChar(builder, L' ')) return false;
-    const wchar_t* pixel = ViewerGetText(context, kPixelTextId);
+    const wchar_t* pixel = ViewerGetText(context, text::kPixel);
     return !pixel || WStrBuilderAppendChars(builder, pixel);
 }
 

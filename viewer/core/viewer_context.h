@@ -13,6 +13,8 @@
 #include "foundation/ref_counted.h"
 #include "foundation/strings.h"
 #include "foundation/variant.h"
+#include "viewer/core/redlining_modes.h"
+#include "viewer/core/restrictions.h"
 #include "viewer/core/text_provider.h"
 
 class AppRoot;
@@ -22,27 +24,6 @@ class FrameWindow;
 class ProgressForwarder;
 class Settings;
 class VariableList;
-
-// Bits of the settings' RESTRICTIONS word that ViewerIsAllowed tests.
-namespace restriction {
-inline constexpr uint32_t kOpenInteractively = 1;
-inline constexpr uint32_t kPreviewDrag = 256;       // the preview's drag modes 1 and 2
-inline constexpr uint32_t kPreviewDragFrame = 512;  // the preview's drag mode 3
-inline constexpr uint32_t kZoom = 1024;
-inline constexpr uint32_t kScroll = 2048;
-}  // namespace restriction
-
-// The redlining editing modes (changed through viewer/core/redlining_modes.h).
-inline constexpr uint32_t kRedliningModeOff = 0;
-inline constexpr uint32_t kRedliningModeView = 1;
-inline constexpr uint32_t kRedliningModeSelect = 2;
-inline constexpr uint32_t kRedliningModeDraw = 3;
-// Select and draw mode edit markups; the tool bar shows in them.
-inline constexpr bool RedliningModeEdits(uint32_t mode) {
-    return mode == kRedliningModeSelect || mode == kRedliningModeDraw;
-}
-// The drawing tool is a markup type, 1 (text) to 7 (note).
-inline constexpr uint32_t kRedliningToolText = 1;
 
 class ViewerContext : public RefCounted, public TextProvider {
   public:

@@ -9,6 +9,7 @@
 #include "viewer/core/command_line.h"
 #include "viewer/core/document_open_close.h"
 #include "viewer/core/event_codes.h"
+#include "viewer/core/frame_messages.h"
 #include "viewer/core/open_params.h"
 #include "viewer/core/open_request.h"
 #include "viewer/core/settings.h"
@@ -188,7 +189,7 @@ bool Quit(Command& command) {
     // instance ends only after the message loop, so the answer still goes out.
     const HWND frame = ViewerGetFrameHwnd(command.context);
     if (!frame) return false;
-    SendMessageW(frame, WM_CLOSE, 0, 0);
+    SendMessageW(frame, WM_CLOSE, kFrameCloseUnattended, 0);
     return true;
 }
 

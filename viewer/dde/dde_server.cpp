@@ -64,9 +64,9 @@ WString ReadExecuteText(HDDEDATA data) {
 class EndingListener : public HubListener {
   public:
     explicit EndingListener(DdeServer* server) : server_(server) {}
-    uint32_t Notify(RefCounted* sender, HubEvent* event) override {
+    HubAnswer Notify(RefCounted* sender, HubEvent* event) override {
         if (event && event->code == event::kAppEnding && server_) DdeServerStop(server_);
-        return kHubContinue;
+        return HubAnswer::kContinue;
     }
     void Forget() { server_ = nullptr; }
 
@@ -138,7 +138,7 @@ bool DdeServerStart(DdeServer* server, ViewerContext* context) {
         server->context.Reset();
         return false;
     }
-    server->instance = instance;
+    server->instance.Reset(instance);
     server->service = DdeStringHandle(instance, WStrCStr(name));
     bool ready = server->service && DdeNameService(instance, server->service.get(), nullptr,
                                                    DNS_REGISTER | DNS_FILTERON) != nullptr;
@@ -149,8 +149,7 @@ bool DdeServerStart(DdeServer* server, ViewerContext* context) {
     if (!ready) {
         for (DdeStringHandle& topic : server->topics) topic.Reset();
         server->service.Reset();
-        DdeUninitialize(instance);
-        server->instance = 0;
+        server->instance.Reset();
         server->context.Reset();
         return false;
     }
@@ -164,11 +163,10 @@ void DdeServerStop(DdeServer* server) {
     StopListening(server);
     if (server->instance) {
         for (DdeStringHandle& topic : server->topics) topic.Reset();
-        DdeNameService(server->instance, nullptr, nullptr, DNS_UNREGISTER);
+        DdeNameService(server->instance.get(), nullptr, nullptr, DNS_UNREGISTER);
         server->service.Reset();
         Sleep(kUnregisterPauseMs);
-        DdeUninitialize(server->instance);
-        server->instance = 0;
+        server->instance.Reset();
     }
     if (g_running_server == server) g_running_server = nullptr;
     // The context holds the root, which holds this server.
@@ -193,7 +191,8 @@ HDDEDATA DdeDispatchRequest(DdeServer* server, const WString& text, HSZ item) {
     LogOutcome(context, kDdeLogRequest, text, outcome == DdeOutcome::kFailed ? DdeOutcome::kDone : outcome);
     if (outcome != DdeOutcome::kDone) return nullptr;
     // The terminating NUL travels with the text.
-    return DdeCreateDataHandle(server->instance, reinterpret_cast<BYTE*>(const_cast<char*>(AStrCStr(answer))),
+    return DdeCreateDataHandle(server->instance.get(),
+                               reinterpret_cast<BYTE*>(const_cast<char*>(AStrCStr(answer))),
                                AStrLength(answer) + 1, 0, item, CF_TEXT, 0);
 }
 
@@ -207,7 +206,7 @@ HDDEDATA CALLBACK DdeServerCallback(UINT type, UINT format, HCONV conversation, 
     switch (type) {
         case XTYP_CONNECT: {
             const bool served = IsServedTopic(server.get(), topic);
-            const WString topic_name = QueryString(server->instance, topic);
+            const WString topic_name = QueryString(server->instance.get(), topic);
             DdeLog(context, L"CONNECT", &topic_name, served, nullptr);
             return Flag(served);
         }
@@ -218,11 +217,11 @@ HDDEDATA CALLBACK DdeServerCallback(UINT type, UINT format, HCONV conversation, 
             // Answers are 8-bit text; a client asking for another format
             // would misread them.
             if (format != CF_TEXT) {
-                const WString item_name = QueryString(server->instance, item);
+                const WString item_name = QueryString(server->instance.get(), item);
                 DdeLog(context, kDdeLogRequest, &item_name, false, kDdeLogWrongFormat);
                 return nullptr;
             }
-            return DdeDispatchRequest(server.get(), QueryString(server->instance, item), item);
+            return DdeDispatchRequest(server.get(), QueryString(server->instance.get(), item), item);
         case XTYP_WILDCONNECT:
             DdeLog(context, nullptr, nullptr, false, L"XTYP WILDCONNECT. not supported");
             return nullptr;

@@ -9,9 +9,9 @@
 // after windows.h, which it needs
 #include <ddeml.h>
 
+#include "foundation/dde_handles.h"
 #include "foundation/ref_counted.h"
 #include "foundation/strings.h"
-#include "viewer/dde/dde_string_handle.h"
 
 class HubListener;
 class Settings;
@@ -22,7 +22,7 @@ class DdeServer : public RefCounted {
     ~DdeServer() override;  // DdeServerStop
 
     Ref<ViewerContext> context;  // null before the start and after the stop
-    DWORD instance = 0;          // 0 while no DDE instance exists
+    DdeInstance instance;        // empty while no DDE instance exists
     DdeStringHandle service;
     DdeStringHandle topics[3];  // "MDI", "Advanced", "DragAndDrop"
     // Stops the server when the application ends (notification 1): the

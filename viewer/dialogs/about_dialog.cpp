@@ -7,6 +7,7 @@
 #include "foundation/dll_handle.h"
 #include "foundation/handles.h"
 #include "resources/resource_ids.h"
+#include "resources/text_ids.h"
 #include "viewer/core/app_utils.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/dialogs/dialog_kit.h"
@@ -22,7 +23,6 @@ constexpr wchar_t kVersionPrefix[] = L"Version 5.2.9.";
 constexpr wchar_t kBuildNumber[] = L"1024";
 constexpr wchar_t kStringTable[] = L"\\StringFileInfo\\040704b0\\";
 constexpr DWORD kModulePathCapacity = 32768;
-constexpr uint32_t kTextClose = 10012;
 // The close button, in client pixels from the bottom right corner.
 constexpr int kButtonWidth = 80;
 constexpr int kButtonHeight = 24;
@@ -59,9 +59,9 @@ struct ContactLine {
 };
 
 constexpr ContactLine kContactLines[] = {
-    {2150, &AboutTexts::phone},
-    {2151, &AboutTexts::fax},
-    {2152, &AboutTexts::email},
+    {text::kAboutPhone, &AboutTexts::phone},
+    {text::kAboutFax, &AboutTexts::fax},
+    {text::kAboutEmail, &AboutTexts::email},
 };
 
 struct AboutState {
@@ -75,8 +75,8 @@ int TextWidth(HDC dc, const wchar_t* text) {
     return size.cx;
 }
 
-void DrawLine(HDC dc, int x, int y, const WString& text, COLORREF colour) {
-    SetTextColor(dc, colour);
+void DrawLine(HDC dc, ScopedTextState& state, int x, int y, const WString& text, COLORREF colour) {
+    state.Colour(colour);
     TextOutW(dc, x, y, WStrCStr(text), int(WStrLength(text)));
 }
 
@@ -112,7 +112,7 @@ void PlaceCloseButton(HWND dialog, ViewerContext* context) {
     const HWND button = GetDlgItem(dialog, IDCANCEL);
     RECT client = {};
     if (!button || !GetClientRect(dialog, &client)) return;
-    if (const wchar_t* text = ViewerGetText(context, kTextClose)) SetWindowTextW(button, text);
+    if (const wchar_t* text = ViewerGetText(context, text::kClose)) SetWindowTextW(button, text);
     SetWindowPos(button, HWND_TOP, client.right - kButtonMargin - kButtonWidth,
                  client.bottom - kButtonMargin - kButtonHeight, kButtonWidth, kButtonHeight, SWP_NOACTIVATE);
 }
@@ -195,7 +195,6 @@ WString& AboutTitle(WString& out) {
 }
 
 void AboutPaint(HDC dc, const RECT& client, const AboutTexts& texts, ViewerContext* context) {
-    const int saved = SaveDC(dc);
     DrawPicture(dc, client, ViewerGetInstance(context));
     const int font_height = (client.bottom - client.top) / kFontDivisor;
     GdiFont font(CreateFontW(font_height, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
@@ -203,12 +202,12 @@ void AboutPaint(HDC dc, const RECT& client, const AboutTexts& texts, ViewerConte
                              L"Arial"));
     {
         ScopedSelect selected(dc, font.get());
-        SetBkMode(dc, TRANSPARENT);
+        ScopedTextState state(dc, kTextColour);
         const int x = client.left + 2 * font_height;
         const int line = font_height * 3 / 2;
         int y = (client.top + client.bottom) / 2;
         for (const WString* text : {&texts.company, &texts.address1, &texts.address2}) {
-            DrawLine(dc, x, y, *text, kTextColour);
+            DrawLine(dc, state, x, y, *text, kTextColour);
             y += line;
         }
         y += line / 2;
@@ -221,12 +220,11 @@ void AboutPaint(HDC dc, const RECT& client, const AboutTexts& texts, ViewerConte
         for (const ContactLine& contact : kContactLines) {
             const WString& value = texts.*contact.value;
             if (WStrLength(value) == 0) continue;
-            DrawLine(dc, x, y, WString(ViewerGetText(context, contact.label_text)), kLabelColour);
-            DrawLine(dc, x + label_width + font_height, y, value, kTextColour);
+            DrawLine(dc, state, x, y, WString(ViewerGetText(context, contact.label_text)), kLabelColour);
+            DrawLine(dc, state, x + label_width + font_height, y, value, kTextColour);
             y += line;
         }
     }
-    if (saved) RestoreDC(dc, saved);
 }
 
 bool AboutShow(ViewerContext* context, HWND owner) {

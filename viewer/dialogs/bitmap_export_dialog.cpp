@@ -5,6 +5,7 @@
 #include <string>
 
 #include "resources/resource_ids.h"
+#include "resources/text_ids.h"
 #include "viewer/contracts/markups.h"
 #include "viewer/core/app_utils.h"
 #include "viewer/core/viewer_context.h"
@@ -17,29 +18,6 @@
 #include "viewer/windows/frame_window.h"
 
 namespace {
-
-namespace bitmap_text {
-inline constexpr uint32_t kTitle = 2050;
-inline constexpr uint32_t kEntirePage = 2051;
-inline constexpr uint32_t kCurrentCutOut = 2052;
-inline constexpr uint32_t kSize = 2053;
-inline constexpr uint32_t kPixel = 2054;
-inline constexpr uint32_t kScreenResolution = 2055;
-inline constexpr uint32_t kOriginalResolution = 2056;
-inline constexpr uint32_t kColourDepth = 2057;
-inline constexpr uint32_t kDepth1 = 2058;
-inline constexpr uint32_t kDepth8 = 2059;
-inline constexpr uint32_t kDepth24 = 2060;
-inline constexpr uint32_t kClipboard = 2061;
-inline constexpr uint32_t kBmpFile = 2062;
-inline constexpr uint32_t kMoreSettings = 2063;
-inline constexpr uint32_t kIncludeMarkups = 2064;
-inline constexpr uint32_t kClipboardFailed = 2066;
-inline constexpr uint32_t kFileFailed = 2067;
-inline constexpr uint32_t kFile = 7006;
-inline constexpr uint32_t kWarning = 1013;
-inline constexpr uint32_t kClose = 10012;
-}  // namespace bitmap_text
 
 constexpr uint32_t kMaxWidthDigits = 7;
 constexpr uint32_t kMaxFileName = 1024;
@@ -88,23 +66,23 @@ void SetTexts(HWND dialog, ViewerContext* context) {
         int control;
         uint32_t text;
     } kTexts[] = {
-        {IDCANCEL, bitmap_text::kClose},
-        {IDC_BITMAP_EXPORT_ENTIRE, bitmap_text::kEntirePage},
-        {IDC_BITMAP_EXPORT_CUTOUT, bitmap_text::kCurrentCutOut},
-        {IDC_BITMAP_EXPORT_SIZE_GROUP, bitmap_text::kSize},
-        {IDC_BITMAP_EXPORT_PIXEL, bitmap_text::kPixel},
-        {IDC_BITMAP_EXPORT_SCREEN, bitmap_text::kScreenResolution},
-        {IDC_BITMAP_EXPORT_ORIGINAL, bitmap_text::kOriginalResolution},
-        {IDC_BITMAP_EXPORT_DEPTH_GROUP, bitmap_text::kColourDepth},
-        {IDC_BITMAP_EXPORT_DEPTH1, bitmap_text::kDepth1},
-        {IDC_BITMAP_EXPORT_DEPTH8, bitmap_text::kDepth8},
-        {IDC_BITMAP_EXPORT_DEPTH24, bitmap_text::kDepth24},
-        {IDC_BITMAP_EXPORT_MORE_GROUP, bitmap_text::kMoreSettings},
-        {IDC_BITMAP_EXPORT_MARKUPS, bitmap_text::kIncludeMarkups},
-        {IDC_BITMAP_EXPORT_CLIPBOARD, bitmap_text::kClipboard},
-        {IDC_BITMAP_EXPORT_FILE, bitmap_text::kBmpFile},
+        {IDCANCEL, text::kClose},
+        {IDC_BITMAP_EXPORT_ENTIRE, text::kScreenCopyEntirePage},
+        {IDC_BITMAP_EXPORT_CUTOUT, text::kScreenCopyCurrentCutOut},
+        {IDC_BITMAP_EXPORT_SIZE_GROUP, text::kScreenCopySize},
+        {IDC_BITMAP_EXPORT_PIXEL, text::kScreenCopyPixel},
+        {IDC_BITMAP_EXPORT_SCREEN, text::kScreenCopyScreenResolution},
+        {IDC_BITMAP_EXPORT_ORIGINAL, text::kScreenCopyOriginalResolution},
+        {IDC_BITMAP_EXPORT_DEPTH_GROUP, text::kScreenCopyColourDepth},
+        {IDC_BITMAP_EXPORT_DEPTH1, text::kScreenCopyDepth1},
+        {IDC_BITMAP_EXPORT_DEPTH8, text::kScreenCopyDepth8},
+        {IDC_BITMAP_EXPORT_DEPTH24, text::kScreenCopyDepth24},
+        {IDC_BITMAP_EXPORT_MORE_GROUP, text::kScreenCopyMoreSettings},
+        {IDC_BITMAP_EXPORT_MARKUPS, text::kScreenCopyIncludeMarkups},
+        {IDC_BITMAP_EXPORT_CLIPBOARD, text::kScreenCopyClipboard},
+        {IDC_BITMAP_EXPORT_FILE, text::kScreenCopyBmpFile},
     };
-    SetWindowTextW(dialog, ViewerTextOrEmpty(context, bitmap_text::kTitle));
+    SetWindowTextW(dialog, ViewerTextOrEmpty(context, text::kScreenCopyTitle));
     for (const auto& entry : kTexts)
         SetDlgItemTextW(dialog, entry.control, ViewerTextOrEmpty(context, entry.text));
 }
@@ -130,7 +108,7 @@ void InitDialog(HWND dialog, BitmapDialogState* state) {
 // false when the user cancelled.
 bool ChooseFile(HWND dialog, ViewerContext* context, WString& out) {
     std::wstring filters;
-    filters.append(ViewerTextOrEmpty(context, bitmap_text::kFile)).push_back(L'\0');
+    filters.append(ViewerTextOrEmpty(context, text::kFile)).push_back(L'\0');
     filters.append(L"*.BMP").push_back(L'\0');
     filters.push_back(L'\0');
     wchar_t file[kMaxFileName] = L"plovex.bmp";
@@ -171,8 +149,8 @@ void Export(HWND dialog, BitmapDialogState* state, bool to_file) {
     }
     MessageBoxW(
         dialog,
-        ViewerTextOrEmpty(context, to_file ? bitmap_text::kFileFailed : bitmap_text::kClipboardFailed),
-        ViewerTextOrEmpty(context, bitmap_text::kWarning), MB_OK | MB_ICONEXCLAMATION);
+        ViewerTextOrEmpty(context, to_file ? text::kScreenCopyFileFailed : text::kScreenCopyClipboardFailed),
+        ViewerTextOrEmpty(context, text::kWarning), MB_OK | MB_ICONEXCLAMATION);
 }
 
 void ProposeWidth(HWND dialog, BitmapDialogState* state, bool original) {

@@ -9,6 +9,7 @@
 #include "imaging/formats/image_format.h"
 #include "imaging/formats/tiff/tiff_directory.h"
 #include "resources/resource_ids.h"
+#include "resources/text_ids.h"
 #include "viewer/core/app_utils.h"
 #include "viewer/core/progress_forwarder.h"
 #include "viewer/core/viewer_context.h"
@@ -19,39 +20,6 @@
 #include "viewer/export/page_list.h"
 
 namespace {
-
-namespace convert_text {
-inline constexpr uint32_t kTitle = 2100;
-inline constexpr uint32_t kSourceFile = 2101;
-inline constexpr uint32_t kName = 2102;
-inline constexpr uint32_t kFormat = 2103;
-inline constexpr uint32_t kPageCount = 2104;
-inline constexpr uint32_t kTargetFile = 2105;
-inline constexpr uint32_t kBrowse = 2106;
-inline constexpr uint32_t kFileFormat = 2107;
-inline constexpr uint32_t kOptions = 2108;
-inline constexpr uint32_t kCompression = 2109;
-inline constexpr uint32_t kLayout = 2110;
-inline constexpr uint32_t kRotation = 2111;
-inline constexpr uint32_t kDescription = 2112;
-inline constexpr uint32_t kConvert = 2113;
-inline constexpr uint32_t kGroup4 = 2114;
-inline constexpr uint32_t kSingleStrip = 2115;
-inline constexpr uint32_t kStriped = 2116;
-inline constexpr uint32_t kTiled = 2117;
-inline constexpr uint32_t kTiledReduced = 2118;
-inline constexpr uint32_t kNoRotation = 2119;
-inline constexpr uint32_t kLeft90 = 2120;
-inline constexpr uint32_t kTurn180 = 2121;
-inline constexpr uint32_t kRight90 = 2122;
-inline constexpr uint32_t kTiff = 2123;
-inline constexpr uint32_t kPdf = 2124;
-inline constexpr uint32_t kFailed = 2125;
-inline constexpr uint32_t kOptimum = 2126;
-inline constexpr uint32_t kAsDisplayed = 2127;
-inline constexpr uint32_t kError = 1600;
-inline constexpr uint32_t kCancel = 10004;
-}  // namespace convert_text
 
 constexpr uint32_t kMaxDescription = 1000;
 constexpr uint32_t kMaxTarget = 500;
@@ -133,8 +101,8 @@ WString ItemText(HWND dialog, int control) {
 void FillCompression(HWND dialog, ViewerContext* context, uint32_t file_format) {
     SendDlgItemMessageW(dialog, IDC_CONVERT_COMPRESSION, CB_RESETCONTENT, 0, 0);
     if (file_format == kConvertPdf)
-        AddEntry(dialog, IDC_CONVERT_COMPRESSION, ViewerTextOrEmpty(context, convert_text::kOptimum), 0);
-    AddEntry(dialog, IDC_CONVERT_COMPRESSION, ViewerTextOrEmpty(context, convert_text::kGroup4), 1);
+        AddEntry(dialog, IDC_CONVERT_COMPRESSION, ViewerTextOrEmpty(context, text::kConvertOptimum), 0);
+    AddEntry(dialog, IDC_CONVERT_COMPRESSION, ViewerTextOrEmpty(context, text::kConvertGroup4), 1);
     SendDlgItemMessageW(dialog, IDC_CONVERT_COMPRESSION, CB_SETCURSEL, 0, 0);
     EnableWindow(GetDlgItem(dialog, IDC_CONVERT_LAYOUT), file_format == kConvertTiff);
     EnableWindow(GetDlgItem(dialog, IDC_CONVERT_LAYOUT_LABEL), file_format == kConvertTiff);
@@ -159,39 +127,39 @@ void SetTexts(HWND dialog, ViewerContext* context) {
         int control;
         uint32_t text;
     } kTexts[] = {
-        {IDC_CONVERT_SOURCE_GROUP, convert_text::kSourceFile},
-        {IDC_CONVERT_NAME_LABEL, convert_text::kName},
-        {IDC_CONVERT_FORMAT_LABEL, convert_text::kFormat},
-        {IDC_CONVERT_PAGES_LABEL, convert_text::kPageCount},
-        {IDC_CONVERT_TARGET_GROUP, convert_text::kTargetFile},
-        {IDC_CONVERT_BROWSE, convert_text::kBrowse},
-        {IDC_CONVERT_FILE_FORMAT_LABEL, convert_text::kFileFormat},
-        {IDC_CONVERT_OPTIONS_GROUP, convert_text::kOptions},
-        {IDC_CONVERT_COMPRESSION_LABEL, convert_text::kCompression},
-        {IDC_CONVERT_LAYOUT_LABEL, convert_text::kLayout},
-        {IDC_CONVERT_ROTATION_LABEL, convert_text::kRotation},
-        {IDC_CONVERT_DESCRIPTION_LABEL, convert_text::kDescription},
-        {IDC_CONVERT_AS_DISPLAYED, convert_text::kAsDisplayed},
-        {IDOK, convert_text::kConvert},
-        {IDCANCEL, convert_text::kCancel},
+        {IDC_CONVERT_SOURCE_GROUP, text::kConvertSourceFile},
+        {IDC_CONVERT_NAME_LABEL, text::kConvertName},
+        {IDC_CONVERT_FORMAT_LABEL, text::kConvertFormat},
+        {IDC_CONVERT_PAGES_LABEL, text::kConvertPageCount},
+        {IDC_CONVERT_TARGET_GROUP, text::kConvertTargetFile},
+        {IDC_CONVERT_BROWSE, text::kConvertBrowse},
+        {IDC_CONVERT_FILE_FORMAT_LABEL, text::kConvertFileFormat},
+        {IDC_CONVERT_OPTIONS_GROUP, text::kConvertOptions},
+        {IDC_CONVERT_COMPRESSION_LABEL, text::kConvertCompression},
+        {IDC_CONVERT_LAYOUT_LABEL, text::kConvertLayout},
+        {IDC_CONVERT_ROTATION_LABEL, text::kConvertRotation},
+        {IDC_CONVERT_DESCRIPTION_LABEL, text::kConvertDescription},
+        {IDC_CONVERT_AS_DISPLAYED, text::kConvertAsDisplayed},
+        {IDOK, text::kConvertButton},
+        {IDCANCEL, text::kCancel},
     };
-    SetWindowTextW(dialog, ViewerTextOrEmpty(context, convert_text::kTitle));
+    SetWindowTextW(dialog, ViewerTextOrEmpty(context, text::kConvertTitle));
     for (const auto& entry : kTexts)
         SetDlgItemTextW(dialog, entry.control, ViewerTextOrEmpty(context, entry.text));
 }
 
 void FillLists(HWND dialog, ViewerContext* context) {
-    AddEntry(dialog, IDC_CONVERT_FILE_FORMAT, ViewerTextOrEmpty(context, convert_text::kTiff), kConvertTiff);
-    AddEntry(dialog, IDC_CONVERT_FILE_FORMAT, ViewerTextOrEmpty(context, convert_text::kPdf), kConvertPdf);
-    AddEntry(dialog, IDC_CONVERT_LAYOUT, ViewerTextOrEmpty(context, convert_text::kSingleStrip), 0);
-    AddEntry(dialog, IDC_CONVERT_LAYOUT, ViewerTextOrEmpty(context, convert_text::kStriped), 1);
-    AddEntry(dialog, IDC_CONVERT_LAYOUT, ViewerTextOrEmpty(context, convert_text::kTiled), 2);
-    AddEntry(dialog, IDC_CONVERT_LAYOUT, ViewerTextOrEmpty(context, convert_text::kTiledReduced), 3);
+    AddEntry(dialog, IDC_CONVERT_FILE_FORMAT, ViewerTextOrEmpty(context, text::kConvertTiff), kConvertTiff);
+    AddEntry(dialog, IDC_CONVERT_FILE_FORMAT, ViewerTextOrEmpty(context, text::kConvertPdf), kConvertPdf);
+    AddEntry(dialog, IDC_CONVERT_LAYOUT, ViewerTextOrEmpty(context, text::kConvertSingleStrip), 0);
+    AddEntry(dialog, IDC_CONVERT_LAYOUT, ViewerTextOrEmpty(context, text::kConvertStriped), 1);
+    AddEntry(dialog, IDC_CONVERT_LAYOUT, ViewerTextOrEmpty(context, text::kConvertTiled), 2);
+    AddEntry(dialog, IDC_CONVERT_LAYOUT, ViewerTextOrEmpty(context, text::kConvertTiledReduced), 3);
     SelectValue(dialog, IDC_CONVERT_LAYOUT, 1);
-    AddEntry(dialog, IDC_CONVERT_ROTATION, ViewerTextOrEmpty(context, convert_text::kNoRotation), 0);
-    AddEntry(dialog, IDC_CONVERT_ROTATION, ViewerTextOrEmpty(context, convert_text::kLeft90), 90);
-    AddEntry(dialog, IDC_CONVERT_ROTATION, ViewerTextOrEmpty(context, convert_text::kTurn180), 180);
-    AddEntry(dialog, IDC_CONVERT_ROTATION, ViewerTextOrEmpty(context, convert_text::kRight90), 270);
+    AddEntry(dialog, IDC_CONVERT_ROTATION, ViewerTextOrEmpty(context, text::kConvertNoRotation), 0);
+    AddEntry(dialog, IDC_CONVERT_ROTATION, ViewerTextOrEmpty(context, text::kConvertLeft90), 90);
+    AddEntry(dialog, IDC_CONVERT_ROTATION, ViewerTextOrEmpty(context, text::kConvertTurn180), 180);
+    AddEntry(dialog, IDC_CONVERT_ROTATION, ViewerTextOrEmpty(context, text::kConvertRight90), 270);
     SelectValue(dialog, IDC_CONVERT_ROTATION, 0);
 }
 
@@ -258,7 +226,7 @@ void Browse(HWND dialog, ConvertDialogState* state) {
     // Two filters, each a name and a pattern, the list ending in an empty name.
     std::wstring filters;
     for (const auto& [text, pattern] :
-         {std::pair{convert_text::kPdf, L"*.PDF"}, std::pair{convert_text::kTiff, L"*.TIF"}}) {
+         {std::pair{text::kConvertPdf, L"*.PDF"}, std::pair{text::kConvertTiff, L"*.TIF"}}) {
         filters.append(ViewerTextOrEmpty(context, text)).push_back(L'\0');
         filters.append(pattern).push_back(L'\0');
     }
@@ -306,8 +274,8 @@ void Convert(HWND dialog, ConvertDialogState* state) {
     if (outcome == kConvertWritten) {
         EndDialog(dialog, 1);
     } else if (outcome == kConvertFailed) {
-        MessageBoxW(dialog, ViewerTextOrEmpty(state->context, convert_text::kFailed),
-                    ViewerTextOrEmpty(state->context, convert_text::kError), MB_OK | MB_ICONERROR);
+        MessageBoxW(dialog, ViewerTextOrEmpty(state->context, text::kConvertFailed),
+                    ViewerTextOrEmpty(state->context, text::kErrorLabel), MB_OK | MB_ICONERROR);
     }
 }
 

@@ -5,6 +5,7 @@
 #include "imaging/formats/image_format.h"
 #include "imaging/formats/tiff/tiff_page.h"
 #include "resources/resource_ids.h"
+#include "resources/text_ids.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/dialogs/dialog_kit.h"
 #include "viewer/dialogs/property_texts.h"
@@ -12,12 +13,6 @@
 #include "viewer/documents/document_source.h"
 
 namespace {
-
-constexpr uint32_t kCaptionText = 2862;
-constexpr uint32_t kDocumentTitleText = 2860;
-constexpr uint32_t kPageTitleText = 2861;
-constexpr uint32_t kTiffTagsTitleText = 2883;
-constexpr uint32_t kNotSpecifiedText = 2040;
 
 // What every page of one sheet shares (the lParam of each page).
 struct PropertiesState : DlgPageState {
@@ -34,25 +29,33 @@ struct PropertyRow {
 };
 
 constexpr PropertyRow<DocumentPropertyTexts> kDocumentRows[] = {
-    {IDC_DOCPROP_NAME_LABEL, 7002, IDC_DOCPROP_NAME, &DocumentPropertyTexts::name},
-    {IDC_DOCPROP_PATH_LABEL, 7032, IDC_DOCPROP_PATH, &DocumentPropertyTexts::path},
-    {IDC_DOCPROP_SIZE_LABEL, 7033, IDC_DOCPROP_SIZE, &DocumentPropertyTexts::size},
-    {IDC_DOCPROP_CREATED_LABEL, 7034, IDC_DOCPROP_CREATED, &DocumentPropertyTexts::created},
-    {IDC_DOCPROP_MODIFIED_LABEL, 7036, IDC_DOCPROP_MODIFIED, &DocumentPropertyTexts::modified},
+    {IDC_DOCPROP_NAME_LABEL, text::kPropertyName, IDC_DOCPROP_NAME, &DocumentPropertyTexts::name},
+    {IDC_DOCPROP_PATH_LABEL, text::kPropertyNameOrUrl, IDC_DOCPROP_PATH, &DocumentPropertyTexts::path},
+    {IDC_DOCPROP_SIZE_LABEL, text::kPropertyFileSize, IDC_DOCPROP_SIZE, &DocumentPropertyTexts::size},
+    {IDC_DOCPROP_CREATED_LABEL, text::kPropertyCreated, IDC_DOCPROP_CREATED, &DocumentPropertyTexts::created},
+    {IDC_DOCPROP_MODIFIED_LABEL, text::kPropertyLastChange, IDC_DOCPROP_MODIFIED,
+     &DocumentPropertyTexts::modified},
 };
 
 constexpr PropertyRow<PagePropertyTexts> kPageRows[] = {
-    {IDC_PAGEPROP_PIXELS_LABEL, 7131, IDC_PAGEPROP_PIXELS, &PagePropertyTexts::pixel_size},
-    {IDC_PAGEPROP_SIZE_LABEL, 7132, IDC_PAGEPROP_SIZE, &PagePropertyTexts::size},
-    {IDC_PAGEPROP_SCALE_LABEL, 2068, IDC_PAGEPROP_SCALE, &PagePropertyTexts::scale},
-    {IDC_PAGEPROP_RESOLUTION_LABEL, 7134, IDC_PAGEPROP_RESOLUTION, &PagePropertyTexts::resolution},
-    {IDC_PAGEPROP_DEPTH_LABEL, 7133, IDC_PAGEPROP_DEPTH, &PagePropertyTexts::colour_depth},
-    {IDC_PAGEPROP_FORMAT_LABEL, 7136, IDC_PAGEPROP_FORMAT, &PagePropertyTexts::format},
-    {IDC_PAGEPROP_LAYERS_LABEL, 7139, IDC_PAGEPROP_LAYERS, &PagePropertyTexts::layers},
-    {IDC_PAGEPROP_INVALID_LABEL, 7149, IDC_PAGEPROP_INVALID, &PagePropertyTexts::invalid_layers},
-    {IDC_PAGEPROP_COMPRESSION_LABEL, 7135, IDC_PAGEPROP_COMPRESSION, &PagePropertyTexts::compression},
-    {IDC_PAGEPROP_DESCRIPTION_LABEL, 7137, IDC_PAGEPROP_DESCRIPTION, &PagePropertyTexts::description},
-    {IDC_PAGEPROP_SOFTWARE_LABEL, 7138, IDC_PAGEPROP_SOFTWARE, &PagePropertyTexts::software},
+    {IDC_PAGEPROP_PIXELS_LABEL, text::kPropertySizePixels, IDC_PAGEPROP_PIXELS,
+     &PagePropertyTexts::pixel_size},
+    {IDC_PAGEPROP_SIZE_LABEL, text::kPropertySize, IDC_PAGEPROP_SIZE, &PagePropertyTexts::size},
+    {IDC_PAGEPROP_SCALE_LABEL, text::kPropertyScale, IDC_PAGEPROP_SCALE, &PagePropertyTexts::scale},
+    {IDC_PAGEPROP_RESOLUTION_LABEL, text::kPropertyResolution, IDC_PAGEPROP_RESOLUTION,
+     &PagePropertyTexts::resolution},
+    {IDC_PAGEPROP_DEPTH_LABEL, text::kPropertyColourDepth, IDC_PAGEPROP_DEPTH,
+     &PagePropertyTexts::colour_depth},
+    {IDC_PAGEPROP_FORMAT_LABEL, text::kPropertyFormat, IDC_PAGEPROP_FORMAT, &PagePropertyTexts::format},
+    {IDC_PAGEPROP_LAYERS_LABEL, text::kPropertyLayerCount, IDC_PAGEPROP_LAYERS, &PagePropertyTexts::layers},
+    {IDC_PAGEPROP_INVALID_LABEL, text::kPropertyInvalidLayers, IDC_PAGEPROP_INVALID,
+     &PagePropertyTexts::invalid_layers},
+    {IDC_PAGEPROP_COMPRESSION_LABEL, text::kPropertyCompression, IDC_PAGEPROP_COMPRESSION,
+     &PagePropertyTexts::compression},
+    {IDC_PAGEPROP_DESCRIPTION_LABEL, text::kPropertyDescription, IDC_PAGEPROP_DESCRIPTION,
+     &PagePropertyTexts::description},
+    {IDC_PAGEPROP_SOFTWARE_LABEL, text::kPropertySoftware, IDC_PAGEPROP_SOFTWARE,
+     &PagePropertyTexts::software},
 };
 
 PropertiesState* Attach(HWND page, LPARAM init_param) {
@@ -78,7 +81,7 @@ void InitPagePage(HWND page, PropertiesState* state) {
     if (!CollectPageProperties(state->context, state->document.get(), state->page.get(), texts)) {
         // Nothing could be had: every value says so.
         for (const PropertyRow<PagePropertyTexts>& row : kPageRows) {
-            texts.*row.value = ViewerGetText(state->context, kNotSpecifiedText);
+            texts.*row.value = ViewerGetText(state->context, text::kNotSpecified);
         }
     }
     ShowRows(page, state->context, kPageRows, texts);
@@ -140,11 +143,11 @@ INT_PTR ShowDocumentProperties(ViewerContext* context, DocItem* document, DocIte
         pages[count].lParam = reinterpret_cast<LPARAM>(static_cast<DlgPageState*>(&state));
         ++count;
     };
-    add(IDD_PROPERTIES_DOCUMENT, kDocumentTitleText, PropertiesPageProc<InitDocumentPage>);
+    add(IDD_PROPERTIES_DOCUMENT, text::kPropertiesDocument, PropertiesPageProc<InitDocumentPage>);
     if (page) {
-        add(IDD_PROPERTIES_PAGE, kPageTitleText, PropertiesPageProc<InitPagePage>);
+        add(IDD_PROPERTIES_PAGE, text::kPropertiesPage, PropertiesPageProc<InitPagePage>);
         if (IsTiffDocument(document, state.page.get())) {
-            add(IDD_PROPERTIES_TIFF_TAGS, kTiffTagsTitleText, PropertiesPageProc<InitTiffTagsPage>);
+            add(IDD_PROPERTIES_TIFF_TAGS, text::kPropertiesTiffTags, PropertiesPageProc<InitTiffTagsPage>);
         }
     }
 
@@ -153,7 +156,7 @@ INT_PTR ShowDocumentProperties(ViewerContext* context, DocItem* document, DocIte
     header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOCONTEXTHELP;
     header.hwndParent = ViewerGetFrameHwnd(context);
     header.hInstance = instance;
-    header.pszCaption = ViewerGetText(context, kCaptionText);
+    header.pszCaption = ViewerGetText(context, text::kPropertiesTitle);
     header.nPages = count;
     header.nStartPage = page ? 1 : 0;
     header.ppsp = pages;

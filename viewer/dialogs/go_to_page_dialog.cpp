@@ -1,12 +1,11 @@
 #include "viewer/dialogs/go_to_page_dialog.h"
 
 #include "resources/resource_ids.h"
+#include "resources/text_ids.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/dialogs/dialog_kit.h"
 
 namespace {
-
-constexpr uint32_t kTitleText = 1849;
 constexpr uint32_t kReadLimit = 10;  // characters of the edit that are read
 
 struct ItemText {
@@ -15,17 +14,18 @@ struct ItemText {
 };
 
 constexpr ItemText kItemTexts[] = {
-    {IDOK, 10002},
-    {IDCANCEL, 10004},
-    {IDC_GO_TO_PAGE_LABEL, 1850},
-    {IDC_GO_TO_PAGE_OF, 1851},
+    {IDOK, text::kOk},
+    {IDCANCEL, text::kCancel},
+    {IDC_GO_TO_PAGE_LABEL, text::kGoToPageLabel},
+    {IDC_GO_TO_PAGE_OF, text::kGoToPageOf},
 };
 
 GoToPageState* StateOf(HWND dialog) { return static_cast<GoToPageState*>(DlgGetUserData(dialog)); }
 
 void InitDialog(HWND dialog, GoToPageState* state) {
     DlgSetUserData(dialog, state);
-    if (const wchar_t* title = ViewerGetText(state->context, kTitleText)) SetWindowTextW(dialog, title);
+    if (const wchar_t* title = ViewerGetText(state->context, text::kGoToPageTitle))
+        SetWindowTextW(dialog, title);
     for (const ItemText& item : kItemTexts)
         DlgSetItemText(state->context, dialog, item.item_id, item.text_id);
     HWND edit = GetDlgItem(dialog, IDC_GO_TO_PAGE_NUMBER);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "foundation/variant.h"
+#include "resources/text_ids.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/open_request.h"
 #include "viewer/core/path_utils.h"
@@ -20,17 +21,16 @@ struct FilterPair {
 };
 
 constexpr FilterPair kFilters[] = {
-    {2024, L"*.LST;*.TIFF;*.TIF;*.TTF;*.GIF;*.JFIF;*.JPG;*.JPEG;*.CAL;*.CALS;*.BMP;*.RLE"},
-    {2025, L"*.*"},
-    {2026, L"*.LST"},
-    {2027, L"*.TIF;*.TIFF;*.TTF"},
-    {2029, L"*.GIF"},
-    {2028, L"*.JPG;*.JPEG;*.JFIF"},
-    {2030, L"*.CAL;*.CALS"},
-    {2031, L"*.BMP;*.RLE"},
+    {text::kFilterAllSupported,
+     L"*.LST;*.TIFF;*.TIF;*.TTF;*.GIF;*.JFIF;*.JPG;*.JPEG;*.CAL;*.CALS;*.BMP;*.RLE"},
+    {text::kFilterAllFiles, L"*.*"},
+    {text::kFilterListFiles, L"*.LST"},
+    {text::kFilterTiff, L"*.TIF;*.TIFF;*.TTF"},
+    {text::kFilterGif, L"*.GIF"},
+    {text::kFilterJpeg, L"*.JPG;*.JPEG;*.JFIF"},
+    {text::kFilterCals, L"*.CAL;*.CALS"},
+    {text::kFilterBmp, L"*.BMP;*.RLE"},
 };
-
-constexpr uint32_t kDialogTitleId = 2032;  // "Plovex - File open"
 // 50,000 characters and the terminator: room for a long multiple selection.
 constexpr uint32_t kFileBufferCharacters = 50000;
 constexpr DWORD kOpenFlags = OFN_HIDEREADONLY | OFN_ALLOWMULTISELECT | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST |
@@ -68,7 +68,7 @@ bool RunOpenDialog(ViewerContext* context) {
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = buffer.data();
     dialog.nMaxFile = kFileBufferCharacters;
-    dialog.lpstrTitle = ViewerGetText(context, kDialogTitleId);
+    dialog.lpstrTitle = ViewerGetText(context, text::kOpenDialogTitle);
     dialog.Flags = kOpenFlags;
     if (!GetOpenFileNameW(&dialog)) return false;
 

@@ -7,6 +7,7 @@
 #include "foundation/string_builder.h"
 #include "imaging/formats/image_format.h"
 #include "imaging/formats/tiff/tiff_directory.h"
+#include "resources/text_ids.h"
 #include "viewer/core/length_text.h"
 #include "viewer/core/number_format.h"
 #include "viewer/core/open_params.h"
@@ -20,14 +21,6 @@
 namespace {
 
 constexpr wchar_t kUnknown[] = L"???";
-constexpr uint32_t kNotSpecifiedText = 2040;
-constexpr uint32_t kUnknownScaleText = 2069;
-constexpr uint32_t kUnknownCompressionText = 7140;
-constexpr uint32_t kUncompressedText = 7141;  // 7141 to 7148 by compression code
-constexpr uint32_t kByteText = 10106;
-constexpr uint32_t kBitText = 10107;
-constexpr uint32_t kPixelText = 10108;
-constexpr uint32_t kDpiText = 10110;
 constexpr int32_t kDefaultLengthUnit = kLengthMetric;
 constexpr uint32_t kValueCountChars = 30;
 constexpr uint32_t kNumberChars = 20;
@@ -63,7 +56,7 @@ WString& PhysicalSize(ViewerContext* context, const ImagePage* page, WString& ou
 WString& DocumentScale(ViewerContext* context, DocItem* document, WString& out) {
     Ref<OpenParams> params = document ? document->GetOpenParams() : nullptr;
     Ref<Scale> scale = OpenParamsGetScale(params.get());
-    if (!scale) return Text(context, kUnknownScaleText, out);
+    if (!scale) return Text(context, text::kPropertyUnknownScale, out);
     return FormatScale(scale.get(), out);
 }
 
@@ -72,7 +65,7 @@ WString& FormatName(ViewerContext* context, DocItem* document, WString& out) {
     Ref<ImageFormat> format = source ? SourceGetFormat(source.get()) : nullptr;
     FormatInfo info;
     if (!format || !format->GetInfo(&info) || WStrLength(info.format_name) == 0) {
-        return Text(context, kNotSpecifiedText, out);
+        return Text(context, text::kNotSpecified, out);
     }
     return out = info.format_name;
 }
@@ -98,7 +91,7 @@ WString& FormatFileSizeText(ViewerContext* context, uint64_t size, WString& out)
     if (size == ~uint64_t(0) || size > uint64_t(INT64_MAX)) return out = kUnknown;
     FormatThousands(int64_t(size), out);
     WStrAppendChar(out, L' ');
-    return AppendText(out, context, kByteText);
+    return AppendText(out, context, text::kByte);
 }
 
 WString& FormatFileTimeText(const DateTime& time, WString& out) {
@@ -108,8 +101,8 @@ WString& FormatFileTimeText(const DateTime& time, WString& out) {
 }
 
 uint32_t CompressionTextId(uint32_t compression) {
-    if (compression > kCompressionT6) return kUnknownCompressionText;
-    return kUncompressedText + compression;
+    if (compression > kCompressionT6) return text::kCompressionUnknown;
+    return text::kCompressionNone + compression;
 }
 
 bool CollectDocumentProperties(ViewerContext* context, DocItem* document, DocumentPropertyTexts& out) {
@@ -136,19 +129,19 @@ bool CollectPageProperties(ViewerContext* context, DocItem* document, ImagePage*
                            PagePropertyTexts& out) {
     PageInfo info;
     if (!page || !page->GetInfo(&info)) return false;
-    Pair(page->PixelWidth(), page->PixelHeight(), context, kPixelText, out.pixel_size);
+    Pair(page->PixelWidth(), page->PixelHeight(), context, text::kPixelUnit, out.pixel_size);
     if (info.resolution_given) {
         PhysicalSize(context, page, out.size);
-        Pair(uint32_t(RoundToI32(page->DpiX())), uint32_t(RoundToI32(page->DpiY())), context, kDpiText,
+        Pair(uint32_t(RoundToI32(page->DpiX())), uint32_t(RoundToI32(page->DpiY())), context, text::kDpi,
              out.resolution);
     } else {
-        Text(context, kNotSpecifiedText, out.size);
-        Text(context, kNotSpecifiedText, out.resolution);
+        Text(context, text::kNotSpecified, out.size);
+        Text(context, text::kNotSpecified, out.resolution);
     }
     DocumentScale(context, document, out.scale);
     Number(info.bits_per_pixel, out.colour_depth);
     WStrAppendChar(out.colour_depth, L' ');
-    AppendText(out.colour_depth, context, kBitText);
+    AppendText(out.colour_depth, context, text::kBit);
     FormatName(context, document, out.format);
     Number(info.image_count, out.layers);
     Number(info.flagged_image_count, out.invalid_layers);

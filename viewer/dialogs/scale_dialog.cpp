@@ -3,15 +3,11 @@
 #include <cwchar>
 
 #include "resources/resource_ids.h"
+#include "resources/text_ids.h"
 #include "viewer/core/scale.h"
 #include "viewer/core/viewer_context.h"
 
 namespace {
-
-constexpr uint32_t kTextScale = 1853;
-constexpr uint32_t kTextUnknownScale = 1854;
-constexpr uint32_t kTextOk = 10002;
-constexpr uint32_t kTextCancel = 10004;
 constexpr int kFieldBuffer = 64;
 
 struct ScaleDialogState {
@@ -66,11 +62,11 @@ void EnableFields(HWND dialog) {
 BOOL InitScaleDialog(HWND dialog, ScaleDialogState* state) {
     SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state));
     ViewerContext* context = state->context;
-    if (const wchar_t* title = ViewerGetText(context, kTextScale)) SetWindowTextW(dialog, title);
-    SetText(dialog, IDC_SCALE_LABEL, context, kTextScale);
-    SetText(dialog, IDC_SCALE_UNKNOWN, context, kTextUnknownScale);
-    SetText(dialog, IDOK, context, kTextOk);
-    SetText(dialog, IDCANCEL, context, kTextCancel);
+    if (const wchar_t* title = ViewerGetText(context, text::kScale)) SetWindowTextW(dialog, title);
+    SetText(dialog, IDC_SCALE_LABEL, context, text::kScale);
+    SetText(dialog, IDC_SCALE_UNKNOWN, context, text::kUnknownScale);
+    SetText(dialog, IDOK, context, text::kOk);
+    SetText(dialog, IDCANCEL, context, text::kCancel);
     for (const int id : {IDC_SCALE_FIRST, IDC_SCALE_SECOND}) {
         SendDlgItemMessageW(dialog, id, EM_LIMITTEXT, kScaleDialogFieldLength, 0);
     }

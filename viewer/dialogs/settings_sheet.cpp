@@ -9,6 +9,7 @@
 #include "resources/resource_ids.h"
 #include "resources/text_ids.h"
 #include "viewer/core/open_params.h"
+#include "viewer/core/restrictions.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/dialogs/dialog_kit.h"
@@ -25,7 +26,6 @@ constexpr double kMaxMargin = 200.0;
 constexpr uint32_t kMarginReadLength = 25;
 constexpr int kLengthUnitInch = 2;
 // RESTRICTIONS bit that keeps the user from editing the text variables.
-constexpr uint32_t kRestrictEditVariables = 0x1000;
 
 // One per page.
 struct SettingsPageState : DlgPageState {
@@ -86,14 +86,20 @@ void MarkChanged(HWND page) {
 
 // ---- Common ---------------------------------------------------------------
 
+// The length unit has no hint: its hint item keeps the template's empty text.
 constexpr ItemText kCommonTexts[] = {
-    {IDC_COMMON_LANGUAGE_LABEL, 2840},    {IDC_COMMON_LANGUAGE_HINT, 2845},
-    {IDC_COMMON_FILE_TYPES_LABEL, 2842},  {IDC_COMMON_ACTIVEX_LABEL, 2843},
-    {IDC_COMMON_ACTIVEX_HINT, 2848},      {IDC_COMMON_ZOOM_EXACT_LABEL, 2844},
-    {IDC_COMMON_ZOOM_EXACT_HINT, 2849},   {IDC_COMMON_PREVIEW_INFO_LABEL, 2858},
-    {IDC_COMMON_PREVIEW_INFO_HINT, 2859}, {IDC_COMMON_HAIR_CROSS_LABEL, 2888},
-    {IDC_COMMON_HAIR_CROSS_HINT, 2889},   {IDC_COMMON_LENGTH_UNIT_LABEL, 2841},
-    {IDC_COMMON_LENGTH_UNIT_HINT, 2846},
+    {IDC_COMMON_LANGUAGE_LABEL, text::kSettingsLanguage},
+    {IDC_COMMON_LANGUAGE_HINT, text::kSettingsNextStartHint},
+    {IDC_COMMON_FILE_TYPES_LABEL, text::kSettingsFileTypes},
+    {IDC_COMMON_ACTIVEX_LABEL, text::kSettingsActiveXBehaviour},
+    {IDC_COMMON_ACTIVEX_HINT, text::kSettingsFileOpenModeHint},
+    {IDC_COMMON_ZOOM_EXACT_LABEL, text::kSettingsZoomExact},
+    {IDC_COMMON_ZOOM_EXACT_HINT, text::kSettingsZoomExactHint},
+    {IDC_COMMON_PREVIEW_INFO_LABEL, text::kSettingsUsePreviewInfo},
+    {IDC_COMMON_PREVIEW_INFO_HINT, text::kSettingsUsePreviewInfoHint},
+    {IDC_COMMON_HAIR_CROSS_LABEL, text::kSettingsShowHairCross},
+    {IDC_COMMON_HAIR_CROSS_HINT, text::kSettingsShowHairCrossHint},
+    {IDC_COMMON_LENGTH_UNIT_LABEL, text::kSettingsLengthUnit},
 };
 // Greyed without PERMISSION_VIEW. The two check boxes of preview use and
 // hair cross are among them: their values are applied only with it, so an
@@ -175,11 +181,15 @@ void ApplyCommonPage(HWND page, SettingsPageState& state) {
 // ---- Default representation ------------------------------------------------
 
 constexpr ItemText kDefaultViewTexts[] = {
-    {IDC_DEFAULT_BORDERS, 2835},           {IDC_DEFAULT_INVERSE, 2836},
-    {IDC_DEFAULT_MIRROR_H, 2837},          {IDC_DEFAULT_MIRROR_V, 2838},
-    {IDC_DEFAULT_ROTATION_LABEL, 2839},    {IDC_DEFAULT_AUTO_INVERT_GROUP, 2871},
-    {IDC_DEFAULT_AUTO_INVERT_OFF, 2872},   {IDC_DEFAULT_AUTO_INVERT_WHITE, 2873},
-    {IDC_DEFAULT_AUTO_INVERT_BLACK, 2874},
+    {IDC_DEFAULT_BORDERS, text::kSettingsBorders},
+    {IDC_DEFAULT_INVERSE, text::kSettingsInvert},
+    {IDC_DEFAULT_MIRROR_H, text::kSettingsFlipHorizontally},
+    {IDC_DEFAULT_MIRROR_V, text::kSettingsFlipVertically},
+    {IDC_DEFAULT_ROTATION_LABEL, text::kSettingsRotation},
+    {IDC_DEFAULT_AUTO_INVERT_GROUP, text::kSettingsAutoInvert},
+    {IDC_DEFAULT_AUTO_INVERT_OFF, text::kSettingsAutoInvertOff},
+    {IDC_DEFAULT_AUTO_INVERT_WHITE, text::kSettingsAutoInvertWhite},
+    {IDC_DEFAULT_AUTO_INVERT_BLACK, text::kSettingsAutoInvertBlack},
 };
 // Left, top, right, bottom.
 constexpr int kMarginEdits[] = {IDC_DEFAULT_MARGIN_LEFT, IDC_DEFAULT_MARGIN_TOP, IDC_DEFAULT_MARGIN_RIGHT,
@@ -279,9 +289,13 @@ void PaintPageSymbol(HWND page, HDC dc) {
 // ---- Network settings ------------------------------------------------------
 
 constexpr ItemText kNetworkTexts[] = {
-    {IDC_NETWORK_HTTP_GROUP, 2875},   {IDC_NETWORK_SEND_COOKIES, 2876},    {IDC_NETWORK_CACHE_GROUP, 2877},
-    {IDC_NETWORK_CACHE_REMOTE, 2878}, {IDC_NETWORK_CACHE_REMOVABLE, 2879}, {IDC_NETWORK_CACHE_CDROM, 2880},
-    {IDC_NETWORK_CACHE_FIXED, 2881},
+    {IDC_NETWORK_HTTP_GROUP, text::kSettingsHttpDownloads},
+    {IDC_NETWORK_SEND_COOKIES, text::kSettingsSendCookies},
+    {IDC_NETWORK_CACHE_GROUP, text::kSettingsFileCache},
+    {IDC_NETWORK_CACHE_REMOTE, text::kSettingsCacheNetwork},
+    {IDC_NETWORK_CACHE_REMOVABLE, text::kSettingsCacheRemovable},
+    {IDC_NETWORK_CACHE_CDROM, text::kSettingsCacheCdRom},
+    {IDC_NETWORK_CACHE_FIXED, text::kSettingsCacheFixed},
 };
 struct CacheBox {
     int item;
@@ -323,10 +337,13 @@ void ApplyNetworkPage(HWND page, SettingsPageState& state) {
 // ---- User information ------------------------------------------------------
 
 constexpr ItemText kUserInfoTexts[] = {
-    {IDC_USER_INFO_TEXT_LABEL, 2863}, {IDC_USER_INFO_VARIABLES_LABEL, 2864},
-    {IDC_USER_INFO_PASTE, 2865},      {IDC_USER_INFO_EDIT_VARIABLES, 2866},
-    {IDC_USER_INFO_BORDER, 2868},     {IDC_USER_INFO_TRANSPARENT, 2869},
-    {IDC_USER_INFO_LARGE_FONT, 2870},
+    {IDC_USER_INFO_TEXT_LABEL, text::kSettingsText},
+    {IDC_USER_INFO_VARIABLES_LABEL, text::kSettingsVariables},
+    {IDC_USER_INFO_PASTE, text::kSettingsPasteIntoText},
+    {IDC_USER_INFO_EDIT_VARIABLES, text::kSettingsEditVariables},
+    {IDC_USER_INFO_BORDER, text::kSettingsBorder},
+    {IDC_USER_INFO_TRANSPARENT, text::kSettingsTransparent},
+    {IDC_USER_INFO_LARGE_FONT, text::kSettingsLargeFont},
 };
 struct FlagBox {
     int item;
@@ -368,7 +385,7 @@ void InitUserInfoPage(HWND page, SettingsPageState& state) {
 
     const bool may_change = UserMayChange(settings.get(), kGroupUserInfo);
     EnableItems(page, kUserInfoPermissionItems, may_change);
-    if (SettingsGetRestrictions(settings.get()) & kRestrictEditVariables) {
+    if (SettingsGetRestrictions(settings.get()) & restriction::kEditVariables) {
         EnableWindow(GetDlgItem(page, IDC_USER_INFO_EDIT_VARIABLES), FALSE);
     }
     // The description enables the paste button while a variable is
@@ -411,10 +428,13 @@ void OnUserInfoCommand(HWND page, int item, int code) {
 // ---- Redlining ---------------------------------------------------------------
 
 constexpr ItemText kRedliningTexts[] = {
-    {IDC_REDLINING_ACTIVE, 2850},         {IDC_REDLINING_DISPLAY, 2851},
-    {IDC_REDLINING_NUMBERS_GROUP, 2852},  {IDC_REDLINING_NUMBERS_ALWAYS, 2853},
-    {IDC_REDLINING_NUMBERS_SCREEN, 2854}, {IDC_REDLINING_NUMBERS_EDITING, 2855},
-    {IDC_REDLINING_NUMBERS_NEVER, 2856},
+    {IDC_REDLINING_ACTIVE, text::kSettingsRedliningActive},
+    {IDC_REDLINING_DISPLAY, text::kSettingsRedliningDisplay},
+    {IDC_REDLINING_NUMBERS_GROUP, text::kSettingsObjectNumbers},
+    {IDC_REDLINING_NUMBERS_ALWAYS, text::kSettingsDisplayAlways},
+    {IDC_REDLINING_NUMBERS_SCREEN, text::kSettingsDisplayOnScreen},
+    {IDC_REDLINING_NUMBERS_EDITING, text::kSettingsDisplayEditOnly},
+    {IDC_REDLINING_NUMBERS_NEVER, text::kSettingsDisplayNever},
 };
 // By REDLINING_OBJECTNUMBERS 0 to 3. Their numbers are not in one range, so
 // each is checked on its own (CheckRadioButton would clear the boxes between).

@@ -3,12 +3,11 @@
 #include <vector>
 
 #include "foundation/strings.h"
+#include "resources/text_ids.h"
 #include "viewer/core/variable_list.h"
 #include "viewer/core/viewer_context.h"
 
 namespace {
-
-constexpr uint32_t kNoDescriptionText = 2784;
 
 LRESULT SendItem(HWND dialog, int item_id, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
     return SendDlgItemMessageW(dialog, item_id, message, wparam, lparam);
@@ -61,7 +60,7 @@ void VarListShowDescription(ViewerContext* context, HWND dialog, int list_box_id
     }
     WString description;
     variable->GetDescription(description, context);
-    if (WStrLength(description) == 0) description = ViewerGetText(context, kNoDescriptionText);
+    if (WStrLength(description) == 0) description = ViewerGetText(context, text::kVariableNoDescription);
     SetDlgItemTextW(dialog, text_id, WStrCStr(description));
 }
 

@@ -3,13 +3,12 @@
 #include <iterator>
 
 #include "resources/resource_ids.h"
+#include "resources/text_ids.h"
 #include "viewer/core/variable_list.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/dialogs/dialog_kit.h"
 
 namespace {
-
-constexpr uint32_t kTitleText = 2810;
 constexpr int kListTabStops[] = {0, 75, 156};
 constexpr WPARAM kValueLimit = 200;
 constexpr WPARAM kDescriptionLimit = 80;
@@ -21,17 +20,17 @@ struct ItemText {
 };
 
 constexpr ItemText kItemTexts[] = {
-    {IDC_VARIABLES_HEAD_NAME, 2803},
-    {IDC_VARIABLES_NAME_LABEL, 2803},
-    {IDC_VARIABLES_HEAD_VALUE, 2805},
-    {IDC_VARIABLES_VALUE_LABEL, 2805},
-    {IDC_VARIABLES_HEAD_DESCRIPTION, 2804},
-    {IDC_VARIABLES_DESCRIPTION_LABEL, 2804},
-    {IDOK, 2806},
-    {IDC_VARIABLES_DELETE, 2807},
-    {IDC_VARIABLES_CREATE, 2808},
-    {IDC_VARIABLES_NEW_GROUP, 2809},
-    {IDCANCEL, 10012},
+    {IDC_VARIABLES_HEAD_NAME, text::kVariableName},
+    {IDC_VARIABLES_NAME_LABEL, text::kVariableName},
+    {IDC_VARIABLES_HEAD_VALUE, text::kVariableValue},
+    {IDC_VARIABLES_VALUE_LABEL, text::kVariableValue},
+    {IDC_VARIABLES_HEAD_DESCRIPTION, text::kVariableDescription},
+    {IDC_VARIABLES_DESCRIPTION_LABEL, text::kVariableDescription},
+    {IDOK, text::kVariableUpdate},
+    {IDC_VARIABLES_DELETE, text::kVariableDelete},
+    {IDC_VARIABLES_CREATE, text::kVariableCreate},
+    {IDC_VARIABLES_NEW_GROUP, text::kVariableNew},
+    {IDCANCEL, text::kClose},
 };
 
 struct VariablesDialogState {
@@ -165,7 +164,8 @@ void DeleteVariable(HWND dialog, VariablesDialogState* state) {
 
 void InitDialog(HWND dialog, VariablesDialogState* state) {
     DlgSetUserData(dialog, state);
-    if (const wchar_t* title = ViewerGetText(state->context, kTitleText)) SetWindowTextW(dialog, title);
+    if (const wchar_t* title = ViewerGetText(state->context, text::kVariablesTitle))
+        SetWindowTextW(dialog, title);
     for (const ItemText& item : kItemTexts)
         DlgSetItemText(state->context, dialog, item.item_id, item.text_id);
     SendList(dialog, LB_SETTABSTOPS, WPARAM(std::size(kListTabStops)),

@@ -9,3 +9,5 @@ class ViewerContext;
 // text in an error box captioned "Error" and answer the box's result; any
 // other kind, and a missing context, answer -1.
 int ViewerShowMessage(ViewerContext* context, uint32_t text_id, uint32_t kind);
+// The kind of a plain error box.
+inline constexpr uint32_t kMessageError = 3;

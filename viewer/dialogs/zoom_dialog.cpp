@@ -13,10 +13,6 @@
 #include "viewer/windows/frame_window.h"
 
 namespace {
-
-constexpr uint32_t kCaptionId = 1875;  // "Set zoomfactor"
-constexpr uint32_t kLabelId = 1876;    // "Zoomfactor"
-constexpr uint32_t kFixedId = 1877;    // "Fixed"
 constexpr double kPercent = 100.0;
 
 // The magnification the main view shows now (1 is true size), -1 without a
@@ -34,9 +30,10 @@ void SetItemText(ViewerContext* context, HWND dialog, int item, uint32_t text_id
 void InitDialog(HWND dialog, ZoomDialogRecord* record) {
     SetWindowLongPtrW(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(record));
     ViewerContext* context = record->context;
-    if (const wchar_t* caption = ViewerGetText(context, kCaptionId)) SetWindowTextW(dialog, caption);
-    SetItemText(context, dialog, IDC_ZOOM_FACTOR_LABEL, kLabelId);
-    SetItemText(context, dialog, IDC_ZOOM_FACTOR_FIXED, kFixedId);
+    if (const wchar_t* caption = ViewerGetText(context, text::kZoomFactorTitle))
+        SetWindowTextW(dialog, caption);
+    SetItemText(context, dialog, IDC_ZOOM_FACTOR_LABEL, text::kZoomFactorLabel);
+    SetItemText(context, dialog, IDC_ZOOM_FACTOR_FIXED, text::kZoomFactorFixed);
     SetItemText(context, dialog, IDOK, text::kOk);
     SetItemText(context, dialog, IDCANCEL, text::kCancel);
 

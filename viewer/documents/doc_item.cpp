@@ -254,3 +254,10 @@ Ref<DocItem> DocItemFindBySourcePath(DocItem* item, bool recurse, uint32_t type_
     }
     return nullptr;
 }
+
+void PagePlacementSetAutoInvert(DocItem* item, PagePlacement& placement) {
+    Ref<OpenParams> params = item ? item->GetOpenParams() : nullptr;
+    if (!params) return;
+    const uint32_t mode = OpenParamsGetAutoInvert(params.get());
+    placement.negative_mode = mode == 1 || mode == 2 ? mode : 0;
+}

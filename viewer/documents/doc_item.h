@@ -280,6 +280,10 @@ Ref<ImagePage> DocItemGetPage(DocItem* item);
 // The document's (or page's) redlining document, or null.
 Ref<MarkupDocument> DocItemGetRedlining(DocItem* item);
 uint32_t PageItemGetRenderState(DocItem* item);
+// The automatic inversion mode of the item's open parameters into a render
+// request: 1 or 2 copied, anything else off; without parameters the request
+// keeps its mode.
+void PagePlacementSetAutoInvert(DocItem* item, PagePlacement& placement);
 
 // ---- Children. None of these holds two item locks at once.
 

@@ -6,6 +6,7 @@
 #include "foundation/geometry.h"
 #include "foundation/variant.h"
 #include "imaging/formats/image_format.h"
+#include "resources/text_ids.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/open_params.h"
 #include "viewer/core/viewer_context.h"
@@ -15,11 +16,9 @@
 
 namespace {
 
-constexpr uint32_t kPageTextId = 1602;  // "Page"
-
 // "Page 3": the page's own parameters carry it as their title.
 WString PageTitle(ViewerContext* context, uint32_t index) {
-    WString title = ViewerGetText(context, kPageTextId);
+    WString title = ViewerGetText(context, text::kTreePage);
     WStrAppendChar(title, L' ');
     WStrAppendInt(title, int32_t(index + 1));
     return title;

@@ -9,6 +9,7 @@
 #include "viewer/contracts/markups.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/open_params.h"
+#include "viewer/core/restrictions.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/doc_item.h"
 #include "viewer/documents/document_source.h"
@@ -21,9 +22,6 @@
 namespace {
 
 // Bits of the settings' RESTRICTIONS word that the permission checks test.
-constexpr uint32_t kRestrictSave = 2;
-constexpr uint32_t kRestrictPrint = 8;
-constexpr uint32_t kRestrictProperties = 32;
 
 // A render that fails at a size the view really asks for marks the page
 // refused; tiny or huge requests prove nothing about the page.
@@ -104,13 +102,13 @@ bool DocumentItem::CanSave(ViewerContext* context) {
     if (!context || !(DocItemGetType(this) & doc_type::kSavable)) return false;
     Ref<OpenParams> own = GetOpenParams();
     if (own && !OpenParamsGetAllowSave(own.get())) return false;
-    return ViewerIsAllowed(context, 0, kRestrictSave);
+    return ViewerIsAllowed(context, 0, restriction::kSave);
 }
 
 bool DocumentItem::CanShowProperties(ViewerContext* context) {
     Ref<OpenParams> own = GetOpenParams();
     if (own && !OpenParamsGetAllowFlag(own.get())) return false;
-    return ViewerIsAllowed(context, 0, kRestrictProperties);
+    return ViewerIsAllowed(context, 0, restriction::kProperties);
 }
 
 Ref<PageMetrics> DocumentItem::GetPageMetrics(ViewerContext* context) {
@@ -190,7 +188,7 @@ bool PageItem::Draw(ViewerContext* context, uint32_t pass, HDC dc, const RectI& 
 bool PageItem::CanPrint(ViewerContext* context) {
     Ref<OpenParams> own = GetOpenParams();
     if (own && !OpenParamsGetAllowPrint(own.get())) return false;
-    return ViewerIsAllowed(context, 0, kRestrictPrint);
+    return ViewerIsAllowed(context, 0, restriction::kPrint);
 }
 
 Ref<MarkupPage> PageItem::GetRedlinePage(ViewerContext* context, bool only_if_not_empty) {

@@ -21,20 +21,13 @@ inline GdiFont CreateItemFont(int height, int weight, BYTE pitch_and_family, con
 
 class ItemTextScope {
   public:
-    ItemTextScope(HDC dc, COLORREF colour, HFONT font)
-        : dc_(dc), font_(dc, font), mode_(SetBkMode(dc, TRANSPARENT)), colour_(SetTextColor(dc, colour)) {}
-    ~ItemTextScope() {
-        if (colour_ != CLR_INVALID) SetTextColor(dc_, colour_);
-        if (mode_ != 0) SetBkMode(dc_, mode_);
-    }
+    ItemTextScope(HDC dc, COLORREF colour, HFONT font) : font_(dc, font), text_(dc, colour) {}
     ItemTextScope(const ItemTextScope&) = delete;
     ItemTextScope& operator=(const ItemTextScope&) = delete;
 
   private:
-    HDC dc_;
     ScopedSelect font_;
-    int mode_;
-    COLORREF colour_;
+    ScopedTextState text_;
 };
 
 inline void ItemTextOut(HDC dc, int x, int y, const wchar_t* text) {

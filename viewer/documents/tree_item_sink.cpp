@@ -10,9 +10,6 @@
 
 namespace {
 
-// The answer of a sink that handled the event: the dispatch goes on.
-constexpr uint32_t kHubHandled = 1;
-
 uint32_t KindToType(uint32_t state, uint32_t content_kind) {
     if (state == kSourceFailed) return doc_type::kFailed;
     if (state != kSourceLoaded) return 0;
@@ -42,22 +39,22 @@ void TreeItemSink::ForgetItem() {
     item_ = nullptr;
 }
 
-uint32_t TreeItemSink::Notify(RefCounted* sender, HubEvent* event) {
-    if (!event) return kHubContinue;
+HubAnswer TreeItemSink::Notify(RefCounted* sender, HubEvent* event) {
+    if (!event) return HubAnswer::kContinue;
     Ref<DocItem> item = Item();
-    if (!item) return kHubContinue;
+    if (!item) return HubAnswer::kContinue;
     if (event->code == event::kItemContentChanged) {
         auto* comparison = dynamic_cast<ComparisonItem*>(item.get());
-        if (!comparison) return kHubContinue;
+        if (!comparison) return HubAnswer::kContinue;
         ComparisonCompose(comparison, dynamic_cast<ViewerContext*>(sender));
-        return kHubHandled;
+        return HubAnswer::kHandled;
     }
-    if (event->code != event::kSourceLoaded || !sender) return kHubContinue;
+    if (event->code != event::kSourceLoaded || !sender) return HubAnswer::kContinue;
     auto* context = dynamic_cast<ViewerContext*>(sender);
-    if (!context) return kHubContinue;
+    if (!context) return HubAnswer::kContinue;
     Ref<RefCounted> announced = VariantGetObject(event->argument);
     TreeItemSourceLoaded(item.get(), context, announced.get());
-    return kHubHandled;
+    return HubAnswer::kHandled;
 }
 
 Ref<TreeItemSink> TreeItemSinkCreate(DocItem* item) {

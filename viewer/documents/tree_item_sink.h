@@ -17,7 +17,7 @@ class TreeItemSink : public HubListener {
     // Borrows the item: the item detaches the sink before it goes.
     explicit TreeItemSink(DocItem* item) : item_(item) {}
 
-    uint32_t Notify(RefCounted* sender, HubEvent* event) override;
+    HubAnswer Notify(RefCounted* sender, HubEvent* event) override;
 
     // The item with a reference added, or null once detached or dying.
     Ref<DocItem> Item();

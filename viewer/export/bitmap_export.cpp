@@ -27,26 +27,6 @@ constexpr double kFallbackDpi = 100.0;
 // A BMP file's sizes are 32-bit; keep well inside them.
 constexpr uint64_t kMaxBitmapBytes = 0x7FFF0000u;
 
-struct HeapBlockFree {
-    void operator()(void* block) const { HeapFree(GetProcessHeap(), 0, block); }
-};
-using PackedHeader = std::unique_ptr<BITMAPINFO, HeapBlockFree>;
-
-// Opens the clipboard for the span of a scope.
-class ClipboardScope {
-  public:
-    explicit ClipboardScope(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
-    ~ClipboardScope() {
-        if (open_) CloseClipboard();
-    }
-    ClipboardScope(const ClipboardScope&) = delete;
-    ClipboardScope& operator=(const ClipboardScope&) = delete;
-    bool open() const { return open_; }
-
-  private:
-    bool open_;
-};
-
 bool QuarterTurned(uint32_t rotation) { return rotation % 180 == 90; }
 
 int32_t PixelsPerMetre(double dpi) { return static_cast<int32_t>(std::floor(dpi * kInchesPerMetre + 0.5)); }
@@ -101,7 +81,7 @@ bool DrawPage(ViewerContext* context, DocItem* item, const PagePlacement& placem
     Ref<RasterImage> image = item->RenderPage(context, placement, progress.get());
     if (progress) ProgressForwarderReset(progress.get());
     if (!image) return false;
-    PackedHeader info(RasterImageToPackedDib(image.get()));
+    PackedDib info = RasterImageToPackedDib(image.get());
     if (!info) return false;
     const int drawn = SetDIBitsToDevice(dc, 0, 0, image->width, image->height, 0, 0, 0, image->height,
                                         image->pixels, info.get(), DIB_RGB_COLORS);

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "imaging/formats/image_format.h"
+#include "resources/text_ids.h"
 #include "viewer/app/app_root.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/doc_item.h"
@@ -13,9 +14,6 @@
 #include "viewer/model/view_mapping.h"
 
 namespace {
-
-constexpr uint32_t kTextImageSize = 2065;
-constexpr uint32_t kTextKilobytes = 10105;
 // What the size line adds to the pixels for the file's headers.
 constexpr uint64_t kSizeLineHeaderBytes = 44;
 
@@ -111,7 +109,7 @@ uint16_t BitmapExportInitialDepth(const BitmapExportRequest& request) {
 
 WString& BitmapExportSizeText(ViewerContext* context, uint32_t width, uint32_t height,
                               uint16_t bits_per_pixel, WString& out) {
-    WStrAssignChars(out, ViewerGetText(context, kTextImageSize));
+    WStrAssignChars(out, ViewerGetText(context, text::kScreenCopyImageSize));
     WStrAppendChars(out, L": ");
     if (width == 0 || height == 0) {
         WStrAppendChar(out, L'?');
@@ -119,5 +117,5 @@ WString& BitmapExportSizeText(ViewerContext* context, uint32_t width, uint32_t h
         AppendGrouped(out, (BitmapRowBytes(width, bits_per_pixel) * height + kSizeLineHeaderBytes) / 1024);
     }
     WStrAppendChar(out, L' ');
-    return WStrAppendChars(out, ViewerGetText(context, kTextKilobytes));
+    return WStrAppendChars(out, ViewerGetText(context, text::kKilobytes));
 }

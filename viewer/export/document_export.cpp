@@ -13,10 +13,9 @@
 #include "imaging/writers/pdf_writer.h"
 #include "imaging/writers/tiff_writer.h"
 #include "imaging/writers/tiff_writer_document.h"
+#include "viewer/core/app_utils.h"
 
 namespace {
-
-constexpr wchar_t kSoftware[] = L"Plovex 5.2.9";
 
 // One nested progress range for the span of a scope.
 class ProgressRange {
@@ -241,7 +240,7 @@ bool ExportTiff(ImageFormat* format, DataSource* data, const WString& target, ui
     for (uint32_t i = 0; i < tag_count; ++i) {
         if (!SetAsciiEverywhere(doc.get(), tags[i].tag, tags[i].text)) return false;
     }
-    if (!SetAsciiEverywhere(doc.get(), kTagSoftware, WString(kSoftware))) return false;
+    if (!SetAsciiEverywhere(doc.get(), kTagSoftware, WString(kSoftwareName))) return false;
     // Written beside the target and put in its place only when complete, so
     // a failed export leaves an existing file as it was.
     WString partial;
@@ -256,7 +255,7 @@ bool ExportPdf(ImageFormat* format, DataSource* data, const WString& target, uin
                const PageDescriptor* descriptors, uint32_t descriptor_count, const WString& title,
                ProgressSink* progress) {
     if (!format || format->PageCount() == 0 || !data || WStrLength(target) == 0) return false;
-    Ref<PdfDocument> doc = PdfDocumentNew(0, title, WString(), WString(), WString(kSoftware));
+    Ref<PdfDocument> doc = PdfDocumentNew(0, title, WString(), WString(), WString(kSoftwareName));
     if (!doc) return false;
     WString partial;
     if (!ReserveFileBeside(target, partial)) return false;

@@ -1,5 +1,7 @@
 #include "viewer/export/page_list.h"
 
+#include <cstdlib>
+
 #include "imaging/formats/image_format.h"
 #include "viewer/documents/doc_item.h"
 #include "viewer/documents/document_source.h"

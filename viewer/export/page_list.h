@@ -4,8 +4,8 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdlib>
-#include <memory>
+
+#include "foundation/handles.h"
 
 class DocItem;
 class ViewerContext;
@@ -20,12 +20,9 @@ struct PageDescriptor {
     uint16_t rotation = 0;
 };
 
-struct CHeapFree {
-    void operator()(void* block) const { std::free(block); }
-};
 // Descriptors from the C heap, so that a holder outside C++ (the automation
 // converter) may take them over with release() and free() them itself.
-using PageList = std::unique_ptr<PageDescriptor[], CHeapFree>;
+using PageList = CHeapBlock<PageDescriptor[]>;
 
 // For an image document, or a page whose parent is one: a descriptor per
 // page of the document (include 1, the mirrors, inversion and rotation of

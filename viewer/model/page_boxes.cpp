@@ -15,23 +15,17 @@ constexpr wchar_t kProductVersion[] = L"Plovex 5.2.9";
 class TextScope {
   public:
     TextScope(HDC dc, COLORREF colour)
-        : dc_(dc),
-          mode_(SetBkMode(dc, TRANSPARENT)),
-          colour_(SetTextColor(dc, colour)),
-          align_(SetTextAlign(dc, TA_LEFT | TA_TOP | TA_NOUPDATECP)) {}
+        : dc_(dc), text_(dc, colour), align_(SetTextAlign(dc, TA_LEFT | TA_TOP | TA_NOUPDATECP)) {}
     ~TextScope() {
         if (align_ != GDI_ERROR) SetTextAlign(dc_, align_);
-        if (colour_ != CLR_INVALID) SetTextColor(dc_, colour_);
-        if (mode_ != 0) SetBkMode(dc_, mode_);
     }
     TextScope(const TextScope&) = delete;
     TextScope& operator=(const TextScope&) = delete;
-    void Colour(COLORREF colour) { SetTextColor(dc_, colour); }
+    void Colour(COLORREF colour) { text_.Colour(colour); }
 
   private:
     HDC dc_;
-    int mode_;
-    COLORREF colour_;
+    ScopedTextState text_;
     UINT align_;
 };
 

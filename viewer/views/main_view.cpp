@@ -10,6 +10,7 @@
 #include "foundation/handles.h"
 #include "foundation/variant.h"
 #include "imaging/raster/packed_dib.h"
+#include "resources/text_ids.h"
 #include "viewer/app/app_root.h"
 #include "viewer/core/app_texts.h"
 #include "viewer/core/commands.h"
@@ -17,6 +18,7 @@
 #include "viewer/core/number_format.h"
 #include "viewer/core/open_params.h"
 #include "viewer/core/progress_forwarder.h"
+#include "viewer/core/redlining_modes.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/comparison_item.h"
@@ -28,13 +30,10 @@
 #include "viewer/model/view_mapping.h"
 #include "viewer/views/bitmap_cache.h"
 #include "viewer/views/measuring.h"
-#include "viewer/views/scoped_mix_mode.h"
 #include "viewer/views/view_image_cache.h"
 #include "viewer/windows/context_menu.h"
 
 namespace {
-
-constexpr uint32_t kTextZoomViewTitle = 1842;
 
 constexpr DWORD kDockedStyle = WS_CHILD | WS_VISIBLE;
 constexpr DWORD kFloatingStyle = WS_POPUP | WS_VISIBLE | WS_BORDER | WS_SYSMENU;
@@ -56,13 +55,6 @@ constexpr COLORREF kOverlayColour = RGB(255, 255, 0);
 constexpr int kBandPenWidth = 2;
 
 bool QuarterTurn(uint32_t rotation) { return rotation % 180 == 90; }
-
-struct HeapBlockFree {
-    void operator()(void* block) const {
-        if (block) HeapFree(GetProcessHeap(), 0, block);
-    }
-};
-using PackedDib = std::unique_ptr<BITMAPINFO, HeapBlockFree>;
 
 Variant EventArgument(HubEvent* event) {
     Variant argument;
@@ -194,15 +186,6 @@ bool BarRange(HWND bar, int32_t& maximum, int32_t& position, int32_t* track = nu
 
 // ---- Mapping
 
-// The auto-invert mode of the item's open parameters: 1 or 2 copied,
-// anything else off; without parameters the placement keeps its mode.
-void SetAutoInvert(DocItem* item, PagePlacement& placement) {
-    Ref<OpenParams> params = item->GetOpenParams();
-    if (!params) return;
-    const uint32_t mode = OpenParamsGetAutoInvert(params.get());
-    placement.negative_mode = mode == 1 || mode == 2 ? mode : 0;
-}
-
 Ref<ViewMapping> ComputeMapping(MainViewWindow* view) {
     ViewerContext* context = view->context.get();
     Ref<Settings> settings = SettingsOf(view);
@@ -232,7 +215,7 @@ Ref<ViewMapping> ComputeMapping(MainViewWindow* view) {
 
     PagePlacement placement;
     PagePlacementInit(placement);
-    SetAutoInvert(item.get(), placement);
+    PagePlacementSetAutoInvert(item.get(), placement);
     PointI offset;
     if (!PagePlacementCompute(placed.page_rect, request.area_size, placed.area_rect, target.size,
                               placed.rotation, CutOutGetMirrorHorizontal(cut_out.get()),
@@ -276,7 +259,7 @@ void DrawPageImage(HDC dc, const CachedViewImage& shown, const ViewMapping* mapp
     const int32_t width = static_cast<int32_t>(mapping->placement.pixel_width);
     const int32_t height = static_cast<int32_t>(mapping->placement.pixel_height);
     const PointI at = mapping->window_offset;
-    PackedDib header(RasterImageToPackedDib(image));
+    PackedDib header = RasterImageToPackedDib(image);
     if (header) {
         // Rows are stored bottom line first: the source's y counts from the bottom.
         const int32_t source_bottom = static_cast<int32_t>(image->height) - shown.source_offset.y - height;
@@ -698,15 +681,15 @@ RectI FloatingRect(MainViewWindow* view, HWND frame_window) {
     return rect;
 }
 
-bool CreateViewWindow(MainViewWindow* view, HWND parent, uint32_t mode, bool movable) {
+bool CreateViewWindow(MainViewWindow* view, HWND parent, int32_t mode, bool movable) {
     view->display_mode = mode;
     view->movable = movable;
     view->horizontal_bar = view->vertical_bar = nullptr;
     RectI rect;
     RectISet(rect, 0, 0, kMinSide, kMinSide);
-    if (mode == kMainViewFloating) rect = FloatingRect(view, parent);
+    if (mode == kPaneFloating) rect = FloatingRect(view, parent);
     HWND window = nullptr;
-    if (mode == kMainViewDocked) {
+    if (mode == kPaneDocked) {
         window = WindowCreate(view, 0, kMainViewClassName, L"", kDockedStyle, rect, parent, nullptr);
         // Waiting windows are painted in their z-order, and a new child
         // starts below its older siblings. The docked panes never overlap,
@@ -714,8 +697,8 @@ bool CreateViewWindow(MainViewWindow* view, HWND parent, uint32_t mode, bool mov
         // view, the picture the user works with, goes before the bars and
         // the preview when a change leaves them all to be painted.
         if (window) SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    } else if (mode == kMainViewFloating) {
-        const wchar_t* title = ViewerGetText(view->context.get(), kTextZoomViewTitle);
+    } else if (mode == kPaneFloating) {
+        const wchar_t* title = ViewerGetText(view->context.get(), text::kZoomViewTitle);
         window = WindowCreate(view, WS_EX_TOOLWINDOW, kMainViewClassName, title ? title : L"",
                               movable ? kMovableFloatingStyle : kFloatingStyle, rect, parent, nullptr);
         if (HMENU menu = window ? GetSystemMenu(window, FALSE) : nullptr) {
@@ -740,7 +723,7 @@ bool CreateViewWindow(MainViewWindow* view, HWND parent, uint32_t mode, bool mov
 }
 
 void StorePaneRect(MainViewWindow* view) {
-    if (view->display_mode != kMainViewFloating || !view->frame_window) return;
+    if (view->display_mode != kPaneFloating || !view->frame_window) return;
     RectI rect;
     WindowGetRect(view, rect);
     RECT frame;
@@ -850,65 +833,65 @@ LRESULT OnScroll(MainViewWindow* view, bool horizontal, WPARAM wparam) {
 
 // ---- Listener and mouse handler
 
-uint32_t MainViewListener::Notify(RefCounted* sender, HubEvent* event) {
+HubAnswer MainViewListener::Notify(RefCounted* sender, HubEvent* event) {
     if (event->code == event::kAppEnding) {
         ListenerDetach(this);
-        return 1;
+        return HubAnswer::kHandled;
     }
     MainViewWindow* view = this->view;
-    if (!view) return 0;
+    if (!view) return HubAnswer::kContinue;
     const Variant argument = EventArgument(event);
     switch (event->code) {
         case event::kViewChanged:
             MainViewUpdate(view, static_cast<uint32_t>(VariantToInt(argument)));
-            return 1;
+            return HubAnswer::kHandled;
         case event::kMouseWheel:
             Wheel(view, VariantToInt(argument));
-            return kHubStop;
+            return HubAnswer::kStop;
         case event::kActiveItemChanged:
             view->anchor.Reset();
             MainViewUpdate(view, event::kViewEverything);
-            return 1;
+            return HubAnswer::kHandled;
         case event::kSettingChanged: {
             const auto changed = static_cast<uint64_t>(VariantToInt64(argument));
             if (changed & setting::kZoomFactor) {
                 MainViewUpdate(view, event::kViewEverything);
-                return 1;
+                return HubAnswer::kHandled;
             }
             if (changed & (setting::kRedliningDisplay | setting::kRedliningObjectNumbers)) {
                 view->markups->SetPage(nullptr, nullptr);
                 Repaint(view);
-                return 1;
+                return HubAnswer::kHandled;
             }
-            return 0;
+            return HubAnswer::kContinue;
         }
         case event::kRedlineModeChanged:
             view->markups->SetPage(nullptr, nullptr);
             Repaint(view);
-            return 1;
+            return HubAnswer::kHandled;
         case event::kRedlineSelectionChanged:
             if (!VariantToBool(argument)) Repaint(view);
-            return 1;
+            return HubAnswer::kHandled;
         case event::kMeasuringPoint:
             MainViewMeasure(view, view->last_point, true);
-            return 1;
+            return HubAnswer::kHandled;
         case event::kComparisonMarker:
             SetComparisonMarker(view, VariantToInt(argument));
-            return 0;
+            return HubAnswer::kContinue;
         case event::kSelectAllMarkups:
             view->markups->SelectAll();
-            return kHubStop;
+            return HubAnswer::kStop;
         case event::kDeleteMarkups:
             view->markups->DeleteSelection();
-            return kHubStop;
+            return HubAnswer::kStop;
         case event::kMarkupOrder:
             view->markups->ChangeZOrder(static_cast<uint32_t>(VariantToInt(argument)));
-            return kHubStop;
+            return HubAnswer::kStop;
         case event::kMarkupProperties:
             view->markups->ShowProperties();
-            return kHubStop;
+            return HubAnswer::kStop;
         default:
-            return 0;
+            return HubAnswer::kContinue;
     }
 }
 
@@ -994,7 +977,7 @@ LRESULT MainViewWindow::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
             return 0;
         }
         case WM_CLOSE:
-            ViewerSendActionArg(context.get(), event::kShowZoomView, VariantOfInt(kMainViewDocked));
+            ViewerSendActionArg(context.get(), event::kShowZoomView, VariantOfInt(kPaneDocked));
             return 0;
         case WM_COMMAND:
             ViewerOnCommand(context.get(), wparam, lparam);
@@ -1009,7 +992,7 @@ bool MainViewRegisterClass(HINSTANCE instance) {
                                static_cast<HBRUSH>(GetStockObject(HOLLOW_BRUSH)));
 }
 
-Ref<MainViewWindow> MainViewCreate(ViewerContext* context, HWND parent, uint32_t mode, bool movable) {
+Ref<MainViewWindow> MainViewCreate(ViewerContext* context, HWND parent, int32_t mode, bool movable) {
     if (!context || !MainViewRegisterClass(ViewerGetInstance(context))) return nullptr;
     Ref<MainViewWindow> view = MakeRef<MainViewWindow>();
     view->context = Ref<ViewerContext>(context);
@@ -1045,12 +1028,12 @@ void MainViewResize(MainViewWindow* view, const SizeI& size) {
     }
 }
 
-void MainViewSetDisplayMode(MainViewWindow* view, uint32_t mode, HWND parent, const RectI& rect) {
+void MainViewSetDisplayMode(MainViewWindow* view, int32_t mode, HWND parent, const RectI& rect) {
     if (!view) return;
     Ref<Settings> settings = SettingsOf(view);
     const bool movable = settings && SettingsGetPopupsMoveable(settings.get());
     if (mode != view->display_mode || movable != view->movable ||
-        (!view->window() && (mode == kMainViewDocked || mode == kMainViewFloating))) {
+        (!view->window() && (mode == kPaneDocked || mode == kPaneFloating))) {
         WindowDestroy(view);
         view->horizontal_bar = view->vertical_bar = nullptr;
         view->frame_window = parent;
@@ -1058,7 +1041,7 @@ void MainViewSetDisplayMode(MainViewWindow* view, uint32_t mode, HWND parent, co
     }
     view->frame_window = parent;
     if (!view->window()) return;
-    if (mode == kMainViewFloating) {
+    if (mode == kPaneFloating) {
         const RectI floating = FloatingRect(view, parent);
         MainViewMoveTo(view, floating.origin);
         MainViewResize(view, floating.size);

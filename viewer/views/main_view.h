@@ -20,6 +20,7 @@
 #include "foundation/window_object.h"
 #include "viewer/contracts/markups.h"
 #include "viewer/core/event_hub.h"
+#include "viewer/core/pane_display_modes.h"
 
 class BitmapCacheEntry;
 class MeasureAnchor;
@@ -27,13 +28,6 @@ class ViewMapping;
 class ViewerContext;
 
 inline constexpr wchar_t kMainViewClassName[] = L"Plovex50Hauptansicht";
-
-// Display modes: no window, a child of the frame, a tool window of its own.
-enum MainViewMode : uint32_t {
-    kMainViewHidden = 0,
-    kMainViewDocked = 1,
-    kMainViewFloating = 2,
-};
 
 enum MainViewMouseMode : uint32_t {
     kMouseIdle = 0,
@@ -61,7 +55,7 @@ class MainViewWindow;
 
 class MainViewListener : public HubListener {
   public:
-    uint32_t Notify(RefCounted* sender, HubEvent* event) override;
+    HubAnswer Notify(RefCounted* sender, HubEvent* event) override;
 
     MainViewWindow* view = nullptr;  // plain: the view owns the listener and clears it
 };
@@ -85,7 +79,7 @@ class MainViewWindow : public WindowObject {
     HWND frame_window = nullptr;  // whose parent receives the view's keys
     Ref<MainViewListener> listener;
     CriticalSection lock;  // guards mapping, cache and scale
-    uint32_t display_mode = kMainViewHidden;
+    int32_t display_mode = kPaneHidden;
     bool movable = false;  // POPUPS_MOVEABLE when the window was made
     // Children of the window, destroyed with it.
     HWND horizontal_bar = nullptr;
@@ -117,14 +111,14 @@ bool MainViewRegisterClass(HINSTANCE instance);
 // A view with its listener and mouse handlers; its window is a child of
 // `parent` (mode 1) or a tool window owned by it (mode 2), with both scroll
 // bars; any other mode makes no window. Null without a context.
-Ref<MainViewWindow> MainViewCreate(ViewerContext* context, HWND parent, uint32_t mode, bool movable);
+Ref<MainViewWindow> MainViewCreate(ViewerContext* context, HWND parent, int32_t mode, bool movable);
 void MainViewMoveTo(MainViewWindow* view, const PointI& origin);
 // At least 10 x 10.
 void MainViewResize(MainViewWindow* view, const SizeI& size);
 // Makes the window again when the mode or POPUPS_MOVEABLE changed; a
 // floating view takes RECT_MAINVIEW (relative to the frame window), a docked
 // one `rect`; then the scroll bars are laid out and the window shown.
-void MainViewSetDisplayMode(MainViewWindow* view, uint32_t mode, HWND parent, const RectI& rect);
+void MainViewSetDisplayMode(MainViewWindow* view, int32_t mode, HWND parent, const RectI& rect);
 
 // The mapping of the active page into the window, or null when no page is
 // shown; computed when none is held (which may store the shown rectangle

@@ -8,6 +8,7 @@
 #include "foundation/handles.h"
 #include "foundation/string_builder.h"
 #include "imaging/formats/image_format.h"
+#include "resources/text_ids.h"
 #include "viewer/core/length_text.h"
 #include "viewer/core/number_format.h"
 #include "viewer/core/open_params.h"
@@ -17,17 +18,8 @@
 #include "viewer/documents/doc_item.h"
 #include "viewer/model/area_placement.h"
 #include "viewer/model/view_mapping.h"
-#include "viewer/views/scoped_mix_mode.h"
 
 namespace {
-
-constexpr uint32_t kTextMeasurement = 1865;
-constexpr uint32_t kTextCancelHint = 1866;
-constexpr uint32_t kTextDeltaX = 1867;
-constexpr uint32_t kTextDeltaY = 1868;
-constexpr uint32_t kTextAngle = 1869;
-constexpr uint32_t kTextDegree = 1870;
-constexpr uint32_t kTextPixel = 2039;
 
 // atan2's radians to tenths of a degree.
 constexpr double kTenthsPerRadian = 572.9577951471995;
@@ -159,7 +151,7 @@ bool DrawMeasureLines(HDC dc, const PointD& a, const PointD& b) {
 
 WString& MeasureAngleText(ViewerContext* context, double dx, double dy, WString& out) {
     WStrClear(out);
-    AppendText(out, context, kTextAngle);
+    AppendText(out, context, text::kMeasureAngle);
     WStrAppendChar(out, L' ');
     const int32_t tenths = RoundToI32(std::atan2(dy, dx) * kTenthsPerRadian);
     // -180.0 and 180.0 are the same direction: shown without a sign.
@@ -169,7 +161,7 @@ WString& MeasureAngleText(ViewerContext* context, double dx, double dy, WString&
     const int length = swprintf(number, 12, L"%hd.%hd", static_cast<short>(magnitude / 10),
                                 static_cast<short>(magnitude % 10));
     if (length > 0) WStrAppendN(out, number, static_cast<uint32_t>(length));
-    AppendText(out, context, kTextDegree);
+    AppendText(out, context, text::kMeasureDegree);
     return out;
 }
 
@@ -192,13 +184,13 @@ bool MeasureInfoTexts(ViewerContext* context, DocItem* item, const ViewMapping* 
     const double distance = PointDLength(measured);
 
     for (WString& line : out.lines) WStrClear(line);
-    AppendText(out.lines[0], context, kTextMeasurement);
-    AppendText(out.lines[1], context, kTextCancelHint);
+    AppendText(out.lines[0], context, text::kMeasurement);
+    AppendText(out.lines[1], context, text::kMeasureCancelHint);
     AppendLength(out.lines[kMeasureDistanceLine], context, distance, !in_pixels);
-    AppendText(out.lines[3], context, kTextDeltaX);
+    AppendText(out.lines[3], context, text::kMeasureDeltaX);
     WStrAppendChar(out.lines[3], L' ');
     AppendLength(out.lines[3], context, dx, !in_pixels);
-    AppendText(out.lines[4], context, kTextDeltaY);
+    AppendText(out.lines[4], context, text::kMeasureDeltaY);
     WStrAppendChar(out.lines[4], L' ');
     AppendLength(out.lines[4], context, dy, !in_pixels);
     MeasureAngleText(context, dx, dy, out.lines[5]);
@@ -282,16 +274,13 @@ bool DrawMeasureInfo(HDC dc, const MeasureTexts& texts, const PointI& mouse, con
         Rectangle(dc, at.x, at.y, at.x + box.width, at.y + box.height);
     }
 
-    const int previous_mode = SetBkMode(dc, TRANSPARENT);
-    const COLORREF previous_colour = SetTextColor(dc, kLineColour);
+    ScopedTextState text_state(dc, kLineColour);
     for (uint32_t i : {0u, 1u, 3u, 4u, 5u, kMeasureDistanceLine}) {
         SelectObject(dc, i == kMeasureDistanceLine ? large_font.get() : small_font.get());
         const WString& text = texts.lines[i];
         TextOutW(dc, at.x + kBoxPadding, at.y + kLineTops[i], WStrCStr(text),
                  static_cast<int>(WStrLength(text)));
     }
-    if (previous_colour != CLR_INVALID) SetTextColor(dc, previous_colour);
-    if (previous_mode) SetBkMode(dc, previous_mode);
     return true;
 }
 
@@ -338,7 +327,7 @@ WString& MeasurePositionText(WString& out, ViewerContext* context, DocItem* item
     }
     if (in_pixels) {
         WStrAppendChar(out, L' ');
-        AppendText(out, context, kTextPixel);
+        AppendText(out, context, text::kPixel);
     }
     return out;
 }

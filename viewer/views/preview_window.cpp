@@ -10,11 +10,13 @@
 #include "foundation/handles.h"
 #include "foundation/variant.h"
 #include "imaging/raster/packed_dib.h"
+#include "resources/text_ids.h"
 #include "viewer/app/app_root.h"
 #include "viewer/core/commands.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/open_params.h"
 #include "viewer/core/progress_forwarder.h"
+#include "viewer/core/redlining_modes.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/comparison_item.h"
@@ -31,8 +33,6 @@
 #include "viewer/windows/status_bar.h"
 
 namespace {
-
-constexpr uint32_t kPreviewTitleText = 1841;  // "Plovex Preview"
 constexpr uint32_t kCacheBuckets = 29;
 constexpr uint32_t kCacheMaxEntries = 0xFFFF;
 constexpr UINT kLastForwardedKey = 0x0108;
@@ -44,16 +44,6 @@ constexpr int kFramePenWidth = 3;
 constexpr double kSmallestSide = 0.00001;
 // A new cut-out must be at least this share of the page along each side.
 constexpr double kSmallestShare = 1000000.0;
-
-constexpr uint32_t kEditSelect = 2;
-constexpr uint32_t kEditDraw = 3;
-
-struct HeapBlockFree {
-    void operator()(void* block) const {
-        if (block) HeapFree(GetProcessHeap(), 0, block);
-    }
-};
-using PackedDib = std::unique_ptr<BITMAPINFO, HeapBlockFree>;
 
 void Repaint(PreviewWindow* preview) {
     if (preview->window()) InvalidateRect(preview->window(), nullptr, FALSE);
@@ -104,10 +94,7 @@ Ref<ViewMapping> ComputeMapping(PreviewWindow* preview) {
     PreviewPlacePage(CutOutGetPageSize(cut_out.get()), cut_out.get(), true, client.size, false, placement,
                      offset);
     if (placement.pixel_width == 0 || placement.pixel_height == 0) return nullptr;
-    if (Ref<OpenParams> params = item->GetOpenParams()) {
-        const uint32_t mode = OpenParamsGetAutoInvert(params.get());
-        placement.negative_mode = mode == 1 || mode == 2 ? mode : 0;
-    }
+    PagePlacementSetAutoInvert(item.get(), placement);
     return ViewMappingConstruct(item->id, offset, placement, ViewerGetPixelsPerMmX(context),
                                 ViewerGetPixelsPerMmY(context));
 }
@@ -168,7 +155,7 @@ Ref<RasterImage> ObtainImage(PreviewWindow* preview, DocItem* item, const ViewMa
 }
 
 void DrawImage(HDC dc, const RasterImage* image, const RectI& at) {
-    PackedDib header(RasterImageToPackedDib(image));
+    PackedDib header = RasterImageToPackedDib(image);
     if (!header) return;
     SetDIBitsToDevice(dc, at.origin.x, at.origin.y, at.size.width, at.size.height, 0,
                       static_cast<int32_t>(image->height) - at.size.height, 0, image->height, image->pixels,
@@ -186,7 +173,7 @@ void PaintRedlining(PreviewWindow* preview, DocItem* item, ViewMapping* mapping,
         Ref<Settings> settings = ViewerGetSettings(context);
         const bool display = settings && SettingsGetRedliningDisplay(settings.get());
         const uint32_t edit = ViewerGetRedliningMode(context);
-        if (active && (display || (edit != kEditSelect && edit != kEditDraw))) {
+        if (active && (display || !RedliningModeEdits(edit))) {
             Ref<MarkupPage> page = item->GetRedlinePage(context, false);
             preview->markups->SetPage(page.get(), mapping);
         }
@@ -404,13 +391,13 @@ void PreviewListener::SetPreview(PreviewWindow* preview) {
     preview_ = preview;
 }
 
-uint32_t PreviewListener::Notify(RefCounted* sender, HubEvent* event) {
+HubAnswer PreviewListener::Notify(RefCounted* sender, HubEvent* event) {
     if (event->code == event::kAppEnding) {
         SetPreview(nullptr);
-        return 1;
+        return HubAnswer::kHandled;
     }
     Ref<PreviewWindow> preview = Preview();
-    if (!preview) return 0;
+    if (!preview) return HubAnswer::kContinue;
     Variant argument;
     HubEventGetArg(event, argument);
     switch (event->code) {
@@ -420,33 +407,33 @@ uint32_t PreviewListener::Notify(RefCounted* sender, HubEvent* event) {
             if (dynamic_cast<ComparisonPageItem*>(item.get()))
                 DropCached(preview.get(), DocItemGetParentId(item.get()));
             PreviewUpdate(preview.get());
-            return 1;
+            return HubAnswer::kHandled;
         }
         case event::kMainViewScaleChanged:
             ClearFrame(preview.get());
             Repaint(preview.get());
-            return 1;
+            return HubAnswer::kHandled;
         case event::kItemRemoved:
             DropCached(preview.get(), VariantToInt(argument));
-            return 1;
+            return HubAnswer::kHandled;
         case event::kActiveItemChanged:
             PreviewUpdate(preview.get());
-            return 1;
+            return HubAnswer::kHandled;
         case event::kSettingChanged: {
             const auto changed = static_cast<uint64_t>(VariantToInt64(argument));
             if (changed & (setting::kRedliningDisplay | setting::kRedliningObjectNumbers)) {
                 preview->markups->SetPage(nullptr, nullptr);
                 Repaint(preview.get());
             }
-            return 0;
+            return HubAnswer::kContinue;
         }
         case event::kRedlineModeChanged:
         case event::kRedlineSelectionChanged:
             preview->markups->SetPage(nullptr, nullptr);
             Repaint(preview.get());
-            return 1;
+            return HubAnswer::kHandled;
         default:
-            return 0;
+            return HubAnswer::kContinue;
     }
 }
 
@@ -471,7 +458,8 @@ LRESULT PreviewWindow::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
         case WM_MOVE:
         case WM_SIZE:
-            if (display_mode == 2) FloatingPaneStoreRect(window(), frame_window, context.get(), kPanePreview);
+            if (display_mode == kPaneFloating)
+                FloatingPaneStoreRect(window(), frame_window, context.get(), kPanePreview);
             if (message == WM_SIZE) PreviewUpdate(this);
             break;
         case WM_PAINT: {
@@ -541,15 +529,15 @@ void PreviewShow(PreviewWindow* preview, int32_t mode, HWND frame_window, const 
         preview->display_mode = mode;
         preview->made_moveable = moveable;
         const RectI stored = settings ? SettingsGetPaneRect(settings.get(), kPanePreview) : RectI();
-        const wchar_t* title = ViewerTextOrEmpty(preview->context.get(), kPreviewTitleText);
+        const wchar_t* title = ViewerTextOrEmpty(preview->context.get(), text::kPreviewTitle);
         PaneWindowCreate(preview, kPreviewClassName, title, mode, moveable, frame_window, rect, stored);
         PreviewUpdate(preview);
     }
-    if (mode == 1) WindowMove(preview, rect);
+    if (mode == kPaneDocked) WindowMove(preview, rect);
 }
 
 bool PreviewSetPosition(PreviewWindow* preview, const PointI& point) {
-    if (!preview || preview->display_mode != 2 || !preview->window()) return false;
+    if (!preview || preview->display_mode != kPaneFloating || !preview->window()) return false;
     RECT frame = {};
     if (preview->frame_window) GetWindowRect(preview->frame_window, &frame);
     FloatingPaneMoveTo(preview->window(), PointI{frame.left + point.x, frame.top + point.y});
@@ -557,7 +545,7 @@ bool PreviewSetPosition(PreviewWindow* preview, const PointI& point) {
 }
 
 bool PreviewSetSize(PreviewWindow* preview, const SizeI& size) {
-    if (!preview || preview->display_mode != 2 || !preview->window() || size.width < kMinSide ||
+    if (!preview || preview->display_mode != kPaneFloating || !preview->window() || size.width < kMinSide ||
         size.height < kMinSide) {
         return false;
     }

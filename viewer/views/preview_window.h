@@ -19,6 +19,7 @@
 #include "foundation/window_object.h"
 #include "viewer/contracts/markups.h"
 #include "viewer/core/event_hub.h"
+#include "viewer/core/pane_display_modes.h"
 
 class PreviewWindow;
 class ViewMapping;
@@ -40,7 +41,7 @@ inline constexpr uint32_t kPreviewPass = 2;
 
 class PreviewListener : public HubListener {
   public:
-    uint32_t Notify(RefCounted* sender, HubEvent* event) override;
+    HubAnswer Notify(RefCounted* sender, HubEvent* event) override;
 
     // The preview with a reference added, or null once let go.
     Ref<PreviewWindow> Preview();
@@ -65,7 +66,7 @@ class PreviewWindow : public WindowObject {
     Ref<ViewMapping> mapping;  // made on demand, dropped whenever the page or the window changes
     bool frame_valid = false;
     RectI frame_rect;  // where the cut-out frame was last drawn
-    int32_t display_mode = 0;
+    int32_t display_mode = kPaneHidden;
     bool made_moveable = true;  // POPUPS_MOVEABLE when the window was made
     int32_t mouse_mode = kPreviewIdle;
     PointI anchor;

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "foundation/strings.h"
+#include "resources/text_ids.h"
 #include "viewer/app/app_root.h"
 #include "viewer/app/print_dispatch.h"
 #include "viewer/contracts/print_provider.h"
@@ -12,6 +13,9 @@
 #include "viewer/core/event_codes.h"
 #include "viewer/core/image_store.h"
 #include "viewer/core/open_params.h"
+#include "viewer/core/pane_display_modes.h"
+#include "viewer/core/redlining_modes.h"
+#include "viewer/core/restrictions.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/doc_item.h"
@@ -32,13 +36,6 @@ constexpr UINT_PTR kRebarSubclass = 0x504C5842;
 constexpr int32_t kNoBitmap = -1;
 
 // Restriction bits.
-constexpr uint32_t kRestrictOpen = restriction::kOpenInteractively;
-constexpr uint32_t kRestrictSave = 2;
-constexpr uint32_t kRestrictPrint = 8;
-constexpr uint32_t kRestrictSettings = 16;
-constexpr uint32_t kRestrictBitmapExport = 0x80;
-constexpr uint32_t kRestrictZoom = restriction::kZoom;
-constexpr uint32_t kRestrictVariables = 0x1000;
 
 struct MenuItem {
     uint32_t id;  // 0 a separator
@@ -46,41 +43,43 @@ struct MenuItem {
     int32_t bitmap;
 };
 
-constexpr MenuItem kZoomItems[] = {
-    {kZoomOut, 1814, 309}, {kZoomIn, 1813, 307}, {kZoomAll, 1815, 328}, {kZoomFactor, 1873, kNoBitmap}};
-constexpr MenuItem kViewItems[] = {{kMirrorHorizontal, 1819, 315},
-                                   {kMirrorVertical, 1818, 313},
+constexpr MenuItem kZoomItems[] = {{kZoomOut, text::kMenuZoomOut, 309},
+                                   {kZoomIn, text::kMenuZoomIn, 307},
+                                   {kZoomAll, text::kMenuZoomAll, 328},
+                                   {kZoomFactor, text::kMenuZoomFactor, kNoBitmap}};
+constexpr MenuItem kViewItems[] = {{kMirrorHorizontal, text::kMenuMirrorHorizontal, 315},
+                                   {kMirrorVertical, text::kMenuMirrorVertical, 313},
                                    {0, 0, 0},
-                                   {kRotateLeft, 1820, 319},
-                                   {kRotateRight, 1821, 317},
+                                   {kRotateLeft, text::kMenuRotateLeft, 319},
+                                   {kRotateRight, text::kMenuRotateRight, 317},
                                    {0, 0, 0},
-                                   {kInvert, 1817, 311},
+                                   {kInvert, text::kMenuInvert, 311},
                                    {0, 0, 0},
-                                   {kStandardView, 1856, kNoBitmap},
+                                   {kStandardView, text::kMenuStandardView, kNoBitmap},
                                    {0, 0, 0},
-                                   {kFirstPage, 1857, 344},
-                                   {kPreviousPage, 1844, 342},
-                                   {kNextPage, 1845, 340},
-                                   {kLastPage, 1858, 346},
-                                   {kGoToPage, 1848, kNoBitmap},
+                                   {kFirstPage, text::kMenuFirstPage, 344},
+                                   {kPreviousPage, text::kMenuPreviousPage, 342},
+                                   {kNextPage, text::kMenuNextPage, 340},
+                                   {kLastPage, text::kMenuLastPage, 346},
+                                   {kGoToPage, text::kMenuGoToPage, kNoBitmap},
                                    {0, 0, 0},
-                                   {kProperties, 2022, kNoBitmap}};
-constexpr MenuItem kWindowItems[] = {{kToolBarOn, 1822, kNoBitmap},
-                                     {kToolBarOff, 1829, kNoBitmap},
+                                   {kProperties, text::kMenuProperties, kNoBitmap}};
+constexpr MenuItem kWindowItems[] = {{kToolBarOn, text::kMenuToolBarVisible, kNoBitmap},
+                                     {kToolBarOff, text::kMenuToolBarHidden, kNoBitmap},
                                      {0, 0, 0},
-                                     {kStatusBarOn, 1823, kNoBitmap},
-                                     {kStatusBarOff, 1830, kNoBitmap},
+                                     {kStatusBarOn, text::kMenuStatusBarVisible, kNoBitmap},
+                                     {kStatusBarOff, text::kMenuStatusBarHidden, kNoBitmap},
                                      {0, 0, 0},
-                                     {kNavigationDocked, 1824, kNoBitmap},
-                                     {kNavigationHidden, 1832, kNoBitmap},
+                                     {kNavigationDocked, text::kMenuNavigationVisible, kNoBitmap},
+                                     {kNavigationHidden, text::kMenuNavigationHidden, kNoBitmap},
                                      {0, 0, 0},
-                                     {kPreviewDocked, 1833, kNoBitmap},
-                                     {kPreviewFloating, 1834, kNoBitmap},
-                                     {kPreviewHidden, 1835, kNoBitmap},
+                                     {kPreviewDocked, text::kMenuPreviewVisible, kNoBitmap},
+                                     {kPreviewFloating, text::kMenuPreviewFloating, kNoBitmap},
+                                     {kPreviewHidden, text::kMenuPreviewHidden, kNoBitmap},
                                      {0, 0, 0},
-                                     {kZoomViewDocked, 1836, kNoBitmap},
-                                     {kZoomViewFloating, 1837, kNoBitmap},
-                                     {kZoomViewHidden, 1838, kNoBitmap}};
+                                     {kZoomViewDocked, text::kMenuZoomViewVisible, kNoBitmap},
+                                     {kZoomViewFloating, text::kMenuZoomViewFloating, kNoBitmap},
+                                     {kZoomViewHidden, text::kMenuZoomViewHidden, kNoBitmap}};
 
 // The tool bar's image lists: normal and hot bitmap of each index.
 constexpr uint32_t kToolBitmaps[][2] = {{301, 302}, {303, 304}, {305, 306}, {309, 310}, {307, 308},
@@ -119,25 +118,25 @@ struct ToolTip {
     uint32_t id;
     uint32_t text;
 };
-constexpr ToolTip kToolTips[] = {{kOpen, 2712},
-                                 {kSaveAs, 2713},
-                                 {kPrint, 2700},
-                                 {kStandardView, 2718},
-                                 {kClose, 2709},
-                                 {kCloseAll, 2710},
-                                 {kZoomIn, 2701},
-                                 {kZoomOut, 2702},
-                                 {kZoomAll, 2703},
-                                 {kMirrorVertical, 2705},
-                                 {kMirrorHorizontal, 2704},
-                                 {kRotateLeft, 2706},
-                                 {kRotateRight, 2707},
-                                 {kInvert, 2708},
-                                 {kFirstPage, 2714},
-                                 {kPreviousPage, 2715},
-                                 {kNextPage, 2716},
-                                 {kLastPage, 2717},
-                                 {kRedlineEdit, 2719}};
+constexpr ToolTip kToolTips[] = {{kOpen, text::kTipOpen},
+                                 {kSaveAs, text::kTipSaveAs},
+                                 {kPrint, text::kTipPrint},
+                                 {kStandardView, text::kTipStandardView},
+                                 {kClose, text::kTipClose},
+                                 {kCloseAll, text::kTipCloseAll},
+                                 {kZoomIn, text::kTipZoomIn},
+                                 {kZoomOut, text::kTipZoomOut},
+                                 {kZoomAll, text::kTipZoomAll},
+                                 {kMirrorVertical, text::kTipMirrorVertical},
+                                 {kMirrorHorizontal, text::kTipMirrorHorizontal},
+                                 {kRotateLeft, text::kTipRotateLeft},
+                                 {kRotateRight, text::kTipRotateRight},
+                                 {kInvert, text::kTipInvert},
+                                 {kFirstPage, text::kTipFirstPage},
+                                 {kPreviousPage, text::kTipPreviousPage},
+                                 {kNextPage, text::kTipNextPage},
+                                 {kLastPage, text::kTipLastPage},
+                                 {kRedlineEdit, text::kTipEditRedlining}};
 
 // The commands of the tool bar (the rest are menu items only).
 bool OnToolBar(uint32_t id) {
@@ -168,17 +167,17 @@ HMENU BuildFile(ViewerContext* context) {
     HMENU menu = CreatePopupMenu();
     const ImageStore* images = Images(context);
     if (!menu || !images) return menu;
-    MenuAddItem(context, images, menu, kOpen, 1806, 301, true);
-    MenuAddItem(context, images, menu, kClose, 1807, kNoBitmap, true);
-    MenuAddItem(context, images, menu, kCloseAll, 1808, kNoBitmap, true);
+    MenuAddItem(context, images, menu, kOpen, text::kMenuOpen, 301, true);
+    MenuAddItem(context, images, menu, kClose, text::kMenuClose, kNoBitmap, true);
+    MenuAddItem(context, images, menu, kCloseAll, text::kMenuCloseAll, kNoBitmap, true);
     MenuAddSeparator(menu);
-    MenuAddItem(context, images, menu, kSaveAs, 1811, 303, true);
-    MenuAddItem(context, images, menu, kConvert, 1880, kNoBitmap, true);
+    MenuAddItem(context, images, menu, kSaveAs, text::kMenuSaveAs, 303, true);
+    MenuAddItem(context, images, menu, kConvert, text::kMenuConvert, kNoBitmap, true);
     MenuAddSeparator(menu);
     const uint32_t providers = ViewerPrintProviderCount(context);
     for (uint32_t i = 0; i < providers && kFirstPrinter + i <= kLastPrinter; ++i) {
-        WString text(ViewerTextOrEmpty(context, 1812));
-        PrintMenuItemSuffix(context, i, providers, ViewerTextOrEmpty(context, 1881), text);
+        WString text(ViewerTextOrEmpty(context, text::kMenuPrint));
+        PrintMenuItemSuffix(context, i, providers, ViewerTextOrEmpty(context, text::kMenuPrintKey), text);
         MenuAddTextItem(menu, kFirstPrinter + i, text, true);
     }
     return menu;
@@ -187,17 +186,19 @@ HMENU BuildFile(ViewerContext* context) {
 HMENU BuildTools(ViewerContext* context, bool redlining) {
     HMENU menu = CreatePopupMenu();
     if (!menu || !Images(context)) return menu;
-    const MenuItem head[] = {{kBitmapExport, 1827, kNoBitmap},
+    const MenuItem head[] = {{kBitmapExport, text::kMenuScreenCopy, kNoBitmap},
                              {0, 0, 0},
-                             {kMeasuringPoint, 1859, kNoBitmap},
+                             {kMeasuringPoint, text::kMenuMeasurePoint, kNoBitmap},
                              {0, 0, 0},
-                             {kVersionComparison, 1871, kNoBitmap}};
+                             {kVersionComparison, text::kMenuAddToComparison, kNoBitmap}};
     AddItems(context, menu, head, std::size(head));
     if (redlining) {
-        const MenuItem edit[] = {{0, 0, 0}, {kRedlineEdit, 1874, kNoBitmap}};
+        const MenuItem edit[] = {{0, 0, 0}, {kRedlineEdit, text::kMenuEditRedlining, kNoBitmap}};
         AddItems(context, menu, edit, std::size(edit));
     }
-    const MenuItem tail[] = {{0, 0, 0}, {kSettings, 1825, kNoBitmap}, {kVariables, 2811, kNoBitmap}};
+    const MenuItem tail[] = {{0, 0, 0},
+                             {kSettings, text::kMenuSettings, kNoBitmap},
+                             {kVariables, text::kMenuUserVariables, kNoBitmap}};
     AddItems(context, menu, tail, std::size(tail));
     return menu;
 }
@@ -205,7 +206,8 @@ HMENU BuildTools(ViewerContext* context, bool redlining) {
 HMENU BuildHelp(ViewerContext* context) {
     HMENU menu = CreatePopupMenu();
     if (!menu || !Images(context)) return menu;
-    const MenuItem items[] = {{kWebSite, 1828, kNoBitmap}, {kAbout, 1826, kNoBitmap}};
+    const MenuItem items[] = {{kWebSite, text::kMenuWebSite, kNoBitmap},
+                              {kAbout, text::kMenuAbout, kNoBitmap}};
     AddItems(context, menu, items, std::size(items));
     Ref<Settings> settings = ViewerGetSettings(context);
     const WString title = settings ? SettingsGetCustomAppInfoTitle(settings.get()) : WString();
@@ -239,16 +241,16 @@ std::vector<PopupEntry> BuildPopups(ViewerContext* context, bool redlining) {
     const ProgramHooks hooks = app ? AppGetProgramHooks(app.get()) : ProgramHooks();
     std::vector<PopupEntry> popups;
     HMENU file = hooks.build_file_menu ? hooks.build_file_menu(context) : nullptr;
-    popups.push_back(
-        {file ? file : BuildFile(context), kFirstPopup, WString(ViewerTextOrEmpty(context, 1800))});
+    popups.push_back({file ? file : BuildFile(context), kFirstPopup,
+                      WString(ViewerTextOrEmpty(context, text::kMenuFile))});
     popups.push_back({BuildList(context, kZoomItems, std::size(kZoomItems)), kFirstPopup + 1,
-                      WString(ViewerTextOrEmpty(context, 1801))});
+                      WString(ViewerTextOrEmpty(context, text::kMenuZoom))});
     popups.push_back({BuildList(context, kViewItems, std::size(kViewItems)), kFirstPopup + 2,
-                      WString(ViewerTextOrEmpty(context, 1802))});
-    popups.push_back(
-        {BuildTools(context, redlining), kFirstPopup + 3, WString(ViewerTextOrEmpty(context, 1803))});
+                      WString(ViewerTextOrEmpty(context, text::kMenuView))});
+    popups.push_back({BuildTools(context, redlining), kFirstPopup + 3,
+                      WString(ViewerTextOrEmpty(context, text::kMenuTools))});
     popups.push_back({BuildList(context, kWindowItems, std::size(kWindowItems)), kFirstPopup + 4,
-                      WString(ViewerTextOrEmpty(context, 1804))});
+                      WString(ViewerTextOrEmpty(context, text::kMenuWindow))});
     Ref<ExtensionHost> host = Extensions(context);
     const uint32_t extensions = host ? ExtensionHostCount(host.get()) : 0;
     for (uint32_t i = 0; i < extensions && i < kMaxExtensionPopups; ++i) {
@@ -265,7 +267,7 @@ std::vector<PopupEntry> BuildPopups(ViewerContext* context, bool redlining) {
     }
     HMENU help = hooks.build_help_menu ? hooks.build_help_menu(context) : nullptr;
     popups.push_back(
-        {help ? help : BuildHelp(context), kLastPopup, WString(ViewerTextOrEmpty(context, 1805))});
+        {help ? help : BuildHelp(context), kLastPopup, WString(ViewerTextOrEmpty(context, text::kMenuHelp))});
     return popups;
 }
 
@@ -469,12 +471,12 @@ void MakeImageLists(CommandBars* bars) {
     // Masked, so that the tool bar draws a disabled button greyed in the
     // picture's shape rather than as a grey square.
     constexpr UINT kFlags = ILC_COLOR24 | ILC_MASK;
-    bars->normal_images = ImageList_Create(16, 16, kFlags, static_cast<int>(count), 1);
-    bars->hot_images = ImageList_Create(16, 16, kFlags, static_cast<int>(count), 1);
+    bars->normal_images.Reset(ImageList_Create(16, 16, kFlags, static_cast<int>(count), 1));
+    bars->hot_images.Reset(ImageList_Create(16, 16, kFlags, static_cast<int>(count), 1));
     if (!images) return;
     for (size_t i = 0; i < count; ++i) {
-        ImageListAddBitmap(images, bars->normal_images, kToolBitmaps[i][0]);
-        ImageListAddBitmap(images, bars->hot_images, kToolBitmaps[i][1]);
+        ImageListAddBitmap(images, bars->normal_images.get(), kToolBitmaps[i][0]);
+        ImageListAddBitmap(images, bars->hot_images.get(), kToolBitmaps[i][1]);
     }
 }
 
@@ -486,8 +488,8 @@ bool MakeToolBarBand(CommandBars* bars) {
     HWND tool_bar = bars->tool_bar.get();
     SendMessageW(tool_bar, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_DRAWDDARROWS);
     SendMessageW(tool_bar, TB_SETBITMAPSIZE, 0, MAKELPARAM(16, 16));
-    SendMessageW(tool_bar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(bars->normal_images));
-    SendMessageW(tool_bar, TB_SETHOTIMAGELIST, 0, reinterpret_cast<LPARAM>(bars->hot_images));
+    SendMessageW(tool_bar, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(bars->normal_images.get()));
+    SendMessageW(tool_bar, TB_SETHOTIMAGELIST, 0, reinterpret_cast<LPARAM>(bars->hot_images.get()));
     std::vector<TBBUTTON> buttons;
     auto add = [&](uint32_t id, int32_t image) {
         TBBUTTON button = {};
@@ -529,19 +531,19 @@ void CommandBarsListener::ForgetBars() {
     bars_ = nullptr;
 }
 
-uint32_t CommandBarsListener::Notify(RefCounted* /*sender*/, HubEvent* event) {
+HubAnswer CommandBarsListener::Notify(RefCounted* /*sender*/, HubEvent* event) {
     Ref<CommandBars> bars = Bars();
-    if (!bars) return kHubContinue;
+    if (!bars) return HubAnswer::kContinue;
     switch (event->code) {
         case event::kAppEnding:
             ForgetBars();
-            return 1;
+            return HubAnswer::kHandled;
         case event::kViewChanged:
             if (!(VariantToInt(event->argument) &
                   (event::kViewRotation | event::kViewMirroring | event::kViewInversion)))
-                return kHubContinue;
+                return HubAnswer::kContinue;
             CommandBarsUpdatePressedStates(bars.get());
-            return 1;
+            return HubAnswer::kHandled;
         case event::kRestrictionsChanged: {
             // Forbidding interactive opening takes the recent files away.
             Ref<AppRoot> app = ViewerGetApp(bars->context.get());
@@ -551,17 +553,17 @@ uint32_t CommandBarsListener::Notify(RefCounted* /*sender*/, HubEvent* event) {
         case event::kActiveItemChanged:
             CommandBarsUpdateCommandStates(bars.get());
             CommandBarsUpdatePressedStates(bars.get());
-            return 1;
+            return HubAnswer::kHandled;
         case event::kSettingChanged:
             if (!(static_cast<uint64_t>(VariantToInt64(event->argument)) & setting::kZoomFactor))
-                return kHubContinue;
+                return HubAnswer::kContinue;
             CommandBarsUpdateCommandStates(bars.get());
-            return 1;
+            return HubAnswer::kHandled;
         case event::kRedlineModeChanged:
             CommandBarsUpdatePressedStates(bars.get());
-            return 1;
+            return HubAnswer::kHandled;
     }
-    return kHubContinue;
+    return HubAnswer::kContinue;
 }
 
 // --- Bars --------------------------------------------------------------
@@ -576,8 +578,7 @@ CommandBars::~CommandBars() {
     tool_bar.Reset();
     menu_bar.Reset();
     rebar.Reset();
-    if (normal_images) ImageList_Destroy(normal_images);
-    if (hot_images) ImageList_Destroy(hot_images);
+    // The image lists go with the members, after the tool bar that used them.
 }
 
 Ref<CommandBars> CommandBarsCreate(ViewerContext* context, HWND frame_window, HINSTANCE instance,
@@ -623,14 +624,14 @@ void CommandBarsLayout(CommandBars* bars, int32_t menu_mode, int32_t toolbar_mod
                        const RectI& client) {
     if (!bars || !bars->rebar) return;
     HWND rebar = bars->rebar.get();
-    bars->shown = menu_mode != 0 || toolbar_mode != 0;
+    bars->shown = menu_mode != kPaneHidden || toolbar_mode != kPaneHidden;
     if (!bars->shown) {
         ShowWindow(rebar, SW_HIDE);
         return;
     }
     // Both bands carry the same id: they are addressed by index.
-    SendMessageW(rebar, RB_SHOWBAND, 0, menu_mode != 0);
-    SendMessageW(rebar, RB_SHOWBAND, 1, toolbar_mode != 0);
+    SendMessageW(rebar, RB_SHOWBAND, 0, menu_mode != kPaneHidden);
+    SendMessageW(rebar, RB_SHOWBAND, 1, toolbar_mode != kPaneHidden);
     RECT rect = {};
     GetWindowRect(rebar, &rect);
     // The rebar sets its own height from its bands.
@@ -677,16 +678,16 @@ std::vector<CommandState> CommandBarsEnabledStates(ViewerContext* context, bool 
     const bool previous = position > 0 || off_pages;
     const bool next = (position >= 0 && position + 1 < count) || off_pages;
     const uint32_t editor = ViewerGetRedliningMode(context);
-    const bool zoom = (m & item_command::kZoom) && !(r & kRestrictZoom);
+    const bool zoom = (m & item_command::kZoom) && !(r & restriction::kZoom);
 
     std::vector<CommandState> states = {
-        {kOpen, !(r & kRestrictOpen)},
-        {kCloseAll, documents && !(r & kRestrictOpen)},
-        {kPrint, print_allowed && documents && !(r & kRestrictPrint)},
-        {kClose, active && !(r & kRestrictOpen)},
-        {kSaveAs, active && save_allowed && loaded && !(r & kRestrictSave)},
-        {kConvert,
-         save_allowed && (type & (doc_type::kImage | doc_type::kPage)) && loaded && !(r & kRestrictSave)},
+        {kOpen, !(r & restriction::kOpenInteractively)},
+        {kCloseAll, documents && !(r & restriction::kOpenInteractively)},
+        {kPrint, print_allowed && documents && !(r & restriction::kPrint)},
+        {kClose, active && !(r & restriction::kOpenInteractively)},
+        {kSaveAs, active && save_allowed && loaded && !(r & restriction::kSave)},
+        {kConvert, save_allowed && (type & (doc_type::kImage | doc_type::kPage)) && loaded &&
+                       !(r & restriction::kSave)},
         {kFirstPage, previous},
         {kPreviousPage, previous},
         {kNextPage, next},
@@ -703,18 +704,20 @@ std::vector<CommandState> CommandBarsEnabledStates(ViewerContext* context, bool 
         {kRotateRight, (m & item_command::kRotation) != 0},
         {kStandardView, (m & item_command::kStandardView) != 0},
         {kInvert, (m & item_command::kInversion) != 0},
-        {kBitmapExport, (m & item_command::kCopyView) && !(r & kRestrictBitmapExport)},
+        {kBitmapExport, (m & item_command::kCopyView) && !(r & restriction::kCopyView)},
         {kMeasuringPoint, (m & item_command::kMeasuring) != 0},
         {kVersionComparison, type == doc_type::kPage},
-        {kSettings, !(r & kRestrictSettings)},
-        {kVariables, !(r & kRestrictVariables)},
+        {kSettings, !(r & restriction::kSettings)},
+        {kVariables, !(r & restriction::kEditVariables)},
     };
-    if (redlining) states.push_back({kRedlineEdit, RedliningModeEdits(editor) || (editor != 0 && active)});
+    if (redlining)
+        states.push_back(
+            {kRedlineEdit, RedliningModeEdits(editor) || (editor != kRedliningModeOff && active)});
     for (uint32_t id = kToolBarOn; id <= kZoomViewHidden; ++id)
         if (id != kNavigationFloating) states.push_back({id, window_group});
     const uint32_t providers = ViewerPrintProviderCount(context);
     for (uint32_t i = 0; i < providers && kFirstPrinter + i <= kLastPrinter; ++i)
-        states.push_back({kFirstPrinter + i, print_allowed && documents && !(r & kRestrictPrint)});
+        states.push_back({kFirstPrinter + i, print_allowed && documents && !(r & restriction::kPrint)});
     return states;
 }
 
@@ -806,9 +809,9 @@ void CommandBarsUpdateCheckMarks(CommandBars* bars) {
                  {kPaneMainView, kZoomViewDocked, kZoomViewFloating, kZoomViewHidden}};
     for (const auto& pane : panes) {
         const int32_t mode = SettingsGetViewMode(settings.get(), pane.pane);
-        check(pane.docked, mode == 1);
-        check(pane.floating, mode == 2);
-        check(pane.hidden, mode == 0);
+        check(pane.docked, mode == kPaneDocked);
+        check(pane.floating, mode == kPaneFloating);
+        check(pane.hidden, mode == kPaneHidden);
     }
     Ref<FrameWindow> frame = ViewerGetFrame(bars->context.get());
     Ref<MainViewWindow> view = FrameGetMainView(frame.get());
@@ -832,7 +835,7 @@ void CommandBarsRebuildRecentFiles(CommandBars* bars, RecentFiles* list) {
         for (int32_t i = items - 1; i >= from; --i) DeleteMenu(file, static_cast<UINT>(i), MF_BYPOSITION);
     }
     Ref<Settings> settings = SettingsOf(bars);
-    if (settings && (SettingsGetRestrictions(settings.get()) & kRestrictOpen)) return;
+    if (settings && (SettingsGetRestrictions(settings.get()) & restriction::kOpenInteractively)) return;
     const uint32_t count = RecentFilesCount(list);
     if (count == 0) return;
     MenuAddSeparator(file);
@@ -867,12 +870,14 @@ void CommandBarsTrackPopup(CommandBars* bars, int32_t button_id, bool select_fir
         bars->tracked_popup = popup;
         bars->tracking = true;
         g_tracked_bars = bars;
-        g_filter_hook = SetWindowsHookExW(WH_MSGFILTER, &MenuFilterHook, nullptr, GetCurrentThreadId());
+        WindowsHook filter_hook(
+            SetWindowsHookExW(WH_MSGFILTER, &MenuFilterHook, nullptr, GetCurrentThreadId()));
+        g_filter_hook = filter_hook.get();
         // The chosen command comes back here and is posted, so that it runs
         // once the menu bar has left its loop.
         const UINT chosen = static_cast<UINT>(TrackPopupMenuEx(popup, TPM_VERTICAL | TPM_RETURNCMD, rect.left,
                                                                rect.bottom, menu_bar, &exclude));
-        if (g_filter_hook) UnhookWindowsHookEx(g_filter_hook);
+        filter_hook.Reset();
         g_filter_hook = nullptr;
         g_tracked_bars = nullptr;
         bars->tracking = false;

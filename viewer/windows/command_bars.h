@@ -33,7 +33,7 @@ inline constexpr uint32_t kMaxExtensionPopups = 5;
 // bars on 1.
 class CommandBarsListener : public HubListener {
   public:
-    uint32_t Notify(RefCounted* sender, HubEvent* event) override;
+    HubAnswer Notify(RefCounted* sender, HubEvent* event) override;
     Ref<CommandBars> Bars();
     void ForgetBars();
 
@@ -55,8 +55,8 @@ class CommandBars : public RefCounted {
     HWND frame_window = nullptr;
     HINSTANCE instance = nullptr;
     MenuHandle main_menu;  // owns the popups
-    HIMAGELIST normal_images = nullptr;
-    HIMAGELIST hot_images = nullptr;
+    ImageListHandle normal_images;
+    ImageListHandle hot_images;
     bool redlining = false;  // REDLINING_ACTIVE when the bars were made
     // Menu-bar tracking.
     HWND focus_before = nullptr;

@@ -1,6 +1,7 @@
 #include "viewer/windows/context_menu.h"
 
 #include "foundation/handles.h"
+#include "resources/text_ids.h"
 #include "viewer/app/app_root.h"
 #include "viewer/core/commands.h"
 #include "viewer/core/image_store.h"
@@ -47,35 +48,35 @@ HMENU ViewContextMenuBuild(ViewerContext* context, DocItem* item) {
     const uint32_t type = DocItemGetType(item);
     GroupedMenu out(context, images, menu.get());
 
-    if (!(restrictions & restriction::kOpenInteractively)) out.Add(command::kClose, 1807);
+    if (!(restrictions & restriction::kOpenInteractively)) out.Add(command::kClose, text::kMenuClose);
     out.StartGroup();
     if (item->CanSave(context)) {
-        out.Add(command::kSaveAs, 1811, 303);
-        if (type & (doc_type::kImage | doc_type::kPage)) out.Add(command::kConvert, 1880);
+        out.Add(command::kSaveAs, text::kMenuSaveAs, 303);
+        if (type & (doc_type::kImage | doc_type::kPage)) out.Add(command::kConvert, text::kMenuConvert);
     }
-    if (item->CanPrint(context)) out.Add(command::kPrint, 1812, 305);
+    if (item->CanPrint(context)) out.Add(command::kPrint, text::kMenuPrint, 305);
     out.StartGroup();
     if (mask & item_command::kZoom) {
-        out.Add(command::kZoomOut, 1814, 309);
-        out.Add(command::kZoomIn, 1813, 307);
-        out.Add(command::kZoomAll, 1815, 328);
+        out.Add(command::kZoomOut, text::kMenuZoomOut, 309);
+        out.Add(command::kZoomIn, text::kMenuZoomIn, 307);
+        out.Add(command::kZoomAll, text::kMenuZoomAll, 328);
     }
     out.StartGroup();
     if (mask & item_command::kMirroring) {
-        out.Add(command::kMirrorVertical, 1818, 313);
-        out.Add(command::kMirrorHorizontal, 1819, 315);
+        out.Add(command::kMirrorVertical, text::kMenuMirrorVertical, 313);
+        out.Add(command::kMirrorHorizontal, text::kMenuMirrorHorizontal, 315);
     }
     out.StartGroup();
     if (mask & item_command::kRotation) {
-        out.Add(command::kRotateLeft, 1820, 319);
-        out.Add(command::kRotateRight, 1821, 317);
+        out.Add(command::kRotateLeft, text::kMenuRotateLeft, 319);
+        out.Add(command::kRotateRight, text::kMenuRotateRight, 317);
     }
     out.StartGroup();
-    if (mask & item_command::kInversion) out.Add(command::kInvert, 1817, 311);
+    if (mask & item_command::kInversion) out.Add(command::kInvert, text::kMenuInvert, 311);
     out.StartGroup();
-    if (type == doc_type::kPage) out.Add(command::kVersionComparison, 1871);
+    if (type == doc_type::kPage) out.Add(command::kVersionComparison, text::kMenuAddToComparison);
     out.StartGroup();
-    if (item->CanShowProperties(context)) out.Add(command::kProperties, 2022);
+    if (item->CanShowProperties(context)) out.Add(command::kProperties, text::kMenuProperties);
     MenuApplyStyle(menu.get());
     return menu.Release();
 }

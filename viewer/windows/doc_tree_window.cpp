@@ -3,11 +3,13 @@
 #include <windowsx.h>
 
 #include "foundation/variant.h"
+#include "resources/text_ids.h"
 #include "viewer/app/app_root.h"
 #include "viewer/core/commands.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/image_store.h"
 #include "viewer/core/open_params.h"
+#include "viewer/core/pane_display_modes.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/doc_item.h"
@@ -26,9 +28,6 @@ constexpr DWORD kTreeControlStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS
                                     TVS_NOTOOLTIPS;
 // WM_KEYDOWN to WM_SYSDEADCHAR and the one message after it.
 constexpr UINT kLastKeyMessage = 0x108;
-
-constexpr uint32_t kTextError = 1600;
-constexpr uint32_t kTextLoading = 1601;
 
 constexpr uint32_t kBitmapListEntry = 324;
 constexpr uint32_t kBitmapPage = 325;
@@ -264,7 +263,7 @@ int32_t ExtensionIcon(DocTreeWindow* tree, DocItem* item) {
     }
     HICON icon = GetFileTypeIcon(extension);
     if (!icon) return tree->images.list_entry;
-    const int index = ImageList_AddIcon(tree->image_list, icon);
+    const int index = ImageList_AddIcon(tree->image_list.get(), icon);
     DestroyIcon(icon);
     if (index < 0) return tree->images.list_entry;
     Ref<TreeIconEntry> entry = MakeRef<TreeIconEntry>();
@@ -274,14 +273,14 @@ int32_t ExtensionIcon(DocTreeWindow* tree, DocItem* item) {
 }
 
 void AddBitmap(DocTreeWindow* tree, const ImageStore* store, uint32_t number, int32_t& index) {
-    if (ImageListAddBitmap(store, tree->image_list, number))
-        index = ImageList_GetImageCount(tree->image_list) - 1;
+    if (ImageListAddBitmap(store, tree->image_list.get(), number))
+        index = ImageList_GetImageCount(tree->image_list.get()) - 1;
 }
 
 void MakeImageList(DocTreeWindow* tree) {
-    tree->image_list = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 6, 4);
+    tree->image_list.Reset(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 6, 4));
     if (!tree->image_list) return;
-    ImageList_SetBkColor(tree->image_list, kTreeBackground);
+    ImageList_SetBkColor(tree->image_list.get(), kTreeBackground);
     Ref<AppRoot> app = ViewerGetApp(tree->context.get());
     Ref<ImageStore> store = AppGetImageStore(app.get());
     if (!store) return;
@@ -329,7 +328,8 @@ bool MakeTreeWindow(DocTreeWindow* tree, int32_t mode, bool moveable, HWND frame
                       reinterpret_cast<DWORD_PTR>(tree->window()));
     SendMessageW(control, TVM_SETBKCOLOR, 0, kTreeBackground);
     if (tree->image_list) {
-        SendMessageW(control, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(tree->image_list));
+        SendMessageW(control, TVM_SETIMAGELIST, TVSIL_NORMAL,
+                     reinterpret_cast<LPARAM>(tree->image_list.get()));
     }
     return true;
 }
@@ -401,31 +401,30 @@ void DocTreeListener::ForgetTree() {
     tree_ = nullptr;
 }
 
-uint32_t DocTreeListener::Notify(RefCounted* sender, HubEvent* event) {
-    if (!event) return kHubContinue;
+HubAnswer DocTreeListener::Notify(RefCounted* sender, HubEvent* event) {
+    if (!event) return HubAnswer::kContinue;
     Ref<DocTreeWindow> tree = Tree();
-    if (!tree) return kHubContinue;
-    const uint32_t handled = 1;
+    if (!tree) return HubAnswer::kContinue;
     switch (event->code) {
         case event::kAppEnding:
             ForgetTree();
-            return handled;
+            return HubAnswer::kHandled;
         case event::kItemRemoved:
             DeleteNode(tree.get(), VariantToInt(event->argument));
-            return handled;
+            return HubAnswer::kHandled;
         case event::kActiveItemChanged:
             SelectActiveNode(tree.get());
-            return handled;
+            return HubAnswer::kHandled;
         case event::kItemAdded:
         case event::kPagesBuilt:
         case event::kItemKindChanged:
         case event::kItemNameChanged:
             break;
         default:
-            return kHubContinue;
+            return HubAnswer::kContinue;
     }
     Ref<DocItem> item = ItemArgument(event);
-    if (!item) return kHubContinue;
+    if (!item) return HubAnswer::kContinue;
     switch (event->code) {
         case event::kItemAdded:
             AddItemNode(tree.get(), item.get());
@@ -442,7 +441,7 @@ uint32_t DocTreeListener::Notify(RefCounted* sender, HubEvent* event) {
             RefreshNode(tree.get(), item.get());
             break;
     }
-    return handled;
+    return HubAnswer::kHandled;
 }
 
 DocTreeWindow::~DocTreeWindow() {
@@ -451,7 +450,6 @@ DocTreeWindow::~DocTreeWindow() {
         ListenerDetach(listener.get());
     }
     WindowDestroy(this);
-    if (image_list) ImageList_Destroy(image_list);
     if (icon_cache) HashTableClear(icon_cache.get());
 }
 
@@ -469,11 +467,11 @@ LRESULT DocTreeWindow::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
     }
     switch (message) {
         case WM_MOVE:
-            if (display_mode == 2)
+            if (display_mode == kPaneFloating)
                 FloatingPaneStoreRect(window(), frame_window, context.get(), kPaneNavigation);
             break;
         case WM_SIZE:
-            if (display_mode == 2)
+            if (display_mode == kPaneFloating)
                 FloatingPaneStoreRect(window(), frame_window, context.get(), kPaneNavigation);
             if (wparam != SIZE_MINIMIZED && tree_view) {
                 MoveWindow(tree_view.get(), 0, 0, LOWORD(lparam), HIWORD(lparam), TRUE);
@@ -525,14 +523,14 @@ void DocTreeSetMode(DocTreeWindow* tree, int32_t mode, HWND frame_window, const 
         // layout tries again.
         tree->display_mode = mode;
         tree->made_moveable = moveable;
-        if (mode == 0) return;
+        if (mode == kPaneHidden) return;
         if (!MakeTreeWindow(tree, mode, moveable, frame_window, rect)) {
             tree->display_mode = 0;
             return;
         }
         Fill(tree);
     }
-    if (mode == 1) WindowMove(tree, rect);
+    if (mode == kPaneDocked) WindowMove(tree, rect);
 }
 
 HWND DocTreeGetControl(DocTreeWindow* tree) { return tree ? tree->tree_view.get() : nullptr; }
@@ -552,7 +550,7 @@ WString& DocTreeNodeText(DocTreeWindow* tree, DocItem* item, WString& out) {
     if (state == kSourceLoaded) return WStrAssign(out, name);
     const bool failed = state == kSourceFailed;
     const wchar_t* prefix =
-        ViewerGetText(tree ? tree->context.get() : nullptr, failed ? kTextError : kTextLoading);
+        ViewerGetText(tree ? tree->context.get() : nullptr, failed ? text::kErrorLabel : text::kTreeLoading);
     WStrAssignChars(out, prefix ? prefix : (failed ? L"Error" : L"Loading"));
     WStrAppendChars(out, L" - ");
     return WStrAppend(out, name);

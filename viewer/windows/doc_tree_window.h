@@ -15,12 +15,14 @@
 #include <unordered_map>
 
 #include "foundation/geometry.h"
+#include "foundation/handles.h"
 #include "foundation/hash_table.h"
 #include "foundation/locks.h"
 #include "foundation/ref_counted.h"
 #include "foundation/strings.h"
 #include "foundation/window_object.h"
 #include "viewer/core/event_hub.h"
+#include "viewer/core/pane_display_modes.h"
 #include "viewer/windows/control_handle.h"
 
 class DocItem;
@@ -35,7 +37,7 @@ inline constexpr wchar_t kDocTreeControlTitle[] = L"PXBaumCtrl";
 // tree on 1.
 class DocTreeListener : public HubListener {
   public:
-    uint32_t Notify(RefCounted* sender, HubEvent* event) override;
+    HubAnswer Notify(RefCounted* sender, HubEvent* event) override;
 
     // The tree with a reference added, or null once let go.
     Ref<DocTreeWindow> Tree();
@@ -75,9 +77,9 @@ class DocTreeWindow : public WindowObject {
     Ref<StrHashTable> icon_cache;  // lower-case extension -> TreeIconEntry
     CriticalSection lock;          // guards the icon cache
     Ref<DocTreeListener> listener;
-    int32_t display_mode = 0;         // 0 until a window is made
-    bool made_moveable = true;        // POPUPS_MOVEABLE when the window was made
-    HIMAGELIST image_list = nullptr;  // kept across the window's re-creation
+    int32_t display_mode = kPaneHidden;  // until a window is made
+    bool made_moveable = true;           // POPUPS_MOVEABLE when the window was made
+    ImageListHandle image_list;          // kept across the window's re-creation
     TreeImages images;
     // Selections and deletions the tree makes itself are under way: the
     // selection changes they cause are not the user's.

@@ -1,5 +1,6 @@
 #include "viewer/windows/floating_pane.h"
 
+#include "viewer/core/pane_display_modes.h"
 #include "viewer/core/viewer_context.h"
 
 namespace {
@@ -38,10 +39,10 @@ RectI FloatingPaneScreenRect(HWND frame_window, const RectI& stored_rect) {
 
 HWND PaneWindowCreate(WindowObject* pane, const wchar_t* class_name, const wchar_t* title, int32_t mode,
                       bool moveable, HWND frame_window, const RectI& docked_rect, const RectI& stored_rect) {
-    if (mode == 1) {
+    if (mode == kPaneDocked) {
         return WindowCreate(pane, 0, class_name, L"", kDockedStyle, docked_rect, frame_window, nullptr);
     }
-    if (mode != 2) return nullptr;
+    if (mode != kPaneFloating) return nullptr;
     // Made at its place at once: the moves of a window still being placed
     // would store a rectangle the user never chose.
     const RectI rect = FloatingPaneScreenRect(frame_window, stored_rect);

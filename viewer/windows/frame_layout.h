@@ -7,10 +7,7 @@
 #include <cstdint>
 
 #include "foundation/geometry.h"
-
-inline constexpr int32_t kPaneHidden = 0;
-inline constexpr int32_t kPaneDocked = 1;
-inline constexpr int32_t kPaneFloating = 2;
+#include "viewer/core/pane_display_modes.h"
 
 inline constexpr int32_t kSplitterThickness = 3;
 

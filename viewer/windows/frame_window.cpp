@@ -9,13 +9,18 @@
 
 #include "foundation/handles.h"
 #include "foundation/variant.h"
+#include "resources/text_ids.h"
 #include "viewer/app/app_root.h"
 #include "viewer/contracts/markups.h"
 #include "viewer/core/app_temp_files.h"
 #include "viewer/core/commands.h"
 #include "viewer/core/document_open_close.h"
+#include "viewer/core/document_saving.h"
 #include "viewer/core/event_codes.h"
+#include "viewer/core/frame_messages.h"
 #include "viewer/core/open_request.h"
+#include "viewer/core/pane_display_modes.h"
+#include "viewer/core/redlining_modes.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/doc_item.h"
@@ -29,7 +34,6 @@
 namespace {
 
 constexpr uint32_t kFrameIconResource = 100;
-constexpr uint32_t kTitleText = 1012;  // "Plovex"
 constexpr wchar_t kBareTitle[] = L"Plovex";
 constexpr COLORREF kSplitterColour = RGB(200, 200, 200);
 constexpr int32_t kMinTrackWidth = 40;
@@ -80,10 +84,9 @@ void DrawBands(FrameWindow* frame, int32_t erase_at, int32_t draw_at) {
     GdiBrush brush(CreateSolidBrush(kSplitterColour));
     ScopedSelect select_brush(dc.get(), brush.get());
     ScopedSelect select_pen(dc.get(), GetStockObject(NULL_PEN));
-    const int previous_mix = SetROP2(dc.get(), R2_NOTXORPEN);
+    ScopedMixMode mix(dc.get(), R2_NOTXORPEN);
     if (erase_at != -1) FillWithCurrentBrush(dc.get(), BandRect(frame, erase_at));
     if (draw_at != -1) FillWithCurrentBrush(dc.get(), BandRect(frame, draw_at));
-    SetROP2(dc.get(), previous_mix);
 }
 
 void SetCursorShape(const wchar_t* shape) { SetCursor(LoadCursorW(nullptr, shape)); }
@@ -189,10 +192,10 @@ void FollowFloatingPanes(FrameWindow* frame) {
         SettingsSetFrameRect(settings.get(), frame->context, kCallerViewer, WindowGetRect(frame, frame_rect));
     }
     const bool move_with_frame = SettingsGetPopupsMoveWithMain(settings.get());
-    if (frame->preview && frame->preview->display_mode == 2) {
+    if (frame->preview && frame->preview->display_mode == kPaneFloating) {
         FollowPane(frame, settings.get(), frame->preview->window(), kPanePreview, move_with_frame);
     }
-    if (frame->main_view && frame->main_view->display_mode == kMainViewFloating) {
+    if (frame->main_view && frame->main_view->display_mode == kPaneFloating) {
         FollowPane(frame, settings.get(), frame->main_view->window(), kPaneMainView, move_with_frame);
     }
 }
@@ -270,26 +273,25 @@ void FrameListener::ForgetFrame() {
     frame_ = nullptr;
 }
 
-uint32_t FrameListener::Notify(RefCounted* sender, HubEvent* event) {
-    if (!event) return kHubContinue;
+HubAnswer FrameListener::Notify(RefCounted* sender, HubEvent* event) {
+    if (!event) return HubAnswer::kContinue;
     Ref<FrameWindow> frame = Frame();
-    if (!frame) return kHubContinue;
-    const uint32_t handled = 1;
+    if (!frame) return HubAnswer::kContinue;
     switch (event->code) {
         case event::kActiveItemChanged: {
             Ref<DocItem> active = ViewerGetActiveItem(frame->context);
             WString name;
             if (active) DocItemGetDisplayName(active.get(), frame->context, name);
             FrameSetTitle(frame.get(), WStrCStr(name));
-            return handled;
+            return HubAnswer::kHandled;
         }
         case event::kRedlineModeChanged: {
             const uint32_t mode = ViewerGetRedliningMode(frame->context);
             FrameShowRedlineToolbar(frame.get(), RedliningModeEdits(mode));
-            return handled;
+            return HubAnswer::kHandled;
         }
     }
-    return kHubContinue;
+    return HubAnswer::kContinue;
 }
 
 FrameWindow::~FrameWindow() {
@@ -317,6 +319,15 @@ FrameWindow::~FrameWindow() {
 
 LRESULT FrameWindow::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
+        case WM_CLOSE:
+            // The user closing the program is asked about changed markups;
+            // a close sent over DDE (kFrameCloseUnattended) and the control's
+            // child frame never ask.
+            if (wparam != kFrameCloseUnattended && !(GetWindowLongW(window(), GWL_STYLE) & WS_CHILD) &&
+                context && !ViewerConfirmMarkupsClose(context, nullptr)) {
+                return 0;
+            }
+            break;
         case WM_DESTROY:
             // The control's frame is a child: the loop it would end is its
             // host's.
@@ -445,7 +456,7 @@ void FrameCreatePanes(FrameWindow* frame, EventHub* hub) {
     FrameSetTitle(frame, nullptr);
     if (Ref<Settings> settings = ViewerGetSettings(context)) {
         frame->main_view =
-            MainViewCreate(context, window, kMainViewHidden, SettingsGetPopupsMoveable(settings.get()));
+            MainViewCreate(context, window, kPaneHidden, SettingsGetPopupsMoveable(settings.get()));
         frame->preview = PreviewCreate(context, window, frame->instance, hub);
     }
     ShowWindow(window, SW_SHOW);
@@ -502,7 +513,7 @@ void FrameLayout(FrameWindow* frame) {
 
 void FrameSetTitle(FrameWindow* frame, const wchar_t* document_name) {
     if (!frame || !frame->window()) return;
-    const wchar_t* bare = ViewerGetText(frame->context, kTitleText);
+    const wchar_t* bare = ViewerGetText(frame->context, text::kProductName);
     WString title = bare ? bare : kBareTitle;
     if (document_name && *document_name) {
         WStrAppendChars(title, L" - ");
@@ -528,13 +539,14 @@ void FrameShowRedlineToolbar(FrameWindow* frame, bool on) {
         if (toolbar) WindowShow(toolbar.get(), true);
         return;
     }
+    // Hidden, not released: the tool window keeps its place for the next
+    // time, and a close from its own caption (which only changes the mode)
+    // finds the same window afterwards.
     {
         ScopedLock hold(frame->lock);
-        toolbar = std::move(frame->redline_toolbar);
+        toolbar = frame->redline_toolbar;
     }
-    if (!toolbar) return;
-    WindowShow(toolbar.get(), false);
-    toolbar->Detach();
+    if (toolbar) WindowShow(toolbar.get(), false);
 }
 
 void FramePaint(FrameWindow* frame, HDC dc) {

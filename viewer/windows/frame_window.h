@@ -40,7 +40,7 @@ enum SplitterDrag : int32_t {
 // redlining tool window.
 class FrameListener : public HubListener {
   public:
-    uint32_t Notify(RefCounted* sender, HubEvent* event) override;
+    HubAnswer Notify(RefCounted* sender, HubEvent* event) override;
 
     // The frame with a reference added, or null once it is going.
     Ref<FrameWindow> Frame();
@@ -67,7 +67,7 @@ class FrameWindow : public WindowObject {
     int32_t drag_upper = 0;
 
     CriticalSection lock;                // guards redline_toolbar only
-    Ref<MarkupToolbar> redline_toolbar;  // null while hidden
+    Ref<MarkupToolbar> redline_toolbar;  // made on first entering select or draw mode, then hidden and shown
 
     // Each null until made (and when making it failed).
     Ref<CommandBars> command_bars;

@@ -50,33 +50,33 @@ void RecentFilesListener::ForgetList() {
     list_ = nullptr;
 }
 
-uint32_t RecentFilesListener::Notify(RefCounted* sender, HubEvent* event) {
+HubAnswer RecentFilesListener::Notify(RefCounted* sender, HubEvent* event) {
     Ref<RecentFiles> list;
     {
         ScopedLock hold(lock_);
         list = Ref<RecentFiles>(list_);
     }
-    if (!list) return kHubContinue;
+    if (!list) return HubAnswer::kContinue;
     if (event->code == event::kAppEnding) {
         ForgetList();
-        return 1;
+        return HubAnswer::kHandled;
     }
-    if (event->code != event::kDocumentOpened) return kHubContinue;
+    if (event->code != event::kDocumentOpened) return HubAnswer::kContinue;
     Ref<RefCounted> object = VariantGetObject(event->argument);
     auto* request = dynamic_cast<OpenRequest*>(object.get());
-    if (!request || request->mode != kOpenInteractive) return 1;
+    if (!request || request->mode != kOpenInteractive) return HubAnswer::kHandled;
     const int32_t tab = WStrFindChar(request->paths, L'\t');
     WString path;
     if (tab >= 0)
         WStrLeft(request->paths, static_cast<uint32_t>(tab), path);
     else
         path = request->paths;
-    if (!RecentFilesAdd(list.get(), path)) return 1;
+    if (!RecentFilesAdd(list.get(), path)) return HubAnswer::kHandled;
     auto* context = dynamic_cast<ViewerContext*>(sender);
-    if (!context) return 1;
+    if (!context) return HubAnswer::kHandled;
     if (Ref<FrameWindow> frame = ViewerGetFrame(context))
         CommandBarsRebuildRecentFiles(frame->command_bars.get(), list.get());
-    return 1;
+    return HubAnswer::kHandled;
 }
 
 Ref<RecentFiles> RecentFilesCreate(EventHub* hub, Settings* settings) {

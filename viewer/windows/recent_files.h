@@ -22,7 +22,7 @@ inline constexpr uint32_t kRecentFilesMenuLength = 40;
 // File menu's recent part when the list changed; lets go of the list on 1.
 class RecentFilesListener : public HubListener {
   public:
-    uint32_t Notify(RefCounted* sender, HubEvent* event) override;
+    HubAnswer Notify(RefCounted* sender, HubEvent* event) override;
     void ForgetList();
 
   private:
@@ -35,7 +35,7 @@ class RecentFiles : public RefCounted {
   public:
     ~RecentFiles() override;
 
-    CriticalSection lock;  // guards everything below
+    CriticalSection lock;              // guards everything below
     WString slots[kRecentFilesSlots];  // most recent first
     int32_t count = 0;
     int32_t found_at_load = 0;  // values read at load; save deletes those beyond the new count

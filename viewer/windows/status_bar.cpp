@@ -9,10 +9,12 @@
 #include "foundation/handles.h"
 #include "foundation/string_builder.h"
 #include "foundation/variant.h"
+#include "resources/text_ids.h"
 #include "viewer/app/app_root.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/number_format.h"
 #include "viewer/core/open_params.h"
+#include "viewer/core/pane_display_modes.h"
 #include "viewer/core/scale.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
@@ -24,13 +26,6 @@
 #include "viewer/windows/frame_window.h"
 
 namespace {
-
-constexpr uint32_t kTextPixel = 2039;
-constexpr uint32_t kTextPageOf = 1846;  // "Page %d of %d"
-constexpr uint32_t kTextPages = 1847;   // "%d pages"
-constexpr uint32_t kTextFixed = 1878;
-constexpr uint32_t kTextScale = 2070;  // "SC"
-constexpr uint32_t kTextNoScale = 2071;
 
 // Right edges of the parts, from the parent's client width less the
 // scroll bar's less this.
@@ -142,8 +137,8 @@ std::wstring ScaleText(StatusBarWindow* bar, DocItem* item) {
     Ref<OpenParams> params = item->GetOpenParams();
     if (!params) params = document->GetOpenParams();
     Ref<Scale> scale = params ? OpenParamsGetScale(params.get()) : nullptr;
-    std::wstring text = L"\t" + Text(context, kTextScale) + L" ";
-    if (!scale) return text + Text(context, kTextNoScale);
+    std::wstring text = L"\t" + Text(context, text::kStatusScale) + L" ";
+    if (!scale) return text + Text(context, text::kStatusNoScale);
     WString formatted;
     FormatScale(scale.get(), formatted);
     return text + WStrBuffer(formatted);
@@ -168,7 +163,7 @@ std::wstring PageText(StatusBarWindow* bar, DocItem* item) {
     const bool page = (DocItemGetType(item) & doc_type::kPages) != 0;
     // The language texts hold printf forms of their own: the count is
     // checked by the text's number, not trusted from the text.
-    const std::wstring form = Text(context, page ? kTextPageOf : kTextPages);
+    const std::wstring form = Text(context, page ? text::kStatusPageOf : text::kStatusPages);
     if (page) {
         swprintf(buffer, kPageTextSize, form.c_str(), static_cast<int>(item->GetPageIndex() + 1),
                  static_cast<int>(count));
@@ -194,7 +189,7 @@ std::wstring ZoomText(StatusBarWindow* bar) {
     if (!FormatDecimalAuto(zoom * 100, builder)) return L"\t";
     WStrBuilderToString(builder, number);
     std::wstring text = L"\t" + std::wstring(WStrBuffer(number)) + L" %";
-    if (fixed > 0) text += L" " + Text(context, kTextFixed);
+    if (fixed > 0) text += L" " + Text(context, text::kStatusFixed);
     return text;
 }
 
@@ -234,29 +229,30 @@ void StatusBarListener::SetBar(StatusBarWindow* bar) {
     bar_ = bar;
 }
 
-uint32_t StatusBarListener::Notify(RefCounted* sender, HubEvent* event) {
+HubAnswer StatusBarListener::Notify(RefCounted* sender, HubEvent* event) {
     if (event->code == event::kAppEnding) {
         SetBar(nullptr);
-        return 1;
+        return HubAnswer::kHandled;
     }
     Ref<StatusBarWindow> bar = Bar();
-    if (!bar) return 0;
+    if (!bar) return HubAnswer::kContinue;
     Variant argument;
     HubEventGetArg(event, argument);
     switch (event->code) {
         case event::kProgress:
             StatusBarSetProgress(bar.get(), StatusBarProgressPercent(VariantToDouble(argument)));
-            return kHubStop;
+            return HubAnswer::kStop;
         case event::kSettingChanged:
-            if (!(static_cast<uint64_t>(VariantToInt64(argument)) & setting::kLengthUnit)) return 0;
+            if (!(static_cast<uint64_t>(VariantToInt64(argument)) & setting::kLengthUnit))
+                return HubAnswer::kContinue;
             StatusBarRefresh(bar.get(), event->code);
-            return 1;
+            return HubAnswer::kHandled;
         case event::kStatusText: {
-            if (!sender) return 0;
+            if (!sender) return HubAnswer::kContinue;
             WString text;
             VariantToString(argument, text);
             SetPart(bar.get(), kStatusPartText, WStrBuffer(text) ? WStrBuffer(text) : L"");
-            return 1;
+            return HubAnswer::kHandled;
         }
         case event::kItemAdded:
         case event::kItemKindChanged:
@@ -267,11 +263,11 @@ uint32_t StatusBarListener::Notify(RefCounted* sender, HubEvent* event) {
         case event::kActivateItem:
         case event::kMainViewRecomputed:
         case event::kDrawingScaleChanged:
-            if (!sender) return 0;
+            if (!sender) return HubAnswer::kContinue;
             StatusBarRefresh(bar.get(), event->code);
-            return 1;
+            return HubAnswer::kHandled;
         default:
-            return 0;
+            return HubAnswer::kContinue;
     }
 }
 
@@ -307,9 +303,9 @@ Ref<StatusBarWindow> StatusBarCreate(ViewerContext* context, HWND frame_window, 
 }
 
 void StatusBarShow(StatusBarWindow* bar, int32_t mode, HWND /*frame_window*/, const RectI& area) {
-    if (!bar || !bar->control || mode == 2) return;
+    if (!bar || !bar->control || mode == kPaneFloating) return;
     HWND control = bar->control.get();
-    if (mode == 0) {
+    if (mode == kPaneHidden) {
         bar->shown = false;
         ShowWindow(control, SW_HIDE);
         return;

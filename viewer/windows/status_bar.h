@@ -34,7 +34,7 @@ enum StatusBarPart : int32_t {
 // listeners after it.
 class StatusBarListener : public HubListener {
   public:
-    uint32_t Notify(RefCounted* sender, HubEvent* event) override;
+    HubAnswer Notify(RefCounted* sender, HubEvent* event) override;
 
     // The bar with a reference added, or null once let go.
     Ref<StatusBarWindow> Bar();

@@ -78,8 +78,9 @@ TEST(RasterImagePackedDib, PillowReadsEveryDepth) {
 
 TEST(RasterImagePackedDib, HeaderFields) {
     Ref<RasterImage> image = RasterImageCreate(5, 3, 4, true);
-    BITMAPINFO* info = RasterImageToPackedDib(image.get());
-    ASSERT_NE(info, nullptr);
+    PackedDib block = RasterImageToPackedDib(image.get());
+    ASSERT_TRUE(block);
+    const BITMAPINFO* info = block.get();
     EXPECT_EQ(info->bmiHeader.biSize, 40u);
     EXPECT_EQ(info->bmiHeader.biHeight, 3);
     EXPECT_EQ(info->bmiHeader.biBitCount, 4);
@@ -89,7 +90,6 @@ TEST(RasterImagePackedDib, HeaderFields) {
     const auto* table = reinterpret_cast<const uint32_t*>(info->bmiColors);
     EXPECT_EQ(table[1], 0x111111u);
     EXPECT_EQ(table[15], 0xFFFFFFu);
-    HeapFree(GetProcessHeap(), 0, info);
 }
 
 // Rotation and mirroring of random images against ImageMagick, exact.

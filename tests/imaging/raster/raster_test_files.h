@@ -18,8 +18,9 @@
 inline const char* kHostPython = "/usr/bin/python3";
 
 inline bool WriteBmp(const RasterImage* image, const std::string& path) {
-    BITMAPINFO* info = RasterImageToPackedDib(image);
-    if (!info) return false;
+    PackedDib block = RasterImageToPackedDib(image);
+    if (!block) return false;
+    const BITMAPINFO* info = block.get();
     const size_t header_bytes = info->bmiHeader.biSize + PaletteSizeForBits(image->bits_per_pixel) * 4;
     const size_t pixel_bytes = static_cast<size_t>(image->stride) * image->height;
     BITMAPFILEHEADER file = {};
@@ -30,7 +31,6 @@ inline bool WriteBmp(const RasterImage* image, const std::string& path) {
     memcpy(bytes.data(), &file, sizeof(file));
     memcpy(bytes.data() + sizeof(file), info, header_bytes);
     memcpy(bytes.data() + file.bfOffBits, image->pixels, pixel_bytes);
-    HeapFree(GetProcessHeap(), 0, info);
     return WriteHostFile(path, bytes);
 }
 

@@ -20,7 +20,7 @@
 
 namespace {
 
-Ref<RecordingListener> AddRecorder(EventHub* hub, uint32_t answer = kHubContinue) {
+Ref<RecordingListener> AddRecorder(EventHub* hub, HubAnswer answer = HubAnswer::kContinue) {
     Ref<RecordingListener> listener = MakeRef<RecordingListener>(answer);
     ListenerConstruct(listener.get(), hub);
     return listener;
@@ -38,8 +38,8 @@ TEST(EventHubSend, AnswersAndListenersLeavingDuringTheirNotify) {
         bool* destroyed_;
     };
     Ref<EventHub> hub = EventHubCreate();
-    Ref<RecordingListener> first = AddRecorder(hub.get(), 1);
-    Ref<RecordingListener> stopper = AddRecorder(hub.get(), kHubStop);
+    Ref<RecordingListener> first = AddRecorder(hub.get(), HubAnswer::kHandled);
+    Ref<RecordingListener> stopper = AddRecorder(hub.get(), HubAnswer::kStop);
     Ref<RecordingListener> last = AddRecorder(hub.get());
     EventHubSend(hub.get(), first.get(), 9);
     EXPECT_EQ(first->Codes(), std::vector<uint32_t>{9});
@@ -114,12 +114,12 @@ TEST(ActionListener, AnswersSayWhetherLaterListenersSeeTheAction) {
     // argument of the wrong kind is ignored, not misread. Notifications,
     // unknown codes and senders that are no viewer context are not its.
     Ref<OpenRequest> request = OpenRequestCreate(WString(), kOpenInteractive);
-    EXPECT_EQ(execute(context, event::kZoomIn), kHubStop);
-    EXPECT_EQ(execute(context, event::kOpenRequest, request.get()), kHubHandled);
-    EXPECT_EQ(execute(context, event::kOpenRequest, CmdLineCreate(L"").get()), kHubHandled);
-    EXPECT_EQ(execute(context, event::kViewChanged), kHubContinue);
-    EXPECT_EQ(execute(context, 1000), kHubContinue);
-    EXPECT_EQ(execute(request.get(), event::kZoomIn), kHubContinue);
+    EXPECT_EQ(execute(context, event::kZoomIn), HubAnswer::kStop);
+    EXPECT_EQ(execute(context, event::kOpenRequest, request.get()), HubAnswer::kHandled);
+    EXPECT_EQ(execute(context, event::kOpenRequest, CmdLineCreate(L"").get()), HubAnswer::kHandled);
+    EXPECT_EQ(execute(context, event::kViewChanged), HubAnswer::kContinue);
+    EXPECT_EQ(execute(context, 1000), HubAnswer::kContinue);
+    EXPECT_EQ(execute(request.get(), event::kZoomIn), HubAnswer::kContinue);
     EXPECT_EQ(DocItemGetChildCount(ViewerGetRootItem(context).get()), 0u);
     // Through the hub: a later listener sees the open request but not the zoom.
     viewer.Forget();

@@ -19,9 +19,9 @@ struct ReceivedEvent {
 
 class RecordingListener : public HubListener {
   public:
-    explicit RecordingListener(uint32_t answer = kHubContinue) : answer(answer) {}
+    explicit RecordingListener(HubAnswer answer = HubAnswer::kContinue) : answer(answer) {}
 
-    uint32_t Notify(RefCounted* sender, HubEvent* event) override {
+    HubAnswer Notify(RefCounted* sender, HubEvent* event) override {
         ReceivedEvent received{event->code, sender, Variant(), GetCurrentThreadId()};
         HubEventGetArg(event, received.argument);
         events.push_back(received);
@@ -42,7 +42,7 @@ class RecordingListener : public HubListener {
         }
         return ids;
     }
-    uint32_t answer;
+    HubAnswer answer;
     std::vector<ReceivedEvent> events;
     std::function<void(RecordingListener*, HubEvent*)> on_notify;
 };
@@ -52,7 +52,8 @@ class RecordingListener : public HubListener {
 inline bool PutFirst(EventHub* hub, HubListener* listener) {
     ScopedLock hold(hub->lock);
     const int32_t at = PtrArrayFind(hub->listeners, listener);
-    if (at > 0 && PtrArrayInsert(hub->listeners, listener, 0)) PtrArrayRemoveAt(hub->listeners, uint32_t(at) + 1);
+    if (at > 0 && PtrArrayInsert(hub->listeners, listener, 0))
+        PtrArrayRemoveAt(hub->listeners, uint32_t(at) + 1);
     return PtrArrayFind(hub->listeners, listener) == 0;
 }
 
@@ -74,7 +75,9 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms = 5000
 }
 
 // Dispatches what is queued now, for checks that something did not arrive.
-inline void PumpPending() { PumpUntil([] { return false; }, 50); }
+inline void PumpPending() {
+    PumpUntil([] { return false; }, 50);
+}
 
 // Pumps messages and tests `done` every 20 ms until it holds or the time is
 // up, for states another thread or process reaches without a message here.

@@ -210,8 +210,9 @@ TEST(MainViewMouse, RestrictionsAndAFittedPageBlockZoomAndScrollFromTheMouseToo)
 // bar's progress part shows) and clears it at the end.
 TEST(MainViewPaint, ARenderReportsItsProgressAndClearsItAtTheEnd) {
     const std::string dir = MakeScratchDir("main_view_progress");
-    ASSERT_TRUE(MakeFilesIn(dir, "convert -size 1600x2400 xc:white -fill black -draw 'rectangle 100,100 1500,2300'"
-                                 " -compress Group4 -define tiff:rows-per-strip=64 large.tif"));
+    ASSERT_TRUE(MakeFilesIn(dir,
+                            "convert -size 1600x2400 xc:white -fill black -draw 'rectangle 100,100 1500,2300'"
+                            " -compress Group4 -define tiff:rows-per-strip=64 large.tif"));
     ViewHarness h(400, 300);
     ASSERT_TRUE(h.Show(dir + "/large.tif"));
     // A new zoom leaves the cached picture behind.
@@ -332,9 +333,9 @@ TEST(MainViewMarkups, TheInstalledLayerPaintsOverThePageAndGetsTheMouseFirst) {
     MarkupRecord record;
     HostHarness h;
     AppSetMarkups(h.viewer.root.get(), MakeRef<RecordingMarkups>(&record).get());
-    Ref<MainViewWindow> view = MainViewCreate(h.context(), h.host, kMainViewDocked, false);
+    Ref<MainViewWindow> view = MainViewCreate(h.context(), h.host, kPaneDocked, false);
     ASSERT_TRUE(view);
-    MainViewSetDisplayMode(view.get(), kMainViewDocked, h.host, RectI{SizeI{300, 200}, {}});
+    MainViewSetDisplayMode(view.get(), kPaneDocked, h.host, RectI{SizeI{300, 200}, {}});
     h.target = view->window();
     ASSERT_TRUE(h.Show(path));
     EXPECT_EQ(record.pages_added, 1u) << "one markup page per page of the file";

@@ -5,6 +5,7 @@
 #include "viewer/views/measuring.h"
 
 #include "imaging/formats/image_format.h"
+#include "resources/text_ids.h"
 #include "tests/viewer/documents/document_test_support.h"
 #include "viewer/core/app_texts.h"
 #include "viewer/core/length_text.h"
@@ -65,7 +66,7 @@ TEST(MeasureTexts, LengthsFollowTheScaleAndPagesWithoutResolutionCountPixels) {
                             -30 * gif->HeightMm() / gif->PixelHeight()};
 
     const std::wstring dx = Text(context, 1867) + L" ", dy = Text(context, 1868) + L" ";
-    const std::wstring pixel = L" " + Text(context, 2039);
+    const std::wstring pixel = L" " + Text(context, text::kPixel);
     struct Case {
         const char* name;
         DocItem* item;
@@ -112,7 +113,7 @@ TEST(MeasurePositionText, LengthsWithAResolutionPixelsWithout) {
                  per_mm_y = gif->PixelHeight() / gif->HeightMm();
     RectDSet(rect, 10 / per_mm_x, 5 / per_mm_y, 40 / per_mm_x, 30 / per_mm_y);
     WStrClear(text);
-    const std::wstring pixel = L" " + Text(context, 2039);
+    const std::wstring pixel = L" " + Text(context, text::kPixel);
     EXPECT_EQ(Wide(MeasurePositionText(text, context, unstated.get(), rect, true)), L"40 x 30" + pixel);
     WStrClear(text);
     EXPECT_EQ(Wide(MeasurePositionText(text, context, unstated.get(), rect, false)),

@@ -104,9 +104,9 @@ struct HostHarness {
 // A docked main view in the host.
 struct ViewHarness : HostHarness {
     ViewHarness(int width, int height) {
-        view = MainViewCreate(context(), host, kMainViewDocked, false);
+        view = MainViewCreate(context(), host, kPaneDocked, false);
         if (view) {
-            MainViewSetDisplayMode(view.get(), kMainViewDocked, host, RectI{SizeI{width, height}, {}});
+            MainViewSetDisplayMode(view.get(), kPaneDocked, host, RectI{SizeI{width, height}, {}});
             target = view->window();
         }
         if (Ref<EventHub> hub = viewer.Hub()) PutFirst(hub.get(), viewer.listener.get());

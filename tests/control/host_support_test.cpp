@@ -1,0 +1,182 @@
+// The control's host helpers without a control: the files of a drop, SRC
+// values, and the process-wide move hook.
+#include <windows.h>
+// after windows.h, which they need
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "control/host_support.h"
+#include "control/move_hook.h"
+#include "viewer/core/frame_messages.h"
+
+namespace {
+
+std::wstring Text(const WString& text) { return WStrCStr(text) ? WStrCStr(text) : L""; }
+
+std::vector<uint8_t> WideBlock(const std::wstring& names) {
+    std::vector<uint8_t> block(sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
+    auto* header = reinterpret_cast<DROPFILES*>(block.data());
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = TRUE;
+    std::memcpy(block.data() + sizeof(DROPFILES), names.data(), names.size() * sizeof(wchar_t));
+    return block;
+}
+
+std::vector<uint8_t> AnsiBlock(const std::string& names) {
+    std::vector<uint8_t> block(sizeof(DROPFILES) + names.size());
+    auto* header = reinterpret_cast<DROPFILES*>(block.data());
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = FALSE;
+    std::memcpy(block.data() + sizeof(DROPFILES), names.data(), names.size());
+    return block;
+}
+
+TEST(DropFilesTest, WideAndAnsiListsAreJoinedWithTabs) {
+    WString out;
+    const std::vector<uint8_t> wide = WideBlock(std::wstring(L"C:\\a b.tif\0D:\\c.lst\0\0", 22));
+    EXPECT_EQ(Text(DropFilesRead(wide.data(), wide.size(), out)), L"C:\\a b.tif\tD:\\c.lst");
+    const std::vector<uint8_t> ansi = AnsiBlock(std::string("C:\\x.tif\0C:\\y.tif\0\0", 20));
+    EXPECT_EQ(Text(DropFilesRead(ansi.data(), ansi.size(), out)), L"C:\\x.tif\tC:\\y.tif");
+}
+
+TEST(DropFilesTest, ReadingStopsAtTheBlockEnd) {
+    WString out;
+    // The second name has no NUL inside the block: it is not read.
+    const std::vector<uint8_t> wide = WideBlock(std::wstring(L"C:\\a.tif\0C:\\cut", 15));
+    EXPECT_EQ(Text(DropFilesRead(wide.data(), wide.size(), out)), L"C:\\a.tif");
+    // An offset beyond the block reads nothing.
+    std::vector<uint8_t> bad = AnsiBlock(std::string("C:\\x.tif\0\0", 10));
+    reinterpret_cast<DROPFILES*>(bad.data())->pFiles = 5000;
+    EXPECT_EQ(Text(DropFilesRead(bad.data(), bad.size(), out)), L"");
+    EXPECT_EQ(Text(DropFilesRead(bad.data(), 4, out)), L"");
+}
+
+TEST(DropFilesTest, GlobalHandleIsBoundedByItsSize) {
+    const std::vector<uint8_t> ansi = AnsiBlock(std::string("C:\\x.tif\0\0", 10));
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, ansi.size());
+    ASSERT_NE(memory, nullptr);
+    std::memcpy(GlobalLock(memory), ansi.data(), ansi.size());
+    GlobalUnlock(memory);
+    WString out;
+    EXPECT_EQ(Text(DropFilesReadGlobal(memory, out)), L"C:\\x.tif");
+    GlobalFree(memory);
+}
+
+TEST(SrcValueTest, FilePathsDecodeEscapesButKeepPlus) {
+    WString out;
+    ASSERT_TRUE(SrcValueToOpenText(WString(L"file:///C:/My%20Scans/a+b.tif"), nullptr, out));
+    EXPECT_EQ(Text(out), L"C:/My Scans/a+b.tif");
+    // Only "file:///" is taken off; the rest of the value is decoded.
+    ASSERT_TRUE(SrcValueToOpenText(WString(L"file:C:\\x%41.tif"), nullptr, out));
+    EXPECT_EQ(Text(out), L"file:C:\\xA.tif");
+    // "%00" would cut the path: it stays as it is.
+    ASSERT_TRUE(SrcValueToOpenText(WString(L"file:///C:/a%00b"), nullptr, out));
+    EXPECT_EQ(Text(out), L"C:/a%00b");
+    EXPECT_FALSE(SrcValueToOpenText(WString(), nullptr, out));
+}
+
+TEST(SrcValueTest, RelativeValuesResolveAgainstThePage) {
+    WString out;
+    const WString page(L"http://server.example/docs/page.html");
+    ASSERT_TRUE(SrcValueToOpenText(WString(L"plan.tif"), &page, out));
+    // The URL's text names its port.
+    EXPECT_EQ(Text(out), L"http://server.example:80/docs/plan.tif");
+    ASSERT_TRUE(SrcValueToOpenText(WString(L"http://other.example/x.tif"), &page, out));
+    EXPECT_EQ(Text(out), L"http://other.example:80/x.tif");
+}
+
+LRESULT CALLBACK PlainProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    return DefWindowProcW(window, message, wparam, lparam);
+}
+
+HWND MakeWindow(HWND parent) {
+    static const ATOM atom = [] {
+        WNDCLASSW window_class{};
+        window_class.lpfnWndProc = PlainProc;
+        window_class.hInstance = GetModuleHandleW(nullptr);
+        window_class.lpszClassName = L"MoveHookTestWindow";
+        return RegisterClassW(&window_class);
+    }();
+    (void)atom;
+    return CreateWindowExW(0, L"MoveHookTestWindow", L"", parent ? WS_CHILD : WS_OVERLAPPEDWINDOW, 0, 0, 100,
+                           100, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+}
+
+bool HostMovedPosted(HWND frame) {
+    MSG message;
+    bool posted = false;
+    while (PeekMessageW(&message, frame, kFrameHostMovedMessage, kFrameHostMovedMessage, PM_REMOVE))
+        posted = true;
+    return posted;
+}
+
+TEST(MoveHookTest, MovingAnAncestorPostsToItsFramesOnly) {
+    HWND browser = MakeWindow(nullptr);
+    HWND host = MakeWindow(browser);
+    HWND frame = MakeWindow(host);
+    HWND stranger = MakeWindow(nullptr);
+    MoveHookAddWindow(frame);
+    EXPECT_TRUE(MoveHookInstalled());
+    EXPECT_EQ(MoveHookAncestorCount(), 2u);
+    HostMovedPosted(frame);
+
+    SetWindowPos(browser, nullptr, 30, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_TRUE(HostMovedPosted(frame));
+    SetWindowPos(stranger, nullptr, 50, 60, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_FALSE(HostMovedPosted(frame));
+
+    MoveHookRemoveWindow(frame);
+    EXPECT_FALSE(MoveHookInstalled());
+    EXPECT_EQ(MoveHookAncestorCount(), 0u);
+    SetWindowPos(browser, nullptr, 70, 80, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_FALSE(HostMovedPosted(frame));
+    DestroyWindow(stranger);
+    DestroyWindow(browser);
+}
+
+TEST(MoveHookTest, AnEleventhFrameIsNotRegistered) {
+    HWND top = MakeWindow(nullptr);
+    std::vector<HWND> frames;
+    for (int i = 0; i < 11; ++i) frames.push_back(MakeWindow(top));
+    for (HWND frame : frames) MoveHookAddWindow(frame);
+    EXPECT_EQ(MoveHookFrameCount(), kMoveHookMaxFrames);
+    // All share one ancestor, listed once.
+    EXPECT_EQ(MoveHookAncestorCount(), 1u);
+    SetWindowPos(top, nullptr, 10, 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_TRUE(HostMovedPosted(frames[9]));
+    EXPECT_FALSE(HostMovedPosted(frames[10]));
+    for (HWND frame : frames) MoveHookRemoveWindow(frame);
+    EXPECT_EQ(MoveHookFrameCount(), 0u);
+    EXPECT_FALSE(MoveHookInstalled());
+    DestroyWindow(top);
+}
+
+TEST(BrowserFrameTest, CountsThisProcessFramesUpToTheLimit) {
+    WNDCLASSW window_class{};
+    window_class.lpfnWndProc = PlainProc;
+    window_class.hInstance = GetModuleHandleW(nullptr);
+    window_class.lpszClassName = L"IEFrame";
+    RegisterClassW(&window_class);
+    EXPECT_EQ(CountOwnBrowserFrames(3), 0);
+    std::vector<HWND> frames;
+    for (int i = 0; i < 4; ++i) {
+        frames.push_back(CreateWindowExW(0, L"ieframe", L"", WS_OVERLAPPEDWINDOW, 0, 0, 50, 50, nullptr,
+                                         nullptr, GetModuleHandleW(nullptr), nullptr));
+    }
+    EXPECT_EQ(CountOwnBrowserFrames(3), 3);
+    EXPECT_EQ(CountOwnBrowserFrames(2), 2);
+    HWND child = MakeWindow(frames[1]);
+    HWND grandchild = MakeWindow(child);
+    EXPECT_EQ(FindBrowserFrame(grandchild), frames[1]);
+    HWND plain = MakeWindow(nullptr);
+    EXPECT_EQ(FindBrowserFrame(MakeWindow(plain)), nullptr);
+    DestroyWindow(plain);
+    for (HWND frame : frames) DestroyWindow(frame);
+    EXPECT_EQ(CountOwnBrowserFrames(3), 0);
+}
+
+}  // namespace

@@ -1,0 +1,194 @@
+"""Markups drawn with the mouse in the desktop program on a virtual X screen
+(tools/show-document): the drawing tools chosen by their commands, mouse
+messages posted to the main view (press, drag and release; plain clicks and a
+right click for the point chains), then the screen read back: every shape shows
+in its own region of the view (dark outlines, the note's yellow), the insides
+of the open shapes and the gaps between them stay white."""
+import os
+import subprocess
+import sys
+import time
+
+try:
+    import numpy
+    from PIL import Image
+except ImportError:
+    if os.path.realpath(sys.executable) == os.path.realpath("/usr/bin/python3"):
+        sys.exit("FAILED: /usr/bin/python3 has no numpy or Pillow (tools/setup installs them)")
+    os.execv("/usr/bin/python3", ["/usr/bin/python3", os.path.abspath(sys.argv[0])])
+
+from program_peer import WM_COMMAND, probe  # noqa: E402 (after the interpreter is settled)
+
+MAIN = "Plovex50Hauptansicht"
+WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONUP = 0x200, 0x201, 0x202, 0x204, 0x205
+MK_LBUTTON, MK_RBUTTON = 1, 2
+LINE, RECTANGLE, ELLIPSE, MULTI_LINE, POLYGON, NOTE = 564, 565, 566, 567, 568, 570
+# Cells of the view's middle (fractions of its client size): x0, y0, x1, y1.
+CELLS = {RECTANGLE: (0.26, 0.28, 0.40, 0.46), ELLIPSE: (0.43, 0.28, 0.57, 0.46), NOTE: (0.60, 0.28, 0.74, 0.46),
+         LINE: (0.26, 0.54, 0.40, 0.72), MULTI_LINE: (0.43, 0.54, 0.57, 0.72), POLYGON: (0.60, 0.54, 0.74, 0.72)}
+build = os.environ.get("TEST_BINARY_DIR", "build")
+work = os.path.join(build, "scratch", "program-redlining-screenshot")
+
+
+def wait_for(condition, timeout):
+    end = time.monotonic() + timeout
+    while not (value := condition()) and time.monotonic() < end:
+        time.sleep(0.2)
+    return value or None
+
+
+class View:
+    def __init__(self, frame):
+        self.frame = frame
+        self.window = next(c[0] for c in probe("children", frame) if c[1] == MAIN)
+        self.client = [int(v) for v in probe("rect", self.window)[1]]  # screen: left top right bottom
+
+    def at(self, fx, fy):
+        """The client point at the fractions of the client size."""
+        return (int((self.client[2] - self.client[0]) * fx), int((self.client[3] - self.client[1]) * fy))
+
+    def post(self, message, keys, point):
+        probe("post", self.window, message, keys, (point[1] << 16) | point[0])
+
+    def choose(self, command):
+        """The tool, once the tool bar shows it pressed (the view has then
+        taken the mode and painted, which binds its page)."""
+        probe("post", self.frame, WM_COMMAND, command, 0)
+        bar = wait_for(lambda: next((c[0] for w in probe("windows", "PLOVEX_RLTOOLBAR") if w[2] == "1"
+                                     for c in probe("children", w[0]) if c[1] == "ToolbarWindow32"), None), 15)
+        return bar and wait_for(lambda: probe("buttons", bar, command)[0][3] == "1", 15)
+
+    def drag(self, a, b):
+        self.post(WM_LBUTTONDOWN, MK_LBUTTON, a)
+        self.post(WM_MOUSEMOVE, MK_LBUTTON, ((a[0] + b[0]) // 2, (a[1] + b[1]) // 2))
+        self.post(WM_MOUSEMOVE, MK_LBUTTON, b)
+        self.post(WM_LBUTTONUP, 0, b)
+
+    def clicks(self, points):
+        for point in points:
+            self.post(WM_LBUTTONDOWN, MK_LBUTTON, point)
+            self.post(WM_LBUTTONUP, 0, point)
+        self.post(WM_RBUTTONDOWN, MK_RBUTTON, points[-1])
+        self.post(WM_RBUTTONUP, 0, points[-1])
+
+
+def draw(view):
+    for command in (RECTANGLE, ELLIPSE, NOTE, LINE):
+        if not view.choose(command):
+            return "command %d did not choose its tool" % command
+        x0, y0, x1, y1 = CELLS[command]
+        view.drag(view.at(x0, y0), view.at(x1, y1))
+    for command in (MULTI_LINE, POLYGON):
+        if not view.choose(command):
+            return "command %d did not choose its tool" % command
+        x0, y0, x1, y1 = CELLS[command]
+        view.clicks([view.at(x0, y0), view.at((x0 + x1) / 2, y1), view.at(x1, y0)])
+    return None
+
+
+def problems(view, screen):
+    """What the screen does not show yet, or an empty list."""
+    left, top, right, bottom = view.client
+
+    def region(fx, fy, half=5):
+        x = left + int((right - left) * fx)
+        y = top + int((bottom - top) * fy)
+        return screen[y - half:y + half + 1, x - half:x + half + 1]
+
+    def dark(fx, fy):
+        return (region(fx, fy).sum(axis=2) < 200).sum() >= 3
+
+    def white(fx, fy):
+        return (region(fx, fy).min(axis=2) > 240).all()
+
+    found = []
+    x0, y0, x1, y1 = CELLS[RECTANGLE]
+    if not (dark(x0, (y0 + y1) / 2) and dark(x1, (y0 + y1) / 2) and dark((x0 + x1) / 2, y0)):
+        found.append("the rectangle's outline")
+    if not white((x0 + x1) / 2, (y0 + y1) / 2):
+        found.append("the rectangle's white inside")
+    x0, y0, x1, y1 = CELLS[ELLIPSE]
+    if not (dark(x0, (y0 + y1) / 2) and dark((x0 + x1) / 2, y1)) or dark(x0, y0):
+        found.append("the ellipse (outline on its sides, not in the box's corner)")
+    x0, y0, x1, y1 = CELLS[NOTE]
+    middle = region((x0 + x1) / 2, (y0 + y1) / 2)
+    if not ((middle[..., 0] > 200) & (middle[..., 1] > 200) & (middle[..., 2] < 80)).all():
+        found.append("the note's yellow")
+    x0, y0, x1, y1 = CELLS[LINE]
+    if not (dark((x0 + x1) / 2, (y0 + y1) / 2) and white(x1, y0)):
+        found.append("the line's diagonal")
+    for command, name in ((MULTI_LINE, "multi-line"), (POLYGON, "polygon")):
+        x0, y0, x1, y1 = CELLS[command]
+        if not (dark(x0, y0) and dark((x0 + x1) / 2, y1) and dark(x1, y0)):
+            found.append("the corners of the " + name)
+        # The polygon closes its top side; the multi-line stays open there.
+        if dark((x0 + x1) / 2, y0) != (command == POLYGON):
+            found.append("the top side of the " + name)
+    if not white(0.5, 0.5) or not white(0.415, 0.37):
+        found.append("white gaps between the shapes")
+    if not preview_shows_polygon(view, screen):
+        found.append("the polygon in the preview")
+    return found
+
+
+def preview_shows_polygon(view, screen):
+    """The preview shows the last shape drawn too: dark pixels where the
+    polygon lies on the page, inside the blue frame round the fitted page."""
+    pane = next((c for c in probe("children", view.frame) if c[1] == "Plovex50Voransicht" and c[3] == "1"), None)
+    if not pane:
+        return False
+    left, top, right, bottom = (int(v) for v in pane[4:8])
+    preview = screen[top:bottom, left:right]
+    rows, columns = numpy.where((preview[..., 2] > 200) & (preview[..., 0] < 80) & (preview[..., 1] < 80))
+    if len(rows) < 40:
+        return False
+    y0, y1, x0, x1 = rows.min(), rows.max(), columns.min(), columns.max()
+    # The polygon's cell as a part of the page the main view shows fitted to its width.
+    part = preview[int(y0 + (y1 - y0) * 0.55):int(y0 + (y1 - y0) * 0.85),
+                   int(x0 + (x1 - x0) * 0.60):int(x0 + (x1 - x0) * 0.80)]
+    return (part.sum(axis=2) < 200).sum() >= 10
+
+
+def while_shown():
+    view = View(os.environ["SHOW_FRAME"])
+    problem = draw(view)
+    if problem:
+        return problem
+    shot = os.path.join(work, "markups.png")
+    last = []
+
+    def shown():
+        nonlocal last
+        if subprocess.run(["import", "-window", "root", shot], capture_output=True).returncode != 0:
+            return False
+        last = problems(view, numpy.asarray(Image.open(shot).convert("RGB"), dtype=numpy.int32))
+        return not last
+    if not wait_for(shown, 20):
+        return "the screen (%s) does not show %s" % (shot, ", ".join(last))
+    return None
+
+
+def run():
+    os.makedirs(work, exist_ok=True)
+    page = os.path.join(work, "page.tif")
+    subprocess.run(["convert", "-size", "1600x1100", "xc:white", "-density", "200", "-units", "PixelsPerInch",
+                    "-compress", "Group4", page], check=True)
+    environment = dict(os.environ, SCREEN_SIZE="800x600",
+                       SHOW_SETTINGS="SHOW_HAIRCROSS=0 REDLINING_ACTIVE=1 REDLINING_OBJECTNUMBERS=3",
+                       SHOW_THEN="%s %s --while-shown" % (sys.executable, os.path.abspath(__file__)))
+    environment.pop("DISPLAY", None)
+    done = subprocess.run([os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../tools/show-document"),
+                           build, page, os.path.join(work, "page.png")], env=environment, capture_output=True,
+                          timeout=300)
+    output = done.stdout.decode() + done.stderr.decode()
+    print(output, end="")
+    return None if done.returncode == 0 and "markups shown" in output else "show-document failed"
+
+
+if sys.argv[1:] == ["--while-shown"]:
+    problem = while_shown()
+    print("FAILED: " + problem if problem else "markups shown", flush=True)
+    sys.exit(1 if problem else 0)
+problem = run()
+print("FAILED: " + problem if problem else "0 failure(s)")
+sys.exit(1 if problem else 0)

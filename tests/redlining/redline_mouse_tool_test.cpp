@@ -1,0 +1,258 @@
+// Mouse messages posted to a real main view with the redlining installed:
+// objects created, selected, moved, resized and deleted, read back from the
+// page's layer; and the context menu's items.
+#include "redlining/redline_mouse_tool.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "redlining/redline_markups.h"
+#include "redlining/redline_view.h"
+#include "resources/text_ids.h"
+#include "tests/viewer/views/view_harness.h"
+#include "viewer/core/commands.h"
+#include "viewer/core/redlining_modes.h"
+
+namespace {
+
+// A main view with this layer's markups over a white 96 dpi page.
+struct MarkupHarness : HostHarness {
+    MarkupHarness() {
+        AppSetMarkups(viewer.root.get(), RedlineMarkupsCreate().get());
+        view = MainViewCreate(context(), host, kPaneDocked, false);
+        if (!view) return;
+        MainViewSetDisplayMode(view.get(), kPaneDocked, host, RectI{SizeI{420, 330}, {}});
+        target = view->window();
+        const std::string dir = MakeScratchDir("redline_mouse_tool");
+        EXPECT_TRUE(MakeFilesIn(dir,
+                                "convert -size 400x300 xc:white -density 96 -units PixelsPerInch"
+                                " -compress Group4 page.tif"));
+        page_item = Show(dir + "/page.tif");
+    }
+    ~MarkupHarness() {
+        view.Reset();
+        PumpPending();
+    }
+    // Enters the mode and paints once, which binds the page to the view.
+    void Command(uint32_t id) {
+        ViewerOnCommand(context(), id, 0);
+        PumpPending();
+        Print();
+    }
+    RedlineView* Markups() const { return RedlineMarkupsViewOf(view->markups.get()); }
+    Ref<RedlineLayer> Layer() const {
+        RedlineView* own = Markups();
+        ScopedLock hold(own->lock);
+        return own->page ? own->page->GetLayer(0) : nullptr;
+    }
+    uint32_t Count() const {
+        Ref<RedlineLayer> layer = Layer();
+        return layer ? layer->objects.Count() : 0;
+    }
+    Ref<RedlineObject> At(uint32_t index) const { return Layer()->objects.GetAt(index); }
+    // The device point of a page point in millimetres.
+    PointI At(double x, double y) const {
+        Ref<ViewMapping> mapping = MainViewGetMapping(view.get());
+        return ViewMapPageToDevice(mapping.get(), PointD{x, y});
+    }
+    // Page millimetres per device pixel: the tolerance of a point that went through the mouse.
+    double Pixel() const { return 1.5 / ViewMappingScaleX(MainViewGetMapping(view.get()).get()); }
+
+    Ref<MainViewWindow> view;
+    Ref<DocItem> page_item;
+};
+
+RectD Bounds(RedlineObject* object) {
+    RectD bounds;
+    return object->GetBounds(bounds);
+}
+
+std::wstring Geometry(RedlineObject* object) {
+    WStrBuilder text;
+    EXPECT_TRUE(object->GetGeometryText(text));
+    WString out;
+    return WStrCStr(WStrBuilderToString(text, out));
+}
+
+void ExpectBox(RedlineObject* object, double x0, double y0, double x1, double y1, double tolerance) {
+    const RectD box = Bounds(object);
+    EXPECT_NEAR(box.origin.x, x0, tolerance);
+    EXPECT_NEAR(box.origin.y, y0, tolerance);
+    EXPECT_NEAR(box.origin.x + box.size.width, x1, tolerance);
+    EXPECT_NEAR(box.origin.y + box.size.height, y1, tolerance);
+}
+
+}  // namespace
+
+TEST(RedlineMouseTool, ShapesAreDrawnByDragsAndAClickSizedBoxIsRemoved) {
+    MarkupHarness h;
+    ASSERT_TRUE(h.view && h.page_item);
+    h.Command(command::kRedlineFirstTool + 1);  // rectangle
+    ASSERT_EQ(ViewerGetRedliningMode(h.context()), kRedliningModeDraw);
+    ASSERT_TRUE(h.Layer()) << "painting bound the page";
+    h.Drag(h.At(10, 10), h.At(40, 30));
+    ASSERT_EQ(h.Count(), 1u);
+    EXPECT_EQ(h.At(0)->GetType(), redline_type::kRectangle);
+    ExpectBox(h.At(0).get(), 10, 10, 40, 30, h.Pixel());
+    EXPECT_EQ(h.At(0)->GetId(), 1);
+
+    h.Click(h.At(60, 60));
+    EXPECT_EQ(h.Count(), 1u) << "a click-sized rectangle is not kept";
+
+    // A second button while placing the corner abandons the box.
+    h.Mouse({{WM_LBUTTONDOWN, MK_LBUTTON, h.At(60, 20)},
+             {WM_RBUTTONDOWN, MK_LBUTTON | MK_RBUTTON, h.At(60, 20)},
+             {WM_RBUTTONUP, MK_LBUTTON, h.At(60, 20)},
+             {WM_LBUTTONUP, 0, h.At(60, 20)}});
+    EXPECT_EQ(h.Count(), 1u) << "no stub left behind";
+
+    h.Command(command::kRedlineFirstTool);  // line: press, drag, release
+    h.Drag(h.At(50, 50), h.At(80, 70));
+    ASSERT_EQ(h.Count(), 2u);
+    EXPECT_EQ(h.At(1)->GetType(), redline_type::kLine);
+    EXPECT_EQ(h.At(1)->GetPointCount(), 2u);
+    EXPECT_EQ(h.At(1)->GetId(), 2);
+}
+
+TEST(RedlineMouseTool, APolygonPlacedByPlainClicksIsCompleteAndARightClickEndsIt) {
+    MarkupHarness h;
+    ASSERT_TRUE(h.view && h.page_item);
+    h.Command(command::kRedlineFirstTool + 4);  // polygon
+    ASSERT_EQ(ViewerGetRedliningTool(h.context()), static_cast<uint32_t>(redline_type::kPolygon));
+    const PointD points[] = {{20, 20}, {60, 25}, {40, 60}, {15, 50}};
+    for (const PointD& p : points) h.Click(h.At(p.x, p.y));
+    h.Mouse({{WM_RBUTTONDOWN, MK_RBUTTON, h.At(15, 50)}, {WM_RBUTTONUP, 0, h.At(15, 50)}});
+    ASSERT_EQ(h.Count(), 1u);
+    Ref<RedlineObject> polygon = h.At(0);
+    EXPECT_EQ(polygon->GetType(), redline_type::kPolygon);
+    ASSERT_EQ(polygon->GetPointCount(), 4u) << testing::PrintToString(Geometry(polygon.get()));
+    const RectD box = Bounds(polygon.get());
+    EXPECT_NEAR(box.origin.x, 15, h.Pixel());
+    EXPECT_NEAR(box.origin.y, 20, h.Pixel());
+    EXPECT_NEAR(box.origin.x + box.size.width, 60, h.Pixel());
+    EXPECT_NEAR(box.origin.y + box.size.height, 60, h.Pixel());
+    EXPECT_FALSE(RedlineViewGetToolObject(h.Markups())) << "finished";
+
+    // One point and then a right click: a polygon of one point is removed.
+    h.Click(h.At(70, 10));
+    h.Mouse({{WM_RBUTTONDOWN, MK_RBUTTON, h.At(70, 10)}, {WM_RBUTTONUP, 0, h.At(70, 10)}});
+    EXPECT_EQ(h.Count(), 1u);
+}
+
+TEST(RedlineMouseTool, LeavingDrawModeMidwayRemovesTheStubAndResetsTheTool) {
+    MarkupHarness h;
+    ASSERT_TRUE(h.view && h.page_item);
+    h.Command(command::kRedlineFirstTool);  // line
+    h.Mouse({{WM_MOUSEMOVE, 0, h.At(30, 30)}, {WM_LBUTTONDOWN, MK_LBUTTON, h.At(30, 30)}});
+    EXPECT_EQ(h.Count(), 1u) << "the line exists while its second point is placed";
+    h.Command(command::kRedlineSelect);
+    EXPECT_EQ(h.Count(), 0u) << "a one-point line is not kept";
+    h.Mouse({{WM_LBUTTONUP, 0, h.At(30, 30)}});
+    // The tool starts afresh: the next drawing works.
+    h.Command(command::kRedlineFirstTool + 2);  // ellipse
+    h.Drag(h.At(20, 20), h.At(50, 40));
+    ASSERT_EQ(h.Count(), 1u);
+    EXPECT_EQ(h.At(0)->GetType(), redline_type::kEllipse);
+    EXPECT_EQ(h.At(0)->GetId(), 1);
+}
+
+TEST(RedlineMouseTool, SelectMoveResizeAndDeleteInSelectMode) {
+    MarkupHarness h;
+    ASSERT_TRUE(h.view && h.page_item);
+    h.Command(command::kRedlineFirstTool + 1);
+    h.Drag(h.At(10, 10), h.At(30, 30));
+    h.Drag(h.At(50, 40), h.At(70, 60));
+    ASSERT_EQ(h.Count(), 2u);
+    Ref<RedlineObject> first = h.At(0);
+    Ref<RedlineObject> second = h.At(1);
+    h.Command(command::kRedlineSelect);
+    RedlineView* markups = h.Markups();
+
+    // An unfilled rectangle is hit on its outline.
+    h.Click(h.At(10, 20));
+    EXPECT_TRUE(markups->selection.Contains(first.get()));
+    EXPECT_EQ(markups->selection.Count(), 1u);
+    h.Mouse({{WM_MOUSEMOVE, 0, h.At(50, 50)},
+             {WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, h.At(50, 50)},
+             {WM_LBUTTONUP, MK_SHIFT, h.At(50, 50)}});
+    EXPECT_EQ(markups->selection.Count(), 2u) << "Shift adds to the selection";
+
+    // Dragging one of them moves every selected object.
+    h.Drag(h.At(10, 20), h.At(15, 28));
+    ExpectBox(first.get(), 15, 18, 35, 38, 2 * h.Pixel());
+    ExpectBox(second.get(), 55, 48, 75, 68, 2 * h.Pixel());
+
+    // A plain click selects only that object; its far corner handle resizes it.
+    h.Click(h.At(15, 28));
+    EXPECT_EQ(markups->selection.Count(), 1u);
+    EXPECT_TRUE(markups->selection.Contains(first.get()));
+    const RectD before = Bounds(first.get());
+    const double right = before.origin.x + before.size.width;
+    const double bottom = before.origin.y + before.size.height;
+    h.Drag(h.At(right, bottom), h.At(right + 10, bottom + 5));
+    ExpectBox(first.get(), before.origin.x, before.origin.y, right + 10, bottom + 5, 2 * h.Pixel());
+
+    // A click on the empty page clears the selection.
+    h.Click(h.At(90, 70));
+    EXPECT_EQ(markups->selection.Count(), 0u);
+
+    h.Click(h.At(55, 58));
+    ASSERT_TRUE(markups->selection.Contains(second.get()));
+    ViewerOnCommand(h.context(), command::kDeleteMarkups, 0);
+    PumpPending();
+    ASSERT_EQ(h.Count(), 1u);
+    EXPECT_EQ(h.At(0).get(), first.get());
+}
+
+TEST(RedlineMouseTool, ATextIsMadeByOnePressAndAsksForItsProperties) {
+    MarkupHarness h;
+    ASSERT_TRUE(h.view && h.page_item);
+    h.Command(command::kRedlineFirstTool + 5);  // text
+    const size_t asked = h.viewer.Count(event::kMarkupProperties);
+    h.Click(h.At(30, 30));
+    ASSERT_EQ(h.Count(), 1u);
+    EXPECT_EQ(h.At(0)->GetType(), redline_type::kText);
+    EXPECT_EQ(h.viewer.Count(event::kMarkupProperties), asked + 1);
+    EXPECT_TRUE(h.Markups()->selection.Contains(h.At(0).get()));
+}
+
+TEST(RedlineContextMenu, HoldsTheSelectionCommandsWithBringToAsAsked) {
+    RunningViewer viewer;
+    const struct {
+        UINT id;
+        uint32_t text;
+    } expected[] = {{command::kSelectAllMarkups, text::kRedlineSelectAll},
+                    {command::kDeleteMarkups, text::kRedlineDelete},
+                    {0, 0},
+                    {command::kMarkupToFront, text::kRedlineToFront},
+                    {command::kMarkupToBack, text::kRedlineToBackground},
+                    {0, 0},
+                    {command::kMarkupProperties, text::kRedlineProperties}};
+    for (bool bring_to : {true, false}) {
+        MenuHandle menu(BuildRedlineContextMenu(viewer.context.get(), bring_to));
+        ASSERT_TRUE(menu);
+        ASSERT_EQ(GetMenuItemCount(menu.get()), static_cast<int>(std::size(expected)));
+        for (int i = 0; i < GetMenuItemCount(menu.get()); ++i) {
+            SCOPED_TRACE(i);
+            wchar_t label[100] = {};
+            MENUITEMINFOW info = {sizeof(info)};
+            info.fMask = MIIM_ID | MIIM_FTYPE | MIIM_STATE | MIIM_STRING;
+            info.dwTypeData = label;
+            info.cch = 100;
+            ASSERT_TRUE(GetMenuItemInfoW(menu.get(), i, TRUE, &info));
+            if (!expected[i].id) {
+                EXPECT_TRUE(info.fType & MFT_SEPARATOR);
+                continue;
+            }
+            EXPECT_EQ(info.wID, expected[i].id);
+            EXPECT_STREQ(label, ViewerGetText(viewer.context.get(), expected[i].text));
+            EXPECT_GT(wcslen(label), 0u);
+            const bool is_bring_to =
+                info.wID == command::kMarkupToFront || info.wID == command::kMarkupToBack;
+            EXPECT_EQ((info.fState & MFS_GRAYED) == 0, !is_bring_to || bring_to);
+        }
+    }
+    EXPECT_EQ(command::kMarkupToFront, 573u);
+    EXPECT_EQ(command::kMarkupToBack, 574u);
+}
