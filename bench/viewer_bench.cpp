@@ -21,7 +21,8 @@
 //   memory    the working set of the program without a document and with
 //             FILE open and its first page shown
 //   convert-tiff, convert-pdf
-//             the DDE command Convert of FILE into TARGET
+//             the DDE command Convert of FILE into TARGET, and the peak
+//             working set of the conversion (counter reset before each)
 //
 // Prints one line of key=value pairs per measurement: case (and action),
 // median_ms and min_ms of RUNS, first_ms (the first run, cold), idle_ms (to
@@ -455,17 +456,29 @@ int RunConvert(Program& program, const std::wstring& path, const std::wstring& t
     const std::wstring command =
         L"Convert(\"" + path + L"\",\"" + target + L"\",\"" + (pdf ? L"PDF" : L"TIFF") + L"\",1,0,0,0,\"\")";
     std::vector<double> times;
+    uint64_t base = 0, peak = 0;
+    bool reset = true;
     for (int i = 0; i < runs; ++i) {
         DeleteFileW(target.c_str());
+        const uint64_t before = Memory().WorkingSetSize;
+        reset = ResetPeakWorkingSet() && reset;
         const double start = NowMs();
         if (!program.Execute(command)) {
             std::fprintf(stderr, "Convert failed\n");
             return 1;
         }
         times.push_back(NowMs() - start);
+        // The highest peak of the runs, with the working set it started from.
+        const uint64_t run_peak = Memory().PeakWorkingSetSize;
+        if (run_peak > peak) {
+            peak = run_peak;
+            base = before;
+        }
         if (!program.PumpUntilIdle()) return 1;
     }
     PrintRow(pdf ? "convert-pdf" : "convert-tiff", "convert", times, times, times, 0, program.TargetSize());
+    std::printf("case=convert-memory base=%llu peak=%llu peak_reset=%d\n",
+                static_cast<unsigned long long>(base), static_cast<unsigned long long>(peak), reset ? 1 : 0);
     return 0;
 }
 

@@ -7,6 +7,33 @@
 
 namespace {
 
+// Bits offset to offset + count - 1 of `from` merged into bits x to
+// x + count - 1 of `to`, both positions at the same place within their byte:
+// set source bits set the target's (or clear them), the others leave it.
+void MergeBits(uint8_t* to, const uint8_t* from, uint32_t x, uint32_t offset, uint32_t count, bool clear) {
+    if (count == 0) return;
+    const uint32_t last = x + count - 1;
+    uint8_t* out = to + x / 8;
+    const uint8_t* in = from + offset / 8;
+    const uint32_t bytes = last / 8 - x / 8 + 1;
+    const uint8_t first_mask = uint8_t(0xFFu >> (x % 8));
+    const uint8_t last_mask = uint8_t(0xFFu << (7 - last % 8));
+    auto merge = [clear](uint8_t& target, uint8_t bits) {
+        target = clear ? uint8_t(target & ~bits) : uint8_t(target | bits);
+    };
+    if (bytes == 1) {
+        merge(out[0], uint8_t(in[0] & first_mask & last_mask));
+        return;
+    }
+    merge(out[0], uint8_t(in[0] & first_mask));
+    if (clear) {
+        for (uint32_t i = 1; i + 1 < bytes; ++i) out[i] = uint8_t(out[i] & ~in[i]);
+    } else {
+        for (uint32_t i = 1; i + 1 < bytes; ++i) out[i] = uint8_t(out[i] | in[i]);
+    }
+    merge(out[bytes - 1], uint8_t(in[bytes - 1] & last_mask));
+}
+
 // Sets (value 1) or clears (value 0) bits first to last - 1 of a row (most
 // significant bit first): a mask for each end byte, whole bytes between. The
 // runs of a drawing are short, so the bytes between go one by one up to a
@@ -95,6 +122,9 @@ DirectSink::DirectSink(uint32_t source_width, uint32_t source_height, uint32_t t
         // more than this pass.
         memset(image_->pixels, background_ ? 0xFF : 0, size_t(image_->stride) * image_->height);
         if (background_) RasterImageClearPadding(image_.get());
+        same_columns_ = this->rotation == 0 && source_width == target_width;
+        for (uint32_t sx = 0; sx < source_width && same_columns_; ++sx)
+            same_columns_ = column_map[sx].first == sx && column_map[sx].span == 1;
     }
 }
 
@@ -130,6 +160,13 @@ void DirectSink::WriteRow(const uint8_t* row, uint32_t x, uint32_t y, uint32_t o
     const bool quarter = rotation == 90 || rotation == 270;
     uint8_t* fixed_row = quarter ? nullptr : MemoryRow(fixed);
     if constexpr (Bits == 1) {
+        // Whole bytes where the row's bits and the image's line up (a page
+        // at 1:1, or a cut-out from a byte boundary): set bits are merged a
+        // byte at a time instead of one by one.
+        if (same_columns_ && (offset - x) % 8 == 0) {
+            MergeBits(fixed_row, row, x, offset, count, background_ != 0);
+            return;
+        }
         // Only set pixels are written: the image starts as background, and
         // where several source pixels share a target pixel (huge targets) a
         // set one wins.

@@ -38,6 +38,8 @@ class DirectSink final : public RasterSink {
     Ref<RasterImage> image_;
     bool flip_rows_ = false;
     uint32_t background_ = 0;  // 1: a bilevel image inverted as it is written
+    // Bilevel, upright and 1:1 across: source column sx is target column sx.
+    bool same_columns_ = false;
 };
 
 // Common part of the reducing sinks: the accumulator of Channels sums per
@@ -134,7 +136,7 @@ class BilevelCountSink final : public AccumulatingSink<Count, 1> {
     // would wait for both changes (target_width entries, in run_map_block_).
     Count* heads_ = nullptr;
     uint32_t heads_row_ = 0xFFFFFFFFu;  // the target row the heads belong to; none yet
-    ChangeList row_runs_;              // a packed row's runs (PutRow); no block when none could be had
+    ChangeList row_runs_;               // a packed row's runs (PutRow); no block when none could be had
 };
 
 // Fewer than 256 source pixels per target pixel: 8-bit counters suffice.

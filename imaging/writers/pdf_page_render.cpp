@@ -6,6 +6,8 @@
 #include "foundation/progress.h"
 #include "imaging/codecs/g4_stream_encoder.h"
 #include "imaging/formats/image_format.h"
+#include "imaging/formats/tiff/tiff_page.h"
+#include "imaging/formats/tiff/tiff_render.h"
 #include "imaging/writers/pdf_writer.h"
 
 namespace {
@@ -154,6 +156,28 @@ bool AddGroup4(PdfPage* page, ImagePage* image_page, DataSource* source, const B
     return PdfAddFaxImagePage(page, WholePage(page), coded.data(), coded.size(), plan.width, plan.height);
 }
 
+enum class Carried { kNo, kAdded, kFailed };
+
+// The page's own Group 4 data, where they show exactly what the page
+// rendered at 1:1 and coded anew would: no decode into a page-sized image,
+// no second coding.
+Carried AddCarriedGroup4(PdfPage* page, ImagePage* image_page, DataSource* source,
+                         const PdfRenderOptions& options) {
+    if (!options.carry_group4 || options.flip_x || options.flip_y) return Carried::kNo;
+    auto* tiff = dynamic_cast<TiffPage*>(image_page);
+    TiffDir* dir = tiff ? TiffPageImage(tiff, 0) : nullptr;
+    if (!dir || TiffDirPixelWidth(dir) != image_page->PixelWidth() ||
+        TiffDirPixelHeight(dir) != image_page->PixelHeight()) {
+        return Carried::kNo;
+    }
+    MemBlock coded;
+    uint32_t length = 0;
+    if (!TiffDirCodedGroup4(dir, source, options.invert != 0, coded, &length)) return Carried::kNo;
+    const bool added = PdfAddFaxImagePage(page, WholePage(page), coded.data(), length,
+                                          image_page->PixelWidth(), image_page->PixelHeight());
+    return added ? Carried::kAdded : Carried::kFailed;
+}
+
 }  // namespace
 
 bool PdfAddRenderedImage(PdfPage* page, ImagePage* image_page, DataSource* source, uint32_t mode,
@@ -162,6 +186,10 @@ bool PdfAddRenderedImage(PdfPage* page, ImagePage* image_page, DataSource* sourc
     const uint16_t bits = PageBits(image_page);
     if (!(image_page->WidthMm() > 0 && image_page->HeightMm() > 0)) return false;
     const bool uncompressed = mode == kPdfModeOptimum && (bits == 4 || bits == 8 || bits == 24);
+    if (!uncompressed) {
+        const Carried carried = AddCarriedGroup4(page, image_page, source, options);
+        if (carried != Carried::kNo) return carried == Carried::kAdded;
+    }
     // Colour or grey sources of a Group 4 image render in bands too.
     const BandPlan plan = PlanBands(image_page, bits, options);
     if (uncompressed) return AddUncompressed(page, image_page, source, plan, progress);

@@ -20,6 +20,10 @@ struct PdfRenderOptions {
     uint8_t flip_x = 0;
     uint8_t flip_y = 0;
     uint8_t invert = 0;
+    // A single-strip Group 4 TIFF page that shows as it is stored goes over
+    // with its coded data instead of being decoded and coded anew; a caller
+    // that draws over the page clears this.
+    uint8_t carry_group4 = 1;
 };
 
 // Renders the whole page (no status) and adds it as one image covering the

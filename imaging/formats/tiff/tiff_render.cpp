@@ -8,9 +8,9 @@
 #include "imaging/codecs/byte_reader.h"
 #include "imaging/codecs/ccitt_band_decoder.h"
 #include "imaging/codecs/jpeg_band_decoder.h"
+#include "imaging/codecs/strip_decoder.h"
 #include "imaging/formats/page_render_steps.h"
 #include "imaging/sinks/raster_sink.h"
-#include "imaging/codecs/strip_decoder.h"
 
 namespace {
 
@@ -29,6 +29,7 @@ enum TiffCompression : uint16_t {
 
 enum TiffPhotometric : uint16_t {
     kWhiteIsZero = 0,
+    kBlackIsZero = 1,
     kRgb = 2,
     kSeparated = 5,
     kYCbCr = 6,
@@ -200,7 +201,8 @@ StripOutcome DecodeStrip(StripRun& run, const TileGrid& grid, uint32_t index, ui
     RectI part;
     PointI origin;
     TilePart(grid, row, column, &part, &origin);
-    const bool ok = run.decoder->Decode(&run.reader, run.sink, grid.tile_length, &part, &origin, run.progress);
+    const bool ok =
+        run.decoder->Decode(&run.reader, run.sink, grid.tile_length, &part, &origin, run.progress);
     return ok ? StripOutcome::kDecoded : StripOutcome::kFailed;
 }
 
@@ -266,11 +268,10 @@ uint32_t ReduceJpegRun(const TiffDir* dir, const PagePlacement& placement, BandD
                        RenderRun& steps) {
     if (!IsJpeg(dir->compression)) return 1;
     const bool quarter_turn = placement.rotation == 90 || placement.rotation == 270;
-    const uint32_t scale = JpegChooseScale(dir->image_width, dir->image_length, dir->tile_width,
-                                           dir->tile_length,
-                                           quarter_turn ? placement.pixel_height : placement.pixel_width,
-                                           quarter_turn ? placement.pixel_width : placement.pixel_height,
-                                           &steps.source);
+    const uint32_t scale =
+        JpegChooseScale(dir->image_width, dir->image_length, dir->tile_width, dir->tile_length,
+                        quarter_turn ? placement.pixel_height : placement.pixel_width,
+                        quarter_turn ? placement.pixel_width : placement.pixel_height, &steps.source);
     if (scale == 1) return 1;
     auto* jpeg = static_cast<JpegBandDecoder*>(decoder);
     jpeg->scale_denominator = scale;
@@ -281,7 +282,65 @@ uint32_t ReduceJpegRun(const TiffDir* dir, const PagePlacement& placement, BandD
     return scale;
 }
 
+// Takes the runs a decoder delivers and keeps nothing: decoding into it
+// only tells whether the data are sound.
+class DiscardingSink : public RasterSink {
+  public:
+    bool IsFailed() const override { return false; }
+    Ref<RasterImage> Finish(ProgressSink*, RenderToken*) override { return nullptr; }
+    bool PutRuns(const uint32_t*, uint32_t, uint32_t, uint32_t, uint32_t) override { return true; }
+    bool PutRow(uint16_t, const uint8_t*, uint32_t, uint32_t, uint32_t, uint32_t) override { return true; }
+};
+
+// Whether the single strip carries the image the way a PDF's CCITT filter
+// reads it with its defaults (see TiffDirCodedGroup4).
+bool CarriesAsPdfGroup4(const TiffDir* dir, bool invert) {
+    if (dir->compression != kTiffT6 || dir->bits_per_sample != 1 || dir->samples_per_pixel != 1) return false;
+    if (dir->tiled || dir->orientation != 1 || dir->colour_map_present) return false;
+    if (dir->render_state == kTiffExcluded || dir->image_width == 0 || dir->image_length == 0) return false;
+    if (dir->tile_length < dir->image_length) return false;
+    if (UIntTag(dir, kTagFillOrder, 1) != 1 || UIntTag(dir, kTagT6Options, 0) != 0) return false;
+    // The render shows white runs white when it ends up inverting.
+    if (dir->photometric != kWhiteIsZero && dir->photometric != kBlackIsZero) return false;
+    return invert != (dir->photometric == kWhiteIsZero);
+}
+
+bool DecodesWhole(const TiffDir* dir, const uint8_t* bytes, uint32_t n) {
+    ByteReader reader;
+    if (!ByteReaderInitBytes(reader, bytes, n, false)) return false;
+    CcittDecoder decoder(dir->image_width, kCcittT6, 0);
+    Ref<DiscardingSink> sink = MakeRef<DiscardingSink>();
+    RectI whole;
+    RectISet(whole, 0, 0, int32_t(dir->image_width), int32_t(dir->image_length));
+    const PointI origin{0, 0};
+    return decoder.Decode(&reader, sink.get(), dir->image_length, &whole, &origin, nullptr) && !reader.error;
+}
+
 }  // namespace
+
+bool TiffDirCodedGroup4(TiffDir* dir, DataSource* source, bool invert, MemBlock& out, uint32_t* length) {
+    if (!dir || !source || !length || !CarriesAsPdfGroup4(dir, invert)) return false;
+    StripRun run;
+    if (!FindStrips(dir, run) || run.strip_count != 1) return false;
+    uint32_t offset = 0, size = 0;
+    if (!TiffDirEntryGetUInt(run.offsets.get(), 0, &offset)) return false;
+    if (run.byte_counts ? !TiffDirEntryGetUInt(run.byte_counts.get(), 0, &size) : offset >= source->size) {
+        return false;
+    }
+    if (!run.byte_counts) size = uint32_t(std::min<uint64_t>(source->size - offset, UINT32_MAX));
+    // A strip cut short by the end of the file renders only in part.
+    if (offset < 8 || size == 0 || uint64_t(offset) + size > source->size) return false;
+    ByteReader reader;
+    MemBlock bytes;
+    if (!ByteReaderInit(reader, source, true, kStripReadBuffer) ||
+        !ByteReaderStart(reader, offset, size, nullptr, 0) || ByteReaderReadAll(reader, bytes) != size) {
+        return false;
+    }
+    if (dir->render_state != kTiffRenderedWhole && !DecodesWhole(dir, bytes.data(), size)) return false;
+    out = std::move(bytes);
+    *length = size;
+    return true;
+}
 
 std::unique_ptr<BandDecoder> TiffDirCreateDecoder(const TiffDir* dir, Ref<Palette>* palette) {
     if (palette) palette->Reset();

@@ -6,12 +6,13 @@
 #include <cstdint>
 #include <memory>
 
+#include "foundation/mem_block.h"
 #include "imaging/codecs/band_decoder.h"
 #include "imaging/formats/image_status.h"
 #include "imaging/formats/page_placement.h"
+#include "imaging/formats/tiff/tiff_directory.h"
 #include "imaging/raster/palette.h"
 #include "imaging/raster/raster_image.h"
-#include "imaging/formats/tiff/tiff_directory.h"
 
 class DataSource;
 class ProgressSink;
@@ -32,3 +33,12 @@ uint16_t TiffDirRowBits(const TiffDir* dir);
 // it was. `failure` (may be null) receives why no image came.
 Ref<RasterImage> TiffDirRender(TiffDir* dir, DataSource* source, const PagePlacement& request,
                                ProgressSink* progress, ImageStatus* failure);
+
+// The coded data of an image that a PDF's CCITT Group 4 image can carry over
+// unchanged and still show exactly what a whole render at 1:1 shows: Group 4
+// in one strip, one bit per pixel, most significant bit first, upright,
+// without uncompressed mode, and coding as white what the render shows white
+// (WhiteIsZero, or BlackIsZero shown inverted). Data that no whole render
+// has decoded yet are decoded once, without building an image, to be sure a
+// render would not fail or differ. False, `out` untouched, for anything else.
+bool TiffDirCodedGroup4(TiffDir* dir, DataSource* source, bool invert, MemBlock& out, uint32_t* length);

@@ -298,6 +298,47 @@ TEST(SinkDirect, PiecesAtOffsets) {
     }
 }
 
+// Upright 1:1 bilevel rows whose bits line up with the image's are merged a
+// byte at a time: the image equals the one the rows' runs make, for rows in
+// pieces at any offset, aligned or not, inverted or not, and a row given
+// again without set bits takes nothing away.
+TEST(SinkDirect, BilevelRowsMergedByBytesEqualTheirRuns) {
+    std::mt19937 random(11);
+    const uint32_t width = 203, height = 30;
+    Ref<RasterImage> source = RandomDrawing(random, width, height, 40);
+    const std::vector<uint8_t> blank((width + 7) / 8 + 2, 0);
+    for (const bool invert : {false, true}) {
+        for (const uint32_t shift : {0u, 3u, 8u}) {
+            for (const uint32_t split : {0u, 8u, 13u, 64u, 202u}) {
+                SCOPED_TRACE(std::to_string(invert) + " shift " + std::to_string(shift) + " split " +
+                             std::to_string(split));
+                Ref<RasterSink> rows = SinkFor(source.get(), width, height, {0, false, false}, invert);
+                Ref<RasterSink> runs = SinkFor(source.get(), width, height, {0, false, false}, invert);
+                for (uint32_t p = 0; p < height; ++p) {
+                    const uint8_t* row = RasterImageRowAddress(source.get(), height - 1 - p);
+                    // The row's bits `shift` places further into the buffer.
+                    std::vector<uint8_t> moved(blank.size(), 0);
+                    for (uint32_t i = 0; i < width; ++i) {
+                        if (row[i >> 3] & (0x80 >> (i & 7))) {
+                            moved[(i + shift) >> 3] |= uint8_t(0x80 >> ((i + shift) & 7));
+                        }
+                    }
+                    if (split) {
+                        ASSERT_TRUE(rows->PutRow(1, moved.data(), 0, p, shift, split));
+                    }
+                    ASSERT_TRUE(rows->PutRow(1, moved.data(), split, p, split + shift, width - split));
+                    ASSERT_TRUE(rows->PutRow(1, blank.data(), 0, p, 0, width));
+                    std::vector<uint32_t> list = RunsOf(row, width);
+                    ASSERT_TRUE(runs->PutRuns(list.data(), 0, p, 0, width));
+                }
+                Ref<RasterImage> a = rows->Finish(nullptr, nullptr), b = runs->Finish(nullptr, nullptr);
+                ASSERT_TRUE(a && b);
+                EXPECT_EQ(memcmp(a->pixels, b->pixels, a->stride * a->height), 0);
+            }
+        }
+    }
+}
+
 // Bilevel rows as runs give the same image as packed rows, for the direct
 // sink in every orientation and for reductions, including the mixed case
 // of columns enlarging while rows reduce.

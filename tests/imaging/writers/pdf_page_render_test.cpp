@@ -5,8 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "imaging/writers/pdf_writer.h"
+#include "foundation/data_source.h"
+#include "imaging/formats/tiff/tiff_page.h"
+#include "imaging/formats/tiff/tiff_reader.h"
 #include "imaging/raster/raster_image.h"
+#include "imaging/writers/pdf_writer.h"
 #include "tests/imaging/writers/pdf_test_support.h"
 #include "tests/support/test_support.h"
 
@@ -265,3 +268,138 @@ TEST(PdfRenderedPage, FailedRenderFailsTheDocument) {
 }
 
 }  // namespace
+
+namespace {
+
+struct OpenedTiff {
+    Ref<DataSource> data;
+    Ref<ImageFormat> format;
+    TiffDir* Image() const {
+        return TiffPageImage(TiffFormatPage(static_cast<TiffFormat*>(format.get()), 0), 0);
+    }
+};
+
+OpenedTiff OpenTiff(const std::string& path) {
+    OpenedTiff opened{DataSourceOpenFile(WString(WindowsPathOf(path).c_str()), false), nullptr};
+    ImageStatus status;
+    if (opened.data) opened.format = ImageParseFile(&status, opened.data.get(), 0);
+    return opened;
+}
+
+// The file's first page as a one-page PDF; whether the page was rendered.
+bool WritePdf(const std::string& tif, const std::string& pdf, bool carry, bool invert, bool* rendered) {
+    const OpenedTiff tiff = OpenTiff(tif);
+    if (!tiff.format) return false;
+    Ref<ImagePage> image_page = tiff.format->GetPage(0);
+    Ref<PdfDocument> doc = NewDoc();
+    Ref<PdfPage> page = AddPageFor(doc.get(), image_page.get());
+    PdfRenderOptions options;
+    options.invert = uint8_t(invert);
+    options.carry_group4 = uint8_t(carry);
+    const bool added =
+        PdfAddRenderedImage(page.get(), image_page.get(), tiff.data.get(), kPdfModeOptimum, options, nullptr);
+    *rendered = tiff.Image()->render_state != kTiffUntried;
+    return added && PdfDocumentSave(doc.get(), WString(WindowsPathOf(pdf).c_str()));
+}
+
+std::vector<uint8_t> StripBytes(const std::string& tif) {
+    const OpenedTiff tiff = OpenTiff(tif);
+    uint32_t offset = 0, length = 0;
+    TiffDirEntryGetUInt(TiffDirStripOffsets(tiff.Image()).get(), 0, &offset);
+    TiffDirEntryGetUInt(TiffDirStripByteCounts(tiff.Image()).get(), 0, &length);
+    const std::vector<uint8_t> file = ReadHostFile(tif);
+    if (uint64_t(offset) + length > file.size()) return {};
+    return std::vector<uint8_t>(file.begin() + offset, file.begin() + offset + length);
+}
+
+}  // namespace
+
+// A Group 4 page that shows as stored keeps its coded strip; every other
+// page is rendered and coded anew, and both roads show the same pixels.
+TEST(PdfRenderedPage, Group4StripCarriedOverOnlyWhereItShowsTheSame) {
+    const std::string dir = MakeScratchDir("pdf_render_carry");
+    const std::string g4 = " && pnmtotiff -g4 -rowsperstrip ";
+    ASSERT_EQ(RunHostCommand(
+                  "cd '" + dir +
+                  "' && convert -size 1203x877 xc:white -fill black -draw 'rectangle 10,10 300,200'"
+                  " -draw 'circle 600,400 700,520' -draw 'line 0,876 1202,0'"
+                  " -draw 'polygon 900,50 1190,300 1000,860' -fill white"
+                  " -draw 'rectangle 950,300 1050,500' -monochrome drawing.pbm" +
+                  g4 + "877 -miniswhite drawing.pbm > white.tif" + g4 +
+                  "877 -minisblack drawing.pbm > black.tif" + g4 + "64 -miniswhite drawing.pbm > strips.tif" +
+                  g4 + "877 -miniswhite -lsb2msb drawing.pbm > lsb.tif"),
+              0);
+    // The files are what the cases say they are.
+    EXPECT_NE(HostOutput("tiffinfo '" + dir + "/white.tif'", dir).find("min-is-white"), std::string::npos);
+    EXPECT_NE(HostOutput("tiffinfo '" + dir + "/black.tif'", dir).find("min-is-black"), std::string::npos);
+    EXPECT_NE(HostOutput("tiffinfo '" + dir + "/strips.tif'", dir).find("Rows/Strip: 64"), std::string::npos);
+    EXPECT_NE(HostOutput("tiffinfo '" + dir + "/lsb.tif'", dir).find("FillOrder: lsb-to-msb"),
+              std::string::npos);
+    // Bytes in the middle of the strip spoilt: the render fails, and so
+    // must the carried page rather than pass the fault on.
+    std::vector<uint8_t> damaged = ReadHostFile(dir + "/white.tif");
+    {
+        const OpenedTiff tiff = OpenTiff(dir + "/white.tif");
+        uint32_t offset = 0, length = 0;
+        TiffDirEntryGetUInt(TiffDirStripOffsets(tiff.Image()).get(), 0, &offset);
+        TiffDirEntryGetUInt(TiffDirStripByteCounts(tiff.Image()).get(), 0, &length);
+        ASSERT_GT(length, 64u);
+        for (uint32_t i = 0; i < 16; ++i) damaged[offset + length / 2 + i] = 0;
+    }
+    ASSERT_TRUE(WriteHostFile(dir + "/damaged.tif", damaged));
+
+    const struct Case {
+        const char* file;
+        bool invert;
+        bool carried;
+    } cases[] = {
+        {"white", false, true},   {"white", true, false}, {"black", true, true},     {"black", false, false},
+        {"strips", false, false}, {"lsb", false, false},  {"damaged", false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + (c.invert ? " inverted" : ""));
+        const std::string tif = dir + "/" + c.file + ".tif";
+        bool rendered = false;
+        if (std::string(c.file) == "damaged") {
+            EXPECT_FALSE(WritePdf(tif, dir + "/carried.pdf", true, c.invert, &rendered));
+            EXPECT_FALSE(WritePdf(tif, dir + "/coded.pdf", false, c.invert, &rendered));
+            continue;
+        }
+        ASSERT_TRUE(WritePdf(tif, dir + "/carried.pdf", true, c.invert, &rendered));
+        EXPECT_EQ(rendered, !c.carried);
+        ASSERT_TRUE(WritePdf(tif, dir + "/coded.pdf", false, c.invert, &rendered));
+        EXPECT_TRUE(rendered);
+        for (const char* pdf : {"carried.pdf", "coded.pdf"})
+            EXPECT_EQ(RunHostCommand("qpdf --check '" + dir + "/" + pdf + "' >/dev/null"), 0) << pdf;
+        ASSERT_EQ(RunHostCommand("cd '" + dir +
+                                 "' && pdftoppm -r 200 -mono carried.pdf carried && pdftoppm"
+                                 " -r 200 -mono coded.pdf coded"),
+                  0);
+        const std::vector<uint8_t> shown = ReadHostFile(dir + "/carried-1.pbm");
+        EXPECT_GT(shown.size(), 1203u * 877 / 8);
+        EXPECT_TRUE(shown == ReadHostFile(dir + "/coded-1.pbm"));
+        if (c.carried) {
+            ASSERT_EQ(RunHostCommand("cd '" + dir + "' && rm -f img-* && pdfimages -ccitt carried.pdf img"),
+                      0);
+            EXPECT_TRUE(ReadHostFile(dir + "/img-000.ccitt") == StripBytes(tif)) << "the strip as stored";
+        }
+    }
+    // The carried page shows the file's own pixels: black.tif shown
+    // inverted is the negative of the drawing.
+    bool rendered = false;
+    ASSERT_TRUE(WritePdf(dir + "/black.tif", dir + "/carried.pdf", true, true, &rendered));
+    ASSERT_EQ(RunHostCommand("cd '" + dir + "' && rm -f img-* && pdfimages carried.pdf img"), 0);
+    Pnm drawn, carried;
+    ASSERT_TRUE(ParsePnm(ReadHostFile(dir + "/drawing.pbm"), drawn));
+    ASSERT_TRUE(ParsePnm(ReadHostFile(dir + "/img-000.pbm"), carried));
+    ASSERT_EQ(drawn.width, carried.width);
+    ASSERT_EQ(drawn.height, carried.height);
+    uint32_t differing = 0;
+    for (uint32_t y = 0; y < drawn.height; ++y) {
+        for (uint32_t x = 0; x < drawn.width; ++x) {
+            const uint8_t bit = uint8_t(0x80 >> (x % 8));
+            differing += ((drawn.Row(y)[x / 8] & bit) != 0) == ((carried.Row(y)[x / 8] & bit) != 0);
+        }
+    }
+    EXPECT_EQ(differing, 0u);
+}
