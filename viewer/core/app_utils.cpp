@@ -16,13 +16,13 @@ namespace {
 constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                    "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
+}  // namespace
+
 WString TextWithFileName(ViewerContext* context, uint32_t number, const WString& path) {
     WString message = ViewerGetText(context, number);
     WStrReplaceAll(message, L"%FILENAME%", WStrCStr(path), true);
     return message;
 }
-
-}  // namespace
 
 WString& GetAppDisplayName(Settings* settings, WString& out) {
     const int32_t mode = settings ? SettingsGetFileOpenMode(settings) : 1;

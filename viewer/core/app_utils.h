@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 #include "foundation/ref_counted.h"
 #include "foundation/strings.h"
 
@@ -29,6 +31,8 @@ bool OpenUrlInBrowser(ViewerContext* context, const WString& url);
 // Restores a minimised window and brings it to the foreground; false when
 // the handle is no window or the system refused.
 bool BringWindowToFront(HWND window);
+// The text with its %FILENAME% placeholders replaced by the path.
+WString TextWithFileName(ViewerContext* context, uint32_t number, const WString& path);
 // True when nothing exists at the path. When a file exists: refuses (and
 // says so) when a document of that name is open in the viewer, else asks
 // whether to replace it and answers true only for Yes.

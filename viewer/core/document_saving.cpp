@@ -27,12 +27,6 @@ constexpr uint32_t kNameBufferCharacters = 260;
 constexpr uint32_t kRedlineMaxName = kNameBufferCharacters - 1;
 constexpr uint32_t kRedlineFilterTiff = 2;
 
-WString TextWithFileName(ViewerContext* context, uint32_t number, const WString& path) {
-    WString message = ViewerGetText(context, number);
-    WStrReplaceAll(message, L"%FILENAME%", WStrCStr(path), true);
-    return message;
-}
-
 void ShowTargetOpen(ViewerContext* context, HWND owner, const WString& path) {
     const WString message = TextWithFileName(context, text::kSaveTargetOpen, path);
     MessageBoxW(owner, WStrCStr(message), ViewerGetText(context, text::kWarning), MB_ICONEXCLAMATION);

@@ -5,11 +5,11 @@
 
 #include "foundation/handles.h"
 #include "foundation/string_split.h"
+#include "viewer/core/app_utils.h"
 
 namespace {
 
 constexpr COLORREF kRed = RGB(255, 0, 0);
-constexpr wchar_t kProductVersion[] = L"Plovex 5.2.9";
 
 // Transparent text of one colour, aligned left and top, for a scope.
 class TextScope {
@@ -75,10 +75,10 @@ bool DrawEmptyPage(HDC dc, const RectI& rect) {
     if (!font) return false;
     ScopedSelect select(dc, font.get());
     TextScope text(dc, RGB(250, 250, 250));
-    const int length = int(wcslen(kProductVersion));
-    TextOutW(dc, rect.origin.x + 20, rect.origin.y + 20, kProductVersion, length);
+    const int length = int(wcslen(kSoftwareName));
+    TextOutW(dc, rect.origin.x + 20, rect.origin.y + 20, kSoftwareName, length);
     text.Colour(RGB(190, 190, 190));
-    TextOutW(dc, rect.origin.x + 18, rect.origin.y + 18, kProductVersion, length);
+    TextOutW(dc, rect.origin.x + 18, rect.origin.y + 18, kSoftwareName, length);
     return true;
 }
 
