@@ -79,14 +79,14 @@ def golden_text(objects):
     return ("\r\n".join(out) + "\r\n").encode("cp1252")
 
 
-def write_spec(name, pages):
-    with open(path(name), "w", encoding="utf-8") as spec:
+def write_markup_list(name, pages):
+    with open(path(name), "w", encoding="utf-8") as markup_list:
         for objects in pages:
-            spec.write("page\n")
+            markup_list.write("page\n")
             for oid, otype, geometry, attributes in objects:
-                spec.write("object %d %d %s\n" % (oid, otype, geometry))
+                markup_list.write("object %d %d %s\n" % (oid, otype, geometry))
                 for kind, form in attributes:
-                    spec.write("attr %d %s\n" % (kind, form))
+                    markup_list.write("attr %d %s\n" % (kind, form))
     return path(name)
 
 
@@ -117,9 +117,9 @@ def listing(lines):
 
 # ---- Companion files written -------------------------------------------------
 
-spec = write_spec("doc.spec", PAGES)
+markup_list = write_markup_list("doc.markups", PAGES)
 plr = path("doc.PLR")
-code, out = probe("write-plr", spec, plr)
+code, out = probe("write-plr", markup_list, plr)
 check(code == 0 and out and out[0].startswith("written"), "companion file written: %s" % out)
 tar_list = subprocess.run(["tar", "-tvf", plr], capture_output=True, text=True)
 check(tar_list.returncode == 0, "GNU tar reads the companion file: %s" % tar_list.stderr)
@@ -143,7 +143,7 @@ check(out[-1] == "modified 0", "markups are clean after a load: %s" % out[-1])
 # Characters outside the code page: the prefixes count what is written, so the
 # page reads back whole, and the save reports the replacement.
 wide = [[(1, 7, fixed(1, 2, 30, 40), [(4, "2:4:A\U0001F600B2:\u03a9z")])]]
-code, out = probe("write-plr", write_spec("wide.spec", wide), path("wide.PLR"))
+code, out = probe("write-plr", write_markup_list("wide.markups", wide), path("wide.PLR"))
 check(code == 0 and "replaced=" in out[0] and "replaced=0" not in out[0], "replacement reported: %s" % out)
 with tarfile.open(path("wide.PLR")) as archive:
     text, _ = inflate(archive.extractfile(archive.getmembers()[0]).read())
@@ -256,7 +256,7 @@ first_page.paste(0, (100, 100, 300, 200))
 second_page = Image.new("1", (640, 480), 0)
 first_page.save(source, save_all=True, append_images=[second_page], compression="group4", dpi=(200, 200))
 saved = path("saved.tif")
-code, out = probe("save-tiff", write_spec("tiff.spec", PAGES[:2]), source, saved)
+code, out = probe("save-tiff", write_markup_list("tiff.markups", PAGES[:2]), source, saved)
 check(code == 0 and out[0].startswith("written"), "TIFF with markups written: %s" % out)
 
 
@@ -351,7 +351,7 @@ untagged_first = struct_tiff("untagged-first.tif", [(64, 48, 0, []), (32, 24, 0,
 status, _ = listing(probe("load-tiff", untagged_first)[1])
 check(status == "refused", "no tag on the first page: nothing read: %s" % status)
 reduced = struct_tiff("reduced.tif", [(64, 48, 0, []), (32, 24, 1, [])])
-code, out = probe("save-tiff", write_spec("one.spec", PAGES[:1]), reduced, path("reduced-saved.tif"))
+code, out = probe("save-tiff", write_markup_list("one.markups", PAGES[:1]), reduced, path("reduced-saved.tif"))
 dirs = directories(path("reduced-saved.tif"))
 check(code == 0 and dirs and 40000 in dirs[0], "tag in the first-written directory: %s" % out)
 status, pages = listing(probe("load-tiff", path("reduced-saved.tif"))[1])
@@ -372,16 +372,16 @@ read_only = path("read-only.PLR")
 with open(read_only, "wb") as f:
     f.write(b"the old markups")
 os.chmod(read_only, 0o444)
-ok, out = unchanged_after(read_only, "write-plr", spec, read_only)
+ok, out = unchanged_after(read_only, "write-plr", markup_list, read_only)
 check(ok, "a read-only companion file stays: %s" % out)
 read_only_tiff = path("read-only.tif")
 with open(read_only_tiff, "wb") as f:
     f.write(b"the old TIFF")
 os.chmod(read_only_tiff, 0o444)
-ok, out = unchanged_after(read_only_tiff, "save-tiff", spec, source, read_only_tiff)
+ok, out = unchanged_after(read_only_tiff, "save-tiff", markup_list, source, read_only_tiff)
 check(ok, "a read-only TIFF target stays: %s" % out)
 for spelling in (source.upper().replace(work.upper(), work), "\\\\?\\" + windows(source)):
-    words = [windows(spec), windows(source), spelling if spelling.startswith("\\") else windows(spelling)]
+    words = [windows(markup_list), windows(source), spelling if spelling.startswith("\\") else windows(spelling)]
     with open(source, "rb") as f:
         before = f.read()
     done = subprocess.run(["wine", exe, "save-tiff", *words], capture_output=True, stdin=subprocess.DEVNULL,
@@ -391,7 +391,7 @@ for spelling in (source.upper().replace(work.upper(), work), "\\\\?\\" + windows
     check(done.returncode != 0 and before == after, "the source under the spelling %s stays: %s" %
           (words[2], done.stdout))
 missing_folder = path("no-such-folder/out.tif")
-code, out = probe("save-tiff", spec, source, missing_folder)
+code, out = probe("save-tiff", markup_list, source, missing_folder)
 check(code != 0 and not os.path.exists(missing_folder), "a failing write reports failure: %s" % out)
 check(not [n for n in os.listdir(work) if n.endswith(".tmp")], "no partial files left: %s" % os.listdir(work))
 

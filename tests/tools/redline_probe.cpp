@@ -2,14 +2,14 @@
 // tests/oracle/redline_storage_test.py, which judge its files with tar,
 // Python's zlib, libtiff's tools and Pillow, and feed it files made there.
 //
-//   redline_probe write-plr SPEC OUT          markups of SPEC to a companion file
-//   redline_probe save-tiff SPEC SOURCE OUT   a copy of SOURCE with the markups in its pages
+//   redline_probe write-plr MARKUPS OUT        markups of MARKUPS to a companion file
+//   redline_probe save-tiff MARKUPS SOURCE OUT a copy of SOURCE with the markups in its pages
 //   redline_probe load-plr IN PAGES           lists the markups read from a companion file
 //   redline_probe load-tiff IN                lists the markups read from a TIFF's tags
 //   redline_probe parse PAYLOAD               lists the markups of one page's payload
-//   redline_probe text SPEC PAGE              the text of one page of SPEC, as stored
+//   redline_probe text MARKUPS PAGE           the text of one page of MARKUPS, as stored
 //
-// SPEC is UTF-8, one statement a line: "page", "object ID TYPE GEOMETRY",
+// MARKUPS is UTF-8, one statement a line: "page", "object ID TYPE GEOMETRY",
 // "attr KIND FORM" (for the object above it). Listings are UTF-8: a status
 // line ("loaded" or "refused"), then "page I" or "page I none" for each page
 // and "object ID TYPE Z GEOMETRY" and "attr KIND FORM" lines.
@@ -83,17 +83,17 @@ bool Flush(PendingObject& pending, RedlinePage* page) {
     return true;
 }
 
-Ref<RedlineDocument> BuildDocument(const char* spec_path) {
-    std::string spec;
-    if (!ReadWhole(spec_path, spec)) return nullptr;
+Ref<RedlineDocument> BuildDocument(const char* markups_path) {
+    std::string markups;
+    if (!ReadWhole(markups_path, markups)) return nullptr;
     Ref<RedlineDocument> document = RedlineDocumentCreate();
     Ref<RedlinePage> page;
     PendingObject pending;
     size_t start = 0;
-    while (start < spec.size()) {
-        size_t end = spec.find('\n', start);
-        if (end == std::string::npos) end = spec.size();
-        std::string line = spec.substr(start, end - start);
+    while (start < markups.size()) {
+        size_t end = markups.find('\n', start);
+        if (end == std::string::npos) end = markups.size();
+        std::string line = markups.substr(start, end - start);
         start = end + 1;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line == "page") {
