@@ -5,10 +5,13 @@
 
 #include "foundation/variant.h"
 #include "redlining/redline_mouse_tool.h"
+#include "redlining/redline_properties.h"
 #include "viewer/contracts/markups.h"
 #include "viewer/core/event_codes.h"
 #include "viewer/core/redlining_modes.h"
 #include "viewer/core/settings.h"
+#include "viewer/views/main_view.h"
+#include "viewer/windows/frame_window.h"
 
 namespace {
 
@@ -279,5 +282,19 @@ void RedlineChangeZOrder(RedlineView* view, uint32_t direction) {
     PostSelectionChanged(view, false);
 }
 
-// The Properties sheet is not part of this layer yet: nothing is applied.
-void RedlineShowProperties(RedlineView* view) {}
+void RedlineShowProperties(RedlineView* view) {
+    if (view->selection.Count() == 0) return;
+    RedlineLastAttributes record;
+    const int32_t result = RunRedlinePropertiesSheet(record, view->owner.get(), view->selection);
+    {
+        ScopedLock hold(view->lock);
+        view->last_attributes = record;
+    }
+    if (result == kRedlineSheetNoPage) return;
+    RedlineViewDropCache(view);
+    Ref<FrameWindow> frame = ViewerGetFrame(view->owner.get());
+    Ref<MainViewWindow> main_view = frame ? FrameGetMainView(frame.get()) : nullptr;
+    if (main_view && main_view->window()) InvalidateRect(main_view->window(), nullptr, FALSE);
+    // The preview draws the changed markups too.
+    PostSelectionChanged(view, false);
+}

@@ -137,6 +137,56 @@
 #define IDC_REDLINING_NUMBERS_EDITING 1105
 #define IDC_REDLINING_NUMBERS_NEVER 1268
 
+// Markup properties sheet: one page per attribute kind. Item numbers repeat
+// between pages. A colour field is a hidden edit holding the colour
+// reference in decimal; the page paints its rectangle as a swatch.
+#define IDD_MARKUP_LINE 157
+#define IDD_MARKUP_FILLING 158
+#define IDD_MARKUP_LINE_ENDS 159
+#define IDD_MARKUP_FONT 160
+#define IDD_MARKUP_TEXT 161
+// Filling page.
+#define IDC_FILLING_COLOUR_LABEL 1050
+#define IDC_FILLING_COLOUR 1048
+#define IDC_FILLING_COLOUR_BUTTON 1245
+#define IDC_FILLING_TRANSPARENT 1049
+// Line page.
+#define IDC_LINE_WIDTH_LABEL 1227
+#define IDC_LINE_WIDTH 1205
+#define IDC_LINE_WIDTH_UNIT 1228
+#define IDC_LINE_COLOUR_LABEL 1229
+#define IDC_LINE_COLOUR 1240
+#define IDC_LINE_COLOUR_BUTTON 1235
+#define IDC_LINE_TRANSPARENT 1243
+// Line endings page.
+#define IDC_LINE_ENDS_START 1051
+#define IDC_LINE_ENDS_END 1052
+#define IDC_LINE_ENDS_PREVIEW 1053
+// Font page.
+#define IDC_FONT_FACE_LABEL 1061
+#define IDC_FONT_FACE 1062
+#define IDC_FONT_HEIGHT_LABEL 1055
+#define IDC_FONT_HEIGHT 1057
+#define IDC_FONT_HEIGHT_UNIT 1056
+#define IDC_FONT_COLOUR_LABEL 1058
+#define IDC_FONT_COLOUR 1060
+#define IDC_FONT_COLOUR_BUTTON 1059
+#define IDC_FONT_BOLD 1231
+#define IDC_FONT_ITALIC 1236
+#define IDC_FONT_UNDERLINE 1241
+#define IDC_FONT_STRIKE_OUT 1244
+#define IDC_FONT_ANGLE_LABEL 1063
+#define IDC_FONT_ANGLE 1064
+#define IDC_FONT_ANGLE_UNIT 1065
+// Text page.
+#define IDC_MARKUP_TEXT_LABEL 1071
+#define IDC_MARKUP_TEXT 1206
+#define IDC_MARKUP_VARIABLES_LABEL 1066
+#define IDC_MARKUP_VARIABLES 1067
+#define IDC_MARKUP_DESCRIPTION 1069
+#define IDC_MARKUP_PASTE 1068
+#define IDC_MARKUP_EDIT_VARIABLES 1070
+
 // Scale dialog (the document's drawing scale).
 #define IDD_SCALE 174
 #define IDC_SCALE_UNKNOWN 1230

@@ -364,10 +364,8 @@ constexpr int kUserInfoValueItems[] = {IDC_USER_INFO_TEXT, IDC_USER_INFO_BORDER,
                                        IDC_USER_INFO_LARGE_FONT};
 
 void FillVariables(HWND page, ViewerContext* context) {
-    VarListFillListBox(context, page, IDC_USER_INFO_VARIABLES);
-    SendDlgItemMessageW(page, IDC_USER_INFO_VARIABLES, LB_SETCURSEL, 0, 0);
-    VarListShowDescription(context, page, IDC_USER_INFO_VARIABLES, IDC_USER_INFO_DESCRIPTION,
-                           IDC_USER_INFO_PASTE);
+    VarListRefillListBox(context, page, IDC_USER_INFO_VARIABLES, IDC_USER_INFO_DESCRIPTION,
+                         IDC_USER_INFO_PASTE);
 }
 
 void InitUserInfoPage(HWND page, SettingsPageState& state) {
@@ -413,16 +411,14 @@ void OnUserInfoCommand(HWND page, int item, int code) {
     if (!state) return;
     ViewerContext* context = state->context;
     const bool may_change = IsWindowEnabled(GetDlgItem(page, IDC_USER_INFO_TEXT));
-    if (item == IDC_USER_INFO_VARIABLES && code == LBN_SELCHANGE) {
-        VarListShowDescription(context, page, IDC_USER_INFO_VARIABLES, IDC_USER_INFO_DESCRIPTION,
-                               IDC_USER_INFO_PASTE);
-        if (!may_change) EnableWindow(GetDlgItem(page, IDC_USER_INFO_PASTE), FALSE);
-    } else if ((item == IDC_USER_INFO_VARIABLES && code == LBN_DBLCLK) ||
-               (item == IDC_USER_INFO_PASTE && code == BN_CLICKED)) {
-        if (may_change) VarListInsertSelected(page, IDC_USER_INFO_VARIABLES, IDC_USER_INFO_TEXT);
-    } else if (item == IDC_USER_INFO_EDIT_VARIABLES && code == BN_CLICKED) {
+    if (item == IDC_USER_INFO_EDIT_VARIABLES && code == BN_CLICKED) {
         if (ShowVariablesDialog(GetParent(page), context)) FillVariables(page, context);
+        return;
     }
+    VarListOnCommand(
+        context, page, item, code,
+        {IDC_USER_INFO_VARIABLES, IDC_USER_INFO_DESCRIPTION, IDC_USER_INFO_PASTE, IDC_USER_INFO_TEXT},
+        may_change);
 }
 
 // ---- Redlining ---------------------------------------------------------------

@@ -80,3 +80,20 @@ bool VarListInsertSelected(HWND dialog, int list_box_id, int edit_id) {
     SendMessageW(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(WStrCStr(placeholder)));
     return true;
 }
+
+void VarListRefillListBox(ViewerContext* context, HWND dialog, int list_box_id, int text_id, int button_id) {
+    VarListFillListBox(context, dialog, list_box_id);
+    SendItem(dialog, list_box_id, LB_SETCURSEL, 0);
+    VarListShowDescription(context, dialog, list_box_id, text_id, button_id);
+}
+
+void VarListOnCommand(ViewerContext* context, HWND dialog, int item, int code, const VarListItems& items,
+                      bool may_insert) {
+    if (item == items.list_box && code == LBN_SELCHANGE) {
+        VarListShowDescription(context, dialog, items.list_box, items.description, items.paste_button);
+        if (!may_insert) EnableWindow(GetDlgItem(dialog, items.paste_button), FALSE);
+    } else if ((item == items.list_box && code == LBN_DBLCLK) ||
+               (item == items.paste_button && code == BN_CLICKED)) {
+        if (may_insert) VarListInsertSelected(dialog, items.list_box, items.edit);
+    }
+}

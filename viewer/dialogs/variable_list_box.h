@@ -20,3 +20,18 @@ void VarListShowDescription(ViewerContext* context, HWND dialog, int list_box_id
 // so that inserting never overwrites the text. False when nothing is
 // selected or an item is missing.
 bool VarListInsertSelected(HWND dialog, int list_box_id, int edit_id);
+
+// The items of a dialog that offers the variables for its text.
+struct VarListItems {
+    int list_box;
+    int description;
+    int paste_button;
+    int edit;
+};
+// Fills the list box, selects its first line and shows its description.
+void VarListRefillListBox(ViewerContext* context, HWND dialog, int list_box_id, int text_id, int button_id);
+// The list's commands: a selection change shows the description, a double
+// click or the paste button inserts the selected variable into the edit.
+// Without `may_insert` nothing is inserted and the paste button stays grey.
+void VarListOnCommand(ViewerContext* context, HWND dialog, int item, int code, const VarListItems& items,
+                      bool may_insert);
