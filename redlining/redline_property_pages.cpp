@@ -41,11 +41,6 @@ constexpr COLORREF kCustomColours[16] = {0xFFFFFF, 0xC8C8C8, 0x808080, 0x000000,
                                          0x00FF00, 0x00B400, 0xFF0000, 0xB40000, 0x00FFFF, 0x00B4B4,
                                          0xFFFF00, 0xB4B400, 0xFF00FF, 0xB400B4};
 
-struct ItemText {
-    int item;
-    uint32_t text;
-};
-
 // A hidden edit holding a colour reference in decimal, painted as a swatch,
 // and the button beside it that picks the colour.
 struct ColourField {
@@ -56,7 +51,7 @@ struct ColourField {
 // What distinguishes the pages; PageProc does the rest.
 struct PageKind {
     int32_t kind;
-    std::span<const ItemText> texts;
+    std::span<const DlgItemText> texts;
     std::span<const ColourField> colours;
     void (*init)(HWND page, RedlineSheetState& sheet);
     // The new attribute from the page's controls.
@@ -161,7 +156,7 @@ void ChooseFieldColour(HWND page, int field) {
 
 // ---- Filling -----------------------------------------------------------------
 
-constexpr ItemText kFillingTexts[] = {
+constexpr DlgItemText kFillingTexts[] = {
     {IDC_FILLING_COLOUR_LABEL, text::kMarkupColour},
     {IDC_FILLING_TRANSPARENT, text::kMarkupTransparent},
 };
@@ -181,7 +176,7 @@ Ref<RedlineAttribute> BuildFilling(HWND page, RedlineSheetState&) {
 
 // ---- Line ----------------------------------------------------------------------
 
-constexpr ItemText kLineTexts[] = {
+constexpr DlgItemText kLineTexts[] = {
     {IDC_LINE_WIDTH_LABEL, text::kMarkupWidth},
     {IDC_LINE_WIDTH_UNIT, text::kUnitMillimetre},
     {IDC_LINE_COLOUR_LABEL, text::kMarkupColour},
@@ -268,7 +263,7 @@ void DrawLineEndEntry(const DRAWITEMSTRUCT& item) {
 
 // ---- Font ------------------------------------------------------------------------
 
-constexpr ItemText kFontTexts[] = {
+constexpr DlgItemText kFontTexts[] = {
     {IDC_FONT_FACE_LABEL, text::kMarkupFontFace},
     {IDC_FONT_HEIGHT_LABEL, text::kMarkupFontHeight},
     {IDC_FONT_HEIGHT_UNIT, text::kUnitMillimetre},
@@ -354,7 +349,7 @@ Ref<RedlineAttribute> BuildFont(HWND page, RedlineSheetState& sheet) {
 
 // ---- Text ------------------------------------------------------------------------
 
-constexpr ItemText kTextTexts[] = {
+constexpr DlgItemText kTextTexts[] = {
     {IDC_MARKUP_TEXT_LABEL, text::kMarkupTextLabel},
     {IDC_MARKUP_VARIABLES_LABEL, text::kMarkupVariables},
     {IDC_MARKUP_PASTE, text::kMarkupPasteVariable},
@@ -442,8 +437,7 @@ INT_PTR PageProc(const PageKind& kind, HWND page, UINT message, WPARAM wparam, L
         case WM_INITDIALOG: {
             auto* sheet = static_cast<RedlineSheetState*>(DlgAttachPageParam(page, lparam));
             if (!sheet || !sheet->selection) return TRUE;
-            for (const ItemText& entry : kind.texts)
-                DlgSetItemText(sheet->context, page, entry.item, entry.text);
+            DlgSetItemTexts(sheet->context, page, kind.texts);
             for (const ColourField& colour : kind.colours) PlaceColourButton(page, colour);
             kind.init(page, *sheet);
             return TRUE;

@@ -22,6 +22,7 @@ from program_peer import WM_COMMAND, probe  # noqa: E402 (after the interpreter 
 MAIN = "Plovex50Hauptansicht"
 WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONUP = 0x200, 0x201, 0x202, 0x204, 0x205
 MK_LBUTTON, MK_RBUTTON = 1, 2
+IDOK = 1
 LINE, RECTANGLE, ELLIPSE, MULTI_LINE, POLYGON, NOTE = 564, 565, 566, 567, 568, 570
 # Cells of the view's middle (fractions of its client size): x0, y0, x1, y1.
 CELLS = {RECTANGLE: (0.26, 0.28, 0.40, 0.46), ELLIPSE: (0.43, 0.28, 0.57, 0.46), NOTE: (0.60, 0.28, 0.74, 0.46),
@@ -72,12 +73,28 @@ class View:
         self.post(WM_RBUTTONUP, 0, points[-1])
 
 
+def visible_dialogs():
+    return [w[0] for w in probe("windows", "#32770") if w[2] == "1"]
+
+
+def close_properties():
+    """A finished note opens its Properties sheet at once; OK closes it."""
+    sheet = wait_for(lambda: next(iter(visible_dialogs()), None), 15)
+    if not sheet:
+        return "the note's Properties sheet did not open"
+    probe("post", sheet, WM_COMMAND, IDOK, 0)
+    return None if wait_for(lambda: not visible_dialogs(), 15) else "the Properties sheet did not close"
+
+
 def draw(view):
     for command in (RECTANGLE, ELLIPSE, NOTE, LINE):
         if not view.choose(command):
             return "command %d did not choose its tool" % command
         x0, y0, x1, y1 = CELLS[command]
         view.drag(view.at(x0, y0), view.at(x1, y1))
+        problem = close_properties() if command == NOTE else None
+        if problem:
+            return problem
     for command in (MULTI_LINE, POLYGON):
         if not view.choose(command):
             return "command %d did not choose its tool" % command

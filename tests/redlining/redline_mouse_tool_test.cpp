@@ -10,6 +10,7 @@
 #include "redlining/redline_markups.h"
 #include "redlining/redline_view.h"
 #include "resources/text_ids.h"
+#include "tests/redlining/redline_sheet_test_support.h"
 #include "tests/viewer/views/view_harness.h"
 #include "viewer/core/commands.h"
 #include "viewer/core/redlining_modes.h"
@@ -210,11 +211,25 @@ TEST(RedlineMouseTool, ATextIsMadeByOnePressAndAsksForItsProperties) {
     ASSERT_TRUE(h.view && h.page_item);
     h.Command(command::kRedlineFirstTool + 5);  // text
     const size_t asked = h.viewer.Count(event::kMarkupProperties);
+    // The sheet opens on the new text alone; what is typed there is its text.
+    std::vector<std::wstring> tabs;
+    ModalScript driver([&](HWND sheet) {
+        tabs = Tabs(sheet);
+        SetDlgItemTextW(ShowPage(sheet, 0), IDC_MARKUP_TEXT, L"typed");
+        PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+        return true;
+    });
     h.Click(h.At(30, 30));
     ASSERT_EQ(h.Count(), 1u);
     EXPECT_EQ(h.At(0)->GetType(), redline_type::kText);
     EXPECT_EQ(h.viewer.Count(event::kMarkupProperties), asked + 1);
     EXPECT_TRUE(h.Markups()->selection.Contains(h.At(0).get()));
+    std::vector<std::wstring> titles;
+    for (uint32_t title : {text::kMarkupTextPage, text::kMarkupFont, text::kMarkupFilling})
+        titles.push_back(ViewerTextOrEmpty(h.context(), title));
+    EXPECT_EQ(tabs, titles);
+    Ref<RedlineAttribute> text = h.At(0)->GetAttribute(redline_attribute::kText);
+    EXPECT_EQ(std::wstring(WStrCStr(static_cast<TextAttr*>(text.get())->text().text)), L"typed");
 }
 
 TEST(RedlineContextMenu, HoldsTheSelectionCommandsWithBringToAsAsked) {

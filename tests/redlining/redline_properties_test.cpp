@@ -88,9 +88,8 @@ TEST(RedlinePropertiesSheet, EdgeCases) {
         rig.Add(redline_type::kNote);
         const std::vector<std::string> before = rig.Saved();
         EXPECT_EQ(rig.Run([](HWND) { ADD_FAILURE() << "no sheet"; }), kRedlineSheetNoPage);
-        EXPECT_EQ(
-            rig.boxes,
-            (std::vector<std::wstring>{L"Plovex redlining|The selected objects share no common attributes"}));
+        EXPECT_EQ(rig.boxes, (std::vector<std::wstring>{
+                                 L"Plovex redlining|The selected objects share no common attributes\t"}));
         EXPECT_EQ(rig.Saved(), before);
     }
     {

@@ -98,6 +98,10 @@ void DlgSetItemText(ViewerContext* context, HWND dialog, int item_id, uint32_t t
     if (text) SetDlgItemTextW(dialog, item_id, text);
 }
 
+void DlgSetItemTexts(ViewerContext* context, HWND dialog, std::span<const DlgItemText> texts) {
+    for (const DlgItemText& entry : texts) DlgSetItemText(context, dialog, entry.item, entry.text);
+}
+
 WString DlgGetItemString(HWND dialog, int item_id) {
     HWND item = GetDlgItem(dialog, item_id);
     if (!item) return WString();

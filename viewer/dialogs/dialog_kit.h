@@ -10,6 +10,7 @@
 #include <prsht.h>
 
 #include <cstdint>
+#include <span>
 
 #include "foundation/strings.h"
 
@@ -45,6 +46,12 @@ ViewerContext* DlgGetPageViewer(HWND page);
 // The item's text becomes the language text of that number (nothing when
 // the item or the text is missing).
 void DlgSetItemText(ViewerContext* context, HWND dialog, int item_id, uint32_t text_id);
+// A table of language texts for a dialog's items.
+struct DlgItemText {
+    int item;
+    uint32_t text;
+};
+void DlgSetItemTexts(ViewerContext* context, HWND dialog, std::span<const DlgItemText> texts);
 // The item's whole text; empty when the item is missing.
 WString DlgGetItemString(HWND dialog, int item_id);
 

@@ -40,11 +40,6 @@ struct SettingsPageState : DlgPageState {
     double shown_margins[4] = {};
 };
 
-struct ItemText {
-    int item;
-    uint32_t text;
-};
-
 // What distinguishes the pages; the common procedure below does the rest.
 struct PageKind {
     void (*init)(HWND page, SettingsPageState& state);
@@ -54,10 +49,6 @@ struct PageKind {
 };
 
 SettingsPageState* PageState(HWND page) { return static_cast<SettingsPageState*>(DlgGetPageParam(page)); }
-
-void SetItemTexts(ViewerContext* context, HWND page, std::span<const ItemText> texts) {
-    for (const ItemText& entry : texts) DlgSetItemText(context, page, entry.item, entry.text);
-}
 
 void EnableItems(HWND page, std::span<const int> items, bool enable) {
     for (int item : items) {
@@ -87,7 +78,7 @@ void MarkChanged(HWND page) {
 // ---- Common ---------------------------------------------------------------
 
 // The length unit has no hint: its hint item keeps the template's empty text.
-constexpr ItemText kCommonTexts[] = {
+constexpr DlgItemText kCommonTexts[] = {
     {IDC_COMMON_LANGUAGE_LABEL, text::kSettingsLanguage},
     {IDC_COMMON_LANGUAGE_HINT, text::kSettingsNextStartHint},
     {IDC_COMMON_FILE_TYPES_LABEL, text::kSettingsFileTypes},
@@ -113,7 +104,7 @@ constexpr int kCommonValueItems[] = {IDC_COMMON_LANGUAGE,   IDC_COMMON_FILE_TYPE
 void InitCommonPage(HWND page, SettingsPageState& state) {
     ViewerContext* context = state.context;
     Ref<Settings> settings = ViewerGetSettings(context);
-    SetItemTexts(context, page, kCommonTexts);
+    DlgSetItemTexts(context, page, kCommonTexts);
 
     for (int language = 0; language < 2; ++language) {
         ComboAddTextId(context, page, IDC_COMMON_LANGUAGE, text::kLanguageGerman + language, language);
@@ -180,7 +171,7 @@ void ApplyCommonPage(HWND page, SettingsPageState& state) {
 
 // ---- Default representation ------------------------------------------------
 
-constexpr ItemText kDefaultViewTexts[] = {
+constexpr DlgItemText kDefaultViewTexts[] = {
     {IDC_DEFAULT_BORDERS, text::kSettingsBorders},
     {IDC_DEFAULT_INVERSE, text::kSettingsInvert},
     {IDC_DEFAULT_MIRROR_H, text::kSettingsFlipHorizontally},
@@ -210,7 +201,7 @@ void InitDefaultViewPage(HWND page, SettingsPageState& state) {
     ViewerContext* context = state.context;
     Ref<Settings> settings = ViewerGetSettings(context);
     Ref<OpenParams> params = SettingsGetOpenParams(settings.get());
-    SetItemTexts(context, page, kDefaultViewTexts);
+    DlgSetItemTexts(context, page, kDefaultViewTexts);
 
     double margins[4] = {};
     OpenParamsGetOffsets(params.get(), margins[0], margins[1], margins[2], margins[3]);
@@ -288,7 +279,7 @@ void PaintPageSymbol(HWND page, HDC dc) {
 
 // ---- Network settings ------------------------------------------------------
 
-constexpr ItemText kNetworkTexts[] = {
+constexpr DlgItemText kNetworkTexts[] = {
     {IDC_NETWORK_HTTP_GROUP, text::kSettingsHttpDownloads},
     {IDC_NETWORK_SEND_COOKIES, text::kSettingsSendCookies},
     {IDC_NETWORK_CACHE_GROUP, text::kSettingsFileCache},
@@ -313,7 +304,7 @@ constexpr int kNetworkValueItems[] = {IDC_NETWORK_SEND_COOKIES, IDC_NETWORK_CACH
 
 void InitNetworkPage(HWND page, SettingsPageState& state) {
     Ref<Settings> settings = ViewerGetSettings(state.context);
-    SetItemTexts(state.context, page, kNetworkTexts);
+    DlgSetItemTexts(state.context, page, kNetworkTexts);
     CheckItem(page, IDC_NETWORK_SEND_COOKIES, SettingsGetSendCookiesAuth(settings.get()));
     const uint32_t caching = SettingsGetDriveTypesCaching(settings.get());
     for (const CacheBox& box : kCacheBoxes) CheckItem(page, box.item, (caching & box.bit) != 0);
@@ -336,7 +327,7 @@ void ApplyNetworkPage(HWND page, SettingsPageState& state) {
 
 // ---- User information ------------------------------------------------------
 
-constexpr ItemText kUserInfoTexts[] = {
+constexpr DlgItemText kUserInfoTexts[] = {
     {IDC_USER_INFO_TEXT_LABEL, text::kSettingsText},
     {IDC_USER_INFO_VARIABLES_LABEL, text::kSettingsVariables},
     {IDC_USER_INFO_PASTE, text::kSettingsPasteIntoText},
@@ -371,7 +362,7 @@ void FillVariables(HWND page, ViewerContext* context) {
 void InitUserInfoPage(HWND page, SettingsPageState& state) {
     ViewerContext* context = state.context;
     Ref<Settings> settings = ViewerGetSettings(context);
-    SetItemTexts(context, page, kUserInfoTexts);
+    DlgSetItemTexts(context, page, kUserInfoTexts);
 
     SendDlgItemMessageW(page, IDC_USER_INFO_TEXT, EM_LIMITTEXT, 2000, 0);
     SetDlgItemTextW(page, IDC_USER_INFO_TEXT, WStrCStr(SettingsGetUserInfoText(settings.get())));
@@ -423,7 +414,7 @@ void OnUserInfoCommand(HWND page, int item, int code) {
 
 // ---- Redlining ---------------------------------------------------------------
 
-constexpr ItemText kRedliningTexts[] = {
+constexpr DlgItemText kRedliningTexts[] = {
     {IDC_REDLINING_ACTIVE, text::kSettingsRedliningActive},
     {IDC_REDLINING_DISPLAY, text::kSettingsRedliningDisplay},
     {IDC_REDLINING_NUMBERS_GROUP, text::kSettingsObjectNumbers},
@@ -442,7 +433,7 @@ constexpr int kRedliningValueItems[] = {IDC_REDLINING_ACTIVE,          IDC_REDLI
 
 void InitRedliningPage(HWND page, SettingsPageState& state) {
     Ref<Settings> settings = ViewerGetSettings(state.context);
-    SetItemTexts(state.context, page, kRedliningTexts);
+    DlgSetItemTexts(state.context, page, kRedliningTexts);
     CheckItem(page, IDC_REDLINING_ACTIVE, SettingsGetRedliningActive(settings.get()));
     CheckItem(page, IDC_REDLINING_DISPLAY, SettingsGetRedliningDisplay(settings.get()));
     const int32_t numbers = SettingsGetRedliningObjectNumbers(settings.get());
