@@ -171,28 +171,34 @@ TEST(RedlinePropertiesSheet, EachMixedSelectionShowsThePagesItShares) {
 }
 
 // A face the machine lacks stays the object's, also when the page is
-// applied for another change; an emptied face keeps it too.
-TEST(RedlinePropertiesSheet, AFaceMissingFromTheListIsKept) {
+// applied for another change, and so do reals shown rounded; an emptied face
+// keeps the face, an emptied angle gives 0.
+TEST(RedlinePropertiesSheet, UntouchedFieldsKeepTheObjectsValues) {
     MarkupSheetRig rig;
     Ref<RedlineObject> text = rig.Add(redline_type::kText);
     text->SetAttribute(
-        MakeRef<FontAttr>(5.0f, false, false, false, false, 0, 0.0f, 0, WString(L"No Such Face")).get());
-    std::wstring shown;
+        MakeRef<FontAttr>(5.25f, false, false, false, false, 0, 12.25f, 0, WString(L"No Such Face")).get());
+    std::vector<std::wstring> shown;
     LRESULT selected = 0, entries = 0;
     rig.Run([&](HWND sheet) {
         HWND page = ShowPage(sheet, 1);
-        shown = ItemText(page, IDC_FONT_FACE);
+        shown = {ItemText(page, IDC_FONT_FACE), ItemText(page, IDC_FONT_HEIGHT).substr(0, 3)};
         selected = SendDlgItemMessageW(page, IDC_FONT_FACE, CB_GETCURSEL, 0, 0);
         entries = SendDlgItemMessageW(page, IDC_FONT_FACE, CB_GETCOUNT, 0, 0);
-        SetDlgItemTextW(page, IDC_FONT_HEIGHT, L"6");
+        SetDlgItemTextW(page, IDC_FONT_COLOUR, L"128");
     });
-    EXPECT_EQ(shown, L"No Such Face");
+    EXPECT_EQ(shown, (std::vector<std::wstring>{L"No Such Face", L"5.2"}));
     EXPECT_EQ(selected, CB_ERR);
     EXPECT_GT(entries, 0) << "the machine's TrueType faces are listed";
-    EXPECT_EQ(rig.Saved()[1], "6.000000:0:0:0:0:0:0.000000:0:No Such Face");
+    EXPECT_EQ(rig.Saved()[1], "5.250000:0:0:0:0:128:12.250000:0:No Such Face");
 
-    rig.Run([&](HWND sheet) { SetDlgItemTextW(ShowPage(sheet, 1), IDC_FONT_FACE, L""); });
-    EXPECT_EQ(rig.Saved()[1], "6.000000:0:0:0:0:0:0.000000:0:No Such Face");
+    rig.Run([&](HWND sheet) {
+        HWND page = ShowPage(sheet, 1);
+        SetDlgItemTextW(page, IDC_FONT_FACE, L"");
+        SetDlgItemTextW(page, IDC_FONT_ANGLE, L"");
+        SetDlgItemTextW(page, IDC_FONT_HEIGHT, L"6");
+    });
+    EXPECT_EQ(rig.Saved()[1], "6.000000:0:0:0:0:128:0.000000:0:No Such Face");
 }
 
 // The title's number is put into the stored text, never formatted with it.
