@@ -21,15 +21,8 @@ using Script = std::function<void(HWND sheet)>;
 
 // Geometries of the types, as the markup text writes them back.
 inline const wchar_t* GeometryOf(int32_t type) {
-    switch (type) {
-        case redline_type::kLine:
-            return L"10:10:40:20";
-        case redline_type::kPolygon:
-        case redline_type::kMultiLine:
-            return L"3:10:10:40:20:30:35";
-        default:
-            return L"10:10:40:30";
-    }
+    const bool chain = type == redline_type::kPolygon || type == redline_type::kMultiLine;
+    return chain ? L"3:10:10:40:20:30:35" : L"10:10:40:30";
 }
 
 // A page of markups, a selection on it and the record the sheet fills.
