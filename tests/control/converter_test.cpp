@@ -1,76 +1,138 @@
-// A converter bound to a loaded document writes what a script chose on it:
-// the TIFF layout, the description and the extra tags as libtiff reads
-// them, and a PDF that qpdf accepts.
-#include "control/converter.h"
+// A page's script (Wine's VBScript engine) drives the hosted control: it
+// opens a drawing, reads its Document objects, changes the view and
+// converts it through Converter objects. What it read and what it wrote are
+// judged by libtiff's tools, poppler's pdfinfo, qpdf and ImageMagick.
+#include <windows.h>
+// after windows.h, which they need
+#include <gtest/gtest.h>
 
-#include "tests/viewer/documents/document_test_support.h"
+#include <cmath>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "tests/control/page_script.h"
+#include "tests/control/test_container.h"
 
 namespace {
 
-class BoundConverter : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        dir = MakeScratchDir("bound_converter");
-        ASSERT_EQ(
-            RunHostCommand("convert -size 2400x1600 xc:white -fill black -draw 'rectangle 10,10 100,100' "
-                           "-compress Group4 '" +
-                           dir + "/in.tif'"),
-            0);
-        source = viewer.Start(WindowsPathOf(dir + "/in.tif"));
-        ASSERT_TRUE(source);
-        PumpUntil([&] { return SourceGetState(source.get()) >= kSourceLoaded; }, 15000);
-        ASSERT_EQ(SourceGetState(source.get()), static_cast<uint32_t>(kSourceLoaded));
-        ASSERT_EQ(Converter::Create(IID_IConverter, converter.PutVoid()), S_OK);
-        static_cast<Converter*>(converter.get())->Bind(viewer.context.get(), source.get(), nullptr, 0);
-    }
-    bool Convert(const std::string& name) {
-        BSTR target = SysAllocString(WindowsPathOf(dir + "/" + name).c_str());
-        VARIANT_BOOL written = VARIANT_FALSE;
-        EXPECT_EQ(converter->Convert(target, &written), S_OK);
-        SysFreeString(target);
-        return written == VARIANT_TRUE;
-    }
-    bool TiffInfoHas(const std::string& name, const std::string& text) {
-        return RunHostCommand("tiffinfo '" + dir + "/" + name + "' 2>/dev/null | grep -q '" + text + "'") ==
-               0;
-    }
+using namespace control_test;
 
-    RunningViewer viewer;
-    std::string dir;
-    Ref<DocumentSource> source;
-    ComPtr<IConverter> converter;
-};
+std::string SourceDir() { return TestEnvDir("TEST_SOURCE_DIR"); }
 
-TEST_F(BoundConverter, WritesTheLayoutDescriptionAndTags) {
-    ASSERT_EQ(converter->put_Layout(4), S_OK);
-    BSTR description = SysAllocString(L"Plan 7");
-    BSTR sheet = SysAllocString(L"Sheet A");
-    EXPECT_EQ(converter->put_ImageDescription(description), S_OK);
-    VARIANT_BOOL added = VARIANT_FALSE;
-    EXPECT_EQ(converter->AddTiffStringTag(65000, sheet, &added), S_OK);
-    EXPECT_EQ(added, VARIANT_TRUE);
-    SysFreeString(description);
-    SysFreeString(sheet);
-    ASSERT_TRUE(Convert("tiles.tif"));
-    EXPECT_TRUE(TiffInfoHas("tiles.tif", "Tile Width: 512"));
-    EXPECT_TRUE(TiffInfoHas("tiles.tif", "ImageDescription: Plan 7"));
-    EXPECT_TRUE(TiffInfoHas("tiles.tif", "Sheet A"));
-    // Layout 4 adds reduced copies while a side stays above 1000 pixels.
-    EXPECT_EQ(RunHostCommand("test $(tiffinfo '" + dir +
-                             "/tiles.tif' 2>/dev/null | grep -c 'TIFF Directory') -ge 2"),
-              0);
-
-    ASSERT_EQ(converter->put_Layout(2), S_OK);
-    ASSERT_TRUE(Convert("strips.tif"));
-    EXPECT_TRUE(TiffInfoHas("strips.tif", "Rows/Strip: 64"));
+// The output of a shell command on the host.
+std::string HostOutput(const std::string& dir, const std::string& command) {
+    const std::string file = dir + "/output.txt";
+    if (RunHostCommand("(" + command + ") > '" + file + "' 2>&1") != 0) return "";
+    const std::vector<uint8_t> bytes = ReadHostFile(file);
+    return std::string(bytes.begin(), bytes.end());
 }
 
-TEST_F(BoundConverter, WritesPdf) {
-    BSTR pdf = SysAllocString(L"pdf");
-    ASSERT_EQ(converter->put_TargetType(pdf), S_OK);
-    SysFreeString(pdf);
-    ASSERT_TRUE(Convert("out.pdf"));
-    EXPECT_EQ(RunHostCommand("qpdf --check '" + dir + "/out.pdf' >/dev/null"), 0);
+std::wstring ReadScript() {
+    std::ifstream file(SourceDir() + "/tests/control/page_script.vbs");
+    std::stringstream text;
+    text << file.rdbuf();
+    const std::string narrow = text.str();
+    return std::wstring(narrow.begin(), narrow.end());
+}
+
+// The value of a tag as tiffdump shows it, in the n-th directory (from 0).
+std::string TagOf(const std::string& dump, int directory, const std::string& tag) {
+    size_t at = 0;
+    for (int i = 0; i <= directory; ++i) {
+        at = dump.find("Directory ", at);
+        if (at == std::string::npos) return "";
+        ++at;
+    }
+    const size_t next = dump.find("Directory ", at);
+    const std::string block = dump.substr(at, next == std::string::npos ? std::string::npos : next - at);
+    const size_t line = block.find("\n" + tag + " ");
+    if (line == std::string::npos) return "";
+    const size_t end = block.find('\n', line + 1);
+    return block.substr(line + 1, end - line - 1);
+}
+
+TEST(PageScriptConverts, DocumentAndConverterAsAPageUsesThem) {
+    const std::string dir = MakeScratchDir("page_script");
+    const std::string drawing = dir + "/drawing.tif";
+    ASSERT_TRUE(MakeTwoPageTiff(drawing));
+    HostedControl hosted;
+    ASSERT_TRUE(hosted.running());
+
+    PageScript script(hosted.automation.get());
+    const std::wstring constants = L"Const kDrawing = \"" + WindowsPathOf(drawing) + L"\"\nConst kOut = \"" +
+                                   WindowsPathOf(dir) + L"\"\n";
+    ASSERT_TRUE(script.Load(constants + ReadScript()))
+        << std::string(script.errors.begin(), script.errors.end());
+    script.Call(L"OpenDrawing");
+    ASSERT_TRUE(WaitFor([&] {
+        VARIANT loaded = script.Call(L"Loaded");
+        return loaded.vt == VT_BOOL && loaded.boolVal == VARIANT_TRUE;
+    }));
+    script.Call(L"ReadAndConvert");
+    VARIANT failures = script.Get(L"failures");
+    ASSERT_EQ(failures.vt, VT_BSTR);
+    EXPECT_STREQ(failures.bstrVal, L"");
+    VariantClear(&failures);
+    EXPECT_EQ(script.errors, L"");
+
+    // What the document read: the file, the page count, the page's size in
+    // millimetres as libtiff gives pixels and resolution.
+    VARIANT file_name = script.Get(L"fileName");
+    ASSERT_EQ(file_name.vt, VT_BSTR);
+    EXPECT_EQ(lstrcmpiW(file_name.bstrVal, WindowsPathOf(drawing).c_str()), 0);
+    VariantClear(&file_name);
+    const std::string info = HostOutput(dir, "tiffinfo '" + drawing + "'");
+    EXPECT_EQ(script.Get(L"subDocCount").lVal,
+              std::stol(HostOutput(dir, "tiffinfo '" + drawing + "' | grep -c 'TIFF Directory'")));
+    double width = 0, height = 0, x_dpi = 0, y_dpi = 0;
+    ASSERT_EQ(std::sscanf(info.substr(info.find("Image Width:")).c_str(),
+                          "Image Width: %lf Image Length: %lf", &width, &height),
+              2);
+    ASSERT_EQ(
+        std::sscanf(info.substr(info.find("Resolution:")).c_str(), "Resolution: %lf, %lf", &x_dpi, &y_dpi),
+        2);
+    VARIANT width_mm = script.Get(L"widthMM");
+    VARIANT height_mm = script.Get(L"heightMM");
+    ASSERT_EQ(width_mm.vt, VT_R8);
+    EXPECT_NEAR(width_mm.dblVal, width / x_dpi * 25.4, 0.01);
+    EXPECT_NEAR(height_mm.dblVal, height / y_dpi * 25.4, 0.01);
+
+    // The view: page 1 turned by 90 (Orientation 8: its first row on the
+    // left), page 2 mirrored in its pixels; description, software, page
+    // numbers and the script's own tag in every directory.
+    const std::string view = HostOutput(dir, "tiffdump '" + dir + "/view.tif'");
+    EXPECT_NE(TagOf(view, 0, "Orientation (274)").find("<8>"), std::string::npos) << view;
+    EXPECT_EQ(TagOf(view, 1, "Orientation (274)"), "");
+    for (int page = 0; page < 2; ++page) {
+        EXPECT_NE(TagOf(view, page, "ImageDescription (270)").find("Plan 7"), std::string::npos) << view;
+        EXPECT_NE(TagOf(view, page, "Software (305)").find("Plovex"), std::string::npos);
+        EXPECT_NE(TagOf(view, page, "PageNumber (297)").find("<" + std::to_string(page) + " 2>"),
+                  std::string::npos);
+        EXPECT_NE(TagOf(view, page, "65000 (0xfde8)").find("Sheet A"), std::string::npos) << view;
+    }
+    const std::string pixels =
+        "cd '" + dir + "' && convert 'drawing.tif[0]' a.pgm && convert 'view.tif[0]' b.pgm";
+    EXPECT_EQ(HostOutput(dir, pixels + " && compare -metric AE a.pgm b.pgm null:"), "0");
+    const std::string mirrored =
+        "cd '" + dir + "' && convert 'drawing.tif[1]' -flop a.pgm && convert 'view.tif[1]' b.pgm";
+    EXPECT_EQ(HostOutput(dir, mirrored + " && compare -metric AE a.pgm b.pgm null:"), "0");
+
+    // Turned by -810, that is 270: Orientation 6 on every page; in the PDF
+    // each page's /Rotate turns it back the other way.
+    const std::string turned = HostOutput(dir, "tiffdump '" + dir + "/turned.tif'");
+    EXPECT_NE(TagOf(turned, 0, "Orientation (274)").find("<6>"), std::string::npos) << turned;
+    EXPECT_NE(TagOf(turned, 1, "Orientation (274)").find("<6>"), std::string::npos);
+    EXPECT_EQ(RunHostCommand("qpdf --check '" + dir + "/turned.pdf' >/dev/null"), 0);
+    const std::string rotations =
+        HostOutput(dir, "pdfinfo -f 1 -l 2 '" + dir + "/turned.pdf' | grep ' rot:'");
+    EXPECT_NE(rotations.find("Page    1 rot:  90"), std::string::npos) << rotations;
+    EXPECT_NE(rotations.find("Page    2 rot:  90"), std::string::npos) << rotations;
+
+    // Layout 4: tiles of 512 and reduced copies while a side is above 1000.
+    const std::string tiles = HostOutput(dir, "tiffinfo '" + dir + "/tiles.tif'");
+    EXPECT_NE(tiles.find("Tile Width: 512 Tile Length: 512"), std::string::npos);
+    EXPECT_EQ(HostOutput(dir, "tiffinfo '" + dir + "/tiles.tif' | grep -c 'TIFF Directory'"), "3\n");
 }
 
 }  // namespace
