@@ -28,12 +28,26 @@ std::string HostOutput(const std::string& dir, const std::string& command) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-std::wstring ReadScript() {
+// The page's script with the constants it is given behind its first line
+// (Option Explicit must come first).
+std::wstring PageScriptText(const std::wstring& constants) {
     std::ifstream file(SourceDir() + "/tests/control/page_script.vbs");
     std::stringstream text;
     text << file.rdbuf();
     const std::string narrow = text.str();
-    return std::wstring(narrow.begin(), narrow.end());
+    std::wstring script(narrow.begin(), narrow.end());
+    const size_t first_line = script.find(L"Option Explicit\n");
+    if (first_line != std::wstring::npos) script.insert(first_line + 16, constants);
+    return script;
+}
+
+// ImageMagick's count of the pixels in which a page that the viewer wrote
+// differs from a page of the drawing, changed by `options` (ImageMagick
+// warns about the script's unknown tag on stderr).
+std::string PixelDifference(const std::string& dir, const std::string& page, const std::string& options,
+                            const std::string& written) {
+    return HostOutput(dir, "cd '" + dir + "' && convert '" + page + "' " + options + " a.pgm && convert '" +
+                               written + "' b.pgm 2>/dev/null && compare -metric AE a.pgm b.pgm null:");
 }
 
 // The value of a tag as tiffdump shows it, in the n-th directory (from 0).
@@ -62,7 +76,7 @@ TEST(PageScriptConverts, DocumentAndConverterAsAPageUsesThem) {
     PageScript script(hosted.automation.get());
     const std::wstring constants = L"Const kDrawing = \"" + WindowsPathOf(drawing) + L"\"\nConst kOut = \"" +
                                    WindowsPathOf(dir) + L"\"\n";
-    ASSERT_TRUE(script.Load(constants + ReadScript()))
+    ASSERT_TRUE(script.Load(PageScriptText(constants)))
         << std::string(script.errors.begin(), script.errors.end());
     script.Call(L"OpenDrawing");
     ASSERT_TRUE(WaitFor([&] {
@@ -111,12 +125,8 @@ TEST(PageScriptConverts, DocumentAndConverterAsAPageUsesThem) {
                   std::string::npos);
         EXPECT_NE(TagOf(view, page, "65000 (0xfde8)").find("Sheet A"), std::string::npos) << view;
     }
-    const std::string pixels =
-        "cd '" + dir + "' && convert 'drawing.tif[0]' a.pgm && convert 'view.tif[0]' b.pgm";
-    EXPECT_EQ(HostOutput(dir, pixels + " && compare -metric AE a.pgm b.pgm null:"), "0");
-    const std::string mirrored =
-        "cd '" + dir + "' && convert 'drawing.tif[1]' -flop a.pgm && convert 'view.tif[1]' b.pgm";
-    EXPECT_EQ(HostOutput(dir, mirrored + " && compare -metric AE a.pgm b.pgm null:"), "0");
+    EXPECT_EQ(PixelDifference(dir, "drawing.tif[0]", "", "view.tif[0]"), "0");
+    EXPECT_EQ(PixelDifference(dir, "drawing.tif[1]", "-flop", "view.tif[1]"), "0");
 
     // Turned by -810, that is 270: Orientation 6 on every page; in the PDF
     // each page's /Rotate turns it back the other way.
@@ -124,10 +134,7 @@ TEST(PageScriptConverts, DocumentAndConverterAsAPageUsesThem) {
     EXPECT_NE(TagOf(turned, 0, "Orientation (274)").find("<6>"), std::string::npos) << turned;
     EXPECT_NE(TagOf(turned, 1, "Orientation (274)").find("<6>"), std::string::npos);
     EXPECT_EQ(RunHostCommand("qpdf --check '" + dir + "/turned.pdf' >/dev/null"), 0);
-    const std::string rotations =
-        HostOutput(dir, "pdfinfo -f 1 -l 2 '" + dir + "/turned.pdf' | grep ' rot:'");
-    EXPECT_NE(rotations.find("Page    1 rot:  90"), std::string::npos) << rotations;
-    EXPECT_NE(rotations.find("Page    2 rot:  90"), std::string::npos) << rotations;
+    EXPECT_EQ(HostOutput(dir, "pdfinfo -f 1 -l 2 '" + dir + "/turned.pdf' | grep -c ' rot: *90$'"), "2\n");
 
     // Layout 4: tiles of 512 and reduced copies while a side is above 1000.
     const std::string tiles = HostOutput(dir, "tiffinfo '" + dir + "/tiles.tif'");

@@ -158,9 +158,10 @@ TEST_F(ControlMethods, ThroughTheVtableTheyOpenArrangeAndCloseDocuments) {
     // A popup that may not be moved is made again without its caption.
     EXPECT_EQ(control->SetPopupsAreMoveable(VARIANT_FALSE, &done), S_OK);
     EXPECT_EQ(done, VARIANT_TRUE);
-    const HWND popup = FindWindowW(kMainViewClass, nullptr);
-    ASSERT_NE(popup, nullptr);
-    EXPECT_FALSE(GetWindowLongW(popup, GWL_STYLE) & WS_CAPTION);
+    EXPECT_TRUE(WaitFor([] {
+        const HWND popup = FindWindowW(kMainViewClass, nullptr);
+        return popup && (GetWindowLongW(popup, GWL_STYLE) & WS_CAPTION) != WS_CAPTION;
+    }));
     EXPECT_EQ(control->SetMovePopupsWithMainWindow(VARIANT_TRUE, &done), S_OK);
     EXPECT_EQ(done, VARIANT_TRUE);
     EXPECT_EQ(control->SetRestrictions(1024, &done), S_OK);

@@ -376,11 +376,12 @@ class HostedControl {
 };
 
 // A Group 4 TIFF made by ImageMagick: two pages of different sizes at 200
-// dpi, each with a black bar near its top left corner.
+// dpi, each with a black bar near its top left corner; the first is large
+// enough for one reduced copy at 50 %.
 inline bool MakeTwoPageTiff(const std::string& path) {
     return RunHostCommand(
                "convert -density 200 -units PixelsPerInch "
-               "\\( -size 1200x800 xc:white -fill black -draw 'rectangle 20,30 400,90' \\) "
+               "\\( -size 2400x1600 xc:white -fill black -draw 'rectangle 20,30 400,90' \\) "
                "\\( -size 600x900 xc:white -fill black -draw 'rectangle 10,10 60,300' \\) "
                "-compress Group4 '" +
                path + "'") == 0;
