@@ -66,13 +66,11 @@ HWND ViewWindow(ViewerContext* context, long view) {
 }
 
 // The view's window rectangle relative to the frame's window origin, as
-// the floating panes store theirs; false when the window is absent.
-bool ViewRect(ViewerContext* context, long view, RectI& out) {
+// the floating panes store theirs; all zero when the window is absent.
+RectI ViewRect(ViewerContext* context, long view) {
     const HWND window = ViewWindow(context, view);
     const HWND frame = ViewerGetFrameHwnd(context);
-    if (!window || !frame) return false;
-    out = FloatingPaneRelativeRect(window, frame);
-    return true;
+    return window && frame ? FloatingPaneRelativeRect(window, frame) : RectI{};
 }
 
 // The text of a VARIANT that holds one, by value or by reference (scripts
@@ -239,27 +237,19 @@ STDMETHODIMP PlovexCtrl::SetViewRect(long lViewID, long lLeft, long lTop, long l
 }
 
 STDMETHODIMP PlovexCtrl::GetViewPosX(long lViewID, long* plPos) {
-    RectI rect;
-    return ComAnswer(plPos,
-                     ViewRect(RunningContext(), lViewID, rect) ? static_cast<long>(rect.origin.x) : 0L);
+    return ComAnswer(plPos, static_cast<long>(ViewRect(RunningContext(), lViewID).origin.x));
 }
 
 STDMETHODIMP PlovexCtrl::GetViewPosY(long lViewID, long* plPos) {
-    RectI rect;
-    return ComAnswer(plPos,
-                     ViewRect(RunningContext(), lViewID, rect) ? static_cast<long>(rect.origin.y) : 0L);
+    return ComAnswer(plPos, static_cast<long>(ViewRect(RunningContext(), lViewID).origin.y));
 }
 
 STDMETHODIMP PlovexCtrl::GetViewWidth(long lViewID, long* plWidth) {
-    RectI rect;
-    return ComAnswer(plWidth,
-                     ViewRect(RunningContext(), lViewID, rect) ? static_cast<long>(rect.size.width) : 0L);
+    return ComAnswer(plWidth, static_cast<long>(ViewRect(RunningContext(), lViewID).size.width));
 }
 
 STDMETHODIMP PlovexCtrl::GetViewHeight(long lViewID, long* plHeight) {
-    RectI rect;
-    return ComAnswer(plHeight,
-                     ViewRect(RunningContext(), lViewID, rect) ? static_cast<long>(rect.size.height) : 0L);
+    return ComAnswer(plHeight, static_cast<long>(ViewRect(RunningContext(), lViewID).size.height));
 }
 
 STDMETHODIMP PlovexCtrl::SetPopupsAreMoveable(VARIANT_BOOL vbMoveable, VARIANT_BOOL* pbResult) {
