@@ -80,21 +80,16 @@ TEST(PageScriptConverts, DocumentAndConverterAsAPageUsesThem) {
     ASSERT_EQ(file_name.vt, VT_BSTR);
     EXPECT_EQ(lstrcmpiW(file_name.bstrVal, WindowsPathOf(drawing).c_str()), 0);
     VariantClear(&file_name);
-    const std::string info = HostOutput(dir, "tiffinfo '" + drawing + "'");
     EXPECT_EQ(script.Get(L"subDocCount").lVal,
               std::stol(HostOutput(dir, "tiffinfo '" + drawing + "' | grep -c 'TIFF Directory'")));
-    double width = 0, height = 0, x_dpi = 0, y_dpi = 0;
-    ASSERT_EQ(std::sscanf(info.substr(info.find("Image Width:")).c_str(),
-                          "Image Width: %lf Image Length: %lf", &width, &height),
-              2);
-    ASSERT_EQ(
-        std::sscanf(info.substr(info.find("Resolution:")).c_str(), "Resolution: %lf, %lf", &x_dpi, &y_dpi),
-        2);
-    VARIANT width_mm = script.Get(L"widthMM");
-    VARIANT height_mm = script.Get(L"heightMM");
-    ASSERT_EQ(width_mm.vt, VT_R8);
-    EXPECT_NEAR(width_mm.dblVal, width / x_dpi * 25.4, 0.01);
-    EXPECT_NEAR(height_mm.dblVal, height / y_dpi * 25.4, 0.01);
+    const std::string size =
+        HostOutput(dir, "tiffinfo '" + drawing +
+                            "' | awk '/Image Width/ && !w {w = $3; h = $6} /Resolution/ && !x "
+                            "{x = $2 + 0; y = $3 + 0} END {print w / x * 25.4, h / y * 25.4}'");
+    double width = 0, height = 0;
+    ASSERT_EQ(std::sscanf(size.c_str(), "%lf %lf", &width, &height), 2) << size;
+    EXPECT_NEAR(script.Get(L"widthMM").dblVal, width, 0.01);
+    EXPECT_NEAR(script.Get(L"heightMM").dblVal, height, 0.01);
 
     // The view: page 1 turned by 90 (Orientation 8: its first row on the
     // left), page 2 mirrored in its pixels; description, software, page

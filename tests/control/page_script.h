@@ -67,19 +67,15 @@ class PageScript : public IActiveScriptSite {
     STDMETHODIMP_(ULONG) Release() override { return --references_; }
 
     STDMETHODIMP GetLCID(LCID*) override { return E_NOTIMPL; }
+    // The control is the one named item; the engine needs no type information
+    // to call its members.
     STDMETHODIMP GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** item, ITypeInfo** type_info) override {
         if (item) *item = nullptr;
         if (type_info) *type_info = nullptr;
-        if (lstrcmpiW(name, L"Plovex") != 0) return TYPE_E_ELEMENTNOTFOUND;
-        if ((mask & SCRIPTINFO_IUNKNOWN) && item) {
-            *item = control_;
-            control_->AddRef();
-        }
-        if ((mask & SCRIPTINFO_ITYPEINFO) && type_info) {
-            ComPtr<IProvideClassInfo> class_info;
-            if (SUCCEEDED(control_->QueryInterface(IID_IProvideClassInfo, class_info.PutVoid())))
-                class_info->GetClassInfo(type_info);
-        }
+        if (lstrcmpiW(name, L"Plovex") != 0 || !(mask & SCRIPTINFO_IUNKNOWN) || !item)
+            return TYPE_E_ELEMENTNOTFOUND;
+        *item = control_;
+        control_->AddRef();
         return S_OK;
     }
     STDMETHODIMP GetDocVersionString(BSTR*) override { return E_NOTIMPL; }
@@ -93,10 +89,9 @@ class PageScript : public IActiveScriptSite {
         error->GetExceptionInfo(&exception);
         error->GetSourcePosition(&context, &line, &column);
         errors += L"line " + std::to_wstring(line + 1) + L": " +
-                  (exception.bstrDescription ? exception.bstrDescription : L"(no description)") + L"\n";
-        SysFreeString(exception.bstrSource);
-        SysFreeString(exception.bstrDescription);
-        SysFreeString(exception.bstrHelpFile);
+                  (exception.bstrDescription ? exception.bstrDescription : L"?") + L"\n";
+        for (BSTR text : {exception.bstrSource, exception.bstrDescription, exception.bstrHelpFile})
+            SysFreeString(text);
         return S_OK;
     }
     STDMETHODIMP OnEnterScript() override { return S_OK; }
