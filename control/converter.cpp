@@ -4,6 +4,8 @@
 #include "control/object_safety.h"
 #include "foundation/data_source.h"
 #include "imaging/formats/image_format.h"
+#include "imaging/formats/tiff/tiff_directory.h"
+#include "imaging/writers/tiff_writer_document.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/document_source.h"
 #include "viewer/export/document_export.h"
@@ -12,17 +14,7 @@ namespace {
 
 using namespace converter_choice;
 
-// TIFF layouts 1 to 4: tile width, rows per strip or tile, reduction.
-struct TiffLayout {
-    uint32_t tile_width;
-    uint32_t rows;
-    uint32_t reduction_percent;
-};
-constexpr TiffLayout kTiffLayouts[kMaxLayout] = {{0, 0, 0}, {0, 64, 0}, {512, 512, 0}, {512, 512, 50}};
-
-constexpr int32_t kFullTurn = 360;
-// Added before the remainder so that turns down to -720 come out positive.
-constexpr int32_t kTurnBias = 720;
+constexpr int64_t kFullTurn = 360;
 
 HRESULT SetBool(VARIANT_BOOL* out, bool value) {
     *out = value ? VARIANT_TRUE : VARIANT_FALSE;
@@ -51,7 +43,20 @@ Converter::~Converter() = default;
 
 HRESULT Converter::Create(REFIID iid, void** out) { return ComCreate(new Converter(), iid, out); }
 
-void Converter::Bind(ViewerContext* context, DocumentSource* source, PageList pages, uint32_t page_count) {
+HRESULT ConverterCreateBound(ViewerContext* context, DocumentSource* source, PageList pages,
+                             uint32_t page_count, IConverter** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    ComPtr<IConverter> converter;
+    const HRESULT created = Converter::Create(IID_IConverter, converter.PutVoid());
+    if (FAILED(created)) return created;
+    static_cast<Converter*>(converter.get())->ConverterInit(context, source, std::move(pages), page_count);
+    *out = converter.Detach();
+    return S_OK;
+}
+
+void Converter::ConverterInit(ViewerContext* context, DocumentSource* source, PageList pages,
+                              uint32_t page_count) {
     context_ = Ref<ViewerContext>(context);
     source_ = Ref<DocumentSource>(source);
     pages_ = std::move(pages);
@@ -74,10 +79,10 @@ STDMETHODIMP Converter::Convert(BSTR pszTargetFileName, VARIANT_BOOL* pbResult) 
         return SetBool(pbResult, ExportPdf(format.get(), data.get(), target, compression_, rotation,
                                            pages_.get(), page_count_, description_, nullptr));
     }
-    const TiffLayout& layout = kTiffLayouts[layout_ - 1];
+    const TiffLayout& layout = TiffLayoutFor(layout_);
     uint32_t tag_count = tag_count_;
     if (WStrLength(description_) > 0) {
-        tags_[tag_count].tag = kImageDescriptionTag;
+        tags_[tag_count].tag = kTagImageDescription;
         tags_[tag_count].text = description_;
         ++tag_count;
     }
@@ -91,8 +96,11 @@ STDMETHODIMP Converter::get_Rotation(long* pDegree) {
 }
 
 STDMETHODIMP Converter::put_Rotation(long pDegree) {
-    // In 64 bits: a turn near the integer limits must not overflow.
-    rotation_ = static_cast<int32_t>((static_cast<int64_t>(pDegree) + kTurnBias) % kFullTurn);
+    // Always 0 to 359: the writers take the turn as 16 bits, where a
+    // negative one would arrive as a large angle that turns nothing.
+    int64_t turn = static_cast<int64_t>(pDegree) % kFullTurn;
+    if (turn < 0) turn += kFullTurn;
+    rotation_ = static_cast<int32_t>(turn);
     return S_OK;
 }
 
@@ -145,6 +153,9 @@ STDMETHODIMP Converter::AddTiffStringTag(long lTagID, BSTR pszContent, VARIANT_B
     if (!pbResult) return E_POINTER;
     *pbResult = VARIANT_FALSE;
     if (lTagID < 0 || lTagID >= static_cast<long>(kTagIdLimit) || tag_count_ >= kMaxExtraTags) return S_OK;
+    // The writer refuses to let a text replace a tag that describes the
+    // image; refused here already, the script learns it when it asks.
+    if (TiffTagIsStructural(static_cast<uint16_t>(lTagID))) return S_OK;
     tags_[tag_count_].tag = static_cast<uint16_t>(lTagID);
     tags_[tag_count_].text = WStringFromBstr(pszContent);
     ++tag_count_;
@@ -153,4 +164,4 @@ STDMETHODIMP Converter::AddTiffStringTag(long lTagID, BSTR pszContent, VARIANT_B
 
 STDMETHODIMP Converter::get_Layout(long* pVal) { return ComAnswer(pVal, static_cast<long>(layout_)); }
 
-STDMETHODIMP Converter::put_Layout(long newVal) { return SetChoice(layout_, newVal, 1, kMaxLayout); }
+STDMETHODIMP Converter::put_Layout(long newVal) { return SetChoice(layout_, newVal, 1, kTiffLayoutCount); }

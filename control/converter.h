@@ -1,7 +1,8 @@
 // The automation class Converter: writes a loaded document to a multi-page
 // TIFF or a PDF file with the choices a script sets on it. Created unbound
-// by its class factory; the control binds the ones it hands out. An unbound
-// converter keeps its choices but converts nothing (E_FAIL).
+// by its class factory; the control and its documents bind the ones they
+// hand out. An unbound converter keeps its choices but converts nothing
+// (E_FAIL).
 #pragma once
 
 #include "control/com/com_object.h"
@@ -20,7 +21,6 @@ namespace converter_choice {
 inline constexpr uint32_t kTargetTiff = 1;
 inline constexpr uint32_t kTargetPdf = 2;
 inline constexpr uint32_t kDefaultLayout = 2;
-inline constexpr uint32_t kMaxLayout = 4;
 inline constexpr uint32_t kMaxCompression = 1;
 inline constexpr uint32_t kDefaultQuality = 80;
 inline constexpr uint32_t kMaxQuality = 100;
@@ -28,15 +28,22 @@ inline constexpr uint32_t kMaxExtraTags = 4;
 inline constexpr uint32_t kTagIdLimit = 0x10000;
 }  // namespace converter_choice
 
+class Converter;
+
+// A new converter bound by ConverterInit, as the control and a document
+// hand it out (*out null on failure).
+HRESULT ConverterCreateBound(ViewerContext* context, DocumentSource* source, PageList pages,
+                             uint32_t page_count, IConverter** out);
+
 class Converter : public ComClass<Converter, DispatchImpl<IConverter, &IID_IConverter>,
                                   ProvideClassInfoImpl<&CLSID_Converter, nullptr>, NoErrorInfoImpl> {
   public:
     static const ComInterfaceEntry kInterfaces[];
     static HRESULT Create(REFIID iid, void** out);
 
-    // Binding (ConverterInit): the context and the loaded source, and the
+    // Binds the converter to the context and the loaded source, and the
     // pages with their view settings when the caller keeps them (else null).
-    void Bind(ViewerContext* context, DocumentSource* source, PageList pages, uint32_t page_count);
+    void ConverterInit(ViewerContext* context, DocumentSource* source, PageList pages, uint32_t page_count);
 
     STDMETHODIMP Convert(BSTR pszTargetFileName, VARIANT_BOOL* pbResult) override;
     STDMETHODIMP get_Rotation(long* pDegree) override;

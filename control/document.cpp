@@ -3,12 +3,14 @@
 #include <cmath>
 
 #include "control/com/bstr.h"
+#include "control/converter.h"
 #include "viewer/app/document_controller.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/view_operations.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/doc_item.h"
 #include "viewer/documents/document_source.h"
+#include "viewer/export/page_list.h"
 #include "viewer/model/cut_out_state.h"
 
 namespace {
@@ -34,7 +36,18 @@ Document::~Document() = default;
 
 HRESULT Document::Create(REFIID iid, void** out) { return ComCreate(new Document(), iid, out); }
 
-void Document::Bind(ViewerContext* context, DocItem* item) {
+HRESULT DocumentCreateBound(ViewerContext* context, DocItem* item, IDocument** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    ComPtr<IDocument> document;
+    const HRESULT created = Document::Create(IID_IDocument, document.PutVoid());
+    if (FAILED(created)) return created;
+    static_cast<Document*>(document.get())->DocumentInit(context, item);
+    *out = document.Detach();
+    return S_OK;
+}
+
+void Document::DocumentInit(ViewerContext* context, DocItem* item) {
     context_ = Ref<ViewerContext>(context);
     item_ = Ref<DocItem>(item);
 }
@@ -157,8 +170,22 @@ STDMETHODIMP Document::get_SubDocCount(long* pVal) {
     return ComAnswer(pVal, item_ ? static_cast<long>(DocItemGetChildCount(item_.get())) : 0L);
 }
 
-STDMETHODIMP Document::GetSubDoc(long, IDocument** ppSubDoc) { return ComAnswer(ppSubDoc, nullptr); }
+STDMETHODIMP Document::GetSubDoc(long lIndexBase0, IDocument** ppSubDoc) {
+    if (!ppSubDoc) return E_POINTER;
+    *ppSubDoc = nullptr;
+    if (!item_ || lIndexBase0 < 0) return S_OK;
+    Ref<DocItem> child = DocItemGetChild(item_.get(), static_cast<uint32_t>(lIndexBase0));
+    if (!child) return S_OK;
+    return DocumentCreateBound(context_.get(), child.get(), ppSubDoc);
+}
 
-STDMETHODIMP Document::Convert(VARIANT_BOOL, IConverter** pConverter) {
-    return ComAnswer(pConverter, nullptr);
+STDMETHODIMP Document::Convert(VARIANT_BOOL bPreserveViewSettings, IConverter** pConverter) {
+    if (!pConverter) return E_POINTER;
+    *pConverter = nullptr;
+    Ref<DocumentSource> source = item_ ? item_->GetSource() : nullptr;
+    if (!context_ || !source) return S_OK;
+    uint32_t page_count = 0;
+    PageList pages;
+    if (bPreserveViewSettings) pages = BuildPageList(context_.get(), item_.get(), &page_count);
+    return ConverterCreateBound(context_.get(), source.get(), std::move(pages), page_count, pConverter);
 }

@@ -1,7 +1,8 @@
 // The automation class Document: one item of the viewer's document tree (a
 // document or a page) as scripts see it. Created unbound by its class
-// factory; the control binds the ones it hands out. Every member of an
-// unbound document answers its failure value (-1, 0, false, null).
+// factory; the control and other documents bind the ones they hand out.
+// Every member of an unbound document answers its failure value (-1, 0,
+// false, null).
 #pragma once
 
 #include "control/com/com_object.h"
@@ -12,14 +13,18 @@
 class DocItem;
 class ViewerContext;
 
+// A new document bound by DocumentInit, as the control hands it out (*out
+// null on failure).
+HRESULT DocumentCreateBound(ViewerContext* context, DocItem* item, IDocument** out);
+
 class Document : public ComClass<Document, DispatchImpl<IDocument, &IID_IDocument>,
                                  ProvideClassInfoImpl<&CLSID_Document, nullptr>, NoErrorInfoImpl> {
   public:
     static const ComInterfaceEntry kInterfaces[];
     static HRESULT Create(REFIID iid, void** out);
 
-    // Binding (DocumentInit): replaces the context and the item.
-    void Bind(ViewerContext* context, DocItem* item);
+    // Binds the document: replaces the context and the item.
+    void DocumentInit(ViewerContext* context, DocItem* item);
 
     STDMETHODIMP get_ID(long* pVal) override;
     STDMETHODIMP get_Name(BSTR* pVal) override;

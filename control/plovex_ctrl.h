@@ -2,8 +2,8 @@
 // OLE container embeds. It asks for a window of its own, starts one viewer
 // (AppRoot and ViewerContext) in it with the frame as the window's child,
 // opens its SRC document, and stops the viewer again when the window goes.
-// The automation methods answer the failure value of a viewer that does
-// not run.
+// Its automation methods drive that viewer through the viewer's own
+// operations and answer their failure values while no viewer runs.
 #pragma once
 
 #include <windows.h>
@@ -22,6 +22,7 @@
 #include "plovex_idl.h"
 
 class AppRoot;
+class OpenParams;
 class ViewerContext;
 
 // States of the control.
@@ -171,6 +172,12 @@ class PlovexCtrl : public ComClass<PlovexCtrl, DispatchImpl<IPlovexCtrl, &IID_IP
     bool HandOver();
     void OpenDocumentText(const WString& text, uint32_t mode);
     void Paint(HDC dc, const RECT& bounds);
+    // The viewer's context while the viewer runs (root and context made);
+    // null otherwise. Borrowed.
+    ViewerContext* RunningContext() const;
+    // Opens one file as the remote open does (mode 2); the new document's
+    // id, or -1.
+    long OpenFile(const WString& path, const OpenParams* params);
 
     ControlState state_ = kControlNotStarted;
     Ref<AppRoot> root_;

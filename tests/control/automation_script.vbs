@@ -31,10 +31,11 @@ Check conv.Layout = 2, "Layout starts at 2"
 Check conv.ImageDescription = "", "ImageDescription starts empty"
 Check TakeError() = 0, "the defaults read without error"
 
-' Turns are kept modulo a full turn; below -720 they stay negative.
+' Turns are kept as 0 to 359, however far below zero they start.
 conv.Rotation = -90 : Check TakeError() = 0 And conv.Rotation = 270, "Rotation -90 reads back 270"
 conv.Rotation = 450 : Check conv.Rotation = 90, "Rotation 450 reads back 90"
-conv.Rotation = -1000 : Check conv.Rotation = -280, "Rotation -1000 reads back -280"
+conv.Rotation = -1000 : Check conv.Rotation = 80, "Rotation -1000 reads back 80"
+conv.Rotation = -2147483647 - 1 : Check TakeError() = 0 And conv.Rotation = 232, "Rotation at the lower integer limit"
 conv.Rotation = 2147483647 : Check TakeError() = 0 And conv.Rotation = 127, "Rotation at the integer limit"
 
 ' Invalid values raise an error (invalid argument: 5) and change nothing.
@@ -56,6 +57,7 @@ conv.ImageDescription = "Plan 7" : Check conv.ImageDescription = "Plan 7", "Imag
 ' Four extra tags fit; a fifth, or an id beyond 16 bits, does not.
 Check conv.AddTiffStringTag(65536, "x") = False, "tag id 65536 refused"
 Check conv.AddTiffStringTag(-1, "x") = False, "a negative tag id refused"
+Check conv.AddTiffStringTag(256, "x") = False, "ImageWidth refused as a text tag"
 Dim i
 For i = 1 To 4
     Check conv.AddTiffStringTag(65000 + i, "text " & i) = True, "tag " & i & " accepted"

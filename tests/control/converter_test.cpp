@@ -1,76 +1,125 @@
-// A converter bound to a loaded document writes what a script chose on it:
-// the TIFF layout, the description and the extra tags as libtiff reads
-// them, and a PDF that qpdf accepts.
-#include "control/converter.h"
+// A page's script (Wine's VBScript engine) drives the hosted control: it
+// opens a drawing, reads its Document objects, changes the view and
+// converts it through Converter objects. What it read and what it wrote are
+// judged by libtiff's tools, poppler's pdfinfo, qpdf and ImageMagick.
+#include <windows.h>
+// after windows.h, which they need
+#include <gtest/gtest.h>
 
-#include "tests/viewer/documents/document_test_support.h"
+#include <cmath>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "tests/control/page_script.h"
+#include "tests/control/test_container.h"
 
 namespace {
 
-class BoundConverter : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        dir = MakeScratchDir("bound_converter");
-        ASSERT_EQ(
-            RunHostCommand("convert -size 2400x1600 xc:white -fill black -draw 'rectangle 10,10 100,100' "
-                           "-compress Group4 '" +
-                           dir + "/in.tif'"),
-            0);
-        source = viewer.Start(WindowsPathOf(dir + "/in.tif"));
-        ASSERT_TRUE(source);
-        PumpUntil([&] { return SourceGetState(source.get()) >= kSourceLoaded; }, 15000);
-        ASSERT_EQ(SourceGetState(source.get()), static_cast<uint32_t>(kSourceLoaded));
-        ASSERT_EQ(Converter::Create(IID_IConverter, converter.PutVoid()), S_OK);
-        static_cast<Converter*>(converter.get())->Bind(viewer.context.get(), source.get(), nullptr, 0);
-    }
-    bool Convert(const std::string& name) {
-        BSTR target = SysAllocString(WindowsPathOf(dir + "/" + name).c_str());
-        VARIANT_BOOL written = VARIANT_FALSE;
-        EXPECT_EQ(converter->Convert(target, &written), S_OK);
-        SysFreeString(target);
-        return written == VARIANT_TRUE;
-    }
-    bool TiffInfoHas(const std::string& name, const std::string& text) {
-        return RunHostCommand("tiffinfo '" + dir + "/" + name + "' 2>/dev/null | grep -q '" + text + "'") ==
-               0;
-    }
+using namespace control_test;
 
-    RunningViewer viewer;
-    std::string dir;
-    Ref<DocumentSource> source;
-    ComPtr<IConverter> converter;
-};
+std::string SourceDir() { return TestEnvDir("TEST_SOURCE_DIR"); }
 
-TEST_F(BoundConverter, WritesTheLayoutDescriptionAndTags) {
-    ASSERT_EQ(converter->put_Layout(4), S_OK);
-    BSTR description = SysAllocString(L"Plan 7");
-    BSTR sheet = SysAllocString(L"Sheet A");
-    EXPECT_EQ(converter->put_ImageDescription(description), S_OK);
-    VARIANT_BOOL added = VARIANT_FALSE;
-    EXPECT_EQ(converter->AddTiffStringTag(65000, sheet, &added), S_OK);
-    EXPECT_EQ(added, VARIANT_TRUE);
-    SysFreeString(description);
-    SysFreeString(sheet);
-    ASSERT_TRUE(Convert("tiles.tif"));
-    EXPECT_TRUE(TiffInfoHas("tiles.tif", "Tile Width: 512"));
-    EXPECT_TRUE(TiffInfoHas("tiles.tif", "ImageDescription: Plan 7"));
-    EXPECT_TRUE(TiffInfoHas("tiles.tif", "Sheet A"));
-    // Layout 4 adds reduced copies while a side stays above 1000 pixels.
-    EXPECT_EQ(RunHostCommand("test $(tiffinfo '" + dir +
-                             "/tiles.tif' 2>/dev/null | grep -c 'TIFF Directory') -ge 2"),
-              0);
-
-    ASSERT_EQ(converter->put_Layout(2), S_OK);
-    ASSERT_TRUE(Convert("strips.tif"));
-    EXPECT_TRUE(TiffInfoHas("strips.tif", "Rows/Strip: 64"));
+// The output of a shell command on the host.
+std::string HostOutput(const std::string& dir, const std::string& command) {
+    const std::string file = dir + "/output.txt";
+    if (RunHostCommand("(" + command + ") > '" + file + "' 2>&1") != 0) return "";
+    const std::vector<uint8_t> bytes = ReadHostFile(file);
+    return std::string(bytes.begin(), bytes.end());
 }
 
-TEST_F(BoundConverter, WritesPdf) {
-    BSTR pdf = SysAllocString(L"pdf");
-    ASSERT_EQ(converter->put_TargetType(pdf), S_OK);
-    SysFreeString(pdf);
-    ASSERT_TRUE(Convert("out.pdf"));
-    EXPECT_EQ(RunHostCommand("qpdf --check '" + dir + "/out.pdf' >/dev/null"), 0);
+// The page's script with the constants it is given behind its first line
+// (Option Explicit must come first).
+std::wstring PageScriptText(const std::wstring& constants) {
+    std::ifstream file(SourceDir() + "/tests/control/page_script.vbs");
+    std::stringstream text;
+    text << file.rdbuf();
+    const std::string narrow = text.str();
+    std::wstring script(narrow.begin(), narrow.end());
+    const size_t first_line = script.find(L"Option Explicit\n");
+    if (first_line != std::wstring::npos) script.insert(first_line + 16, constants);
+    return script;
+}
+
+// ImageMagick's count of the pixels in which a page that the viewer wrote
+// differs from a page of the drawing, changed by `options` (ImageMagick
+// warns about the script's unknown tag on stderr).
+std::string PixelDifference(const std::string& dir, const std::string& page, const std::string& options,
+                            const std::string& written) {
+    return HostOutput(dir, "cd '" + dir + "' && convert '" + page + "' " + options + " a.pgm && convert '" +
+                               written + "' b.pgm 2>/dev/null && compare -metric AE a.pgm b.pgm null:");
+}
+
+TEST(PageScriptConverts, DocumentAndConverterAsAPageUsesThem) {
+    const std::string dir = MakeScratchDir("page_script");
+    const std::string drawing = dir + "/drawing.tif";
+    ASSERT_TRUE(MakeTwoPageTiff(drawing));
+    HostedControl hosted;
+    ASSERT_TRUE(hosted.running());
+
+    PageScript script(hosted.automation.get());
+    const std::wstring constants = L"Const kDrawing = \"" + WindowsPathOf(drawing) + L"\"\nConst kOut = \"" +
+                                   WindowsPathOf(dir) + L"\"\n";
+    ASSERT_TRUE(script.Load(PageScriptText(constants)))
+        << std::string(script.errors.begin(), script.errors.end());
+    script.Call(L"OpenDrawing");
+    ASSERT_TRUE(WaitFor([&] {
+        VARIANT loaded = script.Call(L"Loaded");
+        return loaded.vt == VT_BOOL && loaded.boolVal == VARIANT_TRUE;
+    }));
+    script.Call(L"ReadAndConvert");
+    VARIANT failures = script.Get(L"failures");
+    ASSERT_EQ(failures.vt, VT_BSTR);
+    EXPECT_STREQ(failures.bstrVal, L"");
+    VariantClear(&failures);
+    EXPECT_EQ(script.errors, L"");
+
+    // What the document read: the file, the page count, the page's size in
+    // millimetres as libtiff gives pixels and resolution.
+    VARIANT file_name = script.Get(L"fileName");
+    ASSERT_EQ(file_name.vt, VT_BSTR);
+    EXPECT_EQ(lstrcmpiW(file_name.bstrVal, WindowsPathOf(drawing).c_str()), 0);
+    VariantClear(&file_name);
+    EXPECT_EQ(script.Get(L"subDocCount").lVal,
+              std::stol(HostOutput(dir, "tiffinfo '" + drawing + "' | grep -c 'TIFF Directory'")));
+    const std::string size =
+        HostOutput(dir, "tiffinfo '" + drawing +
+                            "' | awk '/Image Width/ && !w {w = $3; h = $6} /Resolution/ && !x "
+                            "{x = $2 + 0; y = $3 + 0} END {print w / x * 25.4, h / y * 25.4}'");
+    double width = 0, height = 0;
+    ASSERT_EQ(std::sscanf(size.c_str(), "%lf %lf", &width, &height), 2) << size;
+    EXPECT_NEAR(script.Get(L"widthMM").dblVal, width, 0.01);
+    EXPECT_NEAR(script.Get(L"heightMM").dblVal, height, 0.01);
+
+    // The view: page 1 turned by 90 (Orientation 8: its first row on the
+    // left), page 2 mirrored in its pixels; description, software, page
+    // numbers and the script's own tag in every directory.
+    const std::string tags = "ImageDescription|Orientation|PageNumber|Software|65000";
+    EXPECT_EQ(HostOutput(dir, "tiffdump '" + dir + "/view.tif' | grep -E '^(" + tags + ") '"),
+              "ImageDescription (270) ASCII (2) 7<Plan 7\\0>\n"
+              "Orientation (274) SHORT (3) 1<8>\n"
+              "PageNumber (297) SHORT (3) 2<0 2>\n"
+              "Software (305) ASCII (2) 13<Plovex 5.2.9\\0>\n"
+              "65000 (0xfde8) ASCII (2) 8<Sheet A\\0>\n"
+              "ImageDescription (270) ASCII (2) 7<Plan 7\\0>\n"
+              "PageNumber (297) SHORT (3) 2<1 2>\n"
+              "Software (305) ASCII (2) 13<Plovex 5.2.9\\0>\n"
+              "65000 (0xfde8) ASCII (2) 8<Sheet A\\0>\n");
+    EXPECT_EQ(PixelDifference(dir, "drawing.tif[0]", "", "view.tif[0]"), "0");
+    EXPECT_EQ(PixelDifference(dir, "drawing.tif[1]", "-flop", "view.tif[1]"), "0");
+
+    // Turned by -810, that is 270: Orientation 6 on every page; in the PDF
+    // each page's /Rotate turns it back the other way.
+    EXPECT_EQ(
+        HostOutput(dir, "tiffdump '" + dir + "/turned.tif' | grep -c '^Orientation (274) SHORT (3) 1<6>'"),
+        "2\n");
+    EXPECT_EQ(RunHostCommand("qpdf --check '" + dir + "/turned.pdf' >/dev/null"), 0);
+    EXPECT_EQ(HostOutput(dir, "pdfinfo -f 1 -l 2 '" + dir + "/turned.pdf' | grep -c ' rot: *90$'"), "2\n");
+
+    // Layout 4: tiles of 512 and reduced copies while a side is above 1000.
+    const std::string tiles = HostOutput(dir, "tiffinfo '" + dir + "/tiles.tif'");
+    EXPECT_NE(tiles.find("Tile Width: 512 Tile Length: 512"), std::string::npos);
+    EXPECT_EQ(HostOutput(dir, "tiffinfo '" + dir + "/tiles.tif' | grep -c 'TIFF Directory'"), "3\n");
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -329,6 +330,61 @@ inline std::wstring FileUrlOf(const std::string& unix_path) {
         if (c == L'\\') c = L'/';
     }
     return url;
+}
+
+// A control hosted as a page hosts it: a window of the test's own, the
+// site, and the control activated in place, its viewer running. Closes the
+// control as a container does, so that it gives every reference back.
+class HostedControl {
+  public:
+    HostedControl() {
+        OleInitialize(nullptr);
+        RegisterTestWindowClass(L"ControlTestHost", DefWindowProcW);
+        host = CreateWindowExW(0, L"ControlTestHost", L"host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0,
+                               600, 500, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        site = std::make_unique<Site>(host);
+        control = library.CreateControl();
+        if (!host || !control || FAILED(control->SetClientSite(site.get()))) return;
+        RECT rect = {0, 0, 400, 300};
+        control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site.get(), 0, host, &rect);
+        control->QueryInterface(IID_IPlovexCtrl, automation.PutVoid());
+    }
+    ~HostedControl() {
+        automation.Reset();
+        if (control) {
+            control->Close(OLECLOSE_NOSAVE);
+            control->SetClientSite(nullptr);
+            control.Reset();
+        }
+        if (host) DestroyWindow(host);
+        OleUninitialize();
+    }
+    HostedControl(const HostedControl&) = delete;
+    HostedControl& operator=(const HostedControl&) = delete;
+
+    // The viewer's frame is the control window's child once it runs.
+    bool running() const {
+        const HWND window = control ? ControlWindow(control.get()) : nullptr;
+        return automation && window && GetWindow(window, GW_CHILD);
+    }
+
+    ControlLibrary library;
+    HWND host = nullptr;
+    std::unique_ptr<Site> site;
+    ComPtr<IOleObject> control;
+    ComPtr<IPlovexCtrl> automation;
+};
+
+// A Group 4 TIFF made by ImageMagick: two pages of different sizes at 200
+// dpi, each with a black bar near its top left corner; the first is large
+// enough for one reduced copy at 50 %.
+inline bool MakeTwoPageTiff(const std::string& path) {
+    return RunHostCommand(
+               "convert -density 200 -units PixelsPerInch "
+               "\\( -size 2400x1600 xc:white -fill black -draw 'rectangle 20,30 400,90' \\) "
+               "\\( -size 600x900 xc:white -fill black -draw 'rectangle 10,10 60,300' \\) "
+               "-compress Group4 '" +
+               path + "'") == 0;
 }
 
 }  // namespace control_test

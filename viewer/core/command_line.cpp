@@ -246,6 +246,16 @@ Ref<OpenParams> CmdLineGetOpenParams(const CmdLine* command_line) {
     return command_line ? command_line->params : nullptr;
 }
 
+Ref<OpenParams> CmdLineOpenParamsFor(const WString& options, const WString& title) {
+    Ref<OpenParams> params;
+    if (WStrLength(options) > 0) params = CmdLineGetOpenParams(CmdLineCreate(WStrCStr(options)).get());
+    if (WStrLength(title) > 0) {
+        if (!params) params = OpenParamsCreate();
+        OpenParamsSetTitle(params.get(), title);
+    }
+    return params;
+}
+
 uint32_t CmdLineGetFileCount(const CmdLine* command_line) {
     return command_line ? PtrArrayCount(command_line->files) : 0;
 }

@@ -30,6 +30,11 @@ Ref<CmdLine> CmdLineCreate(const wchar_t* text);
 Ref<CmdLine> CmdLineParse(const wchar_t* text);
 
 Ref<OpenParams> CmdLineGetOpenParams(const CmdLine* command_line);
+// The open parameters of a remote open (DDE FileOpen, the control's
+// FileOpen): `options` parsed as a command line when not empty, then
+// `title` as the display title when not empty, so that it wins over a
+// title switch among the options. Null when both are empty.
+Ref<OpenParams> CmdLineOpenParamsFor(const WString& options, const WString& title);
 uint32_t CmdLineGetFileCount(const CmdLine* command_line);
 inline uint32_t CmdLineFileCount(const CmdLine* command_line) { return CmdLineGetFileCount(command_line); }
 // Empty when the index is out of range.

@@ -4,6 +4,7 @@
 
 #include "foundation/data_source.h"
 #include "imaging/formats/image_format.h"
+#include "imaging/formats/tiff/tiff_directory.h"
 #include "viewer/app/page_navigation.h"
 #include "viewer/core/app_utils.h"
 #include "viewer/core/command_line.h"
@@ -18,11 +19,10 @@
 #include "viewer/dde/dde_command_parser.h"
 #include "viewer/documents/doc_item.h"
 #include "viewer/documents/document_source.h"
+#include "viewer/export/convert_source.h"
 #include "viewer/export/document_export.h"
 
 namespace {
-
-constexpr uint32_t kSourcePollMs = 100;
 
 struct Command {
     ViewerContext* context;
@@ -35,12 +35,7 @@ struct Command {
 
 bool FileOpen(Command& command) {
     if (!command.HasText(0)) return false;
-    Ref<OpenParams> params;
-    if (command.HasText(2)) params = CmdLineGetOpenParams(CmdLineCreate(WStrCStr(command.texts[2])).get());
-    if (command.HasText(1)) {
-        if (!params) params = OpenParamsCreate();
-        OpenParamsSetTitle(params.get(), command.texts[1]);
-    }
+    Ref<OpenParams> params = CmdLineOpenParamsFor(command.texts[2], command.texts[1]);
     // Loading runs on: a path that cannot be read shows as a failed document
     // in the tree, so only a refused open answers false.
     return ViewerOpenDocument(command.context, command.texts[0], params.get(), kOpenRemote) >= 0;
@@ -110,23 +105,6 @@ bool DigitsArg(const Command& command, int32_t i, int32_t& out) {
     return WStrIsDigits(command.texts[i]) && DdeArgInt(command.args[i], out) && out >= 0;
 }
 
-// Loads the document into a source of its own, waiting a bounded time.
-Ref<DocumentSource> LoadForConvert(ViewerContext* context, const WString& path) {
-    Ref<DocumentSource> source = SourceCreate(context, path, nullptr);
-    if (!source) return nullptr;
-    SourceStartLoad(source.get(), context);
-    for (uint32_t waited = 0; SourceGetState(source.get()) < kSourceLoaded; waited += kSourcePollMs) {
-        // Releasing the source cancels a worker that is still loading.
-        if (waited >= kDdeConvertLoadLimitMs) return nullptr;
-        Sleep(kSourcePollMs);
-    }
-    if (SourceGetState(source.get()) != kSourceLoaded) return nullptr;
-    // The worker builds the handler after it has set the state, and not at
-    // all once the viewer stops running: make sure of it here.
-    SourceBuildHandler(source.get(), context);
-    return source;
-}
-
 // Convert(source, target, format, flag, compression, rotation, -,
 // description): the flag is the PDF mode (1: every page Group 4), the
 // compression code chooses the TIFF layout.
@@ -146,7 +124,7 @@ bool Convert(Command& command) {
     // The writers know quarter turns only.
     if (rotation % 90 != 0) return false;
 
-    Ref<DocumentSource> source = LoadForConvert(command.context, command.texts[0]);
+    Ref<DocumentSource> source = ConvertLoadSource(command.context, command.texts[0]);
     Ref<ImageFormat> format = SourceGetFormat(source.get());
     Ref<DataSource> data = SourceGetData(source.get());
     if (!format || !data) return false;
@@ -157,30 +135,14 @@ bool Convert(Command& command) {
         return ExportPdf(format.get(), data.get(), target, static_cast<uint32_t>(flag),
                          static_cast<uint16_t>(rotation), nullptr, 0, description, nullptr);
     }
-    uint32_t tile_width = 0;
-    uint32_t rows = 0;
-    uint32_t reduction = 0;
-    switch (compression) {
-        case 2:
-            rows = 64;
-            break;
-        case 3:
-            tile_width = rows = 512;
-            break;
-        case 4:
-            tile_width = rows = 512;
-            reduction = 50;
-            break;
-        default:
-            break;
-    }
+    const TiffLayout& layout = TiffLayoutFor(compression);
     ExtraTag tag;
-    tag.tag = kImageDescriptionTag;
+    tag.tag = kTagImageDescription;
     tag.text = description;
     const uint32_t tag_count = WStrLength(description) > 0 ? 1 : 0;
     return ExportTiff(format.get(), data.get(), target, static_cast<uint32_t>(compression),
-                      static_cast<uint16_t>(rotation), nullptr, 0, tile_width, rows, reduction, &tag,
-                      tag_count, nullptr);
+                      static_cast<uint16_t>(rotation), nullptr, 0, layout.tile_width, layout.rows,
+                      layout.reduction_percent, &tag, tag_count, nullptr);
 }
 
 bool Quit(Command& command) {

@@ -24,13 +24,6 @@ namespace {
 constexpr uint32_t kMaxDescription = 1000;
 constexpr uint32_t kMaxTarget = 500;
 
-struct TiffLayout {
-    uint32_t tile_width;
-    uint32_t rows;
-    uint32_t reduction_percent;
-};
-constexpr TiffLayout kTiffLayouts[] = {{0, 0, 0}, {0, 64, 0}, {512, 512, 0}, {512, 512, 50}};
-
 const wchar_t* ExtensionOf(uint32_t file_format) { return file_format == kConvertTiff ? L".tif" : L".pdf"; }
 
 struct FindSource {
@@ -344,7 +337,8 @@ ConvertOutcome ConvertRun(ViewerContext* context, DocumentSource* source, HWND o
     ProgressClear(progress.get());
     bool written;
     if (choices.file_format == kConvertTiff) {
-        const TiffLayout layout = kTiffLayouts[choices.layout < 4 ? choices.layout : 1];
+        // The list's values count from 0.
+        const TiffLayout& layout = TiffLayoutFor(int64_t{choices.layout} + 1);
         const ExtraTag tag{kTagImageDescription, description};
         written = ExportTiff(format.get(), data.get(), target, choices.compression, choices.rotation,
                              pages.get(), count, layout.tile_width, layout.rows, layout.reduction_percent,

@@ -12,8 +12,21 @@ class DataSource;
 class ImageFormat;
 class ProgressSink;
 
-// The TIFF tag that carries a document's description (ImageDescription).
-inline constexpr uint16_t kImageDescriptionTag = 270;
+// The TIFF layouts a caller chooses by number: the converter's Layout 1 to
+// 4 and the DDE command Convert's compression code. Tile width 0 writes
+// strips; the reduction adds reduced copies of every page.
+struct TiffLayout {
+    uint32_t tile_width;
+    uint32_t rows;  // per strip or tile; 0 with strips: one strip
+    uint32_t reduction_percent;
+};
+inline constexpr uint32_t kTiffLayoutCount = 4;
+inline constexpr TiffLayout kTiffLayouts[kTiffLayoutCount] = {
+    {0, 0, 0}, {0, 64, 0}, {512, 512, 0}, {512, 512, 50}};
+// Layout 1 for a number outside 1 to 4.
+constexpr const TiffLayout& TiffLayoutFor(int64_t number) {
+    return number >= 1 && number <= kTiffLayoutCount ? kTiffLayouts[number - 1] : kTiffLayouts[0];
+}
 
 // One more ASCII entry for every directory of a TIFF.
 struct ExtraTag {

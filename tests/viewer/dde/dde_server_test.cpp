@@ -10,6 +10,7 @@
 #include "tests/viewer/export/export_test_support.h"
 #include "viewer/dde/dde_execute.h"
 #include "viewer/dde/dde_log.h"
+#include "viewer/export/convert_source.h"
 #include "viewer/model/cut_out_state.h"
 
 namespace {
@@ -293,7 +294,7 @@ TEST(DdeServer, ConvertsToTiffAndPdfRefusesBadRequestsAndGivesUpOnSlowSources) {
     EXPECT_EQ(Step("x\tConvert(\"" + Narrow(http.Url("/trickle/big.tif").c_str()) + "\", \"" +
                    WindowsPath8(dir + "/slow.tif") + "\", TIFF, 0, 0, 0, 0, \"\")"),
               "nack");
-    EXPECT_GE(GetTickCount() - start, kDdeConvertLoadLimitMs);
+    EXPECT_GE(GetTickCount() - start, kConvertLoadLimitMs);
     EXPECT_LT(GetTickCount() - start, 9000u);
     EXPECT_EQ(Step("r\tGetProcessID"), std::to_string(GetCurrentProcessId()));
     http.Stop();
