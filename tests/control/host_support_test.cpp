@@ -1,5 +1,6 @@
-// The control's host helpers without a control: the files of a drop, SRC
-// values, and the process-wide move hook.
+// The control's host helpers without a control, for what the container and
+// hand-over tests cannot reach from outside: lists of several dropped files,
+// damaged drop blocks, SRC values, and the move hook's limit and removal.
 #include <windows.h>
 // after windows.h, which they need
 #include <gtest/gtest.h>
@@ -55,21 +56,9 @@ TEST(DropFilesTest, ReadingStopsAtTheBlockEnd) {
     EXPECT_EQ(Text(DropFilesRead(bad.data(), 4, out)), L"");
 }
 
-TEST(DropFilesTest, GlobalHandleIsBoundedByItsSize) {
-    const std::vector<uint8_t> ansi = AnsiBlock(std::string("C:\\x.tif\0\0", 10));
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, ansi.size());
-    ASSERT_NE(memory, nullptr);
-    std::memcpy(GlobalLock(memory), ansi.data(), ansi.size());
-    GlobalUnlock(memory);
+// A file URL with "%20" and '+' is the container test's SRC.
+TEST(SrcValueTest, OnlyTheFileSchemeIsTakenOffAndNoNulIsDecoded) {
     WString out;
-    EXPECT_EQ(Text(DropFilesReadGlobal(memory, out)), L"C:\\x.tif");
-    GlobalFree(memory);
-}
-
-TEST(SrcValueTest, FilePathsDecodeEscapesButKeepPlus) {
-    WString out;
-    ASSERT_TRUE(SrcValueToOpenText(WString(L"file:///C:/My%20Scans/a+b.tif"), nullptr, out));
-    EXPECT_EQ(Text(out), L"C:/My Scans/a+b.tif");
     // Only "file:///" is taken off; the rest of the value is decoded.
     ASSERT_TRUE(SrcValueToOpenText(WString(L"file:C:\\x%41.tif"), nullptr, out));
     EXPECT_EQ(Text(out), L"file:C:\\xA.tif");
@@ -114,30 +103,6 @@ bool HostMovedPosted(HWND frame) {
     return posted;
 }
 
-TEST(MoveHookTest, MovingAnAncestorPostsToItsFramesOnly) {
-    HWND browser = MakeWindow(nullptr);
-    HWND host = MakeWindow(browser);
-    HWND frame = MakeWindow(host);
-    HWND stranger = MakeWindow(nullptr);
-    MoveHookAddWindow(frame);
-    EXPECT_TRUE(MoveHookInstalled());
-    EXPECT_EQ(MoveHookAncestorCount(), 2u);
-    HostMovedPosted(frame);
-
-    SetWindowPos(browser, nullptr, 30, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    EXPECT_TRUE(HostMovedPosted(frame));
-    SetWindowPos(stranger, nullptr, 50, 60, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    EXPECT_FALSE(HostMovedPosted(frame));
-
-    MoveHookRemoveWindow(frame);
-    EXPECT_FALSE(MoveHookInstalled());
-    EXPECT_EQ(MoveHookAncestorCount(), 0u);
-    SetWindowPos(browser, nullptr, 70, 80, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    EXPECT_FALSE(HostMovedPosted(frame));
-    DestroyWindow(stranger);
-    DestroyWindow(browser);
-}
-
 TEST(MoveHookTest, AnEleventhFrameIsNotRegistered) {
     HWND top = MakeWindow(nullptr);
     std::vector<HWND> frames;
@@ -151,32 +116,9 @@ TEST(MoveHookTest, AnEleventhFrameIsNotRegistered) {
     EXPECT_FALSE(HostMovedPosted(frames[10]));
     for (HWND frame : frames) MoveHookRemoveWindow(frame);
     EXPECT_EQ(MoveHookFrameCount(), 0u);
+    EXPECT_EQ(MoveHookAncestorCount(), 0u);
     EXPECT_FALSE(MoveHookInstalled());
     DestroyWindow(top);
-}
-
-TEST(BrowserFrameTest, CountsThisProcessFramesUpToTheLimit) {
-    WNDCLASSW window_class{};
-    window_class.lpfnWndProc = PlainProc;
-    window_class.hInstance = GetModuleHandleW(nullptr);
-    window_class.lpszClassName = L"IEFrame";
-    RegisterClassW(&window_class);
-    EXPECT_EQ(CountOwnBrowserFrames(3), 0);
-    std::vector<HWND> frames;
-    for (int i = 0; i < 4; ++i) {
-        frames.push_back(CreateWindowExW(0, L"ieframe", L"", WS_OVERLAPPEDWINDOW, 0, 0, 50, 50, nullptr,
-                                         nullptr, GetModuleHandleW(nullptr), nullptr));
-    }
-    EXPECT_EQ(CountOwnBrowserFrames(3), 3);
-    EXPECT_EQ(CountOwnBrowserFrames(2), 2);
-    HWND child = MakeWindow(frames[1]);
-    HWND grandchild = MakeWindow(child);
-    EXPECT_EQ(FindBrowserFrame(grandchild), frames[1]);
-    HWND plain = MakeWindow(nullptr);
-    EXPECT_EQ(FindBrowserFrame(MakeWindow(plain)), nullptr);
-    DestroyWindow(plain);
-    for (HWND frame : frames) DestroyWindow(frame);
-    EXPECT_EQ(CountOwnBrowserFrames(3), 0);
 }
 
 }  // namespace

@@ -1,17 +1,18 @@
 // The plug-in provider against the tests' fake print plug-in (tests/tools/
 // plp_probe_plugin.c), which logs every call and dumps every job record it
-// receives as hex: the records are compared byte for byte with records laid
-// out here from their offsets, for documents opened through the viewer.
+// receives as hex: the records are read back through the record structs,
+// for documents opened through the viewer.
 #include "printing/plugin_print_provider.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstring>
-#include <fstream>
 #include <sstream>
 
+#include "printing/plugin_job_record.h"
 #include "printing/print_providers.h"
+#include "tests/printing/print_test_support.h"
 #include "tests/viewer/core/settings_test_support.h"
 #include "tests/viewer/documents/document_test_support.h"
 #include "tests/viewer/documents/download_server.h"
@@ -32,28 +33,19 @@ std::vector<uint8_t> FromHex(const std::string& hex) {
     return bytes;
 }
 
-// Lays a record out from its offsets, independently of the provider's structs.
-struct Bytes {
-    explicit Bytes(size_t size) : data(size, 0) {}
-    void U16(size_t at, uint16_t v) { std::memcpy(&data[at], &v, 2); }
-    void U32(size_t at, uint32_t v) { std::memcpy(&data[at], &v, 4); }
-    void F64(size_t at, double v) { std::memcpy(&data[at], &v, 8); }
-    void Text(size_t at, const std::string& text) { std::memcpy(&data[at], text.data(), text.size()); }
-    std::vector<uint8_t> data;
-};
+// A dumped record as the struct of its size; a dump of another size fails.
+template <typename Record>
+Record As(const Call& call) {
+    Record record{};
+    EXPECT_EQ(call.record.size(), sizeof(Record)) << call.line;
+    std::memcpy(&record, call.record.data(), std::min(call.record.size(), sizeof(Record)));
+    return record;
+}
 
-double F64At(const std::vector<uint8_t>& record, size_t at) {
-    double v;
-    std::memcpy(&v, &record[at], 8);
-    return v;
-}
-int32_t I32At(const std::vector<uint8_t>& record, size_t at) {
-    int32_t v;
-    std::memcpy(&v, &record[at], 4);
-    return v;
-}
-std::string TextAt(const std::vector<uint8_t>& record, size_t at) {
-    return std::string(reinterpret_cast<const char*>(&record[at]));
+template <typename Record>
+std::vector<uint8_t> BytesOf(const Record& record) {
+    const auto* first = reinterpret_cast<const uint8_t*>(&record);
+    return std::vector<uint8_t>(first, first + sizeof(Record));
 }
 
 // Every test runs with registry keys of its own: the provider writes its
@@ -66,13 +58,9 @@ class PluginProvider : public ::testing::Test {
 
     // Copies the fake plug-in build `variant` under `name` and loads it.
     void Load(const std::string& test, const std::string& variant, const std::string& name) {
-        folder_ = MakeScratchDir(test);
+        folder_ = PluginFolder(test, variant, {name});
         name_ = name;
-        const std::vector<uint8_t> bytes =
-            ReadHostFile(TestEnvDir("TEST_BINARY_DIR") + "/plugins/plp_" + variant + ".dll");
-        ASSERT_FALSE(bytes.empty()) << "the fake plug-in was not built";
-        ASSERT_TRUE(WriteHostFile(folder_ + "/" + name, bytes));
-        PrintProvidersLoadPluginsFrom(list_, WString((WindowsPathOf(folder_) + L"\\").c_str()));
+        PrintProvidersLoadPluginsFrom(list_, PluginFolderArgument(folder_));
         ASSERT_EQ(PrintProvidersCount(list_), 1u);
         provider_ = static_cast<PluginPrintProvider*>(PrintProvidersGet(list_, 0).get());
         provider_->set_failure_report(&PluginProvider::RecordFailure);
@@ -90,12 +78,7 @@ class PluginProvider : public ::testing::Test {
         failures().push_back(WStrCStr(path));
     }
 
-    std::string Log() const {
-        std::ifstream file(folder_ + "/" + name_ + ".log", std::ios::binary);
-        std::stringstream text;
-        text << file.rdbuf();
-        return text.str();
-    }
+    std::string Log() const { return PluginLog(folder_, name_); }
     // The calls that carried a record, with it, in their order.
     std::vector<Call> Jobs(const std::string& prefix = "Print") const {
         std::istringstream lines(Log());
@@ -106,11 +89,6 @@ class PluginProvider : public ::testing::Test {
                 calls.push_back({previous, FromHex(line.substr(7))});
         }
         return calls;
-    }
-    std::vector<std::string> RangesOf(const std::vector<Call>& jobs, size_t at) const {
-        std::vector<std::string> ranges;
-        for (const Call& call : jobs) ranges.push_back(TextAt(call.record, at));
-        return ranges;
     }
     void SelectFirstPrinter(ViewerContext* context) {
         ASSERT_TRUE(PrintProviderSelectPrinterAt(provider_, context, 0));
@@ -164,38 +142,31 @@ TEST_F(PluginProvider, ConsecutivePagesOfADocumentMakeOneJobRecord) {
 
     const std::vector<Call> jobs = Jobs();
     ASSERT_EQ(jobs.size(), 2u) << Log();
-    struct Expected {
+    const struct {
         std::string file;
         uint16_t pages;
         std::string ranges;
-        double width_mm;  // of the first page of the job
-    };
-    const Expected expected[] = {{Ansi(WindowsPathOf(dir + "/x.tif")), 5, "1-3,5", 300 * 25.4 / 200},
-                                 {Ansi(WindowsPathOf(dir + "/y.tif")), 2, "1-2", 300 * 25.4 / 200}};
+    } expected[] = {{Ansi(WindowsPathOf(dir + "/x.tif")), 5, "1-3,5"},
+                    {Ansi(WindowsPathOf(dir + "/y.tif")), 2, "1-2"}};
     for (size_t i = 0; i < 2; ++i) {
         EXPECT_EQ(jobs[i].line, "Print5 Probe printer A 840");
-        Bytes record(840);
-        record.U32(0, 1);  // TIFF
-        record.U16(4, expected[i].pages);
-        record.U16(6, 1);    // copies
-        record.data[8] = 1;  // collate
-        record.data[9] = 1;  // fit
-        record.U16(10, 1);   // ratio 1:1 when fitting
-        record.U16(12, 1);
-        record.Text(24, expected[i].ranges);
-        record.Text(152, expected[i].file);
-        record.F64(792, 0);  // the whole page is the cut-out
-        record.F64(800, 0);
-        record.F64(808, expected[i].width_mm);
-        record.F64(816, 200 * 25.4 / 200);
-        record.U16(824, 422);
-        record.U32(828, 0);  // fitted on A4, the first paper
-        ASSERT_EQ(jobs[i].record.size(), 840u);
-        // The cut-out's millimetres are compared within rounding, the rest exactly.
-        EXPECT_NEAR(F64At(jobs[i].record, 808), expected[i].width_mm, 1e-9);
-        EXPECT_NEAR(F64At(jobs[i].record, 816), 25.4, 1e-9);
-        std::memcpy(&record.data[808], &jobs[i].record[808], 16);
-        EXPECT_EQ(jobs[i].record, record.data) << i;
+        const PluginJob5 got = As<PluginJob5>(jobs[i]);
+        // Every byte the record does not name stays zero.
+        PluginJob5 want{};
+        want.document_kind = 1;  // TIFF
+        want.page_count = expected[i].pages;
+        want.copies = want.collate = want.fit = 1;
+        want.ratio_numerator = want.ratio_denominator = 1;  // 1:1 when fitting
+        std::memcpy(want.ranges, expected[i].ranges.data(), expected[i].ranges.size());
+        std::memcpy(want.file_name, expected[i].file.data(), expected[i].file.size());
+        // The whole 300 x 200 pixel page at 200 dpi is the cut-out, within rounding.
+        EXPECT_NEAR(got.cut_out[2], 300 * 25.4 / 200, 1e-9);
+        EXPECT_NEAR(got.cut_out[3], 25.4, 1e-9);
+        want.cut_out[2] = got.cut_out[2];
+        want.cut_out[3] = got.cut_out[3];
+        want.marker = 422;
+        want.standard_paper = 0;  // fitted on A4, the first paper
+        EXPECT_EQ(jobs[i].record, BytesOf(want)) << i;
     }
 }
 
@@ -242,12 +213,13 @@ TEST_F(PluginProvider, PapersAndTheStandardPaperField) {
     ASSERT_TRUE(provider_->PrintJobs(viewer.context.get(), nullptr, list.pages, fit));
     const std::vector<Call> jobs = Jobs();
     ASSERT_EQ(jobs.size(), 3u);
-    EXPECT_EQ(I32At(jobs[0].record, 828), -1);
-    EXPECT_EQ(I32At(jobs[1].record, 828), 0);
-    EXPECT_EQ(jobs[1].record[9], 0);
-    EXPECT_EQ(jobs[1].record[10] | jobs[1].record[11] << 8, 2);
-    EXPECT_EQ(jobs[1].record[12] | jobs[1].record[13] << 8, 3);
-    EXPECT_EQ(I32At(jobs[2].record, 828), 1);
+    EXPECT_EQ(As<PluginJob5>(jobs[0]).standard_paper, -1);
+    const PluginJob5 unfitted = As<PluginJob5>(jobs[1]);
+    EXPECT_EQ(unfitted.standard_paper, 0);
+    EXPECT_EQ(unfitted.fit, 0);
+    EXPECT_EQ(unfitted.ratio_numerator, 2);
+    EXPECT_EQ(unfitted.ratio_denominator, 3);
+    EXPECT_EQ(As<PluginJob5>(jobs[2]).standard_paper, 1);
     EXPECT_NE(Log().find("SetPaper 1\n"), std::string::npos);
     EXPECT_NE(Log().find("SetStandardPaper 1\n"), std::string::npos);
 
@@ -289,18 +261,16 @@ TEST_F(PluginProvider, SmallRecordsCarryFractionsAndSplitLongRanges) {
     std::vector<uint32_t> printed;
     for (const Call& job : jobs) {
         EXPECT_EQ(job.line, "Print3 Probe printer A 752");
-        ASSERT_EQ(job.record.size(), 752u);
-        const std::string ranges = TextAt(job.record, 24);
+        const PluginJob3 record = As<PluginJob3>(job);
+        const std::string ranges(record.ranges, strnlen(record.ranges, sizeof record.ranges));
         EXPECT_LE(ranges.size(), 39u);
         std::istringstream entries(ranges);
         for (std::string entry; std::getline(entries, entry, ',');) printed.push_back(std::stoul(entry));
-        EXPECT_EQ(job.record[8], 1);  // fit
-        EXPECT_NEAR(F64At(job.record, 704), 0.25, 1e-12);
-        EXPECT_NEAR(F64At(job.record, 712), 0.5, 1e-12);
-        EXPECT_NEAR(F64At(job.record, 720), 0.75, 1e-12);
-        EXPECT_NEAR(F64At(job.record, 728), 0.75, 1e-12);
-        EXPECT_EQ(job.record[736] | job.record[737] << 8, 422);
-        EXPECT_EQ(TextAt(job.record, 64), Ansi(WindowsPathOf(dir + "/x.tif")));
+        EXPECT_EQ(record.fit, 1);
+        const double fractions[] = {0.25, 0.5, 0.75, 0.75};
+        for (int i = 0; i < 4; ++i) EXPECT_NEAR(record.cut_out[i], fractions[i], 1e-12) << i;
+        EXPECT_EQ(record.marker, 422);
+        EXPECT_EQ(std::string(record.file_name), Ansi(WindowsPathOf(dir + "/x.tif")));
     }
     EXPECT_EQ(printed, asked);
 
@@ -312,17 +282,18 @@ TEST_F(PluginProvider, SmallRecordsCarryFractionsAndSplitLongRanges) {
     ASSERT_TRUE(provider_->PrintJobs(viewer.context.get(), nullptr, one.pages, whole));
     const std::vector<Call> after = Jobs();
     ASSERT_EQ(after.size(), 3u);
-    for (size_t at : {704u, 712u}) EXPECT_EQ(F64At(after[2].record, at), 0.0);
-    for (size_t at : {720u, 728u}) EXPECT_EQ(F64At(after[2].record, at), 1.0);
+    const PluginJob3 whole_page = As<PluginJob3>(after[2]);
+    EXPECT_EQ(std::vector<double>(whole_page.cut_out, whole_page.cut_out + 4),
+              (std::vector<double>{0, 0, 1, 1}));
 
     // The plug-in is asked about an item with only its document kind.
     EXPECT_TRUE(provider_->CanPrintItem(first.get()));
     EXPECT_FALSE(provider_->CanPrintItem(x.get()));  // the document, no page
     const std::vector<Call> asked_jobs = Jobs("CanPrint3");
     ASSERT_EQ(asked_jobs.size(), 1u);
-    Bytes only_kind(752);
-    only_kind.U32(0, 1);
-    EXPECT_EQ(asked_jobs[0].record, only_kind.data);
+    PluginJob3 only_kind{};
+    only_kind.document_kind = 1;
+    EXPECT_EQ(asked_jobs[0].record, BytesOf(only_kind));
 }
 
 // The chosen printer, paper and bin go to the user's key under the plug-in's
@@ -408,7 +379,7 @@ TEST_F(PluginProvider, DownloadsPrintFromTheLocalCopyAndFailuresGoOn) {
     EXPECT_FALSE(provider_->Print(viewer.context.get(), nullptr, list.pages, nullptr));
     const std::vector<Call> jobs = Jobs();
     ASSERT_EQ(jobs.size(), 2u) << Log();
-    const std::string copy = TextAt(jobs[0].record, 152);
+    const std::string copy = As<PluginJob5>(jobs[0]).file_name;
     EXPECT_EQ(copy.find("http"), std::string::npos) << copy;
     const std::vector<uint8_t> local = ReadHostFile(server.Document("remote.tif"));
     HANDLE file =
@@ -421,19 +392,13 @@ TEST_F(PluginProvider, DownloadsPrintFromTheLocalCopyAndFailuresGoOn) {
     CloseHandle(file);
     bytes.resize(read);
     EXPECT_EQ(bytes, local);
-    EXPECT_EQ(TextAt(jobs[0].record, 24), "2");
-    const std::string short_name = TextAt(jobs[1].record, 152);
+    EXPECT_EQ(std::string(As<PluginJob5>(jobs[0]).ranges), "2");
+    // The short name's own forms are the record name's tests; here only that it is used.
+    const std::string short_name = As<PluginJob5>(jobs[1]).file_name;
     EXPECT_EQ(short_name.find('?'), std::string::npos) << short_name;
-    EXPECT_EQ(
-        ReadHostFile(dir + "/y.tif").size(), 0u +
-                                                 [&] {
-                                                     WIN32_FILE_ATTRIBUTE_DATA data{};
-                                                     return GetFileAttributesExA(short_name.c_str(),
-                                                                                 GetFileExInfoStandard, &data)
-                                                                ? data.nFileSizeLow
-                                                                : 0u;
-                                                 }())
-        << short_name;
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    ASSERT_TRUE(GetFileAttributesExA(short_name.c_str(), GetFileExInfoStandard, &data)) << short_name;
+    EXPECT_EQ(data.nFileSizeLow, ReadHostFile(dir + "/y.tif").size());
     EXPECT_TRUE(failures().empty());
     server.Stop();
 }
@@ -485,5 +450,5 @@ TEST_F(PluginProvider, AJobWithoutAReadableFileNameFailsAlone) {
     EXPECT_EQ(failures(), std::vector<std::wstring>{foreign});
     const std::vector<Call> jobs = Jobs();
     ASSERT_EQ(jobs.size(), 1u);
-    EXPECT_EQ(TextAt(jobs[0].record, 152), Ansi(WindowsPathOf(dir + "/x.tif")));
+    EXPECT_EQ(std::string(As<PluginJob5>(jobs[0]).file_name), Ansi(WindowsPathOf(dir + "/x.tif")));
 }

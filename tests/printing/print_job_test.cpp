@@ -190,9 +190,9 @@ TEST(PrintJobPlacement, AutomaticOrientationTurnsALandscapePage) {
 }
 
 // A driver left without copies (workaround 512): three copies of two pages
-// are three passes, of one page the page three times; the spooler document
-// carries the product and the document's name.
-TEST(PrintJobCopies, JobRepeatsPassesOrPagesAndNamesTheDocument) {
+// are three passes, of one page the page three times. (The spooler
+// document's name is the program's print check.)
+TEST(PrintJobCopies, JobRepeatsPassesOrPages) {
     PrintBed bed("PlovexPrintJobCopies");
     ASSERT_TRUE(bed.selected) << "no printer PlovexTest";
     const std::string dir = MakeScratchDir("print_copies");
@@ -216,8 +216,6 @@ TEST(PrintJobCopies, JobRepeatsPassesOrPagesAndNamesTheDocument) {
     std::vector<size_t> marks;
     for (const GreyPage& sheet : sheets) marks.push_back(FindMarks(sheet).size());
     EXPECT_EQ(marks, (std::vector<size_t>{1, 2, 1, 2, 1, 2}));
-    EXPECT_NE(printed.find("%%Title: Plovex 5.0 - pair.tif"), std::string::npos)
-        << printed.substr(0, std::min<size_t>(printed.size(), 600));
 
     const std::string single = bed.Print(*bed.Pages({1}), *options, 512);
     const std::vector<GreyPage> repeated = RasterisePrint(single, "print_copies_single_r");

@@ -6,42 +6,17 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "printing/plugin_print_provider.h"
 #include "printing/printing_layer.h"
 #include "printing/win_print_provider.h"
-#include "tests/support/test_support.h"
+#include "tests/printing/print_test_support.h"
 #include "tests/viewer/core/settings_test_support.h"
 #include "viewer/app/app_root.h"
 #include "viewer/core/viewer_context.h"
 
 namespace {
-
-std::string PluginBuild(const std::string& variant) {
-    return TestEnvDir("TEST_BINARY_DIR") + "/plugins/plp_" + variant + ".dll";
-}
-
-// A scratch folder holding the plug-in build `variant` under each name.
-std::string PluginFolder(const std::string& test, const std::string& variant,
-                         const std::vector<std::string>& names) {
-    const std::string folder = MakeScratchDir(test);
-    const std::vector<uint8_t> bytes = ReadHostFile(PluginBuild(variant));
-    EXPECT_FALSE(bytes.empty()) << "the fake plug-in was not built: " << PluginBuild(variant);
-    for (const std::string& name : names) EXPECT_TRUE(WriteHostFile(folder + "/" + name, bytes));
-    return folder;
-}
-
-WString FolderArgument(const std::string& folder) { return WString((WindowsPathOf(folder) + L"\\").c_str()); }
-
-std::string Log(const std::string& folder, const std::string& name) {
-    std::ifstream file(folder + "/" + name + ".log", std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 std::wstring NameOf(PrintProvider* provider) {
     const WString name = PrintProviderName(provider);
@@ -57,7 +32,7 @@ TEST(PrintProviders, TheSpoolerComesFirstAndTheListStopsAtTen) {
     PrintProviders list;
     PrintProvidersAddWindows(list, L"Windows printing");
     PrintProvidersAddWindows(list, L"again");  // only into an empty list
-    PrintProvidersLoadPluginsFrom(list, FolderArgument(folder));
+    PrintProvidersLoadPluginsFrom(list, PluginFolderArgument(folder));
     ASSERT_EQ(PrintProvidersCount(list), kMaxPrintProviders);
     EXPECT_NE(dynamic_cast<WinPrintProvider*>(PrintProvidersGet(list, 0).get()), nullptr);
     EXPECT_EQ(NameOf(PrintProvidersGet(list, 0).get()), L"Windows printing");
@@ -69,7 +44,7 @@ TEST(PrintProviders, TheSpoolerComesFirstAndTheListStopsAtTen) {
     // from the file beside it; releasing closes it.
     uint32_t loaded = 0;
     for (const std::string& name : names) {
-        const std::string log = Log(folder, name);
+        const std::string log = PluginLog(folder, name);
         if (log.empty()) continue;
         ++loaded;
         EXPECT_NE(log.find("Init\n"), std::string::npos) << name;
@@ -79,7 +54,7 @@ TEST(PrintProviders, TheSpoolerComesFirstAndTheListStopsAtTen) {
     PrintProvidersRelease(list);
     EXPECT_EQ(PrintProvidersCount(list), 0u);
     for (const std::string& name : names) {
-        const std::string log = Log(folder, name);
+        const std::string log = PluginLog(folder, name);
         if (!log.empty()) EXPECT_NE(log.find("Close\n"), std::string::npos) << name;
     }
 }
@@ -90,7 +65,7 @@ TEST(PrintProviders, TypeAndVersionDecideWhichPluginsLoad) {
     // Not a plug-in by its name: never looked at.
     WriteHostFile(folder + "/other.dll", ReadHostFile(PluginBuild("probe")));
     PrintProviders list;
-    PrintProvidersLoadPluginsFrom(list, FolderArgument(folder));
+    PrintProvidersLoadPluginsFrom(list, PluginFolderArgument(folder));
     ASSERT_EQ(PrintProvidersCount(list), 2u);
     std::vector<std::wstring> loaded = {NameOf(PrintProvidersGet(list, 0).get()),
                                         NameOf(PrintProvidersGet(list, 1).get())};
@@ -99,10 +74,10 @@ TEST(PrintProviders, TypeAndVersionDecideWhichPluginsLoad) {
     auto* plugin = static_cast<PluginPrintProvider*>(PrintProvidersGet(list, 0).get());
     EXPECT_GE(plugin->binding()->major_version, 4);
     // The refused ones were asked and left before PL_Init.
-    EXPECT_EQ(Log(folder, "plp_type1.dll").find("Init"), std::string::npos);
-    EXPECT_EQ(Log(folder, "plp_v39.dll").find("Init"), std::string::npos);
-    EXPECT_NE(Log(folder, "plp_v39.dll").find("Version"), std::string::npos);
-    EXPECT_TRUE(Log(folder, "other.dll").empty());
+    EXPECT_EQ(PluginLog(folder, "plp_type1.dll").find("Init"), std::string::npos);
+    EXPECT_EQ(PluginLog(folder, "plp_v39.dll").find("Init"), std::string::npos);
+    EXPECT_NE(PluginLog(folder, "plp_v39.dll").find("Version"), std::string::npos);
+    EXPECT_TRUE(PluginLog(folder, "other.dll").empty());
     PrintProvidersRelease(list);
 }
 
@@ -110,8 +85,8 @@ TEST(PluginPrintProvider, FeaturesFollowTheEntryPoints) {
     const std::string probe = PluginFolder("providers_print5", "probe", {"plp_full.dll"});
     const std::string bare = PluginFolder("providers_noprint5", "noprint5", {"plp_bare.dll"});
     PrintProviders list;
-    PrintProvidersLoadPluginsFrom(list, FolderArgument(probe));
-    PrintProvidersLoadPluginsFrom(list, FolderArgument(bare));
+    PrintProvidersLoadPluginsFrom(list, PluginFolderArgument(probe));
+    PrintProvidersLoadPluginsFrom(list, PluginFolderArgument(bare));
     ASSERT_EQ(PrintProvidersCount(list), 2u);
     Ref<PrintProvider> full = PrintProvidersGet(list, 0), without = PrintProvidersGet(list, 1);
     EXPECT_TRUE(full->HasFeature(print_feature::kCollation));
@@ -132,7 +107,7 @@ TEST(PluginPrintProvider, NamesAreCutToTheirBuffersAndNoCallGetsAnEmptyString) {
     SettingsKeyRedirect redirect("PrintProvidersLongNames");  // the chosen printer is saved at release
     const std::string folder = PluginFolder("providers_long", "probe", {"plp_long.dll"});
     PrintProviders list;
-    PrintProvidersLoadPluginsFrom(list, FolderArgument(folder));
+    PrintProvidersLoadPluginsFrom(list, PluginFolderArgument(folder));
     ASSERT_EQ(PrintProvidersCount(list), 1u);
     Ref<PrintProvider> provider = PrintProvidersGet(list, 0);
     EXPECT_EQ(NameOf(provider.get()), std::wstring(99, L'L'));
@@ -163,7 +138,7 @@ TEST(PluginPrintProvider, NamesAreCutToTheirBuffersAndNoCallGetsAnEmptyString) {
     EXPECT_FALSE(binding->Close());
     PrintProvidersRelease(list);
 
-    const std::string log = Log(folder, "plp_long.dll");
+    const std::string log = PluginLog(folder, "plp_long.dll");
     EXPECT_EQ(log.find("EMPTY"), std::string::npos) << log;
     EXPECT_NE(log.find("GetPrintServerType 100 first=0"), std::string::npos) << log;
     EXPECT_NE(log.find("GetPrinter 0 128 first=0"), std::string::npos) << log;

@@ -3,6 +3,7 @@
 // them, measured in millimetres of the sheet.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -38,6 +39,32 @@ inline std::string WaitForPrint(const std::string& before = {}, DWORD timeout_ms
         Sleep(50);
     }
     return {};
+}
+
+// The tests' fake print plug-in (tests/tools/plp_probe_plugin.c) as built
+// in `variant`; what it reports depends on the name it is copied under.
+inline std::string PluginBuild(const std::string& variant) {
+    return TestEnvDir("TEST_BINARY_DIR") + "/plugins/plp_" + variant + ".dll";
+}
+
+// A scratch folder holding the plug-in build `variant` under each name.
+inline std::string PluginFolder(const std::string& test, const std::string& variant,
+                                const std::vector<std::string>& names) {
+    const std::string folder = MakeScratchDir(test);
+    const std::vector<uint8_t> bytes = ReadHostFile(PluginBuild(variant));
+    EXPECT_FALSE(bytes.empty()) << "the fake plug-in was not built: " << PluginBuild(variant);
+    for (const std::string& name : names) EXPECT_TRUE(WriteHostFile(folder + "/" + name, bytes));
+    return folder;
+}
+
+// The folder as the provider list takes it: a Windows path ending in '\'.
+inline WString PluginFolderArgument(const std::string& folder) {
+    return WString((WindowsPathOf(folder) + L"\\").c_str());
+}
+
+// The calls the copy `name` in `folder` logged, one a line.
+inline std::string PluginLog(const std::string& folder, const std::string& name) {
+    return ReadTextFile(folder + "/" + name + ".log");
 }
 
 struct GreyPage {

@@ -10,12 +10,10 @@
 #include <windows.h>
 #include <winspool.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "foundation/handles.h"
-#include "tests/support/test_support.h"
+#include "tests/printing/print_test_support.h"
 #include "viewer/app/app_root.h"
 #include "viewer/core/app_texts.h"
 #include "viewer/core/viewer_context.h"
@@ -23,16 +21,6 @@
 namespace {
 
 constexpr wchar_t kTestPrinter[] = L"PlovexTest";
-const std::string kOutput = "/var/spool/plovex/PlovexTest.ps";
-
-std::string ReadText(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-std::wstring Wide(const WString& text) { return WStrCStr(text) ? WStrCStr(text) : L""; }
 
 struct SpoolerFixture {
     SpoolerFixture() {
@@ -59,9 +47,9 @@ struct SpoolerFixture {
 };
 
 // Prints one page with a black box on the device's settings and waits
-// (bounded) for the queue's file to carry the title.
+// (bounded) for the queue's file.
 std::string PrintOnePage(PrinterDevice& device, const std::wstring& title) {
-    RunHostCommand("rm -f " + kOutput);
+    RunHostCommand("rm -f " + kPrintOutput);
     MemoryDC dc = MemoryDC::Adopt(PrinterDeviceCreateDC(device));
     if (!dc) return {};
     DOCINFOW info = {};
@@ -73,13 +61,7 @@ std::string PrintOnePage(PrinterDevice& device, const std::wstring& title) {
     EndPage(dc.get());
     EndDoc(dc.get());
     dc.Reset();
-    const std::string marker(title.begin(), title.end());
-    for (int i = 0; i < 200; ++i) {
-        const std::string text = ReadText(kOutput);
-        if (text.find(marker) != std::string::npos && text.find("%%EOF") != std::string::npos) return text;
-        Sleep(50);
-    }
-    return {};
+    return WaitForPrint();
 }
 
 }  // namespace
@@ -147,27 +129,16 @@ TEST(WinPrintProvider, ChosenPaperAndBinReachThePrintedPostScript) {
 
     Ref<PrinterDevice> device = PrinterDeviceCopy(*f.provider->GetDevice());
     const std::string postscript = PrintOnePage(*device, L"plovex-paper-and-bin");
-    ASSERT_FALSE(postscript.empty()) << "nothing arrived in " << kOutput;
+    ASSERT_FALSE(postscript.empty()) << "nothing arrived in " << kPrintOutput;
+    EXPECT_NE(postscript.find("%%Title: plovex-paper-and-bin"), std::string::npos);
     EXPECT_NE(postscript.find("%%BeginFeature: *PageSize A3"), std::string::npos);
     EXPECT_NE(postscript.find("%%BeginFeature: *InputSlot Lower"), std::string::npos);
 
-    // Ghostscript lays the page out as A3: 297 x 420 mm at 10 dpi.
-    const std::string folder = MakeScratchDir("spooler_gs");
-    ASSERT_EQ(RunHostCommand("cp " + kOutput + " " + folder +
-                             "/out.ps && gs -q -dNOPAUSE -dBATCH -sDEVICE=pgmraw "
-                             "-r10 -sOutputFile=" +
-                             folder + "/out.pgm " + folder + "/out.ps"),
-              0);
-    std::istringstream header(ReadText(folder + "/out.pgm"));
-    std::string magic;
-    int width = 0, height = 0;
-    std::string comment;
-    header >> magic >> std::ws;
-    while (header.peek() == '#') std::getline(header, comment);
-    header >> width >> height;
-    EXPECT_EQ(magic, "P5");
-    EXPECT_NEAR(width, 297 / 2.54, 1.5);
-    EXPECT_NEAR(height, 420 / 2.54, 1.5);
+    // Ghostscript lays the page out as A3: 297 x 420 mm.
+    const std::vector<GreyPage> sheets = RasterisePrint(postscript, "spooler_gs");
+    ASSERT_EQ(sheets.size(), 1u);
+    EXPECT_NEAR(sheets[0].width, 297 * kRasterPixelsPerMm, 2);
+    EXPECT_NEAR(sheets[0].height, 420 * kRasterPixelsPerMm, 2);
 }
 
 TEST(PrinterDevice, ARefusedOrFailedChangeKeepsTheDevice) {

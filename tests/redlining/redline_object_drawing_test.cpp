@@ -1,61 +1,33 @@
-// How markup objects draw: pixels of RedlinePaintPage in a 24-bit DIB section,
+// How markup objects draw: pixels of RedlinePaintPage in a DIB section,
 // against an independent rasteriser and against the bounds objects report.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "foundation/handles.h"
 #include "foundation/ptr_array.h"
 #include "redlining/redline_document.h"
 #include "tests/redlining/redline_test_mapping.h"
 #include "tests/support/test_support.h"
+#include "tests/viewer/views/dib_canvas.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/documents/doc_item.h"
 #include "viewer/model/cut_out_state.h"
 
 namespace {
 
-constexpr int kSide = 200;      // pixels
+constexpr int kSide = 200;  // pixels
 constexpr double kPageMm = kSide / kTestPixelsPerMm;
 
-// A white 24-bit top-down DIB section selected into a memory DC.
-class Canvas {
-  public:
-    Canvas() : dc_(nullptr) {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = kSide;
-        info.bmiHeader.biHeight = -kSide;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 24;
-        void* bits = nullptr;
-        bitmap_.Reset(CreateDIBSection(dc_.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-        bits_ = static_cast<uint8_t*>(bits);
-        select_.emplace(dc_.get(), bitmap_.get());
-        PatBlt(dc_.get(), 0, 0, kSide, kSide, WHITENESS);
-    }
-    HDC dc() const { return dc_.get(); }
-    bool ok() const { return dc_ && bitmap_ && bits_; }
-    // Red, green, blue.
-    COLORREF At(int x, int y) const {
-        GdiFlush();
-        const uint8_t* p = bits_ + y * kStride + x * 3;
-        return RGB(p[2], p[1], p[0]);
-    }
-    bool Drawn(int x, int y) const { return At(x, y) != RGB(255, 255, 255); }
+constexpr uint32_t kWhite = 0xFFFFFF;
 
-  private:
-    static constexpr int kStride = (kSide * 3 + 3) / 4 * 4;
-    MemoryDC dc_;
-    GdiBitmap bitmap_;
-    uint8_t* bits_ = nullptr;
-    std::optional<ScopedSelect> select_;
-};
+// The canvas's 0xRRGGBB of a colour.
+constexpr uint32_t Rgb(uint8_t red, uint8_t green, uint8_t blue) { return red << 16 | green << 8 | blue; }
+
+bool Drawn(const DibCanvas& canvas, int x, int y) { return canvas.Pixel(x, y) != kWhite; }
 
 Ref<ViewMapping> Mapping(int32_t page_id = 1, uint32_t rotation = 0, bool mirror_h = false,
                          bool mirror_v = false) {
@@ -86,7 +58,7 @@ class PageStub : public DocItem {
 
 // Drawn pixels without an ideal pixel within one pixel, and ideal pixels
 // without a drawn one.
-int Mismatches(const Canvas& canvas, const std::string& mask) {
+int Mismatches(const DibCanvas& canvas, const std::string& mask) {
     auto ideal = [&](int x, int y) { return mask[size_t(y) * kSide + x] == '1'; };
     auto within_one = [](int x, int y, auto test) {
         for (int dy = -1; dy <= 1; ++dy)
@@ -99,8 +71,8 @@ int Mismatches(const Canvas& canvas, const std::string& mask) {
     int mismatches = 0;
     for (int y = 0; y < kSide; ++y)
         for (int x = 0; x < kSide; ++x) {
-            if (canvas.Drawn(x, y) && !within_one(x, y, ideal)) ++mismatches;
-            if (ideal(x, y) && !within_one(x, y, [&](int a, int b) { return canvas.Drawn(a, b); }))
+            if (Drawn(canvas, x, y) && !within_one(x, y, ideal)) ++mismatches;
+            if (ideal(x, y) && !within_one(x, y, [&](int a, int b) { return Drawn(canvas, a, b); }))
                 ++mismatches;
         }
     return mismatches;
@@ -140,13 +112,13 @@ TEST(RedlineObjectDrawing, ShapesMatchAnIndependentRasteriser) {
             Object(shape.type, shape.geometry, {MakeRef<LineAttr>(false, RGB(0, 0, 255), 0, shape.width)});
         ASSERT_TRUE(object) << shape.oracle;
         Ref<RedlinePage> page = PageWith({object});
-        Canvas canvas;
+        DibCanvas canvas(kSide, kSide, kWhite);
         ASSERT_TRUE(canvas.ok());
         EXPECT_TRUE(RedlinePaintPage(page.get(), nullptr, 1, canvas.dc(), mapping.get(), nullptr,
                                      redline_draw::kContent));
         int drawn = 0;
         for (int y = 0; y < kSide; ++y)
-            for (int x = 0; x < kSide; ++x) drawn += canvas.Drawn(x, y);
+            for (int x = 0; x < kSide; ++x) drawn += Drawn(canvas, x, y);
         EXPECT_GT(drawn, 20) << shape.oracle;
         EXPECT_EQ(Mismatches(canvas, mask), 0) << shape.oracle << " (" << drawn << " pixels drawn)";
     }
@@ -161,29 +133,29 @@ TEST(RedlineObjectDrawing, GreyModeAndColours) {
     Ref<RedlinePage> page = PageWith({box, note});
     const struct {
         uint32_t flags;
-        COLORREF fill, outline, note;
+        uint32_t fill, outline, note;
     } cases[] = {
-        {redline_draw::kContent, RGB(200, 100, 30), RGB(10, 20, 30), RGB(255, 255, 0)},
-        {redline_draw::kContent | redline_draw::kGrey, RGB(110, 110, 110), RGB(20, 20, 20),
-         RGB(170, 170, 170)},
+        {redline_draw::kContent, Rgb(200, 100, 30), Rgb(10, 20, 30), Rgb(255, 255, 0)},
+        {redline_draw::kContent | redline_draw::kGrey, Rgb(110, 110, 110), Rgb(20, 20, 20),
+         Rgb(170, 170, 170)},
     };
     for (const auto& c : cases) {
-        Canvas canvas;
+        DibCanvas canvas(kSide, kSide, kWhite);
         ASSERT_TRUE(canvas.ok());
         EXPECT_TRUE(RedlinePaintPage(page.get(), nullptr, 1, canvas.dc(), mapping.get(), nullptr, c.flags));
-        EXPECT_EQ(canvas.At(50, 50), c.fill) << "flags " << c.flags;
-        EXPECT_EQ(canvas.At(50, 20), c.outline) << "flags " << c.flags;
-        EXPECT_EQ(canvas.At(150, 150), c.note) << "flags " << c.flags;
+        EXPECT_EQ(canvas.Pixel(50, 50), c.fill) << "flags " << c.flags;
+        EXPECT_EQ(canvas.Pixel(50, 20), c.outline) << "flags " << c.flags;
+        EXPECT_EQ(canvas.Pixel(150, 150), c.note) << "flags " << c.flags;
         // The pens and brushes of the paint are gone again: the DC holds its stock objects.
         EXPECT_EQ(GetCurrentObject(canvas.dc(), OBJ_PEN), GetStockObject(BLACK_PEN));
         EXPECT_EQ(GetCurrentObject(canvas.dc(), OBJ_BRUSH), GetStockObject(WHITE_BRUSH));
     }
     // Objects outside the page rectangle are not drawn.
     Ref<RedlineObject> away = Object(redline_type::kNote, L"60:60:70:70", {});
-    Canvas canvas;
+    DibCanvas canvas(kSide, kSide, kWhite);
     EXPECT_TRUE(RedlinePaintPage(PageWith({away}).get(), nullptr, 1, canvas.dc(), mapping.get(), nullptr,
                                  redline_draw::kContent));
-    EXPECT_FALSE(canvas.Drawn(kSide - 1, kSide - 1));
+    EXPECT_FALSE(Drawn(canvas, kSide - 1, kSide - 1));
 }
 
 TEST(RedlineObjectDrawing, TextStaysInsideItsReportedBounds) {
@@ -209,7 +181,7 @@ TEST(RedlineObjectDrawing, TextStaysInsideItsReportedBounds) {
                    {MakeRef<FontAttr>(4.0f, false, true, false, false, 0, c.angle, 0, WString(L"Arial")),
                     MakeRef<TextAttr>(WString(L"Hello\nWorld"))});
         ASSERT_TRUE(object);
-        Canvas canvas;
+        DibCanvas canvas(kSide, kSide, kWhite);
         ASSERT_TRUE(canvas.ok());
         EXPECT_TRUE(RedlinePaintPage(PageWith({object}).get(), context.get(), 1, canvas.dc(), mapping.get(),
                                      nullptr, redline_draw::kContent));
@@ -226,7 +198,7 @@ TEST(RedlineObjectDrawing, TextStaysInsideItsReportedBounds) {
         int drawn = 0, outside = 0;
         for (int y = 0; y < kSide; ++y)
             for (int x = 0; x < kSide; ++x) {
-                if (!canvas.Drawn(x, y)) continue;
+                if (!Drawn(canvas, x, y)) continue;
                 ++drawn;
                 if (x < left - 1 || x > right + 1 || y < top - 1 || y > bottom + 1) ++outside;
             }
@@ -242,11 +214,11 @@ TEST(RedlineObjectDrawing, TextStaysInsideItsReportedBounds) {
     context->root_item = nullptr;
     // Without the page item there is no text to draw and no layout.
     Ref<RedlineObject> lone = Object(redline_type::kText, L"20:20:30:30", {});
-    Canvas canvas;
+    DibCanvas canvas(kSide, kSide, kWhite);
     EXPECT_TRUE(RedlinePaintPage(PageWith({lone}).get(), context.get(), 1, canvas.dc(), Mapping().get(),
                                  nullptr, redline_draw::kContent));
     EXPECT_FALSE(static_cast<RedlineTextObject*>(lone.get())->IsLaidOut());
-    EXPECT_FALSE(canvas.Drawn(85, 85));
+    EXPECT_FALSE(Drawn(canvas, 85, 85));
 }
 
 TEST(RedlineObjectDrawing, SelectionHandlesAndNumbers) {
@@ -255,27 +227,27 @@ TEST(RedlineObjectDrawing, SelectionHandlesAndNumbers) {
     box->SetId(7);
     Ref<RedlinePage> page = PageWith({box});
     // Handles: a square of 2.5 mm (10 pixels) round each corner.
-    Canvas handles;
+    DibCanvas handles(kSide, kSide, kWhite);
     EXPECT_TRUE(RedlinePaintPage(page.get(), nullptr, 1, handles.dc(), mapping.get(), box.get(),
                                  redline_draw::kHandles));
-    EXPECT_EQ(handles.At(35, 35), RGB(0, 0, 0));
-    EXPECT_EQ(handles.At(124, 44), RGB(0, 0, 0));
-    EXPECT_FALSE(handles.Drawn(120, 40)) << "the caller's null brush leaves the square open";
-    EXPECT_FALSE(handles.Drawn(80, 40)) << "no outline without content or selection";
+    EXPECT_EQ(handles.Pixel(35, 35), Rgb(0, 0, 0));
+    EXPECT_EQ(handles.Pixel(124, 44), Rgb(0, 0, 0));
+    EXPECT_FALSE(Drawn(handles, 120, 40)) << "the caller's null brush leaves the square open";
+    EXPECT_FALSE(Drawn(handles, 80, 40)) << "no outline without content or selection";
     // The number label: white on red within_one the far corner plus 2 mm.
-    Canvas numbers;
+    DibCanvas numbers(kSide, kSide, kWhite);
     EXPECT_TRUE(RedlinePaintPage(page.get(), nullptr, 1, numbers.dc(), mapping.get(), nullptr,
                                  redline_draw::kContent | redline_draw::kNumbers));
     int red = 0;
     for (int y = 110; y < 140; ++y)
-        for (int x = 110; x < 150; ++x) red += numbers.At(x, y) == RGB(255, 0, 0);
+        for (int x = 110; x < 150; ++x) red += numbers.Pixel(x, y) == Rgb(255, 0, 0);
     EXPECT_GT(red, 20);
     // Selection outline: dotted, along the sides.
-    Canvas selection;
+    DibCanvas selection(kSide, kSide, kWhite);
     EXPECT_TRUE(RedlinePaintPage(page.get(), nullptr, 1, selection.dc(), mapping.get(), nullptr,
                                  redline_draw::kSelection));
     int dots = 0;
-    for (int x = 40; x <= 120; ++x) dots += selection.Drawn(x, 40);
+    for (int x = 40; x <= 120; ++x) dots += Drawn(selection, x, 40);
     EXPECT_GT(dots, 20);
     EXPECT_LT(dots, 81) << "dotted, not solid";
 }
