@@ -50,6 +50,7 @@ MARKUP_ACTIONS = (
     ("1,000 markups: RedlinePaint alone, anew", "redline_paint_anew"),
     ("1,000 markups: RedlinePaint alone, cached", "redline_paint_cached"),
     ("1,000 markups: repaint after dragging one markup", "move_repaint"),
+    ("1,000 markups: RedlinePaint alone, anew, while one is held", "redline_paint_dragging"),
 )
 PRINTER_LOCK = "/tmp/plovex-printer.lock"
 PRINT_OUTPUT = "/var/spool/plovex/PlovexTest.ps"
