@@ -193,6 +193,8 @@ class ViewerBench:
         theirs = {"1": [], "2": []}
         their_sizes = {}
         crop = os.path.join(scratch, "printed-part.tif")
+        if os.path.exists(crop):
+            os.remove(crop)  # cut anew for this run's layout
         layout = None
         for _ in range(ROUNDS):
             out = self.ours_locked("print", self.sheet, PRINT_RUNS, windows_path(PRINT_OUTPUT))
