@@ -24,12 +24,13 @@
 //             the DDE command Convert of FILE into TARGET, and the peak
 //             working set of the conversion (counter reset before each)
 //   markups   FILE (a one-page sheet) with 1,000 markups of every kind in
-//             its companion file, which the benchmark writes first; the
-//             main view's paint that draws them anew, its paint from their
-//             cached picture, the redlining view's own paint of them alone
-//             (RedlinePaint for the main view, anew and cached), and the
-//             repaint after one markup is dragged by the mouse in select
-//             mode; against a fresh render of the page for the same view
+//             its companion file, which the benchmark saves first (RUNS
+//             saves, timed); the main view's paint that draws them anew,
+//             its paint from their cached picture, the redlining view's own
+//             paint of them alone (RedlinePaint for the main view, anew and
+//             cached), and the repaint after one markup is dragged by the
+//             mouse in select mode; against a fresh render of the page for
+//             the same view
 //   print     FILE's first page printed 1:1 on the test printer
 //             (PlovexTest) on its largest paper through the print job with
 //             its status dialog: to the job's end, to the finished
@@ -598,8 +599,9 @@ Ref<RedlineObject> MakeMarkup(int index, const SizeD& page) {
 }
 
 // The document's companion file (its name with ".PLR"), holding the
-// markups on its first page; the page's size in millimetres in `page`.
-bool WriteMarkups(const std::wstring& path, SizeD& page) {
+// markups on its first page, written `saves` times (each save timed into
+// `save_ms`); the page's size in millimetres in `page`.
+bool WriteMarkups(const std::wstring& path, SizeD& page, int saves, std::vector<double>& save_ms) {
     Ref<DataSource> source = DataSourceOpenFile(WString(path.c_str()), false);
     ImageStatus status;
     Ref<ImageFormat> format = source ? ImageParseFile(&status, source.get(), 0) : nullptr;
@@ -618,7 +620,13 @@ bool WriteMarkups(const std::wstring& path, SizeD& page) {
     }
     const size_t dot = path.find_last_of(L'.');
     const std::wstring companion = path.substr(0, dot) + L".PLR";
-    return layer && RedlineSaveFile(document.get(), WString(companion.c_str()));
+    if (!layer) return false;
+    for (int i = 0; i < saves; ++i) {
+        const double start = NowMs();
+        if (!RedlineSaveFile(document.get(), WString(companion.c_str()))) return false;
+        save_ms.push_back(NowMs() - start);
+    }
+    return true;
 }
 
 // The main view's markups drawn straight into a memory bitmap of the view's
@@ -654,7 +662,8 @@ class MarkupCanvas {
 
 int RunMarkups(Program& program, const std::wstring& path, int runs) {
     SizeD page_size;
-    if (!WriteMarkups(path, page_size)) {
+    std::vector<double> saves;
+    if (!WriteMarkups(path, page_size, runs, saves)) {
         std::fprintf(stderr, "the markups could not be written\n");
         return 1;
     }
@@ -673,6 +682,7 @@ int RunMarkups(Program& program, const std::wstring& path, int runs) {
     if (renders.empty() || Minimum(renders) < 0) return 1;
     const double render_ms = Median(renders);
     PrintRow("markups", "render_to_screen", renders, renders, renders, render_ms, program.TargetSize());
+    PrintRow("markups", "save", saves, saves, saves, render_ms, program.TargetSize());
 
     auto repaint = [view](bool anew) {
         return [view, anew] {
