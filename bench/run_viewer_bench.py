@@ -237,7 +237,7 @@ class ViewerBench:
             ours.append(float(out["to_file"]["median_ms"]))
             jobs.append(float(out["to_file"]["idle_ms"]))
             memory = out["print-memory"]
-            peaks.append((int(memory["peak"]), int(memory["base"])))
+            peaks.append((int(memory["peak"]), int(memory["start"])))
             sizes.append(int(memory["size"]))
             layout = (out["print-layout"], memory, out.get("print-render", {}))
             if not os.path.exists(crop):
@@ -399,16 +399,17 @@ class ViewerBench:
             lines.append("| to the finished PostScript file | %.1f | %.1f | %.1f | %s | %.1f | %.2f | %.2f |" % (
                 r["ours"], r["job"], r["size"] / 1e6, name, r["theirs"][level], r["their_sizes"][level] / 1e6,
                 r["ours"] / r["theirs"][level]))
-        lines += ["", "| print job's memory | MB | |", "|---|---:|---|",
-                  "| peak working set during the job | %.1f | %s |" % (
-                      r["peak"] / 1e6, "peak counter reset before the job" if size["peak_reset"] == "1"
-                      else "peak of the whole process"),
-                  "| above the working set before it | %.1f | %.2f of the A0 page's 1-bit bitmap (%.1f MB); "
+        lines += ["", "| print job's memory (working set sampled every millisecond) | MB | |", "|---|---:|---|",
+                  "| the program with the sheet open and shown | %.1f | the start of both figures below |" % (
+                      r["base"] / 1e6),
+                  "| peak during the jobs | %.1f | %s |" % (
+                      r["peak"] / 1e6, "sampled" if size.get("sampled") == "1" else "no sampling thread"),
+                  "| the jobs' peak above the start | %.1f | %.2f of the A0 page's 1-bit bitmap (%.1f MB); "
                   "%.2f of the printed part's 1-bit bitmap (%s, %.1f MB) |" % (
                       grown / 1e6, grown / bitmap, bitmap / 1e6, grown / image_bits, image, image_bits / 1e6)]
         if render:
-            lines.append("| the page's render for the job alone, above the working set before it | %.1f | "
-                         "%.1f ms; the image the job sends has %d bits per pixel (%.1f MB) |" % (
+            lines.append("| the page's render for the layout alone (before any job), its peak above the start | "
+                         "%.1f | %.1f ms; the image the job sends has %d bits per pixel (%.1f MB) |" % (
                              (int(render["peak"]) - int(render["base"])) / 1e6, float(render["render_ms"]), bits,
                              image_bytes / 1e6))
         lines += ["", "Printed part of the page (mm): %s; tiff2ps prints the same part cut out by tiffcrop at "

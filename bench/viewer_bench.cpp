@@ -35,7 +35,7 @@
 //             (PlovexTest) on its largest paper through the print job with
 //             its status dialog: to the job's end, to the finished
 //             PostScript file (TARGET, the queue's file), its size, and the
-//             job's peak working set (counter reset before each job)
+//             job's peak working set (sampled every millisecond)
 //
 // Prints one line of key=value pairs per measurement: case (and action),
 // median_ms and min_ms of RUNS, first_ms (the first run, cold), idle_ms (to
@@ -50,6 +50,7 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -770,6 +771,52 @@ int RunMarkups(Program& program, const std::wstring& path, int runs) {
 
 // ---- Printing
 
+// The highest working set of the process while the sampler lives, read
+// every millisecond by a thread of its own. The peak counter cannot be reset
+// from here: Wine's server opens the files a process asks for, so the write
+// of ResetPeakWorkingSet lands in the server's /proc/self/clear_refs, not in
+// this process's, and the counter keeps the process's lifetime peak.
+class WorkingSetSampler {
+  public:
+    WorkingSetSampler() : peak_(Memory().WorkingSetSize) {
+        thread_ = CreateThread(nullptr, 0, &WorkingSetSampler::Run, this, 0, nullptr);
+        if (thread_) SetThreadPriority(thread_, THREAD_PRIORITY_ABOVE_NORMAL);
+    }
+    ~WorkingSetSampler() { Stop(); }
+    WorkingSetSampler(const WorkingSetSampler&) = delete;
+    WorkingSetSampler& operator=(const WorkingSetSampler&) = delete;
+    // The peak up to now; the sampling ends.
+    uint64_t Stop() {
+        stop_.store(true);
+        if (thread_) {
+            WaitForSingleObject(thread_, INFINITE);
+            CloseHandle(thread_);
+            thread_ = nullptr;
+        }
+        Sample();
+        return peak_.load();
+    }
+    bool sampling() const { return thread_ != nullptr; }
+
+  private:
+    void Sample() {
+        const uint64_t now = Memory().WorkingSetSize;
+        if (now > peak_.load()) peak_.store(now);
+    }
+    static DWORD WINAPI Run(void* argument) {
+        auto* self = static_cast<WorkingSetSampler*>(argument);
+        while (!self->stop_.load()) {
+            self->Sample();
+            Sleep(1);
+        }
+        return 0;
+    }
+
+    std::atomic<bool> stop_{false};
+    std::atomic<uint64_t> peak_;
+    HANDLE thread_ = nullptr;
+};
+
 std::string Narrow(const WString& text) {
     const int n = WideCharToMultiByte(CP_ACP, 0, WStrCStr(text), -1, nullptr, 0, nullptr, nullptr);
     if (n <= 1) return std::string();
@@ -841,9 +888,28 @@ int RunPrint(Program& program, const std::wstring& path, const std::wstring& out
     if (!page || !area) return 1;
     PtrArrayAdd(pages, page.get());
 
+    // The part of the page the sheet shows, for the outside tool's run.
+    Ref<PrintLayout> layout = PrintLayoutCompute(context, provider.get(), page.get(), *options, area.get(),
+                                                 options->auto_orientation != 0);
+    if (!layout) return 1;
+    const PagePlacement& placed = layout->placement;
+    // The page rendered alone for the layout, as the job renders it, before
+    // any job: blocks a job's render leaves to the pool would serve it.
+    const uint64_t render_base = Memory().WorkingSetSize;
+    WorkingSetSampler render_sampler;
+    ImageStatus status;
+    double start = NowMs();
+    Ref<RasterImage> image = page->RenderPage(context, layout->placement, nullptr, &status);
+    const double render_ms = NowMs() - start;
+    const uint64_t render_peak = render_sampler.Stop();
+    if (!image) return 1;
+    std::printf("case=print-render render_ms=%.2f base=%llu peak=%llu bits=%u\n", render_ms,
+                static_cast<unsigned long long>(render_base), static_cast<unsigned long long>(render_peak),
+                image->bits_per_pixel);
+    image = nullptr;
     std::vector<double> job_times, file_times;
     uint64_t size = 0, base = 0, peak = 0;
-    bool reset = true;
+    bool sampled = true;
     for (int i = 0; i < runs; ++i) {
         Ref<PrintJob> job = PrintJobCreate(context, provider.get(), pages, *options, *provider->GetDevice());
         if (!job) return 1;
@@ -853,14 +919,15 @@ int RunPrint(Program& program, const std::wstring& path, const std::wstring& out
             return 1;
         }
         const uint64_t before = Memory().WorkingSetSize;
-        reset = ResetPeakWorkingSet() && reset;
+        WorkingSetSampler sampler;
+        sampled = sampler.sampling() && sampled;
         const double start = NowMs();
         if (!PrintJobStart(job.get()) || job->outcome.load() != PrintOutcome::kPrinted) {
             std::fprintf(stderr, "the job did not print (outcome %u)\n", unsigned(job->outcome.load()));
             return 1;
         }
         const double ended = NowMs();
-        const uint64_t run_peak = Memory().PeakWorkingSetSize;
+        const uint64_t run_peak = sampler.Stop();
         bool complete = false;
         while (!(complete = PostScriptComplete(output, size)) && NowMs() - start < kPrintFileTimeoutMs)
             Sleep(5);
@@ -877,32 +944,16 @@ int RunPrint(Program& program, const std::wstring& path, const std::wstring& out
         if (!program.PumpUntilIdle()) return 1;
     }
     PrintRow("print", "to_file", file_times, job_times, job_times, 0, program.TargetSize());
-    // The part of the page the sheet shows, for the outside tool's run.
-    Ref<PrintLayout> layout = PrintLayoutCompute(context, provider.get(), page.get(), *options, area.get(),
-                                                 options->auto_orientation != 0);
-    if (!layout) return 1;
-    const PagePlacement& placed = layout->placement;
-    // The page rendered alone for the layout, as the job renders it.
-    const uint64_t render_base = Memory().WorkingSetSize;
-    ResetPeakWorkingSet();
-    ImageStatus status;
-    double start = NowMs();
-    Ref<RasterImage> image = page->RenderPage(context, layout->placement, nullptr, &status);
-    const double render_ms = NowMs() - start;
-    const uint64_t render_peak = Memory().PeakWorkingSetSize;
-    if (!image) return 1;
-    std::printf("case=print-render render_ms=%.2f base=%llu peak=%llu bits=%u\n", render_ms,
-                static_cast<unsigned long long>(render_base), static_cast<unsigned long long>(render_peak),
-                image->bits_per_pixel);
     std::printf("case=print-layout page_mm=%.3f,%.3f,%.3f,%.3f image=%ux%u rotation=%u\n",
                 placed.rect.origin.x, placed.rect.origin.y, placed.rect.size.width, placed.rect.size.height,
                 placed.pixel_width, placed.pixel_height, unsigned(placed.rotation));
     std::printf(
-        "case=print-memory base=%llu peak=%llu peak_reset=%d size=%llu paper=%s paper_mm=%.0fx%.0f "
+        "case=print-memory start=%llu base=%llu peak=%llu sampled=%d size=%llu paper=%s paper_mm=%.0fx%.0f "
         "dpi=%.0fx%.0f\n",
-        static_cast<unsigned long long>(base), static_cast<unsigned long long>(peak), reset ? 1 : 0,
-        static_cast<unsigned long long>(size), paper ? Narrow(paper->name).c_str() : "?", area->paper.width,
-        area->paper.height, area->pixels_per_mm_x * 25.4, area->pixels_per_mm_y * 25.4);
+        static_cast<unsigned long long>(render_base), static_cast<unsigned long long>(base),
+        static_cast<unsigned long long>(peak), sampled ? 1 : 0, static_cast<unsigned long long>(size),
+        paper ? Narrow(paper->name).c_str() : "?", area->paper.width, area->paper.height,
+        area->pixels_per_mm_x * 25.4, area->pixels_per_mm_y * 25.4);
     return 0;
 }
 
