@@ -10,13 +10,16 @@ their sheets) and Group 4 once more in tiffcp's default strips. A 6000 x
 4000 colour photograph-like picture goes to a JFIF file (cjpeg) and to a
 JPEG-in-TIFF file (tiffcp -c jpeg). For the viewer's benchmark, tiffcp joins
 20 Group 4 pages into one document: the sheet as drawn, mirrored, upside down
-and both in turn, so that no two neighbouring pages are the same.
+and both in turn, so that no two neighbouring pages are the same. The Group 4
+sheet once more under a name of its own, a0-g4-markups.tif: the viewer's
+benchmark writes 1,000 markups into its companion file.
 
 Usage: make_inputs.py OUT_DIR     (files already there are kept)
 """
 
 import os
 import random
+import shutil
 import subprocess
 import sys
 
@@ -249,6 +252,10 @@ def main():
         path = os.path.join(out, name)
         if not os.path.exists(path):
             run(["tiffcp"] + options + [raw, path])
+    # A companion file beside a0-g4.tif would put markups into every other row.
+    marked = os.path.join(out, "a0-g4-markups.tif")
+    if not os.path.exists(marked):
+        shutil.copyfile(os.path.join(out, "a0-g4.tif"), marked)
     document = os.path.join(out, "a0-g4-20pages.tif")
     if not os.path.exists(document):
         make_document(raw, document, 20)

@@ -6,23 +6,31 @@ conversions against tiffcp and tiff2pdf on the same file in the same run
 (timed around their processes). Returns a Markdown table; run_bench.py
 prints it and writes it with the imaging table to BUILD/bench-results.md.
 
+The markup rows paint the A0 sheet with 1,000 markups against a fresh
+render of the page for the same view; the printing row prints the sheet 1:1
+on the test printer (under the printer lock, as the print tests do) against
+tiff2ps on the same part of the page, and reports the job's peak working set.
+
 Environment: BENCH_RUNS runs per measurement (default 7), BENCH_ROUNDS
 alternating rounds (default 3), BENCH_CONVERT_RUNS conversions per
-measurement (default 3); the figure reported is the median of the rounds'
-medians. BENCH_ONLY, a regular expression, runs only the rows whose label it
-finds.
+measurement (default 3), BENCH_PRINT_RUNS prints per round (default 3); the
+figure reported is the median of the rounds' medians. BENCH_ONLY, a regular
+expression, runs only the rows whose label it finds.
 """
 import os
 import re
 import statistics
 import subprocess
 import sys
+import tarfile
 import time
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 RUNS = int(os.environ.get("BENCH_RUNS", "7"))
 ROUNDS = int(os.environ.get("BENCH_ROUNDS", "3"))
 CONVERT_RUNS = int(os.environ.get("BENCH_CONVERT_RUNS", "3"))
+PRINT_RUNS = int(os.environ.get("BENCH_PRINT_RUNS", "3"))
 ONLY = re.compile(os.environ.get("BENCH_ONLY", ""))
 A0_HEIGHT = 18724
 
@@ -37,6 +45,19 @@ ACTIONS = (
     ("scroll up by a screen page at 1:1", "scroll_screen", None),
 )
 
+# The markup rows: label, the measurement's name in viewer_bench's output.
+MARKUP_ACTIONS = (
+    ("1,000 markups: view's paint drawing them anew", "first_paint"),
+    ("1,000 markups: view's paint from their cached picture", "cached_paint"),
+    ("1,000 markups: RedlinePaint alone, anew", "redline_paint_anew"),
+    ("1,000 markups: RedlinePaint alone, cached", "redline_paint_cached"),
+    ("1,000 markups: repaint after dragging one markup", "move_repaint"),
+    ("1,000 markups: RedlinePaint alone, anew, while one is held", "redline_paint_dragging"),
+)
+PRINTER_LOCK = "/tmp/plovex-printer.lock"
+PRINT_OUTPUT = "/var/spool/plovex/PlovexTest.ps"
+A0_DPI = 400
+
 
 def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
@@ -46,10 +67,10 @@ def parse_pairs(text):
     return dict(re.findall(r"(\w+)=(\S+)", text))
 
 
-def timed_peak(command):
+def timed_peak(command, stdout=subprocess.DEVNULL):
     """Milliseconds and the peak resident size in bytes of one run."""
     start = time.perf_counter()
-    pid, status, usage = os.wait4(subprocess.Popen(command, stdout=subprocess.DEVNULL).pid, 0)
+    pid, status, usage = os.wait4(subprocess.Popen(command, stdout=stdout).pid, 0)
     if not os.WIFEXITED(status) or os.WEXITSTATUS(status) != 0:
         raise subprocess.CalledProcessError(status, command)
     return (time.perf_counter() - start) * 1000, usage.ru_maxrss * 1024
@@ -63,6 +84,7 @@ class ViewerBench:
         self.sheet = os.path.join(self.data, "a0-g4.tif")
         self.document = os.path.join(self.data, "a0-g4-20pages.tif")
         self.long_document = os.path.join(self.data, "a0-g4-200pages.tif")
+        self.marked_sheet = os.path.join(self.data, "a0-g4-markups.tif")
         # The converted files, replaced by every run.
         self.scratch = os.path.join(build, "bench-out")
         os.makedirs(self.scratch, exist_ok=True)
@@ -70,11 +92,18 @@ class ViewerBench:
         self.memory = None
         # (format, pages) -> our peak and working set before, theirs (bytes)
         self.convert_memory = {}
+        self.print_result = None
 
-    def ours(self, case, path, runs, *extra):
+    def ours_locked(self, case, path, runs, *extra):
+        """As ours, holding the shared printer's lock for the whole process."""
+        return self.ours(case, path, runs, *extra, lock=True)
+
+    def ours(self, case, path, runs, *extra, lock=False):
         """The lines viewer_bench prints for one case, keyed by action."""
-        result = subprocess.run(["wine", self.exe, case, windows_path(path), str(runs)] + list(extra),
-                                capture_output=True, text=True)
+        command = ["wine", self.exe, case, windows_path(path), str(runs)] + list(extra)
+        if lock:
+            command = ["flock", PRINTER_LOCK] + command
+        result = subprocess.run(command, capture_output=True, text=True)
         if result.returncode != 0:
             sys.stderr.write("viewer_bench %s failed: %s\n" % (case, result.stderr.strip()[-400:]))
             return None
@@ -123,6 +152,123 @@ class ViewerBench:
                          statistics.median(float(f["idle_ms"]) for f in found), "fresh page to screen",
                          statistics.median(float(f["render_ms"]) for f in found), goal,
                          paint=statistics.median(float(f["paint_ms"]) for f in found))
+
+    def page_text(self):
+        """The markups' page text as stored in the companion file: the tar
+        archive's first member, a 10-byte header, raw deflate."""
+        with tarfile.open(os.path.splitext(self.marked_sheet)[0] + ".PLR") as archive:
+            member = archive.extractfile(archive.getmembers()[0]).read()
+        text = os.path.join(self.scratch, "markups-page.txt")
+        with open(text, "wb") as f:
+            f.write(zlib.decompressobj(-15).decompress(member[10:]))
+        return text
+
+    def gzip_ms(self, text):
+        times = []
+        for _ in range(RUNS):
+            start = time.perf_counter()
+            subprocess.run(["gzip", "-9", "-c", text], stdout=subprocess.DEVNULL, check=True)
+            times.append((time.perf_counter() - start) * 1000)
+        return statistics.median(times)
+
+    def markup_cases(self):
+        wanted = [a for a in MARKUP_ACTIONS if ONLY.search(a[0])]
+        opened = "1,000 markups: open to first paint"
+        saved = "1,000 markups: save to the companion file"
+        if wanted or ONLY.search(saved):
+            rounds, gzip = [], []
+            for _ in range(ROUNDS):
+                rounds.append(self.ours("markups", self.marked_sheet, RUNS))
+                if rounds[-1] and ONLY.search(saved):
+                    gzip.append(self.gzip_ms(self.page_text()))
+            rounds = [r for r in rounds if r]
+            if ONLY.search(saved):
+                found = [r["save"] for r in rounds if "save" in r]
+                if found and gzip:
+                    self.add_row(saved, statistics.median(float(f["median_ms"]) for f in found), None,
+                                 "gzip -9 of the page's text", statistics.median(gzip), None,
+                                 "%d bytes of text" % os.path.getsize(os.path.join(self.scratch,
+                                                                                  "markups-page.txt")))
+                else:
+                    self.add_row(saved, None, None, "gzip -9 of the page's text", None, None)
+            for label, action in wanted:
+                found = [r[action] for r in rounds if action in r]
+                if not found:
+                    self.add_row(label, None, None, "fresh page to screen", None, None)
+                    continue
+                check = rounds[0].get("move_check", {}) if action == "move_repaint" else {}
+                note = "moved by %s mm" % check["moved_mm"] if "moved_mm" in check else ""
+                self.add_row(label, statistics.median(float(f["median_ms"]) for f in found),
+                             statistics.median(float(f["idle_ms"]) for f in found), "fresh page to screen",
+                             statistics.median(float(f["render_ms"]) for f in found), None, note,
+                             statistics.median(float(f["paint_ms"]) for f in found))
+        if ONLY.search(opened):
+            # The companion file is the markups case's: it must have run once.
+            if not os.path.exists(os.path.splitext(self.marked_sheet)[0] + ".PLR"):
+                self.ours("markups", self.marked_sheet, 1)
+            ours, idle, render, paint = [], [], [], []
+            for _ in range(ROUNDS):
+                out = self.ours("open", self.marked_sheet, RUNS)
+                if not out:
+                    return self.add_row(opened, None, None, "page to screen alone", None, None)
+                ours.append(float(out["first_paint"]["median_ms"]))
+                idle.append(float(out["first_paint"]["idle_ms"]))
+                render.append(float(out["first_paint"]["render_ms"]))
+                paint.append(float(out["first_paint"]["paint_ms"]))
+            self.add_row(opened, statistics.median(ours), statistics.median(idle), "page to screen alone",
+                         statistics.median(render), None, "", statistics.median(paint))
+
+    def print_case(self):
+        label = "print the A0 Group 4 sheet 1:1 to the test printer"
+        if not ONLY.search(label):
+            return
+        scratch = self.scratch
+        ours, jobs, peaks, sizes = [], [], [], []
+        theirs = {"1": [], "2": []}
+        their_sizes = {}
+        crop = os.path.join(scratch, "printed-part.tif")
+        if os.path.exists(crop):
+            os.remove(crop)  # cut anew for this run's layout
+        layout = None
+        for _ in range(ROUNDS):
+            out = self.ours_locked("print", self.sheet, PRINT_RUNS, windows_path(PRINT_OUTPUT))
+            if not out or "to_file" not in out:
+                return self.add_row(label, None, None, "tiff2ps", None, None)
+            ours.append(float(out["to_file"]["median_ms"]))
+            jobs.append(float(out["to_file"]["idle_ms"]))
+            memory = out["print-memory"]
+            peaks.append((int(memory["peak"]), int(memory["start"])))
+            sizes.append(int(memory["size"]))
+            layout = (out["print-layout"], memory, out.get("print-render", {}))
+            if not os.path.exists(crop):
+                self.crop_printed_part(out["print-layout"], crop)
+            for level in theirs:
+                target = os.path.join(scratch, "tiff2ps-%s.ps" % level)
+                measured = []
+                for _ in range(PRINT_RUNS):
+                    with open(target, "w") as f:
+                        measured.append(timed_peak(["tiff2ps", "-" + level, crop], stdout=f))
+                theirs[level].append(statistics.median(t for t, _ in measured))
+                their_sizes[level] = os.path.getsize(target)
+        peak = sorted(peaks)[len(peaks) // 2]
+        self.print_result = {
+            "ours": statistics.median(ours), "job": statistics.median(jobs), "size": statistics.median(sizes),
+            "peak": peak[0], "base": peak[1], "layout": layout[0], "memory": layout[1], "render": layout[2],
+            "theirs": {k: statistics.median(v) for k, v in theirs.items()}, "their_sizes": their_sizes}
+        r = self.print_result
+        print("%-44s %8.1f ms (job %.1f ms)  %.1f MB  tiff2ps -1 %.1f ms %.1f MB, -2 %.1f ms %.1f MB  "
+              "peak +%.1f MB" % (label, r["ours"], r["job"], r["size"] / 1e6, r["theirs"]["1"],
+                                 their_sizes["1"] / 1e6, r["theirs"]["2"], their_sizes["2"] / 1e6,
+                                 (r["peak"] - r["base"]) / 1e6), flush=True)
+
+    def crop_printed_part(self, layout, crop):
+        """The part of the sheet the printed page shows, cut out by tiffcrop at
+        the sheet's own resolution and stored as Group 4 as the sheet is."""
+        x, y, w, h = (float(v) for v in layout["page_mm"].split(","))
+        px = lambda mm: int(round(mm * A0_DPI / 25.4))
+        region = "%d,%d,%d,%d" % (px(x), px(y), px(x + w) - 1, px(y + h) - 1)
+        subprocess.run(["tiffcrop", "-U", "px", "-z", region, "-c", "g4", self.sheet, crop], check=True,
+                       stdout=subprocess.DEVNULL)
 
     def memory_case(self):
         if not ONLY.search("working set"):
@@ -173,6 +319,8 @@ class ViewerBench:
         subprocess.run(["/usr/bin/python3", os.path.join(HERE, "make_inputs.py"), self.data], check=True)
         self.open_case()
         self.action_cases()
+        self.markup_cases()
+        self.print_case()
         self.memory_case()
         tiff_out = os.path.join(self.scratch, "tiffcp.tif")
         pdf_out = os.path.join(self.scratch, "tiff2pdf.pdf")
@@ -227,6 +375,43 @@ class ViewerBench:
                         name, pages, peak / 1e6, (peak - base) / 1e6, theirs / 1e6,
                         "" if ratio is None else "%.2f" % ratio,
                         "" if ratio is None else ("goal 1.2: met" if ratio <= 1.2 else "goal 1.2: missed")))
+        if self.print_result:
+            lines += [""] + self.print_report()
         text = "\n".join(lines) + "\n"
         print("\n" + text)
         return text
+
+    def print_report(self):
+        r = self.print_result
+        size = r["memory"]
+        bitmap = ((13244 + 31) // 32 * 4) * A0_HEIGHT
+        image = r["layout"]["image"]
+        width, height = (int(v) for v in image.split("x"))
+        image_bits = (width + 31) // 32 * 4 * height
+        grown = r["peak"] - r["base"]
+        render = r["render"]
+        bits = int(render.get("bits", "1"))
+        image_bytes = (width * bits + 31) // 32 * 4 * height
+        lines = ["| print, %s paper (%s mm), %s dpi | ours (ms) | job alone (ms) | PostScript (MB) | against |"
+                 " theirs (ms) | their PostScript (MB) | ratio |" % (size["paper"], size["paper_mm"], size["dpi"]),
+                 "|---|---:|---:|---:|---|---:|---:|---:|"]
+        for level, name in (("1", "tiff2ps -1 (hex image)"), ("2", "tiff2ps -2 (Group 4 passed through)")):
+            lines.append("| to the finished PostScript file | %.1f | %.1f | %.1f | %s | %.1f | %.2f | %.2f |" % (
+                r["ours"], r["job"], r["size"] / 1e6, name, r["theirs"][level], r["their_sizes"][level] / 1e6,
+                r["ours"] / r["theirs"][level]))
+        lines += ["", "| print job's memory (working set sampled every millisecond) | MB | |", "|---|---:|---|",
+                  "| the program with the sheet open and shown | %.1f | the start of both figures below |" % (
+                      r["base"] / 1e6),
+                  "| peak during the jobs | %.1f | %s |" % (
+                      r["peak"] / 1e6, "sampled" if size.get("sampled") == "1" else "no sampling thread"),
+                  "| the jobs' peak above the start | %.1f | %.2f of the A0 page's 1-bit bitmap (%.1f MB); "
+                  "%.2f of the printed part's 1-bit bitmap (%s, %.1f MB) |" % (
+                      grown / 1e6, grown / bitmap, bitmap / 1e6, grown / image_bits, image, image_bits / 1e6)]
+        if render:
+            lines.append("| the page's render for the layout alone (before any job), its peak above the start | "
+                         "%.1f | %.1f ms; the image the job sends has %d bits per pixel (%.1f MB) |" % (
+                             (int(render["peak"]) - int(render["base"])) / 1e6, float(render["render_ms"]), bits,
+                             image_bytes / 1e6))
+        lines += ["", "Printed part of the page (mm): %s; tiff2ps prints the same part cut out by tiffcrop at "
+                  "the sheet's %d dpi." % (r["layout"]["page_mm"], A0_DPI)]
+        return lines

@@ -23,6 +23,19 @@
 //   convert-tiff, convert-pdf
 //             the DDE command Convert of FILE into TARGET, and the peak
 //             working set of the conversion (counter reset before each)
+//   markups   FILE (a one-page sheet) with 1,000 markups of every kind in
+//             its companion file, which the benchmark saves first (RUNS
+//             saves, timed); the main view's paint that draws them anew,
+//             its paint from their cached picture, the redlining view's own
+//             paint of them alone (RedlinePaint for the main view, anew and
+//             cached), and the repaint after one markup is dragged by the
+//             mouse in select mode; against a fresh render of the page for
+//             the same view
+//   print     FILE's first page printed 1:1 on the test printer
+//             (PlovexTest) on its largest paper through the print job with
+//             its status dialog: to the job's end, to the finished
+//             PostScript file (TARGET, the queue's file), its size, and the
+//             job's peak working set (sampled every millisecond)
 //
 // Prints one line of key=value pairs per measurement: case (and action),
 // median_ms and min_ms of RUNS, first_ms (the first run, cold), idle_ms (to
@@ -37,6 +50,7 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -46,11 +60,25 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "foundation/data_source.h"
 #include "foundation/locks.h"
+#include "imaging/formats/image_format.h"
 #include "imaging/formats/page_placement.h"
+#include "printing/print_job.h"
+#include "printing/print_layout.h"
+#include "printing/win_print_provider.h"
 #include "program/launcher.h"
+#include "redlining/redline_attributes.h"
+#include "redlining/redline_document.h"
+#include "redlining/redline_layer.h"
+#include "redlining/redline_markups.h"
+#include "redlining/redline_objects.h"
+#include "redlining/redline_storage.h"
+#include "redlining/redline_view.h"
 #include "viewer/app/app_root.h"
+#include "viewer/contracts/markups.h"
 #include "viewer/core/commands.h"
+#include "viewer/core/redlining_modes.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/view_operations.h"
 #include "viewer/core/viewer_context.h"
@@ -100,15 +128,24 @@ class RegistryRedirect {
         RegDeleteTreeW(HKEY_CURRENT_USER, kRegistryRoot);
         machine_ = Create(L"\\Machine");
         user_ = Create(L"\\User");
-        if (machine_) RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine_);
-        if (user_) RegOverridePredefKey(HKEY_CURRENT_USER, user_);
+        Resume();
     }
     ~RegistryRedirect() {
-        RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-        RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+        Suspend();
         if (machine_) RegCloseKey(machine_);
         if (user_) RegCloseKey(user_);
         RegDeleteTreeW(HKEY_CURRENT_USER, kRegistryRoot);
+    }
+    // The spooler finds its printers only under the real keys: a print runs
+    // between these two, after the program has read its settings and before
+    // it saves them.
+    void Suspend() {
+        RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+        RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    }
+    void Resume() {
+        if (machine_) RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine_);
+        if (user_) RegOverridePredefKey(HKEY_CURRENT_USER, user_);
     }
     RegistryRedirect(const RegistryRedirect&) = delete;
     RegistryRedirect& operator=(const RegistryRedirect&) = delete;
@@ -341,7 +378,7 @@ int RunOpen(Program& program, const std::wstring& path, int runs) {
 // One action, timed `runs` times; `prepare` (untimed) sets the state before
 // each run.
 bool TimeAction(Program& program, const char* name, int runs, const std::function<bool()>& prepare,
-                const std::function<bool()>& action, double render_ms) {
+                const std::function<bool()>& action, double render_ms, const char* group = "actions") {
     std::vector<double> painted, idle, paint;
     for (int i = 0; i < runs; ++i) {
         if (prepare && !prepare()) {
@@ -357,7 +394,7 @@ bool TimeAction(Program& program, const char* name, int runs, const std::functio
         idle.push_back(timing.idle_ms);
         paint.push_back(timing.paint_ms);
     }
-    PrintRow("actions", name, painted, idle, paint, render_ms, program.TargetSize());
+    PrintRow(group, name, painted, idle, paint, render_ms, program.TargetSize());
     return true;
 }
 
@@ -482,6 +519,444 @@ int RunConvert(Program& program, const std::wstring& path, const std::wstring& t
     return 0;
 }
 
+// ---- Markups
+
+// 1,000 markups in a grid of 25 columns and 40 rows over the page, the
+// seven kinds in turn, each in a cell of its own so that a press in a
+// note's middle finds that note.
+constexpr int kMarkupColumns = 25;
+constexpr int kMarkupRows = 40;
+// The note the drag moves: row 20, column 10 (index 510, a note), near the
+// middle of the sheet.
+constexpr int kMovedMarkupIndex = 20 * kMarkupColumns + 10;
+
+std::wstring Number(double value) {
+    wchar_t text[32];
+    _snwprintf(text, 32, L"%.3f", value);
+    text[31] = 0;
+    return text;
+}
+
+std::wstring PointText(double x, double y) { return Number(x) + L":" + Number(y); }
+
+// The markup's cell in page millimetres (left, top, width, height), inset.
+RectD MarkupCell(int index, const SizeD& page) {
+    const double width = page.width / kMarkupColumns, height = page.height / kMarkupRows;
+    const int column = index % kMarkupColumns, row = index / kMarkupColumns;
+    RectD cell;
+    cell.origin = {column * width + width * 0.1, row * height + height * 0.1};
+    cell.size = {width * 0.8, height * 0.8};
+    return cell;
+}
+
+Ref<RedlineObject> MakeMarkup(int index, const SizeD& page) {
+    const int32_t type = index % 7 + 1;
+    const RectD cell = MarkupCell(index, page);
+    const double x = cell.origin.x, y = cell.origin.y, w = cell.size.width, h = cell.size.height;
+    const std::wstring box = PointText(x, y) + L":" + PointText(x + w, y + h);
+    const std::wstring label = std::to_wstring(index + 1);
+    PtrArray attributes(4, true);
+    auto add = [&](Ref<RedlineAttribute> attribute) { PtrArrayAdd(attributes, attribute.get()); };
+    constexpr uint32_t kRed = 0x0000FF, kBlue = 0xFF0000, kGreen = 0x00A000;
+    std::wstring geometry;
+    switch (type) {
+        case redline_type::kText:
+            geometry = PointText(x, y) + L":" + PointText(x + 1, y + 1);
+            add(MakeRef<FontAttr>(4.0f, false, index % 2 == 0, false, false, kBlue));
+            add(MakeRef<TextAttr>(WString((L"Check " + label).c_str())));
+            break;
+        case redline_type::kLine:
+            geometry = PointText(x, y + h) + L":" + PointText(x + w, y);
+            add(MakeRef<LineAttr>(false, kRed, 0, 0.5f));
+            add(MakeRef<LineEndsAttr>(0, 1));
+            break;
+        case redline_type::kRectangle:
+            geometry = box;
+            add(MakeRef<LineAttr>(false, kRed, 0, 0.7f));
+            break;
+        case redline_type::kEllipse:
+            geometry = box;
+            add(MakeRef<LineAttr>(false, kBlue, 0, 0.5f));
+            add(MakeRef<FillAttr>(index % 2 != 0, 0xC0FFC0));
+            break;
+        case redline_type::kPolygon:
+            geometry = L"5:" + PointText(x + w / 2, y) + L":" + PointText(x + w, y + h * 0.4) + L":" +
+                       PointText(x + w * 0.8, y + h) + L":" + PointText(x + w * 0.2, y + h) + L":" +
+                       PointText(x, y + h * 0.4);
+            add(MakeRef<LineAttr>(false, kGreen, 0, 0.5f));
+            add(MakeRef<FillAttr>(false, 0xFFE0C0));
+            break;
+        case redline_type::kMultiLine:
+            geometry = L"4:" + PointText(x, y) + L":" + PointText(x + w / 3, y + h) + L":" +
+                       PointText(x + w * 2 / 3, y) + L":" + PointText(x + w, y + h);
+            add(MakeRef<LineAttr>(false, kRed, 0, 0.35f));
+            break;
+        default:  // note
+            geometry = box;
+            add(MakeRef<TextAttr>(WString((L"Note " + label).c_str())));
+            break;
+    }
+    return CreateRedlineObjectFromData(3, index + 1, type, index, attributes, WString(geometry.c_str()));
+}
+
+// The document's companion file (its name with ".PLR"), holding the
+// markups on its first page, written `saves` times (each save timed into
+// `save_ms`); the page's size in millimetres in `page`.
+bool WriteMarkups(const std::wstring& path, SizeD& page, int saves, std::vector<double>& save_ms) {
+    Ref<DataSource> source = DataSourceOpenFile(WString(path.c_str()), false);
+    ImageStatus status;
+    Ref<ImageFormat> format = source ? ImageParseFile(&status, source.get(), 0) : nullptr;
+    Ref<ImagePage> first = format ? format->GetPage(0) : nullptr;
+    if (!first) return false;
+    page = {first->WidthMm(), first->HeightMm()};
+    Ref<RedlineDocument> document = RedlineDocumentCreate();
+    Ref<RedlinePage> markup_page = MakeRef<RedlinePage>();
+    markup_page->page_index = 0;
+    markup_page->CreateLayer();
+    PtrArrayAdd(document->pages, markup_page.get());
+    Ref<RedlineLayer> layer = markup_page->GetLayer(0);
+    for (int i = 0; layer && i < kMarkupColumns * kMarkupRows; ++i) {
+        Ref<RedlineObject> object = MakeMarkup(i, page);
+        if (!object || !layer->objects.Add(object.get())) return false;
+    }
+    const size_t dot = path.find_last_of(L'.');
+    const std::wstring companion = path.substr(0, dot) + L".PLR";
+    if (!layer) return false;
+    for (int i = 0; i < saves; ++i) {
+        const double start = NowMs();
+        if (!RedlineSaveFile(document.get(), WString(companion.c_str()))) return false;
+        save_ms.push_back(NowMs() - start);
+    }
+    return true;
+}
+
+// The main view's markups drawn straight into a memory bitmap of the view's
+// size: RedlinePaint with the main view's purpose, as the view's paint calls it.
+class MarkupCanvas {
+  public:
+    explicit MarkupCanvas(const SizeI& size) {
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = size.width;
+        info.bmiHeader.biHeight = -size.height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        void* bits = nullptr;
+        dc_ = CreateCompatibleDC(nullptr);
+        bitmap_ = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        if (dc_ && bitmap_) old_ = SelectObject(dc_, bitmap_);
+    }
+    ~MarkupCanvas() {
+        if (dc_ && old_) SelectObject(dc_, old_);
+        if (bitmap_) DeleteObject(bitmap_);
+        if (dc_) DeleteDC(dc_);
+    }
+    MarkupCanvas(const MarkupCanvas&) = delete;
+    MarkupCanvas& operator=(const MarkupCanvas&) = delete;
+    HDC dc() const { return old_ ? dc_ : nullptr; }
+
+  private:
+    HDC dc_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+};
+
+int RunMarkups(Program& program, const std::wstring& path, int runs) {
+    SizeD page_size;
+    std::vector<double> saves;
+    if (!WriteMarkups(path, page_size, runs, saves)) {
+        std::fprintf(stderr, "the markups could not be written\n");
+        return 1;
+    }
+    if (!program.Settle([&] { return program.Execute(FileOpenCommand(path)); })) return 1;
+    MainViewWindow* view = program.view();
+    RedlineView* markups = RedlineMarkupsViewOf(view->markups.get());
+    Ref<RedlineLayer> layer = markups ? RedlineViewGetLayer(markups) : nullptr;
+    const uint32_t count = layer ? layer->objects.Count() : 0;
+    if (count != uint32_t(kMarkupColumns * kMarkupRows)) {
+        std::fprintf(stderr, "the view shows %u markups\n", count);
+        return 1;
+    }
+    Ref<ViewMapping> mapping = program.Mapping();
+    std::vector<double> renders;
+    for (int i = 0; mapping && i < runs; ++i) renders.push_back(TimeRender(program, mapping->placement));
+    if (renders.empty() || Minimum(renders) < 0) return 1;
+    const double render_ms = Median(renders);
+    PrintRow("markups", "render_to_screen", renders, renders, renders, render_ms, program.TargetSize());
+    PrintRow("markups", "save", saves, saves, saves, render_ms, program.TargetSize());
+
+    auto repaint = [view](bool anew) {
+        return [view, anew] {
+            if (anew) view->markups->DropCache();
+            InvalidateRect(view->window(), nullptr, FALSE);
+            return true;
+        };
+    };
+    if (!TimeAction(program, "first_paint", runs, nullptr, repaint(true), render_ms, "markups") ||
+        !TimeAction(program, "cached_paint", runs, nullptr, repaint(false), render_ms, "markups")) {
+        return 1;
+    }
+
+    // RedlinePaint alone, into a bitmap of the view's size: drawn anew (the
+    // cache dropped first) and from the cached picture.
+    MarkupCanvas canvas(program.TargetSize());
+    if (!canvas.dc()) return 1;
+    auto paint_alone = [&](const char* anew_name, const char* cached_name) {
+        std::vector<double> anew, cached;
+        for (int i = 0; i < runs; ++i) {
+            view->markups->DropCache();
+            double start = NowMs();
+            if (!view->markups->Paint(program.context(), canvas.dc(), markup_purpose::kMainView, false,
+                                      false))
+                return false;
+            anew.push_back(NowMs() - start);
+            start = NowMs();
+            view->markups->Paint(program.context(), canvas.dc(), markup_purpose::kMainView, false, false);
+            cached.push_back(NowMs() - start);
+        }
+        PrintRow("markups", anew_name, anew, anew, anew, render_ms, program.TargetSize());
+        if (cached_name)
+            PrintRow("markups", cached_name, cached, cached, cached, render_ms, program.TargetSize());
+        return true;
+    };
+    if (!paint_alone("redline_paint_anew", "redline_paint_cached")) return 1;
+
+    // Select mode; the mouse rests on the note, presses and drags it to and
+    // fro by a few pixels; each step moves it and its picture is drawn anew.
+    if (!program.Settle([&] {
+            program.Command(command::kRedlineSelect);
+            InvalidateRect(view->window(), nullptr, FALSE);
+            return true;
+        }) ||
+        ViewerGetRedliningMode(program.context()) != kRedliningModeSelect) {
+        std::fprintf(stderr, "select mode was not reached\n");
+        return 1;
+    }
+    Ref<RedlineObject> moved = layer->objects.GetAt(kMovedMarkupIndex);
+    const RectD cell = MarkupCell(kMovedMarkupIndex, page_size);
+    const PointI grip = ViewMapPageToDevice(
+        mapping.get(), PointD{cell.origin.x + cell.size.width / 2, cell.origin.y + cell.size.height / 2});
+    auto mouse = [&](UINT message, WPARAM keys, const PointI& at) {
+        SendMessageW(view->window(), message, keys, MAKELPARAM(at.x, at.y));
+    };
+    PointD before;
+    if (!moved || moved->GetType() != redline_type::kNote) return 1;
+    moved->GetPosition(before);
+    mouse(WM_MOUSEMOVE, 0, grip);
+    if (!program.PumpUntilIdle() || RedlineViewGetToolObject(markups).get() != moved.get()) {
+        std::fprintf(stderr, "the mouse does not rest on the note\n");
+        return 1;
+    }
+    mouse(WM_LBUTTONDOWN, MK_LBUTTON, grip);
+    if (!program.PumpUntilIdle()) return 1;
+    int step = 0;
+    auto drag = [&] {
+        ++step;
+        mouse(WM_MOUSEMOVE, MK_LBUTTON, PointI{grip.x + (step % 2 ? 4 : 0), grip.y + (step % 2 ? 3 : 0)});
+        return true;
+    };
+    const bool dragged = TimeAction(program, "move_repaint", runs, nullptr, drag, render_ms, "markups");
+    PointD after;
+    moved->GetPosition(after);
+    // The same paint alone while the note is held: the overlay of the
+    // selection and the object under the mouse comes with it.
+    if (dragged && !paint_alone("redline_paint_dragging", nullptr)) return 1;
+    mouse(WM_LBUTTONUP, 0, PointI{grip.x + (step % 2 ? 4 : 0), grip.y + (step % 2 ? 3 : 0)});
+    program.PumpUntilIdle();
+    std::printf("case=markups action=move_check markups=%u moved_mm=%.3f,%.3f view=%dx%d\n", count,
+                after.x - before.x, after.y - before.y, program.TargetSize().width,
+                program.TargetSize().height);
+    return dragged ? 0 : 1;
+}
+
+// ---- Printing
+
+// The highest working set of the process while the sampler lives, read
+// every millisecond by a thread of its own. The peak counter cannot be reset
+// from here: Wine's server opens the files a process asks for, so the write
+// of ResetPeakWorkingSet lands in the server's /proc/self/clear_refs, not in
+// this process's, and the counter keeps the process's lifetime peak.
+class WorkingSetSampler {
+  public:
+    WorkingSetSampler() : peak_(Memory().WorkingSetSize) {
+        thread_ = CreateThread(nullptr, 0, &WorkingSetSampler::Run, this, 0, nullptr);
+        if (thread_) SetThreadPriority(thread_, THREAD_PRIORITY_ABOVE_NORMAL);
+    }
+    ~WorkingSetSampler() { Stop(); }
+    WorkingSetSampler(const WorkingSetSampler&) = delete;
+    WorkingSetSampler& operator=(const WorkingSetSampler&) = delete;
+    // The peak up to now; the sampling ends.
+    uint64_t Stop() {
+        stop_.store(true);
+        if (thread_) {
+            WaitForSingleObject(thread_, INFINITE);
+            CloseHandle(thread_);
+            thread_ = nullptr;
+        }
+        Sample();
+        return peak_.load();
+    }
+    bool sampling() const { return thread_ != nullptr; }
+
+  private:
+    void Sample() {
+        const uint64_t now = Memory().WorkingSetSize;
+        if (now > peak_.load()) peak_.store(now);
+    }
+    static DWORD WINAPI Run(void* argument) {
+        auto* self = static_cast<WorkingSetSampler*>(argument);
+        while (!self->stop_.load()) {
+            self->Sample();
+            Sleep(1);
+        }
+        return 0;
+    }
+
+    std::atomic<bool> stop_{false};
+    std::atomic<uint64_t> peak_;
+    HANDLE thread_ = nullptr;
+};
+
+std::string Narrow(const WString& text) {
+    const int n = WideCharToMultiByte(CP_ACP, 0, WStrCStr(text), -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 1) return std::string();
+    std::string out(size_t(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, WStrCStr(text), -1, out.data(), n, nullptr, nullptr);
+    out.resize(size_t(n - 1));
+    return out;
+}
+
+constexpr wchar_t kTestPrinter[] = L"PlovexTest";
+constexpr double kPrintFileTimeoutMs = 120000;
+
+// Whether the file ends a whole PostScript document (the queue's backend
+// writes it as the job goes through CUPS).
+bool PostScriptComplete(const std::wstring& file, uint64_t& size) {
+    HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER length = {};
+    char tail[64] = {};
+    DWORD read = 0;
+    bool complete = false;
+    if (GetFileSizeEx(handle, &length) && length.QuadPart > 0) {
+        LARGE_INTEGER at;
+        at.QuadPart = std::max<LONGLONG>(0, length.QuadPart - LONGLONG(sizeof tail - 1));
+        if (SetFilePointerEx(handle, at, nullptr, FILE_BEGIN) &&
+            ReadFile(handle, tail, sizeof tail - 1, &read, nullptr)) {
+            tail[read] = 0;
+            complete = std::strstr(tail, "%%EOF") != nullptr;
+        }
+        size = uint64_t(length.QuadPart);
+    }
+    CloseHandle(handle);
+    return complete;
+}
+
+int RunPrint(Program& program, const std::wstring& path, const std::wstring& output, int runs) {
+    if (!program.Settle([&] { return program.Execute(FileOpenCommand(path)); })) return 1;
+    ViewerContext* context = program.context();
+    Ref<WinPrintProvider> provider = MakeRef<WinPrintProvider>(L"Windows printing");
+    if (!provider->Init() || !provider->SelectPrinter(context, WString(kTestPrinter))) {
+        std::fprintf(stderr,
+                     "no printer PlovexTest among %u (tools/setup starts it; cupsd before the wineserver)\n",
+                     provider->GetPrinterCount());
+        return 1;
+    }
+    // The largest paper the printer offers.
+    int32_t largest = -1;
+    double largest_area = 0;
+    for (uint32_t i = 0; i < provider->GetPaperCount(); ++i) {
+        Ref<PaperEntry> paper = provider->GetPaperAt(i);
+        const double area = paper ? paper->width_mm * paper->height_mm : 0;
+        if (area > largest_area) {
+            largest_area = area;
+            largest = int32_t(i);
+        }
+    }
+    if (largest < 0 || !provider->SelectPaper(context, uint32_t(largest))) return 1;
+    Ref<PaperEntry> paper = provider->GetPaperAt(uint32_t(largest));
+    Ref<PrintableArea> area = provider->GetPrintableArea();
+    Ref<PrintOptions> options = PrintOptionsCreate();
+    options->fit = 0;
+    options->cut_out_only = 0;
+    options->ratio_numerator = options->ratio_denominator = 1;
+    options->markups = 0;
+    options->user_information = 0;
+    PtrArray pages(1, true);
+    Ref<DocItem> page = program.ActivePage();
+    if (!page || !area) return 1;
+    PtrArrayAdd(pages, page.get());
+
+    // The part of the page the sheet shows, for the outside tool's run.
+    Ref<PrintLayout> layout = PrintLayoutCompute(context, provider.get(), page.get(), *options, area.get(),
+                                                 options->auto_orientation != 0);
+    if (!layout) return 1;
+    const PagePlacement& placed = layout->placement;
+    // The page rendered alone for the layout, as the job renders it, before
+    // any job: blocks a job's render leaves to the pool would serve it.
+    const uint64_t render_base = Memory().WorkingSetSize;
+    WorkingSetSampler render_sampler;
+    ImageStatus status;
+    double start = NowMs();
+    Ref<RasterImage> image = page->RenderPage(context, layout->placement, nullptr, &status);
+    const double render_ms = NowMs() - start;
+    const uint64_t render_peak = render_sampler.Stop();
+    if (!image) return 1;
+    std::printf("case=print-render render_ms=%.2f base=%llu peak=%llu bits=%u\n", render_ms,
+                static_cast<unsigned long long>(render_base), static_cast<unsigned long long>(render_peak),
+                image->bits_per_pixel);
+    image = nullptr;
+    std::vector<double> job_times, file_times;
+    uint64_t size = 0, base = 0, peak = 0;
+    bool sampled = true;
+    for (int i = 0; i < runs; ++i) {
+        Ref<PrintJob> job = PrintJobCreate(context, provider.get(), pages, *options, *provider->GetDevice());
+        if (!job) return 1;
+        DeleteFileW(output.c_str());
+        if (GetFileAttributesW(output.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            std::fprintf(stderr, "the queue's file could not be removed\n");
+            return 1;
+        }
+        const uint64_t before = Memory().WorkingSetSize;
+        WorkingSetSampler sampler;
+        sampled = sampler.sampling() && sampled;
+        const double start = NowMs();
+        if (!PrintJobStart(job.get()) || job->outcome.load() != PrintOutcome::kPrinted) {
+            std::fprintf(stderr, "the job did not print (outcome %u)\n", unsigned(job->outcome.load()));
+            return 1;
+        }
+        const double ended = NowMs();
+        const uint64_t run_peak = sampler.Stop();
+        bool complete = false;
+        while (!(complete = PostScriptComplete(output, size)) && NowMs() - start < kPrintFileTimeoutMs)
+            Sleep(5);
+        if (!complete) {
+            std::fprintf(stderr, "the PostScript file was not finished in time\n");
+            return 1;
+        }
+        file_times.push_back(NowMs() - start);
+        job_times.push_back(ended - start);
+        if (run_peak > peak) {
+            peak = run_peak;
+            base = before;
+        }
+        if (!program.PumpUntilIdle()) return 1;
+    }
+    PrintRow("print", "to_file", file_times, job_times, job_times, 0, program.TargetSize());
+    std::printf("case=print-layout page_mm=%.3f,%.3f,%.3f,%.3f image=%ux%u rotation=%u\n",
+                placed.rect.origin.x, placed.rect.origin.y, placed.rect.size.width, placed.rect.size.height,
+                placed.pixel_width, placed.pixel_height, unsigned(placed.rotation));
+    std::printf(
+        "case=print-memory start=%llu base=%llu peak=%llu sampled=%d size=%llu paper=%s paper_mm=%.0fx%.0f "
+        "dpi=%.0fx%.0f\n",
+        static_cast<unsigned long long>(render_base), static_cast<unsigned long long>(base),
+        static_cast<unsigned long long>(peak), sampled ? 1 : 0, static_cast<unsigned long long>(size),
+        paper ? Narrow(paper->name).c_str() : "?", area->paper.width, area->paper.height,
+        area->pixels_per_mm_x * 25.4, area->pixels_per_mm_y * 25.4);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -508,6 +983,12 @@ int main(int argc, char** argv) {
             result = RunActions(program, path, runs);
         } else if (name == "memory") {
             result = RunMemory(program, path);
+        } else if (name == "markups") {
+            result = RunMarkups(program, path, runs);
+        } else if (name == "print" && argc > 4) {
+            registry.Suspend();
+            result = RunPrint(program, path, Wide(argv[4]), runs);
+            registry.Resume();
         } else if ((name == "convert-tiff" || name == "convert-pdf") && argc > 4) {
             result = RunConvert(program, path, Wide(argv[4]), name == "convert-pdf", runs);
         } else {

@@ -1,0 +1,105 @@
+// A page's stored payload: a large page's text inflates whole, the same as
+// the text it was made from, whatever room the builder starts with.
+#include "redlining/redline_payload.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "redlining/redline_document.h"
+#include "redlining/redline_format.h"
+#include "redlining/redline_layer.h"
+#include "redlining/redline_objects.h"
+#include "redlining/redline_storage.h"
+
+namespace {
+
+// A page of `count` rectangles in a grid, each with its own outline.
+Ref<RedlinePage> PageOfBoxes(int32_t count) {
+    Ref<RedlinePage> page = MakeRef<RedlinePage>();
+    page->CreateLayer();
+    Ref<RedlineLayer> layer = page->GetLayer(0);
+    for (int32_t i = 0; i < count; ++i) {
+        Ref<RedlineObject> box = CreateRedlineObject(i + 1, redline_type::kRectangle);
+        const double x = (i % 25) * 33.0, y = (i / 25) * 29.0;
+        box->SetCreationPoint(0, PointD{x + 1, y + 1});
+        box->SetCreationPoint(1, PointD{x + 20 + i % 7, y + 20 + i % 5});
+        box->FinishCreation();
+        box->SetAttribute(MakeRef<LineAttr>(false, uint32_t(i) * 2654435761u & 0xFFFFFF, 0, 0.5f).get());
+        layer->objects.Add(box.get());
+    }
+    return page;
+}
+
+std::string Text(const AStrBuilder& text) { return std::string(text.data, text.length); }
+
+// Every object's id, type and geometry text, in drawing order.
+std::vector<std::string> Listing(RedlinePage* page) {
+    std::vector<std::string> out;
+    Ref<RedlineLayer> layer = page->GetLayer(0);
+    if (!layer) return out;
+    PtrArray objects;
+    layer->objects.SnapshotInDrawingOrder(objects);
+    for (uint32_t i = 0; i < objects.count; ++i) {
+        auto* object = static_cast<RedlineObject*>(objects.items[i]);
+        WStrBuilder geometry(64);
+        object->GetGeometryText(geometry);
+        out.push_back(std::to_string(object->GetId()) + " " + std::to_string(object->GetType()) + " " +
+                      std::string(geometry.data, geometry.data + geometry.length));
+    }
+    return out;
+}
+
+}  // namespace
+
+// Inflated into the page reader's small builder, which grows many times on
+// the way, and into one with room for all of it from the start: both give
+// the text byte for byte.
+TEST(RedlinePayload, LargeTextInflatesWholeFromAnyStartingRoom) {
+    Ref<RedlinePage> page = PageOfBoxes(1000);
+    AStrBuilder text(4000);
+    ASSERT_TRUE(WriteRedlineDocument(text, page.get(), nullptr));
+    ASSERT_GT(text.length, 200000u);
+    Ref<ByteBuf> compressed = DeflateRaw(text);
+    ASSERT_TRUE(compressed);
+
+    AStrBuilder grown(4000);
+    ASSERT_TRUE(InflateRaw(ByteBufData(compressed.get()), ByteBufSize(compressed.get()), grown));
+    EXPECT_EQ(Text(grown), Text(text));
+
+    AStrBuilder roomy(text.length + 1);
+    ASSERT_TRUE(InflateRaw(ByteBufData(compressed.get()), ByteBufSize(compressed.get()), roomy));
+    EXPECT_EQ(Text(roomy), Text(text));
+
+    // Appending keeps what the builder held.
+    AStrBuilder after(30);
+    ASSERT_TRUE(AStrBuilderAppendChars(after, "kept"));
+    ASSERT_TRUE(InflateRaw(ByteBufData(compressed.get()), ByteBufSize(compressed.get()), after));
+    EXPECT_EQ(Text(after), "kept" + Text(text));
+
+    // A payload cut short still fails, also after the builder has grown.
+    AStrBuilder truncated(4000);
+    EXPECT_FALSE(InflateRaw(ByteBufData(compressed.get()), ByteBufSize(compressed.get()) / 2, truncated));
+}
+
+// A thousand markups read back from their stored payload are the markups
+// read from the plain text the payload was made of.
+TEST(RedlinePayload, StoredPageOfAThousandMarkupsReadsAsItsText) {
+    Ref<RedlinePage> page = PageOfBoxes(1000);
+    Ref<ByteBuf> payload = RedlineMakePagePayload(page.get(), nullptr);
+    ASSERT_TRUE(payload);
+    AStrBuilder text(4000);
+    ASSERT_TRUE(WriteRedlineDocument(text, page.get(), nullptr));
+
+    Ref<RedlinePage> from_payload = MakeRef<RedlinePage>();
+    ASSERT_TRUE(RedlineParse(from_payload.get(), ByteBufData(payload.get()), ByteBufSize(payload.get())));
+    Ref<RedlinePage> from_text = MakeRef<RedlinePage>();
+    ASSERT_TRUE(RedlineParseText(from_text.get(), text.data, text.length));
+
+    const std::vector<std::string> expected = Listing(page.get());
+    ASSERT_EQ(expected.size(), 1000u);
+    EXPECT_EQ(Listing(from_text.get()), expected);
+    EXPECT_EQ(Listing(from_payload.get()), expected);
+}
