@@ -8,49 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "redlining/redline_document.h"
 #include "redlining/redline_format.h"
-#include "redlining/redline_layer.h"
-#include "redlining/redline_objects.h"
 #include "redlining/redline_storage.h"
+#include "tests/redlining/redline_test_pages.h"
 
 namespace {
 
-// A page of `count` rectangles in a grid, each with its own outline.
-Ref<RedlinePage> PageOfBoxes(int32_t count) {
-    Ref<RedlinePage> page = MakeRef<RedlinePage>();
-    page->CreateLayer();
-    Ref<RedlineLayer> layer = page->GetLayer(0);
-    for (int32_t i = 0; i < count; ++i) {
-        Ref<RedlineObject> box = CreateRedlineObject(i + 1, redline_type::kRectangle);
-        const double x = (i % 25) * 33.0, y = (i / 25) * 29.0;
-        box->SetCreationPoint(0, PointD{x + 1, y + 1});
-        box->SetCreationPoint(1, PointD{x + 20 + i % 7, y + 20 + i % 5});
-        box->FinishCreation();
-        box->SetAttribute(MakeRef<LineAttr>(false, uint32_t(i) * 2654435761u & 0xFFFFFF, 0, 0.5f).get());
-        layer->objects.Add(box.get());
-    }
-    return page;
-}
-
 std::string Text(const AStrBuilder& text) { return std::string(text.data, text.length); }
-
-// Every object's id, type and geometry text, in drawing order.
-std::vector<std::string> Listing(RedlinePage* page) {
-    std::vector<std::string> out;
-    Ref<RedlineLayer> layer = page->GetLayer(0);
-    if (!layer) return out;
-    PtrArray objects;
-    layer->objects.SnapshotInDrawingOrder(objects);
-    for (uint32_t i = 0; i < objects.count; ++i) {
-        auto* object = static_cast<RedlineObject*>(objects.items[i]);
-        WStrBuilder geometry(64);
-        object->GetGeometryText(geometry);
-        out.push_back(std::to_string(object->GetId()) + " " + std::to_string(object->GetType()) + " " +
-                      std::string(geometry.data, geometry.data + geometry.length));
-    }
-    return out;
-}
 
 }  // namespace
 
@@ -58,7 +22,7 @@ std::vector<std::string> Listing(RedlinePage* page) {
 // the way, and into one with room for all of it from the start: both give
 // the text byte for byte.
 TEST(RedlinePayload, LargeTextInflatesWholeFromAnyStartingRoom) {
-    Ref<RedlinePage> page = PageOfBoxes(1000);
+    Ref<RedlinePage> page = PageOfMarkups(1000);
     AStrBuilder text(4000);
     ASSERT_TRUE(WriteRedlineDocument(text, page.get(), nullptr));
     ASSERT_GT(text.length, 200000u);
@@ -87,7 +51,7 @@ TEST(RedlinePayload, LargeTextInflatesWholeFromAnyStartingRoom) {
 // A thousand markups read back from their stored payload are the markups
 // read from the plain text the payload was made of.
 TEST(RedlinePayload, StoredPageOfAThousandMarkupsReadsAsItsText) {
-    Ref<RedlinePage> page = PageOfBoxes(1000);
+    Ref<RedlinePage> page = PageOfMarkups(1000);
     Ref<ByteBuf> payload = RedlineMakePagePayload(page.get(), nullptr);
     ASSERT_TRUE(payload);
     AStrBuilder text(4000);
