@@ -19,6 +19,7 @@ PROGRAM, PROBE, DDE_CLIENT = (os.path.join(build, "bin", name + ".exe")
 SETTINGS_KEY = r"HKCU\Software\Ostrel\Plovex5"
 FRAME, MAIN, TREE, PREVIEW = "Plovex5", "Plovex50Hauptansicht", "Plovex50DokTree", "Plovex50Voransicht"
 WM_COMMAND, IDOK = 273, 1
+FILE_NAME_EDIT, FILE_NAME_COMBO = 1152, 1148  # the name field of the common file dialogs
 work = os.path.join(build, "scratch")
 failures, started = [], []
 
@@ -107,6 +108,14 @@ def cut_out(page_id):
     """GetCutOut3's left, top, width and height in millimetres, or None."""
     fields = request("GetCutOut3(%d)" % page_id)
     return [int(v) / 1000.0 for v in fields[1:5]] if fields and len(fields) == 7 else None
+
+
+def fill_file_dialog(box, path):
+    """Types the path into a file dialog's name field and presses OK."""
+    for child in probe("children", box):
+        if child[2] in (str(FILE_NAME_EDIT), str(FILE_NAME_COMBO)):
+            probe("text", child[0], windows_path(path))
+    probe("post", box, WM_COMMAND, IDOK, 0)
 
 
 def quit_program(process):
