@@ -29,8 +29,8 @@ import time
 import zlib
 
 from markup_files import HEADER, bilevel_tiff, companion, deflated, inflated, members, page_text, tag_payloads
-from program_peer import FRAME, SETTINGS_KEY, WM_COMMAND, begin, fill_file_dialog, probe, reg_set, wait_for, \
-    windows_path, wine
+from program_peer import (FRAME, SETTINGS_KEY, WM_COMMAND, begin, fill_file_dialog, probe, program_boxes,
+                          program_texts, reg_set, wait_for, windows_path, wine)
 from robustness_judge import Judge, execute, request, setting
 
 COUNT, SEED = setting("MARKUP_ROBUSTNESS", "COUNT", 4), setting("MARKUP_ROBUSTNESS", "SEED", 1)
@@ -52,17 +52,7 @@ SEED_TEXTS = [
 ]
 
 
-def texts(name):
-    """A text of the program in both its languages (resources/texts.tsv)."""
-    table = pathlib.Path(__file__).resolve().parents[2] / "resources" / "texts.tsv"
-    for line in table.read_text(encoding="utf-8").splitlines():
-        fields = line.split("\t")
-        if len(fields) >= 4 and fields[1] == name:
-            return fields[2:4]
-    sys.exit("FAILED: no text %s" % name)
-
-
-SAVE_ERROR, OVERWRITE = texts("kRedlineSaveError"), texts("kConfirmOverwrite")
+SAVE_ERROR, OVERWRITE = program_texts("kRedlineSaveError"), program_texts("kConfirmOverwrite")
 
 
 # ---- the generators: what a case damages, and which pages it leaves intact
@@ -253,9 +243,7 @@ KNOWN_BAD = [
 
 
 def boxes():
-    """The program's dialog windows: [(hwnd, title, [child texts])]."""
-    return [(w[0], w[3], [c[-1] for c in probe("children", w[0]) if len(c) > 8])
-            for w in probe("windows", "#32770") if len(w) > 1 and w[1] == judge.pid]
+    return program_boxes(judge.pid)
 
 
 def close_boxes(what, expected=()):

@@ -123,6 +123,23 @@ def quit_program(process):
     return wait_for(lambda: process.poll() is not None, 30)
 
 
+def program_texts(*names):
+    """The program's texts of those names, each in German and English (resources/texts.tsv)."""
+    found = []
+    table = pathlib.Path(__file__).resolve().parents[2] / "resources" / "texts.tsv"
+    for line in table.read_text(encoding="utf-8").splitlines():
+        fields = line.split("\t")
+        if len(fields) >= 4 and fields[1] in names:
+            found += fields[2:4]
+    return found
+
+
+def program_boxes(pid):
+    """The dialog windows of the process: [(hwnd, title, [child texts])]."""
+    return [(w[0], w[3], [c[-1] for c in probe("children", w[0]) if len(c) > 8])
+            for w in probe("windows", "#32770") if len(w) > 1 and w[1] == pid]
+
+
 def windows_path(unix_path):
     return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
 
