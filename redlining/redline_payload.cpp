@@ -2,6 +2,8 @@
 
 #include <zlib.h>
 
+#include <algorithm>
+
 namespace {
 // zlib is driven through a small output window, as the format's writer
 // always did; the window size changes nothing in the bytes produced.
@@ -85,6 +87,13 @@ bool InflateRaw(const uint8_t* bytes, uint32_t length, AStrBuilder& out) {
         const uint32_t n = kZlibWindow - stream.avail_out;
         produced += n;
         if (produced > kRedlineMaxInflatedBytes) return false;
+        // The builder grows by its first capacity at a time; a stream that
+        // inflates to megabytes (a bomb among them) would copy its text over
+        // and over, so room is doubled ahead instead.
+        if (out.length + n >= out.capacity &&
+            !AStrBuilderReserve(out, static_cast<uint32_t>(std::min<uint64_t>(2 * uint64_t(out.capacity) + n,
+                                                                              kRedlineMaxInflatedBytes))))
+            return false;
         if (n > 0 && !AStrBuilderAppendN(out, window, n)) return false;
         if (result == Z_STREAM_END) return true;
         // Input used up before the end of the stream: a truncated payload.
