@@ -1,9 +1,10 @@
 #include "printing/plugin_print_provider.h"
 
-#include "printing/print_options.h"
+#include <algorithm>
 
 #include "foundation/registry.h"
 #include "imaging/formats/image_format.h"
+#include "printing/print_options.h"
 #include "resources/text_ids.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/variable_list.h"
@@ -43,6 +44,14 @@ constexpr StandardPaper kStandardPapers[kPluginStandardPaperCount] = {
 constexpr double kLargestPaperWidth = 841;
 constexpr double kLargestPaperHeight = 1189;
 constexpr double kPluginPixelsPerMm = 10;
+// More printers than any print server holds is a plug-in answering garbage
+// (a count of 2^31 would keep the print dialog listing for hours); the
+// list stops there.
+constexpr uint32_t kMaxPluginPrinters = 1024;
+// Likewise for papers and bins: 65535 of them (the most a 16-bit count
+// gives) would keep the dialog filling its lists far longer than a user waits.
+constexpr uint16_t kMaxPluginPapers = 256;
+constexpr uint16_t kMaxPluginBins = 256;
 
 // The tokens a plug-in may print on its pages, with the variables they come from.
 struct StandardToken {
@@ -101,7 +110,9 @@ bool PluginPrintProvider::Init() {
     return binding_->ReadPrinters(list);
 }
 
-uint32_t PluginPrintProvider::GetPrinterCount() { return binding_->GetPrinterCount(); }
+uint32_t PluginPrintProvider::GetPrinterCount() {
+    return std::min(binding_->GetPrinterCount(), kMaxPluginPrinters);
+}
 
 Ref<PrinterEntry> PluginPrintProvider::GetPrinterAt(uint32_t index) {
     WString name = binding_->GetPrinter(index);
@@ -166,7 +177,7 @@ void PluginPrintProvider::RebuildPapers() {
         entry->index = i;
         PtrArrayAdd(papers_, entry.get());
     }
-    const uint16_t own = binding_->GetPaperCount();
+    const uint16_t own = std::min(binding_->GetPaperCount(), kMaxPluginPapers);
     for (uint32_t i = 0; i < own; ++i) {
         WString name = binding_->GetPaperName(i);
         if (!WStrLength(name)) continue;
@@ -279,13 +290,14 @@ bool PluginPrintProvider::SendJob(ViewerContext* context, HWND parent, DocItem* 
     if (!WStrLength(SourceGetLocalFileName(source.get(), local)) &&
         SourceSaveDataToTemp(source.get(), context))
         SourceGetLocalFileName(source.get(), local);
-    PluginJobContent content;
-    if (!PluginRecordFileName(local, content.file_name)) {
+    auto report_failure = [&] {
         WString shown;
         if (failure_report_)
             failure_report_(context, parent, WStrLength(local) ? local : SourceGetPath(source.get(), shown));
         return false;
-    }
+    };
+    PluginJobContent content;
+    if (!PluginRecordFileName(local, content.file_name)) return report_failure();
     Ref<ImageFormat> format = SourceGetFormat(source.get());
     content.document_kind = format ? PluginDocumentKind(format->FormatOrdinal()) : 0;
     content.page_count = format ? format->PageCount() : 0;
@@ -312,7 +324,9 @@ bool PluginPrintProvider::SendJob(ViewerContext* context, HWND parent, DocItem* 
             if (!binding_->Print3(parent, &record)) sent = false;
         }
     }
-    return sent;
+    // A job the plug-in refused printed nothing: the user hears of it, as
+    // of a file the plug-in cannot be given.
+    return sent || report_failure();
 }
 
 WString& PluginPrintProvider::GetCurrentPrinter(WString& out) {
@@ -359,7 +373,7 @@ bool PluginPrintProvider::SetOrientation(ViewerContext* context, uint32_t value)
     return true;
 }
 
-uint32_t PluginPrintProvider::GetBinCount() { return binding_->GetPaperBinCount(); }
+uint32_t PluginPrintProvider::GetBinCount() { return std::min(binding_->GetPaperBinCount(), kMaxPluginBins); }
 
 Ref<PaperBinEntry> PluginPrintProvider::GetBinAt(uint32_t index) {
     WString name = binding_->GetPaperBinName(index);

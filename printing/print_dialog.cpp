@@ -18,6 +18,7 @@
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
 #include "viewer/dialogs/dialog_kit.h"
+#include "viewer/dialogs/viewer_message.h"
 #include "viewer/documents/doc_item.h"
 #include "viewer/model/cut_out_state.h"
 
@@ -752,7 +753,13 @@ INT_PTR PrintDialogRun(PrintDialog* dialog, HWND parent) {
     for (const PrintPageEntry& entry : dialog->entries)
         if (entry.selected) PtrArrayAdd(pages, entry.page.get());
     Ref<PrintProvider> provider = PrintDialogProvider(dialog);
-    if (PtrArrayCount(pages) > 0 && provider) provider->Print(context, parent, pages, dialog->options.get());
+    if (PtrArrayCount(pages) == 0) {
+        // No page of the document can be printed (none could be rendered,
+        // say): OK must not pass for a print.
+        ViewerShowMessage(context, text::kCannotPrint, kMessageError);
+        return result;
+    }
+    if (provider) provider->Print(context, parent, pages, dialog->options.get());
     return result;
 }
 

@@ -182,13 +182,18 @@ void PrintPage(PrintJob& job, HDC dc, uint32_t flags, uint32_t index, uint32_t r
             layout->window_offset.x - RoundNearest(area->printable.origin.x * area->pixels_per_mm_x),
             layout->window_offset.y - RoundNearest(area->printable.origin.y * area->pixels_per_mm_y)};
         Ref<RasterImage> image = RenderForPrinter(job, item.get(), *layout, colour);
+        if (!image) job.pages_missed += repetitions;
         ProgressStep(progress, 1);
         if (image && ProgressPush(progress, repetitions)) {
             for (uint32_t r = 0; r < repetitions && !progress->IsCancelled(); ++r) {
                 ProgressStep(progress, r);
-                if (StartPage(dc) <= 0) continue;
+                if (StartPage(dc) <= 0) {
+                    ++job.pages_missed;
+                    continue;
+                }
                 if (PackedDib header = RasterImageToPackedDib(image.get())) {
-                    PrintSendImage(dc, flags, takes_dibs, target, *image, header.get(), progress);
+                    if (PrintSendImage(dc, flags, takes_dibs, target, *image, header.get(), progress))
+                        ++job.pages_sent;
                     header.Reset();
                     if (markups) PaintMarkups(job, dc, markups.get(), *layout, target, colour);
                     if (job.options->user_information)
@@ -200,6 +205,8 @@ void PrintPage(PrintJob& job, HDC dc, uint32_t flags, uint32_t index, uint32_t r
             }
             ProgressPop(progress);
         }
+    } else {
+        job.pages_missed += repetitions;
     }
     ProgressPop(progress);
 }
@@ -285,7 +292,10 @@ void PrintJobRun(PrintJob* job) {
         job->outcome.store(PrintOutcome::kCancelled);
     } else {
         EndDoc(dc.get());
-        job->outcome.store(PrintOutcome::kPrinted);
+        // Pages that cannot be laid out or rendered are skipped; when none
+        // was left the user must hear that nothing came out.
+        const bool nothing = job->pages_sent == 0 && job->pages_missed > 0;
+        job->outcome.store(nothing ? PrintOutcome::kNothingPrinted : PrintOutcome::kPrinted);
     }
     ProgressPop(progress);
 }

@@ -42,7 +42,8 @@ enum class PrintOutcome : uint32_t {
     kNoDevice,  // the printer could not be opened (gone since the dialog)
     kRefused,   // the spooler refused the document
     kPrinted,
-    kCancelled,  // the document was aborted
+    kCancelled,       // the document was aborted
+    kNothingPrinted,  // not a page could be rendered: the document went out empty
 };
 
 class PrintJob : public RefCounted {
@@ -59,6 +60,9 @@ class PrintJob : public RefCounted {
     std::atomic<bool> finished{false};   // the thread's last touch of the job
     std::atomic<bool> abandoned{false};  // set before resuming a thread that must not print
     std::atomic<PrintOutcome> outcome{PrintOutcome::kNotRun};
+    // Written by the thread only, read once it has finished.
+    uint32_t pages_sent = 0;
+    uint32_t pages_missed = 0;  // sheets that could not be laid out, rendered or started
 };
 
 // Takes a reference to the provider and to every page, copies options and

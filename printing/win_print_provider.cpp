@@ -194,6 +194,10 @@ bool WinPrintProvider::Print(ViewerContext* context, HWND parent, const PtrArray
         ViewerShowMessage(context, text::kPrinterUnreachable, kMessageError);
         return false;
     }
+    if (outcome == PrintOutcome::kNothingPrinted) {
+        ViewerShowMessage(context, text::kCannotPrint, kMessageError);
+        return false;
+    }
     return outcome == PrintOutcome::kPrinted;
 }
 

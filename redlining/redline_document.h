@@ -45,6 +45,11 @@ class RedlineDocument : public RefCounted {
     // from the TIFF tags.
     bool from_companion_file = false;
     WString companion_file_name;
+    // A companion file that was there but could not be read whole (a page
+    // unreadable, markups refused, the archive cut short or holding more
+    // pages than the document): the markups are never saved over it, since
+    // that would lose what could not be read.
+    WString unread_file;
     // Texts of the last successful save in which the ANSI code page lacked a
     // character (it was written as the code page's default character).
     uint32_t replaced_in_last_save = 0;
@@ -60,13 +65,15 @@ bool RedlineDocAddPages(RedlineDocument* document, uint32_t n);
 
 // Markups stored in the private tag of the first directory of every page of
 // a TIFF read by the TIFF reader. False (nothing loaded) for a document that
-// has pages already or when the first page holds no readable markups; a later
-// page without them gets an empty layer. Clears from_companion_file.
+// has pages already or when the first page has no markup tag; a page whose
+// tag cannot be read gets an empty layer. Clears from_companion_file.
 bool RedlineDocLoadTiff(RedlineDocument* document, ImageFormat* format);
 // Markups from a companion file: page i from the archive's member at
-// position i, an empty layer where a member is missing or unreadable. False
-// for an empty path, a document with pages or a file that is no readable
-// archive. Sets from_companion_file and remembers the path.
+// position i, an empty layer where a member is missing or unreadable; an
+// archive damaged after its first members still gives those. False for an
+// empty path, a document with pages or a file of which no member can be
+// read. Sets from_companion_file and remembers the path; remembers a file
+// that could not be read whole as unread_file.
 bool RedlineDocLoadFile(RedlineDocument* document, const WString& path, int32_t page_count);
 
 // True when the page has a layer with at least one object.

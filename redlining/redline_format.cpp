@@ -145,6 +145,8 @@ class PageReader {
   public:
     // The page's layer when the text gave one.
     Ref<RedlineLayer> Read(std::string_view text);
+    // False once the text held markups that the layer did not take.
+    bool whole() const { return whole_; }
 
   private:
     Step Line(std::string_view line);
@@ -152,6 +154,7 @@ class PageReader {
     Step EndAttribute();
 
     int32_t version_ = 1;
+    bool whole_ = true;
     Ref<RedlineLayer> page_layer_;
     Ref<RedlineLayer> open_layer_;
     bool in_object_ = false;
@@ -196,8 +199,12 @@ Step PageReader::Line(std::string_view line) {
     }
     if (line == "</r:layer>") {
         if (!open_layer_) return Step::kStop;
-        if (!page_layer_) page_layer_ = open_layer_;
-        open_layer_ = nullptr;  // a second completed layer is dropped
+        if (!page_layer_) {
+            page_layer_ = open_layer_;
+        } else if (open_layer_->objects.Count() > 0) {
+            whole_ = false;  // a second completed layer is dropped
+        }
+        open_layer_ = nullptr;
         return Step::kGoOn;
     }
     if (line.starts_with("<r:object")) {
@@ -262,7 +269,11 @@ Step PageReader::EndObject() {
     // dropped; the rest of the page stays.
     Ref<RedlineObject> object =
         CreateRedlineObjectFromData(version_, object_id_, object_type_, 0, attributes_, object_data_);
-    if (object) open_layer_->objects.Add(object.get());
+    if (object) {
+        open_layer_->objects.Add(object.get());
+    } else {
+        whole_ = false;
+    }
     in_object_ = false;
     PtrArrayClear(attributes_);
     return Step::kGoOn;
@@ -344,9 +355,11 @@ bool WriteRedlineDocument(AStrBuilder& out, RedlinePage* page, uint32_t* replace
     return ok && AppendLine(out, "</r:document>");
 }
 
-bool RedlineParseText(RedlinePage* page, const char* text, uint32_t length) {
+bool RedlineParseText(RedlinePage* page, const char* text, uint32_t length, bool* whole) {
     if (!page || page->LayerCount() > 0 || !text || length == 0) return false;
-    Ref<RedlineLayer> layer = PageReader().Read(std::string_view(text, length));
+    PageReader reader;
+    Ref<RedlineLayer> layer = reader.Read(std::string_view(text, length));
+    if (whole) *whole = reader.whole();
     if (!layer) return false;
     // The format keeps no z, only the order in which it lists the objects.
     layer->objects.AssignZInListOrder();
@@ -354,11 +367,11 @@ bool RedlineParseText(RedlinePage* page, const char* text, uint32_t length) {
     return page->SetLayer(layer.get());
 }
 
-bool RedlineParse(RedlinePage* page, const uint8_t* bytes, uint32_t length) {
+bool RedlineParse(RedlinePage* page, const uint8_t* bytes, uint32_t length, bool* whole) {
     if (!page || page->LayerCount() > 0 || !bytes || length <= kRedlinePayloadHeaderSize) return false;
     if (bytes[0] != kRedlinePayloadHeader[0] || bytes[1] != kRedlinePayloadHeader[1]) return false;
     AStrBuilder text(4000);
     if (!InflateRaw(bytes + kRedlinePayloadHeaderSize, length - kRedlinePayloadHeaderSize, text))
         return false;
-    return RedlineParseText(page, text.data, text.length);
+    return RedlineParseText(page, text.data, text.length, whole);
 }

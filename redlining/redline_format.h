@@ -28,6 +28,8 @@ bool WriteRedlineAttribute(AStrBuilder& out, const RedlineAttribute* attribute, 
 // Reads one payload (header and deflated text) into a page without a layer;
 // true when the page then has one. The objects read get z 0, 10, 20, ... in
 // the order the text lists them, and neither layer nor objects are dirty.
-bool RedlineParse(RedlinePage* page, const uint8_t* bytes, uint32_t length);
+// `whole` (may be null) is set false when the text held markups that the
+// page did not take (an object the model refuses, a second layer).
+bool RedlineParse(RedlinePage* page, const uint8_t* bytes, uint32_t length, bool* whole = nullptr);
 // The same for the inflated text.
-bool RedlineParseText(RedlinePage* page, const char* text, uint32_t length);
+bool RedlineParseText(RedlinePage* page, const char* text, uint32_t length, bool* whole = nullptr);

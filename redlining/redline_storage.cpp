@@ -40,18 +40,47 @@ void ClearPages(RedlineDocument* document) {
 
 bool HasPages(RedlineDocument* document) { return RedlineDocPageCount(document) > 0; }
 
+void NoteUnread(RedlineDocument* document, const WString& path) {
+    ScopedLock hold(document->lock);
+    document->unread_file = path;
+}
+
+// A save over the companion file that could not be read whole would lose
+// what could not be read.
+bool WouldReplaceUnread(RedlineDocument* document, const WString& path) {
+    WString unread;
+    {
+        ScopedLock hold(document->lock);
+        unread = document->unread_file;
+    }
+    return WStrLength(unread) > 0 && IsSameFile(unread, path);
+}
+
+// Members past the document's pages that hold something.
+bool HasMembersPast(const TarArchive& archive, int32_t page_count) {
+    for (uint32_t i = page_count > 0 ? static_cast<uint32_t>(page_count) : 0; i < archive.entries.count;
+         ++i) {
+        Ref<TarEntry> entry = PtrArrayGetAs<TarEntry>(archive.entries, i);
+        Ref<ByteBuf> data = entry ? TarEntryGetData(entry.get()) : nullptr;
+        if (data && ByteBufSize(data.get()) > 0) return true;
+    }
+    return false;
+}
+
 WString DecimalName(uint32_t index) {
     WString name;
     WStrAppendInt(name, static_cast<int32_t>(index));
     return name;
 }
 
-// The markup payload of the tag in the page's first directory, or null.
+// The markup payload of the tag in the page's first directory, or null;
+// `present` tells whether the page has the tag at all.
 bool TagPayload(TiffFormat* format, uint32_t index, const uint8_t*& bytes, uint32_t& length,
-                Ref<TiffDirEntry>& hold) {
+                Ref<TiffDirEntry>& hold, bool& present) {
     TiffPage* page = TiffFormatPage(format, index);
     TiffDir* dir = page ? TiffPageImage(page, 0) : nullptr;
     hold = dir ? TiffDirFindEntry(dir, kTagRedlining) : nullptr;
+    present = hold != nullptr;
     if (!hold || hold->field_type != kTiffByte || hold->count < kMinTagValues) return false;
     return TiffDirEntryGetData(hold.get(), &bytes, &length);
 }
@@ -106,14 +135,23 @@ Ref<ByteBuf> RedlineMakePagePayload(RedlinePage* page, uint32_t* replaced) {
 bool RedlineDocLoadFile(RedlineDocument* document, const WString& path, int32_t page_count) {
     if (!document || WStrLength(path) == 0 || HasPages(document)) return false;
     TarArchive archive;
-    if (!TarArchiveRead(archive, path)) return false;
+    // The members before a damaged one are read all the same: a page's
+    // markups are not lost for the fault of another.
+    bool whole = TarArchiveRead(archive, path) && !HasMembersPast(archive, page_count);
+    if (archive.entries.count == 0 && !whole) {
+        if (GetFileAttributesW(WStrCStr(path)) != INVALID_FILE_ATTRIBUTES) NoteUnread(document, path);
+        return false;
+    }
     for (int32_t i = 0; i < page_count; ++i) {
         Ref<RedlinePage> page = NewPage(static_cast<uint32_t>(i));
         // Members are taken by position, whatever their names.
         Ref<TarEntry> entry = PtrArrayGetAs<TarEntry>(archive.entries, static_cast<uint32_t>(i));
         Ref<ByteBuf> data = entry ? TarEntryGetData(entry.get()) : nullptr;
-        const bool read = data && ByteBufSize(data.get()) > 0 &&
-                          RedlineParse(page.get(), ByteBufData(data.get()), ByteBufSize(data.get()));
+        const bool held = data && ByteBufSize(data.get()) > 0;
+        bool page_whole = true;
+        const bool read =
+            held && RedlineParse(page.get(), ByteBufData(data.get()), ByteBufSize(data.get()), &page_whole);
+        if ((held && !read) || !page_whole) whole = false;
         if (!read && !page->CreateLayer()) {
             ClearPages(document);
             return false;
@@ -128,6 +166,7 @@ bool RedlineDocLoadFile(RedlineDocument* document, const WString& path, int32_t 
         ScopedLock hold(document->lock);
         document->from_companion_file = true;
         document->companion_file_name = path;
+        if (!whole) document->unread_file = path;
     }
     RedlineDocSetClean(document);
     return true;
@@ -141,10 +180,13 @@ bool RedlineDocLoadTiff(RedlineDocument* document, ImageFormat* format) {
         const uint8_t* bytes = nullptr;
         uint32_t length = 0;
         Ref<TiffDirEntry> tag;
-        const bool read = TagPayload(tiff, i, bytes, length, tag) && RedlineParse(page.get(), bytes, length);
-        // Without markups on the first page the file holds none; the
-        // companion file is tried next.
-        if (!read && i == 0) return false;
+        bool present = false;
+        const bool read =
+            TagPayload(tiff, i, bytes, length, tag, present) && RedlineParse(page.get(), bytes, length);
+        // Without a markup tag on the first page the file holds none; the
+        // companion file is tried next. A first page whose tag cannot be read
+        // is a damaged page, which must not take the others with it.
+        if (!present && i == 0) return false;
         if (!read) {
             page->CreateLayer();
             ClearDirty(page.get());
@@ -164,7 +206,7 @@ bool RedlineDocLoadTiff(RedlineDocument* document, ImageFormat* format) {
 }
 
 bool RedlineSaveFile(RedlineDocument* document, const WString& path) {
-    if (!document || WStrLength(path) == 0) return false;
+    if (!document || WStrLength(path) == 0 || WouldReplaceUnread(document, path)) return false;
     const uint32_t pages = RedlineDocPageCount(document);
     if (pages == 0) return false;
     TarArchive archive;
@@ -193,7 +235,8 @@ bool RedlineSaveToTiff(DocumentSource* source, RedlineDocument* document, const 
 
 bool RedlineSaveFormatToTiff(ImageFormat* format, DataSource* data, RedlineDocument* document,
                              const WString& path) {
-    if (!format || !data || !document || WStrLength(path) == 0) return false;
+    if (!format || !data || !document || WStrLength(path) == 0 || WouldReplaceUnread(document, path))
+        return false;
     const uint32_t pages = RedlineDocPageCount(document);
     if (pages == 0 || format->FormatOrdinal() != kOrdinalTiff) return false;
     // The new file replaces the target by renaming; the source under another

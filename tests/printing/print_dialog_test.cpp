@@ -254,10 +254,22 @@ TEST(PrintDialogWindow, DrivenByMessages) {
     EXPECT_EQ(kept.get(), options) << "the root keeps the last options";
     EXPECT_EQ(kept->range, print_range::kAllPages);
 
-    // A document opened with noprint: OK prints nothing.
+    // A document opened with noprint: OK prints nothing, and says so.
     Ref<DocumentItem> forbidden = bed.Open(false);
     dialog = PrintDialogCreate(bed.viewer.context.get(), forbidden.get());
+    std::atomic<bool> told{false};
+    std::thread closer([&] {
+        const wchar_t* caption = ViewerGetText(bed.viewer.context.get(), text::kError);
+        for (int i = 0; i < 1000 && !told.load(); ++i, Sleep(10)) {
+            if (HWND box = FindWindowW(L"#32770", caption)) {
+                told.store(true);
+                PostMessageW(box, WM_COMMAND, IDOK, 0);
+            }
+        }
+    });
     EXPECT_EQ(RunDriven(dialog.get(), [&](HWND window) { Press(window, IDOK); }), IDOK);
+    closer.join();
+    EXPECT_TRUE(told.load()) << "no box says that nothing can be printed";
     EXPECT_EQ(provider->print_calls, 1u);
 }
 

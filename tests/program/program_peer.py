@@ -19,6 +19,7 @@ PROGRAM, PROBE, DDE_CLIENT = (os.path.join(build, "bin", name + ".exe")
 SETTINGS_KEY = r"HKCU\Software\Ostrel\Plovex5"
 FRAME, MAIN, TREE, PREVIEW = "Plovex5", "Plovex50Hauptansicht", "Plovex50DokTree", "Plovex50Voransicht"
 WM_COMMAND, IDOK = 273, 1
+FILE_NAME_EDIT, FILE_NAME_COMBO = 1152, 1148  # the name field of the common file dialogs
 work = os.path.join(build, "scratch")
 failures, started = [], []
 
@@ -109,9 +110,34 @@ def cut_out(page_id):
     return [int(v) / 1000.0 for v in fields[1:5]] if fields and len(fields) == 7 else None
 
 
+def fill_file_dialog(box, path):
+    """Types the path into a file dialog's name field and presses OK."""
+    for child in probe("children", box):
+        if child[2] in (str(FILE_NAME_EDIT), str(FILE_NAME_COMBO)):
+            probe("text", child[0], windows_path(path))
+    probe("post", box, WM_COMMAND, IDOK, 0)
+
+
 def quit_program(process):
     dde("x\tQuit")
     return wait_for(lambda: process.poll() is not None, 30)
+
+
+def program_texts(*names):
+    """The program's texts of those names, each in German and English (resources/texts.tsv)."""
+    found = []
+    table = pathlib.Path(__file__).resolve().parents[2] / "resources" / "texts.tsv"
+    for line in table.read_text(encoding="utf-8").splitlines():
+        fields = line.split("\t")
+        if len(fields) >= 4 and fields[1] in names:
+            found += fields[2:4]
+    return found
+
+
+def program_boxes(pid):
+    """The dialog windows of the process: [(hwnd, title, [child texts])]."""
+    return [(w[0], w[3], [c[-1] for c in probe("children", w[0]) if len(c) > 8])
+            for w in probe("windows", "#32770") if len(w) > 1 and w[1] == pid]
 
 
 def windows_path(unix_path):

@@ -15,20 +15,14 @@ under the scratch folder's failures/; an input that once found a fault stays
 in KNOWN_BAD_LISTS, which every run replays."""
 import contextlib, os, pathlib, random, re, shutil, socket, subprocess, sys, threading, time
 
-from program_peer import DDE_CLIENT, FRAME, PROGRAM, SETTINGS_KEY, WM_COMMAND, begin, build, probe, windows_path, wine
+from program_peer import FRAME, PROGRAM, SETTINGS_KEY, WM_COMMAND, begin, build, probe, windows_path, wine
+from robustness_judge import HANG_SECONDS, QUIET, Judge, execute, request, setting
 
-
-def setting(name, default):
-    return type(default)(os.environ.get("PROGRAM_ROBUSTNESS_" + name) or default)
-
-
-COUNT, SEED, SOAK_SECONDS = setting("COUNT", 40), setting("SEED", 1), setting("SOAK_SECONDS", 15.0)
-LOG = setting("LOG", "") == "1"
-HANG_SECONDS = 30  # Convert may block the program 5 s by design; a loaded machine needs more
+COUNT, SEED, SOAK_SECONDS = (setting("PROGRAM_ROBUSTNESS", name, default)
+                             for name, default in (("COUNT", 40), ("SEED", 1), ("SOAK_SECONDS", 15.0)))
+LOG = setting("PROGRAM_ROBUSTNESS", "LOG", "") == "1"
 BATCH = 25
-QUIET = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-counts = dict.fromkeys(("cases", "crashes", "hangs", "slow", "leaks", "writes", "converts"), 0)
-failures, rnd, CONVERTS = [], random.Random(SEED), {}  # CONVERTS: a Convert step's (target, size before)
+rnd, CONVERTS = random.Random(SEED), {}  # CONVERTS: a Convert step's (target, size before)
 # Lists that once stopped the program answering, beside lists at the size limit and just under it.
 KNOWN_BAD_LISTS = {
     # Named itself under other spellings: every level below opened it again.
@@ -40,129 +34,20 @@ KNOWN_BAD_LISTS = {
 }
 
 
-def fail(kind, what, steps=()):
-    counts[kind] += 1
-    failures.append("%s: %s" % (kind, what))
-    print("FAILED %s: %s" % (kind, what), flush=True)
-    if steps:
-        os.makedirs(os.path.join(work, "failures"), exist_ok=True)
-        pathlib.Path(work, "failures", "%s-%d.txt" % (kind, len(failures))).write_text(
-            "".join(s + "\n" for s in steps), encoding="utf-8", errors="replace")
-
-
-def execute(text):
-    """A step of the DDE client (its escapes for CR, LF, TAB)."""
-    return "x\t" + text.replace("`", "``").replace("\r", "`r").replace("\n", "`n").replace("\t", "`t")
-
-
-def request(item):
-    return "r" + execute(item)[1:]
-
-
 def opening(target, options="", name=""):
     """The steps that open a document and ask for its pages."""
     return [execute('FileOpen("%s"%s)' % (target, options)), request("GetPageCount" + ("(%s)" % name if name else ""))]
 
 
-# ---- the program and the DDE client
-
-program, pid, dde_log_on = None, "", False
-
-
-def start(*args):
-    """The program started with the arguments; True once it answers GetProcessID."""
-    global program, dde_log_on
-    program = subprocess.Popen(["wine", PROGRAM, *args], **QUIET)
-    # Started with dde_logging, the program writes its DDE log as asked.
-    dde_log_on = any("dde_logging" in arg.lower() for arg in args)
-    return answers(60, learn=True)
-
-
-def answers(seconds, learn=False):
-    """True once GetProcessID answers the program's id (learnt when asked) within the time."""
-    global pid
-    end = time.monotonic() + seconds
-    while time.monotonic() < end and program.poll() is None:
-        lines = run_client([request("GetProcessID")], [] if learn else [0], limit=None if learn else seconds)
-        if learn and lines[:1] and lines[0].startswith("data\t"):
-            pid = lines[0].split("\t")[3]
-        if judge_line(lines):
-            return True
-    return False
-
-
-def stop(by_quit=False):
-    """Ends the program, by Quit when asked; False when Quit did not end it."""
-    if by_quit:
-        run_client([execute("Quit")], [])
-    try:
-        return program.wait(HANG_SECONDS if by_quit else 0) is not None
-    except subprocess.TimeoutExpired:
-        program.kill()
-        program.wait(30)
-        return False
-
-
-def judge_line(lines, at=0):
-    return len(lines) > at and lines[at] == "data\t%d\t1\t%s" % (len(pid) + 1, pid)
-
-
-def run_client(steps, judges, limit=None):
-    """The client's answer lines, one a step, up to the first judge step not answered with the id."""
-    steps_file, out_file = os.path.join(work, "steps.txt"), os.path.join(work, "out.txt")
-    pathlib.Path(steps_file).write_bytes("".join(s + "\n" for s in steps).encode("utf-8", "replace"))
-    pathlib.Path(out_file).write_bytes(b"")
-    client = subprocess.Popen(["wine", DDE_CLIENT, "-out", windows_path(out_file), "-service", "Plovex",
-                               "-steps", windows_path(steps_file)], **QUIET)
-    end = time.monotonic() + (limit or 30 + 12 * len(judges) + len(steps))
-    while True:
-        finished = client.poll() is not None
-        lines = pathlib.Path(out_file).read_bytes().decode("utf-8", "replace").split("\n")[:-1]
-        if finished or time.monotonic() > end or any(at < len(lines) and not judge_line(lines, at)
-                                                      for at in judges):
-            break
-        time.sleep(0.05)
-    if client.poll() is None:
-        client.kill()
-        client.wait(30)
-    return lines
-
-
-# ---- the judge
-
-
-def snapshot():
-    """Size and time of every file where the program must not write unasked."""
-    state, own = {}, {os.path.join(work, name) for name in ("steps.txt", "out.txt")}
-    for root, recurse in ((work, True), (temp_dir, True), (drive_c, False)):
-        for folder, dirs, files in os.walk(root):
-            dirs[:] = [d for d in dirs if recurse and os.path.join(folder, d) != os.path.join(work, "failures")]
-            for path in {os.path.join(folder, name) for name in files} - own:
-                with contextlib.suppress(OSError):
-                    state[path] = ((info := os.stat(path)).st_size, info.st_mtime_ns)
-    return state
-
-
 def settle():
     """Every document closed, every download let go, the temporary files gone; False without an answer."""
     web.release()
-    if not judge_line(run_client([execute("FileCloseAll"), request("GetProcessID")], [1]), 1):
+    if not judge.judge_line(judge.run_client([execute("FileCloseAll"), request("GetProcessID")], [1]), 1):
         return False
     end = time.monotonic() + 20
     while time.monotonic() < end and set(os.listdir(temp_dir)) - temp_names - {"plxpers.lst"}:
         time.sleep(0.2)
     return True
-
-
-def recover(what, steps):
-    """After a judge step without the answer: a crash, a hang or a slow case."""
-    if program.poll() is None and answers(HANG_SECONDS):
-        counts["slow"] += 1
-        return print("slow: %s" % what, flush=True)
-    fail("hangs" if program.poll() is None else "crashes", "%s (exit code %r)" % (what, program.returncode), steps)
-    stop()
-    if not start():
-        sys.exit("FAILED: the program does not start again")
 
 
 def run_cases(cases):
@@ -171,38 +56,39 @@ def run_cases(cases):
     pending, answered = list(cases), True
     while pending:
         batch, pending = pending[:BATCH], pending[BATCH:]
-        before = snapshot()
+        before = judge.snapshot()
         targets = {CONVERTS[step][0] for case in batch for step in case["steps"] if step in CONVERTS}
+        # Started with dde_logging, the program writes its DDE log as asked.
+        dde_log_on = any("dde_logging" in arg.lower() for arg in judge.args)
         allowed = targets | ({os.path.join(drive_c, "plovexdde.log")} if dde_log_on else set())
         steps, starts = [], []
         for case in batch:
             starts.append(len(steps))
             steps += case["steps"] + [request("GetProcessID")]
         judges = [starts[k] + len(case["steps"]) for k, case in enumerate(batch)]
-        lines = run_client(steps, judges)
+        lines = judge.run_client(steps, judges)
         for k, case in enumerate(batch):
-            counts["cases"] += 1
+            judge.counts["cases"] += 1
             if LOG:
                 print("case %s" % case["what"], flush=True)
-            if not judge_line(lines, judges[k]):
-                recover(case["what"], steps[starts[k]:judges[k] + 1])
+            if not judge.judge_line(lines, judges[k]):
+                judge.recover(case["what"], steps[starts[k]:judges[k] + 1])
                 pending, answered = batch[k + 1:] + pending, False
                 break
             for answer, (target, existed) in ((lines[starts[k] + at], CONVERTS[step])
                                               for at, step in enumerate(case["steps"]) if step in CONVERTS):
-                counts["converts"] += answer == "ack"
+                judge.counts["converts"] += answer == "ack"
                 head = None
                 with contextlib.suppress(OSError):
                     head = pathlib.Path(target).read_bytes()[:5] if os.path.isfile(target) else None
                 if answer == "ack" and target.startswith(work) and head != b"%PDF-" and (head or b"")[:4] != b"II*\0":
-                    fail("writes", "%s: Convert answered ack but %s holds %r" % (case["what"], target, head))
+                    judge.fail("writes", "%s: Convert answered ack but %s holds %r" % (case["what"], target, head))
                 if answer == "nack" and existed is None and head is not None:
-                    fail("writes", "%s: a failed Convert left %s" % (case["what"], target))
+                    judge.fail("writes", "%s: a failed Convert left %s" % (case["what"], target))
         if not settle():
-            recover("closing the documents of a batch", [execute("FileCloseAll")])
-        after = snapshot()
-        for path in sorted(p for p in set(before) | set(after) if before.get(p) != after.get(p) and p not in allowed):
-            fail("writes", "after %s to %s: %s" % (batch[0]["what"], batch[-1]["what"], path))
+            judge.recover("closing the documents of a batch", [execute("FileCloseAll")])
+        for path in judge.changed(before, allowed):
+            judge.fail("writes", "after %s to %s: %s" % (batch[0]["what"], batch[-1]["what"], path))
         for path in filter(os.path.isfile, targets):  # not to be counted by the next batch
             os.remove(path)
     return answered
@@ -455,33 +341,33 @@ def start_cases(count):
         args = text.split()
         if os.path.exists(log):
             os.remove(log)
-        counts["cases"] += 1
+        judge.counts["cases"] += 1
         second = subprocess.Popen(["wine", PROGRAM, "-s", *args], **QUIET)
         for attempt in range(2):
             with contextlib.suppress(subprocess.TimeoutExpired):
                 if second.wait(HANG_SECONDS) != 0 and attempt == 0:
-                    fail("crashes", "a second start with -s %r ended with %r" % (args, second.returncode))
+                    judge.fail("crashes", "a second start with -s %r ended with %r" % (args, second.returncode))
                 break
             # A command line that no quoting carries intact is not handed
             # over: the second start is a viewer of its own, which is closed.
-            for frame in [f[0] for f in probe("windows", FRAME) if len(f) > 1 and f[1] != pid]:
+            for frame in [f[0] for f in probe("windows", FRAME) if len(f) > 1 and f[1] != judge.pid]:
                 probe("post", frame, 16, 0, 0)
         else:
             second.kill()
-            fail("hangs", "a second start with -s %r did not end" % args)
-        if not answers(HANG_SECONDS):
-            recover("hand-over of %r" % args, [])
+            judge.fail("hangs", "a second start with -s %r did not end" % args)
+        if not judge.answers(HANG_SECONDS):
+            judge.recover("hand-over of %r" % args, [])
         if k % 2 == 0:
-            counts["cases"] += 1
+            judge.counts["cases"] += 1
             settle()
-            stop(by_quit=True)
-            if not start(*args):
-                fail("crashes" if program.poll() is not None else "hangs",
-                     "a start with %r (exit code %r)" % (args, program.returncode))
-                stop()
-                start()
+            judge.stop(by_quit=True)
+            if not judge.start(*args):
+                judge.fail("crashes" if judge.program.poll() is not None else "hangs",
+                     "a start with %r (exit code %r)" % (args, judge.program.returncode))
+                judge.stop()
+                judge.start()
             if os.path.exists(log) and "dde_logging" not in text.lower():
-                fail("writes", "a start with %r wrote the DDE log" % args)
+                judge.fail("writes", "a start with %r wrote the DDE log" % args)
 
 
 def soak(seconds):
@@ -490,21 +376,14 @@ def soak(seconds):
     for path, name in ((path, path.rsplit("\\", 1)[1]) for path in seed_paths):
         steps += opening(path, name=name) + ["post\t%s\t%d\t524\t0" % (FRAME, WM_COMMAND),
                                              execute("SetActPage(%s, 1)" % name), execute("FileClose(%s)" % name)]
-
-    def holdings():
-        fields = (probe("process", pid) or [[]])[0]
-        values = dict(zip(fields[::2], fields[1::2]))
-        return {key: int(values.get(key, -1)) for key in ("handles", "gdi", "user", "working_set", "private")}
     run_cases([{"what": "a soak round", "steps": steps}] * 2)
-    first, rounds, end = holdings(), 0, time.monotonic() + seconds
+    first, rounds, end = judge.holdings(), 0, time.monotonic() + seconds
     while time.monotonic() < end and run_cases([{"what": "a soak round", "steps": steps}]):
         rounds += 1
-    final = holdings()
+    final = judge.holdings()
     print("soak: %d rounds of %d documents; at the start %r, at the end %r" % (rounds, len(seed_paths), first, final),
           flush=True)
-    for key, margin in {"handles": 10, "gdi": 20, "user": 20, "working_set": 8 << 20, "private": 8 << 20}.items():
-        if first[key] >= 0 and final[key] > first[key] + margin:
-            fail("leaks", "%s grew from %d to %d over %d soak rounds" % (key, first[key], final[key], rounds))
+    judge.check_holdings(first, final, "over %d soak rounds" % rounds)
 
 
 # ---- the run
@@ -545,8 +424,9 @@ def prepare():
 
 
 def main():
-    global work, web, temp_dir, drive_c, temp_names
+    global work, web, temp_dir, drive_c, temp_names, judge
     work = os.path.abspath(begin("program-robustness"))
+    judge = Judge(work, ["converts"])
     web = Web(os.path.join(work, "web"))
     known_bad = prepare()
     drive_c = os.path.join(os.environ.get("WINEPREFIX", os.path.join(build, "wineprefix")), "drive_c")
@@ -555,11 +435,12 @@ def main():
     if os.path.exists(os.path.join(temp_dir, "plxpers.lst")):
         os.remove(os.path.join(temp_dir, "plxpers.lst"))
     began, temp_names = time.monotonic(), set(os.listdir(temp_dir))
+    judge.roots += [(temp_dir, True), (drive_c, False)]
     # The pane commands change settings that the program saves at its end;
     # the checks that run after this one expect them as they were.
     saved_settings = os.path.join(work, "settings.reg")
     had_settings = wine("reg", "export", SETTINGS_KEY, windows_path(saved_settings), "/y")[0] == 0
-    if not start():
+    if not judge.start():
         sys.exit("FAILED: the program does not answer GetProcessID")
     try:
         run_cases(known_bad)
@@ -568,19 +449,16 @@ def main():
         start_cases(max(2, COUNT // 20))
         soak(SOAK_SECONDS)
         settle()
-        if not stop(by_quit=True):
-            fail("hangs", "Quit did not end the program")
+        if not judge.stop(by_quit=True):
+            judge.fail("hangs", "Quit did not end the program")
     finally:
-        stop()
+        judge.stop()
         web.release()
         wine("reg", "delete", SETTINGS_KEY, "/f")
         if had_settings:
             wine("reg", "import", windows_path(saved_settings))
-    print("%d cases, %d crashes, %d hangs, %d slow, %d leaks, %d unasked writes, %d converts written, %.0f s" % (
-        *counts.values(), time.monotonic() - began), flush=True)
+    return judge.summary(began)
 
 
 if __name__ == "__main__":
-    main()
-    print("%d failure(s)" % len(failures))
-    sys.exit(1 if failures else 0)
+    sys.exit(main())
