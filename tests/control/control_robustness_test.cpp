@@ -751,4 +751,58 @@ TEST(ControlRobustness, GeneratedCallsAnswerAndLeaveNothingBehind) {
         counts.wrong_answers, unasked, library.can_unload() == S_OK ? "free" : "held");
 }
 
+// The container lets go of the control while a document still loads, and
+// the script keeps a document and a converter past the control: they answer
+// failure values or write only where asked, and give everything back.
+TEST(ControlRobustness, ContainerReleasedDuringALoad) {
+    const std::string dir = MakeScratchDir("control_robustness_release");
+    ASSERT_TRUE(WriteHostFile(dir + "/red.bmp", SolidBmp(40, 30, 0, 0, 255)));
+    ASSERT_TRUE(CreateDirectoryW(WindowsPathOf(dir + "/out").c_str(), nullptr));
+    const std::wstring targets_folder = WindowsPathOf(dir + "/out");
+    ControlLibrary library;
+    ASSERT_TRUE(library.loaded());
+    ComPtr<IDispatch> document;
+    ComPtr<IDispatch> converter;
+    {
+        HostedControl hosted;
+        ASSERT_TRUE(hosted.running());
+        ComPtr<IDispatch> control;
+        ASSERT_EQ(hosted.automation->QueryInterface(IID_IDispatch, control.PutVoid()), S_OK);
+        VARIANT open = InvokeSimple(control.get(), 2, kMethod,
+                                    {Text(WindowsPathOf(dir + "/red.bmp")), Text(L""), Text(L"")});
+        ASSERT_EQ(open.vt, VT_I4);
+        ASSERT_TRUE(WaitForPages(control.get(), open.lVal));
+        document = TakeObject(InvokeSimple(control.get(), 17, kMethod, {Long(open.lVal)}));
+        ASSERT_TRUE(document);
+        converter = TakeObject(InvokeSimple(document.get(), 20, kMethod, {Flag(true)}));
+        ASSERT_TRUE(converter);
+        // A second load still on its way when the container closes.
+        InvokeSimple(control.get(), 2, kMethod,
+                     {Text(WindowsPathOf(dir + "/red.bmp")), Text(L""), Text(L"")});
+    }
+    EXPECT_EQ(library.can_unload(), S_FALSE) << "the script's objects hold the library";
+    {
+        for (const Member& member : kDocumentMembers) {
+            if (!member.params.empty()) continue;
+            VARIANT answer = InvokeSimple(document.get(), member.id, member.kind, {});
+            EXPECT_TRUE(IsAnswerType(member.answer, answer)) << member.id;
+            VariantClear(&answer);
+        }
+        VARIANT done = InvokeSimple(document.get(), 12, kMethod, {Flag(true)});
+        EXPECT_TRUE(done.vt == VT_BOOL && done.boolVal == VARIANT_FALSE);
+        done = InvokeSimple(document.get(), 17, kMethod, {Long(2)});
+        EXPECT_TRUE(done.vt == VT_BOOL && done.boolVal == VARIANT_FALSE);
+    }
+    {
+        HRESULT invoked = E_FAIL;
+        VARIANT done =
+            InvokeSimple(converter.get(), 1, kMethod, {Text(targets_folder + L"\\after.tif")}, &invoked);
+        EXPECT_TRUE(invoked == S_OK || invoked == DISP_E_EXCEPTION) << std::hex << invoked;
+        EXPECT_TRUE(done.vt == VT_BOOL || done.vt == VT_EMPTY);
+    }
+    converter.Reset();
+    document.Reset();
+    EXPECT_TRUE(WaitFor([&] { return library.can_unload() == S_OK; })) << "a reference was kept";
+}
+
 }  // namespace
