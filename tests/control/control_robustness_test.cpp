@@ -1,0 +1,808 @@
+// Robustness of the control and its objects as careless or hostile scripts
+// call them: a seeded generator calls every member of IPlovexCtrl, IDocument
+// and IConverter through IDispatch::Invoke with wrong VARIANT types, empty
+// and huge strings, extreme numbers, ids of closed documents, objects whose
+// document was closed and objects that were never bound. Every call must
+// answer (S_OK with a value of the declared type, or one of the errors that
+// automation defines for bad arguments), the library must be free to unload
+// at the end, and files may appear only in the folder named as a target.
+//
+// CONTROL_ROBUSTNESS_SEED and CONTROL_ROBUSTNESS_COUNT choose a longer or
+// different run; without them the run is the same every time.
+#include <windows.h>
+// after windows.h, which they need
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <limits>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tests/control/test_container.h"
+
+namespace {
+
+using namespace control_test;
+
+constexpr uint64_t kDefaultSeed = 0x5EED2026;
+constexpr long kDefaultCount = 2000;
+constexpr size_t kHugeLength = 1 << 20;
+
+uint64_t EnvNumber(const char* name, uint64_t fallback) {
+    const char* text = std::getenv(name);
+    if (!text || !*text) return fallback;
+    return std::strtoull(text, nullptr, 0);
+}
+
+// A small generator of our own, so that a seed gives the same calls with
+// every standard library.
+class Random {
+  public:
+    explicit Random(uint64_t seed) : state_(seed) {}
+    uint64_t Next() {
+        uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+    size_t Pick(size_t count) { return static_cast<size_t>(Next() % count); }
+    bool Chance(int percent) { return static_cast<int>(Pick(100)) < percent; }
+
+  private:
+    uint64_t state_;
+};
+
+// Every file in a folder (Windows path), by full name, and below it when
+// asked.
+void ListFiles(const std::wstring& folder, std::set<std::wstring>& out, bool recursive = true) {
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring path = folder + L"\\" + name;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (recursive) ListFiles(path, out);
+        } else {
+            out.insert(path);
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+enum class Param { kText, kTarget, kInfoName, kAny, kLong, kBool, kDouble };
+enum class Answer { kNone, kLong, kBool, kText, kDouble, kObject, kVariant };
+enum class Interface { kControl, kDocument, kConverter };
+
+struct Member {
+    DISPID id;
+    WORD kind;  // DISPATCH_METHOD, DISPATCH_PROPERTYGET or DISPATCH_PROPERTYPUT
+    std::vector<Param> params;
+    Answer answer;
+    bool may_refuse = false;  // E_INVALIDARG for an empty name or an invalid value
+    bool may_fail = false;    // E_FAIL: a converter without document
+};
+
+constexpr WORD kMethod = DISPATCH_METHOD;
+constexpr WORD kGet = DISPATCH_PROPERTYGET;
+constexpr WORD kPut = DISPATCH_PROPERTYPUT;
+
+const std::vector<Member> kControlMembers = {
+    {1, kMethod, {Param::kInfoName, Param::kAny}, Answer::kVariant},
+    {2, kMethod, {Param::kText, Param::kText, Param::kText}, Answer::kLong},
+    {3, kMethod, {}, Answer::kNone},
+    {4, kMethod, {Param::kLong}, Answer::kBool},
+    {5, kMethod, {Param::kLong, Param::kLong}, Answer::kBool},
+    {6, kMethod, {Param::kLong}, Answer::kBool},
+    {7, kMethod, {Param::kLong, Param::kLong}, Answer::kBool},
+    {8, kMethod, {Param::kLong}, Answer::kLong},
+    {9, kMethod, {Param::kLong, Param::kLong, Param::kLong, Param::kLong, Param::kLong}, Answer::kBool},
+    {10, kMethod, {Param::kLong}, Answer::kLong},
+    {11, kMethod, {Param::kLong}, Answer::kLong},
+    {12, kMethod, {Param::kLong}, Answer::kLong},
+    {13, kMethod, {Param::kLong}, Answer::kLong},
+    {14, kMethod, {Param::kBool}, Answer::kBool},
+    {15, kMethod, {Param::kBool}, Answer::kBool},
+    {16, kMethod, {}, Answer::kLong},
+    {17, kMethod, {Param::kLong}, Answer::kObject},
+    {18, kMethod, {Param::kBool}, Answer::kNone},
+    {19, kMethod, {}, Answer::kNone},
+    {20, kMethod, {}, Answer::kNone},
+    {21, kMethod, {Param::kText}, Answer::kObject, true},
+};
+
+const std::vector<Member> kDocumentMembers = {
+    {1, kGet, {}, Answer::kLong},
+    {2, kGet, {}, Answer::kText},
+    {3, kGet, {}, Answer::kLong},
+    {4, kGet, {}, Answer::kText},
+    {5, kGet, {}, Answer::kLong},
+    {6, kGet, {}, Answer::kDouble},
+    {7, kGet, {}, Answer::kDouble},
+    {8, kGet, {}, Answer::kBool},
+    {9, kGet, {}, Answer::kBool},
+    {10, kGet, {}, Answer::kBool},
+    {11, kGet, {}, Answer::kLong},
+    {12, kMethod, {Param::kBool}, Answer::kBool},
+    {13, kMethod, {Param::kBool}, Answer::kBool},
+    {14, kMethod, {Param::kBool}, Answer::kBool},
+    {15, kMethod, {Param::kLong}, Answer::kBool},
+    {16, kMethod, {Param::kDouble, Param::kDouble, Param::kDouble, Param::kDouble}, Answer::kBool},
+    {17, kMethod, {Param::kDouble}, Answer::kBool},
+    {18, kGet, {}, Answer::kLong},
+    {19, kMethod, {Param::kLong}, Answer::kObject},
+    {20, kMethod, {Param::kBool}, Answer::kObject},
+};
+
+const std::vector<Member> kConverterMembers = {
+    {1, kMethod, {Param::kTarget}, Answer::kBool, true, true},
+    {2, kGet, {}, Answer::kLong},
+    {2, kPut, {Param::kLong}, Answer::kNone},
+    {3, kGet, {}, Answer::kText},
+    {3, kPut, {Param::kText}, Answer::kNone, true},
+    {4, kGet, {}, Answer::kLong},
+    {4, kPut, {Param::kLong}, Answer::kNone, true},
+    {5, kGet, {}, Answer::kLong},
+    {5, kPut, {Param::kLong}, Answer::kNone, true},
+    {6, kGet, {}, Answer::kText},
+    {6, kPut, {Param::kText}, Answer::kNone},
+    {7, kMethod, {Param::kLong, Param::kText}, Answer::kBool},
+    {8, kGet, {}, Answer::kLong},
+    {8, kPut, {Param::kLong}, Answer::kNone, true},
+};
+
+const std::vector<Member>& MembersOf(Interface kind) {
+    if (kind == Interface::kControl) return kControlMembers;
+    if (kind == Interface::kDocument) return kDocumentMembers;
+    return kConverterMembers;
+}
+
+// One object the generator calls.
+struct Target {
+    const char* what;
+    Interface kind;
+    ComPtr<IDispatch> dispatch;
+};
+
+// The arguments of one call and the storage their references point to;
+// everything is freed after the call.
+class Arguments {
+  public:
+    Arguments() = default;
+    Arguments(const Arguments&) = delete;
+    Arguments& operator=(const Arguments&) = delete;
+    ~Arguments() {
+        for (VARIANT& value : values) VariantClear(&value);
+        for (VARIANT& value : referenced_) VariantClear(&value);
+        for (BSTR text : referenced_texts_) SysFreeString(text);
+    }
+    VARIANT& Add() {
+        values.emplace_back();
+        VariantInit(&values.back());
+        return values.back();
+    }
+    LONG* KeepLong(LONG number) { return &referenced_longs_.emplace_back(number); }
+    BSTR* KeepText(BSTR text) { return &referenced_texts_.emplace_back(text); }
+    VARIANT* KeepVariant(const VARIANT& value) { return &referenced_.emplace_back(value); }
+
+    std::vector<VARIANT> values;  // in declared order; reversed for the call
+
+  private:
+    std::deque<LONG> referenced_longs_;
+    std::deque<BSTR> referenced_texts_;
+    std::deque<VARIANT> referenced_;
+};
+
+class Generator {
+  public:
+    Generator(uint64_t seed, std::wstring document, std::wstring target_folder, std::vector<long> ids)
+        : random_(seed),
+          document_(std::move(document)),
+          target_folder_(std::move(target_folder)),
+          ids_(std::move(ids)),
+          huge_(kHugeLength, L'x') {}
+
+    Random& random() { return random_; }
+
+    // An argument for a parameter of that kind; `wrong` is set when its type
+    // is not the declared one.
+    void Fill(Param param, Arguments& arguments, std::vector<Target>& targets, bool& wrong) {
+        VARIANT& value = arguments.Add();
+        // A converter's target only ever names the test's folder: a number
+        // or a flag made into text would be a file in the current folder.
+        if (param == Param::kTarget) {
+            if (FillTarget(value, arguments)) wrong = true;
+            return;
+        }
+        if (random_.Chance(30)) {
+            if (FillWrong(param, value, arguments, targets)) {
+                wrong = true;
+                return;
+            }
+            VariantClear(&value);
+        }
+        switch (param) {
+            case Param::kText:
+                SetText(value, PickText());
+                break;
+            case Param::kInfoName: {
+                static const wchar_t* const kNames[] = {L"DO_OPENFILE", L"do_closefile", L"DO_CLOSEALL",
+                                                        L"DO_NOTHING", L""};
+                SetText(value, kNames[random_.Pick(std::size(kNames))]);
+                break;
+            }
+            case Param::kAny:
+                if (random_.Chance(50)) {
+                    SetText(value, PickText());
+                } else {
+                    value.vt = VT_I4;
+                    value.lVal = PickLong();
+                }
+                break;
+            case Param::kLong:
+                value.vt = VT_I4;
+                value.lVal = PickLong();
+                break;
+            case Param::kBool:
+                value.vt = VT_BOOL;
+                // 1 is no VARIANT_BOOL, yet scripts in other languages pass it.
+                value.boolVal = static_cast<VARIANT_BOOL>(random_.Pick(3) == 0 ? 1
+                                                          : random_.Chance(50) ? VARIANT_TRUE
+                                                                               : VARIANT_FALSE);
+                break;
+            case Param::kDouble:
+                value.vt = VT_R8;
+                value.dblVal = PickDouble();
+                break;
+            case Param::kTarget:
+                break;
+        }
+    }
+
+    void AddId(long id) {
+        if (id >= 0 && ids_.size() < 64) ids_.push_back(id);
+    }
+
+  private:
+    void SetText(VARIANT& value, const std::wstring& text) {
+        value.vt = VT_BSTR;
+        value.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    }
+    // True when the value is no text.
+    bool FillTarget(VARIANT& value, Arguments& arguments) {
+        const size_t choice = random_.Pick(8);
+        if (choice == 0) return true;  // VT_EMPTY: an empty name
+        if (choice == 1) {
+            value.vt = VT_NULL;
+            return true;
+        }
+        std::wstring name;
+        if (choice == 2) {
+            name = L"";
+        } else if (choice == 3) {
+            name = target_folder_ + L"\\" + huge_ + L".tif";
+        } else if (choice == 4) {
+            name = target_folder_ + L"\\no such folder\\out.tif";
+        } else {
+            name = target_folder_ + L"\\out" + std::to_wstring(++targets_named_) +
+                   (random_.Chance(50) ? L".tif" : L".pdf");
+        }
+        if (random_.Chance(20)) {
+            value.vt = VT_BYREF | VT_BSTR;
+            value.pbstrVal = arguments.KeepText(SysAllocString(name.c_str()));
+        } else {
+            SetText(value, name);
+        }
+        return false;
+    }
+    // A value of some other type; false when the pick fits the parameter
+    // after all (then the caller fills a proper one).
+    bool FillWrong(Param param, VARIANT& value, Arguments& arguments, std::vector<Target>& targets) {
+        switch (random_.Pick(11)) {
+            case 0:
+                return true;  // VT_EMPTY
+            case 1:
+                value.vt = VT_NULL;
+                return true;
+            case 2:
+                value.vt = VT_DISPATCH;
+                value.pdispVal = nullptr;
+                return true;
+            case 3: {
+                // An object where a value is wanted: its default value is asked.
+                IDispatch* object = targets[random_.Pick(targets.size())].dispatch.get();
+                value.vt = VT_DISPATCH;
+                value.pdispVal = object;
+                if (object) object->AddRef();
+                return true;
+            }
+            case 4:
+                SetText(value, random_.Chance(50) ? L"7" : L"not a number");
+                return param != Param::kText && param != Param::kInfoName && param != Param::kAny;
+            case 5:
+                value.vt = VT_I4;
+                value.lVal = PickLong();
+                return param != Param::kLong && param != Param::kAny;
+            case 6:
+                value.vt = VT_R8;
+                value.dblVal = PickDouble();
+                return param != Param::kDouble;
+            case 7:
+                value.vt = VT_BYREF | VT_I4;
+                value.plVal = arguments.KeepLong(PickLong());
+                return true;
+            case 8:
+                value.vt = VT_BYREF | VT_BSTR;
+                value.pbstrVal = arguments.KeepText(SysAllocString(PickText().c_str()));
+                return true;
+            case 9: {
+                VARIANT inner;
+                VariantInit(&inner);
+                inner.vt = VT_I4;
+                inner.lVal = PickLong();
+                value.vt = VT_BYREF | VT_VARIANT;
+                value.pvarVal = arguments.KeepVariant(inner);
+                return true;
+            }
+            default:
+                // What a script passes for a left-out optional argument.
+                value.vt = VT_ERROR;
+                value.scode = DISP_E_PARAMNOTFOUND;
+                return true;
+        }
+    }
+    std::wstring PickText() {
+        switch (random_.Pick(7)) {
+            case 0:
+                return L"";
+            case 1:
+                return huge_;
+            case 2:
+                return target_folder_ + L"\\missing.bmp";
+            case 3:
+                return L"-ti:Title -zz:Bad";
+            case 4:
+                return L"pdf";
+            default:
+                return document_;
+        }
+    }
+    long PickLong() {
+        static const long kNumbers[] = {
+            LONG_MIN, LONG_MIN + 1, -720, -90, -1,  0,   1,    2,   3,     4,     5,       6,
+            7,        90,           100,  101, 270, 450, 1024, 270, 65535, 65536, LONG_MAX};
+        if (!ids_.empty() && random_.Chance(40)) return ids_[random_.Pick(ids_.size())];
+        return kNumbers[random_.Pick(std::size(kNumbers))];
+    }
+    double PickDouble() {
+        static const double kNumbers[] = {0.0,
+                                          -0.0,
+                                          -1.0,
+                                          0.5,
+                                          2.0,
+                                          25.0,
+                                          -25.0,
+                                          1e300,
+                                          -1e300,
+                                          1e-300,
+                                          std::numeric_limits<double>::infinity(),
+                                          -std::numeric_limits<double>::infinity(),
+                                          std::numeric_limits<double>::quiet_NaN()};
+        return kNumbers[random_.Pick(std::size(kNumbers))];
+    }
+
+    Random random_;
+    std::wstring document_;
+    std::wstring target_folder_;
+    std::vector<long> ids_;
+    std::wstring huge_;
+    long targets_named_ = 0;
+};
+
+bool IsAnswerType(Answer answer, const VARIANT& value) {
+    switch (answer) {
+        case Answer::kNone:
+            return value.vt == VT_EMPTY;
+        case Answer::kLong:
+            return value.vt == VT_I4;
+        case Answer::kBool:
+            return value.vt == VT_BOOL && (value.boolVal == VARIANT_TRUE || value.boolVal == VARIANT_FALSE);
+        case Answer::kText:
+            return value.vt == VT_BSTR;
+        case Answer::kDouble:
+            return value.vt == VT_R8;
+        case Answer::kObject:
+            return value.vt == VT_DISPATCH || value.vt == VT_EMPTY;
+        case Answer::kVariant:
+            return value.vt == VT_EMPTY || value.vt == VT_I4;
+    }
+    return false;
+}
+
+// The errors automation defines for arguments it cannot pass.
+bool IsArgumentError(HRESULT result) {
+    return result == DISP_E_TYPEMISMATCH || result == DISP_E_OVERFLOW || result == DISP_E_BADVARTYPE ||
+           result == DISP_E_PARAMNOTFOUND;
+}
+
+// The errors for a call that does not fit the member's shape.
+bool IsShapeError(HRESULT result) {
+    // An argument too many for a property asks it for an element.
+    return result == DISP_E_BADPARAMCOUNT || result == DISP_E_MEMBERNOTFOUND ||
+           result == DISP_E_NOTACOLLECTION || result == DISP_E_PARAMNOTFOUND || result == DISP_E_TYPEMISMATCH;
+}
+
+struct Counts {
+    long cases = 0;
+    long answered = 0;
+    long refused = 0;
+    long wrong_answers = 0;
+};
+
+// Calls one member of one target with generated arguments and judges the
+// answer; a message for every fault.
+void CallOnce(Generator& generator, std::vector<Target>& targets, Counts& counts, long index) {
+    Random& random = generator.random();
+    Target& target = targets[random.Pick(targets.size())];
+    const std::vector<Member>& members = MembersOf(target.kind);
+    const Member& member = members[random.Pick(members.size())];
+
+    Arguments arguments;
+    bool wrong_type = false;
+    for (Param param : member.params) generator.Fill(param, arguments, targets, wrong_type);
+    bool misshapen = false;
+    if (random.Chance(4)) {
+        // One argument too many or too few.
+        misshapen = true;
+        if (arguments.values.empty() || random.Chance(50)) {
+            VARIANT& extra = arguments.Add();
+            extra.vt = VT_I4;
+            extra.lVal = 1;
+        } else {
+            VariantClear(&arguments.values.back());
+            arguments.values.pop_back();
+        }
+    }
+    WORD flags = member.kind;
+    if (member.kind != kPut && random.Chance(50))
+        flags = DISPATCH_METHOD | DISPATCH_PROPERTYGET;  // as VBScript
+    if (random.Chance(3)) {
+        misshapen = true;
+        flags = member.kind == kPut ? DISPATCH_METHOD : DISPATCH_PROPERTYPUT;
+    }
+
+    std::vector<VARIANT> positional(arguments.values.rbegin(), arguments.values.rend());
+    DISPID put_id = DISPID_PROPERTYPUT;
+    DISPPARAMS params = {positional.data(), nullptr, static_cast<UINT>(positional.size()), 0};
+    if (flags == DISPATCH_PROPERTYPUT && !positional.empty()) {
+        params.rgdispidNamedArgs = &put_id;
+        params.cNamedArgs = 1;
+    }
+    // A statement that ignores the answer passes no result.
+    const bool wants_result = flags != DISPATCH_PROPERTYPUT && !random.Chance(15);
+    VARIANT result;
+    VariantInit(&result);
+    EXCEPINFO exception{};
+    UINT argument_error = 0;
+    const HRESULT invoked =
+        target.dispatch->Invoke(member.id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
+                                wants_result ? &result : nullptr, &exception, &argument_error);
+    ++counts.cases;
+    const std::string where = "call " + std::to_string(index) + ": " + target.what + " member " +
+                              std::to_string(member.id) + " flags " + std::to_string(flags);
+
+    if (invoked == S_OK) {
+        ++counts.answered;
+        if (wants_result && !misshapen && !IsAnswerType(member.answer, result)) {
+            ++counts.wrong_answers;
+            ADD_FAILURE() << where << ": answer of type " << result.vt;
+        }
+        if (result.vt == VT_I4 && (member.id == 2 || member.id == 1) && target.kind == Interface::kControl)
+            generator.AddId(result.lVal);
+    } else if (invoked == DISP_E_EXCEPTION) {
+        // The member itself failed: only the failures its contract names.
+        ++counts.refused;
+        // A call with the other flag reaches the member's twin (the put
+        // of a property that was to be read): judged by that one's contract.
+        const Member* reached = &member;
+        for (const Member& other : members) {
+            if (other.id == member.id && (other.kind == kPut) == (flags == DISPATCH_PROPERTYPUT))
+                reached = &other;
+        }
+        const HRESULT code = exception.scode;
+        const bool named =
+            (reached->may_refuse && code == E_INVALIDARG) || (reached->may_fail && code == E_FAIL);
+        if (!named) ADD_FAILURE() << where << ": failed with " << std::hex << code;
+        // The answer was set to its failure value before the member
+        // refused, and automation hands that on.
+        const bool failure_value =
+            result.vt == VT_EMPTY ||
+            (member.answer == Answer::kBool && result.vt == VT_BOOL && result.boolVal == VARIANT_FALSE) ||
+            (member.answer == Answer::kObject && result.vt == VT_DISPATCH && !result.pdispVal);
+        if (!failure_value) ADD_FAILURE() << where << ": failure with answer of type " << result.vt;
+    } else {
+        ++counts.refused;
+        const bool allowed = (wrong_type && IsArgumentError(invoked)) || (misshapen && IsShapeError(invoked));
+        if (!allowed) {
+            ADD_FAILURE() << where << ": answered " << std::hex << invoked
+                          << (wrong_type ? " (wrong type)" : "") << (misshapen ? " (misshapen)" : "");
+        }
+    }
+    SysFreeString(exception.bstrSource);
+    SysFreeString(exception.bstrDescription);
+    SysFreeString(exception.bstrHelpFile);
+    VariantClear(&result);
+}
+
+// Pumps what is waiting, without blocking: the viewer loads and paints
+// between a page's handlers.
+void PumpPending() {
+    MSG message;
+    for (int i = 0; i < 200 && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE); ++i) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+VARIANT InvokeSimple(IDispatch* object, DISPID id, WORD flags, std::vector<VARIANT> arguments,
+                     HRESULT* invoked = nullptr, SCODE* code = nullptr) {
+    std::vector<VARIANT> positional(arguments.rbegin(), arguments.rend());
+    DISPPARAMS params = {positional.data(), nullptr, static_cast<UINT>(positional.size()), 0};
+    VARIANT result;
+    VariantInit(&result);
+    EXCEPINFO exception{};
+    const HRESULT answer = object->Invoke(id, IID_NULL, 0, flags, &params, &result, &exception, nullptr);
+    if (invoked) *invoked = answer;
+    if (code) *code = exception.scode;
+    SysFreeString(exception.bstrSource);
+    SysFreeString(exception.bstrDescription);
+    SysFreeString(exception.bstrHelpFile);
+    for (VARIANT& value : positional) VariantClear(&value);
+    return result;
+}
+
+VARIANT Text(const std::wstring& text) {
+    VARIANT value;
+    VariantInit(&value);
+    value.vt = VT_BSTR;
+    value.bstrVal = SysAllocString(text.c_str());
+    return value;
+}
+
+VARIANT Long(long number) {
+    VARIANT value;
+    VariantInit(&value);
+    value.vt = VT_I4;
+    value.lVal = number;
+    return value;
+}
+
+VARIANT Flag(bool flag) {
+    VARIANT value;
+    VariantInit(&value);
+    value.vt = VT_BOOL;
+    value.boolVal = flag ? VARIANT_TRUE : VARIANT_FALSE;
+    return value;
+}
+
+ComPtr<IDispatch> TakeObject(VARIANT value) {
+    if (value.vt == VT_DISPATCH) return ComPtr<IDispatch>::Adopt(value.pdispVal);
+    VariantClear(&value);
+    return nullptr;
+}
+
+// A new object of the library's class, unbound, as a script's
+// CreateObject makes it.
+ComPtr<IDispatch> Unbound(const ControlLibrary& library, REFCLSID class_id) {
+    ComPtr<IClassFactory> factory;
+    ComPtr<IDispatch> object;
+    if (SUCCEEDED(library.get_class_object(class_id, IID_IClassFactory, factory.PutVoid())))
+        factory->CreateInstance(nullptr, IID_IDispatch, object.PutVoid());
+    return object;
+}
+
+bool WaitForPages(IDispatch* control, long id) {
+    return WaitFor([&] {
+        ComPtr<IDispatch> document = TakeObject(InvokeSimple(control, 17, kMethod, {Long(id)}));
+        if (!document) return false;
+        VARIANT pages = InvokeSimple(document.get(), 18, kGet, {});
+        return pages.vt == VT_I4 && pages.lVal >= 1;
+    });
+}
+
+TEST(ControlRobustness, GeneratedCallsAnswerAndLeaveNothingBehind) {
+    const uint64_t seed = EnvNumber("CONTROL_ROBUSTNESS_SEED", kDefaultSeed);
+    const long count = static_cast<long>(EnvNumber("CONTROL_ROBUSTNESS_COUNT", kDefaultCount));
+    const std::string dir = MakeScratchDir("control_robustness");
+    ASSERT_TRUE(WriteHostFile(dir + "/red.bmp", SolidBmp(40, 30, 0, 0, 255)));
+    ASSERT_TRUE(WriteHostFile(dir + "/blue.bmp", SolidBmp(30, 40, 255, 0, 0)));
+    ASSERT_TRUE(CreateDirectoryW(WindowsPathOf(dir + "/out").c_str(), nullptr));
+    const std::wstring folder = WindowsPathOf(dir);
+    const std::wstring targets_folder = WindowsPathOf(dir + "/out");
+    wchar_t current[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, current);
+    std::set<std::wstring> before;
+    ListFiles(folder, before);
+    ListFiles(current, before, false);
+
+    // The library stays loaded past the hosted control, so that its count
+    // can be read once everything is given back.
+    ControlLibrary library;
+    ASSERT_TRUE(library.loaded());
+    Counts counts;
+    {
+        HostedControl hosted;
+        ASSERT_TRUE(hosted.running());
+        ComPtr<IDispatch> control;
+        ASSERT_EQ(hosted.automation->QueryInterface(IID_IDispatch, control.PutVoid()), S_OK);
+
+        // Started twice: the second start keeps the running viewer.
+        VARIANT started = InvokeSimple(control.get(), 20, kMethod, {});
+        EXPECT_EQ(started.vt, VT_EMPTY);
+        ASSERT_TRUE(hosted.running());
+
+        // A document that stays open and one that is closed, with the
+        // objects of both.
+        VARIANT open =
+            InvokeSimple(control.get(), 2, kMethod, {Text(folder + L"\\red.bmp"), Text(L""), Text(L"")});
+        ASSERT_EQ(open.vt, VT_I4);
+        const long open_id = open.lVal;
+        VARIANT closed =
+            InvokeSimple(control.get(), 2, kMethod, {Text(folder + L"\\blue.bmp"), Text(L""), Text(L"")});
+        ASSERT_EQ(closed.vt, VT_I4);
+        const long closed_id = closed.lVal;
+        ASSERT_TRUE(WaitForPages(control.get(), open_id));
+        ASSERT_TRUE(WaitForPages(control.get(), closed_id));
+
+        std::vector<Target> targets;
+        targets.push_back({"control", Interface::kControl, control});
+        auto add = [&](const char* what, Interface kind, ComPtr<IDispatch> object) {
+            ASSERT_TRUE(object) << what;
+            targets.push_back({what, kind, std::move(object)});
+        };
+        for (long id : {open_id, closed_id}) {
+            const bool is_open = id == open_id;
+            ComPtr<IDispatch> document = TakeObject(InvokeSimple(control.get(), 17, kMethod, {Long(id)}));
+            ComPtr<IDispatch> page = TakeObject(InvokeSimple(document.get(), 19, kMethod, {Long(0)}));
+            ComPtr<IDispatch> kept = TakeObject(InvokeSimple(document.get(), 20, kMethod, {Flag(true)}));
+            ComPtr<IDispatch> plain = TakeObject(InvokeSimple(document.get(), 20, kMethod, {Flag(false)}));
+            add(is_open ? "document" : "closed document", Interface::kDocument, document);
+            add(is_open ? "page" : "closed page", Interface::kDocument, page);
+            add(is_open ? "converter with view" : "closed converter with view", Interface::kConverter, kept);
+            add(is_open ? "converter" : "closed converter", Interface::kConverter, plain);
+        }
+        ComPtr<IDispatch> loaded =
+            TakeObject(InvokeSimple(control.get(), 21, kMethod, {Text(folder + L"\\red.bmp")}));
+        add("converter of a file", Interface::kConverter, loaded);
+        add("unbound document", Interface::kDocument, Unbound(library, CLSID_Document));
+        add("unbound converter", Interface::kConverter, Unbound(library, CLSID_Converter));
+        ASSERT_FALSE(HasFatalFailure());
+
+        VARIANT done = InvokeSimple(control.get(), 4, kMethod, {Long(closed_id)});
+        EXPECT_TRUE(done.vt == VT_BOOL && done.boolVal == VARIANT_TRUE);
+        ASSERT_TRUE(WaitFor([&] {
+            VARIANT gone = InvokeSimple(control.get(), 17, kMethod, {Long(closed_id)});
+            const bool nothing = gone.vt == VT_EMPTY || (gone.vt == VT_DISPATCH && !gone.pdispVal);
+            VariantClear(&gone);
+            return nothing;
+        }));
+
+        // The failure values a closed id and an unbound object answer.
+        done = InvokeSimple(control.get(), 4, kMethod, {Long(closed_id)});
+        EXPECT_TRUE(done.vt == VT_BOOL && done.boolVal == VARIANT_FALSE);
+        done = InvokeSimple(control.get(), 5, kMethod, {Long(closed_id), Long(0)});
+        EXPECT_TRUE(done.vt == VT_BOOL && done.boolVal == VARIANT_FALSE);
+        IDispatch* unbound_document = targets[targets.size() - 2].dispatch.get();
+        IDispatch* unbound_converter = targets.back().dispatch.get();
+        EXPECT_EQ(InvokeSimple(unbound_document, 1, kGet, {}).lVal, -1);
+        EXPECT_EQ(InvokeSimple(unbound_document, 18, kGet, {}).lVal, 0);
+        done = InvokeSimple(unbound_document, 12, kMethod, {Flag(true)});
+        EXPECT_TRUE(done.vt == VT_BOOL && done.boolVal == VARIANT_FALSE);
+        VARIANT none = InvokeSimple(unbound_document, 20, kMethod, {Flag(true)});
+        EXPECT_TRUE(none.vt == VT_EMPTY || (none.vt == VT_DISPATCH && !none.pdispVal));
+        VariantClear(&none);
+        HRESULT invoked = S_OK;
+        SCODE code = S_OK;
+        InvokeSimple(unbound_converter, 1, kMethod, {Text(targets_folder + L"\\unbound.tif")}, &invoked,
+                     &code);
+        EXPECT_EQ(invoked, DISP_E_EXCEPTION);
+        EXPECT_EQ(code, E_FAIL);
+
+        Generator generator(seed, folder + L"\\red.bmp", targets_folder, {open_id, closed_id});
+        for (long i = 0; i < count; ++i) {
+            CallOnce(generator, targets, counts, i);
+            PumpPending();
+            // A run that lost the viewer to a generated Shutdown starts it
+            // again now and then, so that later calls reach it.
+            if (i % 50 == 49) InvokeSimple(control.get(), 20, kMethod, {});
+        }
+
+        // Stopped twice and started twice, the viewer runs again.
+        InvokeSimple(control.get(), 19, kMethod, {});
+        InvokeSimple(control.get(), 19, kMethod, {});
+        EXPECT_FALSE(hosted.running());
+        InvokeSimple(control.get(), 20, kMethod, {});
+        InvokeSimple(control.get(), 20, kMethod, {});
+        EXPECT_TRUE(hosted.running());
+        InvokeSimple(control.get(), 3, kMethod, {});
+        targets.clear();
+    }
+    EXPECT_EQ(library.can_unload(), S_OK) << "a reference was kept";
+
+    std::set<std::wstring> after;
+    ListFiles(folder, after);
+    ListFiles(current, after, false);
+    long unasked = 0;
+    for (const std::wstring& path : after) {
+        if (before.count(path) || path.rfind(targets_folder + L"\\", 0) == 0) continue;
+        ++unasked;
+        ADD_FAILURE() << "unasked file " << std::string(path.begin(), path.end());
+    }
+    std::printf(
+        "control robustness: seed %llu, %ld cases, %ld answered, %ld refused, %ld wrong answers, "
+        "%ld unasked files, unload %s\n",
+        static_cast<unsigned long long>(seed), counts.cases, counts.answered, counts.refused,
+        counts.wrong_answers, unasked, library.can_unload() == S_OK ? "free" : "held");
+}
+
+// The container lets go of the control while a document still loads, and
+// the script keeps a document and a converter past the control: they answer
+// failure values or write only where asked, and give everything back.
+TEST(ControlRobustness, ContainerReleasedDuringALoad) {
+    const std::string dir = MakeScratchDir("control_robustness_release");
+    ASSERT_TRUE(WriteHostFile(dir + "/red.bmp", SolidBmp(40, 30, 0, 0, 255)));
+    ASSERT_TRUE(CreateDirectoryW(WindowsPathOf(dir + "/out").c_str(), nullptr));
+    const std::wstring targets_folder = WindowsPathOf(dir + "/out");
+    ControlLibrary library;
+    ASSERT_TRUE(library.loaded());
+    ComPtr<IDispatch> document;
+    ComPtr<IDispatch> converter;
+    {
+        HostedControl hosted;
+        ASSERT_TRUE(hosted.running());
+        ComPtr<IDispatch> control;
+        ASSERT_EQ(hosted.automation->QueryInterface(IID_IDispatch, control.PutVoid()), S_OK);
+        VARIANT open = InvokeSimple(control.get(), 2, kMethod,
+                                    {Text(WindowsPathOf(dir + "/red.bmp")), Text(L""), Text(L"")});
+        ASSERT_EQ(open.vt, VT_I4);
+        ASSERT_TRUE(WaitForPages(control.get(), open.lVal));
+        document = TakeObject(InvokeSimple(control.get(), 17, kMethod, {Long(open.lVal)}));
+        ASSERT_TRUE(document);
+        converter = TakeObject(InvokeSimple(document.get(), 20, kMethod, {Flag(true)}));
+        ASSERT_TRUE(converter);
+        // A second load still on its way when the container closes.
+        InvokeSimple(control.get(), 2, kMethod,
+                     {Text(WindowsPathOf(dir + "/red.bmp")), Text(L""), Text(L"")});
+    }
+    EXPECT_EQ(library.can_unload(), S_FALSE) << "the script's objects hold the library";
+    {
+        for (const Member& member : kDocumentMembers) {
+            if (!member.params.empty()) continue;
+            VARIANT answer = InvokeSimple(document.get(), member.id, member.kind, {});
+            EXPECT_TRUE(IsAnswerType(member.answer, answer)) << member.id;
+            VariantClear(&answer);
+        }
+        VARIANT done = InvokeSimple(document.get(), 12, kMethod, {Flag(true)});
+        EXPECT_TRUE(done.vt == VT_BOOL && done.boolVal == VARIANT_FALSE);
+        done = InvokeSimple(document.get(), 17, kMethod, {Long(2)});
+        EXPECT_TRUE(done.vt == VT_BOOL && done.boolVal == VARIANT_FALSE);
+    }
+    {
+        HRESULT invoked = E_FAIL;
+        VARIANT done =
+            InvokeSimple(converter.get(), 1, kMethod, {Text(targets_folder + L"\\after.tif")}, &invoked);
+        EXPECT_TRUE(invoked == S_OK || invoked == DISP_E_EXCEPTION) << std::hex << invoked;
+        EXPECT_TRUE(done.vt == VT_BOOL || done.vt == VT_EMPTY);
+    }
+    converter.Reset();
+    document.Reset();
+    EXPECT_TRUE(WaitFor([&] { return library.can_unload() == S_OK; })) << "a reference was kept";
+}
+
+}  // namespace
