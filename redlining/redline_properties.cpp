@@ -69,7 +69,7 @@ void Refill(RedlineLastAttributes& record, RedlineObject* first, const int32_t* 
 
 uint32_t RedlinePropertyPageKinds(RedlineObjectList& selection, int32_t (&kinds)[5]) {
     uint32_t shown = 0;
-    for (const RedlinePageSpec& page : kRedlinePages) {
+    for (const RedlinePageEntry& page : kRedlinePages) {
         if (page.kind == redline_attribute::kText && selection.Count() != 1) continue;
         if (AllHold(selection, page.kind)) kinds[shown++] = page.kind;
     }
@@ -95,10 +95,10 @@ int32_t RunRedlinePropertiesSheet(RedlineLastAttributes& record, ViewerContext* 
     PROPSHEETPAGEW pages[kRedlinePageCount];
     UINT start = 0;
     for (uint32_t i = 0; i < count; ++i) {
-        for (const RedlinePageSpec& spec : kRedlinePages) {
-            if (spec.kind != kinds[i]) continue;
-            DlgInitPropPage(pages[i], instance, spec.template_id, ViewerTextOrEmpty(context, spec.title),
-                            spec.procedure);
+        for (const RedlinePageEntry& entry : kRedlinePages) {
+            if (entry.kind != kinds[i]) continue;
+            DlgInitPropPage(pages[i], instance, entry.template_id, ViewerTextOrEmpty(context, entry.title),
+                            entry.procedure);
             pages[i].lParam = reinterpret_cast<LPARAM>(static_cast<DlgPageState*>(&sheet));
         }
         if (kinds[i] == g_start_kind) start = i;

@@ -522,7 +522,7 @@ INT_PTR CALLBACK FillingPageProc(HWND page, UINT message, WPARAM wparam, LPARAM 
 
 }  // namespace
 
-const RedlinePageSpec kRedlinePages[kRedlinePageCount] = {
+const RedlinePageEntry kRedlinePages[kRedlinePageCount] = {
     {redline_attribute::kText, IDD_MARKUP_TEXT, text::kMarkupTextPage, TextPageProc},
     {redline_attribute::kFont, IDD_MARKUP_FONT, text::kMarkupFont, FontPageProc},
     {redline_attribute::kLine, IDD_MARKUP_LINE, text::kMarkupLine, LinePageProc},

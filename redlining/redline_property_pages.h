@@ -28,7 +28,7 @@ struct RedlineSheetState : DlgPageState {
     RedlineShownNumber width, height, angle;
 };
 
-struct RedlinePageSpec {
+struct RedlinePageEntry {
     int32_t kind;  // the attribute kind the page edits
     int template_id;
     uint32_t title;  // text number
@@ -37,7 +37,7 @@ struct RedlinePageSpec {
 
 // In the order the sheet adds them.
 inline constexpr uint32_t kRedlinePageCount = 5;
-extern const RedlinePageSpec kRedlinePages[kRedlinePageCount];
+extern const RedlinePageEntry kRedlinePages[kRedlinePageCount];
 
 // Line-end styles as the lists offer them: 0 none, 1 large arrow, 2 small
 // arrow, 3 bar. Draws the glyph of `style` for a line ending at `tip`, the
