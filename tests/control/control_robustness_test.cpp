@@ -567,30 +567,6 @@ VARIANT InvokeSimple(IDispatch* object, DISPID id, WORD flags, std::vector<VARIA
     return result;
 }
 
-VARIANT Text(const std::wstring& text) {
-    VARIANT value;
-    VariantInit(&value);
-    value.vt = VT_BSTR;
-    value.bstrVal = SysAllocString(text.c_str());
-    return value;
-}
-
-VARIANT Long(long number) {
-    VARIANT value;
-    VariantInit(&value);
-    value.vt = VT_I4;
-    value.lVal = number;
-    return value;
-}
-
-VARIANT Flag(bool flag) {
-    VARIANT value;
-    VariantInit(&value);
-    value.vt = VT_BOOL;
-    value.boolVal = flag ? VARIANT_TRUE : VARIANT_FALSE;
-    return value;
-}
-
 ComPtr<IDispatch> TakeObject(VARIANT value) {
     if (value.vt == VT_DISPATCH) return ComPtr<IDispatch>::Adopt(value.pdispVal);
     VariantClear(&value);

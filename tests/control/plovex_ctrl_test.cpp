@@ -16,27 +16,6 @@ namespace {
 
 using namespace control_test;
 
-VARIANT Text(const std::wstring& text) {
-    VARIANT value;
-    value.vt = VT_BSTR;
-    value.bstrVal = SysAllocString(text.c_str());
-    return value;
-}
-
-VARIANT Int(long number) {
-    VARIANT value;
-    value.vt = VT_I4;
-    value.lVal = number;
-    return value;
-}
-
-VARIANT Bool(bool flag) {
-    VARIANT value;
-    value.vt = VT_BOOL;
-    value.boolVal = flag ? VARIANT_TRUE : VARIANT_FALSE;
-    return value;
-}
-
 bool IsTrue(const VARIANT& value) { return value.vt == VT_BOOL && value.boolVal == VARIANT_TRUE; }
 bool IsFalse(const VARIANT& value) { return value.vt == VT_BOOL && value.boolVal == VARIANT_FALSE; }
 bool IsNothing(const VARIANT& value) {
@@ -137,52 +116,52 @@ TEST_F(ControlMethods, EveryMethodByParameterName) {
     const VARIANT id = Call(2, {Text(tiff), Text(L""), Text(L"")});
     ASSERT_EQ(id.vt, VT_I4);
     ASSERT_TRUE(WaitForPages(id.lVal, 2));
-    VARIANT document = Call(17, {Int(id.lVal)});
+    VARIANT document = Call(17, {Long(id.lVal)});
     EXPECT_TRUE(document.vt == VT_DISPATCH && document.pdispVal);
     VariantClear(&document);
     const VARIANT other = Call(1, {Text(L"DO_OPENFILE"), Text(WindowsPathOf(dir + "/red.bmp"))});
     ASSERT_EQ(other.vt, VT_I4);
     ASSERT_TRUE(WaitForPages(other.lVal, 1));
 
-    EXPECT_TRUE(IsTrue(Call(5, {Int(id.lVal), Int(1)})));
-    EXPECT_TRUE(IsFalse(Call(5, {Int(id.lVal), Int(2)})));
+    EXPECT_TRUE(IsTrue(Call(5, {Long(id.lVal), Long(1)})));
+    EXPECT_TRUE(IsFalse(Call(5, {Long(id.lVal), Long(2)})));
     EXPECT_EQ(Call(16, {}).lVal, PageId(id.lVal, 1));
     // A name that matches no document, or a value that is no text, closes
     // nothing (not the active document either); a name closes its document.
     EXPECT_EQ(Call(1, {Text(L"DO_CLOSEFILE"), Text(L"no such.bmp")}).vt, VT_EMPTY);
-    Call(1, {Text(L"DO_CLOSEFILE"), Int(id.lVal)});
+    Call(1, {Text(L"DO_CLOSEFILE"), Long(id.lVal)});
     EXPECT_EQ(Call(16, {}).lVal, PageId(id.lVal, 1));
     Call(1, {Text(L"do_closefile"), Text(L"RED.BMP")});
-    EXPECT_TRUE(IsNothing(Call(17, {Int(other.lVal)})));
-    EXPECT_TRUE(IsTrue(Call(6, {Int(1024)})));
+    EXPECT_TRUE(IsNothing(Call(17, {Long(other.lVal)})));
+    EXPECT_TRUE(IsTrue(Call(6, {Long(1024)})));
 
     // Panes: the modes each view takes, and where the popups are.
-    EXPECT_TRUE(IsFalse(Call(7, {Int(7), Int(0)})));
-    EXPECT_TRUE(IsTrue(Call(7, {Int(2), Int(2)})));
-    EXPECT_EQ(Call(8, {Int(2)}).lVal, 2);
-    EXPECT_EQ(Call(8, {Int(0)}).lVal, -1);
-    EXPECT_TRUE(IsTrue(Call(9, {Int(2), Int(5), Int(6), Int(150), Int(120)})));
-    EXPECT_EQ(Call(10, {Int(2)}).lVal, 5);
-    EXPECT_EQ(Call(11, {Int(2)}).lVal, 6);
-    EXPECT_EQ(Call(12, {Int(2)}).lVal, 150);
-    EXPECT_EQ(Call(13, {Int(2)}).lVal, 120);
-    EXPECT_EQ(Call(12, {Int(3)}).lVal, 0);
+    EXPECT_TRUE(IsFalse(Call(7, {Long(7), Long(0)})));
+    EXPECT_TRUE(IsTrue(Call(7, {Long(2), Long(2)})));
+    EXPECT_EQ(Call(8, {Long(2)}).lVal, 2);
+    EXPECT_EQ(Call(8, {Long(0)}).lVal, -1);
+    EXPECT_TRUE(IsTrue(Call(9, {Long(2), Long(5), Long(6), Long(150), Long(120)})));
+    EXPECT_EQ(Call(10, {Long(2)}).lVal, 5);
+    EXPECT_EQ(Call(11, {Long(2)}).lVal, 6);
+    EXPECT_EQ(Call(12, {Long(2)}).lVal, 150);
+    EXPECT_EQ(Call(13, {Long(2)}).lVal, 120);
+    EXPECT_EQ(Call(12, {Long(3)}).lVal, 0);
     // A floating view that may not be moved is made again without caption.
-    EXPECT_TRUE(IsTrue(Call(7, {Int(1), Int(2)})));
-    EXPECT_TRUE(IsTrue(Call(14, {Bool(false)})));
+    EXPECT_TRUE(IsTrue(Call(7, {Long(1), Long(2)})));
+    EXPECT_TRUE(IsTrue(Call(14, {Flag(false)})));
     EXPECT_TRUE(WaitFor([] {
         const HWND popup = FindWindowW(kMainViewClass, nullptr);
         return popup && (GetWindowLongW(popup, GWL_STYLE) & WS_CAPTION) != WS_CAPTION;
     }));
-    EXPECT_TRUE(IsTrue(Call(15, {Bool(true)})));
-    EXPECT_EQ(Call(18, {Bool(true)}).vt, VT_EMPTY);
+    EXPECT_TRUE(IsTrue(Call(15, {Flag(true)})));
+    EXPECT_EQ(Call(18, {Flag(true)}).vt, VT_EMPTY);
 
-    EXPECT_TRUE(IsFalse(Call(4, {Int(123456)})));
-    EXPECT_TRUE(IsTrue(Call(4, {Int(id.lVal)})));
+    EXPECT_TRUE(IsFalse(Call(4, {Long(123456)})));
+    EXPECT_TRUE(IsTrue(Call(4, {Long(id.lVal)})));
     EXPECT_EQ(Call(16, {}).lVal, -1);
     const VARIANT again = Call(2, {Text(tiff), Text(L""), Text(L"")});
     Call(3, {});
-    EXPECT_TRUE(IsNothing(Call(17, {Int(again.lVal)})));
+    EXPECT_TRUE(IsNothing(Call(17, {Long(again.lVal)})));
     Call(21, {Text(L"")}, false);
 
     // Stopped, the viewer answers the failure values; started, it runs again.

@@ -28,6 +28,32 @@ using ServerFunction = HRESULT(STDAPICALLTYPE*)();
 
 constexpr wchar_t kMainViewClass[] = L"Plovex50Hauptansicht";
 
+// Automation arguments as scripts pass them; whoever passes one clears it
+// after the call.
+inline VARIANT Text(const std::wstring& text) {
+    VARIANT value;
+    VariantInit(&value);
+    value.vt = VT_BSTR;
+    value.bstrVal = SysAllocString(text.c_str());
+    return value;
+}
+
+inline VARIANT Long(long number) {
+    VARIANT value;
+    VariantInit(&value);
+    value.vt = VT_I4;
+    value.lVal = number;
+    return value;
+}
+
+inline VARIANT Flag(bool flag) {
+    VARIANT value;
+    VariantInit(&value);
+    value.vt = VT_BOOL;
+    value.boolVal = flag ? VARIANT_TRUE : VARIANT_FALSE;
+    return value;
+}
+
 // Pumps messages until the condition holds or 10 s pass.
 inline bool WaitFor(const std::function<bool()>& condition) {
     const DWORD start = GetTickCount();
