@@ -142,36 +142,35 @@ struct Box {
 
 }  // namespace
 
-TEST(ClippingSegment, StartInsideEndOutsideIsCutAtTheExit) {
-    RectD rect{SizeD{10, 10}, PointD{0, 0}};
-    RectD segment{SizeD{20, 0}, PointD{5, 5}};
-    RectD clipped;
-    ASSERT_TRUE(RectDClipSegment(rect, segment, &clipped));
-    EXPECT_EQ(clipped, (RectD{SizeD{5, 0}, PointD{5, 5}}));
-}
-
-TEST(ClippingSegment, StartOutsideEndInsideIsCutAtTheEntry) {
-    RectD rect{SizeD{10, 10}, PointD{0, 0}};
-    RectD segment{SizeD{20, 10}, PointD{-15, 0}};
-    RectD clipped;
-    ASSERT_TRUE(RectDClipSegment(rect, segment, &clipped));
-    EXPECT_EQ(clipped, (RectD{SizeD{5, 2.5}, PointD{0, 7.5}}));
-}
-
-TEST(ClippingSegment, CrossingMissingAndTouching) {
-    RectD rect{SizeD{10, 10}, PointD{0, 0}};
-    RectD clipped;
-    ASSERT_TRUE(RectDClipSegment(rect, RectD{SizeD{30, 0}, PointD{-10, 4}}, &clipped));
-    EXPECT_EQ(clipped, (RectD{SizeD{10, 0}, PointD{0, 4}}));
-    EXPECT_FALSE(RectDClipSegment(rect, RectD{SizeD{30, 0}, PointD{-10, 11}}, &clipped));
-    // Through the corner (10, 0) only.
-    EXPECT_FALSE(RectDClipSegment(rect, RectD{SizeD{10, 10}, PointD{5, -5}}, &clipped));
-    // Along the top edge: the edge itself is inside.
-    ASSERT_TRUE(RectDClipSegment(rect, RectD{SizeD{30, 0}, PointD{-10, 0}}, &clipped));
-    EXPECT_EQ(clipped, (RectD{SizeD{10, 0}, PointD{0, 0}}));
-    // A single point: inside or not.
-    EXPECT_TRUE(RectDClipSegment(rect, RectD{SizeD{0, 0}, PointD{3, 3}}, &clipped));
-    EXPECT_FALSE(RectDClipSegment(rect, RectD{SizeD{0, 0}, PointD{-3, 3}}, &clipped));
+// A segment is stored as a rectangle: its direction in the size, its start in the origin.
+TEST(ClippingSegment, CutAtTheEdgesOfTheRectangle) {
+    const RectD rect{SizeD{10, 10}, PointD{0, 0}};
+    const struct {
+        const char* what;
+        RectD segment;
+        bool answer;
+        RectD clipped;
+    } cases[] = {
+        {"start inside, cut at the exit", {SizeD{20, 0}, PointD{5, 5}}, true, {SizeD{5, 0}, PointD{5, 5}}},
+        {"end inside, cut at the entry",
+         {SizeD{20, 10}, PointD{-15, 0}},
+         true,
+         {SizeD{5, 2.5}, PointD{0, 7.5}}},
+        {"crossing", {SizeD{30, 0}, PointD{-10, 4}}, true, {SizeD{10, 0}, PointD{0, 4}}},
+        {"missing", {SizeD{30, 0}, PointD{-10, 11}}, false, {}},
+        {"through the corner (10, 0) only", {SizeD{10, 10}, PointD{5, -5}}, false, {}},
+        {"along the top edge, which is inside",
+         {SizeD{30, 0}, PointD{-10, 0}},
+         true,
+         {SizeD{10, 0}, PointD{0, 0}}},
+        {"a single point inside", {SizeD{0, 0}, PointD{3, 3}}, true, {SizeD{0, 0}, PointD{3, 3}}},
+        {"a single point outside", {SizeD{0, 0}, PointD{-3, 3}}, false, {}},
+    };
+    for (const auto& c : cases) {
+        RectD clipped;
+        ASSERT_EQ(RectDClipSegment(rect, c.segment, &clipped), c.answer) << c.what;
+        if (c.answer) EXPECT_EQ(clipped, c.clipped) << c.what;
+    }
 }
 
 TEST(ClippingSegment, AgreesWithDenseSampling) {

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,26 +16,12 @@ inline std::wstring PartnerExe() {
     return WindowsPathOf(TestEnvDir("TEST_BINARY_DIR") + "/bin/dde_test_server.exe");
 }
 
-inline std::string Utf8Of(const std::wstring& text) {
-    std::string out(text.size() * 3 + 1, '\0');
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(),
-                                static_cast<int>(out.size()), nullptr, nullptr);
-    out.resize(n > 0 ? n : 0);
-    return out;
-}
-
 inline std::vector<std::string> LogLines(const std::string& log_path) {
-    std::vector<uint8_t> bytes = ReadHostFile(log_path);
+    const std::vector<uint8_t> bytes = ReadHostFile(log_path);
+    std::istringstream text(std::string(bytes.begin(), bytes.end()));
     std::vector<std::string> lines;
-    std::string line;
-    for (uint8_t c : bytes) {
-        if (c == '\n') {
-            lines.push_back(line);
-            line.clear();
-        } else {
-            line += static_cast<char>(c);
-        }
-    }
+    // A line still being written (no line end yet) is not read.
+    for (std::string line; std::getline(text, line) && !text.eof();) lines.push_back(line);
     return lines;
 }
 

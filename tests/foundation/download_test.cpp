@@ -19,15 +19,26 @@ std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), 
 // background for a suite and stopped after it.
 class TestServer {
   public:
-    bool Start(const std::string& name, const std::string& mode, const std::string& extra_arguments = "") {
-        dir_ = MakeScratchDir("download_" + name);
+    // Serves the documents "doc<N>" of N random bytes for each size given.
+    bool Start(const std::string& mode, std::initializer_list<uint32_t> sizes) {
+        dir_ = MakeScratchDir("download_" + mode);
         docs_ = dir_ + "/docs";
         state_ = dir_ + "/state";
-        const std::string script = TestEnvDir("TEST_SOURCE_DIR") + "/tests/data/download_server.py";
-        if (RunHostCommand("mkdir -p '" + docs_ + "' '" + state_ + "'") != 0) return false;
-        if (RunHostCommand("setsid /usr/bin/python3 '" + script + "' " + mode + " '" + docs_ + "' '" +
-                           state_ + "' " + extra_arguments + " </dev/null >'" + state_ +
-                           "/server.out' 2>&1 &") != 0) {
+        std::string command = "mkdir -p '" + docs_ + "' '" + state_ + "'";
+        for (uint32_t n : sizes) {
+            command += " && head -c " + std::to_string(n) + " /dev/urandom > '" + Document("doc") +
+                       std::to_string(n) + "'";
+        }
+        std::string arguments;
+        if (mode == "https") {
+            command += " && openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=localhost -keyout '" +
+                       dir_ + "/key.pem' -out '" + dir_ + "/cert.pem' >/dev/null 2>&1";
+            arguments = " '" + dir_ + "/cert.pem' '" + dir_ + "/key.pem'";
+        }
+        if (RunHostCommand(command) != 0) return false;
+        if (RunHostCommand("setsid /usr/bin/python3 '" + Script() + "' " + mode + " '" + docs_ + "' '" +
+                           state_ + "'" + arguments + " </dev/null >'" + state_ + "/server.out' 2>&1 &") !=
+            0) {
             return false;
         }
         for (int waited_ms = 0; waited_ms < 15000; waited_ms += 20) {
@@ -44,20 +55,13 @@ class TestServer {
         if (!port_.empty()) RunHostCommand("kill $(cat '" + state_ + "/pid') 2>/dev/null");
         port_.clear();
     }
-    // A document of n random bytes on the server.
-    void AddDocument(const std::string& name, uint32_t n) {
-        ASSERT_EQ(
-            RunHostCommand("head -c " + std::to_string(n) + " /dev/urandom > '" + docs_ + "/" + name + "'"),
-            0);
-    }
     std::wstring Url(const std::string& scheme, const std::string& path) const {
         return Widen(scheme + "://127.0.0.1:" + port_ + path);
     }
     // A field the server logged for the last request of the path.
     std::string Query(const std::string& path, const std::string& field) const {
         const std::string out = state_ + "/query.out";
-        const std::string script = TestEnvDir("TEST_SOURCE_DIR") + "/tests/data/download_server.py";
-        if (RunHostCommand("/usr/bin/python3 '" + script + "' query '" + state_ + "' '" + path + "' '" +
+        if (RunHostCommand("/usr/bin/python3 '" + Script() + "' query '" + state_ + "' '" + path + "' '" +
                            field + "' '" + out + "'") != 0) {
             return "<query failed>";
         }
@@ -68,6 +72,7 @@ class TestServer {
     std::string Document(const std::string& name) const { return docs_ + "/" + name; }
 
   private:
+    static std::string Script() { return TestEnvDir("TEST_SOURCE_DIR") + "/tests/data/download_server.py"; }
     std::string dir_, docs_, state_, port_;
 };
 
@@ -121,9 +126,8 @@ bool SameAsDocument(DataSource* source, const TestServer& server, const std::str
     Ref<DataReader> reader = DataSourceOpenReader(source, changed);
     if (!reader) return false;
     const std::string copy = server.dir() + "/copy-" + name;
-    if (!DataSourceSaveAs(reader.get(), WindowsPathOf(copy).c_str())) return false;
-    return RunHostCommand("test \"$(sha256sum < '" + copy + "')\" = \"$(sha256sum < '" +
-                          server.Document(name) + "')\"") == 0;
+    return DataSourceSaveAs(reader.get(), WindowsPathOf(copy).c_str()) &&
+           SameHostFiles(copy, server.Document(name));
 }
 
 std::wstring NameOf(DataSource* source) {
@@ -160,24 +164,26 @@ TEST(HttpHeaders, CrackKeepsLongParts) {
     EXPECT_FALSE(UrlCrack(L"", scheme, host, got_path, extra, user, password, port));
 }
 
-class DownloadHttp : public ::testing::Test {
+// One server of a mode for a whole suite, started before its first test.
+template <const char* kMode>
+class Served : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         server = new TestServer;
-        ASSERT_TRUE(server->Start("http", "http"));
-        for (uint32_t n : {5000u, 99999u, 100000u, 100001u, 1500000u}) {
-            server->AddDocument("doc" + std::to_string(n), n);
-        }
+        ASSERT_TRUE(server->Start(kMode, {5000, 99999, 100000, 100001, 300000, 1500000}));
     }
     static void TearDownTestSuite() {
         server->Stop();
         delete server;
         server = nullptr;
     }
-    static std::wstring Url(const std::string& path) { return server->Url("http", path); }
-    static TestServer* server;
+    static std::wstring Url(const std::string& path) { return server->Url(kMode, path); }
+    static inline TestServer* server = nullptr;
 };
-TestServer* DownloadHttp::server = nullptr;
+constexpr char kHttp[] = "http", kHttps[] = "https", kFtp[] = "ftp";
+using DownloadHttp = Served<kHttp>;
+using DownloadHttps = Served<kHttps>;
+using DownloadFtp = Served<kFtp>;
 
 TEST_F(DownloadHttp, SmallStaysInMemoryLargeGoesToTemporaryFile) {
     struct Case {
@@ -298,81 +304,42 @@ TEST_F(DownloadHttp, RefusesWhatIsNoDownload) {
     EXPECT_FALSE(Download({L"http://127.0.0.1:1/closed.tif"}));
 }
 
-class DownloadHttps : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        server = new TestServer;
-        const std::string keys = MakeScratchDir("download_https_keys");
-        ASSERT_EQ(
-            RunHostCommand("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=localhost -keyout '" +
-                           keys + "/key.pem' -out '" + keys + "/cert.pem' >/dev/null 2>&1"),
-            0);
-        ASSERT_TRUE(server->Start("https", "https", "'" + keys + "/cert.pem' '" + keys + "/key.pem'"));
-        server->AddDocument("doc5000", 5000);
-        server->AddDocument("doc300000", 300000);
-    }
-    static void TearDownTestSuite() {
-        server->Stop();
-        delete server;
-        server = nullptr;
-    }
-    static TestServer* server;
-};
-TestServer* DownloadHttps::server = nullptr;
-
 // The certificate is self-signed and names another host: certificate
 // checks stay off for intranet servers.
 TEST_F(DownloadHttps, SelfSignedCertificate) {
     for (const char* name : {"doc5000", "doc300000"}) {
         RecordingNamer namer;
-        Ref<DataSource> source = Download({server->Url("https", std::string("/file/") + name)}, &namer);
+        Ref<DataSource> source = Download({Url(std::string("/file/") + name)}, &namer);
         ASSERT_TRUE(source) << name;
         EXPECT_TRUE(SameAsDocument(source.get(), *server, name)) << name;
     }
-    ASSERT_TRUE(Download({server->Url("https", "/auth/doc5000"), L"dave", L"pd"}));
+    ASSERT_TRUE(Download({Url("/auth/doc5000"), L"dave", L"pd"}));
     EXPECT_EQ(server->Query("/auth/doc5000", "auth"), "dave:pd");
     EXPECT_EQ(server->Query("/auth/doc5000", "user-agent"), "Plovex HTTP Client");
     RecordingNamer namer;
-    EXPECT_FALSE(Download({server->Url("https", "/drop/doc300000")}, &namer));
+    EXPECT_FALSE(Download({Url("/drop/doc300000")}, &namer));
     EXPECT_TRUE(namer.AllGone());
 }
 
-class DownloadFtp : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        server = new TestServer;
-        ASSERT_TRUE(server->Start("ftp", "ftp"));
-        server->AddDocument("doc5000", 5000);
-        server->AddDocument("doc1500000", 1500000);
-    }
-    static void TearDownTestSuite() {
-        server->Stop();
-        delete server;
-        server = nullptr;
-    }
-    static TestServer* server;
-};
-TestServer* DownloadFtp::server = nullptr;
-
 TEST_F(DownloadFtp, AnonymousAndWithUser) {
     RecordingNamer namer;
-    Ref<DataSource> source = Download({server->Url("ftp", "/doc1500000")}, &namer);
+    Ref<DataSource> source = Download({Url("/doc1500000")}, &namer);
     ASSERT_TRUE(source);
     EXPECT_EQ(source->kind, uint32_t(kDataSourceTempFile));
     EXPECT_TRUE(SameAsDocument(source.get(), *server, "doc1500000"));
     EXPECT_EQ(server->Query("login", "user"), "anonymous");
 
-    source = Download({server->Url("ftp", "/doc5000"), L"ftpuser", L"ftp pass"});
+    source = Download({Url("/doc5000"), L"ftpuser", L"ftp pass"});
     ASSERT_TRUE(source);
     EXPECT_EQ(source->kind, uint32_t(kDataSourceMemory));
     EXPECT_TRUE(SameAsDocument(source.get(), *server, "doc5000"));
     EXPECT_EQ(server->Query("login", "user"), "ftpuser");
 
-    EXPECT_FALSE(Download({server->Url("ftp", "/doc5000"), L"ftpuser", L"wrong"}));
-    EXPECT_FALSE(Download({server->Url("ftp", "/missing.tif")}, &namer));
+    EXPECT_FALSE(Download({Url("/doc5000"), L"ftpuser", L"wrong"}));
+    EXPECT_FALSE(Download({Url("/missing.tif")}, &namer));
     RecordingSink cancelled;
     cancelled.cancelled = true;
-    EXPECT_FALSE(Download({server->Url("ftp", "/doc5000")}, nullptr, &cancelled));
+    EXPECT_FALSE(Download({Url("/doc5000")}, nullptr, &cancelled));
     source.Reset();
     EXPECT_TRUE(namer.AllGone());
 }

@@ -11,38 +11,25 @@
 
 #include "tests/support/test_support.h"
 
-TEST(GeometryRectD, SetWithNegativeSizeMovesOrigin) {
+TEST(GeometryRectD, NegativeSizesMoveTheOriginOrAreMadePositive) {
     RectD rect;
-    RectDSet(rect, 10, 10, -4, 5);
-    EXPECT_EQ(rect.origin, (PointD{6, 10}));
-    EXPECT_EQ(rect.size, (SizeD{4, 5}));
-    RectDSet(rect, 1, 2, 3, -7);
-    EXPECT_EQ(rect.origin, (PointD{1, -5}));
-    EXPECT_EQ(rect.size, (SizeD{3, 7}));
+    EXPECT_EQ(RectDSet(rect, 10, 10, -4, 5), (RectD{SizeD{4, 5}, PointD{6, 10}}));
+    EXPECT_EQ(RectDSet(rect, 1, 2, 3, -7), (RectD{SizeD{3, 7}, PointD{1, -5}}));
+    EXPECT_EQ(RectDAssign(rect, RectD{SizeD{-3, -4}, PointD{1, 2}}), (RectD{SizeD{3, 4}, PointD{1, 2}}));
+    SizeD size;
+    SizeDSetAbs(size, -3, 4);
+    SizeDScale(size, -0.5);
+    EXPECT_EQ(size, (SizeD{1.5, 2}));
 }
 
-TEST(GeometryRectD, AssignKeepsOriginAndMakesSizePositive) {
-    RectD source{SizeD{-3, -4}, PointD{1, 2}};
-    RectD rect;
-    RectDAssign(rect, source);
-    EXPECT_EQ(rect, (RectD{SizeD{3, 4}, PointD{1, 2}}));
-    RectDAssignRaw(rect, source);
-    EXPECT_EQ(rect, source);
-}
-
-TEST(GeometryRectD, TouchingRectanglesDoNotIntersect) {
+TEST(GeometryRectD, IntersectAndContainAtTheEdges) {
     RectD a{SizeD{10, 10}, PointD{0, 0}};
-    RectD b{SizeD{5, 5}, PointD{10, 2}};
     RectD out{SizeD{1, 1}, PointD{1, 1}};
-    EXPECT_FALSE(RectDIntersect(a, b, &out));
+    EXPECT_FALSE(RectDIntersect(a, RectD{SizeD{5, 5}, PointD{10, 2}}, &out));  // touching only
     EXPECT_EQ(out, RectD{});
-    RectD c{SizeD{5, 5}, PointD{8, -2}};
-    ASSERT_TRUE(RectDIntersect(a, c, &out));
+    ASSERT_TRUE(RectDIntersect(a, RectD{SizeD{5, 5}, PointD{8, -2}}, &out));
     EXPECT_EQ(out, (RectD{SizeD{2, 3}, PointD{8, 0}}));
-    EXPECT_TRUE(RectDIntersect(a, c, nullptr));
-}
-
-TEST(GeometryRectD, ContainsIsInclusive) {
+    EXPECT_TRUE(RectDIntersect(a, out, nullptr));
     RectD rect{SizeD{2, 3}, PointD{1, 1}};
     EXPECT_TRUE(RectDContains(rect, PointD{1, 1}));
     EXPECT_TRUE(RectDContains(rect, PointD{3, 4}));
@@ -56,12 +43,10 @@ TEST(GeometryRectD, ConstrainShrinksOnlyWhenAllowed) {
     EXPECT_FALSE(RectDConstrain(rect, bounds, false, true));
     ASSERT_TRUE(RectDConstrain(rect, bounds, true, true));
     EXPECT_EQ(rect.size, (SizeD{100, 50}));
-
     // Moved, not resized: past the far edge it moves back, before the near edge it is put on it.
     RectD moved{SizeD{30, 40}, PointD{90, -10}};
     ASSERT_TRUE(RectDConstrain(moved, bounds, false, false));
     EXPECT_EQ(moved, (RectD{SizeD{30, 40}, PointD{70, 0}}));
-
     RectD flat{SizeD{10, 0}, PointD{0, 0}};
     EXPECT_FALSE(RectDConstrain(flat, bounds, true, true));
 }
@@ -87,31 +72,24 @@ TEST(GeometryRectD, UnionAndIncludePointReportChanges) {
     EXPECT_EQ(rect, (RectD{SizeD{12, 13}, PointD{-1, -3}}));
 }
 
-TEST(GeometryRectD, CornersAndSidesGoClockwise) {
+TEST(GeometryRectD, SidesGoClockwiseAndClampMovesOntoTheNearestEdge) {
     RectD rect{SizeD{4, 2}, PointD{1, 1}};
-    PointD corner;
-    EXPECT_EQ(RectDGetCorner(rect, 2, corner), (PointD{5, 3}));
-    EXPECT_EQ(RectDGetCorner(rect, 3, corner), (PointD{1, 3}));
-    PointD start, direction;
-    RectDGetSide(rect, 2, start, direction);
-    EXPECT_EQ(start, (PointD{5, 3}));
-    EXPECT_EQ(direction, (PointD{-4, 0}));
-    RectDGetSide(rect, 3, start, direction);
-    EXPECT_EQ(start, (PointD{1, 3}));
-    EXPECT_EQ(direction, (PointD{0, -2}));
-}
-
-TEST(GeometryRectD, ClampPointMovesOntoNearestEdge) {
-    RectD rect{SizeD{4, 2}, PointD{1, 1}};
+    const PointD starts[] = {{1, 1}, {5, 1}, {5, 3}, {1, 3}},
+                 directions[] = {{4, 0}, {0, 2}, {-4, 0}, {0, -2}};
+    for (uint32_t side = 0; side < 4; ++side) {
+        PointD start, direction, corner;
+        RectDGetSide(rect, side, start, direction);
+        EXPECT_EQ(start, starts[side]) << side;
+        EXPECT_EQ(direction, directions[side]) << side;
+        EXPECT_EQ(RectDGetCorner(rect, side, corner), starts[side]) << side;
+    }
     PointD point{-3, 9};
     ASSERT_TRUE(RectDClampPoint(rect, point));
     EXPECT_EQ(point, (PointD{1, 3}));
-    RectD empty{SizeD{0, 2}, PointD{1, 1}};
-    EXPECT_FALSE(RectDClampPoint(empty, point));
+    EXPECT_FALSE(RectDClampPoint(RectD{SizeD{0, 2}, PointD{1, 1}}, point));
     // Integer rectangles clamp onto their inclusive far edge.
-    RectI pixels{SizeI{10, 10}, PointI{0, 0}};
     PointI pixel{50, -3};
-    ASSERT_TRUE(RectIClampPoint(pixels, pixel));
+    ASSERT_TRUE(RectIClampPoint(RectI{SizeI{10, 10}, PointI{0, 0}}, pixel));
     EXPECT_EQ(pixel, (PointI{9, 0}));
 }
 
@@ -143,25 +121,19 @@ TEST(GeometryPointD, VectorOperations) {
     EXPECT_EQ(PointDBounds(points, 0, bounds), RectD{});
 }
 
-TEST(GeometrySize, SettersStoreAbsoluteValues) {
-    SizeD size;
-    SizeDSetAbs(size, -3, 4);
-    EXPECT_EQ(size, (SizeD{3, 4}));
-    SizeDSetHeight(size, -8);
-    SizeDScale(size, -0.5);
-    EXPECT_EQ(size, (SizeD{1.5, 4}));
-    SizeI pixels{100000, 100000};
-    EXPECT_EQ(SizeIArea(pixels), 10000000000LL);
-}
-
-TEST(GeometryRectI, ContainsUsesInclusiveFarEdge) {
+TEST(GeometryRectI, InclusiveFarEdges) {
     RectI rect;
     RectISet(rect, 0, 0, 10, 10);
     EXPECT_TRUE(RectIContains(rect, PointI{9, 9}));
     EXPECT_FALSE(RectIContains(rect, PointI{10, 10}));
     EXPECT_FALSE(RectIContains(rect, PointI{-1, 0}));
-    RectI empty;
-    EXPECT_FALSE(RectIContains(empty, PointI{0, 0}));
+    EXPECT_FALSE(RectIContains(RectI{}, PointI{0, 0}));
+    RectI out;
+    ASSERT_TRUE(RectIIntersect(rect, RectI{SizeI{5, 5}, PointI{9, 9}}, &out));
+    EXPECT_EQ(out, (RectI{SizeI{1, 1}, PointI{9, 9}}));
+    EXPECT_FALSE(RectIIntersect(rect, RectI{SizeI{5, 5}, PointI{10, 0}}, &out));
+    EXPECT_FALSE(RectIIntersect(rect, RectI{SizeI{0, 5}, PointI{3, 3}}, nullptr));
+    EXPECT_EQ(SizeIArea(SizeI{100000, 100000}), 10000000000LL);
 }
 
 TEST(GeometryRectI, CornersInAnyOrder) {
@@ -170,26 +142,13 @@ TEST(GeometryRectI, CornersInAnyOrder) {
     EXPECT_EQ(rect, (RectI{SizeI{4, 4}, PointI{2, 2}}));
     int32_t corners[4];
     RectIGetCorners(rect, corners);
-    EXPECT_EQ(corners[0], 2);
-    EXPECT_EQ(corners[2], 5);
+    EXPECT_EQ(std::vector<int32_t>(corners, corners + 4), (std::vector<int32_t>{2, 2, 5, 5}));
     RectI back;
     EXPECT_EQ(RectIFromCornersRaw(back, corners), rect);
     RECT windows_rect{7, 1, 3, 2};
     EXPECT_EQ(RectIFromRect(rect, windows_rect), (RectI{SizeI{5, 2}, PointI{3, 1}}));
     RectISetCorners(rect, INT_MIN, 0, INT_MAX, 0);
     EXPECT_EQ(rect.size.width, INT_MAX);
-}
-
-TEST(GeometryRectI, IntersectOnInclusiveEdges) {
-    RectI a{SizeI{10, 10}, PointI{0, 0}};
-    RectI b{SizeI{5, 5}, PointI{9, 9}};
-    RectI out;
-    ASSERT_TRUE(RectIIntersect(a, b, &out));
-    EXPECT_EQ(out, (RectI{SizeI{1, 1}, PointI{9, 9}}));
-    RectI c{SizeI{5, 5}, PointI{10, 0}};
-    EXPECT_FALSE(RectIIntersect(a, c, &out));
-    RectI empty{SizeI{0, 5}, PointI{3, 3}};
-    EXPECT_FALSE(RectIIntersect(a, empty, nullptr));
 }
 
 TEST(GeometryRectI, GrowNeverGoesNegative) {

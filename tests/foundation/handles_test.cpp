@@ -93,60 +93,24 @@ TEST(ClipboardScope, HoldsTheClipboardForItsScopeOnly) {
     DestroyWindow(first);
 }
 
-namespace {
-
-int g_filter_calls = 0;
-
-LRESULT CALLBACK CountingFilter(int code, WPARAM wparam, LPARAM lparam) {
-    ++g_filter_calls;
-    return CallNextHookEx(nullptr, code, wparam, lparam);
-}
-
-int FilterCallsOfOneMessage() {
-    const int before = g_filter_calls;
-    MSG message = {};
-    message.message = WM_NULL;
-    CallMsgFilterW(&message, MSGF_MENU);
-    return g_filter_calls - before;
-}
-
-}  // namespace
-
-TEST(WindowsHook, TheLastOwnerRemovesTheHook) {
-    {
-        WindowsHook first(SetWindowsHookExW(WH_MSGFILTER, &CountingFilter, nullptr, GetCurrentThreadId()));
-        ASSERT_TRUE(first);
-        WindowsHook owner(std::move(first));  // the moved-from owner must not unhook
-        EXPECT_EQ(FilterCallsOfOneMessage(), 1);
-    }
-    EXPECT_EQ(FilterCallsOfOneMessage(), 0);
-}
-
 HDDEDATA CALLBACK IdleDdeCallback(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR) {
     return nullptr;
 }
 
-TEST(DdeInstance, EndsWithItsLastOwnerAndFreesStringHandlesBeforeIt) {
+TEST(DdeStringHandle, MovesAndMatchesWithoutCase) {
     DWORD raw = 0;
     ASSERT_EQ(DdeInitializeW(&raw, &IdleDdeCallback, APPCMD_CLIENTONLY, 0),
               static_cast<UINT>(DMLERR_NO_ERROR));
-    {
-        DdeInstance owner;
-        {
-            DdeInstance first(raw);
-            owner = std::move(first);
-        }  // the moved-from owner goes: the instance must still work
-        DdeStringHandle name(owner.get(), L"HandlesTestName");
-        ASSERT_TRUE(name);
-        DdeStringHandle moved(std::move(name));
-        EXPECT_FALSE(name);
-        wchar_t text[32] = {};
-        EXPECT_GT(DdeQueryStringW(owner.get(), moved.get(), text, 32, CP_WINUNICODE), 0u);
-        EXPECT_STREQ(text, L"HandlesTestName");
-        DdeStringHandle other(owner.get(), L"HandlesTestOther");
-        other = std::move(moved);
-        EXPECT_TRUE(other.Matches(DdeStringHandle(owner.get(), L"handlestestname").get()));
-    }
-    // Ended: the library refuses the instance from now on.
-    EXPECT_EQ(DdeCreateStringHandleW(raw, L"HandlesTestLate", CP_WINUNICODE), nullptr);
+    DdeInstance owner(raw);
+    DdeStringHandle name(owner.get(), L"HandlesTestName");
+    ASSERT_TRUE(name);
+    DdeStringHandle moved(std::move(name));
+    EXPECT_FALSE(name);
+    wchar_t text[32] = {};
+    EXPECT_GT(DdeQueryStringW(owner.get(), moved.get(), text, 32, CP_WINUNICODE), 0u);
+    EXPECT_STREQ(text, L"HandlesTestName");
+    DdeStringHandle other(owner.get(), L"HandlesTestOther");
+    other = std::move(moved);
+    EXPECT_TRUE(other.Matches(DdeStringHandle(owner.get(), L"handlestestname").get()));
+    EXPECT_FALSE(other.Matches(nullptr));
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/foundation/counted_probe.h"
+#include "tests/support/test_support.h"
 
 TEST(IntHashTable, InsertLookupRemoveKeepExactCounts) {
     EXPECT_EQ(IntHashNew(0, 0), nullptr);
@@ -99,47 +100,24 @@ TEST(IntHashTable, ValueDestructorMayReenterTheTable) {
     EXPECT_EQ(CountedProbe::alive, 0);
 }
 
-namespace {
-
-struct RaceShared {
-    IntHashTable* table;
-    std::vector<CountedProbe*>* probes;
-    LONG inserted = 0;
-};
-
 // Each thread walks the same keys in its own order, looking each up and
 // inserting with the token when absent: every key must end up once.
-DWORD WINAPI RaceThread(void* argument) {
-    auto* shared = static_cast<RaceShared*>(argument);
-    std::mt19937 random(GetCurrentThreadId());
-    std::vector<uint32_t> keys(shared->probes->size());
-    for (uint32_t i = 0; i < keys.size(); ++i) keys[i] = i;
-    std::shuffle(keys.begin(), keys.end(), random);
-    for (uint32_t key : keys) {
-        uint32_t token = 0;
-        if (IntHashLookup(shared->table, key, &token)) continue;
-        if (IntHashInsert(shared->table, key, (*shared->probes)[key], &token)) {
-            InterlockedIncrement(&shared->inserted);
-        }
-    }
-    return 0;
-}
-
-}  // namespace
-
 TEST(IntHashTable, ConcurrentLookUpThenInsertAddsEachKeyOnce) {
     std::vector<CountedProbe*> probes;
     for (int i = 0; i < 500; ++i) probes.push_back(new CountedProbe(i));
     Ref<IntHashTable> table = IntHashNew(29, 0);
-    RaceShared shared{table.get(), &probes};
-    HANDLE threads[8];
-    for (HANDLE& thread : threads) {
-        thread = CreateThread(nullptr, 0, RaceThread, &shared, 0, nullptr);
-        ASSERT_NE(thread, nullptr);
-    }
-    ASSERT_EQ(WaitForMultipleObjects(8, threads, TRUE, 60000), WAIT_OBJECT_0);
-    for (HANDLE thread : threads) CloseHandle(thread);
-    EXPECT_EQ(shared.inserted, 500);
+    volatile LONG inserted = 0;
+    ASSERT_TRUE(RunConcurrently(8, [&](int me) {
+        std::vector<uint32_t> keys(probes.size());
+        for (uint32_t i = 0; i < keys.size(); ++i) keys[i] = i;
+        std::shuffle(keys.begin(), keys.end(), std::mt19937(me));
+        for (uint32_t key : keys) {
+            uint32_t token = 0;
+            if (IntHashLookup(table.get(), key, &token)) continue;
+            if (IntHashInsert(table.get(), key, probes[key], &token)) InterlockedIncrement(&inserted);
+        }
+    }));
+    EXPECT_EQ(inserted, 500);
     EXPECT_EQ(table->entry_count, 500u);
     for (CountedProbe* probe : probes) EXPECT_EQ(probe->count(), 2u);
     table.Reset();
@@ -173,23 +151,4 @@ TEST(StrHashTable, KeysAreExactCopies) {
     table.Reset();
     EXPECT_EQ(lower->count(), 1u);
     EXPECT_EQ(upper->count(), 1u);
-}
-
-TEST(StrHashTable, HashIsWrappingSumOfUnits) {
-    EXPECT_EQ(StrHashKey(WString()), 0u);
-    EXPECT_EQ(StrHashKey(WString(L"ab")), 97u + 98u);
-    std::wstring wide(70000, static_cast<wchar_t>(0xFFFF));
-    EXPECT_EQ(StrHashKey(WString(wide.c_str())), static_cast<uint32_t>(70000ull * 0xFFFF % (1ull << 32)));
-}
-
-TEST(StrHashTable, StaleTokenAfterAnotherInsertIsRefused) {
-    Ref<StrHashTable> table = StrHashNew(31, 0);
-    Ref<CountedProbe> mine = MakeRef<CountedProbe>(1);
-    Ref<CountedProbe> theirs = MakeRef<CountedProbe>(2);
-    uint32_t token = 0;
-    EXPECT_EQ(StrHashLookup(table.get(), WString(L".pdf"), &token), nullptr);
-    EXPECT_TRUE(StrHashInsert(table.get(), WString(L".pdf"), theirs.get(), nullptr));
-    EXPECT_FALSE(StrHashInsert(table.get(), WString(L".pdf"), mine.get(), &token));
-    EXPECT_EQ(StrHashFind(table.get(), WString(L".pdf")).get(), theirs.get());
-    EXPECT_EQ(mine->count(), 1u);
 }

@@ -20,19 +20,18 @@ HWND CreatePlainWindow() {
                            nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
-// Accepts the operations named in its script; `log` collects "name:op" for
-// every call.
+// Accepts the operations it is told to; `log` collects "name:op" for every call.
 class ScriptedHandler : public MouseHandler {
   public:
     ScriptedHandler(std::string name, std::string* log) : name_(std::move(name)), log_(log) {}
-    bool ButtonDown(const PointI* point, uint32_t key_state, bool* keep_capture, bool* repaint) override {
-        return Handle("down", point, key_state, keep_capture, repaint);
+    bool ButtonDown(const PointI* point, uint32_t keys, bool* keep_capture, bool* repaint) override {
+        return Handle("down", accept_down, capture_on_down, point, keys, keep_capture, repaint);
     }
-    bool ButtonUp(const PointI* point, uint32_t key_state, bool* keep_capture, bool* repaint) override {
-        return Handle("up", point, key_state, keep_capture, repaint);
+    bool ButtonUp(const PointI* point, uint32_t keys, bool* keep_capture, bool* repaint) override {
+        return Handle("up", accept_up, false, point, keys, keep_capture, repaint);
     }
-    bool Move(const PointI* point, uint32_t key_state, bool* keep_capture, bool* repaint) override {
-        return Handle("move", point, key_state, keep_capture, repaint);
+    bool Move(const PointI* point, uint32_t keys, bool* keep_capture, bool* repaint) override {
+        return Handle("move", accept_move, capture_on_move, point, keys, keep_capture, repaint);
     }
 
     bool accept_down = false, accept_up = false, accept_move = false;
@@ -41,21 +40,14 @@ class ScriptedHandler : public MouseHandler {
     uint32_t last_keys = 0;
 
   private:
-    bool Handle(const char* op, const PointI* point, uint32_t keys, bool* keep_capture, bool* repaint) {
+    bool Handle(const char* op, bool accept, bool capture, const PointI* point, uint32_t keys,
+                bool* keep_capture, bool* repaint) {
         *log_ += name_ + ":" + op + " ";
         last_point = *point;
         last_keys = keys;
         if (ask_repaint) *repaint = true;
-        const std::string what = op;
-        if (what == "down" && accept_down) {
-            *keep_capture = capture_on_down;
-            return true;
-        }
-        if (what == "move" && accept_move) {
-            *keep_capture = capture_on_move;
-            return true;
-        }
-        return what == "up" && accept_up;
+        if (accept) *keep_capture = capture;
+        return accept;
     }
     std::string name_;
     std::string* log_;

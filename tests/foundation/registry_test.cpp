@@ -20,14 +20,6 @@ RegKey FreshKey(const wchar_t* name) {
     return RegOpen(HKEY_CURRENT_USER, KeyPath(name).c_str(), false);
 }
 
-std::string Utf8(const std::wstring& text) {
-    std::string out(text.size() * 3 + 1, '\0');
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(),
-                                static_cast<int>(out.size()), nullptr, nullptr);
-    out.resize(n > 0 ? n : 0);
-    return out;
-}
-
 std::wstring FromUtf16File(const std::vector<uint8_t>& bytes) {
     std::wstring text;
     for (size_t i = 2; i + 1 < bytes.size(); i += 2) text += wchar_t(bytes[i] | (bytes[i + 1] << 8));
@@ -39,7 +31,7 @@ std::wstring FromUtf16File(const std::vector<uint8_t>& bytes) {
 std::wstring ExportedByWine(const wchar_t* name) {
     const std::string dir = MakeScratchDir("registry-export");
     const std::string command =
-        "wine reg export 'HKCU\\" + Utf8(KeyPath(name)) + "' '" + dir + "/out.reg' /y >/dev/null 2>&1";
+        "wine reg export 'HKCU\\" + Utf8Of(KeyPath(name)) + "' '" + dir + "/out.reg' /y >/dev/null 2>&1";
     if (RunHostCommand(command) != 0) return L"<export failed>";
     return FromUtf16File(ReadHostFile(dir + "/out.reg"));
 }
@@ -86,7 +78,7 @@ TEST(RegistryWrite, EveryValueIsTextAsWineSeesIt) {
     for (const wchar_t* line :
          {L"\"Text\"=\"Gr\u00fc\u00dfe \u0394\"", L"\"Empty\"=\"\"", L"\"Int\"=\"-42\"", L"\"On\"=\"1\"",
           L"\"Off\"=\"0\"", L"\"Scale\"=\"3.250000\"", L"\"Frame\"=\"10;-20;30;40\"", L"@=\"default\""}) {
-        EXPECT_TRUE(Contains(exported, line)) << Utf8(line) << "\n" << Utf8(exported);
+        EXPECT_TRUE(Contains(exported, line)) << Utf8Of(line) << "\n" << Utf8Of(exported);
     }
     EXPECT_TRUE(Contains(exported, L"\"Long\"=\"" + std::wstring(2047, L'x') + L"\""));
     EXPECT_FALSE(Contains(exported, L"TooLong"));
@@ -94,48 +86,48 @@ TEST(RegistryWrite, EveryValueIsTextAsWineSeesIt) {
 }
 
 TEST(RegistryRead, ValuesMadeByWine) {
-    ASSERT_TRUE(ImportedByWine(L"Made",
-                               L"\"Dword\"=dword:00000005\r\n"
-                               L"\"Expand\"=hex(2):25,00,50,00,41,00,54,00,48,00,25,00,00,00\r\n"
-                               L"\"Binary\"=hex:41,00\r\n"
-                               L"\"Multi\"=hex(7):61,00,00,00,00,00\r\n"
-                               L"\"Empty\"=\"\"\r\n"
-                               L"\"S2047\"=\"" +
-                                   std::wstring(2047, L'a') +
-                                   L"\"\r\n"
-                                   L"\"S2048\"=\"" +
-                                   std::wstring(2048, L'b') +
-                                   L"\"\r\n"
-                                   L"\"Umlaut\"=\"\u00e4\u0394\"\r\n"
-                                   L"\"Trailing\"=\"12-\"\r\n"
-                                   L"\"Word\"=\"abc\"\r\n"
-                                   L"\"Seven\"=\"7\"\r\n"
-                                   L"\"Zero\"=\"0\"\r\n"
-                                   L"\"Half\"=\"2.5\"\r\n"
-                                   L"\"Rect\"=\"10;20;-30;40\"\r\n"
-                                   L"\"Three\"=\"10;20;30\"\r\n"
-                                   L"\"Hole\"=\"10;;30;40\"\r\n"
-                                   L"\"Five\"=\"1;2;3;4;\"\r\n"));
+    const std::wstring lines[] = {
+        L"\"Dword\"=dword:00000005",
+        L"\"Expand\"=hex(2):25,00,50,00,41,00,54,00,48,00,25,00,00,00",
+        L"\"Binary\"=hex:41,00",
+        L"\"Multi\"=hex(7):61,00,00,00,00,00",
+        L"\"Empty\"=\"\"",
+        L"\"S2047\"=\"" + std::wstring(2047, L'a') + L"\"",
+        L"\"S2048\"=\"" + std::wstring(2048, L'b') + L"\"",
+        L"\"Umlaut\"=\"\u00e4\u0394\"",
+        L"\"Trailing\"=\"12-\"",
+        L"\"Word\"=\"abc\"",
+        L"\"Seven\"=\"7\"",
+        L"\"Zero\"=\"0\"",
+        L"\"Half\"=\"2.5\"",
+        L"\"Rect\"=\"10;20;-30;40\"",
+        L"\"Three\"=\"10;20;30\"",
+        L"\"Hole\"=\"10;;30;40\"",
+        L"\"Five\"=\"1;2;3;4;\"",
+    };
+    std::wstring text_of_lines;
+    for (const std::wstring& line : lines) text_of_lines += line + L"\r\n";
+    ASSERT_TRUE(ImportedByWine(L"Made", text_of_lines));
     RegKey key = RegOpen(HKEY_CURRENT_USER, KeyPath(L"Made").c_str(), true);
     ASSERT_TRUE(key);
     WString text;
     int32_t number = 99;
-    EXPECT_FALSE(RegGetString(key.get(), L"Dword", text));
     EXPECT_FALSE(RegGetInt(key.get(), L"Dword", number));
-    EXPECT_TRUE(RegGetString(key.get(), L"Expand", text));
-    EXPECT_STREQ(WStrCStr(text), L"%PATH%");  // not expanded
-    EXPECT_FALSE(RegGetString(key.get(), L"Binary", text));
-    EXPECT_FALSE(RegGetString(key.get(), L"Multi", text));
-    EXPECT_FALSE(RegGetString(key.get(), L"Missing", text));
-    text = L"old";
-    EXPECT_TRUE(RegGetString(key.get(), L"Empty", text));  // 2 bytes of data
-    EXPECT_EQ(WStrLength(text), 0u);
-    EXPECT_TRUE(RegGetString(key.get(), L"S2047", text));
-    EXPECT_EQ(WStrLength(text), 2047u);
-    EXPECT_TRUE(RegGetString(key.get(), L"S2048", text));
-    EXPECT_EQ(WStrLength(text), 2048u);
-    EXPECT_TRUE(RegGetString(key.get(), L"Umlaut", text));
-    EXPECT_STREQ(WStrCStr(text), L"\u00e4\u0394");
+    for (const wchar_t* not_text : {L"Dword", L"Binary", L"Multi", L"Missing"}) {
+        EXPECT_FALSE(RegGetString(key.get(), not_text, text)) << Utf8Of(not_text);
+    }
+    const std::pair<const wchar_t*, std::wstring> texts[] = {
+        {L"Expand", L"%PATH%"},  // not expanded
+        {L"Empty", L""},         // 2 bytes of data
+        {L"S2047", std::wstring(2047, L'a')},
+        {L"S2048", std::wstring(2048, L'b')},
+        {L"Umlaut", L"\u00e4\u0394"},
+    };
+    for (const auto& [name, expected] : texts) {
+        text = L"old";
+        EXPECT_TRUE(RegGetString(key.get(), name, text)) << Utf8Of(name);
+        EXPECT_EQ(std::wstring(WStrCStr(text)), expected) << Utf8Of(name);
+    }
 
     EXPECT_FALSE(RegGetInt(key.get(), L"Empty", number));
     EXPECT_TRUE(RegGetInt(key.get(), L"Trailing", number));
@@ -154,12 +146,9 @@ TEST(RegistryRead, ValuesMadeByWine) {
 
     RectI rect;
     ASSERT_TRUE(RegGetRect(key.get(), L"Rect", rect));
-    EXPECT_EQ(rect.origin.x, 10);
-    EXPECT_EQ(rect.origin.y, 20);
-    EXPECT_EQ(rect.size.width, 30);
-    EXPECT_EQ(rect.size.height, 40);
+    EXPECT_EQ(rect, (RectI{SizeI{30, 40}, PointI{10, 20}}));
     for (const wchar_t* malformed : {L"Three", L"Hole", L"Five", L"Empty", L"Missing"}) {
-        EXPECT_FALSE(RegGetRect(key.get(), malformed, rect)) << Utf8(malformed);
+        EXPECT_FALSE(RegGetRect(key.get(), malformed, rect)) << Utf8Of(malformed);
     }
     RegClose(key);
 }

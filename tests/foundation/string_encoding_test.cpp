@@ -81,11 +81,9 @@ std::string DefinedCp1252Bytes() {
 
 }  // namespace
 
-TEST(UrlDecode, DocumentedCases) {
+// The cases Python cannot judge: nothing in, and the out-string being the source.
+TEST(UrlDecode, EmptyAndInPlace) {
     WString out;
-    EXPECT_STREQ(WStrCStr(WStrUrlDecode(WString(L"a+b%41%4g"), out)), L"a bA%4g");
-    EXPECT_STREQ(WStrCStr(WStrUrlDecode(WString(L"%e9%E9%2B%"), out)), L"\u00e9\u00e9+%");
-    EXPECT_STREQ(WStrCStr(WStrUrlDecode(WString(L"%4"), out)), L"%4");
     EXPECT_EQ(WStrBuffer(WStrUrlDecode(EmptyWString, out)), nullptr);
     WString same(L"x%20y");
     WStrUrlDecode(same, same);
@@ -103,7 +101,8 @@ TEST(UrlDecode, EscapedNulStaysEncoded) {
 TEST(UrlDecode, MatchesPythonUnquotePlus) {
     std::mt19937 random(1234);
     const std::wstring alphabet = L"%%%%+09afAFgG/?&= x\u00e9\u4e2d";
-    std::vector<std::wstring> inputs = {L"%", L"%%41", L"%2500", L"%0a%0D", L"%ff%FF%fF"};
+    std::vector<std::wstring> inputs = {L"a+b%41%4g", L"%e9%E9%2B%", L"%4",     L"%",
+                                        L"%%41",      L"%2500",      L"%0a%0D", L"%ff%FF%fF"};
     for (int i = 0; i < 400; ++i) inputs.push_back(RandomText(random, alphabet, 24));
     std::vector<std::string> lines;
     for (const auto& text : inputs) lines.push_back(HexOfUnits(text));
@@ -119,11 +118,8 @@ TEST(UrlDecode, MatchesPythonUnquotePlus) {
     }
 }
 
-TEST(Base64, DocumentedCases) {
-    WString out;
-    EXPECT_STREQ(WStrCStr(WStrBase64Encode(WString(L"abc"), out)), L"YWJj");
-    EXPECT_STREQ(WStrCStr(WStrBase64Encode(WString(L"ab"), out)), L"YWI=");
-    EXPECT_STREQ(WStrCStr(WStrBase64Encode(WString(L"a"), out)), L"YQ==");
+TEST(Base64, EmptyTextGivesEmptyString) {
+    WString out(L"stale");
     EXPECT_EQ(WStrBuffer(WStrBase64Encode(EmptyWString, out)), nullptr);
 }
 

@@ -3,12 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <numbers>
 #include <random>
 
 namespace {
-
-constexpr double kPi = std::numbers::pi;
 
 void ExpectNear(const PointD& actual, const PointD& expected, double tolerance) {
     EXPECT_NEAR(actual.x, expected.x, tolerance);
@@ -33,18 +30,6 @@ PointD RandomPoint(std::mt19937& rng) {
 }
 
 }  // namespace
-
-TEST(TransformMatrix, RotationAgreesWithPointRotate) {
-    std::mt19937 rng(7);
-    std::uniform_real_distribution<double> angle(-2 * kPi, 2 * kPi);
-    for (int i = 0; i < 200; ++i) {
-        double radians = angle(rng);
-        PointD point = RandomPoint(rng), by_matrix, by_point = point;
-        Matrix2 rotation;
-        Matrix2Apply(Matrix2Rotation(rotation, radians), point, by_matrix);
-        ExpectNear(by_matrix, PointDRotate(by_point, radians), 1e-9);
-    }
-}
 
 TEST(TransformMatrix, MultiplyAppliesOtherFirst) {
     std::mt19937 rng(8);

@@ -80,3 +80,55 @@ std::string MakeScratchDir(const std::string& name) {
     RunHostCommand("rm -rf '" + dir + "' && mkdir -p '" + dir + "'");
     return dir;
 }
+
+bool SameHostFiles(const std::string& unix_path, const std::string& other_unix_path) {
+    return RunHostCommand("test \"$(sha256sum < '" + unix_path + "')\" = \"$(sha256sum < '" +
+                          other_unix_path + "')\"") == 0;
+}
+
+std::string Utf8Of(const std::wstring& text) {
+    std::string out(text.size() * 3 + 1, '\0');
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(),
+                                static_cast<int>(out.size()), nullptr, nullptr);
+    out.resize(n > 0 ? n : 0);
+    return out;
+}
+
+namespace {
+
+struct ThreadTask {
+    const std::function<void(int)>* body;
+    int index;
+};
+
+DWORD WINAPI RunThreadTask(void* parameter) {
+    auto* task = static_cast<ThreadTask*>(parameter);
+    (*task->body)(task->index);
+    return 0;
+}
+
+}  // namespace
+
+bool RunConcurrently(int threads, const std::function<void(int)>& body) {
+    // A thread that overstays keeps its task: the tasks are freed only when
+    // every thread has ended.
+    auto* tasks = new std::vector<ThreadTask>(threads);
+    std::vector<HANDLE> handles;
+    for (int i = 0; i < threads; ++i) {
+        (*tasks)[i] = ThreadTask{&body, i};
+        HANDLE thread = CreateThread(nullptr, 0, RunThreadTask, &(*tasks)[i], 0, nullptr);
+        if (thread) handles.push_back(thread);
+    }
+    bool ended = true;
+    const ULONGLONG deadline = GetTickCount64() + 60000;
+    for (HANDLE thread : handles) {
+        const ULONGLONG now = GetTickCount64();
+        ended = WaitForSingleObject(thread, now < deadline ? static_cast<DWORD>(deadline - now) : 0) ==
+                    WAIT_OBJECT_0 &&
+                ended;
+        CloseHandle(thread);
+    }
+    if (!ended) return false;
+    delete tasks;
+    return static_cast<int>(handles.size()) == threads;
+}

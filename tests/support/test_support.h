@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,3 +24,13 @@ bool WriteHostFile(const std::string& unix_path, const std::vector<uint8_t>& byt
 
 // A fresh empty directory under the build tree for one test (Unix path).
 std::string MakeScratchDir(const std::string& name);
+
+// True when two host files hold the same bytes (compared by the host's sha256sum).
+bool SameHostFiles(const std::string& unix_path, const std::string& other_unix_path);
+
+// UTF-8 of a wide text, for failure messages and host command lines.
+std::string Utf8Of(const std::wstring& text);
+
+// Runs body(0) to body(threads - 1) on threads of their own and waits for
+// all of them, at most a minute; false when one did not start or end in time.
+bool RunConcurrently(int threads, const std::function<void(int)>& body);
