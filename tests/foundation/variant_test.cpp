@@ -35,6 +35,15 @@ Variant DateVariant(uint16_t year, uint8_t month, uint8_t day) {
     return variant;
 }
 
+// 24 December 2004, 07:05:09.
+Variant StampVariant() {
+    Variant variant;
+    variant.tag = kVariantDateTime;
+    SYSTEMTIME system_time{2004, 12, 5, 24, 7, 5, 9, 0};
+    variant.payload.date_time = DateTimeFromSystemTime(system_time);
+    return variant;
+}
+
 }  // namespace
 
 TEST(VariantObject, ReferencesFollowCopyAssignAndClear) {
@@ -92,20 +101,16 @@ TEST(VariantObject, SettingOwnValueKeepsItAlive) {
     EXPECT_EQ(Text(variant), L"same text");
 }
 
-TEST(VariantText, EmptyTextHasTagButNoString) {
-    Variant variant = TextVariant(L"");
-    EXPECT_EQ(variant.tag, kVariantText);
-    EXPECT_EQ(variant.payload.text, nullptr);
-    Variant copy = variant;
-    EXPECT_EQ(copy.tag, kVariantText);
-    EXPECT_EQ(copy.payload.text, nullptr);
-
+TEST(VariantText, CopiesTheirOwnText) {
     Variant original = TextVariant(L"abc");
     Variant private_copy = original;
     ASSERT_NE(private_copy.payload.text, nullptr);
     EXPECT_NE(private_copy.payload.text, original.payload.text);
     VariantClear(original);
     EXPECT_EQ(Text(private_copy), L"abc");
+    Variant empty = TextVariant(L""), empty_copy = empty;
+    EXPECT_EQ(empty_copy.tag, kVariantText);
+    EXPECT_EQ(Text(empty_copy), L"");
 }
 
 TEST(VariantGetters, ConvertByTag) {
@@ -143,10 +148,7 @@ TEST(VariantGetters, ConvertByTag) {
     EXPECT_EQ(VariantToInt64(date), (2004 << 16) | (12 << 8) | 24);
     EXPECT_FALSE(VariantToBool(date));
 
-    Variant stamp;
-    stamp.tag = kVariantDateTime;
-    SYSTEMTIME system_time{2004, 12, 5, 24, 7, 5, 9, 0};
-    stamp.payload.date_time = DateTimeFromSystemTime(system_time);
+    Variant stamp = StampVariant();
     uint64_t expected = (uint64_t{2004} << 48) | (uint64_t{12} << 40) | (uint64_t{24} << 32) | (7u << 24) |
                         (5u << 16) | (9u << 8);
     EXPECT_EQ(static_cast<uint64_t>(VariantToInt64(stamp)), expected);
@@ -167,10 +169,7 @@ TEST(VariantTextForm, FormatsEveryTag) {
     VariantSetDouble(v, -1.5);
     EXPECT_EQ(Text(v), L"-1.500000");
     EXPECT_EQ(Text(DateVariant(2004, 12, 24)), L"20041224");
-    Variant stamp;
-    stamp.tag = kVariantDateTime;
-    SYSTEMTIME system_time{2004, 12, 5, 24, 7, 5, 9, 0};
-    stamp.payload.date_time = DateTimeFromSystemTime(system_time);
+    Variant stamp = StampVariant();
     EXPECT_EQ(Text(stamp), L"20041224070509");
 
     WString out(L"stale");
