@@ -230,15 +230,12 @@ bool HasPrimeFactorUpTo31(int64_t value) {
 // Python's fractions reduce fully; ours must have the same value and differ
 // from it only by a common factor without primes up to 31.
 TEST(GeometryFraction, AgreesWithPythonFractions) {
-    std::string dir = MakeScratchDir("fraction_cases");
-    std::string cases = dir + "/cases.txt";
-    std::string script = TestEnvDir("TEST_SOURCE_DIR") + "/tests/data/make_fraction_cases.py";
-    ASSERT_EQ(RunHostCommand("python3 '" + script + "' '" + cases + "'"), 0);
-    std::vector<uint8_t> bytes = ReadHostFile(cases);
-    std::istringstream lines(std::string(bytes.begin(), bytes.end()));
-    int64_t n, d, python_n, python_d;
+    std::vector<std::string> lines;
+    ASSERT_TRUE(RunDataScript("make_fraction_cases.py", "out.txt", {}, &lines));
     int checked = 0;
-    while (lines >> n >> d >> python_n >> python_d) {
+    for (const std::string& line : lines) {
+        int64_t n, d, python_n, python_d;
+        ASSERT_TRUE(std::istringstream(line) >> n >> d >> python_n >> python_d) << line;
         SCOPED_TRACE(std::to_string(n) + "/" + std::to_string(d));
         Fraction ours = FractionReduce(static_cast<int32_t>(n), static_cast<int32_t>(d));
         ++checked;

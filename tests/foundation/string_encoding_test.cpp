@@ -44,23 +44,10 @@ std::wstring UnitsOfHex(const std::string& hex) {
 
 // Runs the oracle over one line per input and returns one text per line.
 std::vector<std::wstring> RunOracle(const std::string& mode, const std::vector<std::string>& hex_lines) {
-    const std::string dir = MakeScratchDir("string_oracle_" + mode);
-    std::string input;
-    for (const auto& line : hex_lines) input += line + "\n";
-    EXPECT_TRUE(WriteHostFile(dir + "/in", std::vector<uint8_t>(input.begin(), input.end())));
-    const std::string script = TestEnvDir("TEST_SOURCE_DIR") + "/tests/data/string_oracle.py";
-    EXPECT_EQ(RunHostCommand("python3 '" + script + "' " + mode + " '" + dir + "/in' '" + dir + "/out'"), 0);
-    std::vector<uint8_t> bytes = ReadHostFile(dir + "/out");
+    std::vector<std::string> lines;
+    EXPECT_TRUE(RunDataScript("string_oracle.py", mode + " in.txt out.txt", hex_lines, &lines));
     std::vector<std::wstring> texts;
-    std::string line;
-    for (uint8_t b : bytes) {
-        if (b == '\n') {
-            texts.push_back(UnitsOfHex(line));
-            line.clear();
-        } else {
-            line += char(b);
-        }
-    }
+    for (const std::string& line : lines) texts.push_back(UnitsOfHex(line));
     return texts;
 }
 

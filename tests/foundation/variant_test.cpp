@@ -203,34 +203,25 @@ TEST(VariantConvertible, OtherTagsOnlyToThemselves) {
 
 // "%f" texts of doubles of many magnitudes, checked against Python.
 TEST(VariantOracle, DoubleTextMatchesPython) {
-    std::string dir = MakeScratchDir("variant_oracle");
     std::mt19937_64 random(99);
     std::vector<double> values = {0.0,  -0.0,          0.5,  2.5,   -2.5,    1e-7,
                                   5e-7, 123456789.125, 1e15, 1e300, -1.7e308};
     std::uniform_real_distribution<double> mantissa(-10.0, 10.0);
     std::uniform_int_distribution<int> exponent(-8, 20);
     for (int i = 0; i < 300; ++i) values.push_back(mantissa(random) * std::pow(10.0, exponent(random)));
-    std::string input;
+    std::vector<std::string> input, expected;
     for (double value : values) {
         uint64_t bits;
         std::memcpy(&bits, &value, 8);
         char line[32];
-        std::snprintf(line, sizeof line, "%016" PRIx64 "\n", bits);
-        input += line;
+        std::snprintf(line, sizeof line, "%016" PRIx64, bits);
+        input.push_back(line);
     }
-    ASSERT_TRUE(WriteHostFile(dir + "/in.txt", std::vector<uint8_t>(input.begin(), input.end())));
-    std::string script = TestEnvDir("TEST_SOURCE_DIR") + "/tests/data/printf_f.py";
-    ASSERT_EQ(RunHostCommand("python3 '" + script + "' '" + dir + "/in.txt' '" + dir + "/out.txt'"), 0);
-    std::vector<uint8_t> bytes = ReadHostFile(dir + "/out.txt");
-    std::istringstream expected(std::string(bytes.begin(), bytes.end()));
-    std::string line;
-    size_t checked = 0;
+    ASSERT_TRUE(RunDataScript("printf_f.py", "in.txt out.txt", input, &expected));
+    ASSERT_EQ(expected.size(), values.size());
     Variant v;
-    while (std::getline(expected, line)) {
-        ASSERT_LT(checked, values.size());
-        VariantSetDouble(v, values[checked]);
-        EXPECT_EQ(Text(v), std::wstring(line.begin(), line.end())) << values[checked];
-        ++checked;
+    for (size_t i = 0; i < values.size(); ++i) {
+        VariantSetDouble(v, values[i]);
+        EXPECT_EQ(Text(v), std::wstring(expected[i].begin(), expected[i].end())) << values[i];
     }
-    EXPECT_EQ(checked, values.size());
 }

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 
 std::string TestEnvDir(const char* variable) {
     const char* value = getenv(variable);
@@ -131,4 +132,21 @@ bool RunConcurrently(int threads, const std::function<void(int)>& body) {
     if (!ended) return false;
     delete tasks;
     return static_cast<int>(handles.size()) == threads;
+}
+
+bool RunDataScript(const std::string& script, const std::string& arguments,
+                   const std::vector<std::string>& input_lines, std::vector<std::string>* output_lines) {
+    const std::string dir = MakeScratchDir("script-" + script);
+    std::string input;
+    for (const std::string& line : input_lines) input += line + "\n";
+    if (!WriteHostFile(dir + "/in.txt", std::vector<uint8_t>(input.begin(), input.end())) ||
+        RunHostCommand("cd '" + dir + "' && python3 '" + TestEnvDir("TEST_SOURCE_DIR") + "/tests/data/" + script +
+                       "' " + arguments) != 0) {
+        return false;
+    }
+    const std::vector<uint8_t> bytes = ReadHostFile(dir + "/out.txt");
+    std::istringstream output(std::string(bytes.begin(), bytes.end()));
+    output_lines->clear();
+    for (std::string line; std::getline(output, line);) output_lines->push_back(line);
+    return true;
 }

@@ -34,3 +34,9 @@ std::string Utf8Of(const std::wstring& text);
 // Runs body(0) to body(threads - 1) on threads of their own and waits for
 // all of them, at most a minute; false when one did not start or end in time.
 bool RunConcurrently(int threads, const std::function<void(int)>& body);
+
+// Runs the Python script tests/data/SCRIPT with the ARGUMENTS in a fresh
+// scratch directory, after writing the input lines there as in.txt; the
+// output lines are what it left in out.txt. False when the script failed.
+bool RunDataScript(const std::string& script, const std::string& arguments,
+                   const std::vector<std::string>& input_lines, std::vector<std::string>* output_lines);
