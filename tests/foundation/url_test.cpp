@@ -139,15 +139,3 @@ TEST(UrlResolve, AgreesWithPythonUrljoin) {
         EXPECT_EQ(RunHostCommand(command), 0) << Narrow(relative) << " -> " << Narrow(Print(result));
     }
 }
-
-TEST(UrlResolve, ParentPath) {
-    WString path = L"/a/b/x.tif";
-    EXPECT_TRUE(UrlParentPath(path));
-    EXPECT_EQ(Text(path), L"/a/b");
-    path = L"/a";
-    EXPECT_TRUE(UrlParentPath(path));
-    EXPECT_EQ(Text(path), L"");
-    EXPECT_FALSE(UrlParentPath(path));
-    path = L"plain";
-    EXPECT_FALSE(UrlParentPath(path));
-}
