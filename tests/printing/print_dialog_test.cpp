@@ -14,8 +14,8 @@
 
 #include "resources/resource_ids.h"
 #include "resources/text_ids.h"
+#include "tests/printing/feature_print_provider.h"
 #include "tests/viewer/documents/document_test_support.h"
-#include "tests/viewer/fake_print_provider.h"
 #include "tests/viewer/views/dib_canvas.h"
 #include "viewer/app/app_root.h"
 #include "viewer/core/open_params.h"
@@ -25,14 +25,10 @@ namespace {
 
 namespace f = print_feature;
 
-class DialogProvider : public FakePrintProvider {
+// Counts what it is asked to print.
+class DialogProvider : public FeatureProvider {
   public:
-    explicit DialogProvider(std::set<uint32_t> features) : features_(std::move(features)) {}
-    bool HasFeature(uint32_t code) override { return features_.count(code) != 0; }
-    Ref<PrintableArea> GetPrintableArea() override {
-        return PrintableAreaFromMm(SizeD{210, 297}, RectD{SizeD{200, 287}, PointD{5, 5}}, 300 / 25.4,
-                                   300 / 25.4);
-    }
+    using FeatureProvider::FeatureProvider;
     bool Print(ViewerContext*, HWND, const PtrArray& pages, PrintOptions*) override {
         printed_pages = PtrArrayCount(pages);
         ++print_calls;
@@ -40,9 +36,6 @@ class DialogProvider : public FakePrintProvider {
     }
     uint32_t printed_pages = 0;
     uint32_t print_calls = 0;
-
-  private:
-    std::set<uint32_t> features_;
 };
 
 bool Enabled(const std::vector<PrintControlEnabling>& table, int control) {
