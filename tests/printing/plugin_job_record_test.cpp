@@ -1,5 +1,5 @@
-// The pieces of a plug-in's job record that need no plug-in: range texts,
-// document kinds and the file name the record can carry.
+// The pieces of a plug-in's job record that need no plug-in: range texts
+// and the file name the record can carry.
 #include "printing/plugin_job_record.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +8,6 @@
 #include <set>
 #include <string>
 
-#include "imaging/formats/image_format.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -81,16 +80,6 @@ TEST(PluginRangeTexts, LongTextsSplitBetweenEntriesIntoCompleteRanges) {
         EXPECT_EQ(printed, expected) << limit;
         EXPECT_EQ(pieces.back(), pieces.back().substr(0, pieces.back().rfind(',') + 1) + "1000-1002");
     }
-}
-
-TEST(PluginDocumentKind, ReaderOrdinalsMapToTheRecordsKinds) {
-    EXPECT_EQ(PluginDocumentKind(kOrdinalTiff), 1u);
-    EXPECT_EQ(PluginDocumentKind(kOrdinalCals), 3u);
-    EXPECT_EQ(PluginDocumentKind(kOrdinalBmp), 5u);
-    EXPECT_EQ(PluginDocumentKind(kOrdinalGif), 8u);
-    EXPECT_EQ(PluginDocumentKind(kOrdinalJpeg), 9u);
-    EXPECT_EQ(PluginDocumentKind(5), 0u);
-    EXPECT_EQ(PluginDocumentKind(0xFFFFFFFFu), 0u);
 }
 
 // Names that the ANSI code page cannot spell, or that are longer than the

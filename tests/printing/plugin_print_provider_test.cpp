@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <optional>
 #include <sstream>
 
 #include "printing/plugin_job_record.h"
@@ -42,6 +43,8 @@ Record As(const Call& call) {
     return record;
 }
 
+std::string Ansi(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
 template <typename Record>
 std::vector<uint8_t> BytesOf(const Record& record) {
     const auto* first = reinterpret_cast<const uint8_t*>(&record);
@@ -67,6 +70,8 @@ class PluginProvider : public ::testing::Test {
         failures().clear();
     }
     void TearDown() override {
+        document_.Reset();
+        viewer_.reset();
         provider_ = nullptr;
         PrintProvidersRelease(list_);
     }
@@ -93,12 +98,30 @@ class PluginProvider : public ::testing::Test {
     void SelectFirstPrinter(ViewerContext* context) {
         ASSERT_TRUE(PrintProviderSelectPrinterAt(provider_, context, 0));
     }
+    // A viewer showing a TIFF of `pages` pages from a scratch folder, and the
+    // fake plug-in built as `variant` loaded as plp_<name>.dll with its
+    // first printer chosen.
+    void Start(const std::string& name, int pages, const std::string& variant = "probe") {
+        viewer_.emplace();
+        dir_ = MakeScratchDir("plugin_" + name + "_docs");
+        MakeTiff(dir_ + "/x.tif", pages);
+        document_ = viewer_->Open(dir_ + "/x.tif");
+        ASSERT_TRUE(document_);
+        ASSERT_EQ(DocItemGetChildCount(document_.get()), uint32_t(pages));
+        ASSERT_NO_FATAL_FAILURE(Load("plugin_" + name, variant, "plp_" + name + ".dll"));
+        ASSERT_NO_FATAL_FAILURE(SelectFirstPrinter(context()));
+    }
+    ViewerContext* context() const { return viewer_->context.get(); }
+    std::string FileOf(const std::string& name) const { return Ansi(WindowsPathOf(dir_ + "/" + name)); }
 
     SettingsKeyRedirect redirect_;
     std::string folder_;
     std::string name_;
     PrintProviders list_;
     PluginPrintProvider* provider_ = nullptr;  // borrowed from the list
+    std::optional<RunningViewer> viewer_;
+    std::string dir_;
+    Ref<DocumentItem> document_;
 };
 
 // The pages of the documents, in this order, as the print dialog hands them.
@@ -113,32 +136,19 @@ struct PageList {
     PtrArray pages{20, true};
 };
 
-// A TIFF of `pages` pages made in a scratch folder and opened in the viewer.
-Ref<DocumentItem> OpenTiff(RunningViewer& viewer, const std::string& dir, int pages) {
-    MakeTiff(dir + "/x.tif", pages);
-    return viewer.Open(dir + "/x.tif");
-}
-
-std::string Ansi(const std::wstring& text) { return std::string(text.begin(), text.end()); }
-
 }  // namespace
 
 // Pages 1-3 and 5 of X, then 1-2 of Y: two jobs, each record as its offsets
 // say, with the document's own file, page count and whole page.
 TEST_F(PluginProvider, ConsecutivePagesOfADocumentMakeOneJobRecord) {
-    RunningViewer viewer;
-    const std::string dir = MakeScratchDir("plugin_jobs_docs");
-    MakeTiff(dir + "/x.tif", 5);
-    MakeTiff(dir + "/y.tif", 2);
-    Ref<DocumentItem> x = viewer.Open(dir + "/x.tif"), y = viewer.Open(dir + "/y.tif");
-    ASSERT_TRUE(x && y);
-    ASSERT_EQ(DocItemGetChildCount(x.get()), 5u);
-    ASSERT_NO_FATAL_FAILURE(Load("plugin_jobs", "probe", "plp_jobs.dll"));
-    ASSERT_NO_FATAL_FAILURE(SelectFirstPrinter(viewer.context.get()));
+    ASSERT_NO_FATAL_FAILURE(Start("jobs", 5));
+    MakeTiff(dir_ + "/y.tif", 2);
+    Ref<DocumentItem> y = viewer_->Open(dir_ + "/y.tif");
+    ASSERT_TRUE(y);
     PageList list;
-    list.Add(x.get(), {0, 1, 2, 4});
+    list.Add(document_.get(), {0, 1, 2, 4});
     list.Add(y.get(), {0, 1});
-    ASSERT_TRUE(provider_->Print(viewer.context.get(), nullptr, list.pages, nullptr));
+    ASSERT_TRUE(provider_->Print(context(), nullptr, list.pages, nullptr));
 
     const std::vector<Call> jobs = Jobs();
     ASSERT_EQ(jobs.size(), 2u) << Log();
@@ -146,8 +156,7 @@ TEST_F(PluginProvider, ConsecutivePagesOfADocumentMakeOneJobRecord) {
         std::string file;
         uint16_t pages;
         std::string ranges;
-    } expected[] = {{Ansi(WindowsPathOf(dir + "/x.tif")), 5, "1-3,5"},
-                    {Ansi(WindowsPathOf(dir + "/y.tif")), 2, "1-2"}};
+    } expected[] = {{FileOf("x.tif"), 5, "1-3,5"}, {FileOf("y.tif"), 2, "1-2"}};
     for (size_t i = 0; i < 2; ++i) {
         EXPECT_EQ(jobs[i].line, "Print5 Probe printer A 840");
         const PluginJob5 got = As<PluginJob5>(jobs[i]);
@@ -174,12 +183,7 @@ TEST_F(PluginProvider, ConsecutivePagesOfADocumentMakeOneJobRecord) {
 // the plug-in's own papers; without fit the field is 0 and the ratio is the
 // options' own. The plug-in supports A4 and A3 and names two papers.
 TEST_F(PluginProvider, PapersAndTheStandardPaperField) {
-    RunningViewer viewer;
-    const std::string dir = MakeScratchDir("plugin_papers_docs");
-    Ref<DocumentItem> x = OpenTiff(viewer, dir, 1);
-    ASSERT_TRUE(x);
-    ASSERT_NO_FATAL_FAILURE(Load("plugin_papers", "probe", "plp_papers.dll"));
-    ASSERT_NO_FATAL_FAILURE(SelectFirstPrinter(viewer.context.get()));
+    ASSERT_NO_FATAL_FAILURE(Start("papers", 1));
     ASSERT_EQ(provider_->GetPaperCount(), 4u);
     struct Paper {
         std::wstring name;
@@ -200,17 +204,17 @@ TEST_F(PluginProvider, PapersAndTheStandardPaperField) {
     EXPECT_FALSE(provider_->GetPaperAt(4));
 
     PageList list;
-    list.Add(x.get(), {0});
+    list.Add(document_.get(), {0});
     PluginJobOptions fit;
     PluginJobOptions scaled;
     scaled.fit = false;
     scaled.ratio_numerator = 2;
     scaled.ratio_denominator = 3;
-    ASSERT_TRUE(provider_->SelectPaper(viewer.context.get(), 3));  // "Roll 610": PL_SetPaper 1
-    ASSERT_TRUE(provider_->PrintJobs(viewer.context.get(), nullptr, list.pages, fit));
-    ASSERT_TRUE(provider_->PrintJobs(viewer.context.get(), nullptr, list.pages, scaled));
-    ASSERT_TRUE(provider_->SelectPaper(viewer.context.get(), 1));  // A3
-    ASSERT_TRUE(provider_->PrintJobs(viewer.context.get(), nullptr, list.pages, fit));
+    ASSERT_TRUE(provider_->SelectPaper(context(), 3));  // "Roll 610": PL_SetPaper 1
+    ASSERT_TRUE(provider_->PrintJobs(context(), nullptr, list.pages, fit));
+    ASSERT_TRUE(provider_->PrintJobs(context(), nullptr, list.pages, scaled));
+    ASSERT_TRUE(provider_->SelectPaper(context(), 1));  // A3
+    ASSERT_TRUE(provider_->PrintJobs(context(), nullptr, list.pages, fit));
     const std::vector<Call> jobs = Jobs();
     ASSERT_EQ(jobs.size(), 3u);
     EXPECT_EQ(As<PluginJob5>(jobs[0]).standard_paper, -1);
@@ -224,8 +228,8 @@ TEST_F(PluginProvider, PapersAndTheStandardPaperField) {
     EXPECT_NE(Log().find("SetStandardPaper 1\n"), std::string::npos);
 
     // A printer change starts again from the first paper and bin.
-    ASSERT_TRUE(provider_->SelectBin(viewer.context.get(), 1));
-    ASSERT_TRUE(PrintProviderSelectPrinterAt(provider_, viewer.context.get(), 1));
+    ASSERT_TRUE(provider_->SelectBin(context(), 1));
+    ASSERT_TRUE(PrintProviderSelectPrinterAt(provider_, context(), 1));
     EXPECT_EQ(provider_->GetCurrentPaper(), 0);
     EXPECT_EQ(provider_->GetCurrentBin(), 0);
     EXPECT_FALSE(provider_->SelectPaper(nullptr, 1));
@@ -235,15 +239,8 @@ TEST_F(PluginProvider, PapersAndTheStandardPaperField) {
 // fractions of the page, and a range longer than its 39 characters goes out
 // as several jobs that together ask for exactly the chosen pages.
 TEST_F(PluginProvider, SmallRecordsCarryFractionsAndSplitLongRanges) {
-    RunningViewer viewer;
-    const std::string dir = MakeScratchDir("plugin_small_docs");
-    Ref<DocumentItem> x = OpenTiff(viewer, dir, 40);
-    ASSERT_TRUE(x);
-    ASSERT_EQ(DocItemGetChildCount(x.get()), 40u);
-    ASSERT_NO_FATAL_FAILURE(Load("plugin_small", "noprint5", "plp_small.dll"));
-    ASSERT_NO_FATAL_FAILURE(SelectFirstPrinter(viewer.context.get()));
-
-    Ref<DocItem> first = DocItemGetChild(x.get(), 0);
+    ASSERT_NO_FATAL_FAILURE(Start("small", 40, "noprint5"));
+    Ref<DocItem> first = DocItemGetChild(document_.get(), 0);
     Ref<CutOutState> cut_out = first->GetCutOut();
     const SizeD page = CutOutGetPageSize(cut_out.get());
     // Half the width and a quarter of the height, from a quarter across and half down.
@@ -252,10 +249,10 @@ TEST_F(PluginProvider, SmallRecordsCarryFractionsAndSplitLongRanges) {
     PageList list;
     std::vector<uint32_t> asked;
     for (uint32_t position = 0; position < 40; position += 2) {
-        list.Add(x.get(), {position});
+        list.Add(document_.get(), {position});
         asked.push_back(position + 1);
     }
-    ASSERT_TRUE(provider_->Print(viewer.context.get(), nullptr, list.pages, nullptr));
+    ASSERT_TRUE(provider_->Print(context(), nullptr, list.pages, nullptr));
     const std::vector<Call> jobs = Jobs();
     ASSERT_EQ(jobs.size(), 2u) << Log();  // "1,3,...,39" is 69 characters
     std::vector<uint32_t> printed;
@@ -270,7 +267,7 @@ TEST_F(PluginProvider, SmallRecordsCarryFractionsAndSplitLongRanges) {
         const double fractions[] = {0.25, 0.5, 0.75, 0.75};
         for (int i = 0; i < 4; ++i) EXPECT_NEAR(record.cut_out[i], fractions[i], 1e-12) << i;
         EXPECT_EQ(record.marker, 422);
-        EXPECT_EQ(std::string(record.file_name), Ansi(WindowsPathOf(dir + "/x.tif")));
+        EXPECT_EQ(std::string(record.file_name), FileOf("x.tif"));
     }
     EXPECT_EQ(printed, asked);
 
@@ -278,8 +275,8 @@ TEST_F(PluginProvider, SmallRecordsCarryFractionsAndSplitLongRanges) {
     PluginJobOptions whole;
     whole.cut_out_only = false;
     PageList one;
-    one.Add(x.get(), {0});
-    ASSERT_TRUE(provider_->PrintJobs(viewer.context.get(), nullptr, one.pages, whole));
+    one.Add(document_.get(), {0});
+    ASSERT_TRUE(provider_->PrintJobs(context(), nullptr, one.pages, whole));
     const std::vector<Call> after = Jobs();
     ASSERT_EQ(after.size(), 3u);
     const PluginJob3 whole_page = As<PluginJob3>(after[2]);
@@ -288,7 +285,7 @@ TEST_F(PluginProvider, SmallRecordsCarryFractionsAndSplitLongRanges) {
 
     // The plug-in is asked about an item with only its document kind.
     EXPECT_TRUE(provider_->CanPrintItem(first.get()));
-    EXPECT_FALSE(provider_->CanPrintItem(x.get()));  // the document, no page
+    EXPECT_FALSE(provider_->CanPrintItem(document_.get()));  // the document, no page
     const std::vector<Call> asked_jobs = Jobs("CanPrint3");
     ASSERT_EQ(asked_jobs.size(), 1u);
     PluginJob3 only_kind{};
@@ -331,15 +328,10 @@ TEST_F(PluginProvider, StandardTokensCarryTheVariablesText) {
     ASSERT_TRUE(redirect_.ok());
     SeedRegistry(redirect_.UserSettingsKey() + "\\Variables",
                  {{"COMPANY", "Ostrel Werke"}, {"PHONE", "0815"}});
-    RunningViewer viewer;
-    const std::string dir = MakeScratchDir("plugin_tokens_docs");
-    Ref<DocumentItem> x = OpenTiff(viewer, dir, 1);
-    ASSERT_TRUE(x);
-    ASSERT_NO_FATAL_FAILURE(Load("plugin_tokens", "probe", "plp_tokens.dll"));
-    ASSERT_NO_FATAL_FAILURE(SelectFirstPrinter(viewer.context.get()));
+    ASSERT_NO_FATAL_FAILURE(Start("tokens", 1));
     PageList list;
-    list.Add(x.get(), {0});
-    ASSERT_TRUE(provider_->Print(viewer.context.get(), nullptr, list.pages, nullptr));
+    list.Add(document_.get(), {0});
+    ASSERT_TRUE(provider_->Print(context(), nullptr, list.pages, nullptr));
     const std::string log = Log();
     const size_t company = log.find("SetStdToken 0 Ostrel Werke\n");
     const size_t phone = log.find("SetStdToken 7 0815\n");
@@ -362,21 +354,17 @@ TEST_F(PluginProvider, DownloadsPrintFromTheLocalCopyAndFailuresGoOn) {
     DownloadServer server;
     ASSERT_TRUE(server.Start("plugin_print"));
     MakeTiff(server.Document("remote.tif"), 2);
-    RunningViewer viewer;
-    const std::string dir = MakeScratchDir("plugin_fail_docs");
-    MakeTiff(dir + "/y.tif", 1);
-    const std::wstring foreign = WindowsPathOf(dir) + L"\\\u6f22\u5b57.tif";
-    ASSERT_TRUE(CopyFileW(WindowsPathOf(dir + "/y.tif").c_str(), foreign.c_str(), FALSE));
-    Ref<DocumentItem> remote = viewer.Open(server.Url("/file/remote.tif"));
-    Ref<DocumentItem> y = viewer.Open(foreign);
+    ASSERT_NO_FATAL_FAILURE(Start("fail", 1));
+    const std::wstring foreign = WindowsPathOf(dir_) + L"\\\u6f22\u5b57.tif";
+    ASSERT_TRUE(CopyFileW(WindowsPathOf(dir_ + "/x.tif").c_str(), foreign.c_str(), FALSE));
+    Ref<DocumentItem> remote = viewer_->Open(server.Url("/file/remote.tif"));
+    Ref<DocumentItem> y = viewer_->Open(foreign);
     ASSERT_TRUE(remote && y);
     ASSERT_TRUE(PumpUntil([&] { return DocItemGetChildCount(remote.get()) == 2; }, 15000));
-    ASSERT_NO_FATAL_FAILURE(Load("plugin_fail", "probe", "plp_fail.dll"));
-    ASSERT_NO_FATAL_FAILURE(SelectFirstPrinter(viewer.context.get()));
     PageList list;
     list.Add(remote.get(), {1});
     list.Add(y.get(), {0});
-    EXPECT_FALSE(provider_->Print(viewer.context.get(), nullptr, list.pages, nullptr));
+    EXPECT_FALSE(provider_->Print(context(), nullptr, list.pages, nullptr));
     const std::vector<Call> jobs = Jobs();
     ASSERT_EQ(jobs.size(), 2u) << Log();
     const std::string copy = As<PluginJob5>(jobs[0]).file_name;
@@ -398,7 +386,7 @@ TEST_F(PluginProvider, DownloadsPrintFromTheLocalCopyAndFailuresGoOn) {
     EXPECT_EQ(short_name.find('?'), std::string::npos) << short_name;
     WIN32_FILE_ATTRIBUTE_DATA data{};
     ASSERT_TRUE(GetFileAttributesExA(short_name.c_str(), GetFileExInfoStandard, &data)) << short_name;
-    EXPECT_EQ(data.nFileSizeLow, ReadHostFile(dir + "/y.tif").size());
+    EXPECT_EQ(data.nFileSizeLow, ReadHostFile(dir_ + "/x.tif").size());
     // Each refused job is reported, the others still sent.
     EXPECT_EQ(failures().size(), 2u);
     server.Stop();
@@ -432,24 +420,20 @@ TEST_F(PluginProvider, PrintableAreaFromThePluginOrFromThePaper) {
 // A file that neither its ANSI name nor a short name can reach fails its own
 // job with a message; the other documents still print.
 TEST_F(PluginProvider, AJobWithoutAReadableFileNameFailsAlone) {
-    RunningViewer viewer;
-    const std::string dir = MakeScratchDir("plugin_unnamed_docs");
-    Ref<DocumentItem> x = OpenTiff(viewer, dir, 1);
-    const std::wstring foreign = WindowsPathOf(dir) + L"\\\u6f22\u5b57.tif";
-    ASSERT_TRUE(CopyFileW(WindowsPathOf(dir + "/x.tif").c_str(), foreign.c_str(), FALSE));
-    Ref<DocumentItem> gone = viewer.Open(foreign);
-    ASSERT_TRUE(x && gone);
+    ASSERT_NO_FATAL_FAILURE(Start("unnamed", 1));
+    const std::wstring foreign = WindowsPathOf(dir_) + L"\\\u6f22\u5b57.tif";
+    ASSERT_TRUE(CopyFileW(WindowsPathOf(dir_ + "/x.tif").c_str(), foreign.c_str(), FALSE));
+    Ref<DocumentItem> gone = viewer_->Open(foreign);
+    ASSERT_TRUE(gone);
     ASSERT_EQ(DocItemGetChildCount(gone.get()), 1u);
     // Gone from the disk, so it has no short name any more.
     ASSERT_TRUE(DeleteFileW(foreign.c_str()) || MoveFileExW(foreign.c_str(), nullptr, 0));
-    ASSERT_NO_FATAL_FAILURE(Load("plugin_unnamed", "probe", "plp_unnamed.dll"));
-    ASSERT_NO_FATAL_FAILURE(SelectFirstPrinter(viewer.context.get()));
     PageList list;
     list.Add(gone.get(), {0});
-    list.Add(x.get(), {0});
-    EXPECT_FALSE(provider_->Print(viewer.context.get(), nullptr, list.pages, nullptr));
+    list.Add(document_.get(), {0});
+    EXPECT_FALSE(provider_->Print(context(), nullptr, list.pages, nullptr));
     EXPECT_EQ(failures(), std::vector<std::wstring>{foreign});
     const std::vector<Call> jobs = Jobs();
     ASSERT_EQ(jobs.size(), 1u);
-    EXPECT_EQ(std::string(As<PluginJob5>(jobs[0]).file_name), Ansi(WindowsPathOf(dir + "/x.tif")));
+    EXPECT_EQ(std::string(As<PluginJob5>(jobs[0]).file_name), FileOf("x.tif"));
 }

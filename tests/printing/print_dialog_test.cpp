@@ -8,14 +8,15 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <set>
 #include <thread>
 
-#include "foundation/handles.h"
 #include "resources/resource_ids.h"
 #include "resources/text_ids.h"
+#include "tests/printing/feature_print_provider.h"
 #include "tests/viewer/documents/document_test_support.h"
-#include "tests/viewer/fake_print_provider.h"
+#include "tests/viewer/views/dib_canvas.h"
 #include "viewer/app/app_root.h"
 #include "viewer/core/open_params.h"
 #include "viewer/core/settings.h"
@@ -24,14 +25,10 @@ namespace {
 
 namespace f = print_feature;
 
-class DialogProvider : public FakePrintProvider {
+// Counts what it is asked to print.
+class DialogProvider : public FeatureProvider {
   public:
-    explicit DialogProvider(std::set<uint32_t> features) : features_(std::move(features)) {}
-    bool HasFeature(uint32_t code) override { return features_.count(code) != 0; }
-    Ref<PrintableArea> GetPrintableArea() override {
-        return PrintableAreaFromMm(SizeD{210, 297}, RectD{SizeD{200, 287}, PointD{5, 5}}, 300 / 25.4,
-                                   300 / 25.4);
-    }
+    using FeatureProvider::FeatureProvider;
     bool Print(ViewerContext*, HWND, const PtrArray& pages, PrintOptions*) override {
         printed_pages = PtrArrayCount(pages);
         ++print_calls;
@@ -39,9 +36,6 @@ class DialogProvider : public FakePrintProvider {
     }
     uint32_t printed_pages = 0;
     uint32_t print_calls = 0;
-
-  private:
-    std::set<uint32_t> features_;
 };
 
 bool Enabled(const std::vector<PrintControlEnabling>& table, int control) {
@@ -288,42 +282,26 @@ TEST(PrintDialogWindow, PreviewShowsThePageOnThePaper) {
     Ref<PrintDialog> dialog = PrintDialogCreate(bed.viewer.context.get(), document.get());
     ASSERT_TRUE(dialog);
     dialog->options->range = print_range::kCurrentPage;
-    RectI box, client;
-    std::vector<uint32_t> pixels;
+    RectI box;
+    std::unique_ptr<DibCanvas> canvas;
     RunDriven(dialog.get(), [&](HWND window) {
-        RECT rect = {};
-        GetClientRect(window, &rect);
-        client.size = SizeI{rect.right, rect.bottom};
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = rect.right;
-        info.bmiHeader.biHeight = -rect.bottom;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        void* bits = nullptr;
-        MemoryDC dc(nullptr);
-        GdiBitmap bitmap(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-        if (bitmap && bits) {
-            ScopedSelect select(dc.get(), bitmap.get());
-            DWORD_PTR answer = 0;
-            SendMessageTimeoutW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()), PRF_CLIENT,
-                                SMTO_NORMAL, 10000, &answer);
-            GdiFlush();
-            const auto* first = static_cast<const uint32_t*>(bits);
-            pixels.assign(first, first + size_t(rect.right) * rect.bottom);
-        }
+        RECT client = {};
+        GetClientRect(window, &client);
+        canvas = std::make_unique<DibCanvas>(client.right, client.bottom, 0x7F7F7F);
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas->dc()), PRF_CLIENT,
+                            SMTO_NORMAL, 10000, &answer);
         box = dialog->preview_box;
         Press(window, IDCANCEL);
     });
-    ASSERT_FALSE(pixels.empty());
+    ASSERT_TRUE(canvas && canvas->ok());
     ASSERT_GT(box.size.width, 50);
-    auto at = [&](int32_t x, int32_t y) { return pixels[size_t(y) * client.size.width + x] & 0xFFFFFF; };
     const int32_t centre_x = box.origin.x + box.size.width / 2;
     const int32_t top = box.origin.y + box.size.height / 4, bottom = box.origin.y + box.size.height * 7 / 8;
-    EXPECT_EQ(at(centre_x, top), 0u) << "the page's black half";
-    EXPECT_EQ(at(centre_x, bottom), 0xFFFFFFu) << "the page's white half";
+    EXPECT_EQ(canvas->Pixel(centre_x, top), 0u) << "the page's black half";
+    EXPECT_EQ(canvas->Pixel(centre_x, bottom), 0xFFFFFFu) << "the page's white half";
     // Portrait paper in a wider box: the box's far sides are button face.
     const COLORREF face = GetSysColor(COLOR_BTNFACE);  // 0xBBGGRR; the DIB holds 0xRRGGBB
-    EXPECT_EQ(at(box.origin.x + 1, box.origin.y + box.size.height / 2),
+    EXPECT_EQ(canvas->Pixel(box.origin.x + 1, box.origin.y + box.size.height / 2),
               (uint32_t{GetRValue(face)} << 16) | (uint32_t{GetGValue(face)} << 8) | GetBValue(face));
 }

@@ -10,27 +10,14 @@
 #include <set>
 
 #include "printing/print_options.h"
+#include "tests/printing/feature_print_provider.h"
 #include "tests/viewer/documents/document_test_support.h"
-#include "tests/viewer/fake_print_provider.h"
 #include "viewer/core/settings.h"
 #include "viewer/model/cut_out_state.h"
 
 namespace {
 
-constexpr double kDotsPerMm = 300 / 25.4;
-
-class FeatureProvider : public FakePrintProvider {
-  public:
-    explicit FeatureProvider(std::set<uint32_t> features) : features_(std::move(features)) {}
-    bool HasFeature(uint32_t code) override { return features_.count(code) != 0; }
-    Ref<PrintableArea> GetPrintableArea() override {
-        return PrintableAreaFromMm(SizeD{210, 297}, RectD{SizeD{200, 287}, PointD{5, 5}}, kDotsPerMm,
-                                   kDotsPerMm);
-    }
-
-  private:
-    std::set<uint32_t> features_;
-};
+constexpr double kDotsPerMm = FeatureProvider::kDotsPerMm;
 
 const std::set<uint32_t> kAllFeatures = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
 

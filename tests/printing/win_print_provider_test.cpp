@@ -162,14 +162,6 @@ TEST(PrinterDevice, ARefusedOrFailedChangeKeepsTheDevice) {
     EXPECT_FALSE(PrinterDeviceShowProperties(*device, f.context.get(), nullptr));
 }
 
-TEST(PrinterStatus, TheFirstProblemNamesTheState) {
-    EXPECT_EQ(PrinterStatusTextId(0x210), 2901u);  // paper out and busy
-    EXPECT_EQ(PrinterStatusTextId(PRINTER_STATUS_BUSY), 2904u);
-    EXPECT_EQ(PrinterStatusTextId(PRINTER_STATUS_ERROR | PRINTER_STATUS_TONER_LOW), 2912u);
-    EXPECT_EQ(PrinterStatusTextId(PRINTER_STATUS_MANUAL_FEED), 2916u);
-    EXPECT_EQ(PrinterStatusTextId(0), 2917u);
-}
-
 // Another printer's driver gets its own defaults with the asked public
 // fields, never the first printer's settings: the tray chosen on the test
 // printer does not follow to the other one.

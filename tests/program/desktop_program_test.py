@@ -6,12 +6,10 @@ the file types registered at exit."""
 import os
 import pathlib
 import re
-import subprocess
-import sys
 
-from program_peer import (FRAME, IDOK, MAIN, PREVIEW, PROGRAM, SETTINGS_KEY, TREE, WM_COMMAND, begin, build,
-                          check, cut_out, dde, finish, make_tiff, probe, quit_program, reg_query, reg_set, request,
-                          start, wait_for, wait_for_active_file, wait_for_frame, windows_path, wine)
+from program_peer import (FRAME, IDOK, MAIN, PREVIEW, PROGRAM, SETTINGS_KEY, TREE, WM_COMMAND, build, check, cut_out,
+                          dde, make_tiff, probe, quit_program, reg_query, reg_set, request, run_check, start,
+                          wait_for, wait_for_active_file, wait_for_frame, windows_path, windows_temp, wine)
 
 DDE_LOG = os.path.join(os.environ.get("WINEPREFIX", os.path.join(build, "wineprefix")), "drive_c", "plovexdde.log")
 # Scratch extensions, so that the prefix's real types stay free; the parts
@@ -189,20 +187,14 @@ def main(work, session_list):
         check(wine("reg", "query", "HKCR\\" + key)[0] != 0, "no key %s" % key)
 
 
-work = begin("program-desktop")
-temp = wine("cmd", "/c", "echo", "%TEMP%")[1].strip().splitlines()[-1].strip()
-session_list = os.path.join(subprocess.run(["winepath", "-u", temp], capture_output=True, timeout=60)
-                            .stdout.decode().strip(), "plxpers.lst")
-if os.path.exists(DDE_LOG):
-    os.remove(DDE_LOG)
-reg_set(SETTINGS)
-try:
-    main(work, session_list)
-finally:
-    code = finish()
-    reg_set({name: None for name in SETTINGS})
+def cleanup():
     for key in (".plxbb-a", ".PLXBB-B", ".plxbb-c", "Plovex.Document"):
         wine("reg", "delete", "HKCR\\" + key, "/f")
     if os.path.exists(session_list):
         os.remove(session_list)
-sys.exit(code)
+
+
+session_list = os.path.join(windows_temp(), "plxpers.lst")
+if os.path.exists(DDE_LOG):
+    os.remove(DDE_LOG)
+run_check("program-desktop", lambda work: main(work, session_list), SETTINGS, cleanup)

@@ -8,22 +8,14 @@ import subprocess
 import sys
 import time
 
-from program_peer import PROBE, probe, wine  # noqa: E402
+from program_peer import PROBE, build, exit_with, probe, show_document, wait_for, wine
 
-build = os.environ.get("TEST_BINARY_DIR", "build")
 work = os.path.join(build, "scratch", "program-dialog-texts")
 WM_COMMAND, COMMAND_SETTINGS = 273, 535
 PSM_SETCURSEL, IDCANCEL = 1125, 2
 PAGES = 5
 # A text of the first page that tells the language.
 LANGUAGE_MARK = {"0": "Dateitypen", "1": "Filetypes"}
-
-
-def wait_for(condition, timeout):
-    end = time.monotonic() + timeout
-    while not (value := condition()) and time.monotonic() < end:
-        time.sleep(0.2)
-    return value or None
 
 
 def visible_pages(sheet):
@@ -71,27 +63,13 @@ def main():
     subprocess.run(["convert", "-size", "200x100", "xc:white", "-monochrome", "-compress", "Group4", page], check=True)
     failures = []
     for language in ("0", "1"):
-        environment = dict(os.environ, SCREEN_SIZE="1024x768", DIALOG_LANGUAGE=language,
-                           SHOW_SETTINGS="SHOW_HAIRCROSS=0 LANGUAGE=%s" % language,
-                           SHOW_THEN="%s %s --while-shown" % (sys.executable, os.path.abspath(__file__)))
-        environment.pop("DISPLAY", None)
-        done = subprocess.run([os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../tools/show-document"),
-                               build, page, os.path.join(work, "screen-%s.png" % language)],
-                              env=environment, capture_output=True, timeout=300)
-        output = done.stdout.decode() + done.stderr.decode()
-        print(output, end="")
-        if done.returncode != 0:
-            failures.append("language %s: show-document ended with %d" % (language, done.returncode))
-    for failure in failures:
-        print("FAILED:", failure)
-    print("%d failure(s)" % len(failures))
-    return 1 if failures else 0
+        code, _ = show_document(__file__, page, os.path.join(work, "screen-%s.png" % language),
+                                "SHOW_HAIRCROSS=0 LANGUAGE=%s" % language, "1024x768", DIALOG_LANGUAGE=language)
+        if code != 0:
+            failures.append("language %s: show-document ended with %d" % (language, code))
+    return failures
 
 
 if sys.argv[1:] == ["--while-shown"]:
-    found = while_shown()
-    for problem in found:
-        print("FAILED:", problem, flush=True)
-    print("pages checked" if not found else "%d problem(s)" % len(found), flush=True)
-    sys.exit(1 if found else 0)
-sys.exit(main())
+    exit_with(while_shown(), "pages checked")
+exit_with(main())

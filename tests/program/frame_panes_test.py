@@ -6,10 +6,9 @@ fixed zoom factor; the preview's drag and click read back with GetCutOut3
 over DDE, and refused under restrictions 256 and 512; the recent-file list
 the program leaves in the registry."""
 import os
-import sys
 
-from program_peer import (PREVIEW, SETTINGS_KEY, WM_COMMAND, begin, check, cut_out, dde, finish, make_tiff,
-                          probe, quit_program, reg_set, reg_values, request, start, wait_for, wait_for_active_file,
+from program_peer import (PREVIEW, SETTINGS_KEY, WM_COMMAND, check, cut_out, dde, make_tiff, probe, quit_program,
+                          reg_set, reg_values, request, run_check, start, wait_for, wait_for_active_file,
                           wait_for_frame)
 
 RECENT_KEY = SETTINGS_KEY + r"\RecentFiles"
@@ -179,12 +178,4 @@ def main(work):
     check(quit_program(viewer), "Quit ends the second viewer")
 
 
-work = begin("program-panes")
-reg_set(SETTINGS)
-try:
-    main(work)
-finally:
-    code = finish()
-    reg_set({name: None for name in SETTINGS})
-    reg_set({name: None for name in OLD_FILES}, RECENT_KEY)
-sys.exit(code)
+run_check("program-panes", main, SETTINGS, lambda: reg_set({name: None for name in OLD_FILES}, RECENT_KEY))

@@ -29,8 +29,8 @@ import time
 import zlib
 
 from markup_files import HEADER, bilevel_tiff, companion, deflated, inflated, members, page_text, tag_payloads
-from program_peer import (FRAME, SETTINGS_KEY, WM_COMMAND, begin, fill_file_dialog, probe, program_boxes,
-                          program_texts, reg_set, wait_for, windows_path, wine)
+from program_peer import (FRAME, WM_COMMAND, begin, fill_file_dialog, probe, program_texts,
+                          reg_set, settings_kept, wait_for, windows_path)
 from robustness_judge import Judge, execute, request, setting
 
 COUNT, SEED = setting("MARKUP_ROBUSTNESS", "COUNT", 4), setting("MARKUP_ROBUSTNESS", "SEED", 1)
@@ -242,15 +242,11 @@ KNOWN_BAD = [
 # ---- driving the program
 
 
-def boxes():
-    return program_boxes(judge.pid)
-
-
 def close_boxes(what, expected=()):
     """Answers every box until none is left (Yes to the question whether to
     replace a file); a box whose text is not expected is a failure."""
     end = time.monotonic() + 20
-    while time.monotonic() < end and (found := boxes()):
+    while time.monotonic() < end and (found := judge.boxes()):
         for hwnd, title, children in found:
             if not any(text.split("%")[0] in child for text in expected for child in children):
                 judge.fail("messages", "%s: an unexpected box %r %r" % (what, title, children[:6]))
@@ -262,14 +258,14 @@ def close_boxes(what, expected=()):
 def save(target, what):
     """Saves the markups under the target (the proposed name when None)."""
     probe("post", judge.frame(), WM_COMMAND, SAVE_MARKUPS, 0)
-    dialog = wait_for(lambda: next(iter(boxes()), None), 20)
+    dialog = wait_for(lambda: next(iter(judge.boxes()), None), 20)
     if not dialog:
         return judge.fail("hangs", "%s: no file dialog" % what)
     if target:
         fill_file_dialog(dialog[0], target)
     else:
         probe("post", dialog[0], WM_COMMAND, 1, 0)
-    wait_for(lambda: not any(b[0] == dialog[0] for b in boxes()), 20)
+    wait_for(lambda: not any(b[0] == dialog[0] for b in judge.boxes()), 20)
     # Replacing the file it came from may be refused, after the question.
     close_boxes(what, [] if target else SAVE_ERROR + OVERWRITE)
 
@@ -277,7 +273,7 @@ def save(target, what):
 def export_bitmap(target, what):
     """Screen Copy of the page with its markups into a BMP file."""
     probe("post", judge.frame(), WM_COMMAND, BITMAP_EXPORT, 0)
-    dialog = wait_for(lambda: next((b for b in boxes() if any(c[2] == str(EXPORT_FILE)
+    dialog = wait_for(lambda: next((b for b in judge.boxes() if any(c[2] == str(EXPORT_FILE)
                                                               for c in probe("children", b[0]))), None), 20)
     if not dialog:
         return judge.fail("hangs", "%s: no Screen Copy dialog" % what)
@@ -285,11 +281,11 @@ def export_bitmap(target, what):
     if check:
         probe("post", check[0], BM_SETCHECK, 1, 0)
     probe("post", dialog[0], WM_COMMAND, EXPORT_FILE, 0)
-    chooser = wait_for(lambda: next((b for b in boxes() if b[0] != dialog[0]), None), 20)
+    chooser = wait_for(lambda: next((b for b in judge.boxes() if b[0] != dialog[0]), None), 20)
     if not chooser:
         return judge.fail("hangs", "%s: Screen Copy shows no file dialog" % what)
     fill_file_dialog(chooser[0], target)
-    if not wait_for(lambda: not boxes(), 30):
+    if not wait_for(lambda: not judge.boxes(), 30):
         close_boxes(what + " (Screen Copy)")
     if not os.path.isfile(target) or pathlib.Path(target).read_bytes()[:2] != b"BM":
         judge.fail("writes", "%s: Screen Copy wrote no bitmap" % what)
@@ -377,25 +373,21 @@ def main():
     for folder in ("docs", "out"):
         os.makedirs(os.path.join(work, folder))
     began = time.monotonic()
-    saved_settings = os.path.join(work, "settings.reg")
-    had_settings = wine("reg", "export", SETTINGS_KEY, windows_path(saved_settings), "/y")[0] == 0
-    reg_set({"REDLINING_ACTIVE": "1"})
-    try:
-        if not judge.start():
-            sys.exit("FAILED: the program does not answer GetProcessID")
-        # The sound files first: what they hold must come back whole.
-        run_case({"what": "sound companion file", "document": write_sound(), "source": None, "intact": {0, 1, 2}}, 0)
-        cases = [family(k + 1, recipe) for k, (family, recipe) in enumerate(KNOWN_BAD)]
-        cases += [family(len(cases) + 1 + k) for k in range(COUNT) for family in (companion_case, tiff_case)]
-        for index, case in enumerate(cases, 1):
-            run_case(case, index)
-        if not judge.stop(by_quit=True):
-            judge.fail("hangs", "Quit did not end the program")
-    finally:
-        judge.stop()
-        wine("reg", "delete", SETTINGS_KEY, "/f")
-        if had_settings:
-            wine("reg", "import", windows_path(saved_settings))
+    with settings_kept(work):
+        reg_set({"REDLINING_ACTIVE": "1"})
+        judge.start_answering()
+        try:
+            # The sound files first: what they hold must come back whole.
+            run_case({"what": "sound companion file", "document": write_sound(), "source": None,
+                      "intact": {0, 1, 2}}, 0)
+            cases = [family(k + 1, recipe) for k, (family, recipe) in enumerate(KNOWN_BAD)]
+            cases += [family(len(cases) + 1 + k) for k in range(COUNT) for family in (companion_case, tiff_case)]
+            for index, case in enumerate(cases, 1):
+                run_case(case, index)
+            if not judge.stop(by_quit=True):
+                judge.fail("hangs", "Quit did not end the program")
+        finally:
+            judge.stop()
     return judge.summary(began)
 
 

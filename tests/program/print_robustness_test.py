@@ -26,6 +26,7 @@ tools/setup does when it is gone and cancels what it left queued.
 
 PRINT_ROBUSTNESS_COUNT queue cases (default 8; a plug-in case per kind of
 plug-in besides), _SEED (1), _LOG=1 prints every case."""
+import contextlib
 import os
 import pathlib
 import random
@@ -35,8 +36,8 @@ import subprocess
 import sys
 import time
 
-from program_peer import (WM_COMMAND, begin, build, make_tiff, probe, program_boxes, program_texts, wait_for,
-                          windows_path, wine)
+from program_peer import (WM_COMMAND, begin, build, make_tiff, probe, program_texts, wait_for,
+                          windows_path, windows_temp)
 from robustness_judge import HANG_SECONDS, Judge, execute, request, setting
 from markup_files import bilevel_tiff
 
@@ -96,10 +97,6 @@ def printed():
 # ---- the program's windows
 
 
-def boxes():
-    return program_boxes(judge.pid)
-
-
 def said(children, candidates):
     return any(text and text in child for text in candidates for child in children)
 
@@ -111,7 +108,7 @@ def case_run(case):
     wait_for(lambda: judge.run_client([request("GetPageCount(%s)" % case["name"])], [])[:1] == [
         "data\t2\t1\t%d" % case["pages"]], 20)
     probe("post", judge.frame(), WM_COMMAND, case["command"], 0)
-    dialog = wait_for(lambda: next(iter(boxes()), None), HANG_SECONDS)
+    dialog = wait_for(lambda: next(iter(judge.boxes()), None), HANG_SECONDS)
     if dialog and dialog[1] in DIALOG_TITLES:
         if case["all"]:
             probe("post", dialog[0], WM_COMMAND, ALL_PAGES, 0)
@@ -121,7 +118,7 @@ def case_run(case):
                 probe("text", copies[0], str(case["copies"]))
         probe("post", dialog[0], WM_COMMAND, IDOK, 0)
         if case["cancel"] is not None:
-            status = wait_for(lambda: next((b for b in boxes() if b[1] == STATUS_TITLE), None), 20)
+            status = wait_for(lambda: next((b for b in judge.boxes() if b[1] == STATUS_TITLE), None), 20)
             time.sleep(case["cancel"])
             if status:
                 probe("post", status[0], WM_COMMAND, CANCEL, 0)
@@ -134,7 +131,7 @@ def case_run(case):
     # until none has come for a while (a failure's box follows the job).
     end, quiet = time.monotonic() + 2 * HANG_SECONDS, None
     while time.monotonic() < end:
-        found = boxes()
+        found = judge.boxes()
         if found:
             quiet = None
         elif quiet is None:
@@ -150,8 +147,8 @@ def case_run(case):
             probe("post", hwnd, WM_COMMAND, IDCANCEL, 0)
         time.sleep(0.3)
     else:
-        judge.fail("hangs", "%s: the status dialog or a box never went: %r" % (what, [b[1] for b in boxes()]))
-        for hwnd, title, _ in boxes():
+        judge.fail("hangs", "%s: the status dialog or a box never went: %r" % (what, [b[1] for b in judge.boxes()]))
+        for hwnd, title, _ in judge.boxes():
             probe("post", hwnd, WM_COMMAND, CANCEL if title == STATUS_TITLE else IDCANCEL, 0)
     judge.run_client([execute("FileClose(%s)" % case["name"])], [])
     return seen
@@ -202,7 +199,8 @@ def run(cases):
                                          ", cancelled after %s s" % case["cancel"] if case["cancel"] is not None else "")
         if LOG:
             print("case", case["what"], flush=True)
-        with_suppressed(os.remove, OUTPUT)
+        with contextlib.suppress(OSError):
+            os.remove(OUTPUT)
         before = judge.snapshot()
         queue(case["state"])
         try:
@@ -227,29 +225,12 @@ def run(cases):
                 judge.fail("writes", "%s: left %s" % (case["what"], path))
 
 
-def with_suppressed(function, *args):
-    try:
-        function(*args)
-    except OSError:
-        pass
-
-
-def start(folder):
-    """The program started from the folder (a copy of it beside a plug-in)."""
-    executable = os.path.join(folder, "PLXEX529.exe")
-    judge.program = subprocess.Popen(["wine", executable], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                     stderr=subprocess.DEVNULL)
-    if not judge.answers(60, learn=True):
-        sys.exit("FAILED: the program in %s does not answer GetProcessID" % folder)
-
-
 def main():
     global work, judge, documents, wine_spool
     work = os.path.abspath(begin("print-robustness"))
     judge = Judge(work, ["messages"])
     prefix = os.environ.get("WINEPREFIX", os.path.join(build, "wineprefix"))
-    temp = wine("cmd", "/c", "echo", "%TEMP%")[1].strip().splitlines()[-1].strip()
-    temp_dir = subprocess.run(["winepath", "-u", temp], capture_output=True, timeout=60).stdout.decode().strip()
+    temp_dir = windows_temp()
     wine_spool = os.path.join(prefix, "drive_c", "windows", "system32", "spool")
     judge.roots += [(temp_dir, True), (wine_spool, True)]
     # Plug-in logs beside the copies are theirs, not the program's.
@@ -276,7 +257,7 @@ def main():
     began = time.monotonic()
     try:
         restore_queue()
-        start(os.path.join(build, "bin"))
+        judge.start_answering()
         # The first job loads the spooler's and the printer driver's code.
         run([queue_case(0)])
         first = judge.holdings()
@@ -289,7 +270,7 @@ def main():
                              {"handles": 10, "gdi": 20, "user": 20})
         judge.stop(by_quit=True)
         for variant in PLUGINS:
-            start(os.path.join(work, "bin-" + variant))
+            judge.start_answering(os.path.join(work, "bin-" + variant, "PLXEX529.exe"))
             run([plugin_case(variant)])
             if not judge.stop(by_quit=True):
                 judge.fail("hangs", "Quit did not end the program beside plug-in %s" % variant)

@@ -5,6 +5,7 @@ client and window probe (tests/tools/), and judging with `wine reg`.
 A check calls begin() with its scratch folder's name, records its findings
 with check() and ends with finish(), which kills what it started and gives
 the exit code."""
+import contextlib
 import os
 import pathlib
 import re
@@ -33,6 +34,21 @@ def begin(name):
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
     return work
+
+
+def run_check(name, main, settings=None, cleanup=None):
+    """begin(name), the settings set, main(work); whatever happens the
+    settings deleted again, the cleanup run and the exit code finish()'s."""
+    work = begin(name)
+    reg_set(settings or {})
+    try:
+        main(work)
+    finally:
+        code = finish()
+        reg_set({name: None for name in settings or {}})
+        if cleanup:
+            cleanup()
+    sys.exit(code)
 
 
 def finish():
@@ -161,6 +177,61 @@ def reg_set(values, key=SETTINGS_KEY):
     """Adds the values, deletes those given as None."""
     for name, data in values.items():
         wine("reg", *(["delete", key, "/v", name] if data is None else ["add", key, "/v", name, "/d", data]), "/f")
+
+
+def windows_temp():
+    """The Unix path of the Windows temporary folder of the Wine prefix."""
+    temp = wine("cmd", "/c", "echo", "%TEMP%")[1].strip().splitlines()[-1].strip()
+    return subprocess.run(["winepath", "-u", temp], capture_output=True, timeout=60).stdout.decode().strip()
+
+
+@contextlib.contextmanager
+def settings_kept(folder):
+    """Puts the program's settings back as they were when the block began
+    (the checks that run after this one expect them so)."""
+    saved = os.path.join(folder, "settings.reg")
+    had = wine("reg", "export", SETTINGS_KEY, windows_path(saved), "/y")[0] == 0
+    try:
+        yield
+    finally:
+        wine("reg", "delete", SETTINGS_KEY, "/f")
+        if had:
+            wine("reg", "import", windows_path(saved))
+
+
+def with_numpy():
+    """numpy and PIL.Image, run again under /usr/bin/python3 when this interpreter lacks them."""
+    try:
+        import numpy
+        from PIL import Image
+        return numpy, Image
+    except ImportError:
+        if os.path.realpath(sys.executable) == os.path.realpath("/usr/bin/python3"):
+            sys.exit("FAILED: /usr/bin/python3 has no numpy or Pillow (tools/setup installs them)")
+        os.execv("/usr/bin/python3", ["/usr/bin/python3", os.path.abspath(sys.argv[0]), *sys.argv[1:]])
+
+
+def show_document(script, page, shot, settings, screen="800x600", **environment):
+    """Shows the page in the program on a virtual X screen (tools/show-document),
+    which runs the script again with --while-shown while the viewer is shown;
+    (exit code, output), the output printed."""
+    environment = dict(os.environ, SCREEN_SIZE=screen, SHOW_SETTINGS=settings, **environment,
+                       SHOW_THEN="%s %s --while-shown" % (sys.executable, os.path.abspath(script)))
+    environment.pop("DISPLAY", None)
+    done = subprocess.run([os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../tools/show-document"),
+                           build, page, shot], env=environment, capture_output=True, timeout=300)
+    output = done.stdout.decode() + done.stderr.decode()
+    print(output, end="")
+    return done.returncode, output
+
+
+def exit_with(problems, passed="0 failure(s)"):
+    """Prints the problems (a text, a list, or none) and ends with their exit code."""
+    problems = [problems] if isinstance(problems, str) else problems or []
+    for problem in problems:
+        print("FAILED:", problem, flush=True)
+    print(passed if not problems else "%d failure(s)" % len(problems), flush=True)
+    sys.exit(1 if problems else 0)
 
 
 def make_tiff(path, sizes, density=200):

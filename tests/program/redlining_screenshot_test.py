@@ -7,35 +7,17 @@ of the open shapes and the gaps between them stay white."""
 import os
 import subprocess
 import sys
-import time
 
-try:
-    import numpy
-    from PIL import Image
-except ImportError:
-    if os.path.realpath(sys.executable) == os.path.realpath("/usr/bin/python3"):
-        sys.exit("FAILED: /usr/bin/python3 has no numpy or Pillow (tools/setup installs them)")
-    os.execv("/usr/bin/python3", ["/usr/bin/python3", os.path.abspath(sys.argv[0])])
+from program_peer import IDOK, MAIN, PREVIEW, WM_COMMAND, build, exit_with, probe, show_document, wait_for, with_numpy
 
-from program_peer import WM_COMMAND, probe  # noqa: E402 (after the interpreter is settled)
-
-MAIN = "Plovex50Hauptansicht"
+numpy, Image = with_numpy()
 WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONUP = 0x200, 0x201, 0x202, 0x204, 0x205
 MK_LBUTTON, MK_RBUTTON = 1, 2
-IDOK = 1
 LINE, RECTANGLE, ELLIPSE, MULTI_LINE, POLYGON, NOTE = 564, 565, 566, 567, 568, 570
 # Cells of the view's middle (fractions of its client size): x0, y0, x1, y1.
 CELLS = {RECTANGLE: (0.26, 0.28, 0.40, 0.46), ELLIPSE: (0.43, 0.28, 0.57, 0.46), NOTE: (0.60, 0.28, 0.74, 0.46),
          LINE: (0.26, 0.54, 0.40, 0.72), MULTI_LINE: (0.43, 0.54, 0.57, 0.72), POLYGON: (0.60, 0.54, 0.74, 0.72)}
-build = os.environ.get("TEST_BINARY_DIR", "build")
 work = os.path.join(build, "scratch", "program-redlining-screenshot")
-
-
-def wait_for(condition, timeout):
-    end = time.monotonic() + timeout
-    while not (value := condition()) and time.monotonic() < end:
-        time.sleep(0.2)
-    return value or None
 
 
 class View:
@@ -151,7 +133,7 @@ def problems(view, screen):
 def preview_shows_polygon(view, screen):
     """The preview shows the last shape drawn too: dark pixels where the
     polygon lies on the page, inside the blue frame round the fitted page."""
-    pane = next((c for c in probe("children", view.frame) if c[1] == "Plovex50Voransicht" and c[3] == "1"), None)
+    pane = next((c for c in probe("children", view.frame) if c[1] == PREVIEW and c[3] == "1"), None)
     if not pane:
         return False
     left, top, right, bottom = (int(v) for v in pane[4:8])
@@ -190,22 +172,11 @@ def run():
     page = os.path.join(work, "page.tif")
     subprocess.run(["convert", "-size", "1600x1100", "xc:white", "-density", "200", "-units", "PixelsPerInch",
                     "-compress", "Group4", page], check=True)
-    environment = dict(os.environ, SCREEN_SIZE="800x600",
-                       SHOW_SETTINGS="SHOW_HAIRCROSS=0 REDLINING_ACTIVE=1 REDLINING_OBJECTNUMBERS=3",
-                       SHOW_THEN="%s %s --while-shown" % (sys.executable, os.path.abspath(__file__)))
-    environment.pop("DISPLAY", None)
-    done = subprocess.run([os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../tools/show-document"),
-                           build, page, os.path.join(work, "page.png")], env=environment, capture_output=True,
-                          timeout=300)
-    output = done.stdout.decode() + done.stderr.decode()
-    print(output, end="")
-    return None if done.returncode == 0 and "markups shown" in output else "show-document failed"
+    code, output = show_document(__file__, page, os.path.join(work, "page.png"),
+                                 "SHOW_HAIRCROSS=0 REDLINING_ACTIVE=1 REDLINING_OBJECTNUMBERS=3")
+    return None if code == 0 and "markups shown" in output else "show-document failed"
 
 
 if sys.argv[1:] == ["--while-shown"]:
-    problem = while_shown()
-    print("FAILED: " + problem if problem else "markups shown", flush=True)
-    sys.exit(1 if problem else 0)
-problem = run()
-print("FAILED: " + problem if problem else "0 failure(s)")
-sys.exit(1 if problem else 0)
+    exit_with(while_shown(), "markups shown")
+exit_with(run())

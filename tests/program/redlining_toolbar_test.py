@@ -4,10 +4,9 @@ the Polygon button (568) pressed and Text (569) released after choosing them in
 turn, and its close box switching to view mode: the window hidden with nothing
 pressed, and the same window shown again by the edit command (561)."""
 import os
-import sys
 
-from program_peer import (WM_COMMAND, begin, check, finish, make_tiff, probe, quit_program, reg_set, start,
-                          wait_for, wait_for_active_file, wait_for_frame)
+from program_peer import (WM_COMMAND, check, make_tiff, probe, quit_program, run_check, start, wait_for,
+                          wait_for_active_file, wait_for_frame)
 
 TOOLBAR_CLASS = "PLOVEX_RLTOOLBAR"
 WM_CLOSE = 16
@@ -70,11 +69,4 @@ def main(work):
     check(quit_program(viewer), "Quit ends the viewer")
 
 
-work = begin("program-redlining-toolbar")
-reg_set(SETTINGS)
-try:
-    main(work)
-finally:
-    code = finish()
-    reg_set(SETTINGS)
-sys.exit(code)
+run_check("program-redlining-toolbar", main, SETTINGS)

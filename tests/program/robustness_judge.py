@@ -15,7 +15,7 @@ import subprocess
 import sys
 import time
 
-from program_peer import DDE_CLIENT, FRAME, PROGRAM, probe, windows_path
+from program_peer import DDE_CLIENT, FRAME, PROGRAM, probe, program_boxes, windows_path
 
 HANG_SECONDS = 30  # Convert may block the program 5 s by design; a loaded machine needs more
 QUIET = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -57,11 +57,17 @@ class Judge:
 
     # ---- the program
 
-    def start(self, *args):
-        """The program started with the arguments; True once it answers GetProcessID."""
-        self.args = args
-        self.program = subprocess.Popen(["wine", PROGRAM, *args], **QUIET)
+    def start(self, *args, executable=None):
+        """The program (the last one started unless named) started with the
+        arguments; True once it answers GetProcessID."""
+        self.args, self.executable = args, executable or getattr(self, "executable", PROGRAM)
+        self.program = subprocess.Popen(["wine", self.executable, *args], **QUIET)
         return self.answers(60, learn=True)
+
+    def start_answering(self, executable=None):
+        """start(), ending the run when the program does not answer."""
+        if not self.start(executable=executable):
+            sys.exit("FAILED: %s does not answer GetProcessID" % self.executable)
 
     def answers(self, seconds, learn=False):
         """True once GetProcessID answers the program's id (learnt when asked) within the time."""
@@ -92,6 +98,10 @@ class Judge:
             self._frame = next((f[0] for f in probe("windows", FRAME) if len(f) > 1 and f[1] == self.pid), None)
             self._frame_of = self.pid if self._frame else None
         return self._frame
+
+    def boxes(self):
+        """The dialog windows of the program now running."""
+        return program_boxes(self.pid)
 
     def judge_line(self, lines, at=0):
         return len(lines) > at and lines[at] == "data\t%d\t1\t%s" % (len(self.pid) + 1, self.pid)

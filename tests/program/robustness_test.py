@@ -15,7 +15,8 @@ under the scratch folder's failures/; an input that once found a fault stays
 in KNOWN_BAD_LISTS, which every run replays."""
 import contextlib, os, pathlib, random, re, shutil, socket, subprocess, sys, threading, time
 
-from program_peer import FRAME, PROGRAM, SETTINGS_KEY, WM_COMMAND, begin, build, probe, windows_path, wine
+from program_peer import (FRAME, PROGRAM, WM_COMMAND, begin, build, probe, settings_kept, windows_path,
+                          windows_temp)
 from robustness_judge import HANG_SECONDS, QUIET, Judge, execute, request, setting
 
 COUNT, SEED, SOAK_SECONDS = (setting("PROGRAM_ROBUSTNESS", name, default)
@@ -430,33 +431,26 @@ def main():
     web = Web(os.path.join(work, "web"))
     known_bad = prepare()
     drive_c = os.path.join(os.environ.get("WINEPREFIX", os.path.join(build, "wineprefix")), "drive_c")
-    temp = wine("cmd", "/c", "echo", "%TEMP%")[1].strip().splitlines()[-1].strip()
-    temp_dir = subprocess.run(["winepath", "-u", temp], capture_output=True, timeout=60).stdout.decode().strip()
+    temp_dir = windows_temp()
     if os.path.exists(os.path.join(temp_dir, "plxpers.lst")):
         os.remove(os.path.join(temp_dir, "plxpers.lst"))
     began, temp_names = time.monotonic(), set(os.listdir(temp_dir))
     judge.roots += [(temp_dir, True), (drive_c, False)]
-    # The pane commands change settings that the program saves at its end;
-    # the checks that run after this one expect them as they were.
-    saved_settings = os.path.join(work, "settings.reg")
-    had_settings = wine("reg", "export", SETTINGS_KEY, windows_path(saved_settings), "/y")[0] == 0
-    if not judge.start():
-        sys.exit("FAILED: the program does not answer GetProcessID")
-    try:
-        run_cases(known_bad)
-        for generator, weight in FAMILIES:
-            run_cases([generator(k) for k in range(COUNT * weight)])
-        start_cases(max(2, COUNT // 20))
-        soak(SOAK_SECONDS)
-        settle()
-        if not judge.stop(by_quit=True):
-            judge.fail("hangs", "Quit did not end the program")
-    finally:
-        judge.stop()
-        web.release()
-        wine("reg", "delete", SETTINGS_KEY, "/f")
-        if had_settings:
-            wine("reg", "import", windows_path(saved_settings))
+    # The pane commands change settings that the program saves at its end.
+    with settings_kept(work):
+        judge.start_answering()
+        try:
+            run_cases(known_bad)
+            for generator, weight in FAMILIES:
+                run_cases([generator(k) for k in range(COUNT * weight)])
+            start_cases(max(2, COUNT // 20))
+            soak(SOAK_SECONDS)
+            settle()
+            if not judge.stop(by_quit=True):
+                judge.fail("hangs", "Quit did not end the program")
+        finally:
+            judge.stop()
+            web.release()
     return judge.summary(began)
 
 

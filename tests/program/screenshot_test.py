@@ -7,22 +7,14 @@ import os
 import re
 import subprocess
 import sys
-import time
 
-try:
-    import numpy
-    from PIL import Image
-except ImportError:
-    if os.path.realpath(sys.executable) == os.path.realpath("/usr/bin/python3"):
-        sys.exit("FAILED: /usr/bin/python3 has no numpy or Pillow (tools/setup installs them)")
-    os.execv("/usr/bin/python3", ["/usr/bin/python3", os.path.abspath(sys.argv[0])])
+from program_peer import build, exit_with, probe, show_document, wait_for, with_numpy
 
-from program_peer import probe  # noqa: E402 (after the interpreter is settled)
+numpy, Image = with_numpy()
 
 # 1600 by 1100 pixels at 200 dpi: a thick frame whose outer edge lies at
 # FRAME (inclusive), a disc and a box.
 PAGE, FRAME, DARK = (1600, 1100), (68, 68, 1531, 1031), 100 / 255
-build = os.environ.get("TEST_BINARY_DIR", "build")
 work = os.path.join(build, "scratch", "program-screenshot")
 page, shot, expected_path = (os.path.join(work, name) for name in ("page.tif", "screen.png", "expected.png"))
 
@@ -33,16 +25,10 @@ def failure():
                     "-strokewidth", "24", "-draw", "rectangle 80,80 1519,1019", "-fill", "black", "-stroke", "none",
                     "-draw", "circle 500,550 500,800", "-draw", "rectangle 900,300 1300,800", "-monochrome",
                     "-density", "200", "-units", "PixelsPerInch", "-compress", "Group4", page], check=True)
-    environment = dict(os.environ, SCREEN_SIZE="800x600", SHOW_SETTINGS="SHOW_HAIRCROSS=0",
-                       SHOW_THEN="%s %s --while-shown" % (sys.executable, os.path.abspath(__file__)))
-    environment.pop("DISPLAY", None)
-    done = subprocess.run([os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../tools/show-document"),
-                           build, page, shot], env=environment, capture_output=True, timeout=300)
-    output = done.stdout.decode() + done.stderr.decode()
+    code, output = show_document(__file__, page, shot, "SHOW_HAIRCROSS=0")
     view = re.search(r"^main view: (\d+) (\d+) (\d+) (\d+)$", output, re.M)
-    if done.returncode != 0 or not view or not os.path.exists(shot):
-        return "show-document failed: " + output
-    print(output, end="")
+    if code != 0 or not view or not os.path.exists(shot):
+        return "show-document failed"
     left, top, right, bottom = (int(v) for v in view.groups())
     screen = numpy.asarray(Image.open(shot).convert("L"), dtype=numpy.float64) / 255
     # The frame's edge, away from the view's border (the scroll bars' arrows).
@@ -91,10 +77,7 @@ def panes_and_menu():
     left, top, right, bottom = panes["Plovex50Hauptansicht"]
     subprocess.run(["xdotool", "mousemove", str((left + right) // 2), str((top + bottom) // 2)], check=True)
     subprocess.run(["xdotool", "key", "alt+d"], check=True)
-    end = time.monotonic() + 15
-    while not (menus := [m for m in probe("windows", "#32768") if m[2] == "1"]) and time.monotonic() < end:
-        time.sleep(0.2)
-    if not menus:
+    if not wait_for(lambda: [m for m in probe("windows", "#32768") if m[2] == "1"], 15):
         return "Alt+D opened no menu"
     subprocess.run(["import", "-window", "root", os.path.join(work, "menu.png")], check=True)
     subprocess.run(["xdotool", "key", "Escape", "Escape"], check=True)
@@ -102,9 +85,5 @@ def panes_and_menu():
 
 
 if sys.argv[1:] == ["--while-shown"]:
-    problem = panes_and_menu()
-    print("FAILED: " + problem if problem else "panes and menu shown", flush=True)
-    sys.exit(1 if problem else 0)
-problem = failure()
-print("FAILED: " + problem if problem else "0 failure(s)")
-sys.exit(1 if problem else 0)
+    exit_with(panes_and_menu(), "panes and menu shown")
+exit_with(failure())

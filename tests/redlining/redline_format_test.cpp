@@ -1,17 +1,16 @@
 // The markup format's writer: a large page's text is the same whatever room
-// the builder starts with, and reads back as the page it was written from.
+// the builder starts with (that it reads back as its page is the payload
+// test's).
 #include "redlining/redline_format.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "tests/redlining/redline_test_pages.h"
 
 // Written into a small builder, which must grow many times on the way, and
-// into one with room for the whole page from the start: the same text, and
-// it reads back as the page.
+// into one with room for the whole page from the start: the same text.
 TEST(RedlineFormatWriter, LargePageWritesTheSameTextFromAnyStartingRoom) {
     Ref<RedlinePage> page = PageOfMarkups(1000);
     AStrBuilder grown(4000);
@@ -20,10 +19,4 @@ TEST(RedlineFormatWriter, LargePageWritesTheSameTextFromAnyStartingRoom) {
     ASSERT_TRUE(WriteRedlineDocument(roomy, page.get(), nullptr));
     ASSERT_GT(grown.length, 200000u);
     EXPECT_EQ(std::string(grown.data, grown.length), std::string(roomy.data, roomy.length));
-
-    Ref<RedlinePage> read = MakeRef<RedlinePage>();
-    ASSERT_TRUE(RedlineParseText(read.get(), grown.data, grown.length));
-    const std::vector<std::string> expected = Listing(page.get());
-    ASSERT_EQ(expected.size(), 1000u);
-    EXPECT_EQ(Listing(read.get()), expected);
 }

@@ -12,13 +12,6 @@ namespace {
 // A grey the pages never paint.
 constexpr uint32_t kUnpainted = 0x7F7F7F;
 
-RECT ItemRect(HWND page, int item) {
-    RECT rect = {};
-    GetWindowRect(GetDlgItem(page, item), &rect);
-    MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
 struct PagePaint : DibCanvas {
     static RECT Client(HWND window) {
         RECT client = {};

@@ -19,12 +19,6 @@
 
 using Script = std::function<void(HWND sheet)>;
 
-// Geometries of the types, as the markup text writes them back.
-inline const wchar_t* GeometryOf(int32_t type) {
-    const bool chain = type == redline_type::kPolygon || type == redline_type::kMultiLine;
-    return chain ? L"3:10:10:40:20:30:35" : L"10:10:40:30";
-}
-
 // A page of markups, a selection on it and the record the sheet fills.
 struct MarkupSheetRig {
     explicit MarkupSheetRig(uint16_t language = 1) {
@@ -37,8 +31,9 @@ struct MarkupSheetRig {
     Ref<RedlineObject> Add(int32_t type, bool select = true) {
         PtrArray none(1, true);
         const int32_t id = static_cast<int32_t>(page->GetLayer(0)->objects.Count()) + 1;
-        Ref<RedlineObject> object =
-            CreateRedlineObjectFromData(2, id, type, 0, none, WString(GeometryOf(type)));
+        const bool chain = type == redline_type::kPolygon || type == redline_type::kMultiLine;
+        Ref<RedlineObject> object = CreateRedlineObjectFromData(
+            2, id, type, 0, none, WString(chain ? L"3:10:10:40:20:30:35" : L"10:10:40:30"));
         page->GetLayer(0)->objects.Add(object.get());
         if (select) selection.Add(object.get());
         return object;
@@ -77,25 +72,6 @@ struct MarkupSheetRig {
     std::vector<std::wstring> boxes;
 };
 
-inline HWND ShowPage(HWND sheet, int index) {
-    PropSheet_SetCurSel(sheet, nullptr, index);
-    return PropSheet_IndexToHwnd(sheet, index);
-}
-// The tabs' titles, in order.
-inline std::vector<std::wstring> Tabs(HWND sheet) {
-    HWND tabs = PropSheet_GetTabControl(sheet);
-    std::vector<std::wstring> titles;
-    for (int i = 0; i < TabCtrl_GetItemCount(tabs); ++i) {
-        wchar_t text[64] = {};
-        TCITEMW item = {};
-        item.mask = TCIF_TEXT;
-        item.pszText = text;
-        item.cchTextMax = 64;
-        TabCtrl_GetItem(tabs, i, &item);
-        titles.push_back(text);
-    }
-    return titles;
-}
 inline int CurrentPage(HWND sheet) {
     return PropSheet_HwndToIndex(sheet, PropSheet_GetCurrentPageHwnd(sheet));
 }

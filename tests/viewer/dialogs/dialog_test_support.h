@@ -90,6 +90,33 @@ inline void Post(HWND dialog, int command) { PostMessageW(dialog, WM_COMMAND, WP
 inline void Type(HWND dialog, int item, const wchar_t* characters) {
     for (const wchar_t* c = characters; *c; ++c) SendDlgItemMessageW(dialog, item, WM_CHAR, *c, 1);
 }
+// A property sheet's page at `index`, made current.
+inline HWND ShowPage(HWND sheet, int index) {
+    PropSheet_SetCurSel(sheet, nullptr, index);
+    return PropSheet_IndexToHwnd(sheet, index);
+}
+// A property sheet's tab titles, in order.
+inline std::vector<std::wstring> Tabs(HWND sheet) {
+    HWND tabs = PropSheet_GetTabControl(sheet);
+    std::vector<std::wstring> titles;
+    for (int i = 0; i < TabCtrl_GetItemCount(tabs); ++i) {
+        wchar_t text[64] = {};
+        TCITEMW item = {};
+        item.mask = TCIF_TEXT;
+        item.pszText = text;
+        item.cchTextMax = 64;
+        TabCtrl_GetItem(tabs, i, &item);
+        titles.push_back(text);
+    }
+    return titles;
+}
+// A control's rectangle in its dialog's client coordinates.
+inline RECT ItemRect(HWND dialog, int item) {
+    RECT rect = {};
+    GetWindowRect(GetDlgItem(dialog, item), &rect);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
 // The static text of a message box.
 inline std::wstring BoxText(HWND box) { return ItemText(box, 0xFFFF); }
 // Types the name into a file dialog of either style and confirms.

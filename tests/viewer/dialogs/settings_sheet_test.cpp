@@ -55,21 +55,11 @@ struct SheetRig {
     Ref<Settings> settings;
 };
 
-HWND ShowPage(HWND sheet, int index) {
-    PropSheet_SetCurSel(sheet, nullptr, index);
-    return PropSheet_IndexToHwnd(sheet, index);
-}
 INT_PTR SelectedData(HWND page, int item) {
     INT_PTR data = -1;
     return ComboGetSelData(GetDlgItem(page, item), data) < 0 ? -1 : data;
 }
 void SelectData(HWND page, int item, INT_PTR data) { ComboSelectByData(GetDlgItem(page, item), data); }
-RECT ItemRect(HWND page, int item) {
-    RECT rect = {};
-    GetWindowRect(GetDlgItem(page, item), &rect);
-    MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
 // What the page paints for WM_PRINTCLIENT, on a grey it never uses.
 constexpr uint32_t kUnpainted = 0x7F7F7F;
 RECT Client(HWND window, RECT client = {}) { return GetClientRect(window, &client), client; }
