@@ -98,13 +98,13 @@ std::string Utf8Of(const std::wstring& text) {
 namespace {
 
 struct ThreadTask {
-    const std::function<void(int)>* body;
+    std::function<void(int)> body;  // a copy: an overstaying thread outlives the caller's
     int index;
 };
 
 DWORD WINAPI RunThreadTask(void* parameter) {
     auto* task = static_cast<ThreadTask*>(parameter);
-    (*task->body)(task->index);
+    task->body(task->index);
     return 0;
 }
 
@@ -116,7 +116,7 @@ bool RunConcurrently(int threads, const std::function<void(int)>& body) {
     auto* tasks = new std::vector<ThreadTask>(threads);
     std::vector<HANDLE> handles;
     for (int i = 0; i < threads; ++i) {
-        (*tasks)[i] = ThreadTask{&body, i};
+        (*tasks)[i] = ThreadTask{body, i};
         HANDLE thread = CreateThread(nullptr, 0, RunThreadTask, &(*tasks)[i], 0, nullptr);
         if (thread) handles.push_back(thread);
     }
