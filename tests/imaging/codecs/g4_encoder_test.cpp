@@ -13,22 +13,9 @@
 #include "imaging/raster/raster_image.h"
 #include "tests/imaging/codecs/ccitt_test_support.h"
 #include "tests/support/test_support.h"
+#include "tests/support/vector_out_stream.h"
 
 namespace {
-
-class VectorOutStream : public OutStream {
-  public:
-    explicit VectorOutStream(bool fail = false) : OutStream(256), fail_(fail) {}
-    ~VectorOutStream() override { OutStreamFlush(*this); }
-    bool Write(const void* block, uint32_t length) override {
-        if (fail_) return false;
-        const uint8_t* bytes = static_cast<const uint8_t*>(block);
-        data.insert(data.end(), bytes, bytes + length);
-        return true;
-    }
-    std::vector<uint8_t> data;
-    bool fail_;
-};
 
 // Bytes of a string of '0' and '1' (spaces ignored), zero padded.
 std::vector<uint8_t> BitsOf(const std::string& text) {
@@ -259,7 +246,7 @@ TEST(G4Encoder, RefusalsAndStreamErrors) {
     EXPECT_EQ(OutStreamPosition(stream), 0u);
 
     Ref<RasterImage> page = ImageOf(77, 30, std::vector<uint8_t>(10 * 30, 0x5A));
-    VectorOutStream broken(true);
+    VectorOutStream broken(0);
     EXPECT_EQ(G4Encode(encoder, page.get(), &broken, 0, 0, nullptr), 1u);
 
     // Progress levels are closed again afterwards.

@@ -34,6 +34,7 @@
 #include "foundation/progress.h"
 #include "imaging/formats/image_format.h"
 #include "tests/support/data_cases.h"
+#include "tests/support/memory_source.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -456,14 +457,6 @@ struct Tally {
     uint32_t cases = 0, parsed = 0, renders = 0, images = 0, cancelled = 0;
     std::vector<std::string> failures;
 };
-
-Ref<DataSource> MemorySource(const std::vector<uint8_t>& bytes) {
-    Ref<DataSource> source = MakeRef<DataSource>();
-    if (!MemSet(source->memory, bytes.data(), uint32_t(bytes.size()), 0)) return nullptr;
-    source->size = bytes.size();
-    source->kind = kDataSourceMemory;
-    return source;
-}
 
 bool StatusIsValid(const ImageStatus& status) {
     if (status.severity == 0) return status.code == 0;

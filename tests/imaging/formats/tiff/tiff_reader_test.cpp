@@ -16,6 +16,7 @@
 #include "imaging/formats/tiff/tiff_render.h"
 #include "tests/imaging/codecs/jpeg_test_data.h"
 #include "tests/imaging/raster/raster_test_files.h"
+#include "tests/support/memory_source.h"
 
 namespace {
 
@@ -130,14 +131,6 @@ class TiffBuilder {
     uint32_t last_directory_ = 0;
     uint32_t last_next_ = 0;
 };
-
-Ref<DataSource> MemorySource(const std::vector<uint8_t>& bytes) {
-    Ref<DataSource> source = MakeRef<DataSource>();
-    EXPECT_TRUE(MemSet(source->memory, bytes.data(), uint32_t(bytes.size()), 0));
-    source->size = bytes.size();
-    source->kind = kDataSourceMemory;
-    return source;
-}
 
 Ref<TiffFormat> Parse(DataSource* source, ImageStatus* status, uint32_t options = 0) {
     Ref<ImageFormat> format = TiffParse(status, source, nullptr, 0, options);
@@ -423,14 +416,15 @@ Pnm DjpegScaledBlocks(const DataCase& t, const std::vector<uint8_t>& tables, uin
         stream.insert(stream.end(), t.data.begin() + t.strips[i].first + 2,
                       t.data.begin() + t.strips[i].first + t.strips[i].second);
         EXPECT_TRUE(WriteHostFile(stem + ".jpg", stream));
-        RunHostCommand("djpeg -scale 1/" + std::to_string(scale) + " -pnm -outfile '" + stem + ".pnm' '" + stem +
-                       ".jpg' 2>/dev/null");
+        RunHostCommand("djpeg -scale 1/" + std::to_string(scale) + " -pnm -outfile '" + stem + ".pnm' '" +
+                       stem + ".jpg' 2>/dev/null");
         Pnm block;
         if (!ReadPnm(stem + ".pnm", block) || block.channels != whole.channels) {
             ADD_FAILURE() << stem << " block " << i;
             return Pnm();
         }
-        const uint32_t x = uint32_t(i % across) * tile_width / scale, y = uint32_t(i / across) * tile_length / scale;
+        const uint32_t x = uint32_t(i % across) * tile_width / scale,
+                       y = uint32_t(i / across) * tile_length / scale;
         for (uint32_t r = 0; r < block.height && y + r < whole.height; ++r) {
             const uint32_t n = std::min(block.width, whole.width - x);
             memcpy(&whole.bytes[(size_t(y + r) * whole.width + x) * whole.channels],
@@ -448,8 +442,8 @@ TEST(TiffRender, ReducedJpegStripsAndTilesGetDjpegsScaledRows) {
     const std::string scratch = MakeScratchDir("tiff-jpeg-scaled-" + std::to_string(GetCurrentProcessId()));
     // Strips of 8 to whole-image rows, tiles of 16 to 64 pixels, grey,
     // YCbCr and RGB; each block costs a djpeg run per scale.
-    for (const std::string name : {"strips_r16", "one_strip", "rgb_strips_r8", "grey_strips_r24", "tiles_64x48",
-                                   "tiles_16x16", "rgb_tiles_48x32"}) {
+    for (const std::string name : {"strips_r16", "one_strip", "rgb_strips_r8", "grey_strips_r24",
+                                   "tiles_64x48", "tiles_16x16", "rgb_tiles_48x32"}) {
         const DataCase t = LoadDataCase(JpegDataDir("tiff"), name);
         const std::vector<uint8_t> tables = JpegCaseFile("tiff", name + ".tables");
         ASSERT_GE(tables.size(), 2u) << name;
