@@ -12,6 +12,7 @@
 #include "imaging/codecs/ccitt_band_decoder.h"
 #include "imaging/raster/raster_image.h"
 #include "tests/imaging/codecs/ccitt_test_support.h"
+#include "tests/imaging/formats/tiff/tiff_test_files.h"
 #include "tests/support/test_support.h"
 #include "tests/support/vector_out_stream.h"
 
@@ -49,48 +50,26 @@ std::vector<uint8_t> Encode(const RasterImage* image) {
     return stream.data;
 }
 
-void Put16(std::vector<uint8_t>& out, uint32_t v) {
-    out.push_back(uint8_t(v));
-    out.push_back(uint8_t(v >> 8));
-}
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}
-
 // The smallest TIFF around one strip (Group 4 or, with compression 1,
 // packed rows), marked as the TIFF writer marks its pages:
 // PhotometricInterpretation 0.
 std::vector<uint8_t> MinimalTiff(uint32_t width, uint32_t height, const std::vector<uint8_t>& strip,
                                  uint32_t compression = 4) {
-    std::vector<uint8_t> out = {'I', 'I', 42, 0};
-    Put32(out, 8 + uint32_t(strip.size()) + (strip.size() & 1));
-    out.insert(out.end(), strip.begin(), strip.end());
-    if (strip.size() & 1) out.push_back(0);
+    TiffBuilder file(false);
+    const uint32_t at = file.Blob(strip);
     const uint32_t tags[][3] = {{256, 4, width},
                                 {257, 4, height},
                                 {258, 3, 1},
                                 {259, 3, compression},
                                 {262, 3, 0},
-                                {273, 4, 8},
+                                {273, 4, at},
                                 {277, 3, 1},
                                 {278, 4, height},
                                 {279, 4, uint32_t(strip.size())},
                                 {293, 4, 0}};
-    Put16(out, 10);
-    for (const auto& t : tags) {
-        Put16(out, t[0]);
-        Put16(out, t[1]);
-        Put32(out, 1);
-        if (t[1] == 3) {
-            Put16(out, t[2]);
-            Put16(out, 0);
-        } else {
-            Put32(out, t[2]);
-        }
-    }
-    Put32(out, 0);
-    return out;
+    for (const auto& t : tags) file.Add(uint16_t(t[0]), uint16_t(t[1]), {t[2]});
+    file.EndDirectory();
+    return file.bytes;
 }
 
 uint32_t Read32(const std::vector<uint8_t>& b, size_t at) {
