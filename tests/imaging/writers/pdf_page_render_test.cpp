@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "foundation/data_source.h"
@@ -236,11 +237,17 @@ bool WritePdf(const std::string& tif, const std::string& pdf, bool carry, bool i
     return added && PdfDocumentSave(doc.get(), WString(WindowsPathOf(pdf).c_str()));
 }
 
-std::vector<uint8_t> StripBytes(const std::string& tif) {
+// The offset and length of the file's first strip.
+std::pair<uint32_t, uint32_t> FirstStrip(const std::string& tif) {
     const OpenedTiff tiff = OpenTiff(tif);
     uint32_t offset = 0, length = 0;
     TiffDirEntryGetUInt(TiffDirStripOffsets(tiff.Image()).get(), 0, &offset);
     TiffDirEntryGetUInt(TiffDirStripByteCounts(tiff.Image()).get(), 0, &length);
+    return {offset, length};
+}
+
+std::vector<uint8_t> StripBytes(const std::string& tif) {
+    const auto [offset, length] = FirstStrip(tif);
     const std::vector<uint8_t> file = ReadHostFile(tif);
     if (uint64_t(offset) + length > file.size()) return {};
     return std::vector<uint8_t>(file.begin() + offset, file.begin() + offset + length);
@@ -272,14 +279,10 @@ TEST(PdfRenderedPage, Group4StripCarriedOverOnlyWhereItShowsTheSame) {
     // Bytes in the middle of the strip spoilt: the render fails, and so
     // must the carried page rather than pass the fault on.
     std::vector<uint8_t> damaged = ReadHostFile(dir + "/white.tif");
-    {
-        const OpenedTiff tiff = OpenTiff(dir + "/white.tif");
-        uint32_t offset = 0, length = 0;
-        TiffDirEntryGetUInt(TiffDirStripOffsets(tiff.Image()).get(), 0, &offset);
-        TiffDirEntryGetUInt(TiffDirStripByteCounts(tiff.Image()).get(), 0, &length);
-        ASSERT_GT(length, 64u);
-        for (uint32_t i = 0; i < 16; ++i) damaged[offset + length / 2 + i] = 0;
-    }
+    const auto [offset, length] = FirstStrip(dir + "/white.tif");
+    ASSERT_GT(length, 64u);
+    ASSERT_LE(uint64_t(offset) + length, damaged.size());
+    for (uint32_t i = 0; i < 16; ++i) damaged[offset + length / 2 + i] = 0;
     ASSERT_TRUE(WriteHostFile(dir + "/damaged.tif", damaged));
 
     const struct Case {
