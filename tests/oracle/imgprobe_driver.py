@@ -8,7 +8,7 @@ import subprocess
 import sys
 
 try:
-    import numpy  # noqa: F401
+    import numpy
     import PIL  # noqa: F401
 except ImportError:
     # ctest may find another Python first; Debian's has Pillow and numpy.
@@ -70,6 +70,11 @@ def info(path):
         key, _, value = word.partition("=")
         fields.setdefault(key, value)
     return fields
+
+
+def same(a, b):
+    """Two decodes of the same shape and pixels; a missing one is never the same."""
+    return a is not None and b is not None and a.shape == b.shape and numpy.array_equal(a, b)
 
 
 def render(path, out, *options):

@@ -11,32 +11,16 @@ import subprocess
 import sys
 import tempfile
 
-from imgprobe_driver import require_probe, require_tools
+from imgprobe_driver import check, failures, imgprobe, require_probe, require_tools
 
 import numpy as np
 from PIL import Image
 
-top = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-probe = os.path.join(top, "tools", "imgprobe")
-binary = os.path.join(os.environ.get("TEST_BINARY_DIR", os.path.join(top, "build")), "bin", "imgprobe.exe")
-failures = []
 
 
-def check(ok, what):
-    if not ok:
-        failures.append(what)
-        print("FAILED:", what)
-
-
-def run(*args, **kwargs):
-    return subprocess.run(list(args), capture_output=True, text=True, stdin=subprocess.DEVNULL, timeout=600,
-                          **kwargs)
-
-
-def imgprobe(*args):
-    # The wrapper runs the build it is told of: the one this test belongs to.
-    done = run(probe, *args, env=dict(os.environ, BUILD_DIR=os.path.dirname(os.path.dirname(binary))))
-    return done.returncode, done.stdout
+def output(*args):
+    """A finished outside tool's exit code and output, as text."""
+    return subprocess.run(list(args), capture_output=True, text=True, stdin=subprocess.DEVNULL, timeout=600)
 
 
 def points(pixels, dpi):
@@ -67,12 +51,12 @@ def rendered(work, source, page):
 
 def image_list(pdf):
     """(page, width, height, colour, bits, encoding) per image."""
-    lines = run("pdfimages", "-list", pdf).stdout.splitlines()[2:]
+    lines = output("pdfimages", "-list", pdf).stdout.splitlines()[2:]
     return [(int(f[0]), int(f[3]), int(f[4]), f[5], int(f[7]), f[8]) for f in (line.split() for line in lines)]
 
 
 def page_sizes(pdf, count):
-    text = run("pdfinfo", "-f", "1", "-l", str(count), pdf).stdout
+    text = output("pdfinfo", "-f", "1", "-l", str(count), pdf).stdout
     return [(float(w), float(h)) for w, h in re.findall(r"Page +\d+ size: +([\d.]+) x ([\d.]+) pts", text)]
 
 
@@ -83,7 +67,7 @@ def export(work, name, source, pages, kinds, mode=None):
     check(code == 0 and out.strip() == "pages=%d" % len(pages), "%s: imgprobe pdf gave %d %r" % (name, code, out))
     if code != 0:
         return
-    qpdf = run("qpdf", "--check", pdf)
+    qpdf = output("qpdf", "--check", pdf)
     check(qpdf.returncode == 0 and "WARNING" not in qpdf.stdout + qpdf.stderr, "%s: qpdf: %s" % (name, qpdf.stdout))
     expected_sizes = [(points(w, dpi), points(h, dpi)) for w, h, dpi in pages]
     check(page_sizes(pdf, len(pages)) == expected_sizes, "%s: page sizes %r" % (name, page_sizes(pdf, len(pages))))

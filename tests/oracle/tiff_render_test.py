@@ -16,7 +16,7 @@ import subprocess
 import sys
 import tempfile
 
-from imgprobe_driver import build, check, failures, imgprobe, require_probe, require_tools, run
+from imgprobe_driver import build, check, failures, imgprobe, require_probe, require_tools, run, same
 
 import numpy as np
 from PIL import Image
@@ -76,10 +76,6 @@ def pillow(file, page=0):
         image = Image.open(io.BytesIO(source.read()))
     image.seek(page)
     return rgb(image)
-
-
-def same(a, b):
-    return a is not None and b is not None and a.shape == b.shape and np.array_equal(a, b)
 
 
 def mm(pixels, dpi=100.0):

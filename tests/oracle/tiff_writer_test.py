@@ -15,7 +15,7 @@ import subprocess
 import sys
 import tempfile
 
-from imgprobe_driver import build, check, failures, imgprobe, require_probe, require_tools, run
+from imgprobe_driver import build, check, failures, imgprobe, require_probe, require_tools, run, same
 
 import numpy as np
 from PIL import Image
@@ -90,10 +90,6 @@ def magick_bilevel(file, index):
     if done.returncode != 0:
         return None
     return np.asarray(Image.open(io.BytesIO(done.stdout)).convert("L")) > 127
-
-
-def same(a, b):
-    return a is not None and b is not None and a.shape == b.shape and np.array_equal(a, b)
 
 
 # ---------------------------------------------------------------- sources

@@ -12,23 +12,11 @@
 #include "imaging/codecs/ccitt_band_decoder.h"
 #include "imaging/raster/raster_image.h"
 #include "tests/imaging/codecs/ccitt_test_support.h"
+#include "tests/imaging/formats/tiff/tiff_test_files.h"
 #include "tests/support/test_support.h"
+#include "tests/support/vector_out_stream.h"
 
 namespace {
-
-class VectorOutStream : public OutStream {
-  public:
-    explicit VectorOutStream(bool fail = false) : OutStream(256), fail_(fail) {}
-    ~VectorOutStream() override { OutStreamFlush(*this); }
-    bool Write(const void* block, uint32_t length) override {
-        if (fail_) return false;
-        const uint8_t* bytes = static_cast<const uint8_t*>(block);
-        data.insert(data.end(), bytes, bytes + length);
-        return true;
-    }
-    std::vector<uint8_t> data;
-    bool fail_;
-};
 
 // Bytes of a string of '0' and '1' (spaces ignored), zero padded.
 std::vector<uint8_t> BitsOf(const std::string& text) {
@@ -62,48 +50,26 @@ std::vector<uint8_t> Encode(const RasterImage* image) {
     return stream.data;
 }
 
-void Put16(std::vector<uint8_t>& out, uint32_t v) {
-    out.push_back(uint8_t(v));
-    out.push_back(uint8_t(v >> 8));
-}
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}
-
 // The smallest TIFF around one strip (Group 4 or, with compression 1,
 // packed rows), marked as the TIFF writer marks its pages:
 // PhotometricInterpretation 0.
 std::vector<uint8_t> MinimalTiff(uint32_t width, uint32_t height, const std::vector<uint8_t>& strip,
                                  uint32_t compression = 4) {
-    std::vector<uint8_t> out = {'I', 'I', 42, 0};
-    Put32(out, 8 + uint32_t(strip.size()) + (strip.size() & 1));
-    out.insert(out.end(), strip.begin(), strip.end());
-    if (strip.size() & 1) out.push_back(0);
+    TiffBuilder file(false);
+    const uint32_t at = file.Blob(strip);
     const uint32_t tags[][3] = {{256, 4, width},
                                 {257, 4, height},
                                 {258, 3, 1},
                                 {259, 3, compression},
                                 {262, 3, 0},
-                                {273, 4, 8},
+                                {273, 4, at},
                                 {277, 3, 1},
                                 {278, 4, height},
                                 {279, 4, uint32_t(strip.size())},
                                 {293, 4, 0}};
-    Put16(out, 10);
-    for (const auto& t : tags) {
-        Put16(out, t[0]);
-        Put16(out, t[1]);
-        Put32(out, 1);
-        if (t[1] == 3) {
-            Put16(out, t[2]);
-            Put16(out, 0);
-        } else {
-            Put32(out, t[2]);
-        }
-    }
-    Put32(out, 0);
-    return out;
+    for (const auto& t : tags) file.Add(uint16_t(t[0]), uint16_t(t[1]), {t[2]});
+    file.EndDirectory();
+    return file.bytes;
 }
 
 uint32_t Read32(const std::vector<uint8_t>& b, size_t at) {
@@ -259,7 +225,7 @@ TEST(G4Encoder, RefusalsAndStreamErrors) {
     EXPECT_EQ(OutStreamPosition(stream), 0u);
 
     Ref<RasterImage> page = ImageOf(77, 30, std::vector<uint8_t>(10 * 30, 0x5A));
-    VectorOutStream broken(true);
+    VectorOutStream broken(0);
     EXPECT_EQ(G4Encode(encoder, page.get(), &broken, 0, 0, nullptr), 1u);
 
     // Progress levels are closed again afterwards.

@@ -2,8 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "foundation/byte_buf.h"
-#include "tests/imaging/codecs/decoder_test_support.h"
 
 namespace {
 
@@ -27,12 +28,4 @@ TEST(PackBits, ControlBytes) {
     EXPECT_EQ(Expand({0x05, 1, 2}), (std::vector<uint8_t>{1, 2}));
     EXPECT_EQ(Expand({0x00, 4, 0xFE}), (std::vector<uint8_t>{4}));
     EXPECT_FALSE(PackBitsDecode(nullptr, 0, nullptr));
-}
-
-TEST(PackBits, LibtiffStripsExpandToTheirRows) {
-    for (const char* name : {"packbits_8_r100000", "packbits_24_r100000", "packbits_1_r100000"}) {
-        const DecoderCase c = LoadDecoderCase("strips", name);
-        const DecoderCase plain = LoadDecoderCase("strips", std::string("none") + (name + 8));
-        EXPECT_TRUE(Expand(c.data) == plain.data) << name;
-    }
 }

@@ -24,7 +24,7 @@ void PutU16(std::vector<uint8_t>& bytes, size_t at, uint16_t value) {
 
 int32_t ParseStatus(const std::vector<uint8_t>& bytes) {
     ImageStatus status;
-    Ref<DataSource> source = ReaderMemorySource(bytes);
+    Ref<DataSource> source = MemorySource(bytes);
     Ref<ImageFormat> format = BmpParse(&status, source.get(), nullptr, 0, 0);
     EXPECT_EQ(bool(format), status.severity == 0);
     return status.code;
@@ -86,32 +86,13 @@ TEST(BmpReader, PartsAndTurnsEqualThePicture) {
     for (const char* name : {"ppm_24", "top_down_8", "im_rle8", "crafted_rle4", "ppm_1", "top_down_24"}) {
         ReaderFile file = OpenCase(name, nullptr);
         ASSERT_TRUE(file.page) << name;
-        const uint32_t width = file.expect.width, height = file.expect.height;
+        const uint32_t width = file.expect.width;
         const PagePlacement top = ReaderPlacement(file.page.get(), 0, 0, width, 5);
         Ref<RasterImage> strip = file.page->Render(nullptr, file.source.get(), &top, nullptr);
         ASSERT_TRUE(strip) << name;
         EXPECT_EQ(ComparePicture(strip.get(), CropPnm(file.expect, 0, 0, width, 5)), "") << name;
-        for (int i = 0; i < 6; ++i) {
-            const uint32_t w = 1 + random() % width, h = 1 + random() % height;
-            const uint32_t x = random() % (width - w + 1), y = random() % (height - h + 1);
-            const PagePlacement placement = ReaderPlacement(file.page.get(), int32_t(x), int32_t(y), w, h);
-            Ref<RasterImage> image = file.page->Render(nullptr, file.source.get(), &placement, nullptr);
-            ASSERT_TRUE(image) << name;
-            EXPECT_EQ(ComparePicture(image.get(), CropPnm(file.expect, x, y, w, h)), "")
-                << name << " " << x << "," << y << " " << w << "x" << h;
-        }
-        for (uint16_t rotation : {90, 180, 270}) {
-            const bool quarter = rotation != 180;
-            PagePlacement turned =
-                ReaderPlacement(file.page.get(), 0, 0, quarter ? height : width, quarter ? width : height);
-            turned.rect.size = {file.page->WidthMm(), file.page->HeightMm()};
-            turned.rotation = rotation;
-            turned.flip_x = rotation == 90 ? 1 : 0;
-            Ref<RasterImage> image = file.page->Render(nullptr, file.source.get(), &turned, nullptr);
-            ASSERT_TRUE(image) << name;
-            EXPECT_EQ(ComparePicture(image.get(), TurnPnm(file.expect, rotation, turned.flip_x)), "")
-                << name << " " << rotation;
-        }
+        ExpectPartsAndTurnsShowThePicture(file.page.get(), file.source.get(), file.expect, random, 6,
+                                          {{90, true}, {180, false}, {270, false}}, name);
     }
 }
 
@@ -189,7 +170,7 @@ TEST(BmpReader, BrokenFilesGiveTheirStatus) {
     // and so does a request outside the page.
     const std::vector<uint8_t> cut(good.begin(), good.end() - 100);
     ImageStatus status;
-    Ref<DataSource> source = ReaderMemorySource(cut);
+    Ref<DataSource> source = MemorySource(cut);
     Ref<ImagePage> page = ParseFirstPage(BmpParse, source.get(), cut, &status);
     ASSERT_TRUE(page);
     EXPECT_FALSE(RenderWholePage(page.get(), source.get(), &status));
@@ -213,7 +194,7 @@ TEST(BmpReader, DamagedFilesNeverCrash) {
                 PutU32(bytes, 18 + 4 * (random() % 8), random());  // a header field at random
             }
             ImageStatus status;
-            Ref<DataSource> source = ReaderMemorySource(bytes);
+            Ref<DataSource> source = MemorySource(bytes);
             Ref<ImagePage> page = ParseFirstPage(BmpParse, source.get(), bytes, &status);
             if (!page) {
                 EXPECT_EQ(status.severity, 2) << name << " " << round;

@@ -30,7 +30,7 @@ TEST(CalsReader, RendersAsImageMagickDecodes) {
     for (const std::string& name : ReaderCaseNames("cals")) {
         const DataCase data = LoadReaderCase("cals", name);
         ImageStatus status;
-        Ref<DataSource> source = ReaderMemorySource(data.data);
+        Ref<DataSource> source = MemorySource(data.data);
         Ref<ImagePage> page = ParseFirstPage(CalsParse, source.get(), data.data, &status);
         if (data.Get("status") != 0) {
             EXPECT_FALSE(page) << name;
@@ -67,7 +67,7 @@ TEST(CalsReader, RendersAsImageMagickDecodes) {
 
 TEST(CalsReader, FormatDescribesItself) {
     const DataCase data = LoadReaderCase("cals", "im_200");
-    Ref<DataSource> source = ReaderMemorySource(data.data);
+    Ref<DataSource> source = MemorySource(data.data);
     Ref<ImageFormat> format = CalsParse(nullptr, source.get(), nullptr, 0, 0);
     ASSERT_TRUE(format);
     EXPECT_EQ(format->FormatCode(), 4u);
@@ -84,7 +84,7 @@ TEST(CalsReader, FormatDescribesItself) {
 // picture as ImageMagick decodes it.
 TEST(CalsReader, InvertedPartsAndTurnsEqualThePicture) {
     const DataCase data = LoadReaderCase("cals", "im_200");
-    Ref<DataSource> source = ReaderMemorySource(data.data);
+    Ref<DataSource> source = MemorySource(data.data);
     Ref<ImagePage> page = ParseFirstPage(CalsParse, source.get(), data.data, nullptr);
     ASSERT_TRUE(page);
     Pnm expect;
@@ -98,22 +98,7 @@ TEST(CalsReader, InvertedPartsAndTurnsEqualThePicture) {
     EXPECT_EQ(ComparePicture(image.get(), negative), "");
 
     std::mt19937 random(12);
-    for (int i = 0; i < 6; ++i) {
-        const uint32_t w = 1 + random() % expect.width, h = 1 + random() % expect.height;
-        const uint32_t x = random() % (expect.width - w + 1), y = random() % (expect.height - h + 1);
-        const PagePlacement placement = ReaderPlacement(page.get(), int32_t(x), int32_t(y), w, h);
-        image = page->Render(nullptr, source.get(), &placement, nullptr);
-        ASSERT_TRUE(image);
-        EXPECT_EQ(ComparePicture(image.get(), CropPnm(expect, x, y, w, h)), "")
-            << x << "," << y << " " << w << "x" << h;
-    }
-    PagePlacement turned = ReaderPlacement(page.get(), 0, 0, expect.height, expect.width);
-    turned.rect.size = {page->WidthMm(), page->HeightMm()};
-    turned.rotation = 270;
-    turned.flip_x = 1;
-    image = page->Render(nullptr, source.get(), &turned, nullptr);
-    ASSERT_TRUE(image);
-    EXPECT_EQ(ComparePicture(image.get(), TurnPnm(expect, 270, true)), "");
+    ExpectPartsAndTurnsShowThePicture(page.get(), source.get(), expect, random, 6, {{270, true}}, "im_200");
 }
 
 TEST(CalsReader, FieldsAreFoundByKey) {
@@ -165,7 +150,7 @@ TEST(CalsReader, HeaderValuesAreChecked) {
          }) {
         ImageStatus status;
         const std::vector<uint8_t> file = Header(c.records);
-        Ref<DataSource> source = ReaderMemorySource(file);
+        Ref<DataSource> source = MemorySource(file);
         Ref<ImagePage> page = ParseFirstPage(CalsParse, source.get(), file, &status);
         EXPECT_EQ(status.code, c.code) << c.what;
         if (c.code != 0) {
@@ -186,20 +171,20 @@ TEST(CalsReader, BrokenFilesGiveTheirStatus) {
     const std::vector<uint8_t> good = LoadReaderCase("cals", "im_200").data;
     ImageStatus short_header;
     const std::vector<uint8_t> head(good.begin(), good.begin() + 1407);
-    EXPECT_FALSE(CalsParse(&short_header, ReaderMemorySource(head).get(), head.data(), 512, 0));
+    EXPECT_FALSE(CalsParse(&short_header, MemorySource(head).get(), head.data(), 512, 0));
     EXPECT_EQ(short_header.code, kStatusShortRead);
 
     // Only the header, or image data cut short: pages that fail to render.
     for (size_t length : {size_t(kCalsDataOffset), size_t(kCalsDataOffset) + 10}) {
         const std::vector<uint8_t> cut(good.begin(), good.begin() + length);
         ImageStatus status;
-        Ref<DataSource> source = ReaderMemorySource(cut);
+        Ref<DataSource> source = MemorySource(cut);
         Ref<ImagePage> page = ParseFirstPage(CalsParse, source.get(), cut, &status);
         ASSERT_TRUE(page) << length;
         EXPECT_FALSE(RenderWholePage(page.get(), source.get(), &status)) << length;
         EXPECT_EQ(status.code, kStatusBadData) << length;
     }
-    Ref<DataSource> source = ReaderMemorySource(good);
+    Ref<DataSource> source = MemorySource(good);
     Ref<ImagePage> page = ParseFirstPage(CalsParse, source.get(), good, nullptr);
     ASSERT_TRUE(page);
     ImageStatus outside;
@@ -221,7 +206,7 @@ TEST(CalsReader, DamagedFilesNeverCrash) {
         if (round % 2) bytes.resize(at);
         if (round % 7 == 3) memcpy(&bytes[8 * kCalsRecordBytes + 9], "099999,000003", 13);
         ImageStatus status;
-        Ref<DataSource> source = ReaderMemorySource(bytes);
+        Ref<DataSource> source = MemorySource(bytes);
         Ref<ImagePage> page = ParseFirstPage(CalsParse, source.get(), bytes, &status);
         ASSERT_TRUE(page) << round;
         Ref<RasterImage> image = RenderWholePage(page.get(), source.get(), &status);

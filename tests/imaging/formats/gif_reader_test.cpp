@@ -60,7 +60,7 @@ TEST(GifReader, RendersAsPillowDecodes) {
 TEST(GifReader, FormatNamesItsVersion) {
     for (const char* name : {"pil_87a", "im_16_colours"}) {
         const DataCase data = LoadReaderCase("gif", name);
-        Ref<DataSource> source = ReaderMemorySource(data.data);
+        Ref<DataSource> source = MemorySource(data.data);
         Ref<ImageFormat> format = GifParse(nullptr, source.get(), nullptr, 0, 0);
         ASSERT_TRUE(format);
         EXPECT_EQ(format->FormatCode(), 2u);
@@ -80,23 +80,8 @@ TEST(GifReader, PartsAndTurnsEqualThePicture) {
     for (const char* name : {"im_16_colours", "im_256_interlaced", "im_2_colours", "im_4_interlaced"}) {
         ReaderFile file = OpenCase(name, nullptr);
         ASSERT_TRUE(file.page) << name;
-        for (int i = 0; i < 6; ++i) {
-            const uint32_t w = 1 + random() % file.expect.width, h = 1 + random() % file.expect.height;
-            const uint32_t x = random() % (file.expect.width - w + 1),
-                           y = random() % (file.expect.height - h + 1);
-            const PagePlacement placement = ReaderPlacement(file.page.get(), int32_t(x), int32_t(y), w, h);
-            Ref<RasterImage> image = file.page->Render(nullptr, file.source.get(), &placement, nullptr);
-            ASSERT_TRUE(image) << name;
-            EXPECT_EQ(ComparePicture(image.get(), CropPnm(file.expect, x, y, w, h)), "")
-                << name << " " << x << "," << y << " " << w << "x" << h;
-        }
-        PagePlacement turned = ReaderPlacement(file.page.get(), 0, 0, file.expect.height, file.expect.width);
-        turned.rect.size = {file.page->WidthMm(), file.page->HeightMm()};
-        turned.rotation = 90;
-        turned.flip_x = 1;
-        Ref<RasterImage> image = file.page->Render(nullptr, file.source.get(), &turned, nullptr);
-        ASSERT_TRUE(image) << name;
-        EXPECT_EQ(ComparePicture(image.get(), TurnPnm(file.expect, 90, true)), "") << name;
+        ExpectPartsAndTurnsShowThePicture(file.page.get(), file.source.get(), file.expect, random, 6,
+                                          {{90, true}}, name);
     }
 }
 
@@ -113,7 +98,7 @@ TEST(GifReader, WalksExtensionsToTheImage) {
     };
     const std::vector<uint8_t> gif = SmallGif(blocks);
     ImageStatus status;
-    Ref<DataSource> source = ReaderMemorySource(gif);
+    Ref<DataSource> source = MemorySource(gif);
     Ref<ImagePage> page = ParseFirstPage(GifParse, source.get(), gif, &status);
     ASSERT_TRUE(page);
     EXPECT_EQ(status.severity, 0);
@@ -152,7 +137,7 @@ TEST(GifReader, BrokenFilesGiveTheirStatus) {
           Case{"cut descriptor", cut_descriptor, kStatusBadData},
           Case{"16 bytes", std::vector<uint8_t>(good.begin(), good.begin() + 16), kStatusBadData}}) {
         ImageStatus status;
-        Ref<DataSource> source = ReaderMemorySource(c.bytes);
+        Ref<DataSource> source = MemorySource(c.bytes);
         EXPECT_FALSE(GifParse(&status, source.get(), nullptr, 0, 0)) << c.what;
         EXPECT_EQ(status.severity, 2) << c.what;
         EXPECT_EQ(status.code, c.code) << c.what;
@@ -163,7 +148,7 @@ TEST(GifReader, BrokenFilesGiveTheirStatus) {
     std::vector<uint8_t> other = good;
     other[4] = '8';  // "GIF88a" is no GIF: no status of the reader's own
     ImageStatus not_gif;
-    EXPECT_FALSE(GifParse(&not_gif, ReaderMemorySource(other).get(), nullptr, 0, 0));
+    EXPECT_FALSE(GifParse(&not_gif, MemorySource(other).get(), nullptr, 0, 0));
     EXPECT_EQ(not_gif.severity, 0);
 
     // The data end before their empty sub-block: the page parses, its
@@ -171,7 +156,7 @@ TEST(GifReader, BrokenFilesGiveTheirStatus) {
     std::vector<uint8_t> cut_data = good;
     cut_data.resize(cut_data.size() - 2);
     ImageStatus status;
-    Ref<DataSource> source = ReaderMemorySource(cut_data);
+    Ref<DataSource> source = MemorySource(cut_data);
     Ref<ImagePage> page = ParseFirstPage(GifParse, source.get(), cut_data, &status);
     ASSERT_TRUE(page);
     EXPECT_FALSE(RenderWholePage(page.get(), source.get(), &status));
@@ -190,7 +175,7 @@ TEST(GifReader, DamagedFilesNeverCrash) {
         for (int round = 0; round < 40; ++round) {
             const std::vector<uint8_t> bytes = Damage(data.data, random, round);
             ImageStatus status;
-            Ref<DataSource> source = ReaderMemorySource(bytes);
+            Ref<DataSource> source = MemorySource(bytes);
             Ref<ImagePage> page = ParseFirstPage(GifParse, source.get(), bytes, &status);
             if (!page) {
                 EXPECT_TRUE(status.severity == 0 || status.code == kStatusBadData) << name << " " << round;

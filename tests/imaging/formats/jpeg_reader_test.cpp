@@ -9,9 +9,8 @@
 #include "imaging/formats/format_readers.h"
 #include "imaging/formats/page_placement.h"
 #include "imaging/sinks/raster_sink.h"
-#include "tests/imaging/codecs/decoder_test_support.h"
 #include "tests/imaging/codecs/jpeg_test_data.h"
-#include "tests/imaging/raster/raster_test_files.h"
+#include "tests/imaging/formats/reader_test_support.h"
 
 namespace {
 
@@ -19,48 +18,9 @@ std::string JfifPath(const std::string& name, const char* extension) {
     return JpegDataDir("jfif") + "/" + name + extension;
 }
 
-Ref<DataSource> FileSource(const std::string& unix_path) {
-    return DataSourceOpenFile(WString(WindowsPathOf(unix_path).c_str()), false);
-}
-
-// Memory sources end against a guard page in the guard-page build.
-Ref<DataSource> MemorySource(const std::vector<uint8_t>& bytes) {
-    Ref<DataSource> source = MakeRef<DataSource>();
-    EXPECT_TRUE(MemSet(source->memory, bytes.data(), uint32_t(bytes.size()), 0));
-    source->size = bytes.size();
-    source->kind = kDataSourceMemory;
-    return source;
-}
-
 Ref<ImagePage> ParsePage(DataSource* source, ImageStatus* status) {
     Ref<ImageFormat> format = JpegParse(status, source, nullptr, 0, 0);
     return format ? format->GetPage(0) : nullptr;
-}
-
-// Pixels (x, y, w, h) of the page at their own size, picture upright.
-PagePlacement PixelPlacement(const ImagePage* page, int32_t x, int32_t y, uint32_t w, uint32_t h) {
-    PagePlacement placement;
-    PagePlacementInit(placement);
-    placement.rect.origin = {x * 25.4 / page->DpiX(), y * 25.4 / page->DpiY()};
-    placement.rect.size = {w * 25.4 / page->DpiX(), h * 25.4 / page->DpiY()};
-    placement.pixel_width = w;
-    placement.pixel_height = h;
-    placement.flip_y = 1;
-    return placement;
-}
-
-Ref<RasterImage> RenderWhole(ImagePage* page, DataSource* source, ImageStatus* status) {
-    const PagePlacement placement = PixelPlacement(page, 0, 0, page->PixelWidth(), page->PixelHeight());
-    return page->Render(status, source, &placement, nullptr);
-}
-
-Pnm CropPnm(const Pnm& pnm, uint32_t x, uint32_t y, uint32_t w, uint32_t h) {
-    Pnm out;
-    out.width = w;
-    out.height = h;
-    out.channels = pnm.channels;
-    out.bytes = CropExpected(pnm.bytes, pnm.width, pnm.channels, x, y, w, h);
-    return out;
 }
 
 Pnm DjpegOfBytes(const std::vector<uint8_t>& bytes, const std::string& stem) {
@@ -69,10 +29,6 @@ Pnm DjpegOfBytes(const std::vector<uint8_t>& bytes, const std::string& stem) {
     Pnm pnm;
     EXPECT_TRUE(ReadPnm(stem + ".pnm", pnm));
     return pnm;
-}
-
-std::string Scratch(const char* name) {
-    return MakeScratchDir(std::string(name) + "-" + std::to_string(GetCurrentProcessId()));
 }
 
 }  // namespace
@@ -143,7 +99,7 @@ TEST(JpegReader, RendersAsDjpegDecodes) {
         ASSERT_TRUE(page) << name;
         Pnm pnm;
         ASSERT_TRUE(ReadPnm(JfifPath(name, ".pnm"), pnm)) << name;
-        Ref<RasterImage> image = RenderWhole(page.get(), source.get(), &status);
+        Ref<RasterImage> image = RenderWholePage(page.get(), source.get(), &status);
         ASSERT_TRUE(image) << name;
         EXPECT_EQ(image->bits_per_pixel, pnm.channels == 3 ? 24u : 8u) << name;
         EXPECT_EQ(ComparePicture(image.get(), pnm), "") << name;
@@ -159,15 +115,7 @@ TEST(JpegReader, PartsEqualCropsOfTheWhole) {
         ASSERT_TRUE(page) << name;
         Pnm pnm;
         ASSERT_TRUE(ReadPnm(JfifPath(name, ".pnm"), pnm));
-        for (int i = 0; i < 5; ++i) {
-            const uint32_t w = 1 + random() % pnm.width, h = 1 + random() % pnm.height;
-            const uint32_t x = random() % (pnm.width - w + 1), y = random() % (pnm.height - h + 1);
-            const PagePlacement placement = PixelPlacement(page.get(), int32_t(x), int32_t(y), w, h);
-            Ref<RasterImage> image = page->Render(nullptr, source.get(), &placement, nullptr);
-            ASSERT_TRUE(image) << name;
-            EXPECT_EQ(ComparePicture(image.get(), CropPnm(pnm, x, y, w, h)), "")
-                << name << " " << x << "," << y << " " << w << "x" << h;
-        }
+        ExpectPartsAndTurnsShowThePicture(page.get(), source.get(), pnm, random, 5, {}, name);
     }
 }
 
@@ -185,7 +133,7 @@ TEST(JpegReader, ReducedAndTurnedRendersGetDjpegsRows) {
         uint32_t scale;                                   // djpeg's reduction of the rows the sink gets
         uint32_t scaled_x, scaled_y, scaled_w, scaled_h;  // the part in those rows
     };
-    const std::string scratch = Scratch("jpeg-scaled");
+    const std::string scratch = ReaderScratch("jpeg-scaled");
     for (const Case& c : {Case{"colour422", 51, 68, 90, 1, 0, 0, 0, 0, 0, 2, 0, 0, 102, 76},
                           Case{"grey", 100, 75, 0, 0, 1, 0, 0, 0, 0, 2, 0, 0, 102, 76},
                           Case{"grey", 150, 110, 270, 0, 0, 0, 0, 0, 0, 1, 0, 0, 203, 151},
@@ -197,8 +145,8 @@ TEST(JpegReader, ReducedAndTurnedRendersGetDjpegsRows) {
         Ref<ImagePage> page = ParsePage(source.get(), nullptr);
         ASSERT_TRUE(page) << what;
         PagePlacement placement =
-            PixelPlacement(page.get(), int32_t(c.x), int32_t(c.y), c.w ? c.w : page->PixelWidth(),
-                           c.w ? c.h : page->PixelHeight());
+            ReaderPlacement(page.get(), int32_t(c.x), int32_t(c.y), c.w ? c.w : page->PixelWidth(),
+                            c.w ? c.h : page->PixelHeight());
         placement.pixel_width = c.pixel_width;
         placement.pixel_height = c.pixel_height;
         placement.rotation = c.rotation;
@@ -241,7 +189,7 @@ TEST(JpegReader, ReducedAndTurnedRendersGetDjpegsRows) {
 }
 
 TEST(JpegReader, TruncatedFilesRenderAsFarAsTheirData) {
-    const std::string dir = Scratch("jpeg-truncated");
+    const std::string dir = ReaderScratch("jpeg-truncated");
     for (const char* name : {"large", "progressive420", "restart_blocks"}) {
         const std::vector<uint8_t> jpeg = JpegCaseFile("jfif", std::string(name) + ".jpg");
         const std::vector<uint8_t> cut(jpeg.begin(), jpeg.begin() + jpeg.size() * 3 / 5);
@@ -249,7 +197,7 @@ TEST(JpegReader, TruncatedFilesRenderAsFarAsTheirData) {
         Ref<DataSource> source = MemorySource(cut);
         Ref<ImagePage> page = ParsePage(source.get(), &status);
         ASSERT_TRUE(page) << name;
-        Ref<RasterImage> image = RenderWhole(page.get(), source.get(), &status);
+        Ref<RasterImage> image = RenderWholePage(page.get(), source.get(), &status);
         ASSERT_TRUE(image) << name;
         EXPECT_EQ(status.severity, 0) << name;
         EXPECT_EQ(ComparePicture(image.get(), DjpegOfBytes(cut, dir + "/" + name)), "") << name;
@@ -270,7 +218,7 @@ TEST(JpegReader, UnreadableFilesAndRendersSetTheirStatus) {
         EXPECT_EQ(refused.severity, 2);
         EXPECT_EQ(refused.code, kStatusBadData);
     }
-    const std::string empty = Scratch("jpeg-empty") + "/empty.jpg";
+    const std::string empty = ReaderScratch("jpeg-empty") + "/empty.jpg";
     ASSERT_TRUE(WriteHostFile(empty, {}));
     ImageStatus empty_status;
     EXPECT_FALSE(JpegParse(&empty_status, FileSource(empty).get(), nullptr, 0, 0));
@@ -284,7 +232,7 @@ TEST(JpegReader, UnreadableFilesAndRendersSetTheirStatus) {
     PageInfo info;
     ASSERT_TRUE(page->GetInfo(&info));
     EXPECT_EQ(info.bits_per_pixel, 32u);
-    EXPECT_FALSE(RenderWhole(page.get(), cmyk.get(), &cmyk_status));
+    EXPECT_FALSE(RenderWholePage(page.get(), cmyk.get(), &cmyk_status));
     EXPECT_EQ(cmyk_status.severity, 2);
     EXPECT_EQ(cmyk_status.code, kStatusBadData);
 
@@ -292,11 +240,11 @@ TEST(JpegReader, UnreadableFilesAndRendersSetTheirStatus) {
     Ref<ImagePage> colour = ParsePage(source.get(), nullptr);
     ASSERT_TRUE(colour);
     ImageStatus no_source, no_placement, outside;
-    EXPECT_FALSE(RenderWhole(colour.get(), nullptr, &no_source));
+    EXPECT_FALSE(RenderWholePage(colour.get(), nullptr, &no_source));
     EXPECT_EQ(no_source.code, kStatusBadData);
     EXPECT_FALSE(colour->Render(&no_placement, source.get(), nullptr, nullptr));
     EXPECT_EQ(no_placement.code, kStatusBadData);
-    PagePlacement negative = PixelPlacement(colour.get(), 0, 0, 10, 10);
+    PagePlacement negative = ReaderPlacement(colour.get(), 0, 0, 10, 10);
     negative.rect.size.width = -5;
     EXPECT_FALSE(colour->Render(&outside, source.get(), &negative, nullptr));
     EXPECT_EQ(outside.code, kStatusBadData);
@@ -319,7 +267,7 @@ TEST(JpegReader, DamagedFilesNeverCrash) {
                 EXPECT_EQ(status.code, kStatusBadData);
                 continue;
             }
-            Ref<RasterImage> image = RenderWhole(page.get(), source.get(), &status);
+            Ref<RasterImage> image = RenderWholePage(page.get(), source.get(), &status);
             rendered += image ? 1 : 0;
             EXPECT_TRUE(image ? status.severity == 0 : status.code == kStatusBadData) << name << " " << i;
         }

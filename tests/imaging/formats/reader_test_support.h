@@ -21,6 +21,7 @@
 #include "tests/imaging/codecs/decoder_test_support.h"
 #include "tests/imaging/raster/raster_test_files.h"
 #include "tests/support/data_cases.h"
+#include "tests/support/memory_source.h"
 #include "tests/support/test_support.h"
 
 // Makes the files of one reader (gif, bmp, cals) once per test program.
@@ -43,21 +44,6 @@ inline DataCase LoadReaderCase(const std::string& kind, const std::string& name)
 
 inline std::string ReaderCasePath(const std::string& kind, const std::string& name, const char* extension) {
     return ReaderDataDir(kind) + "/" + name + extension;
-}
-
-inline Ref<DataSource> ReaderFileSource(const std::string& unix_path) {
-    return DataSourceOpenFile(WString(WindowsPathOf(unix_path).c_str()), false);
-}
-
-// Memory sources end against a guard page in the guard-page build.
-inline Ref<DataSource> ReaderMemorySource(const std::vector<uint8_t>& bytes) {
-    Ref<DataSource> source = MakeRef<DataSource>();
-    if (!bytes.empty()) {
-        EXPECT_TRUE(MemSet(source->memory, bytes.data(), uint32_t(bytes.size()), 0));
-    }
-    source->size = bytes.size();
-    source->kind = kDataSourceMemory;
-    return source;
 }
 
 using ParseFunction = Ref<ImageFormat> (*)(ImageStatus*, DataSource*, const uint8_t*, uint32_t, uint32_t);
@@ -84,7 +70,7 @@ inline ReaderFile OpenReaderFile(const std::string& kind, ParseFunction parse, c
                                  ImageStatus* status) {
     ReaderFile file;
     file.data = LoadReaderCase(kind, name);
-    file.source = ReaderMemorySource(file.data.data);
+    file.source = MemorySource(file.data.data);
     file.page = ParseFirstPage(parse, file.source.get(), file.data.data, status);
     EXPECT_TRUE(ReadPnm(ReaderCasePath(kind, name, ".expect"), file.expect)) << name;
     return file;
@@ -147,6 +133,39 @@ inline Pnm TurnPnm(const Pnm& pnm, uint16_t rotation, bool flip_x) {
         }
     }
     return out;
+}
+
+struct Turn {
+    uint16_t rotation;
+    bool flip_x;
+};
+
+// Random parts of the page at their own size, and the whole page turned
+// and mirrored, show the picture as the tool decoded it.
+inline void ExpectPartsAndTurnsShowThePicture(ImagePage* page, DataSource* source, const Pnm& expect,
+                                              std::mt19937& random, int parts, std::vector<Turn> turns,
+                                              const std::string& name) {
+    for (int i = 0; i < parts; ++i) {
+        const uint32_t w = 1 + random() % expect.width, h = 1 + random() % expect.height;
+        const uint32_t x = random() % (expect.width - w + 1), y = random() % (expect.height - h + 1);
+        const PagePlacement placement = ReaderPlacement(page, int32_t(x), int32_t(y), w, h);
+        Ref<RasterImage> image = page->Render(nullptr, source, &placement, nullptr);
+        ASSERT_TRUE(image) << name;
+        EXPECT_EQ(ComparePicture(image.get(), CropPnm(expect, x, y, w, h)), "")
+            << name << " " << x << "," << y << " " << w << "x" << h;
+    }
+    for (const Turn& turn : turns) {
+        const bool quarter = turn.rotation != 180;
+        PagePlacement turned = ReaderPlacement(page, 0, 0, quarter ? expect.height : expect.width,
+                                               quarter ? expect.width : expect.height);
+        turned.rect.size = {page->WidthMm(), page->HeightMm()};
+        turned.rotation = turn.rotation;
+        turned.flip_x = turn.flip_x;
+        Ref<RasterImage> image = page->Render(nullptr, source, &turned, nullptr);
+        ASSERT_TRUE(image) << name;
+        EXPECT_EQ(ComparePicture(image.get(), TurnPnm(expect, turn.rotation, turn.flip_x)), "")
+            << name << " " << turn.rotation;
+    }
 }
 
 // A damaged copy: truncated on odd rounds, with a few bytes changed (more

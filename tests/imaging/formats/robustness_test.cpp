@@ -33,7 +33,9 @@
 #include "foundation/data_source.h"
 #include "foundation/progress.h"
 #include "imaging/formats/image_format.h"
+#include "imaging/formats/tiff/tiff_directory.h"
 #include "tests/support/data_cases.h"
+#include "tests/support/memory_source.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -90,11 +92,6 @@ void WriteNumber(std::vector<uint8_t>& d, uint32_t at, uint32_t size, bool big_e
     }
 }
 
-uint32_t TiffTypeSize(uint32_t type) {
-    static const uint8_t sizes[13] = {1, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8};
-    return type < 13 ? sizes[type] : 1;
-}
-
 bool IsTiffDimensionTag(uint32_t tag) {
     return tag == 256 || tag == 257 || tag == 278 || tag == 322 || tag == 323;
 }
@@ -109,14 +106,14 @@ void TiffEntryFields(const std::vector<uint8_t>& d, uint32_t p, bool be, Structu
     const uint32_t count = ReadNumber(d, p + 4, 4, be);
     s.fields.push_back({p + 2, 2, be, kSmallValue});
     s.fields.push_back({p + 4, 4, be, kCount});
-    const uint64_t bytes = uint64_t(count) * TiffTypeSize(type);
+    const uint64_t bytes = uint64_t(count) * TiffFieldSize(type);
     const uint32_t value_size = type == 3 || type == 8 ? 2 : 4;
     if (bytes > 4) {
         s.fields.push_back({p + 8, 4, be, kOffset});
         const uint32_t at = ReadNumber(d, p + 8, 4, be);
         const bool positions = tag == 273 || tag == 279 || tag == 324 || tag == 325;
         if (positions && count > 0 && at + bytes <= d.size()) {
-            const uint32_t size = TiffTypeSize(type);
+            const uint32_t size = TiffFieldSize(type);
             s.fields.push_back({at, size, be, kOffset});
             s.fields.push_back({uint32_t(at + (count - 1) * size), size, be, kOffset});
         }
@@ -456,14 +453,6 @@ struct Tally {
     uint32_t cases = 0, parsed = 0, renders = 0, images = 0, cancelled = 0;
     std::vector<std::string> failures;
 };
-
-Ref<DataSource> MemorySource(const std::vector<uint8_t>& bytes) {
-    Ref<DataSource> source = MakeRef<DataSource>();
-    if (!MemSet(source->memory, bytes.data(), uint32_t(bytes.size()), 0)) return nullptr;
-    source->size = bytes.size();
-    source->kind = kDataSourceMemory;
-    return source;
-}
 
 bool StatusIsValid(const ImageStatus& status) {
     if (status.severity == 0) return status.code == 0;

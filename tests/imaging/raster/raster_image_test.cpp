@@ -76,22 +76,6 @@ TEST(RasterImagePackedDib, PillowReadsEveryDepth) {
     }
 }
 
-TEST(RasterImagePackedDib, HeaderFields) {
-    Ref<RasterImage> image = RasterImageCreate(5, 3, 4, true);
-    PackedDib block = RasterImageToPackedDib(image.get());
-    ASSERT_TRUE(block);
-    const BITMAPINFO* info = block.get();
-    EXPECT_EQ(info->bmiHeader.biSize, 40u);
-    EXPECT_EQ(info->bmiHeader.biHeight, 3);
-    EXPECT_EQ(info->bmiHeader.biBitCount, 4);
-    EXPECT_EQ(info->bmiHeader.biSizeImage, 12u);
-    EXPECT_EQ(info->bmiHeader.biXPelsPerMeter, 10000);
-    EXPECT_EQ(info->bmiHeader.biClrUsed, 0u);
-    const auto* table = reinterpret_cast<const uint32_t*>(info->bmiColors);
-    EXPECT_EQ(table[1], 0x111111u);
-    EXPECT_EQ(table[15], 0xFFFFFFu);
-}
-
 // Rotation and mirroring of random images against ImageMagick, exact.
 TEST(RasterImageRotate, MatchesImageMagick) {
     std::mt19937 random(5);

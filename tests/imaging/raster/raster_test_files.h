@@ -4,7 +4,9 @@
 // see them; memory row 0 of a RasterImage is the picture's bottom line.
 #pragma once
 
+#include <cctype>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
@@ -34,24 +36,26 @@ inline bool WriteBmp(const RasterImage* image, const std::string& path) {
     return WriteHostFile(path, bytes);
 }
 
+// A binary PNM (P4, P5 or P6 with maxval 255), top line first. P4 rows are
+// packed with 1 for black; channels 3 means R, G, B.
 struct Pnm {
-    uint32_t width = 0, height = 0, channels = 0;
-    std::vector<uint8_t> bytes;  // top line first; channels 3 means R, G, B
+    char kind = 0;
+    uint32_t width = 0, height = 0, channels = 0, row_bytes = 0;
+    std::vector<uint8_t> bytes;
+    const uint8_t* Row(uint32_t y) const { return bytes.data() + size_t(row_bytes) * y; }
     uint32_t Rgb(uint32_t x, uint32_t y) const {
-        const uint8_t* p = &bytes[(static_cast<size_t>(y) * width + x) * channels];
+        const uint8_t* p = &bytes[(size_t(y) * width + x) * channels];
         return channels == 3 ? (p[0] << 16) | (p[1] << 8) | p[2] : p[0] * 0x010101u;
     }
 };
 
-// Binary P5 or P6 with maxval 255.
-inline bool ReadPnm(const std::string& path, Pnm& out) {
-    std::vector<uint8_t> file = ReadHostFile(path);
+inline bool ParsePnm(const std::vector<uint8_t>& file, Pnm& out) {
     size_t pos = 0;
     auto token = [&]() {
         std::string t;
         while (pos < file.size()) {
             char c = static_cast<char>(file[pos]);
-            if (c == '#') {
+            if (c == '#' && t.empty()) {
                 while (pos < file.size() && file[pos] != '\n') ++pos;
             } else if (isspace(static_cast<unsigned char>(c))) {
                 if (!t.empty()) break;
@@ -63,18 +67,22 @@ inline bool ReadPnm(const std::string& path, Pnm& out) {
         }
         return t;
     };
-    std::string magic = token();
-    if (magic != "P5" && magic != "P6") return false;
-    out.channels = magic == "P6" ? 3 : 1;
-    out.width = std::stoul(token());
-    out.height = std::stoul(token());
-    if (token() != "255") return false;
+    const std::string magic = token();
+    if (magic != "P4" && magic != "P5" && magic != "P6") return false;
+    out.kind = magic[1];
+    out.channels = out.kind == '6' ? 3 : 1;
+    out.width = uint32_t(std::strtoul(token().c_str(), nullptr, 10));
+    out.height = uint32_t(std::strtoul(token().c_str(), nullptr, 10));
+    if (out.kind != '4' && token() != "255") return false;
     ++pos;  // the one white-space byte before the samples
-    const size_t n = static_cast<size_t>(out.width) * out.height * out.channels;
+    out.row_bytes = out.kind == '4' ? (out.width + 7) / 8 : out.width * out.channels;
+    const size_t n = size_t(out.row_bytes) * out.height;
     if (file.size() < pos + n) return false;
     out.bytes.assign(file.begin() + pos, file.begin() + pos + n);
     return true;
 }
+
+inline bool ReadPnm(const std::string& path, Pnm& out) { return ParsePnm(ReadHostFile(path), out); }
 
 // The colour of picture pixel (x, y), y counted from the top line.
 inline uint32_t PictureRgb(const RasterImage* image, uint32_t x, uint32_t y) {

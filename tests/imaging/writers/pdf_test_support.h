@@ -1,39 +1,18 @@
-// Shared by the PDF writer tests: an in-memory stream, a page that renders
-// a known picture, and readers of what poppler's tools hand back.
+// Shared by the PDF writer tests: a page that renders a known picture, and
+// what poppler's tools hand back.
 #pragma once
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
-#include "foundation/out_stream.h"
 #include "imaging/formats/image_format.h"
 #include "imaging/formats/page_render_steps.h"
 #include "imaging/raster/raster_image.h"
+#include "tests/imaging/raster/raster_test_files.h"
 #include "tests/support/test_support.h"
-
-class VectorOutStream : public OutStream {
-  public:
-    // fail_after: bytes taken before every write fails (-1 never).
-    explicit VectorOutStream(int64_t fail_after = -1) : OutStream(256), fail_after_(fail_after) {}
-    ~VectorOutStream() override {
-        if (fill) OutStreamFlush(*this);
-    }
-    bool Write(const void* block, uint32_t length) override {
-        if (fail_after_ >= 0 && int64_t(data.size()) + length > fail_after_) return false;
-        const auto* bytes = static_cast<const uint8_t*>(block);
-        data.insert(data.end(), bytes, bytes + length);
-        return true;
-    }
-    std::string Text() const { return std::string(data.begin(), data.end()); }
-    std::vector<uint8_t> data;
-
-  private:
-    int64_t fail_after_;
-};
+#include "tests/support/vector_out_stream.h"
 
 // A page of a picture whose memory row 0 is the top row; renders only at
 // its own resolution, any band of rows, with flips and inversion.
@@ -85,43 +64,6 @@ class PicturePage : public ImagePage {
     double dpi_;
     uint16_t bits_;
 };
-
-// A binary PNM (P4, P5, P6) as poppler writes it.
-struct Pnm {
-    char kind = 0;
-    uint32_t width = 0;
-    uint32_t height = 0;
-    uint32_t row_bytes = 0;
-    std::vector<uint8_t> pixels;
-    const uint8_t* Row(uint32_t y) const { return pixels.data() + size_t(row_bytes) * y; }
-};
-
-inline bool ParsePnm(const std::vector<uint8_t>& file, Pnm& out) {
-    if (file.size() < 2 || file[0] != 'P') return false;
-    out.kind = char(file[1]);
-    size_t at = 2;
-    uint32_t fields[3] = {0, 0, 1};
-    const int wanted = out.kind == '4' ? 2 : 3;
-    for (int i = 0; i < wanted; ++i) {
-        while (at < file.size() && (isspace(file[at]) || file[at] == '#')) {
-            if (file[at] == '#') {
-                while (at < file.size() && file[at] != '\n') ++at;
-            } else {
-                ++at;
-            }
-        }
-        while (at < file.size() && isdigit(file[at])) fields[i] = fields[i] * 10 + (file[at++] - '0');
-    }
-    ++at;  // the one white-space byte before the pixels
-    out.width = fields[0];
-    out.height = fields[1];
-    const uint32_t channels = out.kind == '6' ? 3 : 1;
-    out.row_bytes = out.kind == '4' ? (out.width + 7) / 8 : out.width * channels;
-    const size_t size = size_t(out.row_bytes) * out.height;
-    if (at + size > file.size()) return false;
-    out.pixels.assign(file.begin() + at, file.begin() + at + size);
-    return true;
-}
 
 // Runs a host command and returns what it printed (stdout and stderr).
 inline std::string HostOutput(const std::string& command, const std::string& scratch, int* code = nullptr) {

@@ -78,7 +78,7 @@ inline Pnm Magick(const std::string& file, int page, const std::string& options,
 }
 
 inline bool SamePicture(const Pnm& a, const Pnm& b) {
-    return a.kind == b.kind && a.width == b.width && a.height == b.height && a.pixels == b.pixels;
+    return a.kind == b.kind && a.width == b.width && a.height == b.height && a.bytes == b.bytes;
 }
 
 struct Dumped {

@@ -28,7 +28,7 @@ inline TestPage RandomPage(std::mt19937& random, PageKind kind, uint32_t width, 
                                 " -units PixelsPerInch -density " + std::to_string(dpi_x) + "x" +
                                 std::to_string(dpi_y) + " -compress none '" + path + "'";
     EXPECT_EQ(RunHostCommand(command), 0) << command;
-    TestPage out{ReaderFileSource(path), nullptr, nullptr};
+    TestPage out{FileSource(path), nullptr, nullptr};
     ImageStatus status{};
     if (out.source) out.format = ImageParseFile(&status, out.source.get(), 0);
     EXPECT_TRUE(out.format) << command << ": status " << status.code;

@@ -15,129 +15,11 @@
 #include "imaging/formats/format_readers.h"
 #include "imaging/formats/tiff/tiff_render.h"
 #include "tests/imaging/codecs/jpeg_test_data.h"
+#include "tests/imaging/formats/tiff/tiff_test_files.h"
 #include "tests/imaging/raster/raster_test_files.h"
+#include "tests/support/memory_source.h"
 
 namespace {
-
-// One TIFF file under construction: blobs first, directories after them.
-class TiffBuilder {
-  public:
-    explicit TiffBuilder(bool big) : big_(big) {
-        const uint8_t header[8] = {uint8_t(big ? 'M' : 'I'), uint8_t(big ? 'M' : 'I'), 0, 0, 0, 0, 0, 0};
-        bytes.assign(header, header + 8);
-        Put16At(2, 42);
-    }
-
-    // Values of a type, in the file's byte order.
-    std::vector<uint8_t> Values(uint16_t type, const std::vector<uint64_t>& values) const {
-        const uint32_t size = type == 5 || type == 10 ? 4 : TiffFieldSize(type);
-        std::vector<uint8_t> out;
-        for (uint64_t v : values) {
-            for (uint32_t i = 0; i < size; ++i) out.push_back(uint8_t(v >> (8 * (big_ ? size - 1 - i : i))));
-        }
-        return out;
-    }
-
-    uint32_t Blob(const std::vector<uint8_t>& data) {
-        const uint32_t offset = uint32_t(bytes.size());
-        bytes.insert(bytes.end(), data.begin(), data.end());
-        if (bytes.size() & 1) bytes.push_back(0);
-        return offset;
-    }
-
-    // RATIONAL and SRATIONAL values come as numerator, denominator pairs.
-    void Add(uint16_t tag, uint16_t type, const std::vector<uint64_t>& values) {
-        const uint32_t count = uint32_t(type == 5 || type == 10 ? values.size() / 2 : values.size());
-        AddRaw(tag, type, count, Values(type, values));
-    }
-    // An entry with the given count and value bytes (moved out of line when
-    // longer than 4).
-    void AddRaw(uint16_t tag, uint16_t type, uint32_t count, std::vector<uint8_t> data) {
-        std::vector<uint8_t> field = data;
-        if (data.size() > 4) field = Values(4, {Blob(data)});
-        field.resize(4);
-        Entry entry{tag, type, count, {field[0], field[1], field[2], field[3]}};
-        entries_.push_back(entry);
-    }
-
-    // Writes the directory of the entries added since the last one.
-    uint32_t EndDirectory() {
-        const uint32_t offset = uint32_t(bytes.size());
-        Put16(uint16_t(entries_.size()));
-        for (const Entry& e : entries_) {
-            Put16(e.tag);
-            Put16(e.type);
-            Put32(e.count);
-            bytes.insert(bytes.end(), e.field, e.field + 4);
-        }
-        Put32(0);
-        if (last_directory_ == 0) {
-            Put32At(4, offset);
-        } else {
-            Put32At(last_next_, offset);
-        }
-        last_directory_ = offset;
-        last_next_ = uint32_t(bytes.size() - 4);
-        entries_.clear();
-        return offset;
-    }
-
-    void LinkLastTo(uint32_t offset) { Put32At(last_next_, offset); }
-
-    // An uncompressed 8-bit grey image of one strip at `dpi`, filled with `value`.
-    void GreyImage(uint32_t width, uint32_t height, double dpi, uint8_t value, uint32_t subfile = 0,
-                   bool bad_strip = false) {
-        const uint32_t strip = Blob(std::vector<uint8_t>(size_t(width) * height, value));
-        if (subfile) Add(254, 4, {subfile});
-        Add(256, 4, {width});
-        Add(257, 4, {height});
-        Add(258, 3, {8});
-        Add(259, 3, {1});
-        Add(262, 3, {1});
-        Add(273, 4, {bad_strip ? 0x7FFFFF00u : strip});
-        Add(279, 4, {uint64_t(width) * height});
-        Add(282, 5, {uint64_t(dpi * 1000), 1000});
-        Add(283, 5, {uint64_t(dpi * 1000), 1000});
-    }
-
-    std::vector<uint8_t> bytes;
-
-  private:
-    struct Entry {
-        uint16_t tag, type;
-        uint32_t count;
-        uint8_t field[4];
-    };
-    void Put16(uint16_t v) {
-        const auto b = Values(3, {v});
-        bytes.insert(bytes.end(), b.begin(), b.end());
-    }
-    void Put32(uint32_t v) {
-        const auto b = Values(4, {v});
-        bytes.insert(bytes.end(), b.begin(), b.end());
-    }
-    void Put16At(size_t at, uint16_t v) {
-        const auto b = Values(3, {v});
-        memcpy(&bytes[at], b.data(), 2);
-    }
-    void Put32At(size_t at, uint32_t v) {
-        const auto b = Values(4, {v});
-        memcpy(&bytes[at], b.data(), 4);
-    }
-
-    bool big_;
-    std::vector<Entry> entries_;
-    uint32_t last_directory_ = 0;
-    uint32_t last_next_ = 0;
-};
-
-Ref<DataSource> MemorySource(const std::vector<uint8_t>& bytes) {
-    Ref<DataSource> source = MakeRef<DataSource>();
-    EXPECT_TRUE(MemSet(source->memory, bytes.data(), uint32_t(bytes.size()), 0));
-    source->size = bytes.size();
-    source->kind = kDataSourceMemory;
-    return source;
-}
 
 Ref<TiffFormat> Parse(DataSource* source, ImageStatus* status, uint32_t options = 0) {
     Ref<ImageFormat> format = TiffParse(status, source, nullptr, 0, options);
@@ -423,14 +305,15 @@ Pnm DjpegScaledBlocks(const DataCase& t, const std::vector<uint8_t>& tables, uin
         stream.insert(stream.end(), t.data.begin() + t.strips[i].first + 2,
                       t.data.begin() + t.strips[i].first + t.strips[i].second);
         EXPECT_TRUE(WriteHostFile(stem + ".jpg", stream));
-        RunHostCommand("djpeg -scale 1/" + std::to_string(scale) + " -pnm -outfile '" + stem + ".pnm' '" + stem +
-                       ".jpg' 2>/dev/null");
+        RunHostCommand("djpeg -scale 1/" + std::to_string(scale) + " -pnm -outfile '" + stem + ".pnm' '" +
+                       stem + ".jpg' 2>/dev/null");
         Pnm block;
         if (!ReadPnm(stem + ".pnm", block) || block.channels != whole.channels) {
             ADD_FAILURE() << stem << " block " << i;
             return Pnm();
         }
-        const uint32_t x = uint32_t(i % across) * tile_width / scale, y = uint32_t(i / across) * tile_length / scale;
+        const uint32_t x = uint32_t(i % across) * tile_width / scale,
+                       y = uint32_t(i / across) * tile_length / scale;
         for (uint32_t r = 0; r < block.height && y + r < whole.height; ++r) {
             const uint32_t n = std::min(block.width, whole.width - x);
             memcpy(&whole.bytes[(size_t(y + r) * whole.width + x) * whole.channels],
@@ -448,8 +331,8 @@ TEST(TiffRender, ReducedJpegStripsAndTilesGetDjpegsScaledRows) {
     const std::string scratch = MakeScratchDir("tiff-jpeg-scaled-" + std::to_string(GetCurrentProcessId()));
     // Strips of 8 to whole-image rows, tiles of 16 to 64 pixels, grey,
     // YCbCr and RGB; each block costs a djpeg run per scale.
-    for (const std::string name : {"strips_r16", "one_strip", "rgb_strips_r8", "grey_strips_r24", "tiles_64x48",
-                                   "tiles_16x16", "rgb_tiles_48x32"}) {
+    for (const std::string name : {"strips_r16", "one_strip", "rgb_strips_r8", "grey_strips_r24",
+                                   "tiles_64x48", "tiles_16x16", "rgb_tiles_48x32"}) {
         const DataCase t = LoadDataCase(JpegDataDir("tiff"), name);
         const std::vector<uint8_t> tables = JpegCaseFile("tiff", name + ".tables");
         ASSERT_GE(tables.size(), 2u) << name;
