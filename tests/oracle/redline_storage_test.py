@@ -38,6 +38,10 @@ def probe(*args):
     """(exit code, output lines); paths are given as Linux paths."""
     words = [windows(a) if a.startswith("/") else a for a in args]
     done = subprocess.run(["wine", exe, *words], capture_output=True, stdin=subprocess.DEVNULL, timeout=120)
+    if not done.stdout:
+        # Nothing at all: the probe crashed or Wine did not start it; say which.
+        print("probe %s: exit code %d, no output; %s" % (" ".join(args), done.returncode,
+                                                         done.stderr.decode("utf-8", "replace")[-400:]), flush=True)
     return done.returncode, done.stdout.decode("utf-8", "replace").splitlines()
 
 
