@@ -11,43 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "foundation/handles.h"
-#include "plovex_idl.h"
-#include "tests/support/test_support.h"
+#include "tests/control/test_container.h"
 
 namespace {
 
-using GetClassObjectFunction = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-using ServerFunction = HRESULT(STDAPICALLTYPE*)();
-
-// The library from the build's bin folder, loaded for one test.
-class Server {
-  public:
-    Server() {
-        const std::wstring path = WindowsPathOf(TestEnvDir("TEST_BINARY_DIR") + "/bin/PLXAC529.dll");
-        module_.Reset(LoadLibraryW(path.c_str()));
-        if (!module_) return;
-        get_class_object = Entry<GetClassObjectFunction>("DllGetClassObject");
-        can_unload = Entry<ServerFunction>("DllCanUnloadNow");
-        register_server = Entry<ServerFunction>("DllRegisterServer");
-        unregister_server = Entry<ServerFunction>("DllUnregisterServer");
-    }
-    bool loaded() const { return get_class_object && can_unload && register_server && unregister_server; }
-
-    GetClassObjectFunction get_class_object = nullptr;
-    ServerFunction can_unload = nullptr;
-    ServerFunction register_server = nullptr;
-    ServerFunction unregister_server = nullptr;
-
-  private:
-    // Through a data pointer: the entry points' types differ from FARPROC's.
-    template <class Function>
-    Function Entry(const char* name) {
-        return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module_.get(), name)));
-    }
-
-    ModuleHandle module_;
-};
+using namespace control_test;
 
 class ComApartment {
   public:
@@ -76,69 +44,70 @@ std::vector<std::wstring> Names(ITypeInfo* info, MEMBERID member) {
     return result;
 }
 
+// A member's name, then its parameters' names; its help string names it as
+// a method or as a property.
 struct Member {
-    std::vector<std::wstring> names;  // the member, then its parameters
-    const wchar_t* help;
+    std::vector<std::wstring> names;
+    bool property = false;
 };
+constexpr bool kProperty = true;
 
 const Member kControlMembers[] = {
-    {{L"GetInfo", L"pszName", L"vValue", L"pvResult"}, L"Method GetInfo"},
-    {{L"FileOpen", L"pszFilename", L"pszAnzeigename", L"pszOptionen", L"plDocumentID"}, L"Method FileOpen"},
-    {{L"FileCloseAll"}, L"Method FileCloseAll"},
-    {{L"FileClose", L"lDocumentID", L"pbResult"}, L"Method FileClose"},
-    {{L"SetPage", L"lDocumentID", L"iPageIndexBase0", L"pbResult"}, L"Method SetPage"},
-    {{L"SetRestrictions", L"lNewRestrictions", L"pbResult"}, L"Method SetRestrictions"},
-    {{L"SetViewMode", L"lView", L"lMode", L"pbResult"}, L"Method SetViewMode"},
-    {{L"GetViewMode", L"lViewID", L"plMode"}, L"Method GetViewMode"},
-    {{L"SetViewRect", L"lViewID", L"lLeft", L"lTop", L"lWidth", L"lHeight", L"pbResult"},
-     L"Method SetViewRect"},
-    {{L"GetViewPosX", L"lViewID", L"plPos"}, L"Method GetViewPosX"},
-    {{L"GetViewPosY", L"lViewID", L"plPos"}, L"Method GetViewPosY"},
-    {{L"GetViewWidth", L"lViewID", L"plWidth"}, L"Method GetViewWidth"},
-    {{L"GetViewHeight", L"lViewID", L"plHeight"}, L"Method GetViewHeight"},
-    {{L"SetPopupsAreMoveable", L"vbMoveable", L"pbResult"}, L"Method SetPopupsAreMoveable"},
-    {{L"SetMovePopupsWithMainWindow", L"vbMoveWithMainWindow", L"pbResult"},
-     L"Method SetMovePopupsWithMainWindow"},
-    {{L"GetCurrentDocumentID", L"plDokID"}, L"Method GetCurrentDocumentID"},
-    {{L"GetDocument", L"lDocumentID", L"ppDocument"}, L"Method GetDocument"},
-    {{L"SetPreferPlovexShortcuts", L"bPreferPlovex"}, L"Method SetPreferPlovexShortcuts"},
-    {{L"Shutdown"}, L"Method Shutdown"},
-    {{L"StartUp"}, L"Method StartUp"},
-    {{L"ConvertDoc", L"pszFilename", L"pConverter"}, L"Method ConvertDoc"},
+    {{L"GetInfo", L"pszName", L"vValue", L"pvResult"}},
+    {{L"FileOpen", L"pszFilename", L"pszAnzeigename", L"pszOptionen", L"plDocumentID"}},
+    {{L"FileCloseAll"}},
+    {{L"FileClose", L"lDocumentID", L"pbResult"}},
+    {{L"SetPage", L"lDocumentID", L"iPageIndexBase0", L"pbResult"}},
+    {{L"SetRestrictions", L"lNewRestrictions", L"pbResult"}},
+    {{L"SetViewMode", L"lView", L"lMode", L"pbResult"}},
+    {{L"GetViewMode", L"lViewID", L"plMode"}},
+    {{L"SetViewRect", L"lViewID", L"lLeft", L"lTop", L"lWidth", L"lHeight", L"pbResult"}},
+    {{L"GetViewPosX", L"lViewID", L"plPos"}},
+    {{L"GetViewPosY", L"lViewID", L"plPos"}},
+    {{L"GetViewWidth", L"lViewID", L"plWidth"}},
+    {{L"GetViewHeight", L"lViewID", L"plHeight"}},
+    {{L"SetPopupsAreMoveable", L"vbMoveable", L"pbResult"}},
+    {{L"SetMovePopupsWithMainWindow", L"vbMoveWithMainWindow", L"pbResult"}},
+    {{L"GetCurrentDocumentID", L"plDokID"}},
+    {{L"GetDocument", L"lDocumentID", L"ppDocument"}},
+    {{L"SetPreferPlovexShortcuts", L"bPreferPlovex"}},
+    {{L"Shutdown"}},
+    {{L"StartUp"}},
+    {{L"ConvertDoc", L"pszFilename", L"pConverter"}},
 };
 
 const Member kDocumentMembers[] = {
-    {{L"ID", L"pVal"}, L"Property ID"},
-    {{L"Name", L"pVal"}, L"Property Name"},
-    {{L"Type", L"pVal"}, L"Property Type"},
-    {{L"FileName", L"pVal"}, L"Property FileName"},
-    {{L"PageIndex", L"pVal"}, L"Property PageIndex"},
-    {{L"WidthMM", L"pVal"}, L"Property WidthMM"},
-    {{L"HeightMM", L"pVal"}, L"Property HeightMM"},
-    {{L"IsInverted", L"pVal"}, L"Property IsInverted"},
-    {{L"IsFlippedX", L"pVal"}, L"Property IsFlippedX"},
-    {{L"IsFlippedY", L"pVal"}, L"Property IsFlippedY"},
-    {{L"Rotation", L"pVal"}, L"Property Rotation"},
-    {{L"SetInverted", L"bInvert", L"pbResult"}, L"Method SetInverted"},
-    {{L"SetFlipX", L"bFlip", L"pbResult"}, L"Method SetFlipX"},
-    {{L"SetFlipY", L"bFlip", L"pbResult"}, L"Method SetFlipY"},
-    {{L"SetRotation", L"lRotation", L"pbResult"}, L"Method SetRotation"},
-    {{L"SetZoomRect", L"dLeftMM", L"dTopMM", L"dWidthMM", L"dHeightMM", L"pbResult"}, L"Method SetZoomRect"},
-    {{L"Zoom", L"dFactor", L"pbResult"}, L"Method Zoom"},
-    {{L"SubDocCount", L"pVal"}, L"Property SubDocCount"},
-    {{L"GetSubDoc", L"lIndexBase0", L"ppSubDoc"}, L"Method GetSubDoc"},
-    {{L"Convert", L"bPreserveViewSettings", L"pConverter"}, L"Method Convert"},
+    {{L"ID", L"pVal"}, kProperty},
+    {{L"Name", L"pVal"}, kProperty},
+    {{L"Type", L"pVal"}, kProperty},
+    {{L"FileName", L"pVal"}, kProperty},
+    {{L"PageIndex", L"pVal"}, kProperty},
+    {{L"WidthMM", L"pVal"}, kProperty},
+    {{L"HeightMM", L"pVal"}, kProperty},
+    {{L"IsInverted", L"pVal"}, kProperty},
+    {{L"IsFlippedX", L"pVal"}, kProperty},
+    {{L"IsFlippedY", L"pVal"}, kProperty},
+    {{L"Rotation", L"pVal"}, kProperty},
+    {{L"SetInverted", L"bInvert", L"pbResult"}},
+    {{L"SetFlipX", L"bFlip", L"pbResult"}},
+    {{L"SetFlipY", L"bFlip", L"pbResult"}},
+    {{L"SetRotation", L"lRotation", L"pbResult"}},
+    {{L"SetZoomRect", L"dLeftMM", L"dTopMM", L"dWidthMM", L"dHeightMM", L"pbResult"}},
+    {{L"Zoom", L"dFactor", L"pbResult"}},
+    {{L"SubDocCount", L"pVal"}, kProperty},
+    {{L"GetSubDoc", L"lIndexBase0", L"ppSubDoc"}},
+    {{L"Convert", L"bPreserveViewSettings", L"pConverter"}},
 };
 
 const Member kConverterMembers[] = {
-    {{L"Convert", L"pszTargetFileName", L"pbResult"}, L"Method Convert"},
-    {{L"Rotation", L"pDegree"}, L"Property Rotation"},
-    {{L"TargetType", L"pVal"}, L"Property TargetType"},
-    {{L"Compression", L"pVal"}, L"Property Compression"},
-    {{L"Quality", L"pVal"}, L"Property Quality"},
-    {{L"ImageDescription", L"pVal"}, L"Property ImageDescription"},
-    {{L"AddTiffStringTag", L"lTagID", L"pszContent", L"pbResult"}, L"Method AddTiffStringTag"},
-    {{L"Layout", L"pVal"}, L"Property Layout"},
+    {{L"Convert", L"pszTargetFileName", L"pbResult"}},
+    {{L"Rotation", L"pDegree"}, kProperty},
+    {{L"TargetType", L"pVal"}, kProperty},
+    {{L"Compression", L"pVal"}, kProperty},
+    {{L"Quality", L"pVal"}, kProperty},
+    {{L"ImageDescription", L"pVal"}, kProperty},
+    {{L"AddTiffStringTag", L"lTagID", L"pszContent", L"pbResult"}},
+    {{L"Layout", L"pVal"}, kProperty},
 };
 
 struct InterfaceCase {
@@ -174,7 +143,8 @@ void CheckInterface(ITypeLib* library, const InterfaceCase& expected) {
         ASSERT_EQ(info->GetIDsOfNames(&name, 1, &id), S_OK);
         EXPECT_EQ(id, static_cast<MEMBERID>(i + 1));
         EXPECT_EQ(Names(vtable.get(), id), member.names);
-        EXPECT_EQ(Documentation(info.get(), id), member.help);
+        EXPECT_EQ(Documentation(info.get(), id),
+                  (member.property ? L"Property " : L"Method ") + member.names[0]);
     }
 }
 
@@ -185,7 +155,7 @@ class ComServerTest : public ::testing::Test {
     }
 
     ComApartment apartment;
-    Server server;
+    ControlLibrary server;
 };
 
 TEST_F(ComServerTest, UnknownClassIsNotAvailable) {
