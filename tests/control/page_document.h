@@ -105,7 +105,8 @@ class PageDocument : public IHTMLDocument2, public IOleContainer {
 #undef PAGE_UNUSED_PROPERTY
 #undef PAGE_UNUSED
 
-    ULONG references = 0;
+                                                                                                    ULONG
+        references = 0;
 
   private:
     std::wstring mime_type_;
