@@ -211,43 +211,12 @@ class Generator {
             if (FillTarget(value, arguments)) wrong = true;
             return;
         }
-        if (random_.Chance(30)) {
-            if (FillWrong(param, value, arguments, targets)) {
-                wrong = true;
-                return;
-            }
-            VariantClear(&value);
+        if (random_.Chance(30) && FillWrong(param, value, arguments, targets)) {
+            wrong = true;
+            return;
         }
-        switch (param) {
-            case Param::kText:
-                SetText(value, PickText());
-                break;
-            case Param::kAny:
-                if (random_.Chance(50)) {
-                    SetText(value, PickText());
-                } else {
-                    value.vt = VT_I4;
-                    value.lVal = PickLong();
-                }
-                break;
-            case Param::kLong:
-                value.vt = VT_I4;
-                value.lVal = PickLong();
-                break;
-            case Param::kBool:
-                value.vt = VT_BOOL;
-                // 1 is no VARIANT_BOOL, yet scripts in other languages pass it.
-                value.boolVal = static_cast<VARIANT_BOOL>(random_.Pick(3) == 0 ? 1
-                                                          : random_.Chance(50) ? VARIANT_TRUE
-                                                                               : VARIANT_FALSE);
-                break;
-            case Param::kDouble:
-                value.vt = VT_R8;
-                value.dblVal = PickDouble();
-                break;
-            case Param::kTarget:
-                break;
-        }
+        VariantClear(&value);
+        FillProper(param == Param::kAny ? (random_.Chance(50) ? Param::kText : Param::kLong) : param, value);
     }
 
     void AddId(long id) {
@@ -255,29 +224,38 @@ class Generator {
     }
 
   private:
+    void FillProper(Param param, VARIANT& value) {
+        if (param == Param::kText) {
+            SetText(value, PickText());
+        } else if (param == Param::kLong) {
+            value.vt = VT_I4;
+            value.lVal = PickLong();
+        } else if (param == Param::kBool) {
+            value.vt = VT_BOOL;
+            // 1 is no VARIANT_BOOL, yet scripts in other languages pass it.
+            const VARIANT_BOOL flags[] = {1, VARIANT_TRUE, VARIANT_FALSE};
+            value.boolVal = flags[random_.Pick(3)];
+        } else {
+            value.vt = VT_R8;
+            value.dblVal = PickDouble();
+        }
+    }
     void SetText(VARIANT& value, const std::wstring& text) {
         value.vt = VT_BSTR;
         value.bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
     }
-    // True when the value is no text.
+    // True when the value is no text (VT_EMPTY or VT_NULL).
     bool FillTarget(VARIANT& value, Arguments& arguments) {
         const size_t choice = random_.Pick(8);
-        if (choice == 0) return true;  // VT_EMPTY: an empty name
-        if (choice == 1) {
-            value.vt = VT_NULL;
+        if (choice < 2) {
+            value.vt = choice == 0 ? VT_EMPTY : VT_NULL;
             return true;
         }
-        std::wstring name;
-        if (choice == 2) {
-            name = L"";
-        } else if (choice == 3) {
-            name = target_folder_ + L"\\" + huge_ + L".tif";
-        } else if (choice == 4) {
-            name = target_folder_ + L"\\no such folder\\out.tif";
-        } else {
-            name = target_folder_ + L"\\out" + std::to_wstring(++targets_named_) +
-                   (random_.Chance(50) ? L".tif" : L".pdf");
-        }
+        const std::wstring names[] = {L"", target_folder_ + L"\\" + huge_ + L".tif",
+                                      target_folder_ + L"\\no such folder\\out.tif"};
+        const std::wstring name = choice < 5 ? names[choice - 2]
+                                             : target_folder_ + L"\\out" + std::to_wstring(++targets_named_) +
+                                                   (random_.Chance(50) ? L".tif" : L".pdf");
         if (random_.Chance(20)) {
             value.vt = VT_BYREF | VT_BSTR;
             value.pbstrVal = arguments.KeepText(SysAllocString(name.c_str()));
@@ -289,71 +267,50 @@ class Generator {
     // A value of some other type; false when the pick fits the parameter
     // after all (then the caller fills a proper one).
     bool FillWrong(Param param, VARIANT& value, Arguments& arguments, std::vector<Target>& targets) {
-        switch (random_.Pick(11)) {
-            case 0:
-                return true;  // VT_EMPTY
-            case 1:
-                value.vt = VT_NULL;
-                return true;
-            case 2:
-                value.vt = VT_DISPATCH;
-                value.pdispVal = nullptr;
-                return true;
-            case 3: {
-                // An object where a value is wanted: its default value is asked.
-                IDispatch* object = targets[random_.Pick(targets.size())].dispatch.get();
-                value.vt = VT_DISPATCH;
-                value.pdispVal = object;
-                if (object) object->AddRef();
-                return true;
-            }
-            case 4:
-                SetText(value, random_.Chance(50) ? L"7" : L"not a number");
-                return param != Param::kText && param != Param::kAny;
-            case 5:
-                value.vt = VT_I4;
-                value.lVal = PickLong();
-                return param != Param::kLong && param != Param::kAny;
-            case 6:
-                value.vt = VT_R8;
-                value.dblVal = PickDouble();
-                return param != Param::kDouble;
-            case 7:
-                value.vt = VT_BYREF | VT_I4;
-                value.plVal = arguments.KeepLong(PickLong());
-                return true;
-            case 8:
-                value.vt = VT_BYREF | VT_BSTR;
-                value.pbstrVal = arguments.KeepText(SysAllocString(PickText().c_str()));
-                return true;
-            case 9: {
-                VARIANT inner;
-                VariantInit(&inner);
-                inner.vt = VT_I4;
-                inner.lVal = PickLong();
-                value.vt = VT_BYREF | VT_VARIANT;
-                value.pvarVal = arguments.KeepVariant(inner);
-                return true;
-            }
-            default:
-                // What a script passes for a left-out optional argument.
-                value.vt = VT_ERROR;
-                value.scode = DISP_E_PARAMNOTFOUND;
-                return true;
+        const size_t choice = random_.Pick(11);
+        if (choice >= 4 && choice <= 6) {
+            // A text (a number in text among them), a number or a double.
+            const Param other = choice == 4 ? Param::kText : choice == 5 ? Param::kLong : Param::kDouble;
+            FillProper(other, value);
+            return other != param && (param != Param::kAny || other == Param::kDouble);
         }
+        if (choice == 1) value.vt = VT_NULL;
+        if (choice == 2 || choice == 3) {
+            // No object, or an object where a value is wanted: its default
+            // value is asked.
+            value.vt = VT_DISPATCH;
+            value.pdispVal = choice == 2 ? nullptr : targets[random_.Pick(targets.size())].dispatch.get();
+            if (value.pdispVal) value.pdispVal->AddRef();
+        }
+        if (choice == 7) {
+            value.vt = VT_BYREF | VT_I4;
+            value.plVal = arguments.KeepLong(PickLong());
+        }
+        if (choice == 8) {
+            value.vt = VT_BYREF | VT_BSTR;
+            value.pbstrVal = arguments.KeepText(SysAllocString(PickText().c_str()));
+        }
+        if (choice == 9) {
+            VARIANT inner;
+            VariantInit(&inner);
+            inner.vt = VT_I4;
+            inner.lVal = PickLong();
+            value.vt = VT_BYREF | VT_VARIANT;
+            value.pvarVal = arguments.KeepVariant(inner);
+        }
+        if (choice == 10) {
+            // What a script passes for a left-out optional argument.
+            value.vt = VT_ERROR;
+            value.scode = DISP_E_PARAMNOTFOUND;
+        }
+        return true;  // choice 0 leaves VT_EMPTY
     }
     // Texts for any text parameter: the information names among them.
     std::wstring PickText() {
-        const std::wstring texts[] = {L"",
-                                      huge_,
-                                      target_folder_ + L"\\missing.bmp",
-                                      L"-ti:Title -zz:Bad",
-                                      L"pdf",
-                                      L"DO_OPENFILE",
-                                      L"do_closefile",
-                                      L"DO_CLOSEALL",
-                                      document_,
-                                      document_};
+        const std::wstring texts[] = {L"",       huge_,          target_folder_ + L"\\missing.bmp",
+                                      L"7",      L"pdf",         L"-ti:Title -zz:Bad",
+                                      document_, L"DO_OPENFILE", L"do_closefile",
+                                      document_, L"DO_CLOSEALL"};
         return texts[random_.Pick(std::size(texts))];
     }
     long PickLong() {
@@ -364,19 +321,9 @@ class Generator {
         return kNumbers[random_.Pick(std::size(kNumbers))];
     }
     double PickDouble() {
-        static const double kNumbers[] = {0.0,
-                                          -0.0,
-                                          -1.0,
-                                          0.5,
-                                          2.0,
-                                          25.0,
-                                          -25.0,
-                                          1e300,
-                                          -1e300,
-                                          1e-300,
-                                          std::numeric_limits<double>::infinity(),
-                                          -std::numeric_limits<double>::infinity(),
-                                          std::numeric_limits<double>::quiet_NaN()};
+        constexpr double kInfinity = std::numeric_limits<double>::infinity();
+        static const double kNumbers[] = {0.0,   -0.0,   -1.0,   0.5,       2.0,        25.0, -25.0,
+                                          1e300, -1e300, 1e-300, kInfinity, -kInfinity, NAN};
         return kNumbers[random_.Pick(std::size(kNumbers))];
     }
 
