@@ -49,8 +49,6 @@ class ControlContainerTest : public ::testing::Test {
         OleUninitialize();
     }
 
-    ComPtr<IOleObject> CreateControl() { return library_.CreateControl(); }
-
     ControlLibrary library_;
     HWND host_ = nullptr;
 };
@@ -68,7 +66,7 @@ TEST_F(ControlContainerTest, ActivatedControlShowsItsSrcDocumentAndUnloadsAfterw
     Site site(host_);
     Bag bag(src);
     {
-        ComPtr<IOleObject> control = CreateControl();
+        ComPtr<IOleObject> control = library_.CreateControl();
         ASSERT_TRUE(control);
         DWORD status = 0;
         EXPECT_EQ(control->GetMiscStatus(DVASPECT_CONTENT, &status), S_OK);
@@ -167,19 +165,15 @@ TEST_F(ControlContainerTest, DesignModePaintsItsStateText) {
     Site site(host_);
     site.user_mode = false;
     {
-        ComPtr<IOleObject> control = CreateControl();
+        ComPtr<IOleObject> control = ActivateControl(library_, site, host_);
         ASSERT_TRUE(control);
-        ASSERT_EQ(control->SetClientSite(&site), S_OK);
-        RECT rect = {0, 0, 400, 300};
-        ASSERT_EQ(control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, host_, &rect), S_OK);
         const HWND window = ControlWindow(control.get());
         ASSERT_NE(window, nullptr);
         EXPECT_EQ(GetWindow(window, GW_CHILD), nullptr);
         EXPECT_FALSE(GetWindowLongW(window, GWL_STYLE) & WS_BORDER);
         // Black text in the middle of a white rectangle.
         EXPECT_GT(CountColour(window, RGB(0, 0, 0)), 20);
-        control->Close(OLECLOSE_NOSAVE);
-        control->SetClientSite(nullptr);
+        CloseControl(control);
     }
     EXPECT_EQ(site.references, 0u);
 }
@@ -203,11 +197,8 @@ TEST_F(ControlContainerTest, DropReleasesTheMediumThroughItsSourceAndKeysFollowT
     }
     DropData data(memory);
     {
-        ComPtr<IOleObject> control = CreateControl();
+        ComPtr<IOleObject> control = ActivateControl(library_, site, host_);
         ASSERT_TRUE(control);
-        ASSERT_EQ(control->SetClientSite(&site), S_OK);
-        RECT rect = {0, 0, 400, 300};
-        ASSERT_EQ(control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, host_, &rect), S_OK);
         ComPtr<IDropTarget> target;
         ASSERT_EQ(control->QueryInterface(IID_IDropTarget, target.PutVoid()), S_OK);
         DWORD effect = DROPEFFECT_COPY;
@@ -243,8 +234,7 @@ TEST_F(ControlContainerTest, DropReleasesTheMediumThroughItsSourceAndKeysFollowT
         EXPECT_EQ(site.keys_offered, 1);
         active.Reset();
         automation.Reset();
-        control->Close(OLECLOSE_NOSAVE);
-        control->SetClientSite(nullptr);
+        CloseControl(control);
     }
     GlobalFree(memory);
     EXPECT_EQ(site.references, 0u);
@@ -283,7 +273,7 @@ class EventSink : public IDispatch {
 TEST_F(ControlContainerTest, EventPointsAndSafetyAnswers) {
     EventSink sink;
     {
-        ComPtr<IOleObject> control = CreateControl();
+        ComPtr<IOleObject> control = library_.CreateControl();
         ASSERT_TRUE(control);
         ComPtr<IConnectionPointContainer> points;
         ASSERT_EQ(control->QueryInterface(IID_IConnectionPointContainer, points.PutVoid()), S_OK);

@@ -72,29 +72,6 @@ class HandOverTest : public ::testing::Test {
         return window;
     }
 
-    // A control with SRC, activated in `host`; answers its window.
-    ComPtr<IOleObject> Activate(Site& site, HWND host, const std::wstring& src) {
-        ComPtr<IOleObject> control = library_.CreateControl();
-        if (!control) return control;
-        control->SetClientSite(&site);
-        if (!src.empty()) {
-            Bag bag(src);
-            ComPtr<IPersistPropertyBag> persist;
-            if (SUCCEEDED(control->QueryInterface(IID_IPersistPropertyBag, persist.PutVoid())))
-                persist->Load(&bag, nullptr);
-        }
-        RECT rect = {0, 0, 400, 300};
-        control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, host, &rect);
-        return control;
-    }
-
-    static void Close(ComPtr<IOleObject>& control) {
-        if (!control) return;
-        control->Close(OLECLOSE_NOSAVE);
-        control->SetClientSite(nullptr);
-        control.Reset();
-    }
-
     bool PeerGotFileOpen(const std::string& log) {
         // The path as SRC gave it, after "file:///".
         const std::string wanted = "execute\tMDI\tFileOpen(\"" + Narrow(FileUrlOf(document_).substr(8));
@@ -116,60 +93,42 @@ TEST_F(HandOverTest, AnotherProcessViewerGetsTheDocumentOnlyPastOneOwnBrowserFra
     ASSERT_TRUE(WaitForLogLine(log, "ready"));
     const std::wstring src = FileUrlOf(document_);
 
-    // One browser frame is not above one: the control shows the document.
-    HWND first = Browser();
-    {
-        HWND host = Host(first);
+    // The control shows the document itself, and nothing goes to the peer.
+    auto keeps = [&](HWND host, PageDocument* page) {
         Site site(host);
-        ComPtr<IOleObject> control = Activate(site, host, src);
-        ASSERT_TRUE(control);
-        const HWND window = ControlWindow(control.get());
-        ASSERT_NE(window, nullptr);
-        EXPECT_NE(GetWindow(window, GW_CHILD), nullptr);
-        Close(control);
-    }
-    EXPECT_FALSE(PeerGotFileOpen(log));
+        site.page = page;
+        ComPtr<IOleObject> control = ActivateControl(library_, site, host, src);
+        const bool shown = control && GetWindow(ControlWindow(control.get()), GW_CHILD);
+        CloseControl(control);
+        return shown && !PeerGotFileOpen(log);
+    };
+    // One browser frame is not above one.
+    HWND first = Browser();
+    EXPECT_TRUE(keeps(Host(first), nullptr));
     EXPECT_EQ(CloseRequests()[first], 0);
-
-    // Two frames, but the control's container is no browser: nothing of it
-    // is closed and the control keeps the document.
+    // Two frames, but the control's container is no browser.
     HWND second = Browser();
-    {
-        HWND plain = Host(nullptr);
-        Site site(plain);
-        ComPtr<IOleObject> control = Activate(site, plain, src);
-        ASSERT_TRUE(control);
-        EXPECT_NE(GetWindow(ControlWindow(control.get()), GW_CHILD), nullptr);
-        Close(control);
-    }
-    EXPECT_FALSE(PeerGotFileOpen(log));
-
+    EXPECT_TRUE(keeps(Host(nullptr), nullptr));
     // Two frames, but an HTML page hosts the control: it is no full-page
-    // document and stays with the control.
+    // document.
     {
         HWND host = Host(second);
         PageDocument page(L"Text/HTML", L"http://server.example/page.html");
-        Site site(host);
-        site.page = &page;
-        ComPtr<IOleObject> control = Activate(site, host, src);
-        ASSERT_TRUE(control);
-        EXPECT_NE(GetWindow(ControlWindow(control.get()), GW_CHILD), nullptr);
-        Close(control);
+        EXPECT_TRUE(keeps(host, &page));
         EXPECT_EQ(page.references, 0u);
         DestroyWindow(host);
     }
-    EXPECT_FALSE(PeerGotFileOpen(log));
     EXPECT_EQ(CloseRequests()[second], 0);
 
     // Two frames with the control inside one, on a full-page TIFF's page:
-    // the peer opens the document
-    // and is activated; the hosting frame is hidden and asked to close.
+    // the peer opens the document and is activated; the hosting frame is
+    // hidden and asked to close.
     {
         HWND host = Host(second);
         PageDocument page(L"image/tiff", L"file:///Z:/plan.tif");
         Site site(host);
         site.page = &page;
-        ComPtr<IOleObject> control = Activate(site, host, src);
+        ComPtr<IOleObject> control = ActivateControl(library_, site, host, src);
         ASSERT_TRUE(control);
         const HWND window = ControlWindow(control.get());
         ASSERT_NE(window, nullptr);
@@ -179,7 +138,7 @@ TEST_F(HandOverTest, AnotherProcessViewerGetsTheDocumentOnlyPastOneOwnBrowserFra
         EXPECT_EQ(CloseRequests()[first], 0);
         // Black text: "could not be loaded".
         EXPECT_GT(CountColour(window, RGB(0, 0, 0)), 20);
-        Close(control);
+        CloseControl(control);
     }
     EXPECT_TRUE(PeerGotFileOpen(log));
     EXPECT_TRUE(LogHas(log, "execute\tMDI\tAppActivate"));
@@ -196,7 +155,7 @@ TEST_F(HandOverTest, AnotherProcessViewerGetsTheDocumentOnlyPastOneOwnBrowserFra
 TEST_F(HandOverTest, SecondControlOfThisProcessNeedsThreeBrowserFrames) {
     HWND plain = Host(nullptr);
     Site first_site(plain);
-    ComPtr<IOleObject> first = Activate(first_site, plain, L"");
+    ComPtr<IOleObject> first = ActivateControl(library_, first_site, plain, L"");
     ASSERT_TRUE(first);
     const HWND first_frame = GetWindow(ControlWindow(first.get()), GW_CHILD);
     ASSERT_NE(first_frame, nullptr);
@@ -206,11 +165,11 @@ TEST_F(HandOverTest, SecondControlOfThisProcessNeedsThreeBrowserFrames) {
     {
         HWND host = Host(browsers[1]);
         Site site(host);
-        ComPtr<IOleObject> second = Activate(site, host, src);
+        ComPtr<IOleObject> second = ActivateControl(library_, site, host, src);
         ASSERT_TRUE(second);
         // Two frames are not above two: the second control shows it itself.
         EXPECT_NE(GetWindow(ControlWindow(second.get()), GW_CHILD), nullptr);
-        Close(second);
+        CloseControl(second);
     }
     EXPECT_EQ(CloseRequests()[browsers[1]], 0);
 
@@ -218,11 +177,11 @@ TEST_F(HandOverTest, SecondControlOfThisProcessNeedsThreeBrowserFrames) {
     {
         HWND host = Host(browsers[2]);
         Site site(host);
-        ComPtr<IOleObject> second = Activate(site, host, src);
+        ComPtr<IOleObject> second = ActivateControl(library_, site, host, src);
         ASSERT_TRUE(second);
         EXPECT_EQ(GetWindow(ControlWindow(second.get()), GW_CHILD), nullptr);
         EXPECT_TRUE(WaitFor([&] { return CloseRequests()[browsers[2]] == 1; }));
-        Close(second);
+        CloseControl(second);
     }
     // The first control opened the document: its view shows the red page.
     EXPECT_TRUE(WaitFor([&] {
@@ -231,7 +190,7 @@ TEST_F(HandOverTest, SecondControlOfThisProcessNeedsThreeBrowserFrames) {
     })) << "the running control did not show the handed-over document";
     EXPECT_EQ(CloseRequests()[browsers[0]], 0);
     EXPECT_EQ(CloseRequests()[browsers[1]], 0);
-    Close(first);
+    CloseControl(first);
 }
 
 }  // namespace

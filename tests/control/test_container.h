@@ -413,6 +413,31 @@ inline std::wstring FileUrlOf(const std::string& unix_path) {
     return url;
 }
 
+// A new control of the library, given SRC through a property bag when
+// `src` is not empty and activated in place in `host` for `site`.
+inline ComPtr<IOleObject> ActivateControl(const ControlLibrary& library, Site& site, HWND host,
+                                          const std::wstring& src = L"") {
+    ComPtr<IOleObject> control = library.CreateControl();
+    if (!control || FAILED(control->SetClientSite(&site))) return nullptr;
+    ComPtr<IPersistPropertyBag> persist;
+    if (!src.empty() && SUCCEEDED(control->QueryInterface(IID_IPersistPropertyBag, persist.PutVoid()))) {
+        Bag bag(src);
+        persist->Load(&bag, nullptr);
+    }
+    RECT rect = {0, 0, 400, 300};
+    control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, host, &rect);
+    return control;
+}
+
+// Closes the control as a container does, so that it gives every
+// reference back.
+inline void CloseControl(ComPtr<IOleObject>& control) {
+    if (!control) return;
+    control->Close(OLECLOSE_NOSAVE);
+    control->SetClientSite(nullptr);
+    control.Reset();
+}
+
 // A control hosted as a page hosts it: a window of the test's own, the
 // site, and the control activated in place, its viewer running. Closes the
 // control as a container does, so that it gives every reference back.
@@ -424,19 +449,12 @@ class HostedControl {
         host = CreateWindowExW(0, L"ControlTestHost", L"host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0,
                                600, 500, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         site = std::make_unique<Site>(host);
-        control = library.CreateControl();
-        if (!host || !control || FAILED(control->SetClientSite(site.get()))) return;
-        RECT rect = {0, 0, 400, 300};
-        control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site.get(), 0, host, &rect);
-        control->QueryInterface(IID_IPlovexCtrl, automation.PutVoid());
+        if (host) control = ActivateControl(library, *site, host);
+        if (control) control->QueryInterface(IID_IPlovexCtrl, automation.PutVoid());
     }
     ~HostedControl() {
         automation.Reset();
-        if (control) {
-            control->Close(OLECLOSE_NOSAVE);
-            control->SetClientSite(nullptr);
-            control.Reset();
-        }
+        CloseControl(control);
         if (host) DestroyWindow(host);
         OleUninitialize();
     }
