@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <deque>
 #include <limits>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -39,22 +40,16 @@ uint64_t EnvNumber(const char* name, uint64_t fallback) {
     return std::strtoull(text, nullptr, 0);
 }
 
-// A small generator of our own, so that a seed gives the same calls with
-// every standard library.
+// The standard fixes this engine's sequence, so that a seed gives the same
+// calls with every standard library; the picks are ours for the same reason.
 class Random {
   public:
-    explicit Random(uint64_t seed) : state_(seed) {}
-    uint64_t Next() {
-        uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    size_t Pick(size_t count) { return static_cast<size_t>(Next() % count); }
+    explicit Random(uint64_t seed) : engine_(seed) {}
+    size_t Pick(size_t count) { return static_cast<size_t>(engine_() % count); }
     bool Chance(int percent) { return static_cast<int>(Pick(100)) < percent; }
 
   private:
-    uint64_t state_;
+    std::mt19937_64 engine_;
 };
 
 // Every file in a folder (Windows path), by full name, and below it when
