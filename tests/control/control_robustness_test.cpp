@@ -1,8 +1,9 @@
 // Robustness of the control and its objects as careless or hostile scripts
 // call them: a seeded generator calls every member of IPlovexCtrl, IDocument
-// and IConverter through IDispatch::Invoke with wrong VARIANT types, empty
-// and huge strings, extreme numbers, ids of closed documents, objects whose
-// document was closed and objects that were never bound. Every call must
+// and IConverter, as the library's type library declares them, through
+// IDispatch::Invoke with wrong VARIANT types, empty and huge strings,
+// extreme numbers, ids of closed documents, objects whose document was
+// closed and objects that were never bound. Every call must
 // answer (S_OK with a value of the declared type, or one of the errors that
 // automation defines for bad arguments), the library must be free to unload
 // at the end, and files may appear only in the folder named as a target.
