@@ -184,16 +184,12 @@ TEST_F(ControlContainerTest, DropReleasesTheMediumThroughItsSourceAndKeysFollowT
     const std::string file = dir + "/dropped.bmp";
     ASSERT_TRUE(WriteHostFile(file, SolidBmp(16, 16, 255, 0, 0)));
     const std::wstring name = WindowsPathOf(file);
-    const size_t bytes = sizeof(DROPFILES) + (name.size() + 2) * sizeof(wchar_t);
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
+    const std::vector<uint8_t> block = DropBlock(name + std::wstring(2, L'\0'));
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, block.size());
     ASSERT_NE(memory, nullptr);
     {
         GlobalLockScope locked(memory);
-        auto* header = static_cast<DROPFILES*>(locked.data());
-        header->pFiles = sizeof(DROPFILES);
-        header->fWide = TRUE;
-        std::memcpy(static_cast<uint8_t*>(locked.data()) + sizeof(DROPFILES), name.c_str(),
-                    name.size() * sizeof(wchar_t));
+        std::memcpy(locked.data(), block.data(), block.size());
     }
     DropData data(memory);
     {
@@ -210,7 +206,7 @@ TEST_F(ControlContainerTest, DropReleasesTheMediumThroughItsSourceAndKeysFollowT
         EXPECT_EQ(data.handed_out, 1);
         // The medium went back to its source, which still owns the memory.
         EXPECT_EQ(data.references, 0u);
-        EXPECT_EQ(GlobalSize(memory), bytes);
+        EXPECT_EQ(GlobalSize(memory), block.size());
         const HWND frame = GetWindow(ControlWindow(control.get()), GW_CHILD);
         ASSERT_NE(frame, nullptr);
         EXPECT_TRUE(WaitFor([&] {

@@ -279,6 +279,18 @@ class DropData : public IDataObject {
     HGLOBAL memory_;
 };
 
+// A DROPFILES block holding `names`, each ending in a NUL and the list in
+// one more; wide or ANSI as the names are.
+template <class Char>
+std::vector<uint8_t> DropBlock(const std::basic_string<Char>& names) {
+    std::vector<uint8_t> block(sizeof(DROPFILES) + names.size() * sizeof(Char));
+    auto* header = reinterpret_cast<DROPFILES*>(block.data());
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = sizeof(Char) == sizeof(wchar_t);
+    std::memcpy(block.data() + sizeof(DROPFILES), names.data(), names.size() * sizeof(Char));
+    return block;
+}
+
 // A 24-bit BMP of one colour.
 inline std::vector<uint8_t> SolidBmp(int width, int height, uint8_t blue, uint8_t green, uint8_t red) {
     const int row = (width * 3 + 3) & ~3;
