@@ -72,6 +72,17 @@ class HandOverTest : public ::testing::Test {
         return window;
     }
 
+    // Whether a control given the document as SRC in `host`, on `page`,
+    // shows it itself.
+    bool ShowsItself(HWND host, PageDocument* page = nullptr) {
+        Site site(host);
+        site.page = page;
+        ComPtr<IOleObject> control = ActivateControl(library_, site, host, FileUrlOf(document_));
+        const bool shown = control && GetWindow(ControlWindow(control.get()), GW_CHILD);
+        CloseControl(control);
+        return shown;
+    }
+
     bool PeerGotFileOpen(const std::string& log) {
         // The path as SRC gave it, after "file:///".
         const std::string wanted = "execute\tMDI\tFileOpen(\"" + Narrow(FileUrlOf(document_).substr(8));
@@ -93,32 +104,24 @@ TEST_F(HandOverTest, AnotherProcessViewerGetsTheDocumentOnlyPastOneOwnBrowserFra
     ASSERT_TRUE(WaitForLogLine(log, "ready"));
     const std::wstring src = FileUrlOf(document_);
 
-    // The control shows the document itself, and nothing goes to the peer.
-    auto keeps = [&](HWND host, PageDocument* page) {
-        Site site(host);
-        site.page = page;
-        ComPtr<IOleObject> control = ActivateControl(library_, site, host, src);
-        const bool shown = control && GetWindow(ControlWindow(control.get()), GW_CHILD);
-        CloseControl(control);
-        return shown && !PeerGotFileOpen(log);
-    };
-    // One browser frame is not above one.
+    // The control keeps the document, and nothing goes to the peer, when one
+    // browser frame is not above one,
     HWND first = Browser();
-    EXPECT_TRUE(keeps(Host(first), nullptr));
+    EXPECT_TRUE(ShowsItself(Host(first)));
     EXPECT_EQ(CloseRequests()[first], 0);
-    // Two frames, but the control's container is no browser.
+    // when two frames are, but the control's container is no browser,
     HWND second = Browser();
-    EXPECT_TRUE(keeps(Host(nullptr), nullptr));
-    // Two frames, but an HTML page hosts the control: it is no full-page
-    // document.
+    EXPECT_TRUE(ShowsItself(Host(nullptr)));
+    // and when an HTML page hosts the control: it is no full-page document.
     {
         HWND host = Host(second);
         PageDocument page(L"Text/HTML", L"http://server.example/page.html");
-        EXPECT_TRUE(keeps(host, &page));
+        EXPECT_TRUE(ShowsItself(host, &page));
         EXPECT_EQ(page.references, 0u);
         DestroyWindow(host);
     }
     EXPECT_EQ(CloseRequests()[second], 0);
+    EXPECT_FALSE(PeerGotFileOpen(log));
 
     // Two frames with the control inside one, on a full-page TIFF's page:
     // the peer opens the document and is activated; the hosting frame is
@@ -159,30 +162,14 @@ TEST_F(HandOverTest, SecondControlOfThisProcessNeedsThreeBrowserFrames) {
     ASSERT_TRUE(first);
     const HWND first_frame = GetWindow(ControlWindow(first.get()), GW_CHILD);
     ASSERT_NE(first_frame, nullptr);
-    const std::wstring src = FileUrlOf(document_);
 
     HWND browsers[3] = {Browser(), Browser(), nullptr};
-    {
-        HWND host = Host(browsers[1]);
-        Site site(host);
-        ComPtr<IOleObject> second = ActivateControl(library_, site, host, src);
-        ASSERT_TRUE(second);
-        // Two frames are not above two: the second control shows it itself.
-        EXPECT_NE(GetWindow(ControlWindow(second.get()), GW_CHILD), nullptr);
-        CloseControl(second);
-    }
+    // Two frames are not above two: the second control shows it itself.
+    EXPECT_TRUE(ShowsItself(Host(browsers[1])));
     EXPECT_EQ(CloseRequests()[browsers[1]], 0);
-
     browsers[2] = Browser();
-    {
-        HWND host = Host(browsers[2]);
-        Site site(host);
-        ComPtr<IOleObject> second = ActivateControl(library_, site, host, src);
-        ASSERT_TRUE(second);
-        EXPECT_EQ(GetWindow(ControlWindow(second.get()), GW_CHILD), nullptr);
-        EXPECT_TRUE(WaitFor([&] { return CloseRequests()[browsers[2]] == 1; }));
-        CloseControl(second);
-    }
+    EXPECT_FALSE(ShowsItself(Host(browsers[2])));
+    EXPECT_TRUE(WaitFor([&] { return CloseRequests()[browsers[2]] == 1; }));
     // The first control opened the document: its view shows the red page.
     EXPECT_TRUE(WaitFor([&] {
         HWND view = FindWindowExW(first_frame, nullptr, L"Plovex50Hauptansicht", nullptr);
