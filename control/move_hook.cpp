@@ -80,16 +80,6 @@ void MoveHookRemoveWindow(HWND frame) {
     }
 }
 
-size_t MoveHookFrameCount() {
-    ScopedLock lock(State().lock);
-    return State().frames.size();
-}
-
-size_t MoveHookAncestorCount() {
-    ScopedLock lock(State().lock);
-    return State().ancestors.size();
-}
-
 bool MoveHookInstalled() {
     ScopedLock lock(State().lock);
     return State().hook != nullptr;

@@ -17,8 +17,5 @@ void MoveHookAddWindow(HWND frame);
 // Forgets a frame (the last removes the hook).
 void MoveHookRemoveWindow(HWND frame);
 
-// For tests: how many frames and ancestors are listed, and whether the
-// hook is installed.
-size_t MoveHookFrameCount();
-size_t MoveHookAncestorCount();
+// For tests: whether the hook is installed.
 bool MoveHookInstalled();

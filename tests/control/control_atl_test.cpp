@@ -30,15 +30,7 @@ TEST(AtlContainerTest, AtlAxWinHostsTheControlWithTheViewerInside) {
     OleInitialize(nullptr);
     ControlLibrary library;
     ASSERT_TRUE(library.loaded());
-    using ServerFunction = HRESULT(STDAPICALLTYPE*)();
-    ModuleHandle self(
-        LoadLibraryW(WindowsPathOf(TestEnvDir("TEST_BINARY_DIR") + "/bin/PLXAC529.dll").c_str()));
-    auto register_server = reinterpret_cast<ServerFunction>(
-        reinterpret_cast<void*>(GetProcAddress(self.get(), "DllRegisterServer")));
-    auto unregister_server = reinterpret_cast<ServerFunction>(
-        reinterpret_cast<void*>(GetProcAddress(self.get(), "DllUnregisterServer")));
-    ASSERT_TRUE(register_server && unregister_server);
-    ASSERT_EQ(register_server(), S_OK);
+    ASSERT_EQ(library.register_server(), S_OK);
 
     ModuleHandle atl(LoadLibraryW(L"atl.dll"));
     ASSERT_TRUE(atl);
@@ -67,7 +59,7 @@ TEST(AtlContainerTest, AtlAxWinHostsTheControlWithTheViewerInside) {
     // The container's end closed the control and stopped its viewer.
     EXPECT_FALSE(frame && IsWindow(frame));
     // The other control tests find the registry as they left it.
-    EXPECT_EQ(unregister_server(), S_OK);
+    EXPECT_EQ(library.unregister_server(), S_OK);
     OleUninitialize();
 }
 

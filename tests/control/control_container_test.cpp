@@ -49,8 +49,6 @@ class ControlContainerTest : public ::testing::Test {
         OleUninitialize();
     }
 
-    ComPtr<IOleObject> CreateControl() { return library_.CreateControl(); }
-
     ControlLibrary library_;
     HWND host_ = nullptr;
 };
@@ -68,7 +66,7 @@ TEST_F(ControlContainerTest, ActivatedControlShowsItsSrcDocumentAndUnloadsAfterw
     Site site(host_);
     Bag bag(src);
     {
-        ComPtr<IOleObject> control = CreateControl();
+        ComPtr<IOleObject> control = library_.CreateControl();
         ASSERT_TRUE(control);
         DWORD status = 0;
         EXPECT_EQ(control->GetMiscStatus(DVASPECT_CONTENT, &status), S_OK);
@@ -167,19 +165,15 @@ TEST_F(ControlContainerTest, DesignModePaintsItsStateText) {
     Site site(host_);
     site.user_mode = false;
     {
-        ComPtr<IOleObject> control = CreateControl();
+        ComPtr<IOleObject> control = ActivateControl(library_, site, host_);
         ASSERT_TRUE(control);
-        ASSERT_EQ(control->SetClientSite(&site), S_OK);
-        RECT rect = {0, 0, 400, 300};
-        ASSERT_EQ(control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, host_, &rect), S_OK);
         const HWND window = ControlWindow(control.get());
         ASSERT_NE(window, nullptr);
         EXPECT_EQ(GetWindow(window, GW_CHILD), nullptr);
         EXPECT_FALSE(GetWindowLongW(window, GWL_STYLE) & WS_BORDER);
         // Black text in the middle of a white rectangle.
         EXPECT_GT(CountColour(window, RGB(0, 0, 0)), 20);
-        control->Close(OLECLOSE_NOSAVE);
-        control->SetClientSite(nullptr);
+        CloseControl(control);
     }
     EXPECT_EQ(site.references, 0u);
 }
@@ -190,24 +184,17 @@ TEST_F(ControlContainerTest, DropReleasesTheMediumThroughItsSourceAndKeysFollowT
     const std::string file = dir + "/dropped.bmp";
     ASSERT_TRUE(WriteHostFile(file, SolidBmp(16, 16, 255, 0, 0)));
     const std::wstring name = WindowsPathOf(file);
-    const size_t bytes = sizeof(DROPFILES) + (name.size() + 2) * sizeof(wchar_t);
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
+    const std::vector<uint8_t> block = DropBlock(name + std::wstring(2, L'\0'));
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, block.size());
     ASSERT_NE(memory, nullptr);
     {
         GlobalLockScope locked(memory);
-        auto* header = static_cast<DROPFILES*>(locked.data());
-        header->pFiles = sizeof(DROPFILES);
-        header->fWide = TRUE;
-        std::memcpy(static_cast<uint8_t*>(locked.data()) + sizeof(DROPFILES), name.c_str(),
-                    name.size() * sizeof(wchar_t));
+        std::memcpy(locked.data(), block.data(), block.size());
     }
     DropData data(memory);
     {
-        ComPtr<IOleObject> control = CreateControl();
+        ComPtr<IOleObject> control = ActivateControl(library_, site, host_);
         ASSERT_TRUE(control);
-        ASSERT_EQ(control->SetClientSite(&site), S_OK);
-        RECT rect = {0, 0, 400, 300};
-        ASSERT_EQ(control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, host_, &rect), S_OK);
         ComPtr<IDropTarget> target;
         ASSERT_EQ(control->QueryInterface(IID_IDropTarget, target.PutVoid()), S_OK);
         DWORD effect = DROPEFFECT_COPY;
@@ -219,7 +206,7 @@ TEST_F(ControlContainerTest, DropReleasesTheMediumThroughItsSourceAndKeysFollowT
         EXPECT_EQ(data.handed_out, 1);
         // The medium went back to its source, which still owns the memory.
         EXPECT_EQ(data.references, 0u);
-        EXPECT_EQ(GlobalSize(memory), bytes);
+        EXPECT_EQ(GlobalSize(memory), block.size());
         const HWND frame = GetWindow(ControlWindow(control.get()), GW_CHILD);
         ASSERT_NE(frame, nullptr);
         EXPECT_TRUE(WaitFor([&] {
@@ -243,47 +230,17 @@ TEST_F(ControlContainerTest, DropReleasesTheMediumThroughItsSourceAndKeysFollowT
         EXPECT_EQ(site.keys_offered, 1);
         active.Reset();
         automation.Reset();
-        control->Close(OLECLOSE_NOSAVE);
-        control->SetClientSite(nullptr);
+        CloseControl(control);
     }
     GlobalFree(memory);
     EXPECT_EQ(site.references, 0u);
 }
 
-}  // namespace
-
-namespace {
-
-// An event sink: IDispatch, counting its references.
-class EventSink : public IDispatch {
-  public:
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        *out = nullptr;
-        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDispatch) &&
-            !IsEqualIID(iid, DIID__IPlovexCtrlEvents))
-            return E_NOINTERFACE;
-        *out = this;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
-    STDMETHODIMP_(ULONG) Release() override { return --references; }
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-        *count = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-        return S_OK;
-    }
-    ULONG references = 0;
-};
-
 TEST_F(ControlContainerTest, EventPointsAndSafetyAnswers) {
-    EventSink sink;
+    // The site speaks IDispatch and counts its references: a sink.
+    Site sink(host_);
     {
-        ComPtr<IOleObject> control = CreateControl();
+        ComPtr<IOleObject> control = library_.CreateControl();
         ASSERT_TRUE(control);
         ComPtr<IConnectionPointContainer> points;
         ASSERT_EQ(control->QueryInterface(IID_IConnectionPointContainer, points.PutVoid()), S_OK);
@@ -293,14 +250,12 @@ TEST_F(ControlContainerTest, EventPointsAndSafetyAnswers) {
         EXPECT_EQ(points->FindConnectionPoint(IID_IPropertyNotifySink, notify.Put()), S_OK);
         ComPtr<IConnectionPoint> none;
         EXPECT_EQ(points->FindConnectionPoint(IID_IDropTarget, none.Put()), CONNECT_E_NOCONNECTION);
-        IID iid{};
-        EXPECT_EQ(events->GetConnectionInterface(&iid), S_OK);
-        EXPECT_TRUE(IsEqualIID(iid, DIID__IPlovexCtrlEvents));
 
         DWORD first = 0;
         DWORD second = 0;
-        ASSERT_EQ(events->Advise(&sink, &first), S_OK);
-        ASSERT_EQ(events->Advise(&sink, &second), S_OK);
+        IDispatch* dispatch = &sink;
+        ASSERT_EQ(events->Advise(dispatch, &first), S_OK);
+        ASSERT_EQ(events->Advise(dispatch, &second), S_OK);
         EXPECT_NE(first, second);
         EXPECT_EQ(events->Unadvise(first), S_OK);
         EXPECT_EQ(events->Unadvise(first), CONNECT_E_NOCONNECTION);

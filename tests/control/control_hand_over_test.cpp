@@ -72,27 +72,15 @@ class HandOverTest : public ::testing::Test {
         return window;
     }
 
-    // A control with SRC, activated in `host`; answers its window.
-    ComPtr<IOleObject> Activate(Site& site, HWND host, const std::wstring& src) {
-        ComPtr<IOleObject> control = library_.CreateControl();
-        if (!control) return control;
-        control->SetClientSite(&site);
-        if (!src.empty()) {
-            Bag bag(src);
-            ComPtr<IPersistPropertyBag> persist;
-            if (SUCCEEDED(control->QueryInterface(IID_IPersistPropertyBag, persist.PutVoid())))
-                persist->Load(&bag, nullptr);
-        }
-        RECT rect = {0, 0, 400, 300};
-        control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, host, &rect);
-        return control;
-    }
-
-    static void Close(ComPtr<IOleObject>& control) {
-        if (!control) return;
-        control->Close(OLECLOSE_NOSAVE);
-        control->SetClientSite(nullptr);
-        control.Reset();
+    // Whether a control given the document as SRC in `host`, on `page`,
+    // shows it itself.
+    bool ShowsItself(HWND host, PageDocument* page = nullptr) {
+        Site site(host);
+        site.page = page;
+        ComPtr<IOleObject> control = ActivateControl(library_, site, host, FileUrlOf(document_));
+        const bool shown = control && GetWindow(ControlWindow(control.get()), GW_CHILD);
+        CloseControl(control);
+        return shown;
     }
 
     bool PeerGotFileOpen(const std::string& log) {
@@ -116,60 +104,34 @@ TEST_F(HandOverTest, AnotherProcessViewerGetsTheDocumentOnlyPastOneOwnBrowserFra
     ASSERT_TRUE(WaitForLogLine(log, "ready"));
     const std::wstring src = FileUrlOf(document_);
 
-    // One browser frame is not above one: the control shows the document.
+    // The control keeps the document, and nothing goes to the peer, when one
+    // browser frame is not above one,
     HWND first = Browser();
-    {
-        HWND host = Host(first);
-        Site site(host);
-        ComPtr<IOleObject> control = Activate(site, host, src);
-        ASSERT_TRUE(control);
-        const HWND window = ControlWindow(control.get());
-        ASSERT_NE(window, nullptr);
-        EXPECT_NE(GetWindow(window, GW_CHILD), nullptr);
-        Close(control);
-    }
-    EXPECT_FALSE(PeerGotFileOpen(log));
+    EXPECT_TRUE(ShowsItself(Host(first)));
     EXPECT_EQ(CloseRequests()[first], 0);
-
-    // Two frames, but the control's container is no browser: nothing of it
-    // is closed and the control keeps the document.
+    // when two frames are, but the control's container is no browser,
     HWND second = Browser();
-    {
-        HWND plain = Host(nullptr);
-        Site site(plain);
-        ComPtr<IOleObject> control = Activate(site, plain, src);
-        ASSERT_TRUE(control);
-        EXPECT_NE(GetWindow(ControlWindow(control.get()), GW_CHILD), nullptr);
-        Close(control);
-    }
-    EXPECT_FALSE(PeerGotFileOpen(log));
-
-    // Two frames, but an HTML page hosts the control: it is no full-page
-    // document and stays with the control.
+    EXPECT_TRUE(ShowsItself(Host(nullptr)));
+    // and when an HTML page hosts the control: it is no full-page document.
     {
         HWND host = Host(second);
         PageDocument page(L"Text/HTML", L"http://server.example/page.html");
-        Site site(host);
-        site.page = &page;
-        ComPtr<IOleObject> control = Activate(site, host, src);
-        ASSERT_TRUE(control);
-        EXPECT_NE(GetWindow(ControlWindow(control.get()), GW_CHILD), nullptr);
-        Close(control);
+        EXPECT_TRUE(ShowsItself(host, &page));
         EXPECT_EQ(page.references, 0u);
         DestroyWindow(host);
     }
-    EXPECT_FALSE(PeerGotFileOpen(log));
     EXPECT_EQ(CloseRequests()[second], 0);
+    EXPECT_FALSE(PeerGotFileOpen(log));
 
     // Two frames with the control inside one, on a full-page TIFF's page:
-    // the peer opens the document
-    // and is activated; the hosting frame is hidden and asked to close.
+    // the peer opens the document and is activated; the hosting frame is
+    // hidden and asked to close.
     {
         HWND host = Host(second);
         PageDocument page(L"image/tiff", L"file:///Z:/plan.tif");
         Site site(host);
         site.page = &page;
-        ComPtr<IOleObject> control = Activate(site, host, src);
+        ComPtr<IOleObject> control = ActivateControl(library_, site, host, src);
         ASSERT_TRUE(control);
         const HWND window = ControlWindow(control.get());
         ASSERT_NE(window, nullptr);
@@ -179,7 +141,7 @@ TEST_F(HandOverTest, AnotherProcessViewerGetsTheDocumentOnlyPastOneOwnBrowserFra
         EXPECT_EQ(CloseRequests()[first], 0);
         // Black text: "could not be loaded".
         EXPECT_GT(CountColour(window, RGB(0, 0, 0)), 20);
-        Close(control);
+        CloseControl(control);
     }
     EXPECT_TRUE(PeerGotFileOpen(log));
     EXPECT_TRUE(LogHas(log, "execute\tMDI\tAppActivate"));
@@ -196,34 +158,18 @@ TEST_F(HandOverTest, AnotherProcessViewerGetsTheDocumentOnlyPastOneOwnBrowserFra
 TEST_F(HandOverTest, SecondControlOfThisProcessNeedsThreeBrowserFrames) {
     HWND plain = Host(nullptr);
     Site first_site(plain);
-    ComPtr<IOleObject> first = Activate(first_site, plain, L"");
+    ComPtr<IOleObject> first = ActivateControl(library_, first_site, plain, L"");
     ASSERT_TRUE(first);
     const HWND first_frame = GetWindow(ControlWindow(first.get()), GW_CHILD);
     ASSERT_NE(first_frame, nullptr);
-    const std::wstring src = FileUrlOf(document_);
 
     HWND browsers[3] = {Browser(), Browser(), nullptr};
-    {
-        HWND host = Host(browsers[1]);
-        Site site(host);
-        ComPtr<IOleObject> second = Activate(site, host, src);
-        ASSERT_TRUE(second);
-        // Two frames are not above two: the second control shows it itself.
-        EXPECT_NE(GetWindow(ControlWindow(second.get()), GW_CHILD), nullptr);
-        Close(second);
-    }
+    // Two frames are not above two: the second control shows it itself.
+    EXPECT_TRUE(ShowsItself(Host(browsers[1])));
     EXPECT_EQ(CloseRequests()[browsers[1]], 0);
-
     browsers[2] = Browser();
-    {
-        HWND host = Host(browsers[2]);
-        Site site(host);
-        ComPtr<IOleObject> second = Activate(site, host, src);
-        ASSERT_TRUE(second);
-        EXPECT_EQ(GetWindow(ControlWindow(second.get()), GW_CHILD), nullptr);
-        EXPECT_TRUE(WaitFor([&] { return CloseRequests()[browsers[2]] == 1; }));
-        Close(second);
-    }
+    EXPECT_FALSE(ShowsItself(Host(browsers[2])));
+    EXPECT_TRUE(WaitFor([&] { return CloseRequests()[browsers[2]] == 1; }));
     // The first control opened the document: its view shows the red page.
     EXPECT_TRUE(WaitFor([&] {
         HWND view = FindWindowExW(first_frame, nullptr, L"Plovex50Hauptansicht", nullptr);
@@ -231,7 +177,7 @@ TEST_F(HandOverTest, SecondControlOfThisProcessNeedsThreeBrowserFrames) {
     })) << "the running control did not show the handed-over document";
     EXPECT_EQ(CloseRequests()[browsers[0]], 0);
     EXPECT_EQ(CloseRequests()[browsers[1]], 0);
-    Close(first);
+    CloseControl(first);
 }
 
 }  // namespace

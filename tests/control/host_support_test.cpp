@@ -12,45 +12,30 @@
 
 #include "control/host_support.h"
 #include "control/move_hook.h"
+#include "tests/control/test_container.h"
 #include "viewer/core/frame_messages.h"
 
 namespace {
 
+using control_test::DropBlock;
+
 std::wstring Text(const WString& text) { return WStrCStr(text) ? WStrCStr(text) : L""; }
-
-std::vector<uint8_t> WideBlock(const std::wstring& names) {
-    std::vector<uint8_t> block(sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
-    auto* header = reinterpret_cast<DROPFILES*>(block.data());
-    header->pFiles = sizeof(DROPFILES);
-    header->fWide = TRUE;
-    std::memcpy(block.data() + sizeof(DROPFILES), names.data(), names.size() * sizeof(wchar_t));
-    return block;
-}
-
-std::vector<uint8_t> AnsiBlock(const std::string& names) {
-    std::vector<uint8_t> block(sizeof(DROPFILES) + names.size());
-    auto* header = reinterpret_cast<DROPFILES*>(block.data());
-    header->pFiles = sizeof(DROPFILES);
-    header->fWide = FALSE;
-    std::memcpy(block.data() + sizeof(DROPFILES), names.data(), names.size());
-    return block;
-}
 
 TEST(DropFilesTest, WideAndAnsiListsAreJoinedWithTabs) {
     WString out;
-    const std::vector<uint8_t> wide = WideBlock(std::wstring(L"C:\\a b.tif\0D:\\c.lst\0\0", 22));
+    const std::vector<uint8_t> wide = DropBlock(std::wstring(L"C:\\a b.tif\0D:\\c.lst\0\0", 22));
     EXPECT_EQ(Text(DropFilesRead(wide.data(), wide.size(), out)), L"C:\\a b.tif\tD:\\c.lst");
-    const std::vector<uint8_t> ansi = AnsiBlock(std::string("C:\\x.tif\0C:\\y.tif\0\0", 20));
+    const std::vector<uint8_t> ansi = DropBlock(std::string("C:\\x.tif\0C:\\y.tif\0\0", 20));
     EXPECT_EQ(Text(DropFilesRead(ansi.data(), ansi.size(), out)), L"C:\\x.tif\tC:\\y.tif");
 }
 
 TEST(DropFilesTest, ReadingStopsAtTheBlockEnd) {
     WString out;
     // The second name has no NUL inside the block: it is not read.
-    const std::vector<uint8_t> wide = WideBlock(std::wstring(L"C:\\a.tif\0C:\\cut", 15));
+    const std::vector<uint8_t> wide = DropBlock(std::wstring(L"C:\\a.tif\0C:\\cut", 15));
     EXPECT_EQ(Text(DropFilesRead(wide.data(), wide.size(), out)), L"C:\\a.tif");
     // An offset beyond the block reads nothing.
-    std::vector<uint8_t> bad = AnsiBlock(std::string("C:\\x.tif\0\0", 10));
+    std::vector<uint8_t> bad = DropBlock(std::string("C:\\x.tif\0\0", 10));
     reinterpret_cast<DROPFILES*>(bad.data())->pFiles = 5000;
     EXPECT_EQ(Text(DropFilesRead(bad.data(), bad.size(), out)), L"");
     EXPECT_EQ(Text(DropFilesRead(bad.data(), 4, out)), L"");
@@ -78,19 +63,8 @@ TEST(SrcValueTest, RelativeValuesResolveAgainstThePage) {
     EXPECT_EQ(Text(out), L"http://other.example:80/x.tif");
 }
 
-LRESULT CALLBACK PlainProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    return DefWindowProcW(window, message, wparam, lparam);
-}
-
 HWND MakeWindow(HWND parent) {
-    static const ATOM atom = [] {
-        WNDCLASSW window_class{};
-        window_class.lpfnWndProc = PlainProc;
-        window_class.hInstance = GetModuleHandleW(nullptr);
-        window_class.lpszClassName = L"MoveHookTestWindow";
-        return RegisterClassW(&window_class);
-    }();
-    (void)atom;
+    control_test::RegisterTestWindowClass(L"MoveHookTestWindow", DefWindowProcW);
     return CreateWindowExW(0, L"MoveHookTestWindow", L"", parent ? WS_CHILD : WS_OVERLAPPEDWINDOW, 0, 0, 100,
                            100, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
 }
@@ -108,15 +82,13 @@ TEST(MoveHookTest, AnEleventhFrameIsNotRegistered) {
     std::vector<HWND> frames;
     for (int i = 0; i < 11; ++i) frames.push_back(MakeWindow(top));
     for (HWND frame : frames) MoveHookAddWindow(frame);
-    EXPECT_EQ(MoveHookFrameCount(), kMoveHookMaxFrames);
-    // All share one ancestor, listed once.
-    EXPECT_EQ(MoveHookAncestorCount(), 1u);
     SetWindowPos(top, nullptr, 10, 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     EXPECT_TRUE(HostMovedPosted(frames[9]));
     EXPECT_FALSE(HostMovedPosted(frames[10]));
+    // Removed, the frames hear of no move, and the last one took the hook.
     for (HWND frame : frames) MoveHookRemoveWindow(frame);
-    EXPECT_EQ(MoveHookFrameCount(), 0u);
-    EXPECT_EQ(MoveHookAncestorCount(), 0u);
+    SetWindowPos(top, nullptr, 20, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_FALSE(HostMovedPosted(frames[9]));
     EXPECT_FALSE(MoveHookInstalled());
     DestroyWindow(top);
 }

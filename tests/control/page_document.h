@@ -58,116 +58,55 @@ class PageDocument : public IHTMLDocument2, public IOleContainer {
         return S_OK;
     }
 
-    // The rest of the page interface.
-    STDMETHODIMP get_Script(IDispatch**) override { return E_NOTIMPL; }
-    STDMETHODIMP get_all(IHTMLElementCollection**) override { return E_NOTIMPL; }
-    STDMETHODIMP get_body(IHTMLElement**) override { return E_NOTIMPL; }
-    STDMETHODIMP get_activeElement(IHTMLElement**) override { return E_NOTIMPL; }
-    STDMETHODIMP get_images(IHTMLElementCollection**) override { return E_NOTIMPL; }
-    STDMETHODIMP get_applets(IHTMLElementCollection**) override { return E_NOTIMPL; }
-    STDMETHODIMP get_links(IHTMLElementCollection**) override { return E_NOTIMPL; }
-    STDMETHODIMP get_forms(IHTMLElementCollection**) override { return E_NOTIMPL; }
-    STDMETHODIMP get_anchors(IHTMLElementCollection**) override { return E_NOTIMPL; }
-    STDMETHODIMP put_title(BSTR) override { return E_NOTIMPL; }
-    STDMETHODIMP get_title(BSTR*) override { return E_NOTIMPL; }
-    STDMETHODIMP get_scripts(IHTMLElementCollection**) override { return E_NOTIMPL; }
-    STDMETHODIMP put_designMode(BSTR) override { return E_NOTIMPL; }
-    STDMETHODIMP get_designMode(BSTR*) override { return E_NOTIMPL; }
-    STDMETHODIMP get_selection(IHTMLSelectionObject**) override { return E_NOTIMPL; }
-    STDMETHODIMP get_readyState(BSTR*) override { return E_NOTIMPL; }
-    STDMETHODIMP get_frames(IHTMLFramesCollection2**) override { return E_NOTIMPL; }
-    STDMETHODIMP get_embeds(IHTMLElementCollection**) override { return E_NOTIMPL; }
-    STDMETHODIMP get_plugins(IHTMLElementCollection**) override { return E_NOTIMPL; }
-    STDMETHODIMP put_alinkColor(VARIANT) override { return E_NOTIMPL; }
-    STDMETHODIMP get_alinkColor(VARIANT*) override { return E_NOTIMPL; }
-    STDMETHODIMP put_bgColor(VARIANT) override { return E_NOTIMPL; }
-    STDMETHODIMP get_bgColor(VARIANT*) override { return E_NOTIMPL; }
-    STDMETHODIMP put_fgColor(VARIANT) override { return E_NOTIMPL; }
-    STDMETHODIMP get_fgColor(VARIANT*) override { return E_NOTIMPL; }
-    STDMETHODIMP put_linkColor(VARIANT) override { return E_NOTIMPL; }
-    STDMETHODIMP get_linkColor(VARIANT*) override { return E_NOTIMPL; }
-    STDMETHODIMP put_vlinkColor(VARIANT) override { return E_NOTIMPL; }
-    STDMETHODIMP get_vlinkColor(VARIANT*) override { return E_NOTIMPL; }
-    STDMETHODIMP get_referrer(BSTR*) override { return E_NOTIMPL; }
-    STDMETHODIMP get_location(IHTMLLocation**) override { return E_NOTIMPL; }
-    STDMETHODIMP get_lastModified(BSTR*) override { return E_NOTIMPL; }
-    STDMETHODIMP put_URL(BSTR) override { return E_NOTIMPL; }
-    STDMETHODIMP put_domain(BSTR) override { return E_NOTIMPL; }
-    STDMETHODIMP get_domain(BSTR*) override { return E_NOTIMPL; }
-    STDMETHODIMP put_cookie(BSTR) override { return E_NOTIMPL; }
-    STDMETHODIMP get_cookie(BSTR*) override { return E_NOTIMPL; }
-    STDMETHODIMP put_expando(VARIANT_BOOL) override { return E_NOTIMPL; }
-    STDMETHODIMP get_expando(VARIANT_BOOL*) override { return E_NOTIMPL; }
-    STDMETHODIMP put_charset(BSTR) override { return E_NOTIMPL; }
-    STDMETHODIMP get_charset(BSTR*) override { return E_NOTIMPL; }
-    STDMETHODIMP put_defaultCharset(BSTR) override { return E_NOTIMPL; }
-    STDMETHODIMP get_defaultCharset(BSTR*) override { return E_NOTIMPL; }
-    STDMETHODIMP get_fileSize(BSTR*) override { return E_NOTIMPL; }
-    STDMETHODIMP get_fileCreatedDate(BSTR*) override { return E_NOTIMPL; }
-    STDMETHODIMP get_fileModifiedDate(BSTR*) override { return E_NOTIMPL; }
-    STDMETHODIMP get_fileUpdatedDate(BSTR*) override { return E_NOTIMPL; }
-    STDMETHODIMP get_security(BSTR*) override { return E_NOTIMPL; }
-    STDMETHODIMP get_protocol(BSTR*) override { return E_NOTIMPL; }
-    STDMETHODIMP get_nameProp(BSTR*) override { return E_NOTIMPL; }
-    STDMETHODIMP write(SAFEARRAY*) override { return E_NOTIMPL; }
-    STDMETHODIMP writeln(SAFEARRAY*) override { return E_NOTIMPL; }
-    STDMETHODIMP open(BSTR, VARIANT, VARIANT, VARIANT, IDispatch**) override { return E_NOTIMPL; }
-    STDMETHODIMP close() override { return E_NOTIMPL; }
-    STDMETHODIMP clear() override { return E_NOTIMPL; }
-    STDMETHODIMP queryCommandSupported(BSTR, VARIANT_BOOL*) override { return E_NOTIMPL; }
-    STDMETHODIMP queryCommandEnabled(BSTR, VARIANT_BOOL*) override { return E_NOTIMPL; }
-    STDMETHODIMP queryCommandState(BSTR, VARIANT_BOOL*) override { return E_NOTIMPL; }
-    STDMETHODIMP queryCommandIndeterm(BSTR, VARIANT_BOOL*) override { return E_NOTIMPL; }
-    STDMETHODIMP queryCommandText(BSTR, BSTR*) override { return E_NOTIMPL; }
-    STDMETHODIMP queryCommandValue(BSTR, VARIANT*) override { return E_NOTIMPL; }
-    STDMETHODIMP execCommand(BSTR, VARIANT_BOOL, VARIANT, VARIANT_BOOL*) override { return E_NOTIMPL; }
-    STDMETHODIMP execCommandShowHelp(BSTR, VARIANT_BOOL*) override { return E_NOTIMPL; }
-    STDMETHODIMP createElement(BSTR, IHTMLElement**) override { return E_NOTIMPL; }
-    STDMETHODIMP put_onhelp(VARIANT) override { return E_NOTIMPL; }
-    STDMETHODIMP get_onhelp(VARIANT*) override { return E_NOTIMPL; }
-    STDMETHODIMP put_onclick(VARIANT) override { return E_NOTIMPL; }
-    STDMETHODIMP get_onclick(VARIANT*) override { return E_NOTIMPL; }
-    STDMETHODIMP put_ondblclick(VARIANT) override { return E_NOTIMPL; }
-    STDMETHODIMP get_ondblclick(VARIANT*) override { return E_NOTIMPL; }
-    STDMETHODIMP put_onkeyup(VARIANT) override { return E_NOTIMPL; }
-    STDMETHODIMP get_onkeyup(VARIANT*) override { return E_NOTIMPL; }
-    STDMETHODIMP put_onkeydown(VARIANT) override { return E_NOTIMPL; }
-    STDMETHODIMP get_onkeydown(VARIANT*) override { return E_NOTIMPL; }
-    STDMETHODIMP put_onkeypress(VARIANT) override { return E_NOTIMPL; }
-    STDMETHODIMP get_onkeypress(VARIANT*) override { return E_NOTIMPL; }
-    STDMETHODIMP put_onmouseup(VARIANT) override { return E_NOTIMPL; }
-    STDMETHODIMP get_onmouseup(VARIANT*) override { return E_NOTIMPL; }
-    STDMETHODIMP put_onmousedown(VARIANT) override { return E_NOTIMPL; }
-    STDMETHODIMP get_onmousedown(VARIANT*) override { return E_NOTIMPL; }
-    STDMETHODIMP put_onmousemove(VARIANT) override { return E_NOTIMPL; }
-    STDMETHODIMP get_onmousemove(VARIANT*) override { return E_NOTIMPL; }
-    STDMETHODIMP put_onmouseout(VARIANT) override { return E_NOTIMPL; }
-    STDMETHODIMP get_onmouseout(VARIANT*) override { return E_NOTIMPL; }
-    STDMETHODIMP put_onmouseover(VARIANT) override { return E_NOTIMPL; }
-    STDMETHODIMP get_onmouseover(VARIANT*) override { return E_NOTIMPL; }
-    STDMETHODIMP put_onreadystatechange(VARIANT) override { return E_NOTIMPL; }
-    STDMETHODIMP get_onreadystatechange(VARIANT*) override { return E_NOTIMPL; }
-    STDMETHODIMP put_onafterupdate(VARIANT) override { return E_NOTIMPL; }
-    STDMETHODIMP get_onafterupdate(VARIANT*) override { return E_NOTIMPL; }
-    STDMETHODIMP put_onrowexit(VARIANT) override { return E_NOTIMPL; }
-    STDMETHODIMP get_onrowexit(VARIANT*) override { return E_NOTIMPL; }
-    STDMETHODIMP put_onrowenter(VARIANT) override { return E_NOTIMPL; }
-    STDMETHODIMP get_onrowenter(VARIANT*) override { return E_NOTIMPL; }
-    STDMETHODIMP put_ondragstart(VARIANT) override { return E_NOTIMPL; }
-    STDMETHODIMP get_ondragstart(VARIANT*) override { return E_NOTIMPL; }
-    STDMETHODIMP put_onselectstart(VARIANT) override { return E_NOTIMPL; }
-    STDMETHODIMP get_onselectstart(VARIANT*) override { return E_NOTIMPL; }
-    STDMETHODIMP elementFromPoint(LONG, LONG, IHTMLElement**) override { return E_NOTIMPL; }
-    STDMETHODIMP get_parentWindow(IHTMLWindow2**) override { return E_NOTIMPL; }
-    STDMETHODIMP get_styleSheets(IHTMLStyleSheetsCollection**) override { return E_NOTIMPL; }
-    STDMETHODIMP put_onbeforeupdate(VARIANT) override { return E_NOTIMPL; }
-    STDMETHODIMP get_onbeforeupdate(VARIANT*) override { return E_NOTIMPL; }
-    STDMETHODIMP put_onerrorupdate(VARIANT) override { return E_NOTIMPL; }
-    STDMETHODIMP get_onerrorupdate(VARIANT*) override { return E_NOTIMPL; }
-    STDMETHODIMP toString(BSTR*) override { return E_NOTIMPL; }
-    STDMETHODIMP createStyleSheet(BSTR, LONG, IHTMLStyleSheet**) override { return E_NOTIMPL; }
+    // The rest of the page interface, which the control never calls.
+#define PAGE_UNUSED(name, ...) \
+    STDMETHODIMP name(__VA_ARGS__) override { return E_NOTIMPL; }
+#define PAGE_UNUSED_PROPERTY(name, type) PAGE_UNUSED(put_##name, type) PAGE_UNUSED(get_##name, type*)
+    // clang-format off
+    PAGE_UNUSED(get_Script, IDispatch**) PAGE_UNUSED(get_all, IHTMLElementCollection**)
+    PAGE_UNUSED(get_body, IHTMLElement**) PAGE_UNUSED(get_activeElement, IHTMLElement**)
+    PAGE_UNUSED(get_images, IHTMLElementCollection**) PAGE_UNUSED(get_applets, IHTMLElementCollection**)
+    PAGE_UNUSED(get_links, IHTMLElementCollection**) PAGE_UNUSED(get_forms, IHTMLElementCollection**)
+    PAGE_UNUSED(get_anchors, IHTMLElementCollection**) PAGE_UNUSED_PROPERTY(title, BSTR)
+    PAGE_UNUSED(get_scripts, IHTMLElementCollection**) PAGE_UNUSED_PROPERTY(designMode, BSTR)
+    PAGE_UNUSED(get_selection, IHTMLSelectionObject**) PAGE_UNUSED(get_readyState, BSTR*)
+    PAGE_UNUSED(get_frames, IHTMLFramesCollection2**) PAGE_UNUSED(get_embeds, IHTMLElementCollection**)
+    PAGE_UNUSED(get_plugins, IHTMLElementCollection**) PAGE_UNUSED_PROPERTY(alinkColor, VARIANT)
+    PAGE_UNUSED_PROPERTY(bgColor, VARIANT) PAGE_UNUSED_PROPERTY(fgColor, VARIANT)
+    PAGE_UNUSED_PROPERTY(linkColor, VARIANT) PAGE_UNUSED_PROPERTY(vlinkColor, VARIANT)
+    PAGE_UNUSED(get_referrer, BSTR*) PAGE_UNUSED(get_location, IHTMLLocation**)
+    PAGE_UNUSED(get_lastModified, BSTR*) PAGE_UNUSED(put_URL, BSTR) PAGE_UNUSED_PROPERTY(domain, BSTR)
+    PAGE_UNUSED_PROPERTY(cookie, BSTR) PAGE_UNUSED_PROPERTY(expando, VARIANT_BOOL)
+    PAGE_UNUSED_PROPERTY(charset, BSTR) PAGE_UNUSED_PROPERTY(defaultCharset, BSTR)
+    PAGE_UNUSED(get_fileSize, BSTR*) PAGE_UNUSED(get_fileCreatedDate, BSTR*)
+    PAGE_UNUSED(get_fileModifiedDate, BSTR*) PAGE_UNUSED(get_fileUpdatedDate, BSTR*)
+    PAGE_UNUSED(get_security, BSTR*) PAGE_UNUSED(get_protocol, BSTR*) PAGE_UNUSED(get_nameProp, BSTR*)
+    PAGE_UNUSED(write, SAFEARRAY*) PAGE_UNUSED(writeln, SAFEARRAY*)
+    PAGE_UNUSED(open, BSTR, VARIANT, VARIANT, VARIANT, IDispatch**) PAGE_UNUSED(close) PAGE_UNUSED(clear)
+    PAGE_UNUSED(queryCommandSupported, BSTR, VARIANT_BOOL*)
+    PAGE_UNUSED(queryCommandEnabled, BSTR, VARIANT_BOOL*) PAGE_UNUSED(queryCommandState, BSTR, VARIANT_BOOL*)
+    PAGE_UNUSED(queryCommandIndeterm, BSTR, VARIANT_BOOL*) PAGE_UNUSED(queryCommandText, BSTR, BSTR*)
+    PAGE_UNUSED(queryCommandValue, BSTR, VARIANT*)
+    PAGE_UNUSED(execCommand, BSTR, VARIANT_BOOL, VARIANT, VARIANT_BOOL*)
+    PAGE_UNUSED(execCommandShowHelp, BSTR, VARIANT_BOOL*) PAGE_UNUSED(createElement, BSTR, IHTMLElement**)
+    PAGE_UNUSED_PROPERTY(onhelp, VARIANT) PAGE_UNUSED_PROPERTY(onclick, VARIANT)
+    PAGE_UNUSED_PROPERTY(ondblclick, VARIANT) PAGE_UNUSED_PROPERTY(onkeyup, VARIANT)
+    PAGE_UNUSED_PROPERTY(onkeydown, VARIANT) PAGE_UNUSED_PROPERTY(onkeypress, VARIANT)
+    PAGE_UNUSED_PROPERTY(onmouseup, VARIANT) PAGE_UNUSED_PROPERTY(onmousedown, VARIANT)
+    PAGE_UNUSED_PROPERTY(onmousemove, VARIANT) PAGE_UNUSED_PROPERTY(onmouseout, VARIANT)
+    PAGE_UNUSED_PROPERTY(onmouseover, VARIANT) PAGE_UNUSED_PROPERTY(onreadystatechange, VARIANT)
+    PAGE_UNUSED_PROPERTY(onafterupdate, VARIANT) PAGE_UNUSED_PROPERTY(onrowexit, VARIANT)
+    PAGE_UNUSED_PROPERTY(onrowenter, VARIANT) PAGE_UNUSED_PROPERTY(ondragstart, VARIANT)
+    PAGE_UNUSED_PROPERTY(onselectstart, VARIANT) PAGE_UNUSED(elementFromPoint, LONG, LONG, IHTMLElement**)
+    PAGE_UNUSED(get_parentWindow, IHTMLWindow2**) PAGE_UNUSED(get_styleSheets, IHTMLStyleSheetsCollection**)
+    PAGE_UNUSED_PROPERTY(onbeforeupdate, VARIANT) PAGE_UNUSED_PROPERTY(onerrorupdate, VARIANT)
+    PAGE_UNUSED(toString, BSTR*) PAGE_UNUSED(createStyleSheet, BSTR, LONG, IHTMLStyleSheet**)
+    // clang-format on
+#undef PAGE_UNUSED_PROPERTY
+#undef PAGE_UNUSED
 
-    ULONG references = 0;
+                                                                                                    ULONG
+        references = 0;
 
   private:
     std::wstring mime_type_;

@@ -54,6 +54,41 @@ inline VARIANT Flag(bool flag) {
     return value;
 }
 
+inline bool IsTrue(const VARIANT& value) { return value.vt == VT_BOOL && value.boolVal == VARIANT_TRUE; }
+inline bool IsFalse(const VARIANT& value) { return value.vt == VT_BOOL && value.boolVal == VARIANT_FALSE; }
+// No object: nothing at all, or a null one.
+inline bool IsNothing(const VARIANT& value) {
+    return value.vt == VT_EMPTY || (value.vt == VT_DISPATCH && value.pdispVal == nullptr);
+}
+
+// Calls a member by its name through IDispatch, as a script does: the
+// arguments in declared order, cleared after the call. `invoked` receives
+// Invoke's answer, `code` the member's own failure (with DISP_E_EXCEPTION).
+inline VARIANT Call(IDispatch* object, const wchar_t* member, std::vector<VARIANT> arguments = {},
+                    WORD flags = DISPATCH_METHOD, HRESULT* invoked = nullptr, SCODE* code = nullptr) {
+    VARIANT result;
+    VariantInit(&result);
+    LPOLESTR name = const_cast<LPOLESTR>(member);
+    DISPID id = DISPID_UNKNOWN;
+    HRESULT answer = object->GetIDsOfNames(IID_NULL, &name, 1, 0, &id);
+    std::vector<VARIANT> positional(arguments.rbegin(), arguments.rend());
+    DISPID put = DISPID_PROPERTYPUT;
+    DISPPARAMS params = {positional.data(), nullptr, static_cast<UINT>(positional.size()), 0};
+    if (flags == DISPATCH_PROPERTYPUT) {
+        params.rgdispidNamedArgs = &put;
+        params.cNamedArgs = 1;
+    }
+    EXCEPINFO exception{};
+    if (SUCCEEDED(answer))
+        answer = object->Invoke(id, IID_NULL, 0, flags, &params, &result, &exception, nullptr);
+    if (invoked) *invoked = answer;
+    if (code) *code = exception.scode;
+    for (BSTR text : {exception.bstrSource, exception.bstrDescription, exception.bstrHelpFile})
+        SysFreeString(text);
+    for (VARIANT& value : positional) VariantClear(&value);
+    return result;
+}
+
 // Pumps messages until the condition holds or 10 s pass.
 inline bool WaitFor(const std::function<bool()>& condition) {
     const DWORD start = GetTickCount();
@@ -244,6 +279,18 @@ class DropData : public IDataObject {
     HGLOBAL memory_;
 };
 
+// A DROPFILES block holding `names`, each ending in a NUL and the list in
+// one more; wide or ANSI as the names are.
+template <class Char>
+std::vector<uint8_t> DropBlock(const std::basic_string<Char>& names) {
+    std::vector<uint8_t> block(sizeof(DROPFILES) + names.size() * sizeof(Char));
+    auto* header = reinterpret_cast<DROPFILES*>(block.data());
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = sizeof(Char) == sizeof(wchar_t);
+    std::memcpy(block.data() + sizeof(DROPFILES), names.data(), names.size() * sizeof(Char));
+    return block;
+}
+
 // A 24-bit BMP of one colour.
 inline std::vector<uint8_t> SolidBmp(int width, int height, uint8_t blue, uint8_t green, uint8_t red) {
     const int row = (width * 3 + 3) & ~3;
@@ -300,34 +347,54 @@ inline int CountColour(HWND window, COLORREF colour) {
     return count;
 }
 
-// PLXAC529.dll from the build's bin folder, loaded for one test.
+inline std::wstring ControlLibraryPath() {
+    return WindowsPathOf(TestEnvDir("TEST_BINARY_DIR") + "/bin/PLXAC529.dll");
+}
+
+// PLXAC529.dll from the build's bin folder, loaded for one test, with its
+// four entry points.
 class ControlLibrary {
   public:
     ControlLibrary() {
-        const std::wstring path = WindowsPathOf(TestEnvDir("TEST_BINARY_DIR") + "/bin/PLXAC529.dll");
-        module_.Reset(LoadLibraryW(path.c_str()));
+        module_.Reset(LoadLibraryW(ControlLibraryPath().c_str()));
         if (!module_) return;
-        get_class_object = reinterpret_cast<GetClassObjectFunction>(
-            reinterpret_cast<void*>(GetProcAddress(module_.get(), "DllGetClassObject")));
-        can_unload = reinterpret_cast<ServerFunction>(
-            reinterpret_cast<void*>(GetProcAddress(module_.get(), "DllCanUnloadNow")));
+        get_class_object = Entry<GetClassObjectFunction>("DllGetClassObject");
+        can_unload = Entry<ServerFunction>("DllCanUnloadNow");
+        register_server = Entry<ServerFunction>("DllRegisterServer");
+        unregister_server = Entry<ServerFunction>("DllUnregisterServer");
     }
-    bool loaded() const { return get_class_object && can_unload; }
+    bool loaded() const { return get_class_object && can_unload && register_server && unregister_server; }
 
     // A new control through the class object, as IOleObject.
     ComPtr<IOleObject> CreateControl() const {
-        ComPtr<IClassFactory> factory;
         ComPtr<IOleObject> control;
-        if (get_class_object &&
-            SUCCEEDED(get_class_object(CLSID_PlovexCtrl, IID_IClassFactory, factory.PutVoid())))
-            factory->CreateInstance(nullptr, IID_IOleObject, control.PutVoid());
+        if (ComPtr<IDispatch> object = CreateObject(CLSID_PlovexCtrl))
+            object->QueryInterface(IID_IOleObject, control.PutVoid());
         return control;
+    }
+
+    // A new object of one of the library's classes, unbound, as a script's
+    // CreateObject makes it.
+    ComPtr<IDispatch> CreateObject(REFCLSID class_id) const {
+        ComPtr<IClassFactory> factory;
+        ComPtr<IDispatch> object;
+        if (get_class_object && SUCCEEDED(get_class_object(class_id, IID_IClassFactory, factory.PutVoid())))
+            factory->CreateInstance(nullptr, IID_IDispatch, object.PutVoid());
+        return object;
     }
 
     GetClassObjectFunction get_class_object = nullptr;
     ServerFunction can_unload = nullptr;
+    ServerFunction register_server = nullptr;
+    ServerFunction unregister_server = nullptr;
 
   private:
+    // Through a data pointer: the entry points' types differ from FARPROC's.
+    template <class Function>
+    Function Entry(const char* name) {
+        return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module_.get(), name)));
+    }
+
     ModuleHandle module_;
 };
 
@@ -358,6 +425,31 @@ inline std::wstring FileUrlOf(const std::string& unix_path) {
     return url;
 }
 
+// A new control of the library, given SRC through a property bag when
+// `src` is not empty and activated in place in `host` for `site`.
+inline ComPtr<IOleObject> ActivateControl(const ControlLibrary& library, Site& site, HWND host,
+                                          const std::wstring& src = L"") {
+    ComPtr<IOleObject> control = library.CreateControl();
+    if (!control || FAILED(control->SetClientSite(&site))) return nullptr;
+    ComPtr<IPersistPropertyBag> persist;
+    if (!src.empty() && SUCCEEDED(control->QueryInterface(IID_IPersistPropertyBag, persist.PutVoid()))) {
+        Bag bag(src);
+        persist->Load(&bag, nullptr);
+    }
+    RECT rect = {0, 0, 400, 300};
+    control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, host, &rect);
+    return control;
+}
+
+// Closes the control as a container does, so that it gives every
+// reference back.
+inline void CloseControl(ComPtr<IOleObject>& control) {
+    if (!control) return;
+    control->Close(OLECLOSE_NOSAVE);
+    control->SetClientSite(nullptr);
+    control.Reset();
+}
+
 // A control hosted as a page hosts it: a window of the test's own, the
 // site, and the control activated in place, its viewer running. Closes the
 // control as a container does, so that it gives every reference back.
@@ -369,19 +461,12 @@ class HostedControl {
         host = CreateWindowExW(0, L"ControlTestHost", L"host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0,
                                600, 500, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         site = std::make_unique<Site>(host);
-        control = library.CreateControl();
-        if (!host || !control || FAILED(control->SetClientSite(site.get()))) return;
-        RECT rect = {0, 0, 400, 300};
-        control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site.get(), 0, host, &rect);
-        control->QueryInterface(IID_IPlovexCtrl, automation.PutVoid());
+        if (host) control = ActivateControl(library, *site, host);
+        if (control) control->QueryInterface(IID_IPlovexCtrl, automation.PutVoid());
     }
     ~HostedControl() {
         automation.Reset();
-        if (control) {
-            control->Close(OLECLOSE_NOSAVE);
-            control->SetClientSite(nullptr);
-            control.Reset();
-        }
+        CloseControl(control);
         if (host) DestroyWindow(host);
         OleUninitialize();
     }
@@ -400,6 +485,16 @@ class HostedControl {
     ComPtr<IOleObject> control;
     ComPtr<IPlovexCtrl> automation;
 };
+
+// Waits, bounded, until the document shows its pages.
+inline bool WaitForPages(IPlovexCtrl* control, long id, long pages) {
+    return WaitFor([&] {
+        ComPtr<IDocument> document;
+        long count = 0;
+        return SUCCEEDED(control->GetDocument(id, document.Put())) && document &&
+               SUCCEEDED(document->get_SubDocCount(&count)) && count == pages;
+    });
+}
 
 // A Group 4 TIFF made by ImageMagick: two pages of different sizes at 200
 // dpi, each with a black bar near its top left corner; the first is large
