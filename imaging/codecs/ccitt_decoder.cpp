@@ -1,5 +1,7 @@
 #include "imaging/codecs/ccitt_decoder.h"
 
+#include <cstring>
+
 #include "imaging/codecs/ccitt_tables.h"
 
 namespace {
@@ -23,27 +25,56 @@ struct LineBits {
     // The valid bits from bit 0, 33 to 64 of them; the bits above are 0.
     uint64_t buffer;
     uint32_t valid;
-    BitReader* home;  // word loads and the padding count go through it
+    // The byte reader's buffer from its read position, in registers: the
+    // word loads of the line need no trip through the reader's fields.
+    const uint8_t* cursor;
+    const uint8_t* words_end;  // the last whole word of data ends here
+    BitReader* home;           // the buffer's end and the padding count go through it
 
     explicit LineBits(BitReader& bits)
-        : buffer(bits.current | (uint64_t(bits.next) << 32)), valid(32 + uint32_t(bits.next_bits)), home(&bits) {}
+        : buffer(bits.current | (uint64_t(bits.next) << 32)),
+          valid(32 + uint32_t(bits.next_bits)),
+          home(&bits) {
+        TakeCursor();
+    }
+    void TakeCursor() {
+        const ByteReader& reader = *home->reader;
+        cursor = reader.buffer.data() + reader.read_pos;
+        words_end = reader.buffer.data() + reader.fill;
+    }
     // Back into the BitReader, whose current word stays full.
     void Store() const {
         home->current = uint32_t(buffer);
         home->next = uint32_t(buffer >> 32);
         home->current_bits = 32;
         home->next_bits = int32_t(valid) - 32;
+        home->reader->read_pos = uint32_t(cursor - home->reader->buffer.data());
     }
 };
 
 inline uint32_t Peek(const LineBits& bits) { return uint32_t(bits.buffer); }
+
+// At the end of the byte reader's buffer: the reader refills it (or pads
+// the end of the data) through the bit reader's own word load.
+__attribute__((noinline)) uint32_t LoadWordFromReader(BitReader& home, const uint8_t* cursor) {
+    home.reader->read_pos = uint32_t(cursor - home.reader->buffer.data());
+    return BitReaderLoadWord(home);
+}
 
 // As BitReaderSkip: a new word is taken in once 32 bits or fewer are left.
 inline void Skip(LineBits& bits, uint32_t n) {
     bits.buffer >>= n;
     bits.valid -= n;
     if (bits.valid <= 32) {
-        bits.buffer |= uint64_t(BitReaderLoadWord(*bits.home)) << bits.valid;
+        uint32_t word;
+        if (bits.words_end - bits.cursor >= 4) {
+            memcpy(&word, bits.cursor, 4);
+            bits.cursor += 4;
+        } else {
+            word = LoadWordFromReader(*bits.home, bits.cursor);
+            bits.TakeCursor();
+        }
+        bits.buffer |= uint64_t(word) << bits.valid;
         bits.valid += 32;
     }
 }
@@ -52,8 +83,8 @@ inline void Skip(LineBits& bits, uint32_t n) {
 // One run: make-up codes, then the terminating code. The bit reader always
 // holds 32 valid bits, more than the longest code (13 bits) needs.
 template <class Bits>
-__attribute__((always_inline)) inline RunResult DecodeRun(Bits& bits, const CcittRunTable& table, uint32_t width,
-                                                          uint32_t& run) {
+__attribute__((always_inline)) inline RunResult DecodeRun(Bits& bits, const CcittRunTable& table,
+                                                          uint32_t width, uint32_t& run) {
     uint32_t total = 0;
     for (;;) {
         const uint32_t word = Peek(bits);
@@ -168,59 +199,86 @@ template <class Bits>
 __attribute__((always_inline)) inline RunResult Decode2DModes(ChangeList& line, const ChangeList& reference,
                                                               Bits& bits, uint32_t& count_out) {
     const uint32_t* ref = reference.elements;
-    uint32_t* elements = line.elements;
+    const CcittModeEntry* modes = kCcittModes.data();
+    uint32_t* const elements = line.elements;
     const int32_t width = int32_t(line.width);
-    const uint32_t capacity = ChangeListCapacity(line);
-    uint32_t count = 0;
-    uint32_t first_right = 0;  // the first reference element right of a0
-    int32_t a0 = -1;           // starts before the line
+    // The next element goes to `out`; a list that is full has `out` at the
+    // end. (A pointer in place of a count and a capacity keeps the loop's
+    // state in registers.)
+    uint32_t* out = elements;
+    uint32_t* const end = elements + ChangeListCapacity(line);
+    // b1's index: the first reference element right of a0 among those of
+    // the parity of this line's count. Even elements change white to black,
+    // and a0 is white after an even count, so that parity gives the colour
+    // opposite a0's. The reference ends in copies of the width, right of a0.
+    uint32_t b1_index = 0;
+    int32_t a0 = -1;  // starts before the line
     RunResult result = RunResult::kOk;
     while (a0 < width) {
-        // The reference ends in copies of the width, which is right of a0.
-        while (int32_t(ref[first_right]) <= a0) ++first_right;
-        // b1 is the next reference change to the colour opposite a0's. Even
-        // elements change white to black, and a0 is white after an even
-        // count of this line's elements: b1's index has the count's parity.
-        const uint32_t b1_index = first_right + ((first_right ^ count) & 1);
-        const int32_t b1 = int32_t(ref[b1_index]);
-        const CcittModeEntry& mode = kCcittModes[Peek(bits) & ((1u << kCcittModeBits) - 1)];
-        if (mode.kind == kModeVertical) {
+        // Each mode leaves b1_index at most one step of two short of the
+        // next b1, so this loop mostly runs not at all.
+        while (int32_t(ref[b1_index]) <= a0) b1_index += 2;
+        const CcittModeEntry& mode = modes[Peek(bits) & ((1u << kCcittModeBits) - 1)];
+        if (mode.kind == kModeVertical || mode.kind == kModePass) {
+            // Both modes put a0 on a reference element plus an offset: b1
+            // plus -3 to 3 (vertical), or b2 (pass, offset 0). Taken without
+            // a branch between them, as the two are mixed without a pattern.
             Skip(bits, mode.bits);
-            int32_t a1 = b1 + mode.offset;
-            // A change left of a0 (or of the line) would make the list
-            // run backwards.
-            if (a1 < a0 || a1 < 0 || count == capacity) {
+            const uint32_t pass = mode.kind == kModePass;
+            const uint32_t stored = pass ^ 1;
+            int32_t a1 = int32_t(ref[b1_index + pass]) + mode.offset;
+            // A change left of a0 (or of the line) would make the list run
+            // backwards. (b2 is never left of a0.)
+            if (a1 < a0 || a1 < 0 || out + stored > end) {
                 result = RunResult::kBad;
                 break;
             }
-            if (a1 > width) a1 = width;
-            elements[count++] = uint32_t(a1);
+            if (__builtin_expect(a1 > width, 0)) a1 = width;
+            // The slot at `out` is always inside the block (capacity + 1
+            // elements and the end marks): written even where a pass stores
+            // nothing.
+            *out = uint32_t(a1);
+            out += stored;
             a0 = a1;
-        } else if (mode.kind == kModePass) {
-            Skip(bits, mode.bits);
-            a0 = int32_t(ref[b1_index + 1]);
+            // The next b1: after a pass two elements on (the colour stays);
+            // after a vertical mode (the colour changes) the element before
+            // b1 in the rare case that it lies right of a1 (a VL2 or VL3),
+            // else the one after b1. An element before b1 is never right of
+            // b2, so the pass needs no test of its own; the first element has
+            // none before it, and its stand-in 1 is the one after it anyway.
+            // A branch rather than a select: it keeps the look-up of the next
+            // b1 off the chain of a0's.
+            const uint32_t before = b1_index != 0 ? b1_index - 1 : 1;
+            if (__builtin_expect(int32_t(ref[before]) > a1, 0)) {
+                b1_index = before;
+            } else {
+                b1_index += 1 + pass;
+            }
         } else if (mode.kind == kModeHorizontal) {
             Skip(bits, mode.bits);
             uint32_t run1 = 0, run2 = 0;
-            result = DecodeRun(bits, *kRunTables[count & 1], line.width, run1);
-            if (result == RunResult::kOk) result = DecodeRun(bits, *kRunTables[~count & 1], line.width, run2);
+            const uint32_t black_first = uint32_t(out - elements) & 1;
+            result = DecodeRun(bits, *kRunTables[black_first], line.width, run1);
+            if (result == RunResult::kOk)
+                result = DecodeRun(bits, *kRunTables[black_first ^ 1], line.width, run2);
             if (result != RunResult::kOk) break;
-            if ((run1 == 0 && count > 0) || count + 2 > capacity) {
+            if ((run1 == 0 && out != elements) || end - out < 2) {
                 result = RunResult::kBad;
                 break;
             }
             const uint32_t start = a0 < 0 ? 0 : uint32_t(a0);
             const uint32_t a1 = run1 < line.width - start ? start + run1 : line.width;
             const uint32_t a2 = run2 < line.width - a1 ? a1 + run2 : line.width;
-            elements[count++] = a1;
-            elements[count++] = a2;
-            a0 = int32_t(a2);
+            out[0] = a1;
+            out[1] = a2;
+            out += 2;
+            a0 = int32_t(a2);  // the colour stays: b1_index keeps its parity
         } else {
             result = mode.kind == kModeZeros ? RunResult::kEol : RunResult::kBad;
             break;
         }
     }
-    count_out = count;
+    count_out = uint32_t(out - elements);
     return result;
 }
 
