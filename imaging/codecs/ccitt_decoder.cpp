@@ -13,46 +13,54 @@ const CcittRunTable* const kRunTables[2] = {&kCcittWhiteRuns, &kCcittBlackRuns};
 // The line decoders read through one of two bit readers. BitReader keeps
 // two 32-bit words, which suits the 32-bit build (a 64-bit shift costs it a
 // spill). Where 64-bit registers exist, LineBits holds the same bits in one
-// register: a code is consumed with one shift and a test instead of two
-// shifts, an or and the test, on the decoder's longest chain (look-up, skip,
-// next look-up). Both hand out the same bits, and the padding past the data
-// is counted by the same word loads.
+// register: a code is consumed with one shift instead of two shifts and an
+// or, on the decoder's longest chain (look-up, skip, next look-up). Both
+// hand out the same bits, and the padding past the data is counted by the
+// same word loads.
 inline uint32_t Peek(const BitReader& bits) { return bits.current; }
 inline void Skip(BitReader& bits, uint32_t n) { BitReaderSkip(bits, n); }
 
 #if defined(__x86_64__)
 struct LineBits {
-    // The valid bits from bit 0, 33 to 64 of them; the bits above are 0.
+    // The valid bits from bit 0, 33 to 64 of them. The bits above them are
+    // 0 or the data that follow (a load takes in whole bytes it does not yet
+    // count), so that taking those bytes in again changes nothing.
     uint64_t buffer;
     uint32_t valid;
+    // The next coded bits, at least 20 of them (the longest code has 13):
+    // the buffer before its latest load, so that the look-up of the next
+    // code need not wait for that load.
+    uint64_t window;
     // The byte reader's buffer from its read position, in registers: the
-    // word loads of the line need no trip through the reader's fields.
+    // loads of the line need no trip through the reader's fields.
     const uint8_t* cursor;
-    const uint8_t* words_end;  // the last whole word of data ends here
-    BitReader* home;           // the buffer's end and the padding count go through it
+    const uint8_t* data_end;  // the end of the data in the reader's buffer
+    BitReader* home;          // the buffer's end and the padding count go through it
 
     explicit LineBits(BitReader& bits)
         : buffer(bits.current | (uint64_t(bits.next) << 32)),
           valid(32 + uint32_t(bits.next_bits)),
+          window(buffer),
           home(&bits) {
         TakeCursor();
     }
     void TakeCursor() {
         const ByteReader& reader = *home->reader;
         cursor = reader.buffer.data() + reader.read_pos;
-        words_end = reader.buffer.data() + reader.fill;
+        data_end = reader.buffer.data() + reader.fill;
     }
-    // Back into the BitReader, whose current word stays full.
+    // Back into the BitReader, whose current word stays full and whose next
+    // word holds nothing above its valid bits.
     void Store() const {
         home->current = uint32_t(buffer);
-        home->next = uint32_t(buffer >> 32);
+        home->next = uint32_t(buffer >> 32) & (0xFFFFFFFFu >> (64 - valid));
         home->current_bits = 32;
         home->next_bits = int32_t(valid) - 32;
         home->reader->read_pos = uint32_t(cursor - home->reader->buffer.data());
     }
 };
 
-inline uint32_t Peek(const LineBits& bits) { return uint32_t(bits.buffer); }
+inline uint32_t Peek(const LineBits& bits) { return uint32_t(bits.window); }
 
 // At the end of the byte reader's buffer: the reader refills it (or pads
 // the end of the data) through the bit reader's own word load.
@@ -61,27 +69,36 @@ __attribute__((noinline)) uint32_t LoadWordFromReader(BitReader& home, const uin
     return BitReaderLoadWord(home);
 }
 
-// As BitReaderSkip: a new word is taken in once 32 bits or fewer are left.
+// Consumes n bits (n <= 13) and tops the buffer up to 56 bits or more
+// without a branch: eight bytes are loaded behind the valid bits and as many
+// whole bytes counted as fit (a test whether bits are needed would go wrong
+// once every 32 bits, without a pattern). Near the end of the reader's
+// buffer it falls back to word loads through the reader, as BitReaderSkip
+// does, once 32 bits or fewer are left.
 inline void Skip(LineBits& bits, uint32_t n) {
-    bits.buffer >>= n;
+    const uint64_t shifted = bits.buffer >> n;
     bits.valid -= n;
-    if (bits.valid <= 32) {
-        uint32_t word;
-        if (bits.words_end - bits.cursor >= 4) {
-            memcpy(&word, bits.cursor, 4);
-            bits.cursor += 4;
-        } else {
-            word = LoadWordFromReader(*bits.home, bits.cursor);
-            bits.TakeCursor();
-        }
-        bits.buffer |= uint64_t(word) << bits.valid;
+    bits.window = shifted;
+    if (__builtin_expect(bits.data_end - bits.cursor >= 8, 1)) {
+        uint64_t bytes;
+        memcpy(&bytes, bits.cursor, 8);  // x86 is little-endian
+        bits.buffer = shifted | (bytes << bits.valid);
+        bits.cursor += (63 - bits.valid) >> 3;
+        bits.valid |= 56;
+    } else if (bits.valid <= 32) {
+        const uint32_t word = LoadWordFromReader(*bits.home, bits.cursor);
+        bits.TakeCursor();
+        bits.buffer = shifted | (uint64_t(word) << bits.valid);
+        bits.window = bits.buffer;
         bits.valid += 32;
+    } else {
+        bits.buffer = shifted;
     }
 }
 #endif
 
-// One run: make-up codes, then the terminating code. The bit reader always
-// holds 32 valid bits, more than the longest code (13 bits) needs.
+// One run: make-up codes, then the terminating code. Both bit readers always
+// hand out 20 valid bits or more, more than the longest code (13 bits) needs.
 template <class Bits>
 __attribute__((always_inline)) inline RunResult DecodeRun(Bits& bits, const CcittRunTable& table,
                                                           uint32_t width, uint32_t& run) {
