@@ -38,12 +38,7 @@ constexpr uint32_t kPrintBits = item_command::kPrint | item_command::kPrintableP
 constexpr COLORREF kPaperColour = 0xF0F0F0;
 constexpr COLORREF kEmptyBoxColour = 255;  // red
 
-struct ItemText {
-    int item_id;
-    uint32_t text_id;
-};
-
-constexpr ItemText kItemTexts[] = {
+constexpr DlgItemText kItemTexts[] = {
     {IDC_PRINT_PRINTER_GROUP, text::kPrintPrinterGroup},
     {IDC_PRINT_PRINTER_LABEL, text::kPrintPrinterName},
     {IDC_PRINT_STATUS_LABEL, text::kPrintPrinterStatus},
@@ -394,7 +389,7 @@ void OpenDialog(HWND window, PrintDialog* dialog) {
     ViewerContext* context = dialog->context.get();
     if (Ref<PrintProvider> provider = PrintDialogProvider(dialog)) provider->LoadSettings(context);
     if (const wchar_t* title = ViewerGetText(context, text::kPrintDialogTitle)) SetWindowTextW(window, title);
-    for (const ItemText& item : kItemTexts) DlgSetItemText(context, window, item.item_id, item.text_id);
+    DlgSetItemTexts(context, window, kItemTexts);
     const uint32_t unit = UsesInches(context) ? text::kPrintUnitInch : text::kUnitMillimetre;
     for (int label : kUnitLabels) DlgSetItemText(context, window, label, unit);
     for (int edit : kMarginEdits) {

@@ -8,12 +8,7 @@
 namespace {
 constexpr uint32_t kReadLimit = 10;  // characters of the edit that are read
 
-struct ItemText {
-    int item_id;
-    uint32_t text_id;
-};
-
-constexpr ItemText kItemTexts[] = {
+constexpr DlgItemText kItemTexts[] = {
     {IDOK, text::kOk},
     {IDCANCEL, text::kCancel},
     {IDC_GO_TO_PAGE_LABEL, text::kGoToPageLabel},
@@ -26,8 +21,7 @@ void InitDialog(HWND dialog, GoToPageState* state) {
     DlgSetUserData(dialog, state);
     if (const wchar_t* title = ViewerGetText(state->context, text::kGoToPageTitle))
         SetWindowTextW(dialog, title);
-    for (const ItemText& item : kItemTexts)
-        DlgSetItemText(state->context, dialog, item.item_id, item.text_id);
+    DlgSetItemTexts(state->context, dialog, kItemTexts);
     HWND edit = GetDlgItem(dialog, IDC_GO_TO_PAGE_NUMBER);
     SendMessageW(edit, EM_LIMITTEXT, kGoToPageEditLimit, 0);
     SetDlgItemInt(dialog, IDC_GO_TO_PAGE_NUMBER, UINT(state->index < 0 ? 1 : state->index + 1), FALSE);

@@ -14,12 +14,7 @@ constexpr WPARAM kValueLimit = 200;
 constexpr WPARAM kDescriptionLimit = 80;
 constexpr WPARAM kNewNameLimit = 20;
 
-struct ItemText {
-    int item_id;
-    uint32_t text_id;
-};
-
-constexpr ItemText kItemTexts[] = {
+constexpr DlgItemText kItemTexts[] = {
     {IDC_VARIABLES_HEAD_NAME, text::kVariableName},
     {IDC_VARIABLES_NAME_LABEL, text::kVariableName},
     {IDC_VARIABLES_HEAD_VALUE, text::kVariableValue},
@@ -166,8 +161,7 @@ void InitDialog(HWND dialog, VariablesDialogState* state) {
     DlgSetUserData(dialog, state);
     if (const wchar_t* title = ViewerGetText(state->context, text::kVariablesTitle))
         SetWindowTextW(dialog, title);
-    for (const ItemText& item : kItemTexts)
-        DlgSetItemText(state->context, dialog, item.item_id, item.text_id);
+    DlgSetItemTexts(state->context, dialog, kItemTexts);
     SendList(dialog, LB_SETTABSTOPS, WPARAM(std::size(kListTabStops)),
              reinterpret_cast<LPARAM>(kListTabStops));
     SendDlgItemMessageW(dialog, IDC_VARIABLES_VALUE, EM_LIMITTEXT, kValueLimit, 0);
