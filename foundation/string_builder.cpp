@@ -32,11 +32,21 @@ bool ReserveOf(B& self, uint32_t n) {
     if (self.data && n < self.capacity) return true;
     if (n > kStrMaxLength) return false;
     const uint32_t step = self.grow_step < kStrBuilderMinCapacity ? kStrBuilderMinCapacity : self.grow_step;
-    const uint64_t capacity = uint64_t(step) + n;
-    const uint64_t bytes = capacity * sizeof(Char);
-    if (bytes > kPoolMaxBlock) return false;
-    void* block = self.data ? PoolRealloc(uint32_t(bytes), self.data, kPoolSmall)
-                            : PoolAlloc(uint32_t(bytes), kPoolSmall, 0);
+    const uint64_t needed = uint64_t(step) + n;
+    if (needed * sizeof(Char) > kPoolMaxBlock) return false;
+    // A text appended in many small pieces (an inflated markup page of
+    // hundreds of kilobytes) would be copied once per step: take twice what
+    // the builder had where that is more, and the need alone where the
+    // double cannot be had.
+    const uint64_t doubled = uint64_t(self.data ? self.capacity : 0) * 2;
+    uint64_t capacity = doubled > needed && doubled * sizeof(Char) <= kPoolMaxBlock ? doubled : needed;
+    void* block = nullptr;
+    for (;;) {
+        const uint32_t bytes = uint32_t(capacity * sizeof(Char));
+        block = self.data ? PoolRealloc(bytes, self.data, kPoolSmall) : PoolAlloc(bytes, kPoolSmall, 0);
+        if (block || capacity == needed) break;
+        capacity = needed;
+    }
     if (!block) return false;
     if (!self.data) {
         self.length = 0;

@@ -1,8 +1,9 @@
 // Growable text buffers for text assembled piece by piece (URLs, headers,
 // export texts). Plain records used by one thread; the text in the data is
 // always NUL-terminated once a data block exists. Capacities count characters
-// (terminator included); a builder grows to its grow step plus the need, so
-// repeated appends reallocate rarely.
+// (terminator included); a builder grows to its grow step plus the need, or
+// to twice its capacity where that is more, so repeated appends reallocate
+// rarely.
 #pragma once
 
 #include <cstdint>
@@ -45,7 +46,9 @@ bool WStrBuilderInit(WStrBuilder& self, uint32_t capacity);
 bool AStrBuilderInit(AStrBuilder& self, uint32_t capacity);
 // Room for n characters plus the terminator. True at once only when a data
 // block exists and n is below the capacity; else the capacity becomes grow
-// step + n. False when that fails (the old text stays).
+// step + n, or twice the old capacity where that is more (so long texts
+// built piece by piece are copied a few times, not once per step). False
+// when that fails (the old text stays).
 bool WStrBuilderReserve(WStrBuilder& self, uint32_t n);
 bool AStrBuilderReserve(AStrBuilder& self, uint32_t n);
 

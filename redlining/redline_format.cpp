@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <cwchar>
 #include <string_view>
 
@@ -19,9 +18,6 @@ constexpr const char kElementVersion[] = " r:version=\"4.3\">";
 constexpr uint32_t kIdOpen = 6, kIdClose = 7;
 constexpr uint32_t kTypeOpen = 8, kTypeClose = 9;
 constexpr uint32_t kDataOpen = 8, kDataClose = 9;
-// Room kept free ahead of each object written: an object's text takes a few
-// hundred bytes.
-constexpr uint32_t kObjectRoom = 4096;
 
 bool AppendLine(AStrBuilder& out, const char* text) {
     return AStrBuilderAppendChars(out, text) && AStrBuilderAppendChars(out, kLineEnd);
@@ -326,14 +322,6 @@ bool WriteRedlineLayer(AStrBuilder& out, RedlineLayer* layer, uint32_t* replaced
               AppendNumberElement(out, "<r:id>", layer->GetId(), "</r:id>");
     for (uint32_t i = 0; ok && i < objects.count; ++i) {
         auto* object = static_cast<RedlineObject*>(objects.items[i]);
-        // The builder grows by its fixed step: a thousand markups (360 KB of
-        // text) grown 4000 bytes at a time were copied into fresh memory
-        // ninety times, most of a save. Doubling the room when it runs short
-        // makes that a few copies; a refused reserve leaves the appends to
-        // grow by the step as before.
-        if (out.capacity - out.length < kObjectRoom)
-            AStrBuilderReserve(out, uint32_t(std::min<uint64_t>(2 * uint64_t(out.length) + kObjectRoom,
-                                                                kRedlineMaxInflatedBytes)));
         // An object without a geometry text (a line without its two points)
         // is left out; any other failure fails the layer.
         WStrBuilder geometry(64);

@@ -2,7 +2,6 @@
 
 #include <zlib.h>
 
-#include <algorithm>
 
 namespace {
 // zlib is driven through a small output window, as the format's writer
@@ -87,14 +86,6 @@ bool InflateRaw(const uint8_t* bytes, uint32_t length, AStrBuilder& out) {
         const uint32_t n = kZlibWindow - stream.avail_out;
         produced += n;
         if (produced > kRedlineMaxInflatedBytes) return false;
-        // A builder grows by its fixed step and the text arrives in small
-        // windows: a thousand markups (360 KB) grown 4000 bytes at a time
-        // were copied into fresh memory ninety times, which took four times
-        // as long as reading the markups. Doubling makes it a few copies; a
-        // refused reserve leaves the append to grow by its step as before.
-        const uint64_t needed = uint64_t(out.length) + n;
-        if (needed >= out.capacity)
-            AStrBuilderReserve(out, uint32_t(std::min<uint64_t>(2 * needed, kRedlineMaxInflatedBytes)));
         if (n > 0 && !AStrBuilderAppendN(out, window, n)) return false;
         if (result == Z_STREAM_END) return true;
         // Input used up before the end of the stream: a truncated payload.

@@ -35,6 +35,20 @@ TEST(StrBuilderReserve, GrowsByStepPlusNeedAndRefusesTooMuch) {
     EXPECT_STREQ(WStrBuilderCStr(builder), L"kept");
 }
 
+TEST(StrBuilderAppend, ALongTextInSmallPiecesGrowsTheBlockAFewTimes) {
+    // Growing by the step alone copied a 360 KB markup page ninety times.
+    AStrBuilder builder(4000);
+    const std::string piece(100, 'x');
+    uint32_t growths = 0;
+    for (int i = 0; i < 10000; ++i) {
+        const uint32_t before = builder.capacity;
+        ASSERT_TRUE(AStrBuilderAppendN(builder, piece.data(), uint32_t(piece.size())));
+        growths += builder.capacity != before;
+    }
+    EXPECT_EQ(builder.length, 1000000u);
+    EXPECT_LE(growths, 10u);
+}
+
 TEST(StrBuilderAppend, Pieces) {
     WStrBuilder builder(0);
     WStrBuilderAppendChars(builder, nullptr);
