@@ -194,8 +194,10 @@ int OutProcess(DWORD pid) {
     memory.cb = sizeof(memory);
     const bool memory_known = GetProcessMemoryInfo(process, &memory, sizeof(memory));
     CloseHandle(process);
-    Out({L"handles", CountOr(handles_known, handles), L"gdi", std::to_wstring(gdi), L"user",
-         std::to_wstring(user), L"working_set", CountOr(memory_known, memory.WorkingSetSize), L"private",
+    // A program with windows always holds GDI and USER objects: 0 means the
+    // system does not count them for another process (Wine), not none.
+    Out({L"handles", CountOr(handles_known, handles), L"gdi", CountOr(gdi != 0, gdi), L"user",
+         CountOr(user != 0, user), L"working_set", CountOr(memory_known, memory.WorkingSetSize), L"private",
          CountOr(memory_known, memory.PagefileUsage)});
     return 0;
 }
