@@ -52,32 +52,6 @@ void SetPart(StatusBarWindow* bar, int32_t part, const std::wstring& text) {
     bar->texts_known[part] = true;
 }
 
-// The control repaints itself at once for every text it is given. A
-// refresh's new texts are painted with the next paint instead, once for all
-// of them and for the refreshes before it: redrawing is off while they are
-// set (which, as Wine does it, also drops what was waiting to be painted, so
-// the whole bar is painted again).
-class BatchedRedraw {
-  public:
-    explicit BatchedRedraw(StatusBarWindow* bar)
-        : control_(bar->control.get()),
-          // Redrawing turned on again makes a hidden control visible.
-          on_(control_ && (GetWindowLongW(control_, GWL_STYLE) & WS_VISIBLE)) {
-        if (on_) SendMessageW(control_, WM_SETREDRAW, FALSE, 0);
-    }
-    ~BatchedRedraw() {
-        if (!on_) return;
-        SendMessageW(control_, WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(control_, nullptr, TRUE);
-    }
-    BatchedRedraw(const BatchedRedraw&) = delete;
-    BatchedRedraw& operator=(const BatchedRedraw&) = delete;
-
-  private:
-    HWND control_;
-    bool on_;
-};
-
 void SetParts(StatusBarWindow* bar) {
     RECT client = {};
     if (!bar->control || !bar->parent || !GetClientRect(bar->parent, &client)) return;
@@ -401,7 +375,12 @@ void StatusBarRefresh(StatusBarWindow* bar, uint32_t code) {
     refresh(kStatusPartPage, [&] { return PageText(bar, item.get()); });
     refresh(kStatusPartZoom, [&] { return ZoomText(bar); });
     if (count == 0) return;
-    BatchedRedraw batch(bar);
+    // The control repaints itself at once for every text it is given. A
+    // refresh's new texts are painted with the next paint instead, once for
+    // all of them and for the refreshes before it (as Wine turns redrawing
+    // on again, it drops what was waiting to be painted, so the whole bar is
+    // painted again).
+    ScopedRedrawOff batch(bar->control.get());
     for (int32_t i = 0; i < count; ++i) SetPart(bar, changes[i].part, changes[i].text);
 }
 
