@@ -9,6 +9,7 @@
 #include "foundation/handles.h"
 #include "foundation/string_builder.h"
 #include "foundation/variant.h"
+#include "foundation/window_subclass.h"
 #include "resources/text_ids.h"
 #include "viewer/app/app_root.h"
 #include "viewer/core/event_codes.h"
@@ -80,15 +81,15 @@ LRESULT CALLBACK ControlProc(HWND control, UINT message, WPARAM wparam, LPARAM l
     auto* bar = reinterpret_cast<StatusBarWindow*>(data);
     switch (message) {
         case WM_SIZE: {
-            const LRESULT result = DefSubclassProc(control, message, wparam, lparam);
+            const LRESULT result = WindowSubclassNext(control, message, wparam, lparam);
             SetParts(bar);
             return result;
         }
         case WM_NCDESTROY:
-            RemoveWindowSubclass(control, &ControlProc, id);
+            WindowSubclassRemove(control, &ControlProc, id);
             break;
     }
-    return DefSubclassProc(control, message, wparam, lparam);
+    return WindowSubclassNext(control, message, wparam, lparam);
 }
 
 // ---- Texts of the parts
@@ -250,7 +251,7 @@ HubAnswer StatusBarListener::Notify(RefCounted* sender, HubEvent* event) {
 StatusBarWindow::~StatusBarWindow() {
     // The control outlives this body by a moment; its procedure must not
     // reach the members already gone.
-    if (control) RemoveWindowSubclass(control.get(), &ControlProc, kSubclassId);
+    if (control) WindowSubclassRemove(control.get(), &ControlProc, kSubclassId);
     if (listener) {
         listener->SetBar(nullptr);
         ListenerDetach(listener.get());
@@ -270,7 +271,7 @@ Ref<StatusBarWindow> StatusBarCreate(ViewerContext* context, HWND frame_window, 
     bar->listener = MakeRef<StatusBarListener>();
     bar->listener->SetBar(bar.get());
     if (hub) ListenerConstruct(bar->listener.get(), hub);
-    SetWindowSubclass(control, &ControlProc, kSubclassId, reinterpret_cast<DWORD_PTR>(bar.get()));
+    WindowSubclassAdd(control, &ControlProc, kSubclassId, reinterpret_cast<DWORD_PTR>(bar.get()));
     SendMessageW(control, SB_SETTEXTW, kStatusPartProgress | SBT_OWNERDRAW, 0);
     bar->shown = true;
     return bar;
