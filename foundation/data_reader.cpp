@@ -4,6 +4,8 @@
 #include <cstring>
 #include <utility>
 
+#include "foundation/pool.h"
+
 namespace {
 
 constexpr uint32_t kMaxReadCount = 0x7FFFFFFF;  // the count must fit the i32 result
@@ -17,8 +19,13 @@ int32_t ReadFromFile(HANDLE file, uint64_t offset, uint32_t n, void* buffer) {
     return static_cast<int32_t>(got);
 }
 
-// Reads of up to a quarter of the window go through it.
-constexpr uint32_t kReadAheadWindow = 65536;
+// Reads of up to a quarter of the window go through it. The window stays
+// below the pool's threshold for virtual memory, so it comes from the heap:
+// every reader makes one, most for a few small reads, and a window of
+// virtual memory cost up to 2 ms under Wine to give back (and its pages a
+// first touch each time).
+constexpr uint32_t kReadAheadWindow = 60 * 1024;
+static_assert(kReadAheadWindow < kPoolVirtualFrom);
 constexpr uint32_t kReadAheadLargest = kReadAheadWindow / 4;
 
 // n bytes at the offset (n already cut to the recorded size) through the

@@ -228,6 +228,29 @@ class PaintDC {
     HDC dc_ = nullptr;
 };
 
+// Turns a visible window's redrawing off (WM_SETREDRAW) for a scope and on
+// again after it, invalidating the whole window, so that the changes made in
+// between paint once with its next paint instead of each at once. A hidden
+// window is left alone: turning redrawing on again would show it.
+class ScopedRedrawOff {
+  public:
+    explicit ScopedRedrawOff(HWND window)
+        : window_(window), on_(window && (GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE)) {
+        if (on_) SendMessageW(window_, WM_SETREDRAW, FALSE, 0);
+    }
+    ~ScopedRedrawOff() {
+        if (!on_) return;
+        SendMessageW(window_, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(window_, nullptr, TRUE);
+    }
+    ScopedRedrawOff(const ScopedRedrawOff&) = delete;
+    ScopedRedrawOff& operator=(const ScopedRedrawOff&) = delete;
+
+  private:
+    HWND window_;
+    bool on_;
+};
+
 // CreateCompatibleDC / DeleteDC (also CreateDCW / DeleteDC through Adopt).
 class MemoryDC {
   public:

@@ -188,6 +188,38 @@ TEST(RedlinePaint, TheSelectionOverlayShowsOnlyInTheMainViewWhileEditing) {
     EXPECT_EQ(h.view.selection.Count(), 0u) << "a new page starts without a selection";
 }
 
+// Most pages carry no markups: their paint records no picture and draws
+// nothing, in every mode, and the first markup drawn shows at the next paint.
+TEST(RedlinePaint, APageWithoutMarkupsRecordsNoPictureAndTheFirstMarkupShows) {
+    Ref<RedlinePage> empty = MakeRef<RedlinePage>();
+    empty->CreateLayer();
+    PaintHarness h(empty);
+    h.SetNumbers(0);
+    for (const uint32_t mode : {kRedliningModeView, kRedliningModeSelect}) {
+        h.SetMode(mode);
+        for (uint32_t purpose = 0; purpose <= markup_purpose::kBitmapExport; ++purpose) {
+            DibCanvas canvas(kSide, kSide, kWhite);
+            EXPECT_TRUE(RedlinePaint(&h.view, h.context(), canvas.dc(), purpose, false, false));
+            EXPECT_EQ(canvas.Count(kWhite), kSide * kSide) << "mode " << mode << " purpose " << purpose;
+            EXPECT_FALSE(h.view.metafile);
+        }
+    }
+    // Drawn without the cache being dropped, as a markup tool adds one.
+    h.SetMode(kRedliningModeView);
+    h.page->GetLayer(0)->objects.Add(Object(1, redline_type::kRectangle, L"5:5:25:20").get());
+    DibCanvas shown(kSide, kSide, kWhite);
+    ASSERT_TRUE(RedlinePaint(&h.view, h.context(), shown.dc(), markup_purpose::kPreview, true, false));
+    std::unique_ptr<DibCanvas> direct = h.Direct(markup_purpose::kPreview, redline_draw::kContent);
+    ASSERT_GT(kSide * kSide - direct->Count(kWhite), 100);
+    EXPECT_EQ(Unmatched(shown, *direct), 0);
+    EXPECT_EQ(Unmatched(*direct, shown), 0);
+    // And a page whose last markup went shows nothing, whatever was cached.
+    h.page->GetLayer(0)->objects.Remove(h.page->GetLayer(0)->objects.GetAt(0).get());
+    DibCanvas emptied(kSide, kSide, kWhite);
+    ASSERT_TRUE(RedlinePaint(&h.view, h.context(), emptied.dc(), markup_purpose::kPreview, true, false));
+    EXPECT_EQ(emptied.Count(kWhite), kSide * kSide);
+}
+
 TEST(RedlineViewCommands, SelectAllDeleteAndZOrderWorkOnTheSelection) {
     PaintHarness h(SamplePage());
     Ref<RedlineLayer> layer = h.page->GetLayer(0);

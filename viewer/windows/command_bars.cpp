@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "foundation/strings.h"
+#include "foundation/window_subclass.h"
 #include "resources/text_ids.h"
 #include "viewer/app/app_root.h"
 #include "viewer/app/print_dispatch.h"
@@ -363,7 +364,7 @@ LRESULT CALLBACK RebarProc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
     auto* bars = reinterpret_cast<CommandBars*>(data);
     switch (message) {
         case WM_NCDESTROY:
-            RemoveWindowSubclass(window, &RebarProc, id);
+            WindowSubclassRemove(window, &RebarProc, id);
             break;
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lparam);
@@ -408,7 +409,7 @@ LRESULT CALLBACK RebarProc(HWND window, UINT message, WPARAM wparam, LPARAM lpar
             if (bars->frame_window) return SendMessageW(bars->frame_window, message, wparam, lparam);
             break;
     }
-    return DefSubclassProc(window, message, wparam, lparam);
+    return WindowSubclassNext(window, message, wparam, lparam);
 }
 
 // --- Making the bars ---------------------------------------------------
@@ -574,7 +575,7 @@ CommandBars::~CommandBars() {
         listener->ForgetBars();
         ListenerDetach(listener.get());
     }
-    if (rebar) RemoveWindowSubclass(rebar.get(), &RebarProc, kRebarSubclass);
+    if (rebar) WindowSubclassRemove(rebar.get(), &RebarProc, kRebarSubclass);
     tool_bar.Reset();
     menu_bar.Reset();
     rebar.Reset();
@@ -608,7 +609,7 @@ Ref<CommandBars> CommandBarsCreate(ViewerContext* context, HWND frame_window, HI
     if (!bars->rebar.Attach(rebar)) return nullptr;
     MakeImageLists(bars.get());
     if (!MakeMenuBar(bars.get(), popups) || !MakeToolBarBand(bars.get())) return nullptr;
-    if (!SetWindowSubclass(rebar, &RebarProc, kRebarSubclass, reinterpret_cast<DWORD_PTR>(bars.get())))
+    if (!WindowSubclassAdd(rebar, &RebarProc, kRebarSubclass, reinterpret_cast<DWORD_PTR>(bars.get())))
         return nullptr;
     bars->listener = MakeRef<CommandBarsListener>();
     bars->listener->bars_ = bars.get();

@@ -9,6 +9,8 @@
 // commctrl.h needs windows.h first.
 #include <commctrl.h>
 
+#include "foundation/window_subclass.h"
+
 class ControlHandle {
   public:
     ControlHandle() = default;
@@ -22,7 +24,7 @@ class ControlHandle {
     bool Attach(HWND control) {
         Reset();
         if (!control) return false;
-        if (!SetWindowSubclass(control, &ControlHandle::Watch, kSubclassId,
+        if (!WindowSubclassAdd(control, &ControlHandle::Watch, kSubclassId,
                                reinterpret_cast<DWORD_PTR>(this))) {
             DestroyWindow(control);
             return false;
@@ -33,7 +35,7 @@ class ControlHandle {
     void Reset() {
         HWND control = window_;
         if (!control) return;
-        RemoveWindowSubclass(control, &ControlHandle::Watch, kSubclassId);
+        WindowSubclassRemove(control, &ControlHandle::Watch, kSubclassId);
         window_ = nullptr;
         DestroyWindow(control);
     }
@@ -46,10 +48,10 @@ class ControlHandle {
     static LRESULT CALLBACK Watch(HWND control, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id,
                                   DWORD_PTR owner) {
         if (message == WM_NCDESTROY) {
-            RemoveWindowSubclass(control, &ControlHandle::Watch, id);
+            WindowSubclassRemove(control, &ControlHandle::Watch, id);
             reinterpret_cast<ControlHandle*>(owner)->window_ = nullptr;
         }
-        return DefSubclassProc(control, message, wparam, lparam);
+        return WindowSubclassNext(control, message, wparam, lparam);
     }
 
     HWND window_ = nullptr;

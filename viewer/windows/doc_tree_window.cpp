@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include "foundation/variant.h"
+#include "foundation/window_subclass.h"
 #include "resources/text_ids.h"
 #include "viewer/app/app_root.h"
 #include "viewer/core/commands.h"
@@ -303,10 +304,10 @@ LRESULT CALLBACK TreeControlProc(HWND control, UINT message, WPARAM wparam, LPAR
         case WM_MOUSEWHEEL:
             return SendMessageW(reinterpret_cast<HWND>(container), message, wparam, lparam);
         case WM_NCDESTROY:
-            RemoveWindowSubclass(control, &TreeControlProc, id);
+            WindowSubclassRemove(control, &TreeControlProc, id);
             break;
     }
-    return DefSubclassProc(control, message, wparam, lparam);
+    return WindowSubclassNext(control, message, wparam, lparam);
 }
 
 bool MakeTreeWindow(DocTreeWindow* tree, int32_t mode, bool moveable, HWND frame_window, const RectI& rect) {
@@ -324,7 +325,7 @@ bool MakeTreeWindow(DocTreeWindow* tree, int32_t mode, bool moveable, HWND frame
         WindowDestroy(tree);
         return false;
     }
-    SetWindowSubclass(control, &TreeControlProc, kTreeControlSubclass,
+    WindowSubclassAdd(control, &TreeControlProc, kTreeControlSubclass,
                       reinterpret_cast<DWORD_PTR>(tree->window()));
     SendMessageW(control, TVM_SETBKCOLOR, 0, kTreeBackground);
     if (tree->image_list) {

@@ -9,6 +9,7 @@
 #include "foundation/handles.h"
 #include "foundation/string_builder.h"
 #include "foundation/variant.h"
+#include "foundation/window_subclass.h"
 #include "resources/text_ids.h"
 #include "viewer/app/app_root.h"
 #include "viewer/core/event_codes.h"
@@ -52,32 +53,6 @@ void SetPart(StatusBarWindow* bar, int32_t part, const std::wstring& text) {
     bar->texts_known[part] = true;
 }
 
-// The control repaints itself at once for every text it is given. A
-// refresh's new texts are painted with the next paint instead, once for all
-// of them and for the refreshes before it: redrawing is off while they are
-// set (which, as Wine does it, also drops what was waiting to be painted, so
-// the whole bar is painted again).
-class BatchedRedraw {
-  public:
-    explicit BatchedRedraw(StatusBarWindow* bar)
-        : control_(bar->control.get()),
-          // Redrawing turned on again makes a hidden control visible.
-          on_(control_ && (GetWindowLongW(control_, GWL_STYLE) & WS_VISIBLE)) {
-        if (on_) SendMessageW(control_, WM_SETREDRAW, FALSE, 0);
-    }
-    ~BatchedRedraw() {
-        if (!on_) return;
-        SendMessageW(control_, WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(control_, nullptr, TRUE);
-    }
-    BatchedRedraw(const BatchedRedraw&) = delete;
-    BatchedRedraw& operator=(const BatchedRedraw&) = delete;
-
-  private:
-    HWND control_;
-    bool on_;
-};
-
 void SetParts(StatusBarWindow* bar) {
     RECT client = {};
     if (!bar->control || !bar->parent || !GetClientRect(bar->parent, &client)) return;
@@ -106,15 +81,15 @@ LRESULT CALLBACK ControlProc(HWND control, UINT message, WPARAM wparam, LPARAM l
     auto* bar = reinterpret_cast<StatusBarWindow*>(data);
     switch (message) {
         case WM_SIZE: {
-            const LRESULT result = DefSubclassProc(control, message, wparam, lparam);
+            const LRESULT result = WindowSubclassNext(control, message, wparam, lparam);
             SetParts(bar);
             return result;
         }
         case WM_NCDESTROY:
-            RemoveWindowSubclass(control, &ControlProc, id);
+            WindowSubclassRemove(control, &ControlProc, id);
             break;
     }
-    return DefSubclassProc(control, message, wparam, lparam);
+    return WindowSubclassNext(control, message, wparam, lparam);
 }
 
 // ---- Texts of the parts
@@ -276,7 +251,7 @@ HubAnswer StatusBarListener::Notify(RefCounted* sender, HubEvent* event) {
 StatusBarWindow::~StatusBarWindow() {
     // The control outlives this body by a moment; its procedure must not
     // reach the members already gone.
-    if (control) RemoveWindowSubclass(control.get(), &ControlProc, kSubclassId);
+    if (control) WindowSubclassRemove(control.get(), &ControlProc, kSubclassId);
     if (listener) {
         listener->SetBar(nullptr);
         ListenerDetach(listener.get());
@@ -296,7 +271,7 @@ Ref<StatusBarWindow> StatusBarCreate(ViewerContext* context, HWND frame_window, 
     bar->listener = MakeRef<StatusBarListener>();
     bar->listener->SetBar(bar.get());
     if (hub) ListenerConstruct(bar->listener.get(), hub);
-    SetWindowSubclass(control, &ControlProc, kSubclassId, reinterpret_cast<DWORD_PTR>(bar.get()));
+    WindowSubclassAdd(control, &ControlProc, kSubclassId, reinterpret_cast<DWORD_PTR>(bar.get()));
     SendMessageW(control, SB_SETTEXTW, kStatusPartProgress | SBT_OWNERDRAW, 0);
     bar->shown = true;
     return bar;
@@ -401,7 +376,12 @@ void StatusBarRefresh(StatusBarWindow* bar, uint32_t code) {
     refresh(kStatusPartPage, [&] { return PageText(bar, item.get()); });
     refresh(kStatusPartZoom, [&] { return ZoomText(bar); });
     if (count == 0) return;
-    BatchedRedraw batch(bar);
+    // The control repaints itself at once for every text it is given. A
+    // refresh's new texts are painted with the next paint instead, once for
+    // all of them and for the refreshes before it (as Wine turns redrawing
+    // on again, it drops what was waiting to be painted, so the whole bar is
+    // painted again).
+    ScopedRedrawOff batch(bar->control.get());
     for (int32_t i = 0; i < count; ++i) SetPart(bar, changes[i].part, changes[i].text);
 }
 

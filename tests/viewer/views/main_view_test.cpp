@@ -205,6 +205,77 @@ TEST(MainViewMouse, RestrictionsAndAFittedPageBlockZoomAndScrollFromTheMouseToo)
     EXPECT_EQ(h.Count(event::kZoomAll), 1u) << "click";
 }
 
+namespace {
+
+// The bar's picture as WM_PRINTCLIENT draws it.
+std::unique_ptr<DibCanvas> PrintBar(HWND bar) {
+    RECT client;
+    GetClientRect(bar, &client);
+    auto canvas = std::make_unique<DibCanvas>(client.right, client.bottom, 0x123456);
+    SendMessageW(bar, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas->dc()), PRF_CLIENT);
+    return canvas;
+}
+
+// Empty when both show the same, else the first difference.
+std::string CompareCanvases(const DibCanvas& a, const DibCanvas& b, int width, int height) {
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            if (a.Pixel(x, y) != b.Pixel(x, y))
+                return "pixel (" + std::to_string(x) + ", " + std::to_string(y) + ")";
+        }
+    }
+    return "";
+}
+
+}  // namespace
+
+// The bars are set with their redrawing off during the view's paint and
+// paint themselves afterwards: once they have, each shows what a bar given
+// the same state with redrawing on shows, and the view's target still
+// leaves them out.
+TEST(MainViewScrollBars, BarsSetQuietlyShowTheirStateOnceTheyHavePainted) {
+    const std::string dir = MakeDrawings("main_view_bars");
+    ViewHarness h(420, 330);
+    ASSERT_TRUE(h.view && h.Show(dir + "/bilevel.tif"));
+    const RectI fitted_target = MainViewGetTargetRect(h.view.get());
+    RectD part;
+    for (const bool zoomed : {true, false, true}) {
+        SCOPED_TRACE(zoomed ? "zoomed in" : "fitted");
+        if (zoomed) {
+            CutOutSetRect(h.CutOut().get(), RectDSet(part, 10, 10, 20, 15));
+        } else {
+            CutOutReset(h.CutOut().get());
+        }
+        ViewerSendActionArg(h.context(), event::kViewChanged, VariantOfInt(event::kViewZoom));
+        // The view's own paint, which sets the bars (UpdateWindow would
+        // paint the bars too).
+        RedrawWindow(h.view->window(), nullptr, nullptr, RDW_UPDATENOW | RDW_NOCHILDREN);
+        for (HWND bar : {h.view->horizontal_bar, h.view->vertical_bar})
+            EXPECT_TRUE(GetUpdateRect(bar, nullptr, FALSE)) << "the changed bar waits for its own paint";
+        PumpPending();
+        for (HWND bar : {h.view->horizontal_bar, h.view->vertical_bar}) {
+            EXPECT_FALSE(GetUpdateRect(bar, nullptr, FALSE));
+            ASSERT_TRUE(IsWindowVisible(bar));
+            EXPECT_EQ(IsWindowEnabled(bar) != FALSE, zoomed);
+            SCROLLINFO info = {sizeof(info), SIF_RANGE | SIF_POS};
+            ASSERT_TRUE(GetScrollInfo(bar, SB_CTL, &info));
+            EXPECT_EQ(info.nMax > 0, zoomed);
+            RECT rect;
+            GetClientRect(bar, &rect);
+            const DWORD style = GetWindowLongW(bar, GWL_STYLE) & (SBS_VERT | SBS_HORZ);
+            HWND reference = CreateWindowExW(0, L"SCROLLBAR", L"", WS_CHILD | WS_VISIBLE | style, 0, 0,
+                                             rect.right, rect.bottom, h.host, nullptr, nullptr, nullptr);
+            ASSERT_TRUE(reference);
+            EnableWindow(reference, IsWindowEnabled(bar));
+            SetScrollInfo(reference, SB_CTL, &info, TRUE);
+            std::unique_ptr<DibCanvas> shown = PrintBar(bar), expected = PrintBar(reference);
+            EXPECT_EQ(CompareCanvases(*shown, *expected, rect.right, rect.bottom), "");
+            DestroyWindow(reference);
+        }
+        EXPECT_EQ(MainViewGetTargetRect(h.view.get()), fitted_target);
+    }
+}
+
 // The context's progress forwarder speaks for the context: a render inside
 // the paint reports its way through as notification 23 (what the status
 // bar's progress part shows) and clears it at the end.
