@@ -377,6 +377,45 @@ TEST(SinkRuns, RowsInAnyOrderGiveTheSameReduction) {
     }
 }
 
+// Packed rows of reductions by 8 or more source columns a target column are
+// counted a word at a time: rows given whole or in pieces (the second at a
+// word's start, or where the run path takes over), out of order, and more
+// rows to a target row than a byte counter holds give the image and the
+// coverage of their runs.
+TEST(SinkRuns, PackedRowsCountedByWordsEqualTheirRuns) {
+    std::mt19937 random(12);
+    Ref<RasterImage> source = RandomDrawing(random, 701, 150, 60);
+    std::vector<uint32_t> order(source->height);
+    for (uint32_t p = 0; p < source->height; ++p) order[p] = p;
+    std::shuffle(order.begin(), order.end(), random);
+    const Orientation upright = AllOrientations()[0];
+    for (auto target : {std::pair{87u, 30u}, std::pair{13u, 2u}, std::pair{50u, 150u}, std::pair{1u, 1u},
+                        std::pair{90u, 4u}}) {
+        for (uint32_t cut : {0u, 128u, 203u}) {
+            SCOPED_TRACE(std::to_string(target.first) + "x" + std::to_string(target.second) + " cut " +
+                         std::to_string(cut));
+            Ref<RasterSink> rows = SinkFor(source.get(), target.first, target.second, upright, false);
+            Ref<RasterSink> runs = SinkFor(source.get(), target.first, target.second, upright, false);
+            FeedRuns(runs.get(), source.get());
+            for (uint32_t p : order) {
+                const uint8_t* row = RasterImageRowAddress(source.get(), source->height - 1 - p);
+                if (cut == 0) {
+                    ASSERT_TRUE(rows->PutRow(1, row, 0, p, 0, source->width));
+                    continue;
+                }
+                // The second piece as a strip decoder hands a cut-out: from
+                // the byte that holds its first column.
+                ASSERT_TRUE(rows->PutRow(1, row, 0, p, 0, cut));
+                ASSERT_TRUE(rows->PutRow(1, row + cut / 8, cut, p, cut % 8, source->width - cut));
+            }
+            EXPECT_EQ(rows->CoverageLevel(), runs->CoverageLevel());
+            Ref<RasterImage> a = rows->Finish(nullptr, nullptr), b = runs->Finish(nullptr, nullptr);
+            ASSERT_TRUE(a && b);
+            EXPECT_EQ(memcmp(a->pixels, b->pixels, a->stride * a->height), 0);
+        }
+    }
+}
+
 // Grey, colour and bilevel reductions at integer factors against numpy's
 // block means, in every orientation, exact.
 TEST(SinkReduce, BlockMeansMatchNumpy) {
