@@ -147,10 +147,14 @@ struct CodeInput {
 
     // False at the end of the input (a partial last code counts as none).
     [[gnu::always_inline]] bool Read(uint32_t width, uint32_t* code) {
-        if (end - next >= ptrdiff_t(sizeof(Word))) [[likely]] {
-            TopUp();
-        } else if (!TopUpSlowly(width)) {
-            return false;
+        // A full holder serves several codes: the test follows the widths'
+        // pattern, which branch prediction learns.
+        if (count < width) {
+            if (end - next >= ptrdiff_t(sizeof(Word))) [[likely]] {
+                TopUp();
+            } else if (!TopUpSlowly(width)) {
+                return false;
+            }
         }
         count -= width;
         if constexpr (kMsbFirst) {
