@@ -313,9 +313,8 @@ bool BilevelCountSink<Count>::PutRow(uint16_t bits, const uint8_t* row, uint32_t
                                      uint32_t offset, uint32_t count) {
     if (bits != 1 || !row || !this->ClipRow(x, y, &count)) return false;
     const SinkMapEntry& rows = this->row_map[y];
-    const uint32_t start = x - offset;  // the source column of the row's first bit
-    if (lanes_ && rows.span == 1 && x >= offset && start % kLaneBits == 0) {
-        AddRowToLanes(row, start / kLaneBits, offset, count, rows.first);
+    if (TakesPackedRowCheaply(x, y, offset)) {
+        AddRowToLanes(row, (x - offset) / kLaneBits, offset, count, rows.first);
         return true;
     }
     // Other packed rows become runs, byte by byte, and take the run path: a
@@ -403,6 +402,14 @@ inline uintptr_t PixelRange(uint32_t from, uint32_t to) {
 }
 
 }  // namespace
+
+// Rows counted into the lanes: each feeds one target row, and its first
+// bit is the first of a source word.
+template <class Count>
+bool BilevelCountSink<Count>::TakesPackedRowCheaply(uint32_t x, uint32_t y, uint32_t offset) const {
+    return lanes_ && y < this->source_height && this->row_map[y].span == 1 && x >= offset &&
+           (x - offset) % kLaneBits == 0;
+}
 
 template <class Count>
 void BilevelCountSink<Count>::AddRowToLanes(const uint8_t* row, uint32_t first_word, uint32_t offset,

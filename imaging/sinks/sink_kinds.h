@@ -116,6 +116,7 @@ class BilevelCountSink final : public AccumulatingSink<Count, 1> {
                 uint32_t count) override;
     bool PutRuns(const uint32_t* runs, uint32_t x, uint32_t y, uint32_t offset, uint32_t count) override;
     uint32_t CoverageLevel() const override;
+    bool TakesPackedRowCheaply(uint32_t x, uint32_t y, uint32_t offset) const override;
 
   private:
     // Packed rows are counted a word at a time into one counter byte per
