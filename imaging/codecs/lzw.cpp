@@ -214,7 +214,11 @@ struct LzwDecoder final : LzwRun {
     // Decodes codes until the window position reaches `stop`, the data end
     // or bad data. The state lives in locals while codes are decoded: the
     // table's stores could alias the members, and the compiler would reload
-    // them after every one.
+    // them after every one. Without kWrite (rows skipped) only the string
+    // that reaches `stop` is written; the entries made meanwhile have no
+    // copy in the window and are walked through their prefixes if asked for
+    // before the next Clear.
+    template <bool kWrite>
     void Run(uint32_t stop) {
         LzwEntry* const t = table;
         uint16_t* const prefixes = prefix;
@@ -266,7 +270,7 @@ struct LzwDecoder final : LzwRun {
             first ^= (first ^ before.First()) & repeats;
             // A string of one symbol repeated stays one.
             const int32_t repeated = before.at >> 31 & -int32_t(first == before.First());
-            const int32_t before_at = int32_t(at - before.Length());
+            const int32_t before_at = kWrite ? int32_t(at - before.Length()) : kLost;
             t[free] = {(before.at & repeated) | (before_at & ~repeated),
                        ((before.shape & 0x00FFFFFF) + 1) | first << 24};
             prefixes[free] = uint16_t(prev);
@@ -283,6 +287,11 @@ struct LzwDecoder final : LzwRun {
                 }
             }
             const LzwEntry entry = t[code];
+            if (!kWrite && at + entry.Length() < stop) {
+                prev = code;
+                at += entry.Length();
+                continue;
+            }
             uint8_t* to = win + at;
             if (entry.at != kLost) [[likely]] {
                 WriteString(to, win, entry);
@@ -362,7 +371,12 @@ struct LzwDecoder final : LzwRun {
             if (position >= last_start) Slide();
             const uint64_t wanted = end - decoded;
             const uint32_t room = last_start - position;
-            Run(wanted < room ? position + uint32_t(wanted) : last_start);
+            const uint32_t stop = wanted < room ? position + uint32_t(wanted) : last_start;
+            if (out) {
+                Run<true>(stop);
+            } else {
+                Run<false>(stop);
+            }
         }
     }
 };
