@@ -44,16 +44,17 @@ class LzwStream {
                       uint16_t output_bits);
     // The next `length` bytes of the decoded stream into `output`, which the
     // caller zero-fills (1 and 4 bit pixels are ORed in). After the end of
-    // the data the bytes stay as they are, with success; bad data fail this
+    // the data the bytes stay as they are, with success; `filled` (may be
+    // null) receives how many bytes the data reached. Bad data fail this
     // read and every later one.
-    bool Read(uint8_t* output, uint32_t length);
+    bool Read(uint8_t* output, uint32_t length, uint32_t* filled = nullptr);
     bool Skip(uint32_t length);
 
   private:
     bool StartDecoder(const uint8_t* input, uint32_t input_length, ByteReader* reader, uint8_t msb_first,
                       uint32_t code_size, uint16_t max_width, uint16_t output_bits);
 
-    MemBlock table_;
+    MemBlock store_;  // the decoder's window and table
     std::unique_ptr<LzwRun> run_;
     uint64_t read_ = 0;
     uint32_t pixels_per_byte_ = 1;

@@ -7,7 +7,6 @@
 #include "foundation/pool.h"
 #include "foundation/progress.h"
 #include "imaging/codecs/byte_reader.h"
-#include "imaging/codecs/lzw.h"
 #include "imaging/codecs/packbits.h"
 #include "imaging/raster/pixel_helpers.h"
 #include "imaging/sinks/raster_sink.h"
@@ -168,15 +167,18 @@ bool StripDecoder::Decode(ByteReader* reader, RasterSink* sink, uint32_t image_r
 // A short read fails the strip.
 bool StripDecoder::DecodeLzw(ByteReader& reader, RasterSink* sink, const RectI& rect, const PointI& origin,
                              const Window& window, ProgressSink* progress) {
-    LzwStream stream;
+    LzwStream& stream = lzw_;
     if (!stream.StartReading(reader, 1, 8, 12, 8)) return false;
     for (uint32_t row = 0; row < uint32_t(rect.origin.y); ++row) {
         if (!stream.Skip(row_bytes_) || reader.error) return false;
     }
     uint8_t* bytes = row_.data();
     for (uint32_t row = 0; row < uint32_t(rect.size.height); ++row) {
-        memset(bytes, 0, row_bytes_);
-        if (!stream.Read(bytes, row_bytes_) || reader.error) return false;
+        // 8-bit symbols are written whole: only what the data did not reach
+        // is cleared.
+        uint32_t filled = 0;
+        if (!stream.Read(bytes, row_bytes_, &filled) || reader.error) return false;
+        if (filled < row_bytes_) memset(bytes + filled, 0, row_bytes_ - filled);
         if (window.first_byte != 0) memmove(bytes, bytes + window.first_byte, window.bytes);
         if (!DeliverRow(sink, rect, origin, window, row, progress)) return false;
     }

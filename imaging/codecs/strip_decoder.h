@@ -6,6 +6,7 @@
 
 #include "foundation/mem_block.h"
 #include "imaging/codecs/band_decoder.h"
+#include "imaging/codecs/lzw.h"
 
 enum StripMode : uint32_t {
     kStripUncompressed = 0,
@@ -56,4 +57,5 @@ class StripDecoder : public BandDecoder {
     uint16_t output_bits_ = 0;
     bool failed_ = true;
     MemBlock row_;
+    LzwStream lzw_;  // started again for every strip, so its memory is had once a page
 };

@@ -142,6 +142,8 @@ bool RasterSink::PutRuns(const uint32_t*, uint32_t, uint32_t, uint32_t, uint32_t
 
 uint32_t RasterSink::CoverageLevel() const { return 0; }
 
+bool RasterSink::TakesPackedRowCheaply(uint32_t, uint32_t, uint32_t) const { return false; }
+
 bool RasterSink::ClipRow(uint32_t x, uint32_t y, uint32_t* count) const {
     if (!map_block.block || y >= source_height || x >= source_width || *count == 0) return false;
     if (*count > source_width - x) *count = source_width - x;

@@ -43,6 +43,10 @@ class RasterSink : public RefCounted {
                         uint32_t count) = 0;
     // Bilevel sinks: the share of set pixels, 0 to 255; others 0.
     virtual uint32_t CoverageLevel() const;
+    // Whether a packed 1-bit row for these arguments of PutRow costs the
+    // sink little next to decoding it, so that handing it to another thread
+    // would cost more than it saves.
+    virtual bool TakesPackedRowCheaply(uint32_t x, uint32_t y, uint32_t offset) const;
 
     uint32_t source_width = 0;
     uint32_t source_height = 0;

@@ -312,15 +312,18 @@ template <class Count>
 bool BilevelCountSink<Count>::PutRow(uint16_t bits, const uint8_t* row, uint32_t x, uint32_t y,
                                      uint32_t offset, uint32_t count) {
     if (bits != 1 || !row || !this->ClipRow(x, y, &count)) return false;
-    // Packed rows (uncompressed, LZW, PackBits) become runs, byte by byte,
-    // and take the run path: a drawing's row has a few hundred runs but
-    // thousands of set pixels.
+    const SinkMapEntry& rows = this->row_map[y];
+    if (TakesPackedRowCheaply(x, y, offset)) {
+        AddRowToLanes(row, (x - offset) / kLaneBits, offset, count, rows.first);
+        return true;
+    }
+    // Other packed rows become runs, byte by byte, and take the run path: a
+    // drawing's row has a few hundred runs but thousands of set pixels.
     if (row_runs_.elements && uint64_t(offset) + count <= row_runs_.width) {
         ChangeListFromRow(row_runs_, row, offset + count);
         return PutRuns(row_runs_.elements, x, y, offset, count);
     }
     const uint32_t one = 1;
-    const SinkMapEntry& rows = this->row_map[y];
     ForEachSetBit(row, offset, count, [&](uint32_t k) {
         ++set_pixels_;
         for (uint32_t r = 0; r < rows.span; ++r)
@@ -356,6 +359,113 @@ BilevelCountSink<Count>::BilevelCountSink(uint32_t source_width, uint32_t source
         column_target_[s] = static_cast<uint16_t>(this->column_map[s].first);
         group_start_[this->column_map[s].first] = s;
     }
+    // The lanes need every source byte within two target columns.
+    if (source_width / target_width < 8) return;
+    lane_words_ = (source_width + kLaneBits - 1) / kLaneBits;
+    const uint64_t lane_bytes = uint64_t(lane_words_) * 3 * sizeof(LaneWord);
+    if (lane_bytes > kRasterMaxBlockBytes ||
+        !MemAlloc(lane_block_, uint32_t(lane_bytes), kPoolZero, kAccumulatorTag))
+        return;
+    lanes_ = reinterpret_cast<LaneWord*>(lane_block_.data());
+    next_lanes_ = lanes_ + lane_words_;
+    next_masks_ = next_lanes_ + lane_words_;
+    // Lane k of a word is its byte k in memory; in it the first pixel is the
+    // top bit.
+    for (uint32_t s = 0; s < source_width; ++s) {
+        const uint32_t byte_start = s & ~7u;
+        if (column_target_[s] == column_target_[byte_start]) continue;
+        const uint32_t lane = (s % kLaneBits) / 8;
+        next_masks_[s / kLaneBits] |= LaneWord(0x80u >> (s & 7)) << (8 * lane);
+    }
+}
+
+namespace {
+
+// Set bits of every byte of a word, each in its own byte.
+inline uintptr_t ByteCounts(uintptr_t word) {
+    constexpr uintptr_t kOnes = ~uintptr_t(0) / 255;
+    word -= (word >> 1) & (kOnes * 0x55);
+    word = (word & (kOnes * 0x33)) + ((word >> 2) & (kOnes * 0x33));
+    return (word + (word >> 4)) & (kOnes * 0x0F);
+}
+
+// The bits of pixels `from` to `to` - 1 of a packed row's word loaded from
+// memory (pixel 0 the top bit of byte 0).
+inline uintptr_t PixelRange(uint32_t from, uint32_t to) {
+    uintptr_t mask = 0;
+    for (uint32_t lane = from / 8; lane * 8 < to; ++lane) {
+        const uint32_t lo = from > lane * 8 ? from - lane * 8 : 0;
+        const uint32_t hi = to < lane * 8 + 8 ? to - lane * 8 : 8;
+        mask |= uintptr_t((0xFFu >> lo) & (0xFFu << (8 - hi)) & 0xFFu) << (8 * lane);
+    }
+    return mask;
+}
+
+}  // namespace
+
+// Rows counted into the lanes: each feeds one target row, and its first
+// bit is the first of a source word.
+template <class Count>
+bool BilevelCountSink<Count>::TakesPackedRowCheaply(uint32_t x, uint32_t y, uint32_t offset) const {
+    return lanes_ && y < this->source_height && this->row_map[y].span == 1 && x >= offset &&
+           (x - offset) % kLaneBits == 0;
+}
+
+template <class Count>
+void BilevelCountSink<Count>::AddRowToLanes(const uint8_t* row, uint32_t first_word, uint32_t offset,
+                                            uint32_t count, uint32_t target_row) {
+    if (target_row != lane_row_ || lane_rows_ == kLaneRows) {
+        FoldLanes();
+        lane_row_ = target_row;
+    }
+    ++lane_rows_;
+    const uint32_t end = offset + count;
+    const uint32_t first = offset / kLaneBits, last = (end - 1) / kLaneBits;
+    LaneWord* lanes = lanes_ + first_word;
+    LaneWord* next_lanes = next_lanes_ + first_word;
+    const LaneWord* next_masks = next_masks_ + first_word;
+    auto add = [&](uint32_t i, LaneWord word) {
+        lanes[i] += ByteCounts(word);
+        next_lanes[i] += ByteCounts(word & next_masks[i]);
+    };
+    // The first and last words are cut to the pixels given; the last is
+    // read only as far as the row's bytes go.
+    LaneWord word = 0;
+    memcpy(&word, row + first * sizeof(LaneWord),
+           first < last ? sizeof(LaneWord) : (end + 7) / 8 - first * sizeof(LaneWord));
+    word &= PixelRange(offset - first * kLaneBits, first < last ? kLaneBits : end - first * kLaneBits);
+    if (word) add(first, word);
+    if (first == last) return;
+    // Blank paper costs one test a word.
+    for (uint32_t i = first + 1; i < last; ++i) {
+        memcpy(&word, row + i * sizeof(LaneWord), sizeof(LaneWord));
+        if (word) add(i, word);
+    }
+    word = 0;
+    memcpy(&word, row + last * sizeof(LaneWord), (end + 7) / 8 - last * sizeof(LaneWord));
+    word &= PixelRange(0, end - last * kLaneBits);
+    if (word) add(last, word);
+}
+
+template <class Count>
+void BilevelCountSink<Count>::FoldLanes() {
+    if (lane_rows_ == 0) return;
+    Count* counts = this->TargetRow(lane_row_);
+    for (uint32_t i = 0; i < lane_words_; ++i) {
+        const LaneWord all = lanes_[i], next = next_lanes_[i];
+        if (all == 0) continue;
+        for (uint32_t lane = 0; lane < sizeof(LaneWord); ++lane) {
+            const uint32_t s = i * kLaneBits + lane * 8;
+            if (s >= this->source_width) break;
+            const uint32_t set = (all >> (8 * lane)) & 0xFF, beyond = (next >> (8 * lane)) & 0xFF;
+            const uint32_t t = column_target_[s];
+            counts[t] = static_cast<Count>(counts[t] + (set - beyond));
+            if (beyond) counts[t + 1] = static_cast<Count>(counts[t + 1] + beyond);
+            set_pixels_ += set;
+        }
+        lanes_[i] = next_lanes_[i] = 0;
+    }
+    lane_rows_ = 0;
 }
 
 // Adds the set source columns s0 to s1 to one target row: the first target
@@ -382,7 +492,8 @@ inline void BilevelCountSink<Count>::AddRun(Count* counts, uint32_t s0, uint32_t
 // one's (nothing when they are the same) into its head, the last one the
 // rest. Whole target columns between them come only with long runs.
 template <class Count>
-inline void BilevelCountSink<Count>::AddReducedRun(Count* counts, Count* heads, uint32_t s0, uint32_t end) const {
+inline void BilevelCountSink<Count>::AddReducedRun(Count* counts, Count* heads, uint32_t s0,
+                                                   uint32_t end) const {
     const uint32_t t0 = column_target_[s0];
     const uint32_t t1 = column_target_[end - 1];
     const uint32_t last_start = group_start_[t1];
@@ -438,13 +549,18 @@ bool BilevelCountSink<Count>::PutRuns(const uint32_t* runs, uint32_t x, uint32_t
 
 template <class Count>
 uint32_t BilevelCountSink<Count>::CoverageLevel() const {
-    const uint64_t level = set_pixels_ * 255 / this->source_width / this->source_height;
+    uint64_t set = set_pixels_;
+    for (uint32_t i = 0; i < lane_words_ && lanes_; ++i) {
+        for (LaneWord all = lanes_[i]; all; all >>= 8) set += all & 0xFF;
+    }
+    const uint64_t level = set * 255 / this->source_width / this->source_height;
     return level > 255 ? 255 : static_cast<uint32_t>(level);
 }
 
 template <class Count>
 Ref<RasterImage> BilevelCountSink<Count>::Finish(ProgressSink* progress, RenderToken* token) {
     FlushHeads();
+    FoldLanes();
     Ref<RasterImage> image;
     if (!this->BuildThroughTables(1, 255, progress, &image))
         image = this->BuildImage(8, progress, [](const Count* counts, uint64_t divisor, uint8_t* out) {

@@ -337,6 +337,12 @@ bool RelaySink::PutRuns(const uint32_t* runs, uint32_t x, uint32_t y, uint32_t o
 bool RelaySink::PutRow(uint16_t bits, const uint8_t* row, uint32_t x, uint32_t y, uint32_t offset,
                        uint32_t count) {
     if (!row || stopped_ || !Clip(x, y, &count)) return false;
+    // Rows the sink counts in a few steps a word stay on this thread: their
+    // copy and the other thread's reading cost more than the count.
+    if (bits == 1 && sink_->TakesPackedRowCheaply(x, y, offset)) {
+        if (written_ != 0) Drain();
+        return sink_->PutRow(bits, row, x, y, offset, count);
+    }
     const uint64_t bytes = (uint64_t(offset) + count) * bits / 8 + 1;
     // Four spare bytes: sinks may read a row's last byte as part of a word.
     const uint64_t words = kHeaderWords + (bytes + 4 + 3) / 4;

@@ -116,12 +116,27 @@ class BilevelCountSink final : public AccumulatingSink<Count, 1> {
                 uint32_t count) override;
     bool PutRuns(const uint32_t* runs, uint32_t x, uint32_t y, uint32_t offset, uint32_t count) override;
     uint32_t CoverageLevel() const override;
+    bool TakesPackedRowCheaply(uint32_t x, uint32_t y, uint32_t offset) const override;
 
   private:
+    // Packed rows are counted a word at a time into one counter byte per
+    // source byte (for a few rows at once, then added into the target row),
+    // where every source byte feeds at most two target columns.
+    using LaneWord = uintptr_t;
+    static constexpr uint32_t kLaneBits = sizeof(LaneWord) * 8;
+    // Rows gathered before the lanes are added in: a lane counts at most 8
+    // set pixels a row and holds 255.
+    static constexpr uint32_t kLaneRows = 31;
     void AddRun(Count* counts, uint32_t s0, uint32_t s1) const;
     void AddReducedRun(Count* counts, Count* heads, uint32_t s0, uint32_t end) const;
     // Adds the heads gathered for target row scratch_row_ into it.
     void FlushHeads();
+    // Counts the row's pixels offset to offset + count - 1 (buffer word 0 is
+    // source word `first_word`) into the lanes of target row `target_row`.
+    void AddRowToLanes(const uint8_t* row, uint32_t first_word, uint32_t offset, uint32_t count,
+                       uint32_t target_row);
+    // Adds the lanes into their target row and clears them.
+    void FoldLanes();
     uint64_t set_pixels_ = 0;  // in all rows received, counted in 64 bits
     // Columns reduced into fewer than 65536 target columns (every screen
     // render): the target column of each source column in 16 bits and the
@@ -137,6 +152,17 @@ class BilevelCountSink final : public AccumulatingSink<Count, 1> {
     Count* heads_ = nullptr;
     uint32_t heads_row_ = 0xFFFFFFFFu;  // the target row the heads belong to; none yet
     ChangeList row_runs_;               // a packed row's runs (PutRow); no block when none could be had
+    // Lanes, one byte per source byte: set pixels of the rows gathered, and
+    // of those the pixels that belong to the next target column (a byte
+    // across two columns); the bits of each source word that do. Null where
+    // a target column can take fewer than 8 source columns.
+    MemBlock lane_block_;
+    LaneWord* lanes_ = nullptr;
+    LaneWord* next_lanes_ = nullptr;
+    LaneWord* next_masks_ = nullptr;
+    uint32_t lane_words_ = 0;
+    uint32_t lane_row_ = 0xFFFFFFFFu;  // the target row the lanes belong to; none yet
+    uint32_t lane_rows_ = 0;           // rows gathered in them
 };
 
 // Fewer than 256 source pixels per target pixel: 8-bit counters suffice.

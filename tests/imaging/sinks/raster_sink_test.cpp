@@ -93,6 +93,23 @@ Ref<RasterImage> RandomDrawing(std::mt19937& random, uint32_t width, uint32_t he
     return image;
 }
 
+// The rows 0 to height - 1 in a random order.
+std::vector<uint32_t> ShuffledRows(std::mt19937& random, uint32_t height) {
+    std::vector<uint32_t> order(height);
+    for (uint32_t p = 0; p < height; ++p) order[p] = p;
+    std::shuffle(order.begin(), order.end(), random);
+    return order;
+}
+
+// Two sinks given the same source pixels by different paths: the same
+// coverage and the same finished image.
+void ExpectSameResult(RasterSink* a, RasterSink* b) {
+    EXPECT_EQ(a->CoverageLevel(), b->CoverageLevel());
+    Ref<RasterImage> first = a->Finish(nullptr, nullptr), second = b->Finish(nullptr, nullptr);
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(memcmp(first->pixels, second->pixels, first->stride * first->height), 0);
+}
+
 std::string WriteScript(const std::string& dir, const std::string& name, const std::string& text) {
     const std::string path = dir + "/" + name;
     WriteHostFile(path, std::vector<uint8_t>(text.begin(), text.end()));
@@ -319,10 +336,7 @@ TEST(SinkRuns, SameImageAsRows) {
             Ref<RasterSink> runs = SinkFor(source.get(), target.first, target.second, o, false);
             FeedRows(rows.get(), source.get());
             FeedRuns(runs.get(), source.get());
-            EXPECT_EQ(rows->CoverageLevel(), runs->CoverageLevel());
-            Ref<RasterImage> a = rows->Finish(nullptr, nullptr), b = runs->Finish(nullptr, nullptr);
-            ASSERT_TRUE(a && b);
-            EXPECT_EQ(memcmp(a->pixels, b->pixels, a->stride * a->height), 0);
+            ExpectSameResult(rows.get(), runs.get());
         }
     }
     // A list ending in a set run ends with that run's end: nothing past it
@@ -352,9 +366,7 @@ TEST(SinkRuns, SameImageAsRows) {
 TEST(SinkRuns, RowsInAnyOrderGiveTheSameReduction) {
     std::mt19937 random(5);
     Ref<RasterImage> source = RandomDrawing(random, 203, 90, 40);
-    std::vector<uint32_t> order(source->height);
-    for (uint32_t p = 0; p < source->height; ++p) order[p] = p;
-    std::shuffle(order.begin(), order.end(), random);
+    const std::vector<uint32_t> order = ShuffledRows(random, source->height);
     const uint32_t half = 100;
     for (auto target : {std::pair{29u, 13u}, std::pair{101u, 44u}, std::pair{7u, 90u}}) {
         SCOPED_TRACE(std::to_string(target.first) + "x" + std::to_string(target.second));
@@ -370,10 +382,41 @@ TEST(SinkRuns, RowsInAnyOrderGiveTheSameReduction) {
                 ASSERT_TRUE(shuffled->PutRuns(runs.data(), offset, p, offset, count));
             }
         }
-        EXPECT_EQ(in_order->CoverageLevel(), shuffled->CoverageLevel());
-        Ref<RasterImage> a = in_order->Finish(nullptr, nullptr), b = shuffled->Finish(nullptr, nullptr);
-        ASSERT_TRUE(a && b);
-        EXPECT_EQ(memcmp(a->pixels, b->pixels, a->stride * a->height), 0);
+        ExpectSameResult(in_order.get(), shuffled.get());
+    }
+}
+
+// Packed rows of reductions by 8 or more source columns a target column are
+// counted a word at a time: rows given whole or in pieces (the second at a
+// word's start, or where the run path takes over), out of order, and more
+// rows to a target row than a byte counter holds give the image and the
+// coverage of their runs.
+TEST(SinkRuns, PackedRowsCountedByWordsEqualTheirRuns) {
+    std::mt19937 random(12);
+    Ref<RasterImage> source = RandomDrawing(random, 701, 150, 60);
+    const std::vector<uint32_t> order = ShuffledRows(random, source->height);
+    const Orientation upright = AllOrientations()[0];
+    for (auto target : {std::pair{87u, 30u}, std::pair{13u, 2u}, std::pair{50u, 150u}, std::pair{1u, 1u},
+                        std::pair{90u, 4u}}) {
+        for (uint32_t cut : {0u, 128u, 203u}) {
+            SCOPED_TRACE(std::to_string(target.first) + "x" + std::to_string(target.second) + " cut " +
+                         std::to_string(cut));
+            Ref<RasterSink> rows = SinkFor(source.get(), target.first, target.second, upright, false);
+            Ref<RasterSink> runs = SinkFor(source.get(), target.first, target.second, upright, false);
+            FeedRuns(runs.get(), source.get());
+            for (uint32_t p : order) {
+                const uint8_t* row = RasterImageRowAddress(source.get(), source->height - 1 - p);
+                if (cut == 0) {
+                    ASSERT_TRUE(rows->PutRow(1, row, 0, p, 0, source->width));
+                    continue;
+                }
+                // The second piece as a strip decoder hands a cut-out: from
+                // the byte that holds its first column.
+                ASSERT_TRUE(rows->PutRow(1, row, 0, p, 0, cut));
+                ASSERT_TRUE(rows->PutRow(1, row + cut / 8, cut, p, cut % 8, source->width - cut));
+            }
+            ExpectSameResult(rows.get(), runs.get());
+        }
     }
 }
 
