@@ -62,6 +62,7 @@
 #include "bench/bench_support.h"
 #include "foundation/data_source.h"
 #include "foundation/locks.h"
+#include "foundation/window_subclass.h"
 #include "imaging/formats/image_format.h"
 #include "imaging/formats/page_placement.h"
 #include "printing/print_job.h"
@@ -193,12 +194,12 @@ class Program {
                      kFrameClientHeight + (outer.bottom - outer.top) - client.bottom,
                      SWP_NOMOVE | SWP_NOZORDER);
         UpdateWindow(frame_);
-        if (!SetWindowSubclass(view_->window(), &Program::WatchView, 1, reinterpret_cast<DWORD_PTR>(this)))
+        if (!WindowSubclassAdd(view_->window(), &Program::WatchView, 1, reinterpret_cast<DWORD_PTR>(this)))
             return false;
         return PumpUntilIdle();
     }
     ~Program() {
-        if (view_ && view_->window()) RemoveWindowSubclass(view_->window(), &Program::WatchView, 1);
+        if (view_ && view_->window()) WindowSubclassRemove(view_->window(), &Program::WatchView, 1);
         view_.Reset();
         context_.Reset();
         if (launcher_) LauncherExit(*launcher_);
@@ -302,7 +303,7 @@ class Program {
     static LRESULT CALLBACK WatchView(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
                                       DWORD_PTR data) {
         const double start = NowMs();
-        const LRESULT result = DefSubclassProc(window, message, wparam, lparam);
+        const LRESULT result = WindowSubclassNext(window, message, wparam, lparam);
         if (message == WM_PAINT) {
             auto* program = reinterpret_cast<Program*>(data);
             if (program->ShowsActivePage()) {
