@@ -143,6 +143,10 @@ DWORD WINAPI PdfLookAhead::WorkerMain(void* self) {
     return 0;
 }
 
+// What a check shares with the writer's thread: the page and its image
+// directory, which it only reads (a render on another thread changes only
+// the render state, a single word); the source, through a file reader of
+// its own; and the pool, which locks. It reports no progress.
 void PdfLookAhead::Work() {
     StopSink cancel(stop_);
     while (Job* job = NextWaiting()) {
