@@ -156,40 +156,56 @@ bool AddGroup4(PdfPage* page, ImagePage* image_page, DataSource* source, const B
     return PdfAddFaxImagePage(page, WholePage(page), coded.data(), coded.size(), plan.width, plan.height);
 }
 
-enum class Carried { kNo, kAdded, kFailed };
-
-// The page's own Group 4 data, where they show exactly what the page
-// rendered at 1:1 and coded anew would: no decode into a page-sized image,
-// no second coding.
-Carried AddCarriedGroup4(PdfPage* page, ImagePage* image_page, DataSource* source,
-                         const PdfRenderOptions& options) {
-    if (!options.carry_group4 || options.flip_x || options.flip_y) return Carried::kNo;
+// The image whose own Group 4 data the page can carry, where they show
+// exactly what the page rendered at 1:1 and coded anew would: no decode into
+// a page-sized image, no second coding. Null for a page that is rendered.
+TiffDir* CarriedImage(ImagePage* image_page, uint32_t mode, const PdfRenderOptions& options) {
+    if (!image_page || image_page->PixelWidth() == 0 || image_page->PixelHeight() == 0) return nullptr;
+    if (!(image_page->WidthMm() > 0 && image_page->HeightMm() > 0)) return nullptr;
+    const uint16_t bits = PageBits(image_page);
+    if (mode == kPdfModeOptimum && (bits == 4 || bits == 8 || bits == 24)) return nullptr;
+    if (!options.carry_group4 || options.flip_x || options.flip_y) return nullptr;
     auto* tiff = dynamic_cast<TiffPage*>(image_page);
     TiffDir* dir = tiff ? TiffPageImage(tiff, 0) : nullptr;
     if (!dir || TiffDirPixelWidth(dir) != image_page->PixelWidth() ||
         TiffDirPixelHeight(dir) != image_page->PixelHeight()) {
-        return Carried::kNo;
+        return nullptr;
     }
-    MemBlock coded;
-    uint32_t length = 0;
-    if (!TiffDirCodedGroup4(dir, source, options.invert != 0, coded, &length)) return Carried::kNo;
-    const bool added = PdfAddFaxImagePage(page, WholePage(page), coded.data(), length,
-                                          image_page->PixelWidth(), image_page->PixelHeight());
-    return added ? Carried::kAdded : Carried::kFailed;
+    return dir;
 }
 
 }  // namespace
+
+uint32_t PdfCarriedBytes(ImagePage* image_page, DataSource* source, uint32_t mode,
+                         const PdfRenderOptions& options) {
+    TiffDir* dir = CarriedImage(image_page, mode, options);
+    uint32_t offset = 0, length = 0;
+    if (!dir || !source || !TiffDirFindCodedGroup4(dir, source->size, options.invert != 0, &offset, &length))
+        return 0;
+    return length;
+}
+
+bool PdfReadCarriedImage(ImagePage* image_page, DataSource* source, uint32_t mode,
+                         const PdfRenderOptions& options, ProgressSink* cancel, PdfCarriedImage& out) {
+    TiffDir* dir = CarriedImage(image_page, mode, options);
+    return dir && TiffDirCodedGroup4(dir, source, options.invert != 0, out.coded, &out.length, cancel);
+}
+
+bool PdfAddCarriedImage(PdfPage* page, ImagePage* image_page, const PdfCarriedImage& image) {
+    if (!page || !image_page) return false;
+    return PdfAddFaxImagePage(page, WholePage(page), image.coded.data(), image.length,
+                              image_page->PixelWidth(), image_page->PixelHeight());
+}
 
 bool PdfAddRenderedImage(PdfPage* page, ImagePage* image_page, DataSource* source, uint32_t mode,
                          const PdfRenderOptions& options, ProgressSink* progress) {
     if (!page || !image_page || image_page->PixelWidth() == 0 || image_page->PixelHeight() == 0) return false;
     const uint16_t bits = PageBits(image_page);
     if (!(image_page->WidthMm() > 0 && image_page->HeightMm() > 0)) return false;
+    PdfCarriedImage carried;
+    if (PdfReadCarriedImage(image_page, source, mode, options, nullptr, carried))
+        return PdfAddCarriedImage(page, image_page, carried);
     const bool uncompressed = mode == kPdfModeOptimum && (bits == 4 || bits == 8 || bits == 24);
-    if (!uncompressed) {
-        const Carried carried = AddCarriedGroup4(page, image_page, source, options);
-        if (carried != Carried::kNo) return carried == Carried::kAdded;
-    }
     // Colour or grey sources of a Group 4 image render in bands too.
     const BandPlan plan = PlanBands(image_page, bits, options);
     if (uncompressed) return AddUncompressed(page, image_page, source, plan, progress);

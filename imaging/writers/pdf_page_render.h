@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "foundation/mem_block.h"
+
 class DataSource;
 class ImagePage;
 class PdfPage;
@@ -30,3 +32,26 @@ struct PdfRenderOptions {
 // PDF page. False when the page cannot be rendered, coded or added.
 bool PdfAddRenderedImage(PdfPage* page, ImagePage* image_page, DataSource* source, uint32_t mode,
                          const PdfRenderOptions& options, ProgressSink* progress);
+
+// A page's own Group 4 data, read and checked (PdfReadCarriedImage) before
+// the page's turn comes, for PdfAddCarriedImage.
+struct PdfCarriedImage {
+    MemBlock coded;
+    uint32_t length = 0;
+};
+
+// The byte count of the coded data PdfAddRenderedImage would carry over for
+// the page, as far as the file's tags tell without reading anything; 0 for
+// a page that would be rendered.
+uint32_t PdfCarriedBytes(ImagePage* image_page, DataSource* source, uint32_t mode,
+                         const PdfRenderOptions& options);
+// Reads and checks those data, which a worker thread may do ahead of the
+// page's turn: it touches neither the page's state nor any progress but
+// `cancel` (may be null), which it only asks whether to stop. False for a
+// page that PdfAddRenderedImage would render: not carried, damaged, or the
+// check cancelled.
+bool PdfReadCarriedImage(ImagePage* image_page, DataSource* source, uint32_t mode,
+                         const PdfRenderOptions& options, ProgressSink* cancel, PdfCarriedImage& out);
+// Adds what PdfReadCarriedImage read as the image covering the page, as
+// PdfAddRenderedImage would have.
+bool PdfAddCarriedImage(PdfPage* page, ImagePage* image_page, const PdfCarriedImage& image);

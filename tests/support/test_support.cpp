@@ -1,10 +1,14 @@
 #include "tests/support/test_support.h"
 
 #include <windows.h>
+// after windows.h, which it needs
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
+
+#include "foundation/handles.h"
 
 std::string TestEnvDir(const char* variable) {
     const char* value = getenv(variable);
@@ -132,6 +136,19 @@ bool RunConcurrently(int threads, const std::function<void(int)>& body) {
     if (!ended) return false;
     delete tasks;
     return static_cast<int>(handles.size()) == threads;
+}
+
+uint32_t ProcessThreadCount() {
+    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    if (!snapshot) return 0;
+    uint32_t count = 0;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot.get(), &entry); more;
+         more = Thread32Next(snapshot.get(), &entry)) {
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+    }
+    return count;
 }
 
 bool RunDataScript(const std::string& script, const std::string& arguments,

@@ -35,6 +35,9 @@ std::string Utf8Of(const std::wstring& text);
 // all of them, at most a minute; false when one did not start or end in time.
 bool RunConcurrently(int threads, const std::function<void(int)>& body);
 
+// The threads this process has now (0 when the system does not tell).
+uint32_t ProcessThreadCount();
+
 // Runs the Python script tests/data/SCRIPT with the ARGUMENTS in a fresh
 // scratch directory, after writing the input lines there as in.txt; the
 // output lines are what it left in out.txt. False when the script failed.

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "foundation/data_source.h"
@@ -9,6 +10,7 @@
 #include "foundation/progress.h"
 #include "imaging/formats/image_format.h"
 #include "imaging/formats/tiff/tiff_directory.h"
+#include "imaging/writers/pdf_look_ahead.h"
 #include "imaging/writers/pdf_page_render.h"
 #include "imaging/writers/pdf_writer.h"
 #include "imaging/writers/tiff_writer.h"
@@ -192,12 +194,39 @@ bool SetAsciiEverywhere(TiffDoc* doc, uint16_t tag, const WString& text) {
     return entry && TiffDocSetEntryAll(doc, entry.get());
 }
 
+PdfRenderOptions RenderOptionsFor(const PageDescriptor& descriptor) {
+    PdfRenderOptions options;
+    options.flip_x = descriptor.flip_x;
+    options.flip_y = descriptor.flip_y;
+    options.invert = descriptor.invert;
+    return options;
+}
+
+// Offers the look-ahead the pages from `next` on that it has room for while
+// page `current` is written.
+void OfferPagesAhead(PdfLookAhead& ahead, ImageFormat* format, uint16_t rotation,
+                     const PageDescriptor* descriptors, uint32_t descriptor_count, uint32_t current,
+                     uint32_t& next) {
+    for (next = std::max(next, current); next < format->PageCount() && ahead.HasRoom(next, current); ++next) {
+        const PageDescriptor descriptor = DescriptorFor(descriptors, descriptor_count, next, rotation);
+        if (!descriptor.include) continue;
+        Ref<ImagePage> image_page = format->GetPage(next);
+        if (image_page) ahead.Offer(next, image_page.get(), RenderOptionsFor(descriptor));
+    }
+}
+
 bool AddPdfPages(PdfDocument* doc, ImageFormat* format, DataSource* data, uint32_t mode, uint16_t rotation,
                  const PageDescriptor* descriptors, uint32_t descriptor_count, ProgressSink* progress) {
     const uint32_t pages = format->PageCount();
+    const uint32_t image_mode = mode == kPdfModeGroup4 ? kPdfModeGroup4 : kPdfModeOptimum;
+    PdfLookAhead ahead(data, image_mode, PdfLookAheadWorkers());
+    uint32_t offered = 0;
     ProgressRange range(progress, pages);
     for (uint32_t i = 0; i < pages; ++i) {
         range.Step(i);
+        // A carried page asks nobody whether to stop, so the export asks here.
+        if (ProgressIsCancelled(progress)) return false;
+        OfferPagesAhead(ahead, format, rotation, descriptors, descriptor_count, i, offered);
         const PageDescriptor descriptor = DescriptorFor(descriptors, descriptor_count, i, rotation);
         if (!descriptor.include) continue;
         // As for TIFF: a page the format cannot give fails the export, rather
@@ -207,13 +236,13 @@ bool AddPdfPages(PdfDocument* doc, ImageFormat* format, DataSource* data, uint32
         Ref<PdfPage> page = PdfAddPage(doc, SizeD{image_page->WidthMm(), image_page->HeightMm()});
         if (!page) continue;  // too small to be a PDF page
         PdfPageSetRotation(page.get(), descriptor.rotation);
-        PdfRenderOptions options;
-        options.flip_x = descriptor.flip_x;
-        options.flip_y = descriptor.flip_y;
-        options.invert = descriptor.invert;
-        const uint32_t image_mode = mode == kPdfModeGroup4 ? kPdfModeGroup4 : kPdfModeOptimum;
-        if (!PdfAddRenderedImage(page.get(), image_page.get(), data, image_mode, options, progress))
-            return false;
+        PdfCarriedImage carried;
+        const bool added = ahead.Take(i, progress, carried)
+                               ? PdfAddCarriedImage(page.get(), image_page.get(), carried)
+                               : !ProgressIsCancelled(progress) &&
+                                     PdfAddRenderedImage(page.get(), image_page.get(), data, image_mode,
+                                                         RenderOptionsFor(descriptor), progress);
+        if (!added) return false;
     }
     return true;
 }

@@ -293,7 +293,7 @@ class DiscardingSink : public RasterSink {
 };
 
 // Whether the single strip carries the image the way a PDF's CCITT filter
-// reads it with its defaults (see TiffDirCodedGroup4).
+// reads it with its defaults (see TiffDirFindCodedGroup4).
 bool CarriesAsPdfGroup4(const TiffDir* dir, bool invert) {
     if (dir->compression != kTiffT6 || dir->bits_per_sample != 1 || dir->samples_per_pixel != 1) return false;
     if (dir->tiled || dir->orientation != 1 || dir->colour_map_present) return false;
@@ -305,7 +305,8 @@ bool CarriesAsPdfGroup4(const TiffDir* dir, bool invert) {
     return invert != (dir->photometric == kWhiteIsZero);
 }
 
-bool DecodesWhole(const TiffDir* dir, const uint8_t* bytes, uint32_t n) {
+// `cancel` (may be null) is polled for every row.
+bool DecodesWhole(const TiffDir* dir, const uint8_t* bytes, uint32_t n, ProgressSink* cancel) {
     ByteReader reader;
     if (!ByteReaderInitBytes(reader, bytes, n, false)) return false;
     CcittDecoder decoder(dir->image_width, kCcittT6, 0);
@@ -313,30 +314,42 @@ bool DecodesWhole(const TiffDir* dir, const uint8_t* bytes, uint32_t n) {
     RectI whole;
     RectISet(whole, 0, 0, int32_t(dir->image_width), int32_t(dir->image_length));
     const PointI origin{0, 0};
-    return decoder.Decode(&reader, sink.get(), dir->image_length, &whole, &origin, nullptr) && !reader.error;
+    return decoder.Decode(&reader, sink.get(), dir->image_length, &whole, &origin, cancel) && !reader.error;
 }
 
 }  // namespace
 
-bool TiffDirCodedGroup4(TiffDir* dir, DataSource* source, bool invert, MemBlock& out, uint32_t* length) {
-    if (!dir || !source || !length || !CarriesAsPdfGroup4(dir, invert)) return false;
+bool TiffDirFindCodedGroup4(const TiffDir* dir, uint64_t source_size, bool invert, uint32_t* offset,
+                            uint32_t* length) {
+    if (!dir || !offset || !length || !CarriesAsPdfGroup4(dir, invert)) return false;
     StripRun run;
     if (!FindStrips(dir, run) || run.strip_count != 1) return false;
-    uint32_t offset = 0, size = 0;
-    if (!TiffDirEntryGetUInt(run.offsets.get(), 0, &offset)) return false;
-    if (run.byte_counts ? !TiffDirEntryGetUInt(run.byte_counts.get(), 0, &size) : offset >= source->size) {
+    uint32_t start = 0, size = 0;
+    if (!TiffDirEntryGetUInt(run.offsets.get(), 0, &start)) return false;
+    if (run.byte_counts ? !TiffDirEntryGetUInt(run.byte_counts.get(), 0, &size) : start >= source_size) {
         return false;
     }
-    if (!run.byte_counts) size = uint32_t(std::min<uint64_t>(source->size - offset, UINT32_MAX));
+    if (!run.byte_counts) size = uint32_t(std::min<uint64_t>(source_size - start, UINT32_MAX));
     // A strip cut short by the end of the file renders only in part.
-    if (offset < 8 || size == 0 || uint64_t(offset) + size > source->size) return false;
+    if (start < 8 || size == 0 || uint64_t(start) + size > source_size) return false;
+    *offset = start;
+    *length = size;
+    return true;
+}
+
+bool TiffDirCodedGroup4(TiffDir* dir, DataSource* source, bool invert, MemBlock& out, uint32_t* length,
+                        ProgressSink* cancel) {
+    uint32_t offset = 0, size = 0;
+    if (!source || !length || !TiffDirFindCodedGroup4(dir, source->size, invert, &offset, &size))
+        return false;
     ByteReader reader;
     MemBlock bytes;
     if (!ByteReaderInit(reader, source, true, kStripReadBuffer) ||
         !ByteReaderStart(reader, offset, size, nullptr, 0) || ByteReaderReadAll(reader, bytes) != size) {
         return false;
     }
-    if (dir->render_state != kTiffRenderedWhole && !DecodesWhole(dir, bytes.data(), size)) return false;
+    if (dir->render_state != kTiffRenderedWhole && !DecodesWhole(dir, bytes.data(), size, cancel))
+        return false;
     out = std::move(bytes);
     *length = size;
     return true;

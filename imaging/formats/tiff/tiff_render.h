@@ -34,11 +34,20 @@ uint16_t TiffDirRowBits(const TiffDir* dir);
 Ref<RasterImage> TiffDirRender(TiffDir* dir, DataSource* source, const PagePlacement& request,
                                ProgressSink* progress, ImageStatus* failure);
 
-// The coded data of an image that a PDF's CCITT Group 4 image can carry over
-// unchanged and still show exactly what a whole render at 1:1 shows: Group 4
-// in one strip, one bit per pixel, most significant bit first, upright,
-// without uncompressed mode, and coding as white what the render shows white
-// (WhiteIsZero, or BlackIsZero shown inverted). Data that no whole render
-// has decoded yet are decoded once, without building an image, to be sure a
-// render would not fail or differ. False, `out` untouched, for anything else.
-bool TiffDirCodedGroup4(TiffDir* dir, DataSource* source, bool invert, MemBlock& out, uint32_t* length);
+// Where the coded data of an image lie that a PDF's CCITT Group 4 image can
+// carry over unchanged and still show exactly what a whole render at 1:1
+// shows: Group 4 in one strip, one bit per pixel, most significant bit
+// first, upright, without uncompressed mode, and coding as white what the
+// render shows white (WhiteIsZero, or BlackIsZero shown inverted), inside
+// a source of `source_size` bytes. Reads nothing; false for anything else.
+bool TiffDirFindCodedGroup4(const TiffDir* dir, uint64_t source_size, bool invert, uint32_t* offset,
+                            uint32_t* length);
+
+// Those coded data, read. Data that no whole render has decoded yet are
+// decoded once, without building an image, to be sure a render would not
+// fail or differ; `cancel` (may be null) is asked between rows, and a
+// cancelled check is a false. False, `out` untouched, for anything else.
+// Changes nothing in the directory, so threads may call it for the images
+// of one file at once (each reads through a reader of its own).
+bool TiffDirCodedGroup4(TiffDir* dir, DataSource* source, bool invert, MemBlock& out, uint32_t* length,
+                        ProgressSink* cancel);

@@ -206,21 +206,6 @@ TEST(PdfRenderedPage, FailedRenderFailsTheDocument) {
 
 namespace {
 
-struct OpenedTiff {
-    Ref<DataSource> data;
-    Ref<ImageFormat> format;
-    TiffDir* Image() const {
-        return TiffPageImage(TiffFormatPage(static_cast<TiffFormat*>(format.get()), 0), 0);
-    }
-};
-
-OpenedTiff OpenTiff(const std::string& path) {
-    OpenedTiff opened{DataSourceOpenFile(WString(WindowsPathOf(path).c_str()), false), nullptr};
-    ImageStatus status;
-    if (opened.data) opened.format = ImageParseFile(&status, opened.data.get(), 0);
-    return opened;
-}
-
 // The file's first page as a one-page PDF; whether the page was rendered.
 bool WritePdf(const std::string& tif, const std::string& pdf, bool carry, bool invert, bool* rendered) {
     const OpenedTiff tiff = OpenTiff(tif);

@@ -1,5 +1,5 @@
-// Shared by the PDF writer tests: a page that renders a known picture, and
-// what poppler's tools hand back.
+// Shared by the PDF writer tests: a page that renders a known picture, a
+// TIFF file opened, and what poppler's tools hand back.
 #pragma once
 
 #include <algorithm>
@@ -7,8 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "foundation/data_source.h"
 #include "imaging/formats/image_format.h"
 #include "imaging/formats/page_render_steps.h"
+#include "imaging/formats/tiff/tiff_page.h"
+#include "imaging/formats/tiff/tiff_reader.h"
 #include "imaging/raster/raster_image.h"
 #include "tests/imaging/raster/raster_test_files.h"
 #include "tests/support/test_support.h"
@@ -72,4 +75,20 @@ inline std::string HostOutput(const std::string& command, const std::string& scr
     if (code) *code = rc;
     std::vector<uint8_t> bytes = ReadHostFile(file);
     return std::string(bytes.begin(), bytes.end());
+}
+
+// A TIFF file's pages, and its first page's full-size image.
+struct OpenedTiff {
+    Ref<DataSource> data;
+    Ref<ImageFormat> format;
+    TiffDir* Image() const {
+        return TiffPageImage(TiffFormatPage(static_cast<TiffFormat*>(format.get()), 0), 0);
+    }
+};
+
+inline OpenedTiff OpenTiff(const std::string& path) {
+    OpenedTiff opened{DataSourceOpenFile(WString(WindowsPathOf(path).c_str()), false), nullptr};
+    ImageStatus status;
+    if (opened.data) opened.format = ImageParseFile(&status, opened.data.get(), 0);
+    return opened;
 }

@@ -7,9 +7,14 @@
 
 #include <psapi.h>
 
+#include <algorithm>
+
 #include "foundation/progress.h"
+#include "imaging/writers/pdf_look_ahead.h"
+#include "imaging/writers/pdf_writer.h"
 #include "tests/viewer/export/export_test_support.h"
 #include "tests/viewer/views/view_harness.h"
+#include "viewer/core/app_utils.h"
 
 namespace {
 
@@ -211,6 +216,154 @@ TEST(DocumentExport, LongTiffDocumentsHoldOnePageAtATime) {
     EXPECT_GT(page_bytes, uint64_t(side) * side / 8);
     EXPECT_LT(sampler.peak - sampler.start, 3 * page_bytes);
     EXPECT_EQ(HostOutput("ls '" + dir + "' | grep -v output.txt", dir), "long.tif\n") << "no spill file left";
+}
+
+namespace {
+
+// Twelve pages of 1203 x 877 pixels, each a drawing of its own, in turn
+// Group 4 in one strip (carried as stored), in strips of 64 rows, in one
+// strip again, and BlackIsZero in one strip (carried when shown inverted)
+// or, last, LZW.
+std::string MakeCarriedDocument(const std::string& dir) {
+    EXPECT_EQ(RunHostCommand(
+                  "cd '" + dir +
+                  "' && for n in $(seq 0 11); do convert -size 1203x877 xc:white -fill black"
+                  " -draw \"rectangle 10,10 $((n*40+400)),200\" -draw \"circle 600,400 700,$((n*20+420))\""
+                  " -draw 'line 0,876 1202,0' -monochrome d$n.pbm && case $((n % 4)) in"
+                  " 1) pnmtotiff -g4 -rowsperstrip 64 -miniswhite d$n.pbm ;;"
+                  " 3) if [ $n -lt 8 ]; then pnmtotiff -g4 -rowsperstrip 877 -minisblack d$n.pbm;"
+                  " else pnmtotiff -lzw d$n.pbm; fi ;;"
+                  " *) pnmtotiff -g4 -rowsperstrip 877 -miniswhite d$n.pbm ;;"
+                  " esac > p$((n + 10)).tif || exit 1; done 2>/dev/null && tiffcp p*.tif carried.tif"
+                  " && rm p*.tif d*.pbm"),
+              0);
+    return dir + "/carried.tif";
+}
+
+// The document as the export wrote it before any page was checked ahead:
+// page after page, each through PdfAddRenderedImage.
+bool PdfPageByPage(const OpenedImage& image, const std::string& target, uint16_t rotation,
+                   const std::vector<PageDescriptor>& pages) {
+    Ref<PdfDocument> doc =
+        PdfDocumentNew(0, WString(L"Drawing 4711"), WString(), WString(), WString(kSoftwareName));
+    if (!doc || !PdfDocumentStreamToFile(doc.get(), WinPath(target))) return false;
+    for (uint32_t i = 0; i < image.format->PageCount(); ++i) {
+        PageDescriptor descriptor{1, 0, 0, 0, rotation};
+        if (i < pages.size()) descriptor = pages[i];
+        if (!descriptor.include) continue;
+        Ref<ImagePage> image_page = image.format->GetPage(i);
+        Ref<PdfPage> page = PdfAddPage(doc.get(), SizeD{image_page->WidthMm(), image_page->HeightMm()});
+        PdfPageSetRotation(page.get(), descriptor.rotation);
+        PdfRenderOptions options;
+        options.flip_x = descriptor.flip_x;
+        options.flip_y = descriptor.flip_y;
+        options.invert = descriptor.invert;
+        if (!PdfAddRenderedImage(page.get(), image_page.get(), image.data.get(), kPdfModeOptimum, options,
+                                 nullptr)) {
+            return false;
+        }
+    }
+    return PdfDocumentSave(doc.get(), WinPath(target));
+}
+
+// A PDF's bytes with the second of its making left out.
+std::vector<uint8_t> WithoutDate(std::vector<uint8_t> pdf) {
+    const std::string mark = "/CreationDate (D:";
+    auto at = std::search(pdf.begin(), pdf.end(), mark.begin(), mark.end());
+    if (at != pdf.end()) std::fill(at + mark.size(), std::min(at + mark.size() + 14, pdf.end()), '0');
+    return pdf;
+}
+
+// Page `page`'s one strip as stored.
+std::vector<uint8_t> StoredStrip(const std::string& tif, int page, const std::string& dir) {
+    auto dirs = DumpTiff(tif, dir);
+    const std::vector<uint8_t> file = ReadHostFile(tif);
+    const uint64_t offset = std::stoull(dirs.at(page)[273].values),
+                   length = std::stoull(dirs.at(page)[279].values);
+    if (offset + length > file.size()) return {};
+    return std::vector<uint8_t>(file.begin() + offset, file.begin() + offset + length);
+}
+
+// Cancels once the export is halfway, and counts the process's threads then.
+struct CancelHalfway : ProgressSink {
+    void Report(float overall) override {
+        if (cancelled || overall < 0.5f) return;
+        cancelled = true;
+        threads = ProcessThreadCount();
+    }
+    bool IsCancelled() override { return cancelled; }
+    bool cancelled = false;
+    uint32_t threads = 0;
+};
+
+}  // namespace
+
+// Carried pages are read and checked ahead of their turn while the pages
+// before them are written: the file is the one written page by page.
+TEST(DocumentExport, PdfOfPagesCheckedAheadEqualsThePageByPageOne) {
+    const std::string dir = MakeScratchDir("export_pdf_ahead");
+    const std::string source = MakeCarriedDocument(dir), pdf = dir + "/out.pdf",
+                      in_turn = dir + "/in-turn.pdf";
+    const OpenedImage image = OpenImage(source), again = OpenImage(source);
+    ASSERT_TRUE(image.format && again.format);
+    ASSERT_EQ(image.format->PageCount(), 12u);
+    // Page 3 mirrored (rendered), 4 inverted (carried), 5 left out, 7 turned.
+    const std::vector<PageDescriptor> pages = {{},  {}, {1, 1, 0, 0, 0}, {1, 0, 0, 1, 0},
+                                               {0}, {}, {1, 0, 0, 0, 90}};
+    ProgressSink never_cancels;
+    ASSERT_TRUE(ExportPdf(image.format.get(), image.data.get(), WinPath(pdf), 0, 0, pages.data(),
+                          uint32_t(pages.size()), WString(L"Drawing 4711"), &never_cancels));
+    ASSERT_TRUE(PdfPageByPage(again, in_turn, 0, pages));
+    EXPECT_TRUE(WithoutDate(ReadHostFile(pdf)) == WithoutDate(ReadHostFile(in_turn)));
+    EXPECT_EQ(RunHostCommand("qpdf --check '" + pdf + "' >/dev/null"), 0);
+    EXPECT_EQ(HostOutput("pdfinfo '" + pdf + "' | grep Pages:", dir), "Pages:           11\n");
+    ASSERT_EQ(RunHostCommand("cd '" + dir + "' && rm -f img-* && pdfimages -ccitt -f 10 -l 10 out.pdf img"),
+              0);
+    EXPECT_TRUE(ReadHostFile(dir + "/img-000.ccitt") == StoredStrip(source, 10, dir)) << "carried as stored";
+}
+
+// A damaged page in the middle, or a cancel halfway, fails the export as a
+// page that fails to render does: no new file, an older one kept, and no
+// worker left.
+TEST(DocumentExport, PdfStopsAtADamagedPageOrACancelAndLeavesNoFile) {
+    const std::string dir = MakeScratchDir("export_pdf_stops");
+    const std::string source = MakeCarriedDocument(dir), pdf = dir + "/out.pdf";
+    std::vector<uint8_t> damaged = ReadHostFile(source);
+    const auto dirs = DumpTiff(source, dir);
+    ASSERT_EQ(dirs.size(), 12u);
+    const uint64_t offset = std::stoull(dirs[6].at(273).values), length = std::stoull(dirs[6].at(279).values);
+    ASSERT_EQ(dirs[6].at(278).values, "877") << "page 7 is in one strip";
+    ASSERT_LE(offset + length, damaged.size());
+    for (uint32_t i = 0; i < 16; ++i) damaged[offset + length / 2 + i] = 0;
+    ASSERT_TRUE(WriteHostFile(dir + "/damaged.tif", damaged));
+    const std::vector<uint8_t> older = {'o', 'l', 'd'};
+    ASSERT_TRUE(WriteHostFile(pdf, older));
+    const uint32_t threads = ProcessThreadCount();
+    ASSERT_GT(threads, 0u) << "the threads of the process cannot be counted here";
+
+    const OpenedImage broken = OpenImage(dir + "/damaged.tif");
+    ASSERT_TRUE(broken.format);
+    EXPECT_FALSE(Pdf(broken, pdf, 0, 0));
+    EXPECT_TRUE(ReadHostFile(pdf) == older);
+    EXPECT_EQ(ProcessThreadCount(), threads);
+
+    // Only carried pages, which render nothing that would see the cancel.
+    const OpenedImage image = OpenImage(source);
+    const PageDescriptor out{0}, inverted{1, 0, 0, 1, 0};
+    const std::vector<PageDescriptor> carried = {{}, out,      {}, inverted, {}, out,
+                                                 {}, inverted, {}, out,      {}, out};
+    CancelHalfway cancel;
+    EXPECT_FALSE(ExportPdf(image.format.get(), image.data.get(), WinPath(pdf), 0, 0, carried.data(),
+                           uint32_t(carried.size()), WString(), &cancel));
+    EXPECT_TRUE(cancel.cancelled);
+    if (PdfLookAheadWorkers() > 0) {
+        EXPECT_GT(cancel.threads, threads) << "no worker ran";
+    }
+    EXPECT_EQ(ProcessThreadCount(), threads);
+    EXPECT_TRUE(ReadHostFile(pdf) == older);
+    EXPECT_EQ(HostOutput("ls '" + dir + "' | grep -v 'output.txt'", dir),
+              "carried.tif\ndamaged.tif\nout.pdf\n");
+    EXPECT_TRUE(Pdf(image, pdf, 0, 0, carried)) << "the same pages, not cancelled";
 }
 
 namespace {
