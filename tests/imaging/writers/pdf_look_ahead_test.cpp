@@ -43,10 +43,10 @@ bool SameImage(const PdfCarriedImage& a, const PdfCarriedImage& b) {
 }
 
 // The page's data as the writer checks them without look-ahead.
-PdfCarriedImage InTurn(const OpenedTiff& tiff, uint32_t index, const PdfRenderOptions& options = {}) {
+PdfCarriedImage InTurn(const OpenedTiff& tiff, uint32_t index) {
     PdfCarriedImage image;
     EXPECT_TRUE(PdfReadCarriedImage(tiff.format->GetPage(index).get(), tiff.data.get(), kPdfModeGroup4,
-                                    options, nullptr, image));
+                                    {}, nullptr, image));
     return image;
 }
 
@@ -81,37 +81,4 @@ TEST(PdfLookAhead, EveryPageGetsItsOwnDataWithinABoundedWindow) {
     // come to the file's size.
     EXPECT_LT(peak - start, (early_peak - start) * 3 / 2);
     EXPECT_LT(peak - start, ReadHostFile(dir + "/noise.tif").size() * 2 / 3);
-}
-
-TEST(PdfLookAhead, PagesNotCarriedNotOfferedOrLeftBehindTakeTheUsualRoad) {
-    const std::string dir = MakeScratchDir("pdf_look_ahead_roads");
-    const OpenedTiff tiff = OpenTiff(MakeNoiseDocument(dir, 12));
-    ASSERT_TRUE(tiff.format);
-    const uint32_t threads = ProcessThreadCount();
-    PdfRenderOptions mirrored;
-    mirrored.flip_x = 1;
-    {
-        PdfLookAhead ahead(tiff.data.get(), kPdfModeGroup4, kWorkers);
-        ahead.Offer(0, tiff.format->GetPage(0).get(), mirrored);
-        ahead.Offer(2, tiff.format->GetPage(2).get(), {});
-        ahead.Offer(3, tiff.format->GetPage(3).get(), {});
-        PdfCarriedImage image;
-        EXPECT_FALSE(ahead.Take(0, nullptr, image)) << "a mirrored page is rendered";
-        EXPECT_FALSE(ahead.Take(1, nullptr, image)) << "not offered";
-        // Page 2 was offered but is not written: page 3 still gets its own.
-        ASSERT_TRUE(ahead.Take(3, nullptr, image));
-        EXPECT_TRUE(SameImage(image, InTurn(tiff, 3)));
-        EXPECT_FALSE(ahead.Take(2, nullptr, image)) << "dropped";
-        // Left with a full window: the workers stop and end with it.
-        for (uint32_t next = 4; next < 12 && ahead.HasRoom(next, 4); ++next)
-            ahead.Offer(next, tiff.format->GetPage(next).get(), {});
-    }
-    EXPECT_EQ(ProcessThreadCount(), threads);
-    // Without workers nothing is looked at ahead.
-    PdfLookAhead alone(tiff.data.get(), kPdfModeGroup4, 0);
-    EXPECT_FALSE(alone.HasRoom(0, 0));
-    alone.Offer(0, tiff.format->GetPage(0).get(), {});
-    PdfCarriedImage image;
-    EXPECT_FALSE(alone.Take(0, nullptr, image));
-    EXPECT_EQ(ProcessThreadCount(), threads);
 }
