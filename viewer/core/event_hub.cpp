@@ -70,7 +70,11 @@ void PostEvent(EventHub* hub, RefCounted* sender, uint32_t code, const Variant* 
     // Tested again: the window may have gone while the entry was made.
     if (!hub->window || hub->closing) return;
     if (PtrArrayAdd(hub->queue, entry.get()) < 0) return;
-    PostMessageW(hub->window, kHubDrainMessage, 0, 0);
+    // One message serves every event queued before its drain begins: each
+    // message is a round trip to Wine's server, and an open posts ten
+    // events at a time. A failed post leaves the next one to try again.
+    if (hub->drain_pending) return;
+    hub->drain_pending = PostMessageW(hub->window, kHubDrainMessage, 0, 0) != FALSE;
 }
 
 }  // namespace
@@ -147,6 +151,8 @@ void EventHubSetWindow(EventHub* hub, HWND window) {
     {
         ScopedLock hold(hub->lock);
         hub->window = window;
+        // A message on its way went to the window before.
+        hub->drain_pending = false;
     }
     if (!window) DiscardUnderLock(hub, hub->queue, 16);
 }
@@ -159,6 +165,13 @@ HWND EventHubGetWindow(EventHub* hub) {
 
 void EventHubDrain(EventHub* hub) {
     if (!hub) return;
+    {
+        // Cleared as the drain begins, not as it ends: a listener may run a
+        // message loop of its own (a modal dialog), and what is posted while
+        // it runs gets a message that loop delivers.
+        ScopedLock hold(hub->lock);
+        hub->drain_pending = false;
+    }
     for (;;) {
         Ref<QueueEntry> entry;
         {

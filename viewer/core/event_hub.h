@@ -14,8 +14,8 @@
 #include "foundation/ref_counted.h"
 #include "foundation/variant.h"
 
-// The message the hub posts to its window once per queued event; the window
-// answers it with EventHubDrain.
+// The message the hub posts to its window when an event is queued and no
+// such message is on its way yet; the window answers it with EventHubDrain.
 inline constexpr UINT kHubDrainMessage = WM_APP + 1;
 
 // Answers of HubListener::Notify. Continue and handled let the dispatch go
@@ -64,6 +64,9 @@ class EventHub : public RefCounted {
     PtrArray listeners{4, true};  // HubListener, in registration order
     PtrArray queue{16, true};     // posted entries, in posting order
     HWND window = nullptr;        // receives kHubDrainMessage; posting needs one
+    // A drain message is posted and its drain has not begun: posts queue
+    // behind it without a message of their own.
+    bool drain_pending = false;
     bool closing = false;         // only while EventHubClose empties the listeners
 };
 
