@@ -166,23 +166,48 @@ HWND EventHubGetWindow(EventHub* hub) {
 void EventHubDrain(EventHub* hub) {
     if (!hub) return;
     {
-        // Cleared as the drain begins, not as it ends: a listener may run a
-        // message loop of its own (a modal dialog), and what is posted while
-        // it runs gets a message that loop delivers.
+        // Cleared as the drain begins: what is posted from here on gets a
+        // message of its own, which a listener's own message loop (a modal
+        // dialog) delivers.
         ScopedLock hold(hub->lock);
         hub->drain_pending = false;
+        hub->drain_thread = GetCurrentThreadId();
+        ++hub->drain_depth;
     }
+    bool dispatched = false;
     for (;;) {
         Ref<QueueEntry> entry;
         {
             ScopedLock hold(hub->lock);
             // A listener may have unset the window: the rest is discarded.
-            if (!hub->window || hub->queue.count == 0) return;
+            if (!hub->window || hub->queue.count == 0) {
+                if (--hub->drain_depth == 0) hub->drain_thread = 0;
+                break;
+            }
             entry = PtrArrayGetAs<QueueEntry>(hub->queue, 0);
             PtrArrayRemoveAt(hub->queue, 0);
+            // What waits behind this entry has a message on its way: should
+            // a listener run a message loop of its own, that loop drains it.
+            if (hub->queue.count > 0 && !hub->drain_pending)
+                hub->drain_pending = PostMessageW(hub->window, kHubDrainMessage, 0, 0) != FALSE;
         }
         Dispatch(hub, entry->sender.get(), entry->event.get());
+        dispatched = true;
     }
+    if (!dispatched) return;
+    PtrArray snapshot;
+    {
+        ScopedLock hold(hub->lock);
+        if (hub->closing || !PtrArrayCopy(snapshot, hub->listeners)) return;
+    }
+    for (uint32_t i = 0; i < snapshot.count; ++i) static_cast<HubListener*>(snapshot.items[i])->DrainEnded();
+}
+
+bool EventHubDrainContinues(EventHub* hub) {
+    if (!hub) return false;
+    ScopedLock hold(hub->lock);
+    return hub->drain_depth > 0 && hub->drain_thread == GetCurrentThreadId() && hub->window &&
+           hub->queue.count > 0;
 }
 
 void EventHubClose(EventHub* hub) {

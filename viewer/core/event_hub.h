@@ -49,6 +49,9 @@ class HubListener : public RefCounted {
     // Answer HubAnswer::kStop to hide the event from the listeners after
     // this one; any other answer lets the dispatch go on. `sender` may be null.
     virtual HubAnswer Notify(RefCounted* sender, HubEvent* event) = 0;
+    // Called on the GUI thread after a drain that dispatched something: a
+    // listener that put off its work while the queue ran does it once here.
+    virtual void DrainEnded() {}
 
     Ref<EventHub> hub;  // null once detached; change only through the operations below
 };
@@ -67,6 +70,10 @@ class EventHub : public RefCounted {
     // A drain message is posted and its drain has not begun: posts queue
     // behind it without a message of their own.
     bool drain_pending = false;
+    // The thread draining the queue and how deep (a listener's own message
+    // loop drains again inside a drain); 0 when none.
+    DWORD drain_thread = 0;
+    uint32_t drain_depth = 0;
     bool closing = false;         // only while EventHubClose empties the listeners
 };
 
@@ -85,8 +92,12 @@ void EventHubPostArg(EventHub* hub, RefCounted* sender, uint32_t code, const Var
 // Sets the window that drains the queue; null discards every queued entry.
 void EventHubSetWindow(EventHub* hub, HWND window);
 HWND EventHubGetWindow(EventHub* hub);
-// Dispatches queued entries while a window is set (GUI thread).
+// Dispatches queued entries while a window is set (GUI thread), then tells
+// every listener that the drain ended, if it dispatched anything.
 void EventHubDrain(EventHub* hub);
+// Whether the calling thread is inside a drain with more entries waiting:
+// what is sent now is followed by more of the same run, and by DrainEnded.
+bool EventHubDrainContinues(EventHub* hub);
 // Drains, unsets the window and releases every listener. The hub takes
 // listeners again afterwards, but only sends reach them.
 void EventHubClose(EventHub* hub);

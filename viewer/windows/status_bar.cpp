@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "foundation/handles.h"
 #include "foundation/string_builder.h"
@@ -202,6 +203,17 @@ Ref<StatusBarWindow> StatusBarListener::Bar() {
 void StatusBarListener::SetBar(StatusBarWindow* bar) {
     ScopedLock hold(lock_);
     bar_ = bar;
+    waiting_parts_ = 0;
+}
+
+uint32_t StatusBarListener::TakeWaitingParts() {
+    ScopedLock hold(lock_);
+    return std::exchange(waiting_parts_, 0u);
+}
+
+void StatusBarListener::DrainEnded() {
+    const uint32_t parts = TakeWaitingParts();
+    if (Ref<StatusBarWindow> bar = parts ? Bar() : nullptr) StatusBarRefreshParts(bar.get(), parts);
 }
 
 HubAnswer StatusBarListener::Notify(RefCounted* sender, HubEvent* event) {
@@ -237,10 +249,19 @@ HubAnswer StatusBarListener::Notify(RefCounted* sender, HubEvent* event) {
         case event::kActiveItemChanged:
         case event::kActivateItem:
         case event::kMainViewRecomputed:
-        case event::kDrawingScaleChanged:
+        case event::kDrawingScaleChanged: {
             if (!sender) return HubAnswer::kContinue;
-            StatusBarRefresh(bar.get(), event->code);
+            const uint32_t parts = StatusBarPartsRefreshedBy(event->code);
+            // More of the drain's notifications follow: the parts are filled
+            // once, when it ends or with the last of them.
+            if (EventHubDrainContinues(hub.get())) {
+                ScopedLock hold(lock_);
+                waiting_parts_ |= parts;
+                return HubAnswer::kHandled;
+            }
+            StatusBarRefreshParts(bar.get(), parts | TakeWaitingParts());
             return HubAnswer::kHandled;
+        }
         default:
             return HubAnswer::kContinue;
     }
@@ -356,8 +377,19 @@ void StatusBarSetProgress(StatusBarWindow* bar, int32_t percent) {
     bar->progress_drawn = wanted;
 }
 
+uint32_t StatusBarPartsRefreshedBy(uint32_t code) {
+    uint32_t parts = 0;
+    for (uint32_t part = 0; part < kStatusPartCount; ++part)
+        if (Refreshes(code, part)) parts |= 1u << part;
+    return parts;
+}
+
 void StatusBarRefresh(StatusBarWindow* bar, uint32_t code) {
-    if (!bar || !bar->control) return;
+    StatusBarRefreshParts(bar, StatusBarPartsRefreshedBy(code));
+}
+
+void StatusBarRefreshParts(StatusBarWindow* bar, uint32_t parts) {
+    if (!bar || !bar->control || !parts) return;
     Ref<DocItem> item = ViewerGetActiveItem(bar->context.get());
     struct Change {
         int32_t part;
@@ -366,7 +398,7 @@ void StatusBarRefresh(StatusBarWindow* bar, uint32_t code) {
     Change changes[kStatusPartCount];
     int32_t count = 0;
     auto refresh = [&](int32_t part, auto text_of) {
-        if (!Refreshes(code, static_cast<uint32_t>(part))) return;
+        if (!(parts & (1u << part))) return;
         std::wstring text = text_of();
         if (!Shows(bar, part, text)) changes[count++] = Change{part, std::move(text)};
     };

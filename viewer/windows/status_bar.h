@@ -35,14 +35,22 @@ enum StatusBarPart : int32_t {
 class StatusBarListener : public HubListener {
   public:
     HubAnswer Notify(RefCounted* sender, HubEvent* event) override;
+    void DrainEnded() override;
 
     // The bar with a reference added, or null once let go.
     Ref<StatusBarWindow> Bar();
     void SetBar(StatusBarWindow* bar);
 
   private:
+    // Takes the parts put off so far, leaving none.
+    uint32_t TakeWaitingParts();
+
     CriticalSection lock_;
     StatusBarWindow* bar_ = nullptr;  // borrowed: the bar detaches its listener before it goes
+    // Parts to refresh once the hub's drain ends (a bit per part): an open or
+    // a page change queues several notifications that each refresh parts,
+    // and every refresh turns the control's redrawing off and on.
+    uint32_t waiting_parts_ = 0;
 };
 
 class StatusBarWindow : public RefCounted {
@@ -87,6 +95,10 @@ void StatusBarSetProgress(StatusBarWindow* bar, int32_t percent);
 // Fills the parts from the active item as notification `code` requires
 // (14 refreshes every part but the status text and the progress).
 void StatusBarRefresh(StatusBarWindow* bar, uint32_t code);
+// The parts (a bit per part) that notification `code` refreshes.
+uint32_t StatusBarPartsRefreshedBy(uint32_t code);
+// Fills the parts of the mask from the active item.
+void StatusBarRefreshParts(StatusBarWindow* bar, uint32_t parts);
 
 // The size (or corner) form of the rectangle on the active item, posted as
 // the status text; while the main view or the preview drags a rectangle.

@@ -108,10 +108,10 @@ TEST(EventHubPost, WorkerThreadPostsArriveOnTheGuiThreadOrAreDiscarded) {
 }
 
 // A burst of posts shares one drain message, and what is posted while that
-// drain runs is delivered in the same drain, in order. A listener that runs
-// a message loop of its own (a modal dialog) still receives what is posted
-// meanwhile; a drain message that went astray (the window changed) does not
-// keep later posts from being delivered.
+// drain runs is delivered in the same drain, in order. Whatever waits in the
+// queue while a listener runs a message loop of its own (a modal dialog) is
+// delivered inside that loop. A drain message that went to a window given up
+// since does not keep later posts from being delivered.
 TEST(EventHubPost, OneDrainMessageServesABurstAndNestedLoopsStillReceive) {
     Ref<EventHub> hub = EventHubCreate();
     Ref<HubDrainWindow> window = MakeRef<HubDrainWindow>(hub.get());
@@ -123,11 +123,12 @@ TEST(EventHubPost, OneDrainMessageServesABurstAndNestedLoopsStillReceive) {
     EXPECT_TRUE(listener->events.empty());
     EventHubPost(hub.get(), nullptr, 7);
     EXPECT_EQ(TakeDrainMessages(window->window()), 0) << "the taken message's drain has not begun";
+    // Each drain here stands for the message taken before it.
     EventHubDrain(hub.get());
     EXPECT_EQ(listener->Codes(), (std::vector<uint32_t>{1, 2, 3, 4, 5, 6, 7}));
+    EXPECT_EQ(TakeDrainMessages(window->window()), 1) << "one for the entries behind the first";
+    EventHubDrain(hub.get());
 
-    // Posts from inside a drain: one more message, and the running drain
-    // delivers them before it returns.
     listener->events.clear();
     listener->on_notify = [&](RecordingListener*, HubEvent* event) {
         if (event->code == 10) {
@@ -140,25 +141,25 @@ TEST(EventHubPost, OneDrainMessageServesABurstAndNestedLoopsStillReceive) {
     EventHubDrain(hub.get());
     EXPECT_EQ(listener->Codes(), (std::vector<uint32_t>{10, 11, 12}));
     EXPECT_EQ(TakeDrainMessages(window->window()), 1);
-    EventHubDrain(hub.get());  // what the taken message would have done
+    EventHubDrain(hub.get());
     EXPECT_EQ(listener->Codes(), (std::vector<uint32_t>{10, 11, 12}));
 
-    // A modal loop inside a listener: the event posted after the outer drain
-    // began arrives inside that loop.
+    // The listener of 20 waits in a loop of its own for 21, queued with 20,
+    // and 22, posted from inside its notification.
     listener->events.clear();
     bool nested_received = false;
     listener->on_notify = [&](RecordingListener* self, HubEvent* event) {
         if (event->code != 20) return;
-        EventHubPost(hub.get(), nullptr, 21);
-        nested_received = PumpUntil([&] { return self->events.size() == 2; }, 2000);
+        EventHubPost(hub.get(), nullptr, 22);
+        nested_received = PumpUntil([&] { return self->events.size() == 3; }, 2000);
     };
     EventHubPost(hub.get(), nullptr, 20);
-    ASSERT_TRUE(PumpUntil([&] { return listener->events.size() >= 2; }));
+    EventHubPost(hub.get(), nullptr, 21);
+    ASSERT_TRUE(PumpUntil([&] { return listener->events.size() >= 3; }));
     EXPECT_TRUE(nested_received);
-    EXPECT_EQ(listener->Codes(), (std::vector<uint32_t>{20, 21}));
+    EXPECT_EQ(listener->Codes(), (std::vector<uint32_t>{20, 21, 22}));
     listener->on_notify = nullptr;
 
-    // The window changes while a drain message is on its way to the old one.
     listener->events.clear();
     EventHubPost(hub.get(), nullptr, 30);
     Ref<HubDrainWindow> second = MakeRef<HubDrainWindow>(hub.get());
@@ -167,6 +168,44 @@ TEST(EventHubPost, OneDrainMessageServesABurstAndNestedLoopsStillReceive) {
     ASSERT_TRUE(PumpUntil([&] { return listener->events.size() == 2; }));
     EXPECT_EQ(listener->Codes(), (std::vector<uint32_t>{30, 31}));
     second.Reset();
+    window.Reset();
+    EventHubClose(hub.get());
+}
+
+// A listener may put work off while a drain goes on: it is told whether
+// more entries follow, and once that the drain ended. Sends outside a drain,
+// and from other threads during one, are never part of it.
+TEST(EventHubPost, ListenersLearnWhenADrainGoesOnAndWhenItEnds) {
+    class DrainWatcher : public RecordingListener {
+      public:
+        void DrainEnded() override { ended.push_back(events.size()); }
+        std::vector<size_t> ended;  // how many events had arrived at each end
+    };
+    Ref<EventHub> hub = EventHubCreate();
+    Ref<HubDrainWindow> window = MakeRef<HubDrainWindow>(hub.get());
+    Ref<DrainWatcher> watcher = MakeRef<DrainWatcher>();
+    ListenerConstruct(watcher.get(), hub.get());
+    std::vector<bool> continues;
+    bool worker_saw_drain = true;
+    watcher->on_notify = [&](RecordingListener*, HubEvent* event) {
+        continues.push_back(EventHubDrainContinues(hub.get()));
+        if (event->code == 2) {
+            EventHubSend(hub.get(), nullptr, 3);  // inside the drain, with 4 still queued
+            std::thread worker([&] { worker_saw_drain = EventHubDrainContinues(hub.get()); });
+            worker.join();
+        }
+    };
+    EventHubSend(hub.get(), nullptr, 1);
+    EventHubPost(hub.get(), nullptr, 2);
+    EventHubPost(hub.get(), nullptr, 4);
+    ASSERT_TRUE(PumpUntil([&] { return watcher->events.size() == 4; }));
+    PumpPending();
+    EXPECT_EQ(watcher->Codes(), (std::vector<uint32_t>{1, 2, 3, 4}));
+    EXPECT_EQ(continues, (std::vector<bool>{false, true, true, false}));
+    EXPECT_FALSE(worker_saw_drain);
+    EXPECT_EQ(watcher->ended, std::vector<size_t>{4}) << "once, and not for the drain that found nothing";
+    watcher->on_notify = nullptr;
+    ListenerDetach(watcher.get());
     window.Reset();
     EventHubClose(hub.get());
 }

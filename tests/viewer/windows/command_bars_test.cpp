@@ -303,6 +303,58 @@ TEST(StatusBar, NewTextsLeaveTheBarAsShownOrHidden) {
     }
 }
 
+// Notifications queued together fill the parts once, as the drain ends or
+// with the last of them: the control's redrawing goes off and on once, and
+// the texts are the ones the notifications give one at a time.
+TEST(StatusBar, ADrainsNotificationsFillThePartsOnceWithTheSameTexts) {
+    StatusHarness h;
+    const std::string dir = MakeScratchDir("status_bar_drain");
+    // A4 and A3 at 72 dpi: the paper, the cut-out and the page parts all differ.
+    ASSERT_TRUE(MakeFilesIn(dir, "convert -density 72 -units PixelsPerInch -size 595x842 xc:white"
+                                 " -size 842x1191 xc:white -compress group4 a4a3.tif"));
+    ASSERT_TRUE(h.viewer.Open({dir + "/a4a3.tif"}));
+    Ref<DocItem> document = h.viewer.Document(0);
+    Ref<EventHub> hub = AppGetEventHub(h.viewer.root.get());
+    static int redraws_off = 0;
+    auto count = [](HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR) -> LRESULT {
+        if (message == WM_SETREDRAW && !wparam) ++redraws_off;
+        return WindowSubclassNext(window, message, wparam, lparam);
+    };
+    ASSERT_TRUE(WindowSubclassAdd(h.control, count, 77, 0));
+    auto texts = [&] {
+        std::vector<std::wstring> all;
+        for (int part = kStatusPartPaper; part < kStatusPartCount; ++part) all.push_back(h.Text(part));
+        return all;
+    };
+    // Each would refresh some of the parts on its own: the cut-out, then all.
+    const uint32_t codes[] = {event::kMainViewScaleChanged, event::kActiveItemChanged,
+                              event::kMainViewRecomputed};
+    for (const uint32_t page : {1u, 0u}) {
+        SCOPED_TRACE(page);
+        // One at a time, outside any drain: the texts to expect.
+        ViewerSetActiveItem(h.context(), DocItemGetChild(document.get(), page).get());
+        PumpPending();
+        for (const uint32_t code : codes) EventHubSend(hub.get(), h.context(), code);
+        const std::vector<std::wstring> expected = texts();
+        // To the other page, its texts given by hand.
+        ViewerSetActiveItem(h.context(), DocItemGetChild(document.get(), 1 - page).get());
+        PumpPending();
+        for (const uint32_t code : codes) EventHubSend(hub.get(), h.context(), code);
+        ASSERT_NE(texts(), expected);
+        {
+            // Made active without a notification of its own: the posts below are the drain.
+            ScopedLock hold(h.context()->lock);
+            h.context()->active_item = DocItemGetChild(document.get(), page);
+        }
+        redraws_off = 0;
+        for (const uint32_t code : codes) EventHubPost(hub.get(), h.context(), code);
+        PumpPending();
+        EXPECT_EQ(texts(), expected);
+        EXPECT_EQ(redraws_off, 1);
+    }
+    WindowSubclassRemove(h.control, count, 77);
+}
+
 TEST(StatusBar, StatusTextNeedsASender) {
     StatusHarness h;
     Variant text;
