@@ -301,6 +301,53 @@ class ScopedSelect {
     HGDIOBJ previous_;
 };
 
+// A bitmap compatible with a window's DC, selected into a memory DC of its
+// own and kept from one paint to the next: making and dropping a window-sized
+// bitmap (and faulting in its pages) for every paint costs more than the
+// picture's copy. Made again when the size changes.
+class KeptBackBuffer {
+  public:
+    KeptBackBuffer() = default;
+    ~KeptBackBuffer() { Reset(); }
+    KeptBackBuffer(const KeptBackBuffer&) = delete;
+    KeptBackBuffer& operator=(const KeptBackBuffer&) = delete;
+
+    // The buffer's DC, at least `width` x `height`, compatible with `dc`;
+    // null when it cannot be made.
+    HDC Prepare(HDC dc, int width, int height) {
+        if (dc_ && width == width_ && height == height_) return dc_;
+        Reset();
+        dc_ = CreateCompatibleDC(dc);
+        bitmap_ = dc_ ? CreateCompatibleBitmap(dc, width, height) : nullptr;
+        if (!bitmap_) {
+            Reset();
+            return nullptr;
+        }
+        old_ = SelectObject(dc_, bitmap_);
+        width_ = width;
+        height_ = height;
+        return dc_;
+    }
+    void Reset() {
+        if (dc_) {
+            if (old_) SelectObject(dc_, old_);
+            DeleteDC(dc_);
+        }
+        if (bitmap_) DeleteObject(bitmap_);
+        dc_ = nullptr;
+        bitmap_ = nullptr;
+        old_ = nullptr;
+        width_ = height_ = 0;
+    }
+
+  private:
+    HDC dc_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+    int width_ = 0;
+    int height_ = 0;
+};
+
 // Sets a device context's mix mode (SetROP2) for a scope and restores the
 // previous one on every path out.
 class ScopedMixMode {

@@ -1145,28 +1145,29 @@ void MainViewPaint(MainViewWindow* view, HDC dc) {
         FillRect(dc, &corner, GetSysColorBrush(COLOR_BTNFACE));
     }
     if (target.size.width <= 0 || target.size.height <= 0) return;
-    MemoryDC memory(dc);
-    GdiBitmap bitmap(memory ? CreateCompatibleBitmap(dc, target.size.width, target.size.height) : nullptr);
-    if (!memory || !bitmap) return;
-    {
-        ScopedSelect select(memory.get(), bitmap.get());
-        // The memory context's origin is the target's.
-        SetViewportOrgEx(memory.get(), -target.origin.x, -target.origin.y, nullptr);
-        WString error;
-        bool failed = false;
-        if (!PaintContent(view, memory.get(), target, error, failed)) {
-            DisableBars(view);
-            if (failed) {
-                DrawErrorBox(memory.get(), target, error);
-            } else {
-                DrawEmptyPage(memory.get(), target);
-            }
+    // A paint of the window composes in the kept buffer; a copy into another
+    // DC (WM_PRINTCLIENT) in a buffer of that DC's kind, made for it.
+    KeptBackBuffer made;
+    KeptBackBuffer& buffer = WindowFromDC(dc) == view->window() ? view->back_buffer : made;
+    const HDC memory = buffer.Prepare(dc, target.size.width, target.size.height);
+    if (!memory) return;
+    // Whatever the drawing leaves set in the DC goes with it.
+    const int saved = SaveDC(memory);
+    // The memory context's origin is the target's.
+    SetViewportOrgEx(memory, -target.origin.x, -target.origin.y, nullptr);
+    WString error;
+    bool failed = false;
+    if (!PaintContent(view, memory, target, error, failed)) {
+        DisableBars(view);
+        if (failed) {
+            DrawErrorBox(memory, target, error);
+        } else {
+            DrawEmptyPage(memory, target);
         }
-        ReportError(view, error);
-        SetViewportOrgEx(memory.get(), 0, 0, nullptr);
-        BitBlt(dc, target.origin.x, target.origin.y, target.size.width, target.size.height, memory.get(), 0,
-               0, SRCCOPY);
     }
+    ReportError(view, error);
+    RestoreDC(memory, saved);
+    BitBlt(dc, target.origin.x, target.origin.y, target.size.width, target.size.height, memory, 0, 0, SRCCOPY);
 }
 
 void MainViewMeasure(MainViewWindow* view, const PointI& point, bool toggle) {

@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "foundation/geometry.h"
+#include "foundation/handles.h"
 #include "foundation/locks.h"
 #include "foundation/mouse_chain.h"
 #include "foundation/ref_counted.h"
@@ -104,6 +105,8 @@ class MainViewWindow : public WindowObject {
     // The cross-hair's point (x, y) or the band's left, top, inclusive
     // right and inclusive bottom.
     int32_t overlay[4] = {};
+    // Where paints of the window compose the picture before it is copied.
+    KeptBackBuffer back_buffer;
 };
 
 // Registers the window class once; true when it is registered.

@@ -276,6 +276,42 @@ TEST(MainViewScrollBars, BarsSetQuietlyShowTheirStateOnceTheyHavePainted) {
     }
 }
 
+// The window's own paints compose in a buffer kept from one paint to the
+// next: what they leave on the screen is what a copy of the view shows,
+// after the view shrinks, grows and inverts.
+TEST(MainViewPaint, TheWindowsOwnPaintShowsWhatACopyShows) {
+    const std::string dir = MakeDrawings("main_view_kept_buffer");
+    ViewHarness h(420, 330);
+    ASSERT_TRUE(h.view && h.Show(dir + "/grey.tif"));
+    const struct Step {
+        SizeI size;
+        bool invert;
+    } steps[] = {{{420, 330}, false}, {{300, 200}, false}, {{520, 410}, false}, {{520, 410}, true}};
+    for (const Step& step : steps) {
+        SCOPED_TRACE(std::to_string(step.size.width) + "x" + std::to_string(step.size.height));
+        MainViewResize(h.view.get(), step.size);
+        CutOutSetInvert(h.CutOut().get(), step.invert);
+        h.Changed(event::kViewEverything);
+        RedrawWindow(h.target, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        RECT client;
+        GetClientRect(h.target, &client);
+        ASSERT_EQ(client.right, step.size.width);
+        DibCanvas screen(client.right, client.bottom, 0x123456);
+        {
+            WindowDC window(h.target);
+            ASSERT_TRUE(window);
+            BitBlt(screen.dc(), 0, 0, client.right, client.bottom, window.get(), 0, 0, SRCCOPY);
+        }
+        std::unique_ptr<DibCanvas> copy = h.Print();
+        int differing = 0;
+        const RectI target = MainViewGetTargetRect(h.view.get());
+        for (int y = 0; y < target.size.height; ++y)
+            for (int x = 0; x < target.size.width; ++x) differing += screen.Pixel(x, y) != copy->Pixel(x, y);
+        EXPECT_EQ(differing, 0);
+        EXPECT_GT(copy->Count(step.invert ? 0xFFFFFF : 0x000000) + copy->Count(kLightGrey), 0);
+    }
+}
+
 // The context's progress forwarder speaks for the context: a render inside
 // the paint reports its way through as notification 23 (what the status
 // bar's progress part shows) and clears it at the end.
