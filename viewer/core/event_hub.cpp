@@ -4,6 +4,11 @@
 
 namespace {
 
+// A drain message not answered within this long is taken for lost (a host's
+// message loop may take messages it does not dispatch): the next post sends
+// another, and the queue waits no longer than this.
+constexpr DWORD kDrainMessageGraceMs = 1000;
+
 // What Post queues: the event and who posted it.
 class QueueEntry : public RefCounted {
   public:
@@ -28,6 +33,14 @@ void DiscardUnderLock(EventHub* hub, PtrArray& array, uint32_t grow_step) {
         ScopedLock hold(hub->lock);
         SwapArrays(taken, array);
     }
+}
+
+// Posts the drain message unless one is on its way (hub lock held).
+void PostDrainMessage(EventHub* hub) {
+    const DWORD now = GetTickCount();
+    if (hub->drain_pending && now - hub->drain_posted_at < kDrainMessageGraceMs) return;
+    hub->drain_pending = PostMessageW(hub->window, kHubDrainMessage, 0, 0) != FALSE;
+    hub->drain_posted_at = now;
 }
 
 void Dispatch(EventHub* hub, RefCounted* sender, HubEvent* event) {
@@ -73,8 +86,7 @@ void PostEvent(EventHub* hub, RefCounted* sender, uint32_t code, const Variant* 
     // One message serves every event queued before its drain begins: each
     // message is a round trip to Wine's server, and an open posts ten
     // events at a time. A failed post leaves the next one to try again.
-    if (hub->drain_pending) return;
-    hub->drain_pending = PostMessageW(hub->window, kHubDrainMessage, 0, 0) != FALSE;
+    PostDrainMessage(hub);
 }
 
 }  // namespace
@@ -188,8 +200,7 @@ void EventHubDrain(EventHub* hub) {
             PtrArrayRemoveAt(hub->queue, 0);
             // What waits behind this entry has a message on its way: should
             // a listener run a message loop of its own, that loop drains it.
-            if (hub->queue.count > 0 && !hub->drain_pending)
-                hub->drain_pending = PostMessageW(hub->window, kHubDrainMessage, 0, 0) != FALSE;
+            if (hub->queue.count > 0) PostDrainMessage(hub);
         }
         Dispatch(hub, entry->sender.get(), entry->event.get());
         dispatched = true;

@@ -67,9 +67,10 @@ class EventHub : public RefCounted {
     PtrArray listeners{4, true};  // HubListener, in registration order
     PtrArray queue{16, true};     // posted entries, in posting order
     HWND window = nullptr;        // receives kHubDrainMessage; posting needs one
-    // A drain message is posted and its drain has not begun: posts queue
-    // behind it without a message of their own.
+    // A drain message is posted (at that tick) and its drain has not begun:
+    // posts queue behind it without a message of their own.
     bool drain_pending = false;
+    DWORD drain_posted_at = 0;
     // The thread draining the queue and how deep (a listener's own message
     // loop drains again inside a drain); 0 when none.
     DWORD drain_thread = 0;
