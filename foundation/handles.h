@@ -307,43 +307,25 @@ class ScopedSelect {
 // picture's copy. Made again when the size changes.
 class KeptBackBuffer {
   public:
-    KeptBackBuffer() = default;
-    ~KeptBackBuffer() { Reset(); }
-    KeptBackBuffer(const KeptBackBuffer&) = delete;
-    KeptBackBuffer& operator=(const KeptBackBuffer&) = delete;
-
-    // The buffer's DC, at least `width` x `height`, compatible with `dc`;
-    // null when it cannot be made.
+    // The buffer's DC, `width` x `height`, compatible with `dc`; null when it
+    // cannot be made.
     HDC Prepare(HDC dc, int width, int height) {
-        if (dc_ && width == width_ && height == height_) return dc_;
-        Reset();
-        dc_ = CreateCompatibleDC(dc);
-        bitmap_ = dc_ ? CreateCompatibleBitmap(dc, width, height) : nullptr;
-        if (!bitmap_) {
-            Reset();
-            return nullptr;
-        }
-        old_ = SelectObject(dc_, bitmap_);
+        if (dc_ && width == width_ && height == height_) return dc_.get();
+        // The DC goes before the bitmap selected into it.
+        dc_.Reset();
+        MemoryDC memory(dc);
+        bitmap_.Reset(memory ? CreateCompatibleBitmap(dc, width, height) : nullptr);
+        if (!bitmap_) return nullptr;
+        SelectObject(memory.get(), bitmap_.get());
+        dc_ = std::move(memory);
         width_ = width;
         height_ = height;
-        return dc_;
-    }
-    void Reset() {
-        if (dc_) {
-            if (old_) SelectObject(dc_, old_);
-            DeleteDC(dc_);
-        }
-        if (bitmap_) DeleteObject(bitmap_);
-        dc_ = nullptr;
-        bitmap_ = nullptr;
-        old_ = nullptr;
-        width_ = height_ = 0;
+        return dc_.get();
     }
 
   private:
-    HDC dc_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ old_ = nullptr;
+    GdiBitmap bitmap_;  // declared first: destroyed after the DC that holds it
+    MemoryDC dc_;
     int width_ = 0;
     int height_ = 0;
 };

@@ -169,26 +169,60 @@ std::wstring ZoomText(StatusBarWindow* bar) {
     return text;
 }
 
-bool Refreshes(uint32_t code, uint32_t part) {
-    switch (part) {
-        case kStatusPartPaper:
-            return code == event::kActiveItemChanged;
-        case kStatusPartScale:
-            return code == event::kActiveItemChanged || code == event::kDrawingScaleChanged;
-        case kStatusPartCutOut:
-            return code == event::kItemAdded || code == event::kItemKindChanged ||
-                   code == event::kViewChanged || code == event::kMainViewScaleChanged ||
-                   code == event::kItemRemoved || code == event::kActiveItemChanged ||
-                   code == event::kActivateItem || code == event::kSettingChanged;
-        case kStatusPartPage:
-            return code == event::kItemAdded || code == event::kItemKindChanged ||
-                   code == event::kItemRemoved || code == event::kActiveItemChanged ||
-                   code == event::kActivateItem;
-        case kStatusPartZoom:
-            return code == event::kActiveItemChanged || code == event::kMainViewRecomputed;
+constexpr uint32_t Bit(int32_t part) { return 1u << part; }
+
+// The parts that notification `code` changes, a bit per part.
+uint32_t PartsRefreshedBy(uint32_t code) {
+    switch (code) {
+        case event::kActiveItemChanged:
+            return Bit(kStatusPartPaper) | Bit(kStatusPartScale) | Bit(kStatusPartCutOut) | Bit(kStatusPartPage) |
+                   Bit(kStatusPartZoom);
+        case event::kDrawingScaleChanged:
+            return Bit(kStatusPartScale);
+        case event::kItemAdded:
+        case event::kItemKindChanged:
+        case event::kItemRemoved:
+        case event::kActivateItem:
+            return Bit(kStatusPartCutOut) | Bit(kStatusPartPage);
+        case event::kViewChanged:
+        case event::kMainViewScaleChanged:
+        case event::kSettingChanged:
+            return Bit(kStatusPartCutOut);
+        case event::kMainViewRecomputed:
+            return Bit(kStatusPartZoom);
         default:
-            return false;
+            return 0;
     }
+}
+
+// Fills the parts of the mask (a bit per part) from the active item.
+void RefreshParts(StatusBarWindow* bar, uint32_t parts) {
+    if (!bar || !bar->control || !parts) return;
+    Ref<DocItem> item = ViewerGetActiveItem(bar->context.get());
+    struct Change {
+        int32_t part;
+        std::wstring text;
+    };
+    Change changes[kStatusPartCount];
+    int32_t count = 0;
+    auto refresh = [&](int32_t part, auto text_of) {
+        if (!(parts & (1u << part))) return;
+        std::wstring text = text_of();
+        if (!Shows(bar, part, text)) changes[count++] = Change{part, std::move(text)};
+    };
+    refresh(kStatusPartPaper, [&] { return PaperText(bar, item.get()); });
+    refresh(kStatusPartScale, [&] { return ScaleText(bar, item.get()); });
+    refresh(kStatusPartCutOut, [&] { return CutOutText(bar, item.get()); });
+    refresh(kStatusPartPage, [&] { return PageText(bar, item.get()); });
+    refresh(kStatusPartZoom, [&] { return ZoomText(bar); });
+    if (count == 0) return;
+    // The control repaints itself at once for every text it is given. A
+    // refresh's new texts are painted with the next paint instead, once for
+    // all of them and for the refreshes before it (as Wine turns redrawing
+    // on again, it drops what was waiting to be painted, so the whole bar is
+    // painted again).
+    ScopedRedrawOff batch(bar->control.get());
+    for (int32_t i = 0; i < count; ++i) SetPart(bar, changes[i].part, changes[i].text);
 }
 
 }  // namespace
@@ -213,7 +247,7 @@ uint32_t StatusBarListener::TakeWaitingParts() {
 
 void StatusBarListener::DrainEnded() {
     const uint32_t parts = TakeWaitingParts();
-    if (Ref<StatusBarWindow> bar = parts ? Bar() : nullptr) StatusBarRefreshParts(bar.get(), parts);
+    if (Ref<StatusBarWindow> bar = parts ? Bar() : nullptr) RefreshParts(bar.get(), parts);
 }
 
 HubAnswer StatusBarListener::Notify(RefCounted* sender, HubEvent* event) {
@@ -232,8 +266,7 @@ HubAnswer StatusBarListener::Notify(RefCounted* sender, HubEvent* event) {
         case event::kSettingChanged:
             if (!(static_cast<uint64_t>(VariantToInt64(argument)) & setting::kLengthUnit))
                 return HubAnswer::kContinue;
-            StatusBarRefresh(bar.get(), event->code);
-            return HubAnswer::kHandled;
+            break;
         case event::kStatusText: {
             if (!sender) return HubAnswer::kContinue;
             WString text;
@@ -249,22 +282,22 @@ HubAnswer StatusBarListener::Notify(RefCounted* sender, HubEvent* event) {
         case event::kActiveItemChanged:
         case event::kActivateItem:
         case event::kMainViewRecomputed:
-        case event::kDrawingScaleChanged: {
+        case event::kDrawingScaleChanged:
             if (!sender) return HubAnswer::kContinue;
-            const uint32_t parts = StatusBarPartsRefreshedBy(event->code);
-            // More of the drain's notifications follow: the parts are filled
-            // once, when it ends or with the last of them.
-            if (EventHubDrainContinues(hub.get())) {
-                ScopedLock hold(lock_);
-                waiting_parts_ |= parts;
-                return HubAnswer::kHandled;
-            }
-            StatusBarRefreshParts(bar.get(), parts | TakeWaitingParts());
-            return HubAnswer::kHandled;
-        }
+            break;
         default:
             return HubAnswer::kContinue;
     }
+    const uint32_t parts = PartsRefreshedBy(event->code);
+    // More of the drain's notifications follow: the parts are filled once,
+    // when it ends or with the last of them.
+    if (EventHubDrainContinues(hub.get())) {
+        ScopedLock hold(lock_);
+        waiting_parts_ |= parts;
+        return HubAnswer::kHandled;
+    }
+    RefreshParts(bar.get(), parts | TakeWaitingParts());
+    return HubAnswer::kHandled;
 }
 
 // ---- Status bar
@@ -377,45 +410,7 @@ void StatusBarSetProgress(StatusBarWindow* bar, int32_t percent) {
     bar->progress_drawn = wanted;
 }
 
-uint32_t StatusBarPartsRefreshedBy(uint32_t code) {
-    uint32_t parts = 0;
-    for (uint32_t part = 0; part < kStatusPartCount; ++part)
-        if (Refreshes(code, part)) parts |= 1u << part;
-    return parts;
-}
-
-void StatusBarRefresh(StatusBarWindow* bar, uint32_t code) {
-    StatusBarRefreshParts(bar, StatusBarPartsRefreshedBy(code));
-}
-
-void StatusBarRefreshParts(StatusBarWindow* bar, uint32_t parts) {
-    if (!bar || !bar->control || !parts) return;
-    Ref<DocItem> item = ViewerGetActiveItem(bar->context.get());
-    struct Change {
-        int32_t part;
-        std::wstring text;
-    };
-    Change changes[kStatusPartCount];
-    int32_t count = 0;
-    auto refresh = [&](int32_t part, auto text_of) {
-        if (!(parts & (1u << part))) return;
-        std::wstring text = text_of();
-        if (!Shows(bar, part, text)) changes[count++] = Change{part, std::move(text)};
-    };
-    refresh(kStatusPartPaper, [&] { return PaperText(bar, item.get()); });
-    refresh(kStatusPartScale, [&] { return ScaleText(bar, item.get()); });
-    refresh(kStatusPartCutOut, [&] { return CutOutText(bar, item.get()); });
-    refresh(kStatusPartPage, [&] { return PageText(bar, item.get()); });
-    refresh(kStatusPartZoom, [&] { return ZoomText(bar); });
-    if (count == 0) return;
-    // The control repaints itself at once for every text it is given. A
-    // refresh's new texts are painted with the next paint instead, once for
-    // all of them and for the refreshes before it (as Wine turns redrawing
-    // on again, it drops what was waiting to be painted, so the whole bar is
-    // painted again).
-    ScopedRedrawOff batch(bar->control.get());
-    for (int32_t i = 0; i < count; ++i) SetPart(bar, changes[i].part, changes[i].text);
-}
+void StatusBarRefresh(StatusBarWindow* bar, uint32_t code) { RefreshParts(bar, PartsRefreshedBy(code)); }
 
 void PostRectStatusText(ViewerContext* context, const RectD& rect_mm, bool size_only) {
     Ref<DocItem> item = ViewerGetActiveItem(context);

@@ -95,10 +95,6 @@ void StatusBarSetProgress(StatusBarWindow* bar, int32_t percent);
 // Fills the parts from the active item as notification `code` requires
 // (14 refreshes every part but the status text and the progress).
 void StatusBarRefresh(StatusBarWindow* bar, uint32_t code);
-// The parts (a bit per part) that notification `code` refreshes.
-uint32_t StatusBarPartsRefreshedBy(uint32_t code);
-// Fills the parts of the mask from the active item.
-void StatusBarRefreshParts(StatusBarWindow* bar, uint32_t parts);
 
 // The size (or corner) form of the rectangle on the active item, posted as
 // the status text; while the main view or the preview drags a rectangle.
