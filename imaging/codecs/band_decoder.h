@@ -24,4 +24,6 @@ class BandDecoder {
     // bad data or cancellation.
     virtual bool Decode(ByteReader* reader, RasterSink* sink, uint32_t image_rows, const RectI* source_rect,
                         const PointI* origin, ProgressSink* progress) = 0;
+    // Whether the rows reach the sink packed (PutRow), not as runs.
+    virtual bool DeliversPackedRows() const { return false; }
 };

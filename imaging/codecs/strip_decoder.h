@@ -29,6 +29,7 @@ class StripDecoder : public BandDecoder {
 
     bool Decode(ByteReader* reader, RasterSink* sink, uint32_t image_rows, const RectI* source_rect,
                 const PointI* origin, ProgressSink* progress) override;
+    bool DeliversPackedRows() const override { return true; }
 
     // A decoder built with parameters it cannot handle answers every Decode
     // with false.

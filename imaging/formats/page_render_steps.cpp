@@ -72,8 +72,12 @@ Ref<RasterSink> RenderCreateSink(const RenderRun& run, const PagePlacement& plac
     Ref<RasterSink> sink = CreateSink(source_width, source_height, target_width, target_height,
                                       run.bits_per_pixel, run.palette, placement.rotation, placement.flip_x,
                                       placement.flip_y, placement.invert, RenderCoversImage(run));
-    // Large bilevel pages: the sink works on a second thread beside the decoder.
-    if (RelaySinkWorthwhile(sink.get())) {
+    // Large bilevel pages: the sink works on a second thread beside the
+    // decoder. Whole packed rows that the sink counts a word at a time would
+    // only pass through the relay on this thread: no thread for them.
+    const bool rows_stay = run.decoder && run.decoder->DeliversPackedRows() && RenderCoversImage(run) &&
+                           sink && sink->TakesPackedRowCheaply(0, 0, 0);
+    if (!rows_stay && RelaySinkWorthwhile(sink.get())) {
         if (Ref<RasterSink> relay = RelaySinkCreate(sink.get())) return relay;
     }
     return sink;

@@ -417,6 +417,7 @@ Ref<RasterImage> TiffDirRender(TiffDir* dir, DataSource* source, const PagePlace
     steps.image_rows = dir->tile_length;
     steps.bits_per_pixel = TiffDirRowBits(dir);
     steps.palette = palette.get();
+    steps.decoder = run.decoder.get();
     steps.token_lock = &dir->lock;
     steps.token = &dir->token;
     // Whether the render covers the image, asked before any reduction

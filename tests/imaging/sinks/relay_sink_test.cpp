@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "foundation/progress.h"
+#include "imaging/codecs/band_decoder.h"
+#include "imaging/formats/page_render_steps.h"
 #include "tests/imaging/codecs/ccitt_test_support.h"
 
 namespace {
@@ -158,4 +160,43 @@ TEST(RelaySink, CancelledDecodeStopsTheRelayThread) {
         EXPECT_EQ(sink->rows_received <= 40, cancelled) << sink->rows_received;  // a row a poll at most
         EXPECT_NE(sink->thread, GetCurrentThreadId());
     }
+}
+
+// A whole page of packed rows that the screen's reduction counts a word at a
+// time gets no second thread: the relay would pass every row straight on. A
+// decoder of runs, or a part of the page, keeps the relay. (Only a sink
+// without a relay in front says it takes packed rows cheaply.)
+TEST(RelaySink, WholePagesOfPackedRowsCountedByWordsGetNoThread) {
+    struct Decoder : BandDecoder {
+        explicit Decoder(bool packed) : packed(packed) {}
+        bool Decode(ByteReader*, RasterSink*, uint32_t, const RectI*, const PointI*, ProgressSink*) override {
+            return false;
+        }
+        bool DeliversPackedRows() const override { return packed; }
+        bool packed;
+    };
+    Decoder packed(true), runs(false);
+    RenderRun run;
+    run.image_width = 4096;
+    run.image_height = 3072;
+    run.source = RectI{{run.image_width, run.image_height}, {}};
+    run.image_rows = run.image_height;
+    run.bits_per_pixel = 1;
+    PagePlacement placement;
+    PagePlacementInit(placement);
+    placement.pixel_width = 400;
+    placement.pixel_height = 300;
+    auto takes_rows_itself = [&](BandDecoder* decoder, const RectI& source) {
+        run.decoder = decoder;
+        run.source = source;
+        Ref<RasterSink> sink = RenderCreateSink(run, placement);
+        return sink && sink->TakesPackedRowCheaply(0, 0, 0);
+    };
+    const RectI whole{{4096, 3072}, {}};
+    EXPECT_TRUE(takes_rows_itself(&packed, whole));
+    // With one processor no page gets a relay.
+    Ref<RasterSink> plain = CreateSink(4096, 3072, 400, 300, 1, nullptr, 0, false, false, false, true);
+    const bool relayed = RelaySinkWorthwhile(plain.get());
+    EXPECT_EQ(takes_rows_itself(&runs, whole), !relayed);
+    EXPECT_EQ(takes_rows_itself(&packed, RectI{{4096, 2048}, {}}), !relayed);
 }
