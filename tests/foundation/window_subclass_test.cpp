@@ -26,7 +26,7 @@ const Subclassing kOurs = {&WindowSubclassAdd, &WindowSubclassRemove, &WindowSub
 const Subclassing kComctl32 = {
     [](HWND w, SUBCLASSPROC p, UINT_PTR id, DWORD_PTR d) { return SetWindowSubclass(w, p, id, d) != FALSE; },
     [](HWND w, SUBCLASSPROC p, UINT_PTR id) { return RemoveWindowSubclass(w, p, id) != FALSE; },
-    &DefSubclassProc};
+    [](HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefSubclassProc(w, m, wp, lp); }};
 const Subclassing* g_under_test = &kOurs;
 std::vector<std::string> g_journal;
 
@@ -91,11 +91,14 @@ std::vector<std::string> Journey(const Subclassing& subclassing) {
     return std::move(g_journal);
 }
 
+BOOL CALLBACK CountProperty(HWND, LPWSTR, HANDLE, ULONG_PTR count) {
+    ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
 int PropertyCount(HWND window) {
     int count = 0;
-    EnumPropsExW(
-        window, [](HWND, LPWSTR, HANDLE, ULONG_PTR n) { return ++*reinterpret_cast<int*>(n), TRUE; },
-        reinterpret_cast<LPARAM>(&count));
+    EnumPropsExW(window, &CountProperty, reinterpret_cast<LPARAM>(&count));
     return count;
 }
 

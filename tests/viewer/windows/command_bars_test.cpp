@@ -303,6 +303,14 @@ TEST(StatusBar, NewTextsLeaveTheBarAsShownOrHidden) {
     }
 }
 
+// Counts the times the control's redrawing is switched off, into the int
+// its data points to.
+LRESULT CALLBACK CountRedrawsOff(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                 DWORD_PTR counter) {
+    if (message == WM_SETREDRAW && !wparam) ++*reinterpret_cast<int*>(counter);
+    return WindowSubclassNext(window, message, wparam, lparam);
+}
+
 // Notifications queued together fill the parts once, as the drain ends or
 // with the last of them: the control's redrawing goes off and on once, and
 // the texts are the ones the notifications give one at a time.
@@ -315,12 +323,8 @@ TEST(StatusBar, ADrainsNotificationsFillThePartsOnceWithTheSameTexts) {
     ASSERT_TRUE(h.viewer.Open({dir + "/a4a3.tif"}));
     Ref<DocItem> document = h.viewer.Document(0);
     Ref<EventHub> hub = AppGetEventHub(h.viewer.root.get());
-    static int redraws_off = 0;
-    auto count = [](HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR) -> LRESULT {
-        if (message == WM_SETREDRAW && !wparam) ++redraws_off;
-        return WindowSubclassNext(window, message, wparam, lparam);
-    };
-    ASSERT_TRUE(WindowSubclassAdd(h.control, count, 77, 0));
+    static int redraws_off = 0;  // outlives the control, whichever way the test ends
+    ASSERT_TRUE(WindowSubclassAdd(h.control, &CountRedrawsOff, 77, reinterpret_cast<DWORD_PTR>(&redraws_off)));
     auto texts = [&] {
         std::vector<std::wstring> all;
         for (int part = kStatusPartPaper; part < kStatusPartCount; ++part) all.push_back(h.Text(part));
@@ -352,7 +356,7 @@ TEST(StatusBar, ADrainsNotificationsFillThePartsOnceWithTheSameTexts) {
         EXPECT_EQ(texts(), expected);
         EXPECT_EQ(redraws_off, 1);
     }
-    WindowSubclassRemove(h.control, count, 77);
+    WindowSubclassRemove(h.control, &CountRedrawsOff, 77);
 }
 
 TEST(StatusBar, StatusTextNeedsASender) {
