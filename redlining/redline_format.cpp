@@ -195,6 +195,10 @@ Step PageReader::Line(std::string_view line) {
     }
     if (line == "</r:layer>") {
         if (!open_layer_) return Step::kStop;
+        // An object still open here never ended (its closing line damaged):
+        // it is lost, and the page was not read whole.
+        if (in_object_) whole_ = false;
+        in_object_ = in_attribute_ = false;
         if (!page_layer_) {
             page_layer_ = open_layer_;
         } else if (open_layer_->objects.Count() > 0) {
@@ -261,6 +265,9 @@ Step PageReader::Line(std::string_view line) {
 
 Step PageReader::EndObject() {
     if (!in_object_ || object_id_ < 0 || object_type_ < 0) return Step::kStop;
+    // The same for an attribute that never ended: the object lacks it.
+    if (in_attribute_) whole_ = false;
+    in_attribute_ = false;
     // An object the model refuses (an unknown type, a malformed geometry) is
     // dropped; the rest of the page stays.
     Ref<RedlineObject> object =

@@ -236,6 +236,10 @@ KNOWN_BAD = [
     # A page that cannot be read: saving over its companion file lost it.
     (companion_case, ("page", 1, lambda text: (deflated(text.replace(b"<r:type>6</r:type>", b"<r:type>99</r:type>")),
                                                  "an object of an unknown type"))),
+    # An object whose closing line is broken: it was dropped unnoticed, and
+    # saving over its companion file lost it.
+    (companion_case, ("page", 2, lambda text: (deflated(text.replace(b"</r:object>", b"</r\r:object>")),
+                                                 "an object that never ends"))),
 ]
 
 
