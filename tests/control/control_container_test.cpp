@@ -251,6 +251,29 @@ TEST_F(ControlContainerTest, EventPointsAndSafetyAnswers) {
         ComPtr<IConnectionPoint> none;
         EXPECT_EQ(points->FindConnectionPoint(IID_IDropTarget, none.Put()), CONNECT_E_NOCONNECTION);
 
+        // A container that enumerates finds the same two points.
+        ComPtr<IEnumConnectionPoints> all;
+        ASSERT_EQ(points->EnumConnectionPoints(all.Put()), S_OK);
+        ASSERT_TRUE(all);
+        IConnectionPoint* found[3] = {};
+        ULONG fetched = 0;
+        EXPECT_EQ(all->Next(3, found, &fetched), S_FALSE);
+        ASSERT_EQ(fetched, 2u);
+        EXPECT_EQ(found[0], events.get());
+        EXPECT_EQ(found[1], notify.get());
+        for (ULONG i = 0; i < fetched; ++i) found[i]->Release();
+        ComPtr<IEnumConnectionPoints> again;
+        ASSERT_EQ(all->Clone(again.Put()), S_OK);
+        EXPECT_EQ(again->Next(1, found, nullptr), S_FALSE);
+        EXPECT_EQ(all->Reset(), S_OK);
+        EXPECT_EQ(all->Skip(1), S_OK);
+        EXPECT_EQ(all->Next(1, found, nullptr), S_OK);
+        EXPECT_EQ(found[0], notify.get());
+        found[0]->Release();
+        EXPECT_EQ(all->Skip(1), S_FALSE);
+        again.Reset();
+        all.Reset();
+
         DWORD first = 0;
         DWORD second = 0;
         IDispatch* dispatch = &sink;
