@@ -5,6 +5,8 @@
 // after windows.h, which they need
 #include <gtest/gtest.h>
 
+#include <objsafe.h>
+
 #include <map>
 #include <string>
 #include <vector>
@@ -178,6 +180,64 @@ TEST_F(HandOverTest, SecondControlOfThisProcessNeedsThreeBrowserFrames) {
     EXPECT_EQ(CloseRequests()[browsers[0]], 0);
     EXPECT_EQ(CloseRequests()[browsers[1]], 0);
     CloseControl(first);
+}
+
+// Whether any item of the control's tree has a document source (its
+// FileName). Documents get small ids, counted from the tree's root.
+bool HasAnyDocument(IPlovexCtrl* control) {
+    for (long id = 0; id < 50; ++id) {
+        ComPtr<IDocument> document;
+        BSTR name = nullptr;
+        if (FAILED(control->GetDocument(id, document.Put())) || !document) continue;
+        const bool named = SUCCEEDED(document->get_FileName(&name)) && name;
+        SysFreeString(name);
+        if (named) return true;
+    }
+    return false;
+}
+
+// SRC is the page's choice as well: once the browser has said that the
+// page's data are untrusted, a local file opens only for a page that came
+// from this machine itself (or with the machine's consent, which the
+// object-safety tests cover).
+TEST_F(HandOverTest, UntrustedPagesSrcOpensALocalFileOnlyForALocalPage) {
+    auto opens = [&](const wchar_t* page_url) {
+        HWND host = Host(nullptr);
+        PageDocument page(L"text/html", page_url);
+        Site site(host);
+        site.page = &page;
+        Bag bag(FileUrlOf(document_));
+        bool opened = false;
+        {
+            ComPtr<IOleObject> control = library_.CreateControl();
+            ComPtr<IObjectSafety> safety;
+            ComPtr<IPersistPropertyBag> persist;
+            ComPtr<IPlovexCtrl> automation;
+            if (!control || FAILED(control->SetClientSite(&site)) ||
+                FAILED(control->QueryInterface(IID_IObjectSafety, safety.PutVoid())) ||
+                FAILED(control->QueryInterface(IID_IPersistPropertyBag, persist.PutVoid())) ||
+                FAILED(control->QueryInterface(IID_IPlovexCtrl, automation.PutVoid()))) {
+                ADD_FAILURE() << "no control";
+                return false;
+            }
+            safety->SetInterfaceSafetyOptions(IID_IPersistPropertyBag, INTERFACESAFE_FOR_UNTRUSTED_DATA,
+                                              INTERFACESAFE_FOR_UNTRUSTED_DATA);
+            persist->Load(&bag, nullptr);
+            RECT rect = {0, 0, 400, 300};
+            control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, host, &rect);
+            // The viewer opens SRC as it starts, the list entry at once.
+            EXPECT_NE(GetWindow(ControlWindow(control.get()), GW_CHILD), nullptr);
+            opened = HasAnyDocument(automation.get());
+            automation.Reset();
+            safety.Reset();
+            persist.Reset();
+            CloseControl(control);
+        }
+        EXPECT_EQ(page.references, 0u);
+        return opened;
+    };
+    EXPECT_FALSE(opens(L"http://server.example/page.html"));
+    EXPECT_TRUE(opens(L"file:///Z:/pages/page.html"));
 }
 
 }  // namespace

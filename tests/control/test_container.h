@@ -155,7 +155,10 @@ class Site : public IOleClientSite, public IOleInPlaceSite, public IOleControlSi
         ++activations;
         return S_OK;
     }
-    STDMETHODIMP OnUIActivate() override { return S_OK; }
+    STDMETHODIMP OnUIActivate() override {
+        ui_active = true;
+        return S_OK;
+    }
     STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document, LPRECT position,
                                   LPRECT clip, LPOLEINPLACEFRAMEINFO) override {
         *frame = nullptr;
@@ -165,7 +168,10 @@ class Site : public IOleClientSite, public IOleInPlaceSite, public IOleControlSi
         return S_OK;
     }
     STDMETHODIMP Scroll(SIZE) override { return E_NOTIMPL; }
-    STDMETHODIMP OnUIDeactivate(BOOL) override { return S_OK; }
+    STDMETHODIMP OnUIDeactivate(BOOL) override {
+        ui_active = false;
+        return S_OK;
+    }
     STDMETHODIMP OnInPlaceDeactivate() override {
         ++deactivations;
         return S_OK;
@@ -186,7 +192,10 @@ class Site : public IOleClientSite, public IOleInPlaceSite, public IOleControlSi
         ++keys_offered;
         return S_FALSE;
     }
-    STDMETHODIMP OnFocus(BOOL) override { return S_OK; }
+    STDMETHODIMP OnFocus(BOOL focused) override {
+        has_focus = focused != FALSE;
+        return S_OK;
+    }
     STDMETHODIMP ShowPropertyFrame() override { return E_NOTIMPL; }
 
     // IDispatch: the ambient properties.
@@ -208,6 +217,9 @@ class Site : public IOleClientSite, public IOleInPlaceSite, public IOleControlSi
     int activations = 0;
     int deactivations = 0;
     int keys_offered = 0;
+    // The control made itself UI-active (and has not been deactivated).
+    bool ui_active = false;
+    bool has_focus = false;
     bool user_mode = true;
     IOleContainer* page = nullptr;  // the hosting page, when the test gives one
 
