@@ -316,9 +316,8 @@ STDMETHODIMP PlovexCtrl::Load(IPropertyBag* bag, IErrorLog*) {
 // ---- Connection points ------------------------------------------------------
 
 STDMETHODIMP PlovexCtrl::EnumConnectionPoints(IEnumConnectionPoints** out) {
-    return ConnectionPointEnum::Create({ComPtr<IConnectionPoint>(&events_point_),
-                                        ComPtr<IConnectionPoint>(&property_point_)},
-                                       out);
+    return ConnectionPointEnum::Create(
+        {ComPtr<IConnectionPoint>(&events_point_), ComPtr<IConnectionPoint>(&property_point_)}, out);
 }
 
 STDMETHODIMP PlovexCtrl::FindConnectionPoint(REFIID iid, IConnectionPoint** out) {

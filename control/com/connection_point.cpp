@@ -68,7 +68,8 @@ const ComInterfaceEntry ConnectionPointEnum::kInterfaces[] = {
     {},
 };
 
-HRESULT ConnectionPointEnum::Create(std::vector<ComPtr<IConnectionPoint>> points, IEnumConnectionPoints** out) {
+HRESULT ConnectionPointEnum::Create(std::vector<ComPtr<IConnectionPoint>> points,
+                                    IEnumConnectionPoints** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
     return ComCreate(new ConnectionPointEnum(std::move(points)), IID_IEnumConnectionPoints,

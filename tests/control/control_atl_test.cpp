@@ -6,7 +6,6 @@
 #include <windows.h>
 // after windows.h, which they need
 #include <gtest/gtest.h>
-
 #include <objsafe.h>
 
 #include "control/object_safety.h"
@@ -115,8 +114,8 @@ TEST(AtlContainerTest, AnUntrustedCallerOpensOnlyWhatTheWebServes) {
     };
 
     // A local path, a UNC path and a file URL: refused by every opening member.
-    for (const std::wstring& name : {local, std::wstring(L"\\\\127.0.0.1\\share\\plan.tif"),
-                                     FileUrlOf(dir + "/local.bmp")}) {
+    for (const std::wstring& name :
+         {local, std::wstring(L"\\\\127.0.0.1\\share\\plan.tif"), FileUrlOf(dir + "/local.bmp")}) {
         EXPECT_EQ(open(name), -1) << Utf8Of(name);
         VARIANT info = Call(control.get(), L"GetInfo", {Text(L"DO_OPENFILE"), Text(name)});
         EXPECT_EQ(info.vt, VT_I4);

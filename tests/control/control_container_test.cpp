@@ -233,7 +233,8 @@ TEST_F(ControlContainerTest, ClickInTheViewerAsksABrowserForTheKeys) {
             DispatchMessageW(&message);
         }
         return rotation_of_page() && rotation == 270;
-    })) << "the page did not turn: rotation " << rotation;
+    })) << "the page did not turn: rotation "
+        << rotation;
     keys[VK_CONTROL] = 0;
     SetKeyboardState(keys);
 

@@ -4,7 +4,6 @@
 #include <windows.h>
 // after windows.h, which they need
 #include <gtest/gtest.h>
-
 #include <objsafe.h>
 
 #include <map>

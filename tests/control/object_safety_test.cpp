@@ -37,10 +37,10 @@ TEST(ObjectSafetyTest, UntrustedPagesOpenLocalFilesOnlyFromLocalPagesOrWithConse
         bool network;
     };
     const Case targets[] = {
-        {L"http://server.example/plan.tif", true},  {L"HTTPS://server.example/a/b.tif?x=1", true},
-        {L"ftp://server.example/plan.tif", true},   {L"C:\\drawings\\plan.tif", false},
-        {L"\\\\server\\share\\plan.tif", false}, {L"file:///C:/drawings/plan.tif", false},
-        {L"file://server/share/plan.tif", false},   {L"plan.tif", false},
+        {L"http://server.example/plan.tif", true},    {L"HTTPS://server.example/a/b.tif?x=1", true},
+        {L"ftp://server.example/plan.tif", true},     {L"C:\\drawings\\plan.tif", false},
+        {L"\\\\server\\share\\plan.tif", false},      {L"file:///C:/drawings/plan.tif", false},
+        {L"file://server/share/plan.tif", false},     {L"plan.tif", false},
         {L"gopher://server.example/plan.tif", false},
     };
     const WString web_page(L"http://server.example/page.html");

@@ -215,7 +215,8 @@ bool CrackDownloadUrl(const WString& path, WString& url_path) {
     WString host, extra, user, password;
     uint16_t port = 0;
     return UrlCrack(path, scheme, host, url_path, extra, user, password, port) &&
-           (scheme == INTERNET_SCHEME_FTP || scheme == INTERNET_SCHEME_HTTP || scheme == INTERNET_SCHEME_HTTPS);
+           (scheme == INTERNET_SCHEME_FTP || scheme == INTERNET_SCHEME_HTTP ||
+            scheme == INTERNET_SCHEME_HTTPS);
 }
 
 // Sets the needs-worker and local flags, the file name and the title that
