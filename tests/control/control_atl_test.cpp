@@ -34,24 +34,63 @@ HWND FindDescendant(HWND window, const wchar_t* class_name) {
     return nullptr;
 }
 
+// Wine's atl.dll and a top-level window holding an "AtlAxWin" window for
+// the control's ProgID (the control must be registered).
+class AtlHost {
+  public:
+    AtlHost() {
+        atl_.Reset(LoadLibraryW(L"atl.dll"));
+        auto init = Entry<AtlAxWinInitFunction>("AtlAxWinInit");
+        get_control_ = Entry<AtlAxGetControlFunction>("AtlAxGetControl");
+        if (!init || !get_control_) return;
+        // False when an earlier case registered the window class already.
+        init();
+        top = CreateWindowExW(0, L"STATIC", L"atl host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 640,
+                              480, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        if (top) {
+            ax = CreateWindowExW(0, L"AtlAxWin", L"PlovexActiveXCtrl.PlovexCtrl", WS_CHILD | WS_VISIBLE, 0, 0,
+                                 600, 400, top, nullptr, GetModuleHandleW(nullptr), nullptr);
+        }
+    }
+    ~AtlHost() { Close(); }
+    AtlHost(const AtlHost&) = delete;
+    AtlHost& operator=(const AtlHost&) = delete;
+
+    // The hosted control; null without one.
+    ComPtr<IUnknown> Control() const {
+        ComPtr<IUnknown> control;
+        if (ax && get_control_) get_control_(ax, control.Put());
+        return control;
+    }
+    // The container's end, which closes the control.
+    void Close() {
+        if (top) DestroyWindow(top);
+        top = ax = nullptr;
+    }
+
+    HWND top = nullptr;
+    HWND ax = nullptr;
+
+  private:
+    // Through a data pointer: the entry points' types differ from FARPROC's.
+    template <class Function>
+    Function Entry(const char* name) {
+        return atl_ ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(atl_.get(), name)))
+                    : nullptr;
+    }
+
+    ModuleHandle atl_;
+    AtlAxGetControlFunction get_control_ = nullptr;
+};
+
 TEST(AtlContainerTest, AtlAxWinHostsTheControlWithTheViewerInside) {
     OleInitialize(nullptr);
     ControlLibrary library;
     ASSERT_TRUE(library.loaded());
     ASSERT_EQ(library.register_server(), S_OK);
 
-    ModuleHandle atl(LoadLibraryW(L"atl.dll"));
-    ASSERT_TRUE(atl);
-    auto init = reinterpret_cast<AtlAxWinInitFunction>(
-        reinterpret_cast<void*>(GetProcAddress(atl.get(), "AtlAxWinInit")));
-    ASSERT_NE(init, nullptr);
-    ASSERT_TRUE(init());
-
-    HWND top = CreateWindowExW(0, L"STATIC", L"atl host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 640,
-                               480, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    ASSERT_NE(top, nullptr);
-    HWND ax = CreateWindowExW(0, L"AtlAxWin", L"PlovexActiveXCtrl.PlovexCtrl", WS_CHILD | WS_VISIBLE, 0, 0,
-                              600, 400, top, nullptr, GetModuleHandleW(nullptr), nullptr);
+    AtlHost host;
+    const HWND ax = host.ax;
     ASSERT_NE(ax, nullptr);
     HWND frame = nullptr;
     EXPECT_TRUE(WaitFor([&] { return (frame = FindDescendant(ax, kFrameClass)) != nullptr; }))
@@ -63,7 +102,7 @@ TEST(AtlContainerTest, AtlAxWinHostsTheControlWithTheViewerInside) {
         EXPECT_EQ(GetParent(control_window), ax);
         EXPECT_TRUE(GetWindowLongW(frame, GWL_STYLE) & WS_CHILD);
     }
-    DestroyWindow(top);
+    host.Close();
     // The container's end closed the control and stopped its viewer.
     EXPECT_FALSE(frame && IsWindow(frame));
     // The other control tests find the registry as they left it.
@@ -82,22 +121,9 @@ TEST(AtlContainerTest, AnUntrustedCallerOpensOnlyWhatTheWebServes) {
     ControlLibrary library;
     ASSERT_TRUE(library.loaded());
     ASSERT_EQ(library.register_server(), S_OK);
-    ModuleHandle atl(LoadLibraryW(L"atl.dll"));
-    ASSERT_TRUE(atl);
-    auto init = reinterpret_cast<AtlAxWinInitFunction>(
-        reinterpret_cast<void*>(GetProcAddress(atl.get(), "AtlAxWinInit")));
-    auto get_control = reinterpret_cast<AtlAxGetControlFunction>(
-        reinterpret_cast<void*>(GetProcAddress(atl.get(), "AtlAxGetControl")));
-    ASSERT_TRUE(init && get_control);
-    // False when an earlier case registered the window class already.
-    init();
-    HWND top = CreateWindowExW(0, L"STATIC", L"atl host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 640,
-                               480, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    HWND ax = CreateWindowExW(0, L"AtlAxWin", L"PlovexActiveXCtrl.PlovexCtrl", WS_CHILD | WS_VISIBLE, 0, 0,
-                              600, 400, top, nullptr, GetModuleHandleW(nullptr), nullptr);
-    ASSERT_NE(ax, nullptr);
-    ComPtr<IUnknown> object;
-    ASSERT_EQ(get_control(ax, object.Put()), S_OK);
+    AtlHost host;
+    ComPtr<IUnknown> object = host.Control();
+    ASSERT_TRUE(object);
     ComPtr<IObjectSafety> safety;
     ASSERT_EQ(object->QueryInterface(IID_IObjectSafety, safety.PutVoid()), S_OK);
     ASSERT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, INTERFACESAFE_FOR_UNTRUSTED_CALLER,
@@ -141,7 +167,7 @@ TEST(AtlContainerTest, AnUntrustedCallerOpensOnlyWhatTheWebServes) {
     control.Reset();
     safety.Reset();
     object.Reset();
-    DestroyWindow(top);
+    host.Close();
     EXPECT_EQ(library.unregister_server(), S_OK);
     OleUninitialize();
     server.Stop();
