@@ -1,6 +1,7 @@
 #include "control/object_safety.h"
 
 #include <atomic>
+#include <cwctype>
 
 #include "foundation/registry.h"
 #include "viewer/core/settings.h"

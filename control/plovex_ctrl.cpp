@@ -112,8 +112,9 @@ PlovexCtrl::PlovexCtrl()
     : events_point_(this, DIID__IPlovexCtrlEvents), property_point_(this, IID_IPropertyNotifySink) {}
 
 PlovexCtrl::~PlovexCtrl() {
-    // A container that released the control without closing it.
-    // No count is left to hold the control for its shutdown here.
+    // A container that released the control without closing it. The count
+    // is spent: the shutdown runs without the reference ControlShutdown
+    // takes.
     if (window_) {
         SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
         StopViewer();

@@ -174,7 +174,8 @@ bool PlovexCtrl::ControlStart() {
         return true;
     }
     if (context_) return false;
-    // Set before the container said its page is untrusted, or after.
+    // SRC may have been read before the container said that the page is
+    // untrusted.
     if (WStrLength(pending_src_) > 0 && !MayOpen(pending_src_)) pending_src_ = WString();
     SetWindowLongW(window_, GWL_STYLE, GetWindowLongW(window_, GWL_STYLE) | WS_BORDER);
     SetWindowPos(window_, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
