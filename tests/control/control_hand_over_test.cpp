@@ -4,7 +4,6 @@
 #include <windows.h>
 // after windows.h, which they need
 #include <gtest/gtest.h>
-#include <objsafe.h>
 
 #include <map>
 #include <string>
@@ -205,33 +204,14 @@ TEST_F(HandOverTest, UntrustedPagesSrcOpensALocalFileOnlyForALocalPage) {
         PageDocument page(L"text/html", page_url);
         Site site(host);
         site.page = &page;
-        Bag bag(FileUrlOf(document_));
-        bool opened = false;
-        {
-            ComPtr<IOleObject> control = library_.CreateControl();
-            ComPtr<IObjectSafety> safety;
-            ComPtr<IPersistPropertyBag> persist;
-            ComPtr<IPlovexCtrl> automation;
-            if (!control || FAILED(control->SetClientSite(&site)) ||
-                FAILED(control->QueryInterface(IID_IObjectSafety, safety.PutVoid())) ||
-                FAILED(control->QueryInterface(IID_IPersistPropertyBag, persist.PutVoid())) ||
-                FAILED(control->QueryInterface(IID_IPlovexCtrl, automation.PutVoid()))) {
-                ADD_FAILURE() << "no control";
-                return false;
-            }
-            safety->SetInterfaceSafetyOptions(IID_IPersistPropertyBag, INTERFACESAFE_FOR_UNTRUSTED_DATA,
-                                              INTERFACESAFE_FOR_UNTRUSTED_DATA);
-            persist->Load(&bag, nullptr);
-            RECT rect = {0, 0, 400, 300};
-            control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, host, &rect);
-            // The viewer opens SRC as it starts, the list entry at once.
-            EXPECT_NE(GetWindow(ControlWindow(control.get()), GW_CHILD), nullptr);
-            opened = HasAnyDocument(automation.get());
-            automation.Reset();
-            safety.Reset();
-            persist.Reset();
-            CloseControl(control);
-        }
+        ComPtr<IOleObject> control =
+            ActivateControl(library_, site, host, FileUrlOf(document_), INTERFACESAFE_FOR_UNTRUSTED_DATA);
+        ComPtr<IPlovexCtrl> automation;
+        if (control) control->QueryInterface(IID_IPlovexCtrl, automation.PutVoid());
+        // The viewer opens SRC as it starts, the list entry at once.
+        const bool opened = automation && HasAnyDocument(automation.get());
+        automation.Reset();
+        CloseControl(control);
         EXPECT_EQ(page.references, 0u);
         return opened;
     };

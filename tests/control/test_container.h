@@ -6,6 +6,7 @@
 
 #include <windows.h>
 // after windows.h, which they need
+#include <objsafe.h>
 #include <ocidl.h>
 #include <olectl.h>
 #include <oleidl.h>
@@ -438,11 +439,16 @@ inline std::wstring FileUrlOf(const std::string& unix_path) {
 }
 
 // A new control of the library, given SRC through a property bag when
-// `src` is not empty and activated in place in `host` for `site`.
+// `src` is not empty and activated in place in `host` for `site`. With
+// `untrusted` (INTERFACESAFE_ bits), the container first says what of the
+// page is untrusted, as a browser does.
 inline ComPtr<IOleObject> ActivateControl(const ControlLibrary& library, Site& site, HWND host,
-                                          const std::wstring& src = L"") {
+                                          const std::wstring& src = L"", DWORD untrusted = 0) {
     ComPtr<IOleObject> control = library.CreateControl();
     if (!control || FAILED(control->SetClientSite(&site))) return nullptr;
+    ComPtr<IObjectSafety> safety;
+    if (untrusted && SUCCEEDED(control->QueryInterface(IID_IObjectSafety, safety.PutVoid())))
+        safety->SetInterfaceSafetyOptions(IID_IPersistPropertyBag, untrusted, untrusted);
     ComPtr<IPersistPropertyBag> persist;
     if (!src.empty() && SUCCEEDED(control->QueryInterface(IID_IPersistPropertyBag, persist.PutVoid()))) {
         Bag bag(src);
