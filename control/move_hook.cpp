@@ -40,18 +40,19 @@ void RebuildAncestors(MoveHookState& state) {
 
 LRESULT CALLBACK MoveHookProc(int code, WPARAM wparam, LPARAM lparam) {
     MoveHookState& state = State();
-    HHOOK hook = nullptr;
     std::vector<HWND> targets;
     {
         ScopedLock lock(state.lock);
-        hook = state.hook;
         const auto* message = reinterpret_cast<const CWPSTRUCT*>(lparam);
         if (code >= 0 && message && message->message == WM_MOVE && Contains(state.ancestors, message->hwnd))
             targets = state.frames;
     }
     // Posted outside the lock: a frame's thread may be waiting for it.
     for (HWND frame : targets) PostMessageW(frame, kFrameHostMovedMessage, 0, 0);
-    return hook ? CallNextHookEx(hook, code, wparam, lparam) : 0;
+    // The system runs this hook in every process with windows, where this
+    // library was loaded only for it and holds no hook handle: the chain of
+    // the hooks after it goes on all the same (the handle is not needed).
+    return CallNextHookEx(nullptr, code, wparam, lparam);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "control/com/bstr.h"
 #include "control/converter.h"
 #include "control/document.h"
+#include "control/object_safety.h"
 #include "viewer/app/app_root.h"
 #include "viewer/app/document_controller.h"
 #include "viewer/app/page_navigation.h"
@@ -111,13 +112,15 @@ PlovexCtrl::PlovexCtrl()
     : events_point_(this, DIID__IPlovexCtrlEvents), property_point_(this, IID_IPropertyNotifySink) {}
 
 PlovexCtrl::~PlovexCtrl() {
-    // A container that released the control without closing it.
+    // A container that released the control without closing it. The count
+    // is spent: the shutdown runs without the reference ControlShutdown
+    // takes.
     if (window_) {
         SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-        ControlShutdown();
+        StopViewer();
         DestroyWindow(window_);
     } else {
-        ControlShutdown();
+        StopViewer();
     }
     events_point_.Clear();
     property_point_.Clear();
@@ -129,8 +132,16 @@ ViewerContext* PlovexCtrl::RunningContext() const { return root_ ? context_.get(
 
 long PlovexCtrl::OpenFile(const WString& path, const OpenParams* params) {
     ViewerContext* context = RunningContext();
-    if (!context || WStrLength(path) == 0 || !ViewerGetController(context)) return kNoDocument;
+    if (!context || WStrLength(path) == 0 || !ViewerGetController(context) || !MayOpen(path))
+        return kNoDocument;
     return ViewerOpenDocumentEx(context, path, params, kOpenRemote);
+}
+
+bool PlovexCtrl::MayOpen(const WString& target) {
+    if (!untrusted_page_) return true;
+    WString page;
+    const bool page_known = PageUrl(page);
+    return ObjectSafetyUntrustedMayOpen(target, page_known ? &page : nullptr);
 }
 
 STDMETHODIMP PlovexCtrl::GetInfo(BSTR pszName, VARIANT vValue, VARIANT* pvResult) {
@@ -302,7 +313,7 @@ STDMETHODIMP PlovexCtrl::ConvertDoc(BSTR pszFilename, IConverter** pConverter) {
     const WString path = WStringFromBstr(pszFilename);
     if (WStrLength(path) == 0) return E_INVALIDARG;
     ViewerContext* context = RunningContext();
-    if (!context) return S_OK;
+    if (!context || !MayOpen(path)) return S_OK;
     // Bounded: a document that does not load in time gives no converter
     // rather than a page whose thread never returns.
     Ref<DocumentSource> source = ConvertLoadSource(context, path);

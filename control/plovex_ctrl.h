@@ -154,7 +154,8 @@ class PlovexCtrl : public ComClass<PlovexCtrl, DispatchImpl<IPlovexCtrl, &IID_IP
     // Start: true when it created the viewer. Acts only in state "not
     // started" and only once the control has its window.
     bool ControlStart();
-    // Stops and releases the viewer; ends in state "not started".
+    // Stops and releases the viewer; ends in state "not started". Holds a
+    // reference to the control for its span.
     bool ControlShutdown();
 
   private:
@@ -164,6 +165,8 @@ class PlovexCtrl : public ComClass<PlovexCtrl, DispatchImpl<IPlovexCtrl, &IID_IP
     // In-place activation for the verbs that show the control.
     HRESULT ActivateInPlace(IOleClientSite* site, bool ui_activate, HWND parent, LPCRECT rect);
     bool CreateControlWindow(HWND parent, const RECT& position);
+    // The shutdown itself; the destructor calls it without the reference.
+    void StopViewer();
     void ReadAmbientUserMode();
     // The hosting page's document when the site offers one.
     HRESULT PageDocument(IDispatch** out);
@@ -176,8 +179,15 @@ class PlovexCtrl : public ComClass<PlovexCtrl, DispatchImpl<IPlovexCtrl, &IID_IP
     // null otherwise. Borrowed.
     ViewerContext* RunningContext() const;
     // Opens one file as the remote open does (mode 2); the new document's
-    // id, or -1.
+    // id, or -1 (also for what an untrusted page may not open).
     long OpenFile(const WString& path, const OpenParams* params);
+    // Whether the control's caller may have `target` opened: always, unless
+    // the container marked it untrusted (see ObjectSafetyUntrustedMayOpen).
+    bool MayOpen(const WString& target);
+    // UI activation asked for by the control itself (a click or the focus
+    // inside its window), as the container's verb would do it.
+    void ActivateUserInterface();
+    void NotifySiteFocus(bool focused);
 
     ControlState state_ = kControlNotStarted;
     Ref<AppRoot> root_;
@@ -189,7 +199,9 @@ class PlovexCtrl : public ComClass<PlovexCtrl, DispatchImpl<IPlovexCtrl, &IID_IP
     bool drop_target_registered_ = false;
     bool in_place_active_ = false;
     bool ui_active_ = false;
-    DWORD safety_options_ = 0;
+    // The container said the control's callers or its data are untrusted
+    // (a browser's page).
+    bool untrusted_page_ = false;
 
     ComPtr<IOleClientSite> site_;
     ComPtr<IOleInPlaceSite> in_place_site_;

@@ -75,6 +75,11 @@ DWORD ModifierKeys() {
     return keys;
 }
 
+bool IsButtonDown(UINT event) {
+    return event == WM_LBUTTONDOWN || event == WM_RBUTTONDOWN || event == WM_MBUTTONDOWN ||
+           event == WM_XBUTTONDOWN;
+}
+
 }  // namespace
 
 bool PlovexCtrl::CreateControlWindow(HWND parent, const RECT& position) {
@@ -101,6 +106,25 @@ LRESULT PlovexCtrl::OnMessage(HWND window, UINT message, WPARAM wparam, LPARAM l
             return 0;
         case WM_NCDESTROY:
             window_ = nullptr;
+            break;
+        // A windowed control asks for UI activation itself: a browser
+        // activates it in place only and offers keys to the object that
+        // made itself UI-active. A click in a child reaches this window as
+        // WM_PARENTNOTIFY (the top window already active) or as
+        // WM_MOUSEACTIVATE (passed up by the child's default handling).
+        case WM_MOUSEACTIVATE:
+            ActivateUserInterface();
+            break;
+        case WM_PARENTNOTIFY:
+            if (IsButtonDown(LOWORD(wparam))) ActivateUserInterface();
+            break;
+        case WM_SETFOCUS:
+            ActivateUserInterface();
+            NotifySiteFocus(true);
+            break;
+        case WM_KILLFOCUS:
+            // The focus that moves on into the viewer stays with the control.
+            if (!IsChild(window, reinterpret_cast<HWND>(wparam))) NotifySiteFocus(false);
             break;
         case WM_SIZE: {
             const HWND frame = context_ ? ViewerGetFrameHwnd(context_.get()) : nullptr;
@@ -150,6 +174,9 @@ bool PlovexCtrl::ControlStart() {
         return true;
     }
     if (context_) return false;
+    // SRC may have been read before the container said that the page is
+    // untrusted.
+    if (WStrLength(pending_src_) > 0 && !MayOpen(pending_src_)) pending_src_ = WString();
     SetWindowLongW(window_, GWL_STYLE, GetWindowLongW(window_, GWL_STYLE) | WS_BORDER);
     SetWindowPos(window_, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
 
@@ -193,6 +220,16 @@ bool PlovexCtrl::ControlStart() {
 }
 
 bool PlovexCtrl::ControlShutdown() {
+    // Revoking the drop target may give up the last reference (a container
+    // that released the control and then destroyed its window): the
+    // control lives until its shutdown is over.
+    AddRef();
+    StopViewer();
+    Release();
+    return true;
+}
+
+void PlovexCtrl::StopViewer() {
     if (context_) {
         if (const HWND frame = ViewerGetFrameHwnd(context_.get())) MoveHookRemoveWindow(frame);
     }
@@ -217,7 +254,6 @@ bool PlovexCtrl::ControlShutdown() {
     }
     state_ = kControlNotStarted;
     if (window_) InvalidateRect(window_, nullptr, TRUE);
-    return true;
 }
 
 bool PlovexCtrl::HandOver() {

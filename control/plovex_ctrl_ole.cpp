@@ -154,9 +154,22 @@ HRESULT PlovexCtrl::ActivateInPlace(IOleClientSite* site, bool ui_activate, HWND
         in_place_site_->OnUIActivate();
         if (in_place_frame_)
             in_place_frame_->SetActiveObject(static_cast<IOleInPlaceActiveObject*>(this), nullptr);
-        if (window_) SetFocus(window_);
+        // A click in the viewer leaves the focus where it went.
+        const HWND focus = GetFocus();
+        if (window_ && focus != window_ && !IsChild(window_, focus)) SetFocus(window_);
     }
     return S_OK;
+}
+
+void PlovexCtrl::ActivateUserInterface() {
+    if (!in_place_active_ || ui_active_ || !user_mode_) return;
+    ActivateInPlace(site_.get(), true, nullptr, nullptr);
+}
+
+void PlovexCtrl::NotifySiteFocus(bool focused) {
+    ComPtr<IOleControlSite> site;
+    if (site_ && SUCCEEDED(site_->QueryInterface(IID_IOleControlSite, site.PutVoid())))
+        site->OnFocus(focused ? TRUE : FALSE);
 }
 
 STDMETHODIMP PlovexCtrl::GetWindow(HWND* out) {
@@ -293,7 +306,7 @@ STDMETHODIMP PlovexCtrl::Load(IPropertyBag* bag, IErrorLog*) {
     WString text;
     if (!SrcValueToOpenText(src, have_page_url ? &page_url : nullptr, text)) return S_OK;
     if (context_) {
-        OpenDocumentText(text, kOpenRemote);
+        if (MayOpen(text)) OpenDocumentText(text, kOpenRemote);
     } else {
         pending_src_ = text;
     }
@@ -303,9 +316,8 @@ STDMETHODIMP PlovexCtrl::Load(IPropertyBag* bag, IErrorLog*) {
 // ---- Connection points ------------------------------------------------------
 
 STDMETHODIMP PlovexCtrl::EnumConnectionPoints(IEnumConnectionPoints** out) {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    return E_NOTIMPL;
+    return ConnectionPointEnum::Create(
+        {ComPtr<IConnectionPoint>(&events_point_), ComPtr<IConnectionPoint>(&property_point_)}, out);
 }
 
 STDMETHODIMP PlovexCtrl::FindConnectionPoint(REFIID iid, IConnectionPoint** out) {
@@ -333,5 +345,8 @@ STDMETHODIMP PlovexCtrl::SetInterfaceSafetyOptions(REFIID, DWORD mask, DWORD opt
     // A page's script is an untrusted caller: from then on the conversions
     // that write files need the machine's consent.
     if (mask & options & INTERFACESAFE_FOR_UNTRUSTED_CALLER) ObjectSafetyNoteUntrustedCaller();
+    // What it opens is chosen by the page too: through its script or
+    // through SRC, the data a browser marks untrusted.
+    if (mask & options & kSafetySupported) untrusted_page_ = true;
     return S_OK;
 }

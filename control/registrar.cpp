@@ -10,6 +10,7 @@
 #include "foundation/dll_handle.h"
 #include "foundation/registry.h"
 #include "plovex_idl.h"
+#include "resources/resource_ids.h"
 
 namespace {
 
@@ -33,7 +34,6 @@ constexpr FullPageType kFullPageTypes[] = {{L"image/tiff", L".tif"}, {L"applicat
 constexpr const wchar_t* kContentTypeRoot = L"MIME\\Database\\Content Type\\";
 // The control's empty marker keys under its CLSID.
 constexpr const wchar_t* kControlMarkers[] = {L"Programmable", L"Control", L"Insertable"};
-constexpr const wchar_t* kToolboxBitmapIndex = L", 101";
 constexpr const wchar_t* kMiscStatus = L"0";
 // Set-client-site-first, inside-out, activate-when-visible,
 // cannot-link-inside and recompose-on-resize.
@@ -96,8 +96,10 @@ bool RegisterProgIds(const ControlClass& entry, const WString& class_id) {
 bool RegisterControlKeys(const WString& class_key, const WString& module_path) {
     bool ok = true;
     for (const wchar_t* marker : kControlMarkers) ok = Write(KeyPath({WStrCStr(class_key), marker})) && ok;
+    // "path, number": the bitmap resource of the module.
     WString bitmap = module_path;
-    WStrAppendChars(bitmap, kToolboxBitmapIndex);
+    WStrAppendChars(bitmap, L", ");
+    WStrAppendInt(bitmap, IDB_CONTROL_TOOLBOX);
     ok = Write(KeyPath({WStrCStr(class_key), L"ToolboxBitmap32"}), nullptr, &bitmap) && ok;
     const WString misc_status = KeyPath({WStrCStr(class_key), L"MiscStatus"});
     ok = WriteText(misc_status, nullptr, kMiscStatus) && ok;

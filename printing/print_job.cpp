@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "foundation/module_thread.h"
 #include "foundation/string_builder.h"
 #include "imaging/raster/packed_dib.h"
 #include "imaging/raster/raster_image.h"
@@ -304,7 +305,7 @@ bool PrintJobStart(PrintJob* job) {
     if (!job) return false;
     RefAddRef(job);  // the thread's reference
     DWORD thread_id = 0;
-    job->thread.Reset(CreateThread(nullptr, 0, PrintThread, job, CREATE_SUSPENDED, &thread_id));
+    job->thread.Reset(CreateModuleThread(PrintThread, job, CREATE_SUSPENDED, &thread_id));
     if (!job->thread) {
         RefRelease(job);
         return false;

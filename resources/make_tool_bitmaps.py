@@ -712,6 +712,9 @@ BITMAPS[324] = ("list_entry", False)
 BITMAPS[325] = ("page", False)
 BITMAPS[326] = ("comparison", False)
 BITMAPS[350] = ("image_document", False)
+# The control library's picture in a form designer's toolbox (IDB_CONTROL_TOOLBOX,
+# which its registration names).
+BITMAPS[101] = ("image_document", False)
 
 if __name__ == "__main__":
     main()

@@ -251,6 +251,8 @@
 // About box and its picture.
 #define IDD_ABOUT 142
 #define IDB_ABOUT 338
+// The control's toolbox picture (drawn by make_tool_bitmaps.py).
+#define IDB_CONTROL_TOOLBOX 101
 
 // Go-to-page dialog.
 #define IDD_GO_TO_PAGE 153

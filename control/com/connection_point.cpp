@@ -61,3 +61,46 @@ STDMETHODIMP ConnectionPoint::EnumConnections(IEnumConnections** out) {
 }
 
 size_t ConnectionPoint::SinkCount() const { return sinks_.size(); }
+
+const ComInterfaceEntry ConnectionPointEnum::kInterfaces[] = {
+    ComEntry<ConnectionPointEnum, IEnumConnectionPoints>(IID_IUnknown),
+    ComEntry<ConnectionPointEnum, IEnumConnectionPoints>(IID_IEnumConnectionPoints),
+    {},
+};
+
+HRESULT ConnectionPointEnum::Create(std::vector<ComPtr<IConnectionPoint>> points,
+                                    IEnumConnectionPoints** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    return ComCreate(new ConnectionPointEnum(std::move(points)), IID_IEnumConnectionPoints,
+                     reinterpret_cast<void**>(out));
+}
+
+STDMETHODIMP ConnectionPointEnum::Next(ULONG count, IConnectionPoint** out, ULONG* fetched) {
+    if (fetched) *fetched = 0;
+    if (!out || (count > 1 && !fetched)) return E_POINTER;
+    ULONG given = 0;
+    for (; given < count && next_ < points_.size(); ++given, ++next_) {
+        out[given] = points_[next_].get();
+        out[given]->AddRef();
+    }
+    if (fetched) *fetched = given;
+    return given == count ? S_OK : S_FALSE;
+}
+
+STDMETHODIMP ConnectionPointEnum::Skip(ULONG count) {
+    const size_t left = points_.size() - next_;
+    next_ += count < left ? count : left;
+    return count <= left ? S_OK : S_FALSE;
+}
+
+STDMETHODIMP ConnectionPointEnum::Reset() {
+    next_ = 0;
+    return S_OK;
+}
+
+STDMETHODIMP ConnectionPointEnum::Clone(IEnumConnectionPoints** out) {
+    HRESULT result = Create(points_, out);
+    if (SUCCEEDED(result)) static_cast<ConnectionPointEnum*>(*out)->next_ = next_;
+    return result;
+}

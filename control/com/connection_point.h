@@ -9,6 +9,7 @@
 
 #include <vector>
 
+#include "control/com/com_object.h"
 #include "foundation/handles.h"
 
 class ConnectionPoint : public IConnectionPoint {
@@ -41,4 +42,25 @@ class ConnectionPoint : public IConnectionPoint {
     const IID& iid_;
     std::vector<Sink> sinks_;
     DWORD next_cookie_ = 1;
+};
+
+// The points of a container, one after the other, for
+// IConnectionPointContainer::EnumConnectionPoints. Holds a reference to
+// each (and so to their control) while it lives.
+class ConnectionPointEnum : public ComClass<ConnectionPointEnum, IEnumConnectionPoints> {
+  public:
+    static const ComInterfaceEntry kInterfaces[];
+    // Sets *out to a new enumerator over `points` (E_POINTER for a null out).
+    static HRESULT Create(std::vector<ComPtr<IConnectionPoint>> points, IEnumConnectionPoints** out);
+
+    STDMETHODIMP Next(ULONG count, IConnectionPoint** out, ULONG* fetched) override;
+    STDMETHODIMP Skip(ULONG count) override;
+    STDMETHODIMP Reset() override;
+    STDMETHODIMP Clone(IEnumConnectionPoints** out) override;
+
+  private:
+    explicit ConnectionPointEnum(std::vector<ComPtr<IConnectionPoint>> points) : points_(std::move(points)) {}
+
+    std::vector<ComPtr<IConnectionPoint>> points_;
+    size_t next_ = 0;
 };

@@ -295,4 +295,34 @@ TEST_F(ComServerTest, RegisteredTypeLibraryReadsBack) {
     EXPECT_EQ(server.unregister_server(), S_OK);
 }
 
+// A form designer shows the control in its toolbox by the picture that the
+// registration names: "module path, resource number", a bitmap of the
+// module, 16 by 16.
+TEST_F(ComServerTest, RegisteredToolboxBitmapIsInTheModule) {
+    ASSERT_EQ(server.register_server(), S_OK);
+    wchar_t class_text[40] = {};
+    ASSERT_GT(StringFromGUID2(CLSID_PlovexCtrl, class_text, 40), 0);
+    const std::wstring key = std::wstring(L"CLSID\\") + class_text + L"\\ToolboxBitmap32";
+    wchar_t value[MAX_PATH + 20] = {};
+    DWORD size = sizeof(value) - sizeof(wchar_t);
+    ASSERT_EQ(RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value, &size),
+              ERROR_SUCCESS);
+    const std::wstring text = value;
+    const size_t comma = text.rfind(L',');
+    ASSERT_NE(comma, std::wstring::npos) << Utf8Of(text);
+    const std::wstring path = text.substr(0, comma);
+    const int number = _wtoi(text.c_str() + comma + 1);
+    EXPECT_EQ(lstrcmpiW(path.c_str(), ControlLibraryPath().c_str()), 0) << Utf8Of(path);
+    ModuleHandle module(LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    ASSERT_TRUE(module);
+    GdiObject<HBITMAP> bitmap(static_cast<HBITMAP>(
+        LoadImageW(module.get(), MAKEINTRESOURCEW(number), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
+    ASSERT_TRUE(bitmap) << "no bitmap " << number << " in the module";
+    BITMAP picture{};
+    ASSERT_EQ(GetObjectW(bitmap.get(), sizeof(picture), &picture), static_cast<int>(sizeof(picture)));
+    EXPECT_EQ(picture.bmWidth, 16);
+    EXPECT_EQ(picture.bmHeight, 16);
+    EXPECT_EQ(server.unregister_server(), S_OK);
+}
+
 }  // namespace

@@ -161,6 +161,91 @@ TEST_F(ControlContainerTest, ActivatedControlShowsItsSrcDocumentAndUnloadsAfterw
     EXPECT_EQ(library_.can_unload(), S_OK);
 }
 
+// A container that behaves as a browser: it activates the control in place
+// only, and its message loop offers keys only to the object that made
+// itself UI-active. A click in the viewer makes the control ask for that,
+// so the viewer's own shortcut keys work.
+TEST_F(ControlContainerTest, ClickInTheViewerAsksABrowserForTheKeys) {
+    const std::string dir = MakeScratchDir("control_browser_keys");
+    ASSERT_TRUE(WriteHostFile(dir + "/wide.bmp", SolidBmp(64, 32, 0, 0, 255)));
+    Site site(host_);
+    ShowWindow(host_, SW_SHOW);
+    SetForegroundWindow(host_);
+    ComPtr<IOleObject> control = ActivateControl(library_, site, host_, FileUrlOf(dir + "/wide.bmp"));
+    ASSERT_TRUE(control);
+    ComPtr<IPlovexCtrl> automation;
+    ASSERT_EQ(control->QueryInterface(IID_IPlovexCtrl, automation.PutVoid()), S_OK);
+    const HWND frame = GetWindow(ControlWindow(control.get()), GW_CHILD);
+    ASSERT_NE(frame, nullptr);
+    HWND view = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        view = FindWindowExW(frame, nullptr, kMainViewClass, nullptr);
+        return view && CountColour(view, RGB(255, 0, 0)) > 100;
+    })) << "the main view never showed the page";
+    ComPtr<IDocument> page;
+    long rotation = -1;
+    auto rotation_of_page = [&] {
+        long id = -1;
+        page.Reset();
+        rotation = -1;
+        return SUCCEEDED(automation->GetCurrentDocumentID(&id)) &&
+               SUCCEEDED(automation->GetDocument(id, page.Put())) && page &&
+               SUCCEEDED(page->get_Rotation(&rotation));
+    };
+    ASSERT_TRUE(rotation_of_page());
+    EXPECT_EQ(rotation, 0);
+
+    // The page takes the focus, as when the user clicks elsewhere on it.
+    ComPtr<IOleInPlaceObject> in_place;
+    ASSERT_EQ(control->QueryInterface(IID_IOleInPlaceObject, in_place.PutVoid()), S_OK);
+    in_place->UIDeactivate();
+    SetFocus(host_);
+    ASSERT_FALSE(site.ui_active);
+
+    // A click in the main view, through the system's input.
+    RECT box;
+    GetWindowRect(view, &box);
+    SetCursorPos((box.left + box.right) / 2, (box.top + box.bottom) / 2);
+    INPUT clicks[2] = {};
+    clicks[0].type = clicks[1].type = INPUT_MOUSE;
+    clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    ASSERT_EQ(SendInput(2, clicks, sizeof(INPUT)), 2u);
+    EXPECT_TRUE(WaitFor([&] { return site.ui_active; })) << "the control never asked to be UI-active";
+    EXPECT_TRUE(site.has_focus);
+
+    // Ctrl+Right through the browser's loop: the viewer turns the page a
+    // quarter to the right (its rotation counts the other way round).
+    ComPtr<IOleInPlaceActiveObject> active;
+    ASSERT_EQ(control->QueryInterface(IID_IOleInPlaceActiveObject, active.PutVoid()), S_OK);
+    BYTE keys[256] = {};
+    ASSERT_TRUE(GetKeyboardState(keys));
+    keys[VK_CONTROL] = 0x80;
+    ASSERT_TRUE(SetKeyboardState(keys));
+    const HWND focus = GetFocus();
+    ASSERT_NE(focus, nullptr);
+    PostMessageW(focus, WM_KEYDOWN, VK_RIGHT, 1);
+    EXPECT_TRUE(WaitFor([&] {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (site.ui_active && active->TranslateAccelerator(&message) == S_OK) continue;
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        return rotation_of_page() && rotation == 270;
+    })) << "the page did not turn: rotation "
+        << rotation;
+    keys[VK_CONTROL] = 0;
+    SetKeyboardState(keys);
+
+    page.Reset();
+    active.Reset();
+    in_place.Reset();
+    automation.Reset();
+    CloseControl(control);
+    EXPECT_EQ(site.references, 0u);
+}
+
 TEST_F(ControlContainerTest, DesignModePaintsItsStateText) {
     Site site(host_);
     site.user_mode = false;
@@ -250,6 +335,19 @@ TEST_F(ControlContainerTest, EventPointsAndSafetyAnswers) {
         EXPECT_EQ(points->FindConnectionPoint(IID_IPropertyNotifySink, notify.Put()), S_OK);
         ComPtr<IConnectionPoint> none;
         EXPECT_EQ(points->FindConnectionPoint(IID_IDropTarget, none.Put()), CONNECT_E_NOCONNECTION);
+
+        // A container that enumerates finds the same two points.
+        ComPtr<IEnumConnectionPoints> all;
+        ASSERT_EQ(points->EnumConnectionPoints(all.Put()), S_OK);
+        ASSERT_TRUE(all);
+        IConnectionPoint* found[3] = {};
+        ULONG fetched = 0;
+        EXPECT_EQ(all->Next(3, found, &fetched), S_FALSE);
+        ASSERT_EQ(fetched, 2u);
+        EXPECT_EQ(found[0], events.get());
+        EXPECT_EQ(found[1], notify.get());
+        for (ULONG i = 0; i < fetched; ++i) found[i]->Release();
+        all.Reset();
 
         DWORD first = 0;
         DWORD second = 0;

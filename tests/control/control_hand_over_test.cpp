@@ -180,4 +180,43 @@ TEST_F(HandOverTest, SecondControlOfThisProcessNeedsThreeBrowserFrames) {
     CloseControl(first);
 }
 
+// Whether any item of the control's tree has a document source (its
+// FileName). Documents get small ids, counted from the tree's root.
+bool HasAnyDocument(IPlovexCtrl* control) {
+    for (long id = 0; id < 50; ++id) {
+        ComPtr<IDocument> document;
+        BSTR name = nullptr;
+        if (FAILED(control->GetDocument(id, document.Put())) || !document) continue;
+        const bool named = SUCCEEDED(document->get_FileName(&name)) && name;
+        SysFreeString(name);
+        if (named) return true;
+    }
+    return false;
+}
+
+// SRC is the page's choice as well: once the browser has said that the
+// page's data are untrusted, a local file opens only for a page that came
+// from this machine itself (or with the machine's consent, which the
+// object-safety tests cover).
+TEST_F(HandOverTest, UntrustedPagesSrcOpensALocalFileOnlyForALocalPage) {
+    auto opens = [&](const wchar_t* page_url) {
+        HWND host = Host(nullptr);
+        PageDocument page(L"text/html", page_url);
+        Site site(host);
+        site.page = &page;
+        ComPtr<IOleObject> control =
+            ActivateControl(library_, site, host, FileUrlOf(document_), INTERFACESAFE_FOR_UNTRUSTED_DATA);
+        ComPtr<IPlovexCtrl> automation;
+        if (control) control->QueryInterface(IID_IPlovexCtrl, automation.PutVoid());
+        // The viewer opens SRC as it starts, the list entry at once.
+        const bool opened = automation && HasAnyDocument(automation.get());
+        automation.Reset();
+        CloseControl(control);
+        EXPECT_EQ(page.references, 0u);
+        return opened;
+    };
+    EXPECT_FALSE(opens(L"http://server.example/page.html"));
+    EXPECT_TRUE(opens(L"file:///Z:/pages/page.html"));
+}
+
 }  // namespace

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "tests/control/test_container.h"
+#include "tests/viewer/documents/download_server.h"
 
 namespace {
 
@@ -655,6 +656,105 @@ TEST(ControlRobustness, ContainerReleasedDuringALoad) {
     converter.Reset();
     document.Reset();
     EXPECT_TRUE(WaitFor([&] { return library.can_unload() == S_OK; })) << "a reference was kept";
+}
+
+// A container closes the control while its document still downloads and
+// frees the unused libraries, as a browser does when the user leaves the
+// page: the library stays mapped until the load worker has ended, then
+// goes. Before, it went at once and the worker returned into nothing.
+TEST(ControlRobustness, LibraryOutlivesTheDownloadOfAClosedControl) {
+    DownloadServer server;
+    ASSERT_TRUE(server.Start("control_unload")) << "the tests' HTTP server did not start";
+    // The worker waits about two seconds inside each read of the crawl.
+    ASSERT_TRUE(WriteHostFile(server.Document("slow.tif"), std::vector<uint8_t>(1 << 20, 0x49)));
+    OleInitialize(nullptr);
+    {
+        ControlLibrary registrar;
+        ASSERT_TRUE(registrar.loaded());
+        ASSERT_EQ(registrar.register_server(), S_OK);
+    }
+    // Loaded by COM alone from here (a worker of an earlier case may still
+    // hold it for a moment).
+    const wchar_t* const module_name = L"PLXAC529.dll";
+    ASSERT_TRUE(WaitFor([&] { return GetModuleHandleW(module_name) == nullptr; }));
+    RegisterTestWindowClass(L"ControlUnloadHost", DefWindowProcW);
+    const uint32_t threads_before = ProcessThreadCount();
+    HWND host = CreateWindowExW(0, L"ControlUnloadHost", L"host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0,
+                                600, 500, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(host, nullptr);
+    {
+        Site site(host);
+        ComPtr<IOleObject> control;
+        ASSERT_EQ(CoCreateInstance(CLSID_PlovexCtrl, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
+                                   control.PutVoid()),
+                  S_OK);
+        ASSERT_EQ(control->SetClientSite(&site), S_OK);
+        RECT rect = {0, 0, 400, 300};
+        ASSERT_EQ(control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, host, &rect), S_OK);
+        ComPtr<IPlovexCtrl> automation;
+        ASSERT_EQ(control->QueryInterface(IID_IPlovexCtrl, automation.PutVoid()), S_OK);
+        long id = -1;
+        BSTR url = SysAllocString(server.Url("/crawl/slow.tif").c_str());
+        EXPECT_EQ(automation->FileOpen(url, nullptr, nullptr, &id), S_OK);
+        SysFreeString(url);
+        EXPECT_GE(id, 0);
+        EXPECT_TRUE(WaitFor([&] { return server.Requested("/crawl/slow.tif"); }));
+        automation.Reset();
+        CloseControl(control);
+    }
+    DestroyWindow(host);
+    // Until the worker has ended (it notices the cancel after its read).
+    EXPECT_TRUE(WaitFor([&] {
+        CoFreeUnusedLibraries();
+        return ProcessThreadCount() <= threads_before && GetModuleHandleW(module_name) == nullptr;
+    })) << "the worker did not end, or the library stayed loaded after it";
+    {
+        ControlLibrary registrar;
+        EXPECT_EQ(registrar.unregister_server(), S_OK);
+    }
+    OleUninitialize();
+    server.Stop();
+}
+
+// Faults while a window ends: the system swallows them inside window
+// procedures, so the test counts them as they are raised.
+LONG g_access_violations = 0;
+
+LONG CALLBACK CountAccessViolation(EXCEPTION_POINTERS* exception) {
+    if (exception->ExceptionRecord->ExceptionCode == EXCEPTION_ACCESS_VIOLATION)
+        InterlockedIncrement(&g_access_violations);
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+// A container that releases the control without closing it and then
+// destroys its window: the window's end shuts the viewer down, and the
+// drop target's revocation gives up the control's last reference in the
+// middle of it. The tests' heap fills freed blocks (tools/wine-env), so a
+// shutdown that went on in a freed control would fault.
+TEST(ControlRobustness, ReleasedWithoutCloseThenTheWindowEnds) {
+    OleInitialize(nullptr);
+    ControlLibrary library;
+    ASSERT_TRUE(library.loaded());
+    RegisterTestWindowClass(L"ControlReleaseHost", DefWindowProcW);
+    HWND host = CreateWindowExW(0, L"ControlReleaseHost", L"host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0,
+                                0, 600, 500, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(host, nullptr);
+    Site site(host);
+    {
+        ComPtr<IOleObject> control = ActivateControl(library, site, host);
+        ASSERT_TRUE(control);
+        ASSERT_NE(GetWindow(ControlWindow(control.get()), GW_CHILD), nullptr);
+    }
+    EXPECT_EQ(library.can_unload(), S_FALSE) << "the drop target holds the control";
+    g_access_violations = 0;
+    void* handler = AddVectoredExceptionHandler(1, CountAccessViolation);
+    ASSERT_NE(handler, nullptr);
+    DestroyWindow(host);
+    RemoveVectoredExceptionHandler(handler);
+    EXPECT_EQ(g_access_violations, 0) << "the shutdown went on in a freed control";
+    EXPECT_EQ(site.references, 0u);
+    EXPECT_EQ(library.can_unload(), S_OK);
+    OleUninitialize();
 }
 
 }  // namespace

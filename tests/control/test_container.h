@@ -6,6 +6,7 @@
 
 #include <windows.h>
 // after windows.h, which they need
+#include <objsafe.h>
 #include <ocidl.h>
 #include <olectl.h>
 #include <oleidl.h>
@@ -155,7 +156,10 @@ class Site : public IOleClientSite, public IOleInPlaceSite, public IOleControlSi
         ++activations;
         return S_OK;
     }
-    STDMETHODIMP OnUIActivate() override { return S_OK; }
+    STDMETHODIMP OnUIActivate() override {
+        ui_active = true;
+        return S_OK;
+    }
     STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document, LPRECT position,
                                   LPRECT clip, LPOLEINPLACEFRAMEINFO) override {
         *frame = nullptr;
@@ -165,7 +169,10 @@ class Site : public IOleClientSite, public IOleInPlaceSite, public IOleControlSi
         return S_OK;
     }
     STDMETHODIMP Scroll(SIZE) override { return E_NOTIMPL; }
-    STDMETHODIMP OnUIDeactivate(BOOL) override { return S_OK; }
+    STDMETHODIMP OnUIDeactivate(BOOL) override {
+        ui_active = false;
+        return S_OK;
+    }
     STDMETHODIMP OnInPlaceDeactivate() override {
         ++deactivations;
         return S_OK;
@@ -186,7 +193,10 @@ class Site : public IOleClientSite, public IOleInPlaceSite, public IOleControlSi
         ++keys_offered;
         return S_FALSE;
     }
-    STDMETHODIMP OnFocus(BOOL) override { return S_OK; }
+    STDMETHODIMP OnFocus(BOOL focused) override {
+        has_focus = focused != FALSE;
+        return S_OK;
+    }
     STDMETHODIMP ShowPropertyFrame() override { return E_NOTIMPL; }
 
     // IDispatch: the ambient properties.
@@ -208,6 +218,9 @@ class Site : public IOleClientSite, public IOleInPlaceSite, public IOleControlSi
     int activations = 0;
     int deactivations = 0;
     int keys_offered = 0;
+    // The control made itself UI-active (and has not been deactivated).
+    bool ui_active = false;
+    bool has_focus = false;
     bool user_mode = true;
     IOleContainer* page = nullptr;  // the hosting page, when the test gives one
 
@@ -426,11 +439,16 @@ inline std::wstring FileUrlOf(const std::string& unix_path) {
 }
 
 // A new control of the library, given SRC through a property bag when
-// `src` is not empty and activated in place in `host` for `site`.
+// `src` is not empty and activated in place in `host` for `site`. With
+// `untrusted` (INTERFACESAFE_ bits), the container first says what of the
+// page is untrusted, as a browser does.
 inline ComPtr<IOleObject> ActivateControl(const ControlLibrary& library, Site& site, HWND host,
-                                          const std::wstring& src = L"") {
+                                          const std::wstring& src = L"", DWORD untrusted = 0) {
     ComPtr<IOleObject> control = library.CreateControl();
     if (!control || FAILED(control->SetClientSite(&site))) return nullptr;
+    ComPtr<IObjectSafety> safety;
+    if (untrusted && SUCCEEDED(control->QueryInterface(IID_IObjectSafety, safety.PutVoid())))
+        safety->SetInterfaceSafetyOptions(IID_IPersistPropertyBag, untrusted, untrusted);
     ComPtr<IPersistPropertyBag> persist;
     if (!src.empty() && SUCCEEDED(control->QueryInterface(IID_IPersistPropertyBag, persist.PutVoid()))) {
         Bag bag(src);

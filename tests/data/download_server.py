@@ -18,7 +18,8 @@ HTTP paths: /file/NAME the file as it is (Content-Length, image/tiff);
 of the body is the end of the connection; /drop/NAME announces the whole
 length, sends half and drops the connection; /auth/NAME answers 401 without Basic credentials;
 /trickle/NAME sends the whole body 4096 bytes every 20 ms; /tricklecut/NAME
-trickles half of it and drops the connection; anything else 404.
+trickles half of it and drops the connection; /crawl/NAME sends 4096 bytes
+every 500 ms, so that a reader waits inside each read; anything else 404.
 """
 import base64
 import binascii
@@ -85,7 +86,8 @@ def make_handler(doc_root, state_dir):
                 return
             senders = {"file": self.send_whole, "auth": self.send_whole, "chunked": self.send_chunked,
                        "nolength": self.send_until_close, "drop": self.send_dropped,
-                       "trickle": self.send_trickled, "tricklecut": self.send_trickled_cut}
+                       "trickle": self.send_trickled, "tricklecut": self.send_trickled_cut,
+                       "crawl": self.send_crawling}
             if mode not in senders:
                 return self.not_found()
             senders[mode](body)
@@ -141,7 +143,7 @@ def make_handler(doc_root, state_dir):
             self.wfile.write(body[:len(body) // 2])
             self.drop()
 
-        def trickle(self, body):
+        def trickle(self, body, pause=0.02):
             for offset in range(0, len(body), 4096):
                 try:
                     self.wfile.write(body[offset:offset + 4096])
@@ -149,12 +151,16 @@ def make_handler(doc_root, state_dir):
                 except OSError:
                     self.close_connection = True
                     return False
-                time.sleep(0.02)
+                time.sleep(pause)
             return True
 
         def send_trickled(self, body):
             self.start(len(body))
             self.trickle(body)
+
+        def send_crawling(self, body):
+            self.start(len(body))
+            self.trickle(body, 0.5)
 
         def send_trickled_cut(self, body):
             self.start(len(body))

@@ -4,6 +4,7 @@
 
 #include "foundation/file_handle.h"
 #include "foundation/handles.h"
+#include "foundation/module_thread.h"
 #include "viewer/app/app_root.h"
 
 namespace {
@@ -138,7 +139,7 @@ void StartTempCleanup(AppRoot* root) {
     if (state != kAppRunning && state != kAppStarting) return;
     if (WStrLength(root->temp_directory) == 0) return;
     root->cleanup_stop = false;
-    HANDLE thread = CreateThread(nullptr, 0, TempCleanupThread, root, CREATE_SUSPENDED, nullptr);
+    HANDLE thread = CreateModuleThread(TempCleanupThread, root, CREATE_SUSPENDED, nullptr);
     if (!thread) return;
     SetThreadPriority(thread, THREAD_PRIORITY_BELOW_NORMAL);
     root->cleanup_thread = thread;

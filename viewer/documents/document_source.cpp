@@ -10,6 +10,7 @@
 #include "foundation/data_reader.h"
 #include "foundation/data_source.h"
 #include "foundation/download.h"
+#include "foundation/module_thread.h"
 #include "foundation/registry.h"
 #include "foundation/variant.h"
 #include "imaging/formats/image_format.h"
@@ -180,7 +181,7 @@ void StartWorker(DocumentSource* source, ViewerContext* context, bool in_place_t
     source->state = kSourceLoading;
     // The thread's reference to the job is handed over at creation.
     RefAddRef(job.get());
-    HANDLE thread = CreateThread(nullptr, 0, LoadWorker, job.get(), CREATE_SUSPENDED, nullptr);
+    HANDLE thread = CreateModuleThread(LoadWorker, job.get(), CREATE_SUSPENDED, nullptr);
     if (!thread) {
         RefRelease(job.get());
         return Fail(source, context);
@@ -208,18 +209,24 @@ void SourceBegin(DocumentSource* source, ViewerContext* context) {
     Fail(source, context);
 }
 
+// An ftp, http or https URL, with its path.
+bool CrackDownloadUrl(const WString& path, WString& url_path) {
+    uint32_t scheme = 0;
+    WString host, extra, user, password;
+    uint16_t port = 0;
+    return UrlCrack(path, scheme, host, url_path, extra, user, password, port) &&
+           (scheme == INTERNET_SCHEME_FTP || scheme == INTERNET_SCHEME_HTTP ||
+            scheme == INTERNET_SCHEME_HTTPS);
+}
+
 // Sets the needs-worker and local flags, the file name and the title that
 // the URL carries.
 void Classify(DocumentSource* source, ViewerContext* context, WString& title) {
     source->needs_worker = false;
     source->local = true;
     const WString& path = source->path;
-    uint32_t scheme = 0;
-    WString host, url_path, extra, user, password;
-    uint16_t port = 0;
-    if (UrlCrack(path, scheme, host, url_path, extra, user, password, port) &&
-        (scheme == INTERNET_SCHEME_FTP || scheme == INTERNET_SCHEME_HTTP ||
-         scheme == INTERNET_SCHEME_HTTPS)) {
+    WString url_path;
+    if (CrackDownloadUrl(path, url_path)) {
         source->local = false;
         source->needs_worker = true;
         UrlGetQueryParam(path, L"plxfn", source->file_name);
@@ -600,4 +607,9 @@ void SourceBuildHandler(DocumentSource* source, ViewerContext* context) {
         ApplyMimeExtension(source, source->data.get());
     }
     source->handler = GenericHandlerConstruct(context, source, kind);
+}
+
+bool SourceIsDownload(const WString& text) {
+    WString path, url_path;
+    return CrackDownloadUrl(SourceNormalizeName(text, path), url_path);
 }

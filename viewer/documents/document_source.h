@@ -172,6 +172,10 @@ uint32_t SourceSniff(DocumentSource* source, ViewerContext* context);
 // source that already has a handler keeps it.
 void SourceBuildHandler(DocumentSource* source, ViewerContext* context);
 
+// Whether a source made for `text` downloads it (an ftp, http or https URL)
+// rather than reading a file of this machine or a share.
+bool SourceIsDownload(const WString& text);
+
 // Pieces of the above that tests reach directly.
 // File URLs as paths: "file:///c:/a" -> "c:\a", "file://host/s" -> "\\host\s".
 WString& SourceNormalizeName(const WString& text, WString& out);

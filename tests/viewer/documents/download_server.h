@@ -32,6 +32,12 @@ class DownloadServer {
         if (!port_.empty()) RunHostCommand("kill $(cat '" + state_ + "/pid') 2>/dev/null");
         port_.clear();
     }
+    // Whether a request for the path (as Url takes it) has reached the
+    // server.
+    bool Requested(const std::string& path) const {
+        const std::vector<uint8_t> log = ReadHostFile(state_ + "/requests.log");
+        return std::string(log.begin(), log.end()).find("\"" + path + "\"") != std::string::npos;
+    }
     // Where a served document is written on the host.
     std::string Document(const std::string& name) const { return docs_ + "/" + name; }
     std::wstring Url(const std::string& path) const {
