@@ -12,7 +12,9 @@ JPEG-in-TIFF file (tiffcp -c jpeg). For the viewer's benchmark, tiffcp joins
 20 Group 4 pages into one document: the sheet as drawn, mirrored, upside down
 and both in turn, so that no two neighbouring pages are the same. The Group 4
 sheet once more under a name of its own, a0-g4-markups.tif: the viewer's
-benchmark writes 1,000 markups into its companion file.
+benchmark writes 1,000 markups into its companion file. The sheet drawn
+again at 300 and at 600 dpi (nearest pixel), Group 4 in one strip, for
+printing it 1:1 on A0.
 
 Usage: make_inputs.py OUT_DIR     (files already there are kept)
 """
@@ -188,14 +190,27 @@ def make_drawing(path_tif):
     store_bilevel(Image.fromarray(pixels * 255).convert("1"), path_tif)
 
 
-def store_bilevel(image, path_tif):
+def make_drawing_at(raw, path_tif, dpi):
+    """The same A0 sheet drawn again at another resolution (nearest pixel),
+    as a scanner at that resolution stores it: Group 4 in one strip."""
+    Image.MAX_IMAGE_PIXELS = None  # the sheet is larger than Pillow trusts by default
+    image = Image.open(raw).convert("1")
+    size = (int(round(841 / 25.4 * dpi)), int(round(1189 / 25.4 * dpi)))
+    scaled = image.resize(size, Image.NEAREST)
+    uncompressed = path_tif + ".raw.tif"
+    store_bilevel(scaled, uncompressed, dpi)
+    run(["tiffcp", "-c", "g4", "-r", str(size[1]), uncompressed, path_tif])
+    os.remove(uncompressed)
+
+
+def store_bilevel(image, path_tif, dpi=DPI):
     # Scanners store their sheets white-is-zero, black pixels as 1 bits, so
     # the CCITT coders see the drawing as black runs: PBM (1 is black) and
     # pnmtotiff's min-is-white keep it that way.
     pbm = path_tif + ".pbm"
     image.save(pbm)
     with open(path_tif, "wb") as out:
-        subprocess.run(["pnmtotiff", "-none", "-miniswhite", "-xresolution", str(DPI), "-yresolution", str(DPI),
+        subprocess.run(["pnmtotiff", "-none", "-miniswhite", "-xresolution", str(dpi), "-yresolution", str(dpi),
                         "-resolutionunit", "inch", pbm], stdout=out, check=True)
     os.remove(pbm)
 
@@ -252,6 +267,11 @@ def main():
         path = os.path.join(out, name)
         if not os.path.exists(path):
             run(["tiffcp"] + options + [raw, path])
+    # The sheet as 300 and 600 dpi scans, for printing it 1:1 on A0 paper.
+    for dpi in (300, 600):
+        sheet = os.path.join(out, "a0-%ddpi-g4.tif" % dpi)
+        if not os.path.exists(sheet):
+            make_drawing_at(raw, sheet, dpi)
     # A companion file beside a0-g4.tif would put markups into every other row.
     marked = os.path.join(out, "a0-g4-markups.tif")
     if not os.path.exists(marked):

@@ -9,7 +9,9 @@ prints it and writes it with the imaging table to BUILD/bench-results.md.
 The markup rows paint the A0 sheet with 1,000 markups against a fresh
 render of the page for the same view; the printing row prints the sheet 1:1
 on the test printer (under the printer lock, as the print tests do) against
-tiff2ps on the same part of the page, and reports the job's peak working set.
+tiff2ps on the same part of the page, and reports the job's peak working set
+and private memory; two more print scans of the sheet at 300 and at 600 dpi
+1:1 on A0 through the 600 dpi A0 queue (PlovexTestA0).
 
 Environment: BENCH_RUNS runs per measurement (default 7), BENCH_ROUNDS
 alternating rounds (default 3), BENCH_CONVERT_RUNS conversions per
@@ -56,6 +58,8 @@ MARKUP_ACTIONS = (
 )
 PRINTER_LOCK = "/tmp/plovex-printer.lock"
 PRINT_OUTPUT = "/var/spool/plovex/PlovexTest.ps"
+LARGE_PRINTER = "PlovexTestA0"
+LARGE_PRINT_OUTPUT = "/var/spool/plovex/PlovexTestA0.ps"
 A0_DPI = 400
 
 
@@ -82,6 +86,8 @@ class ViewerBench:
         self.data = os.path.join(build, "bench-data")
         self.exe = os.path.join(build, "bin", "viewer_bench.exe")
         self.sheet = os.path.join(self.data, "a0-g4.tif")
+        self.sheet_300 = os.path.join(self.data, "a0-300dpi-g4.tif")
+        self.sheet_600 = os.path.join(self.data, "a0-600dpi-g4.tif")
         self.document = os.path.join(self.data, "a0-g4-20pages.tif")
         self.long_document = os.path.join(self.data, "a0-g4-200pages.tif")
         self.marked_sheet = os.path.join(self.data, "a0-g4-markups.tif")
@@ -92,7 +98,7 @@ class ViewerBench:
         self.memory = None
         # (format, pages) -> our peak and working set before, theirs (bytes)
         self.convert_memory = {}
-        self.print_result = None
+        self.print_results = []
 
     def ours_locked(self, case, path, runs, *extra):
         """As ours, holding the shared printer's lock for the whole process."""
@@ -218,30 +224,39 @@ class ViewerBench:
             self.add_row(opened, statistics.median(ours), statistics.median(idle), "page to screen alone",
                          statistics.median(render), None, "", statistics.median(paint))
 
-    def print_case(self):
-        label = "print the A0 Group 4 sheet 1:1 to the test printer"
+    def print_cases(self):
+        """The sheet 1:1 on the test printer's largest paper, then scans of it
+        at 300 and at 600 dpi 1:1 on A0 through the 600 dpi A0 queue."""
+        self.print_case("print the A0 Group 4 sheet 1:1 to the test printer", self.sheet, A0_DPI,
+                        PRINT_OUTPUT, [])
+        for dpi, sheet in ((300, self.sheet_300), (600, self.sheet_600)):
+            self.print_case("print the %d dpi A0 sheet 1:1 on A0" % dpi, sheet, dpi, LARGE_PRINT_OUTPUT,
+                            [LARGE_PRINTER])
+
+    def print_case(self, label, sheet, sheet_dpi, output, printer):
         if not ONLY.search(label):
             return
         scratch = self.scratch
-        ours, jobs, peaks, sizes = [], [], [], []
+        ours, jobs, peaks, privates, sizes = [], [], [], [], []
         theirs = {"1": [], "2": []}
         their_sizes = {}
         crop = os.path.join(scratch, "printed-part.tif")
         if os.path.exists(crop):
-            os.remove(crop)  # cut anew for this run's layout
+            os.remove(crop)  # cut anew for this row's layout
         layout = None
         for _ in range(ROUNDS):
-            out = self.ours_locked("print", self.sheet, PRINT_RUNS, windows_path(PRINT_OUTPUT))
+            out = self.ours_locked("print", sheet, PRINT_RUNS, windows_path(output), *printer)
             if not out or "to_file" not in out:
                 return self.add_row(label, None, None, "tiff2ps", None, None)
             ours.append(float(out["to_file"]["median_ms"]))
             jobs.append(float(out["to_file"]["idle_ms"]))
             memory = out["print-memory"]
             peaks.append((int(memory["peak"]), int(memory["start"])))
+            privates.append(int(memory["private_peak"]) - int(memory["private_base"]))
             sizes.append(int(memory["size"]))
-            layout = (out["print-layout"], memory, out.get("print-render", {}))
+            layout = (out["print-layout"], memory, out.get("print-render", {}), out.get("print-bands", {}))
             if not os.path.exists(crop):
-                self.crop_printed_part(out["print-layout"], crop)
+                self.crop_printed_part(sheet, sheet_dpi, out["print-layout"], crop)
             for level in theirs:
                 target = os.path.join(scratch, "tiff2ps-%s.ps" % level)
                 measured = []
@@ -251,23 +266,27 @@ class ViewerBench:
                 theirs[level].append(statistics.median(t for t, _ in measured))
                 their_sizes[level] = os.path.getsize(target)
         peak = sorted(peaks)[len(peaks) // 2]
-        self.print_result = {
+        result = {
+            "label": label, "sheet_dpi": sheet_dpi,
             "ours": statistics.median(ours), "job": statistics.median(jobs), "size": statistics.median(sizes),
-            "peak": peak[0], "base": peak[1], "layout": layout[0], "memory": layout[1], "render": layout[2],
+            "peak": peak[0], "base": peak[1], "private": max(privates), "layout": layout[0],
+            "memory": layout[1], "render": layout[2], "bands": layout[3],
             "theirs": {k: statistics.median(v) for k, v in theirs.items()}, "their_sizes": their_sizes}
-        r = self.print_result
+        self.print_results.append(result)
+        r = result
         print("%-44s %8.1f ms (job %.1f ms)  %.1f MB  tiff2ps -1 %.1f ms %.1f MB, -2 %.1f ms %.1f MB  "
-              "peak +%.1f MB" % (label, r["ours"], r["job"], r["size"] / 1e6, r["theirs"]["1"],
-                                 their_sizes["1"] / 1e6, r["theirs"]["2"], their_sizes["2"] / 1e6,
-                                 (r["peak"] - r["base"]) / 1e6), flush=True)
+              "peak +%.1f MB, private +%.1f MB" % (
+                  label, r["ours"], r["job"], r["size"] / 1e6, r["theirs"]["1"], their_sizes["1"] / 1e6,
+                  r["theirs"]["2"], their_sizes["2"] / 1e6, (r["peak"] - r["base"]) / 1e6, r["private"] / 1e6),
+              flush=True)
 
-    def crop_printed_part(self, layout, crop):
+    def crop_printed_part(self, sheet, dpi, layout, crop):
         """The part of the sheet the printed page shows, cut out by tiffcrop at
         the sheet's own resolution and stored as Group 4 as the sheet is."""
         x, y, w, h = (float(v) for v in layout["page_mm"].split(","))
-        px = lambda mm: int(round(mm * A0_DPI / 25.4))
+        px = lambda mm: int(round(mm * dpi / 25.4))
         region = "%d,%d,%d,%d" % (px(x), px(y), px(x + w) - 1, px(y + h) - 1)
-        subprocess.run(["tiffcrop", "-U", "px", "-z", region, "-c", "g4", self.sheet, crop], check=True,
+        subprocess.run(["tiffcrop", "-U", "px", "-z", region, "-c", "g4", sheet, crop], check=True,
                        stdout=subprocess.DEVNULL)
 
     def memory_case(self):
@@ -320,7 +339,7 @@ class ViewerBench:
         self.open_case()
         self.action_cases()
         self.markup_cases()
-        self.print_case()
+        self.print_cases()
         self.memory_case()
         tiff_out = os.path.join(self.scratch, "tiffcp.tif")
         pdf_out = os.path.join(self.scratch, "tiff2pdf.pdf")
@@ -375,14 +394,13 @@ class ViewerBench:
                         name, pages, peak / 1e6, (peak - base) / 1e6, theirs / 1e6,
                         "" if ratio is None else "%.2f" % ratio,
                         "" if ratio is None else ("goal 1.2: met" if ratio <= 1.2 else "goal 1.2: missed")))
-        if self.print_result:
-            lines += [""] + self.print_report()
+        for result in self.print_results:
+            lines += [""] + self.print_report(result)
         text = "\n".join(lines) + "\n"
         print("\n" + text)
         return text
 
-    def print_report(self):
-        r = self.print_result
+    def print_report(self, r):
         size = r["memory"]
         bitmap = ((13244 + 31) // 32 * 4) * A0_HEIGHT
         image = r["layout"]["image"]
@@ -392,26 +410,35 @@ class ViewerBench:
         render = r["render"]
         bits = int(render.get("bits", "1"))
         image_bytes = (width * bits + 31) // 32 * 4 * height
-        lines = ["| print, %s paper (%s mm), %s dpi | ours (ms) | job alone (ms) | PostScript (MB) | against |"
-                 " theirs (ms) | their PostScript (MB) | ratio |" % (size["paper"], size["paper_mm"], size["dpi"]),
+        lines = ["| %s: %s paper (%s mm), %s dpi | ours (ms) | job alone (ms) | PostScript (MB) | against |"
+                 " theirs (ms) | their PostScript (MB) | ratio |" % (
+                     r["label"], size["paper"], size["paper_mm"], size["dpi"]),
                  "|---|---:|---:|---:|---|---:|---:|---:|"]
         for level, name in (("1", "tiff2ps -1 (hex image)"), ("2", "tiff2ps -2 (Group 4 passed through)")):
             lines.append("| to the finished PostScript file | %.1f | %.1f | %.1f | %s | %.1f | %.2f | %.2f |" % (
                 r["ours"], r["job"], r["size"] / 1e6, name, r["theirs"][level], r["their_sizes"][level] / 1e6,
                 r["ours"] / r["theirs"][level]))
-        lines += ["", "| print job's memory (working set sampled every millisecond) | MB | |", "|---|---:|---|",
-                  "| the program with the sheet open and shown | %.1f | the start of both figures below |" % (
-                      r["base"] / 1e6),
-                  "| peak during the jobs | %.1f | %s |" % (
+        lines += ["", "| print job's memory (sampled every millisecond) | MB | |", "|---|---:|---|",
+                  "| the program with the sheet open and shown (working set) | %.1f | the start of the figures "
+                  "below |" % (r["base"] / 1e6),
+                  "| peak working set during the jobs | %.1f | %s |" % (
                       r["peak"] / 1e6, "sampled" if size.get("sampled") == "1" else "no sampling thread"),
-                  "| the jobs' peak above the start | %.1f | %.2f of the A0 page's 1-bit bitmap (%.1f MB); "
-                  "%.2f of the printed part's 1-bit bitmap (%s, %.1f MB) |" % (
-                      grown / 1e6, grown / bitmap, bitmap / 1e6, grown / image_bits, image, image_bits / 1e6)]
+                  "| the jobs' peak working set above the start | %.1f | %.2f of the A0 400 dpi page's 1-bit "
+                  "bitmap (%.1f MB); %.2f of the printed part's 1-bit bitmap (%s, %.1f MB) |" % (
+                      grown / 1e6, grown / bitmap, bitmap / 1e6, grown / image_bits, image, image_bits / 1e6),
+                  "| the jobs' peak private memory above the start of each job | %.1f | goal under 100: %s |" % (
+                      r["private"] / 1e6, "met" if r["private"] < 100e6 else "missed")]
         if render:
             lines.append("| the page's render for the layout alone (before any job), its peak above the start | "
-                         "%.1f | %.1f ms; the image the job sends has %d bits per pixel (%.1f MB) |" % (
+                         "%.1f | %.1f ms; the one image has %d bits per pixel (%.1f MB) |" % (
                              (int(render["peak"]) - int(render["base"])) / 1e6, float(render["render_ms"]), bits,
                              image_bytes / 1e6))
+        bands = r["bands"]
+        if bands and int(bands.get("count", "0")):
+            lines.append("| rendering the job's %s bands alone, one after the other (ms) | %.1f | the first "
+                         "%.1f ms, the last %.1f ms; the one render above %.1f ms |" % (
+                             bands["count"], float(bands["total_ms"]), float(bands["first_ms"]),
+                             float(bands["last_ms"]), float(bands["whole_ms"])))
         lines += ["", "Printed part of the page (mm): %s; tiff2ps prints the same part cut out by tiffcrop at "
-                  "the sheet's %d dpi." % (r["layout"]["page_mm"], A0_DPI)]
+                  "the sheet's %d dpi." % (r["layout"]["page_mm"], r["sheet_dpi"])]
         return lines

@@ -32,7 +32,8 @@
 //             mouse in select mode; against a fresh render of the page for
 //             the same view
 //   print     FILE's first page printed 1:1 on the test printer
-//             (PlovexTest) on its largest paper through the print job with
+//             (PlovexTest, or PRINTER after TARGET) on its largest paper
+//             through the print job with
 //             its status dialog: to the job's end, to the finished
 //             PostScript file (TARGET, the queue's file), its size, and the
 //             job's peak working set (sampled every millisecond)
@@ -65,6 +66,7 @@
 #include "foundation/window_subclass.h"
 #include "imaging/formats/image_format.h"
 #include "imaging/formats/page_placement.h"
+#include "printing/print_bands.h"
 #include "printing/print_job.h"
 #include "printing/print_layout.h"
 #include "printing/win_print_provider.h"
@@ -798,11 +800,15 @@ class WorkingSetSampler {
         return peak_.load();
     }
     bool sampling() const { return thread_ != nullptr; }
+    // The highest private (committed) bytes seen; Wine reports them as the
+    // page-file usage.
+    uint64_t private_peak() const { return private_peak_.load(); }
 
   private:
     void Sample() {
-        const uint64_t now = Memory().WorkingSetSize;
-        if (now > peak_.load()) peak_.store(now);
+        const PROCESS_MEMORY_COUNTERS now = Memory();
+        if (now.WorkingSetSize > peak_.load()) peak_.store(now.WorkingSetSize);
+        if (now.PagefileUsage > private_peak_.load()) private_peak_.store(now.PagefileUsage);
     }
     static DWORD WINAPI Run(void* argument) {
         auto* self = static_cast<WorkingSetSampler*>(argument);
@@ -815,6 +821,7 @@ class WorkingSetSampler {
 
     std::atomic<bool> stop_{false};
     std::atomic<uint64_t> peak_;
+    std::atomic<uint64_t> private_peak_{Memory().PagefileUsage};
     HANDLE thread_ = nullptr;
 };
 
@@ -854,14 +861,14 @@ bool PostScriptComplete(const std::wstring& file, uint64_t& size) {
     return complete;
 }
 
-int RunPrint(Program& program, const std::wstring& path, const std::wstring& output, int runs) {
+int RunPrint(Program& program, const std::wstring& path, const std::wstring& output, int runs,
+             const std::wstring& printer) {
     if (!program.Settle([&] { return program.Execute(FileOpenCommand(path)); })) return 1;
     ViewerContext* context = program.context();
     Ref<WinPrintProvider> provider = MakeRef<WinPrintProvider>(L"Windows printing");
-    if (!provider->Init() || !provider->SelectPrinter(context, WString(kTestPrinter))) {
-        std::fprintf(stderr,
-                     "no printer PlovexTest among %u (tools/setup starts it; cupsd before the wineserver)\n",
-                     provider->GetPrinterCount());
+    if (!provider->Init() || !provider->SelectPrinter(context, WString(printer.c_str()))) {
+        std::fprintf(stderr, "no printer %ls among %u (tools/setup starts it; cupsd before the wineserver)\n",
+                     printer.c_str(), provider->GetPrinterCount());
         return 1;
     }
     // The largest paper the printer offers.
@@ -908,8 +915,24 @@ int RunPrint(Program& program, const std::wstring& path, const std::wstring& out
                 static_cast<unsigned long long>(render_base), static_cast<unsigned long long>(render_peak),
                 image->bits_per_pixel);
     image = nullptr;
+    // The bands the job renders for this sheet, each alone: what rendering
+    // in bands costs against the one render above (a Group 4 strip is
+    // decoded from its top for every band).
+    const std::vector<PrintBand> bands = PrintBandsSplit(layout->placement, PrintBandSourceOf(page.get()));
+    std::vector<double> band_ms;
+    for (const PrintBand& band : bands) {
+        const double band_start = NowMs();
+        Ref<RasterImage> part = page->RenderPage(context, band.placement, nullptr, &status);
+        band_ms.push_back(NowMs() - band_start);
+        if (!part) return 1;
+    }
+    double bands_total = 0;
+    for (double ms : band_ms) bands_total += ms;
+    std::printf("case=print-bands count=%u total_ms=%.2f first_ms=%.2f last_ms=%.2f whole_ms=%.2f\n",
+                unsigned(bands.size()), bands_total, band_ms.empty() ? 0.0 : band_ms.front(),
+                band_ms.empty() ? 0.0 : band_ms.back(), render_ms);
     std::vector<double> job_times, file_times;
-    uint64_t size = 0, base = 0, peak = 0;
+    uint64_t size = 0, base = 0, peak = 0, private_base = 0, private_peak = 0;
     bool sampled = true;
     for (int i = 0; i < runs; ++i) {
         Ref<PrintJob> job = PrintJobCreate(context, provider.get(), pages, *options, *provider->GetDevice());
@@ -919,7 +942,7 @@ int RunPrint(Program& program, const std::wstring& path, const std::wstring& out
             std::fprintf(stderr, "the queue's file could not be removed\n");
             return 1;
         }
-        const uint64_t before = Memory().WorkingSetSize;
+        const uint64_t before = Memory().WorkingSetSize, before_private = Memory().PagefileUsage;
         WorkingSetSampler sampler;
         sampled = sampler.sampling() && sampled;
         const double start = NowMs();
@@ -942,6 +965,10 @@ int RunPrint(Program& program, const std::wstring& path, const std::wstring& out
             peak = run_peak;
             base = before;
         }
+        if (sampler.private_peak() - before_private > private_peak - private_base) {
+            private_peak = sampler.private_peak();
+            private_base = before_private;
+        }
         if (!program.PumpUntilIdle()) return 1;
     }
     PrintRow("print", "to_file", file_times, job_times, job_times, 0, program.TargetSize());
@@ -949,10 +976,11 @@ int RunPrint(Program& program, const std::wstring& path, const std::wstring& out
                 placed.rect.origin.x, placed.rect.origin.y, placed.rect.size.width, placed.rect.size.height,
                 placed.pixel_width, placed.pixel_height, unsigned(placed.rotation));
     std::printf(
-        "case=print-memory start=%llu base=%llu peak=%llu sampled=%d size=%llu paper=%s paper_mm=%.0fx%.0f "
-        "dpi=%.0fx%.0f\n",
+        "case=print-memory start=%llu base=%llu peak=%llu private_base=%llu private_peak=%llu sampled=%d "
+        "size=%llu paper=%s paper_mm=%.0fx%.0f dpi=%.0fx%.0f\n",
         static_cast<unsigned long long>(render_base), static_cast<unsigned long long>(base),
-        static_cast<unsigned long long>(peak), sampled ? 1 : 0, static_cast<unsigned long long>(size),
+        static_cast<unsigned long long>(peak), static_cast<unsigned long long>(private_base),
+        static_cast<unsigned long long>(private_peak), sampled ? 1 : 0, static_cast<unsigned long long>(size),
         paper ? Narrow(paper->name).c_str() : "?", area->paper.width, area->paper.height,
         area->pixels_per_mm_x * 25.4, area->pixels_per_mm_y * 25.4);
     return 0;
@@ -988,7 +1016,7 @@ int main(int argc, char** argv) {
             result = RunMarkups(program, path, runs);
         } else if (name == "print" && argc > 4) {
             registry.Suspend();
-            result = RunPrint(program, path, Wide(argv[4]), runs);
+            result = RunPrint(program, path, Wide(argv[4]), runs, argc > 5 ? Wide(argv[5]) : kTestPrinter);
             registry.Resume();
         } else if ((name == "convert-tiff" || name == "convert-pdf") && argc > 4) {
             result = RunConvert(program, path, Wide(argv[4]), name == "convert-pdf", runs);

@@ -11,6 +11,7 @@
 #include "foundation/string_builder.h"
 #include "imaging/raster/packed_dib.h"
 #include "imaging/raster/raster_image.h"
+#include "printing/print_bands.h"
 #include "printing/print_layout.h"
 #include "printing/printer_workarounds.h"
 #include "resources/resource_ids.h"
@@ -33,6 +34,8 @@ constexpr DWORD kPollMs = 50;
 // hand is finished first, so this is generous, but never unbounded.
 constexpr DWORD kThreadEndWaitMs = 60000;
 constexpr uint32_t kFontPitchAndFamily = 48;
+// The longest side of the render that settles a banded page's polarity.
+constexpr uint32_t kNegativeProbePixels = 1024;
 
 int32_t RoundNearest(double value) { return static_cast<int32_t>(std::floor(value + 0.5)); }
 
@@ -141,6 +144,14 @@ INT_PTR CALLBACK StatusDialogProc(HWND dialog, UINT message, WPARAM wparam, LPAR
 
 // ---- Page steps
 
+// How a sheet's image goes to the printer: where and by which path.
+struct SendTarget {
+    PointI target;
+    uint32_t flags = 0;
+    bool colour = false;
+    bool takes_dibs = true;
+};
+
 void PaintMarkups(PrintJob& job, HDC dc, MarkupPage* page, const PrintLayout& layout, const PointI& target,
                   bool colour) {
     Ref<ViewMapping> mapping =
@@ -152,17 +163,64 @@ void PaintMarkups(PrintJob& job, HDC dc, MarkupPage* page, const PrintLayout& la
     view->SetPage(nullptr, nullptr);
 }
 
-Ref<RasterImage> RenderForPrinter(PrintJob& job, DocItem* item, const PrintLayout& layout, bool colour) {
-    Ref<RasterImage> image = item->RenderPage(job.context.get(), layout.placement, job.progress.get());
+Ref<RasterImage> RenderForPrinter(PrintJob& job, DocItem* item, const PagePlacement& placement, bool colour) {
+    Ref<RasterImage> image = item->RenderPage(job.context.get(), placement, job.progress.get());
     if (!image || colour || image->IsGrey()) return image;
     Ref<RasterImage> grey = RasterImageConvert(image.get(), 8);
     return grey ? grey : image;
 }
 
+// The reader decides whether a page is a negative from a render of most of
+// it, and a band is not: a small render of the whole sheet decides first, so
+// that every band is inverted alike.
+void SettleNegative(PrintJob& job, DocItem* item, const PagePlacement& whole) {
+    if (whole.negative_mode == 0) return;
+    PagePlacement small;
+    PagePlacementCopy(small, whole);
+    const uint32_t longest = std::max(whole.pixel_width, whole.pixel_height);
+    const double scale = std::min(1.0, double(kNegativeProbePixels) / std::max<uint32_t>(longest, 1));
+    small.pixel_width = std::max<uint32_t>(1, uint32_t(whole.pixel_width * scale));
+    small.pixel_height = std::max<uint32_t>(1, uint32_t(whole.pixel_height * scale));
+    item->RenderPage(job.context.get(), small, nullptr);
+}
+
+// Whether the image went out whole: a packed bitmap and a send the driver took.
+bool SendSheetImage(PrintJob& job, HDC dc, const SendTarget& send, const PointI& at,
+                    const RasterImage& image) {
+    PackedDib header = RasterImageToPackedDib(&image);
+    return header &&
+           PrintSendImage(dc, send.flags, send.takes_dibs, at, image, header.get(), job.progress.get());
+}
+
+// Each band rendered and sent at its rows of the sheet, one after the other,
+// so that only one band's image is held at a time. False when any band did
+// not go out.
+bool SendBands(PrintJob& job, HDC dc, DocItem* item, const SendTarget& send,
+               const std::vector<PrintBand>& bands) {
+    ProgressSink* progress = job.progress.get();
+    if (!ProgressPush(progress, static_cast<uint32_t>(bands.size()))) return false;
+    bool sent = true;
+    for (uint32_t b = 0; b < bands.size(); ++b) {
+        if (progress->IsCancelled()) {
+            sent = false;
+            break;
+        }
+        ProgressStep(progress, b);
+        Ref<RasterImage> image = RenderForPrinter(job, item, bands[b].placement, send.colour);
+        const PointI at{send.target.x, send.target.y + static_cast<int32_t>(bands[b].top)};
+        if (!image || !SendSheetImage(job, dc, send, at, *image)) sent = false;
+    }
+    ProgressPop(progress);
+    return sent;
+}
+
 void PrintPage(PrintJob& job, HDC dc, uint32_t flags, uint32_t index, uint32_t repetitions) {
     ProgressSink* progress = job.progress.get();
     Ref<DocItem> item = PtrArrayGetAs<DocItem>(job.pages, index);
-    if (!item) return;
+    if (!item) {
+        job.pages_missed += repetitions;
+        return;
+    }
     Ref<MarkupPage> markups = job.options->markups ? item->GetRedlinePage(job.context.get(), true) : nullptr;
     ProgressPush(progress, 2);
     ProgressStep(progress, 0);
@@ -171,43 +229,61 @@ void PrintPage(PrintJob& job, HDC dc, uint32_t flags, uint32_t index, uint32_t r
         area ? PrintLayoutCompute(job.context.get(), job.provider.get(), item.get(), *job.options, area.get(),
                                   job.options->auto_orientation != 0)
              : nullptr;
-    bool colour = false, takes_dibs = true;
+    SendTarget send;
+    send.flags = flags;
     {
         ScopedLock hold(job.device->lock);
-        colour = job.device->colour;
-        takes_dibs = job.device->device_independent_bitmaps;
+        send.colour = job.device->colour;
+        send.takes_dibs = job.device->device_independent_bitmaps;
     }
-    if (layout) {
-        // A printer's device context starts at the printable area.
-        const PointI target{
-            layout->window_offset.x - RoundNearest(area->printable.origin.x * area->pixels_per_mm_x),
-            layout->window_offset.y - RoundNearest(area->printable.origin.y * area->pixels_per_mm_y)};
-        Ref<RasterImage> image = RenderForPrinter(job, item.get(), *layout, colour);
-        if (!image) job.pages_missed += repetitions;
-        ProgressStep(progress, 1);
-        if (image && ProgressPush(progress, repetitions)) {
-            for (uint32_t r = 0; r < repetitions && !progress->IsCancelled(); ++r) {
-                ProgressStep(progress, r);
-                if (StartPage(dc) <= 0) {
-                    ++job.pages_missed;
-                    continue;
-                }
-                if (PackedDib header = RasterImageToPackedDib(image.get())) {
-                    if (PrintSendImage(dc, flags, takes_dibs, target, *image, header.get(), progress))
-                        ++job.pages_sent;
-                    header.Reset();
-                    if (markups) PaintMarkups(job, dc, markups.get(), *layout, target, colour);
-                    if (job.options->user_information)
-                        PrintUserInformation(dc, job.context.get(), item.get(), *area,
-                                             static_cast<int32_t>(index),
-                                             static_cast<int32_t>(PtrArrayCount(job.pages)));
-                }
-                EndPage(dc);
-            }
-            ProgressPop(progress);
-        }
-    } else {
+    if (!layout) {
         job.pages_missed += repetitions;
+        ProgressPop(progress);
+        return;
+    }
+    // A printer's device context starts at the printable area.
+    send.target =
+        PointI{layout->window_offset.x - RoundNearest(area->printable.origin.x * area->pixels_per_mm_x),
+               layout->window_offset.y - RoundNearest(area->printable.origin.y * area->pixels_per_mm_y)};
+    BandSource source = PrintBandSourceOf(item.get());
+    if (PrintSendsThroughMemory(flags, send.takes_dibs))
+        source.send_bits_per_pixel =
+            static_cast<uint16_t>(GetDeviceCaps(dc, BITSPIXEL) * GetDeviceCaps(dc, PLANES));
+    const std::vector<PrintBand> bands = PrintBandsSplit(layout->placement, source);
+    Ref<RasterImage> image;
+    if (bands.empty()) {
+        image = RenderForPrinter(job, item.get(), layout->placement, send.colour);
+    } else {
+        SettleNegative(job, item.get(), layout->placement);
+    }
+    ProgressStep(progress, 1);
+    if (bands.empty() && !image) {
+        job.pages_missed += repetitions;
+    } else if (ProgressPush(progress, repetitions)) {
+        for (uint32_t r = 0; r < repetitions && !progress->IsCancelled(); ++r) {
+            ProgressStep(progress, r);
+            if (StartPage(dc) <= 0) {
+                ++job.pages_missed;
+                continue;
+            }
+            const bool sent = image ? SendSheetImage(job, dc, send, send.target, *image)
+                                    : SendBands(job, dc, item.get(), send, bands);
+            // Markups and the user information go over the whole sheet once
+            // its image is down; a sheet whose image did not go out stays
+            // empty and is counted as missed.
+            if (sent) {
+                ++job.pages_sent;
+                if (markups) PaintMarkups(job, dc, markups.get(), *layout, send.target, send.colour);
+                if (job.options->user_information)
+                    PrintUserInformation(dc, job.context.get(), item.get(), *area,
+                                         static_cast<int32_t>(index),
+                                         static_cast<int32_t>(PtrArrayCount(job.pages)));
+            } else {
+                ++job.pages_missed;
+            }
+            EndPage(dc);
+        }
+        ProgressPop(progress);
     }
     ProgressPop(progress);
 }
@@ -293,10 +369,12 @@ void PrintJobRun(PrintJob* job) {
         job->outcome.store(PrintOutcome::kCancelled);
     } else {
         EndDoc(dc.get());
-        // Pages that cannot be laid out or rendered are skipped; when none
-        // was left the user must hear that nothing came out.
-        const bool nothing = job->pages_sent == 0 && job->pages_missed > 0;
-        job->outcome.store(nothing ? PrintOutcome::kNothingPrinted : PrintOutcome::kPrinted);
+        // A sheet that could not be laid out, rendered, started or sent is
+        // missed; the user must hear of every one.
+        PrintOutcome outcome = PrintOutcome::kPrinted;
+        if (job->pages_missed > 0)
+            outcome = job->pages_sent == 0 ? PrintOutcome::kNothingPrinted : PrintOutcome::kPartlyPrinted;
+        job->outcome.store(outcome);
     }
     ProgressPop(progress);
 }
@@ -341,7 +419,14 @@ bool PrintStatusDialogShow(HWND parent, ViewerContext* context, uint32_t page_to
 
 uint32_t PrintStripWidth(const RasterImage& image) {
     if (image.bits_per_pixel == 0 || image.height == 0) return std::max<uint32_t>(image.width, 1);
-    const uint32_t width = kStripBits / image.bits_per_pixel / image.height;
+    uint32_t width = kStripBits / image.bits_per_pixel / image.height;
+    // Every strip starts on a whole byte of its rows: Wine's PostScript
+    // driver reads a source column inside a byte from the byte's start,
+    // which moved every strip but the first of a 1-bit page.
+    if (image.bits_per_pixel < 8) {
+        const uint32_t per_byte = 8u / image.bits_per_pixel;
+        width = std::max(width / per_byte * per_byte, per_byte);
+    }
     return std::clamp<uint32_t>(width, 1, std::max<uint32_t>(image.width, 1));
 }
 
@@ -371,7 +456,8 @@ bool SendThroughMemory(HDC dc, const PointI& target, const RasterImage& image, B
     MemoryDC memory(dc);
     GdiBitmap bitmap(CreateCompatibleBitmap(dc, width, height));
     if (!memory || !bitmap) return false;
-    SetDIBits(memory.get(), bitmap.get(), 0, image.height, image.pixels, header, DIB_RGB_COLORS);
+    if (SetDIBits(memory.get(), bitmap.get(), 0, image.height, image.pixels, header, DIB_RGB_COLORS) == 0)
+        return false;
     ProgressReport(progress, 0.15f);
     bool sent = false;
     {
@@ -384,12 +470,15 @@ bool SendThroughMemory(HDC dc, const PointI& target, const RasterImage& image, B
 
 }  // namespace
 
+bool PrintSendsThroughMemory(uint32_t flags, bool device_takes_dibs) {
+    return !(flags & printer_workaround::kDirectToDevice) &&
+           (!device_takes_dibs || (flags & printer_workaround::kThroughMemoryBitmap));
+}
+
 bool PrintSendImage(HDC dc, uint32_t flags, bool device_takes_dibs, const PointI& target,
                     const RasterImage& image, BITMAPINFO* header, ProgressSink* progress) {
-    if (!(flags & printer_workaround::kDirectToDevice) &&
-        (!device_takes_dibs || (flags & printer_workaround::kThroughMemoryBitmap))) {
+    if (PrintSendsThroughMemory(flags, device_takes_dibs))
         return SendThroughMemory(dc, target, image, header, progress);
-    }
     header->bmiHeader.biSizeImage = 0;
     return SendDirect(dc, flags, target, image, header);
 }

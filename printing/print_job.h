@@ -43,7 +43,8 @@ enum class PrintOutcome : uint32_t {
     kRefused,   // the spooler refused the document
     kPrinted,
     kCancelled,       // the document was aborted
-    kNothingPrinted,  // not a page could be rendered: the document went out empty
+    kNothingPrinted,  // not a sheet went out: the document is empty
+    kPartlyPrinted,   // some sheets went out, others were missed
 };
 
 class PrintJob : public RefCounted {
@@ -61,8 +62,8 @@ class PrintJob : public RefCounted {
     std::atomic<bool> abandoned{false};  // set before resuming a thread that must not print
     std::atomic<PrintOutcome> outcome{PrintOutcome::kNotRun};
     // Written by the thread only, read once it has finished.
-    uint32_t pages_sent = 0;
-    uint32_t pages_missed = 0;  // sheets that could not be laid out, rendered or started
+    uint32_t pages_sent = 0;    // sheets whose whole image the driver took
+    uint32_t pages_missed = 0;  // sheets that could not be laid out, rendered, started or sent
 };
 
 // Takes a reference to the provider and to every page, copies options and
@@ -80,10 +81,13 @@ void PrintJobRun(PrintJob* job);
 bool PrintStatusDialogShow(HWND parent, ViewerContext* context, uint32_t page_total, HANDLE thread,
                            PrintProgress* progress);
 
-// The ways a page image goes to the printer (the workaround bits choose).
+// The ways a page image goes to the printer (the workaround bits choose):
+// through a memory bitmap of the device's own format, or straight.
+bool PrintSendsThroughMemory(uint32_t flags, bool device_takes_dibs);
 bool PrintSendImage(HDC dc, uint32_t flags, bool device_takes_dibs, const PointI& target,
                     const RasterImage& image, BITMAPINFO* header, ProgressSink* progress);
-// Columns per strip so that no call carries more than kStripBits bits.
+// Columns per strip so that no call carries more than kStripBits bits; each
+// strip starts on a whole byte.
 inline constexpr uint32_t kStripBits = 5120000;
 uint32_t PrintStripWidth(const RasterImage& image);
 

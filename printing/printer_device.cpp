@@ -111,7 +111,11 @@ void StoreCapabilities(PrinterDevice& device, ViewerContext* context, HDC info, 
     device.workaround_bits = bits;
     device.banding = (raster & RC_BANDING) != 0;
     device.large_bitmaps = (raster & RC_BITMAP64) != 0;
-    device.device_independent_bitmaps = (raster & RC_DI_BITMAP) != 0;
+    // The direct send is SetDIBitsToDevice, which RC_DIBTODEV promises; a
+    // driver that has it without SetDIBits (RC_DI_BITMAP), as Wine's
+    // PostScript driver, would otherwise be sent the memory path, whose
+    // device bitmap of an A0 sheet does not fit a 32-bit process.
+    device.device_independent_bitmaps = (raster & (RC_DI_BITMAP | RC_DIBTODEV)) != 0;
     device.stretch_device_independent_bitmaps = (raster & RC_STRETCHDIB) != 0;
     device.colour = colour;
 }

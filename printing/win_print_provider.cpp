@@ -194,11 +194,11 @@ bool WinPrintProvider::Print(ViewerContext* context, HWND parent, const PtrArray
         ViewerShowMessage(context, text::kPrinterUnreachable, kMessageError);
         return false;
     }
-    if (outcome == PrintOutcome::kNothingPrinted) {
+    // A sheet that did not go out is never passed over in silence; the
+    // answer is false only when nothing went out at all.
+    if (outcome == PrintOutcome::kNothingPrinted || outcome == PrintOutcome::kPartlyPrinted)
         ViewerShowMessage(context, text::kCannotPrint, kMessageError);
-        return false;
-    }
-    return outcome == PrintOutcome::kPrinted;
+    return outcome == PrintOutcome::kPrinted || outcome == PrintOutcome::kPartlyPrinted;
 }
 
 bool WinPrintProvider::ShowProperties(ViewerContext* context, HWND parent) {

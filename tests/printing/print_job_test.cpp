@@ -13,6 +13,8 @@
 #include <thread>
 
 #include "imaging/raster/raster_image.h"
+#include "printing/print_bands.h"
+#include "printing/print_layout.h"
 #include "printing/win_print_provider.h"
 #include "redlining/redline_document.h"
 #include "redlining/redline_markups.h"
@@ -21,6 +23,7 @@
 #include "tests/printing/print_test_support.h"
 #include "tests/viewer/windows/frame_test_support.h"
 #include "viewer/core/settings.h"
+#include "viewer/model/cut_out_state.h"
 
 namespace {
 
@@ -30,13 +33,13 @@ constexpr double kTolerance = 0.5;  // mm, two raster pixels at 100 dpi
 // Marks of the chart: A 10 mm at the top left, B 10 mm at the top right,
 // C 10 x 20 mm at the bottom left; `width_mm` by `height_mm`. (A square page
 // would count as landscape and be turned on portrait paper.)
-std::string ChartCommand(int width_mm, int height_mm, const std::string& name) {
+std::string ChartCommand(int width_mm, int height_mm, const std::string& name, int dpi = 254) {
     const std::string w = std::to_string(width_mm * 10), h = std::to_string(height_mm * 10);
     const std::string right = std::to_string(width_mm * 10 - 100), low = std::to_string(height_mm * 10 - 200);
     return "convert -size " + w + "x" + h + " xc:white -fill black -draw 'rectangle 0,0 99,99' " +
            "-draw 'rectangle " + right + ",0 " + std::to_string(width_mm * 10 - 1) + ",99' " +
            "-draw 'rectangle 0," + low + " 99," + std::to_string(height_mm * 10 - 1) + "' " +
-           "-units PixelsPerInch -density 254 -monochrome -compress Group4 " + name;
+           "-units PixelsPerInch -density " + std::to_string(dpi) + " -monochrome -compress Group4 " + name;
 }
 
 // Black and white of a sheet: the paths differ in the grey of the paper
@@ -48,15 +51,16 @@ std::vector<bool> Dark(const GreyPage& page) {
 }
 
 struct PrintBed {
-    explicit PrintBed(MarkupProvider* markups = nullptr) : viewer(markups) {
+    explicit PrintBed(MarkupProvider* markups = nullptr, const wchar_t* printer = kTestPrinter)
+        : viewer(markups) {
         provider = MakeRef<WinPrintProvider>(L"Windows printing");
         provider->Init();
-        selected = provider->SelectPrinter(viewer.context.get(), WString(kTestPrinter));
+        selected = provider->SelectPrinter(viewer.context.get(), WString(printer));
     }
     // Makes the files by the commands in a scratch folder and opens one; the
     // test printer must be there.
     bool Open(const std::string& scratch, const std::string& commands, const std::string& file) {
-        EXPECT_TRUE(selected) << "no printer PlovexTest: run tools/setup (cupsd before the wineserver)";
+        EXPECT_TRUE(selected) << "no test printer: run tools/setup (cupsd before the wineserver)";
         const std::string dir = MakeScratchDir(scratch);
         return selected && MakeFilesIn(dir, commands) && viewer.Open({dir + "/" + file});
     }
@@ -84,6 +88,15 @@ struct PrintBed {
         return WaitForPrint();
     }
     Ref<PrintableArea> Area() { return provider->GetPrintableArea(); }
+    // The image bytes of the page's sheet as the job lays it out, at one bit.
+    uint64_t SheetBytes(uint32_t index, const PrintOptions& options) {
+        Ref<PrintableArea> area = Area();
+        Ref<PrintLayout> layout =
+            area ? PrintLayoutCompute(viewer.context.get(), provider.get(), Page(index).get(), options,
+                                      area.get(), options.auto_orientation != 0)
+                 : nullptr;
+        return layout ? PrintImageBytes(layout->placement, 1) : 0;
+    }
 
     PrintViewer viewer;
     Ref<WinPrintProvider> provider;
@@ -240,8 +253,9 @@ TEST(PrintJobSending, StripsStayUnderFiveMillionBits) {
         uint16_t bits;
         uint32_t strip;
     };
-    for (const Case& c : {Case{4000, 6000, 1, 853}, Case{300, 10000, 24, 21}, Case{10, 10, 1, 10},
-                          Case{5, 6000000 / 5, 8, 1}}) {
+    // 5,120,000 bits over 6000 rows are 853 columns, down to whole bytes 848.
+    for (const Case& c : {Case{4000, 6000, 1, 848}, Case{300, 10000, 24, 21}, Case{10, 10, 1, 10},
+                          Case{5, 6000000 / 5, 8, 1}, Case{4000, 6000, 4, 212}, Case{4000, 600000, 1, 8}}) {
         Ref<RasterImage> image =
             RasterImageCreate(c.width, std::min<uint32_t>(c.height, 10000), c.bits, true);
         ASSERT_TRUE(image);
@@ -250,6 +264,85 @@ TEST(PrintJobSending, StripsStayUnderFiveMillionBits) {
         EXPECT_EQ(PrintStripWidth(*image), c.strip) << c.width << "x" << c.height << "x" << c.bits;
         const_cast<uint32_t&>(image->height) = std::min<uint32_t>(c.height, 10000);
     }
+}
+
+size_t ImageCalls(const std::string& postscript) {
+    size_t count = 0;
+    for (size_t at = postscript.find("imagemask"); at != std::string::npos;
+         at = postscript.find("imagemask", at + 1))
+        ++count;
+    return count;
+}
+
+// The band sizes of a test, put back however it ends.
+struct BandSizes {
+    BandSizes(uint64_t threshold, uint64_t band) { PrintBandsSetSizesForTests(threshold, band); }
+    ~BandSizes() { PrintBandsSetSizesForTests(0, 0); }
+};
+
+// A sheet just above the band threshold goes out in bands that meet without
+// a seam or an overlap: the raster of the one-call sheet, upright, turned a
+// quarter for the paper, mirrored, and in vertical strips within each band.
+// The charts are 300 dpi scans, so the printer's pixels are the page's.
+TEST(PrintJobBands, BandsGiveTheRasterOfTheOneCallSheet) {
+    PrintBed bed;
+    ASSERT_TRUE(bed.Open("print_bands",
+                         ChartCommand(100, 140, "tall.tif", 300) + " && " +
+                             ChartCommand(180, 100, "wide.tif", 300) +
+                             " && tiffcp tall.tif wide.tif charts.tif",
+                         "charts.tif"));
+    Ref<PrintOptions> options = TrueSize();
+    struct Case {
+        uint32_t page;
+        uint32_t workarounds;
+        bool mirrored;
+    };
+    for (const Case& c : {Case{0, 0, false}, Case{1, 0, false}, Case{0, 0, true}, Case{1, 256, false}}) {
+        const std::string what = "page " + std::to_string(c.page) + ", workarounds " +
+                                 std::to_string(c.workarounds) + (c.mirrored ? ", mirrored" : "");
+        Ref<CutOutState> cut_out = bed.Page(c.page)->GetCutOut();
+        ASSERT_TRUE(cut_out);
+        CutOutSetMirrorHorizontal(cut_out.get(), c.mirrored);
+        const std::string whole = bed.Print(*bed.Pages({c.page}), *options, c.workarounds);
+        const uint64_t bytes = bed.SheetBytes(c.page, *options);
+        ASSERT_GT(bytes, 0u) << what;
+        std::string banded;
+        {
+            BandSizes sizes(bytes - 1, bytes / 5);
+            banded = bed.Print(*bed.Pages({c.page}), *options, c.workarounds);
+        }
+        EXPECT_GE(ImageCalls(banded), ImageCalls(whole) + 4) << what << ": the sheet went out in one piece";
+        const std::vector<GreyPage> one = RasterisePrint(whole, "print_bands_one");
+        const std::vector<GreyPage> parts = RasterisePrint(banded, "print_bands_parts");
+        ASSERT_EQ(one.size(), 1u) << what;
+        ASSERT_EQ(parts.size(), 1u) << what;
+        ASSERT_EQ(FindMarks(one[0]).size(), 3u) << what;
+        EXPECT_TRUE(Dark(parts[0]) == Dark(one[0])) << what;
+        CutOutSetMirrorHorizontal(cut_out.get(), false);
+    }
+}
+
+// The memory path (workaround 128) cannot make the device bitmap of an A0
+// sheet at 600 dpi (over 2 GB at the driver's 32 bits): the sheet goes out
+// empty and is reported as not printed, not as printed.
+TEST(PrintJobSending, ARefusedSendIsNotPrinted) {
+    PrintBed bed(nullptr, L"PlovexTestA0");
+    ASSERT_TRUE(bed.Open("print_refused",
+                         "convert -size 100x140 xc:white -fill black -draw 'rectangle 10,10 49,49' "
+                         "-units PixelsPerInch -density 25.4 -monochrome -compress Group4 small.tif",
+                         "small.tif"));
+    Ref<PrintableArea> area = bed.Area();
+    ASSERT_TRUE(area);
+    ASSERT_NEAR(area->pixels_per_mm_x * 25.4, 600, 1) << "the A0 queue prints at 600 dpi";
+    Ref<PrintOptions> fitted = PrintOptionsCreate();
+    fitted->cut_out_only = 0;
+    BandSizes one_piece(uint64_t(1) << 40, 0);
+    Ref<PrintJob> job = bed.Job(*bed.Pages({0}), *fitted, 128);
+    ASSERT_TRUE(job);
+    PrintJobRun(job.get());
+    EXPECT_EQ(job->pages_sent, 0u);
+    EXPECT_EQ(job->pages_missed, 1u);
+    EXPECT_EQ(job->outcome.load(), PrintOutcome::kNothingPrinted);
 }
 
 // The user-information block with the page's number within the job and the

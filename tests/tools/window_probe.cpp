@@ -18,6 +18,10 @@
 //   post HWND MSG WPARAM LPARAM   PostMessageW
 //   move HWND X Y WIDTH HEIGHT    SetWindowPos (no activation, no z-order change)
 //   text HWND TEXT                WM_SETTEXT (the system carries the text over)
+//   choose HWND TEXT              selects the first entry of the combo box
+//                                 that begins with TEXT (CB_SELECTSTRING) and
+//                                 tells its parent as a user's choice does
+//                                 (CBN_SELCHANGE); prints the entry's index
 //   buttons HWND ID...            per tool-bar command: id index enabled
 //                                 pressed (TB_COMMANDTOINDEX, TB_ISBUTTON...)
 //   fits HWND                     per visible child with a text: hwnd id
@@ -312,6 +316,15 @@ int Run(int argc, wchar_t** argv) {
     }
     if (command == L"text" && argc >= 4) {
         return !SendBounded(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[3]));
+    }
+    if (command == L"choose" && argc >= 4) {
+        const LRESULT index =
+            SendBounded(window, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(argv[3]));
+        Out({std::to_wstring(static_cast<int>(index))});
+        if (index == CB_ERR) return 1;
+        SendBounded(GetParent(window), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(window), CBN_SELCHANGE),
+                    reinterpret_cast<LPARAM>(window));
+        return 0;
     }
     if (command == L"buttons") {
         for (int i = 3; i < argc; ++i) {
