@@ -196,8 +196,9 @@ bool ViewerOnCommand(ViewerContext* context, WPARAM wparam, LPARAM lparam) {
     }
     if constexpr (kViewerProgramBuild) {
         if (id == command::kExit) {
-            // Destroying the frame ends the program's message loop.
-            if (const HWND frame = ViewerGetFrameHwnd(context)) DestroyWindow(frame);
+            // Closed the way Alt+F4 closes it, so changed markups are asked
+            // about; destroying the frame then ends the message loop.
+            if (const HWND frame = ViewerGetFrameHwnd(context)) SendMessageW(frame, WM_CLOSE, 0, 0);
             return true;
         }
         if (id == command::kReopenSession) {

@@ -149,10 +149,12 @@ bool Quit(Command& command) {
     if constexpr (!kViewerProgramBuild) return false;
     // Sent: when the client has its answer the frame is closed. The DDE
     // instance ends only after the message loop, so the answer still goes out.
+    // Changed markups are asked about as on any close; a user who cancels
+    // keeps the program, and the peer is told it did not end.
     const HWND frame = ViewerGetFrameHwnd(command.context);
     if (!frame) return false;
-    SendMessageW(frame, WM_CLOSE, kFrameCloseUnattended, 0);
-    return true;
+    SendMessageW(frame, WM_CLOSE, 0, 0);
+    return !IsWindow(frame);
 }
 
 struct CommandEntry {

@@ -260,6 +260,13 @@ RectI InitialRect(ViewerContext* context, HWND parent) {
     return RectISet(rect, 0, 0, kDefaultFrameWidth, kDefaultFrameHeight);
 }
 
+// False when the user keeps the program running: a top-level frame with
+// changed markups asks about each document first.
+bool ConfirmProgramEnd(FrameWindow* frame) {
+    if (GetWindowLongW(frame->window(), GWL_STYLE) & WS_CHILD) return true;
+    return !frame->context || ViewerConfirmMarkupsClose(frame->context, nullptr);
+}
+
 }  // namespace
 
 Ref<FrameWindow> FrameListener::Frame() {
@@ -320,14 +327,13 @@ FrameWindow::~FrameWindow() {
 LRESULT FrameWindow::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
         case WM_CLOSE:
-            // The user closing the program is asked about changed markups;
-            // a close sent over DDE (kFrameCloseUnattended) and the control's
-            // child frame never ask.
-            if (wparam != kFrameCloseUnattended && !(GetWindowLongW(window(), GWL_STYLE) & WS_CHILD) &&
-                context && !ViewerConfirmMarkupsClose(context, nullptr)) {
-                return 0;
-            }
+            // Every way out of the program (Alt+F4, Exit, DDE's Quit) asks
+            // about changed markups; the control's child frame never asks.
+            if (!ConfirmProgramEnd(this)) return 0;
             break;
+        case WM_QUERYENDSESSION:
+            // The session's end would lose them as surely.
+            return ConfirmProgramEnd(this) ? TRUE : FALSE;
         case WM_DESTROY:
             // The control's frame is a child: the loop it would end is its
             // host's.
