@@ -288,15 +288,15 @@ void RefreshValues(PrintDialog* dialog) {
         if (Ref<PaperBinEntry> bin = provider->GetBinAt(i))
             ComboAddText(window, IDC_PRINT_BIN, WStrCStr(bin->name), static_cast<INT_PTR>(i));
     }
-    SendDlgItemMessageW(window, IDC_PRINT_BIN, CB_SETCURSEL, static_cast<WPARAM>(provider->GetCurrentBin()),
-                        0);
+    // A bin without a name is left out of the list, so the provider's index
+    // is the item's data, not its place in the list.
+    ComboSelectByData(GetDlgItem(window, IDC_PRINT_BIN), provider->GetCurrentBin());
     SendDlgItemMessageW(window, IDC_PRINT_PAPER, CB_RESETCONTENT, 0, 0);
     for (uint32_t i = 0; i < provider->GetPaperCount(); ++i) {
         if (Ref<PaperEntry> paper = provider->GetPaperAt(i))
             ComboAddText(window, IDC_PRINT_PAPER, WStrCStr(paper->name), static_cast<INT_PTR>(i));
     }
-    SendDlgItemMessageW(window, IDC_PRINT_PAPER, CB_SETCURSEL,
-                        static_cast<WPARAM>(provider->GetCurrentPaper()), 0);
+    ComboSelectByData(GetDlgItem(window, IDC_PRINT_PAPER), provider->GetCurrentPaper());
     const bool landscape = provider->GetOrientation() != 0;
     SetCheck(window, IDC_PRINT_PORTRAIT, !landscape);
     SetCheck(window, IDC_PRINT_LANDSCAPE, landscape);

@@ -12,9 +12,12 @@
 #include <set>
 #include <thread>
 
+#include "printing/print_providers.h"
 #include "resources/resource_ids.h"
 #include "resources/text_ids.h"
 #include "tests/printing/feature_print_provider.h"
+#include "tests/printing/print_test_support.h"
+#include "tests/viewer/core/settings_test_support.h"
 #include "tests/viewer/documents/document_test_support.h"
 #include "tests/viewer/views/dib_canvas.h"
 #include "viewer/app/app_root.h"
@@ -304,4 +307,32 @@ TEST(PrintDialogWindow, PreviewShowsThePageOnThePaper) {
     const COLORREF face = GetSysColor(COLOR_BTNFACE);  // 0xBBGGRR; the DIB holds 0xRRGGBB
     EXPECT_EQ(canvas->Pixel(box.origin.x + 1, box.origin.y + box.size.height / 2),
               (uint32_t{GetRValue(face)} << 16) | (uint32_t{GetGValue(face)} << 8) | GetBValue(face));
+}
+
+// A plug-in's bin without a name is left out of the list: the combo still
+// shows the bin the provider has chosen, found by the provider's index.
+TEST(PrintDialogWindow, BinListShowsTheChosenBinAfterAnUnnamedOne) {
+    SettingsKeyRedirect redirect("PrintDialogWindow_Bins");  // the plug-in stores its choices
+    DialogBed bed;
+    Ref<DocumentItem> document = bed.Open();
+    ASSERT_TRUE(document);
+    const std::string folder = PluginFolder("print_dialog_bins", "probe", {"plp_gapbin.dll"});
+    PrintProviders& providers = bed.viewer.root->print_providers;
+    PrintProvidersLoadPluginsFrom(providers, PluginFolderArgument(folder));
+    ASSERT_EQ(PrintProvidersCount(providers), 1u);
+    Ref<PrintProvider> provider = PrintProvidersGet(providers, 0);
+    ViewerContext* context = bed.viewer.context.get();
+    ASSERT_TRUE(PrintProviderSelectPrinterAt(provider.get(), context, 0));
+    ASSERT_TRUE(provider->SelectBin(context, 1));
+    Ref<PrintDialog> dialog = PrintDialogCreate(context, document.get());
+    ASSERT_TRUE(dialog);
+    std::wstring shown;
+    LRESULT listed = 0;
+    RunDriven(dialog.get(), [&](HWND window) {
+        shown = ItemText(window, IDC_PRINT_BIN);
+        listed = SendDlgItemMessageW(window, IDC_PRINT_BIN, CB_GETCOUNT, 0, 0);
+        Press(window, IDCANCEL);
+    });
+    EXPECT_EQ(listed, 2) << "the unnamed bin is not listed";
+    EXPECT_EQ(shown, L"Tray 1") << "bin 1 chosen";
 }

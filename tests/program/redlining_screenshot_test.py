@@ -8,51 +8,14 @@ import os
 import subprocess
 import sys
 
-from program_peer import IDOK, MAIN, PREVIEW, WM_COMMAND, build, exit_with, probe, show_document, wait_for, with_numpy
+from program_peer import IDOK, PREVIEW, WM_COMMAND, View, build, exit_with, probe, show_document, wait_for, with_numpy
 
 numpy, Image = with_numpy()
-WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONUP = 0x200, 0x201, 0x202, 0x204, 0x205
-MK_LBUTTON, MK_RBUTTON = 1, 2
 LINE, RECTANGLE, ELLIPSE, MULTI_LINE, POLYGON, NOTE = 564, 565, 566, 567, 568, 570
 # Cells of the view's middle (fractions of its client size): x0, y0, x1, y1.
 CELLS = {RECTANGLE: (0.26, 0.28, 0.40, 0.46), ELLIPSE: (0.43, 0.28, 0.57, 0.46), NOTE: (0.60, 0.28, 0.74, 0.46),
          LINE: (0.26, 0.54, 0.40, 0.72), MULTI_LINE: (0.43, 0.54, 0.57, 0.72), POLYGON: (0.60, 0.54, 0.74, 0.72)}
 work = os.path.join(build, "scratch", "program-redlining-screenshot")
-
-
-class View:
-    def __init__(self, frame):
-        self.frame = frame
-        self.window = next(c[0] for c in probe("children", frame) if c[1] == MAIN)
-        self.client = [int(v) for v in probe("rect", self.window)[1]]  # screen: left top right bottom
-
-    def at(self, fx, fy):
-        """The client point at the fractions of the client size."""
-        return (int((self.client[2] - self.client[0]) * fx), int((self.client[3] - self.client[1]) * fy))
-
-    def post(self, message, keys, point):
-        probe("post", self.window, message, keys, (point[1] << 16) | point[0])
-
-    def choose(self, command):
-        """The tool, once the tool bar shows it pressed (the view has then
-        taken the mode and painted, which binds its page)."""
-        probe("post", self.frame, WM_COMMAND, command, 0)
-        bar = wait_for(lambda: next((c[0] for w in probe("windows", "PLOVEX_RLTOOLBAR") if w[2] == "1"
-                                     for c in probe("children", w[0]) if c[1] == "ToolbarWindow32"), None), 15)
-        return bar and wait_for(lambda: probe("buttons", bar, command)[0][3] == "1", 15)
-
-    def drag(self, a, b):
-        self.post(WM_LBUTTONDOWN, MK_LBUTTON, a)
-        self.post(WM_MOUSEMOVE, MK_LBUTTON, ((a[0] + b[0]) // 2, (a[1] + b[1]) // 2))
-        self.post(WM_MOUSEMOVE, MK_LBUTTON, b)
-        self.post(WM_LBUTTONUP, 0, b)
-
-    def clicks(self, points):
-        for point in points:
-            self.post(WM_LBUTTONDOWN, MK_LBUTTON, point)
-            self.post(WM_LBUTTONUP, 0, point)
-        self.post(WM_RBUTTONDOWN, MK_RBUTTON, points[-1])
-        self.post(WM_RBUTTONUP, 0, points[-1])
 
 
 def visible_dialogs():

@@ -8,6 +8,7 @@
  *   "long"   server type, printer and bin names longer than their buffers
  *   "fail"   refuses every print job (after logging it)
  *   "noarea" does not support reporting its printable area (code 17)
+ *   "gapbin" reports three bins, the first without a name
  * and, for the robustness runs, plug-ins that misbehave:
  *   "hang"     takes 35 s over every print job before it accepts it
  *   "countless" reports 2^31 - 1 printers (only the first two have names)
@@ -212,11 +213,16 @@ EXPORT int32_t PL_CALL PL_GetPrintableArea(int32_t unit, double* area, int32_t s
 
 EXPORT int32_t PL_CALL PL_GetPaperBinCount(void) {
     Log("GetPaperBinCount");
+    if (NameHas("gapbin")) return 3;
     return NameHas("noise") ? 0xFFFF : 0x30002;
 }
 
 EXPORT int32_t PL_CALL PL_GetPaperBinName(int32_t index, char* buffer, int32_t size) {
     Log("GetPaperBinName %d %d", (int)index, (int)size);
+    if (NameHas("gapbin")) {
+        static const char* const kNames[] = {"", "Tray 1", "Tray 2"};
+        return index >= 0 && index < 3 ? Fill(buffer, size, kNames[index]) : 0;
+    }
     if ((index < 0 || index > 1) && !NameHas("noise")) return 0;
     return Fill(buffer, size, index == 0 ? "Tray 1" : "Tray 2");
 }
