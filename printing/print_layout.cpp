@@ -65,7 +65,7 @@ Ref<PrintLayout> PrintLayoutCompute(ViewerContext* context, PrintProvider* provi
     request.auto_turn = auto_orientation;
     request.zoom = LayoutRatio(provider, options);
     request.fill = !exact;
-    request.centre_x = request.centre_y = centred;
+    request.centre_x = request.centre_y = request.keep_centre = centred;
     if (!centred && provider->HasFeature(f::kMargins)) {
         request.margin_left = options.margin_left;
         request.margin_top = options.margin_top;

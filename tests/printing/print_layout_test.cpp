@@ -99,6 +99,34 @@ TEST(PrintLayout, MarginsOnlyWithoutCentring) {
     EXPECT_NEAR(ignored->window_offset.x, 5 * kDotsPerMm, 1.0) << "the printable area's own edge";
 }
 
+// Centred is the page's centre on the paper's, whether the page fits the
+// printable area or not: a sheet of the paper's size and one much larger,
+// printed 1:1 with and without ZOOM_EXACT, lose as much on every side.
+TEST(PrintLayout, CentredSheetsKeepTheirCentreOnThePapers) {
+    LayoutBed bed;
+    ASSERT_TRUE(MakeFilesIn(bed.dir, "convert -size 2100x2970 xc:white -units PixelsPerInch -density 254"
+                                     " -compress Group4 a4.tif && convert -size 4000x6000 xc:white -units"
+                                     " PixelsPerInch -density 254 -compress Group4 large.tif"));
+    Settings* settings = AppGetSettings(bed.viewer.root.get()).get();
+    for (const char* name : {"a4.tif", "large.tif"}) {
+        Ref<DocItem> page = bed.PageOf(name);
+        ASSERT_TRUE(page);
+        const SizeD size = CutOutGetPageSize(page->GetCutOut().get());
+        for (const bool exact : {false, true}) {
+            SCOPED_TRACE(std::string(name) + (exact ? " exact" : " filled"));
+            SettingsSetZoomExact(settings, nullptr, kCallerInternal, exact);
+            Ref<PrintLayout> layout = bed.Layout(kAllFeatures, page.get(), *Options(false));
+            ASSERT_TRUE(layout);
+            const RectD& shown = layout->placement.rect;
+            EXPECT_NEAR(shown.origin.x + shown.size.width / 2, size.width / 2, 1e-6);
+            EXPECT_NEAR(shown.origin.y + shown.size.height / 2, size.height / 2, 1e-6);
+            EXPECT_NEAR(shown.size.width, 200, 1e-6) << "the printable width at true size";
+            EXPECT_NEAR(layout->window_offset.x, 5 * kDotsPerMm, 1.0);
+            EXPECT_NEAR(layout->window_offset.y, 5 * kDotsPerMm, 1.0);
+        }
+    }
+}
+
 // The cut-out only with the cut-out feature; with ZOOM_EXACT off a cut-out
 // of another shape is widened with its surroundings to fill the area.
 TEST(PrintLayout, CutOutOnlyAndExactZoom) {

@@ -109,9 +109,15 @@ bool PlacePageInArea(const PageAreaRequest& request, PageAreaPlacement& out) {
     // A fixed zoom larger than the area shows less of the cut-out, never a
     // smaller scale.
     const double width_ratio = usable.size.width / (cut.size.width * scale);
-    if (width_ratio < 1) cut.size.width *= width_ratio;
+    if (width_ratio < 1) {
+        if (request.keep_centre && request.centre_x) cut.origin.x += cut.size.width * (1 - width_ratio) / 2;
+        cut.size.width *= width_ratio;
+    }
     const double height_ratio = usable.size.height / (cut.size.height * scale);
-    if (height_ratio < 1) cut.size.height *= height_ratio;
+    if (height_ratio < 1) {
+        if (request.keep_centre && request.centre_y) cut.origin.y += cut.size.height * (1 - height_ratio) / 2;
+        cut.size.height *= height_ratio;
+    }
     if (request.fill) {
         ResizeAboutCentre(cut, SizeD{usable.size.width / scale, usable.size.height / scale});
         RectDConstrain(cut, PageRect(page), true, false);

@@ -23,6 +23,11 @@ struct PageAreaRequest {
     bool fill = false;       // widen the cut-out to fill the area with its surroundings
     bool centre_x = false;
     bool centre_y = false;
+    // A cut-out larger than the usable area loses as much on each side of a
+    // centred direction, instead of its right and bottom: a sheet printed
+    // centred keeps its centre on the paper's. The main view keeps the
+    // cut-out's top-left, where its scrolling put it.
+    bool keep_centre = false;
     double margin_left = 0.0;
     double margin_top = 0.0;
     double margin_right = 0.0;
