@@ -275,6 +275,13 @@ bool RedlineLineObject::FinishCreation() {
     return points_.size() >= 2;
 }
 
+void RedlineLineObject::DropCreationPointsFrom(uint32_t index) {
+    ScopedLock hold(lock_);
+    if (index >= points_.size()) return;
+    points_.resize(index);
+    dirty_ = true;
+}
+
 uint32_t RedlineLineObject::GetAttributeMask() {
     return type_ == redline_type::kPolygon ? kAreaMask : kChainMask;
 }

@@ -265,3 +265,87 @@ TEST(RedlineContextMenu, HoldsTheSelectionCommandsWithBringToAsAsked) {
         }
     }
 }
+
+TEST(RedlineMouseTool, ANewObjectGoesOverObjectsWithTheReadersZ) {
+    MarkupHarness h;
+    ASSERT_TRUE(h.view && h.page_item);
+    h.Command(command::kRedlineFirstTool + 1);  // rectangle
+    h.Drag(h.At(10, 10), h.At(40, 30));
+    h.Drag(h.At(20, 15), h.At(50, 35));
+    ASSERT_EQ(h.Count(), 2u);
+    // A loaded page: z = 0, 10, ... in file order.
+    h.Layer()->objects.AssignZInListOrder();
+    h.Drag(h.At(20, 15), h.At(50, 35));
+    ASSERT_EQ(h.Count(), 3u);
+    Ref<RedlineObject> made = h.At(2);
+    PtrArray order;
+    ASSERT_TRUE(h.Layer()->objects.SnapshotInDrawingOrder(order));
+    ASSERT_EQ(order.count, 3u);
+    EXPECT_EQ(order.items[2], made.get()) << "drawn last";
+    Ref<ViewMapping> mapping = MainViewGetMapping(h.view.get());
+    EXPECT_EQ(h.Layer()->objects.TopmostHit(mapping.get(), PointD{20, 25}).get(), made.get()) << "hit first";
+    // Sent to the back and another drawn: the new one is still on top.
+    h.Command(command::kRedlineSelect);
+    h.Markups()->selection.Add(made.get());
+    RedlineChangeZOrder(h.Markups(), redline_z::kToBack);
+    h.Command(command::kRedlineFirstTool + 1);
+    h.Drag(h.At(60, 60), h.At(80, 80));
+    ASSERT_EQ(h.Count(), 3u + 1);
+    ASSERT_TRUE(h.Layer()->objects.SnapshotInDrawingOrder(order));
+    EXPECT_EQ(order.items[3], h.At(3).get());
+}
+
+TEST(RedlineMouseTool, APressBesideTheHandleJustHoveredMovesTheRectangle) {
+    MarkupHarness h;
+    ASSERT_TRUE(h.view && h.page_item);
+    h.Command(command::kRedlineFirstTool + 1);
+    h.Drag(h.At(10, 10), h.At(40, 30));
+    ASSERT_EQ(h.Count(), 1u);
+    h.Command(command::kRedlineSelect);
+    h.Click(h.At(25, 10));
+    ASSERT_TRUE(h.Markups()->selection.Contains(h.At(0).get()));
+    // Over the far corner's handle, then along the outline and a drag.
+    h.Mouse({{WM_MOUSEMOVE, 0, h.At(40, 30)},
+             {WM_MOUSEMOVE, 0, h.At(32, 30)},
+             {WM_LBUTTONDOWN, MK_LBUTTON, h.At(32, 30)},
+             {WM_MOUSEMOVE, MK_LBUTTON, h.At(35, 35)},
+             {WM_MOUSEMOVE, MK_LBUTTON, h.At(37, 40)},
+             {WM_LBUTTONUP, 0, h.At(37, 40)}});
+    ExpectBox(h.At(0).get(), 15, 20, 45, 40, 2 * h.Pixel());
+}
+
+TEST(RedlineMouseTool, APolylineSurvivesAWheelScrollAndEscKeepsOnlyPlacedPoints) {
+    MarkupHarness h;
+    ASSERT_TRUE(h.view && h.page_item);
+    for (int i = 0; i < 3; ++i) h.Command(command::kZoomIn);
+    h.Command(command::kRedlineFirstTool + 3);  // multi-line
+    h.Click(h.At(20, 20));
+    h.Click(h.At(40, 25));
+    h.Mouse({{WM_MOUSEMOVE, 0, h.At(45, 40)}});
+    h.Markups()->selection.Add(h.At(0).get());
+    const PointI before = h.At(20, 20);
+    ViewerSendActionArg(h.context(), event::kMouseWheel, VariantOfInt(MAKELONG(0, -3 * WHEEL_DELTA)));
+    PumpPending();
+    h.Print();
+    ASSERT_NE(h.At(20, 20).y, before.y) << "the wheel scrolled";
+    EXPECT_EQ(h.Markups()->selection.Count(), 1u) << "the selection stays";
+    h.Click(h.At(50, 60));
+    h.Mouse({{WM_RBUTTONDOWN, MK_RBUTTON, h.At(50, 60)}, {WM_RBUTTONUP, 0, h.At(50, 60)}});
+    ASSERT_EQ(h.Count(), 1u);
+    ASSERT_EQ(h.At(0)->GetPointCount(), 3u) << testing::PrintToString(Geometry(h.At(0).get()));
+    ExpectBox(h.At(0).get(), 20, 20, 50, 60, h.Pixel());
+
+    // Esc ends a polygon without a corner where the pointer is; with one
+    // point placed there is nothing to keep.
+    h.Command(command::kRedlineFirstTool + 4);
+    for (const PointD& p : {PointD{60, 20}, PointD{80, 25}, PointD{70, 40}}) h.Click(h.At(p.x, p.y));
+    h.Mouse({{WM_MOUSEMOVE, 0, h.At(90, 60)}});
+    EXPECT_TRUE(h.view->markups->EndCreation());
+    ASSERT_EQ(h.Count(), 2u);
+    EXPECT_EQ(h.At(1)->GetPointCount(), 3u) << testing::PrintToString(Geometry(h.At(1).get()));
+    h.Click(h.At(60, 60));
+    h.Mouse({{WM_MOUSEMOVE, 0, h.At(90, 60)}});
+    EXPECT_TRUE(h.view->markups->EndCreation());
+    EXPECT_EQ(h.Count(), 2u);
+    EXPECT_FALSE(h.view->markups->EndCreation()) << "nothing being drawn";
+}

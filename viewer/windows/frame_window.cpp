@@ -260,6 +260,12 @@ RectI InitialRect(ViewerContext* context, HWND parent) {
     return RectISet(rect, 0, 0, kDefaultFrameWidth, kDefaultFrameHeight);
 }
 
+// Whether the main view's markups were drawing an object, now ended.
+bool EndMarkupCreation(FrameWindow* frame) {
+    Ref<MainViewWindow> main_view = FrameGetMainView(frame);
+    return main_view && main_view->markups->EndCreation();
+}
+
 }  // namespace
 
 Ref<FrameWindow> FrameListener::Frame() {
@@ -366,6 +372,9 @@ LRESULT FrameWindow::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
             break;
         }
         case WM_COMMAND:
+            // Esc (the accelerator of Zoom All) first ends an object being drawn.
+            if (HIWORD(wparam) == 1 && LOWORD(wparam) == command::kZoomAll && EndMarkupCreation(this))
+                return 0;
             if (ViewerOnCommand(context, wparam, lparam)) return 0;
             break;
         case WM_TIMER:
