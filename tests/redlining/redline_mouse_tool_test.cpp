@@ -269,30 +269,36 @@ TEST(RedlineContextMenu, HoldsTheSelectionCommandsWithBringToAsAsked) {
 TEST(RedlineMouseTool, ANewObjectGoesOverObjectsWithTheReadersZ) {
     MarkupHarness h;
     ASSERT_TRUE(h.view && h.page_item);
+    // The id of the object drawn last and of the one hit first where all overlap.
+    auto top = [&h] {
+        PtrArray order;
+        EXPECT_TRUE(h.Layer()->objects.SnapshotInDrawingOrder(order));
+        Ref<ViewMapping> mapping = MainViewGetMapping(h.view.get());
+        Ref<RedlineObject> hit = h.Layer()->objects.TopmostHit(mapping.get(), PointD{20, 25});
+        const int32_t last =
+            order.count ? static_cast<RedlineObject*>(order.items[order.count - 1])->GetId() : 0;
+        return std::pair(last, hit ? hit->GetId() : 0);
+    };
     h.Command(command::kRedlineFirstTool + 1);  // rectangle
-    h.Drag(h.At(10, 10), h.At(40, 30));
+    h.Drag(h.At(20, 15), h.At(50, 35));
     h.Drag(h.At(20, 15), h.At(50, 35));
     ASSERT_EQ(h.Count(), 2u);
     // A loaded page: z = 0, 10, ... in file order.
     h.Layer()->objects.AssignZInListOrder();
     h.Drag(h.At(20, 15), h.At(50, 35));
     ASSERT_EQ(h.Count(), 3u);
-    Ref<RedlineObject> made = h.At(2);
-    PtrArray order;
-    ASSERT_TRUE(h.Layer()->objects.SnapshotInDrawingOrder(order));
-    ASSERT_EQ(order.count, 3u);
-    EXPECT_EQ(order.items[2], made.get()) << "drawn last";
-    Ref<ViewMapping> mapping = MainViewGetMapping(h.view.get());
-    EXPECT_EQ(h.Layer()->objects.TopmostHit(mapping.get(), PointD{20, 25}).get(), made.get()) << "hit first";
-    // Sent to the back and another drawn: the new one is still on top.
+    EXPECT_EQ(top(), std::pair(3, 3)) << "the new one is drawn last and hit first";
+    // Sent to the back and another drawn: the new one is on top again.
     h.Command(command::kRedlineSelect);
-    h.Markups()->selection.Add(made.get());
+    Ref<RedlineObject> third =
+        h.Layer()->objects.TopmostHit(MainViewGetMapping(h.view.get()).get(), {20, 25});
+    h.Markups()->selection.Add(third.get());
     RedlineChangeZOrder(h.Markups(), redline_z::kToBack);
+    EXPECT_EQ(top(), std::pair(2, 2));
     h.Command(command::kRedlineFirstTool + 1);
-    h.Drag(h.At(60, 60), h.At(80, 80));
-    ASSERT_EQ(h.Count(), 3u + 1);
-    ASSERT_TRUE(h.Layer()->objects.SnapshotInDrawingOrder(order));
-    EXPECT_EQ(order.items[3], h.At(3).get());
+    h.Drag(h.At(20, 15), h.At(50, 35));
+    ASSERT_EQ(h.Count(), 4u);
+    EXPECT_EQ(top(), std::pair(4, 4));
 }
 
 TEST(RedlineMouseTool, APressBesideTheHandleJustHoveredMovesTheRectangle) {
