@@ -355,3 +355,45 @@ TEST(RedlineMouseTool, APolylineSurvivesAWheelScrollAndEscKeepsOnlyPlacedPoints)
     EXPECT_EQ(h.Count(), 2u);
     EXPECT_FALSE(h.view->markups->EndCreation()) << "nothing being drawn";
 }
+
+TEST(RedlineMouseTool, HandlesAndNumbersKeepTheirScreenSizeAtTwoZooms) {
+    MarkupHarness h;
+    ASSERT_TRUE(h.view && h.page_item);
+    WindowDC screen(nullptr);
+    const double per_mm = GetDeviceCaps(screen.get(), LOGPIXELSY) / 25.4;
+    h.Command(command::kRedlineFirstTool);  // line
+    h.Drag(h.At(48, 38), h.At(58, 38));
+    h.Command(command::kRedlineSelect);
+    RECT client;
+    GetClientRect(h.view->window(), &client);
+    for (int zoom = 0; zoom < 2; ++zoom) {
+        SCOPED_TRACE(zoom);
+        // About true size first, then zoomed out twice (64 %).
+        if (zoom) {
+            h.Command(command::kZoomOut);
+            h.Command(command::kZoomOut);
+        }
+        h.Click(h.At(53, 38));
+        ASSERT_EQ(h.Markups()->selection.Count(), 1u);
+        std::unique_ptr<DibCanvas> canvas = h.Print();
+        ASSERT_TRUE(canvas && canvas->ok());
+        // The number's red label, and the handle square round the line's end
+        // (its top and bottom sides cross the column just past the end).
+        int label_top = client.bottom, label_bottom = -1;
+        for (int y = 0; y < client.bottom; ++y)
+            for (int x = 0; x < client.right; ++x)
+                if (canvas->Pixel(x, y) == 0xFF0000) {
+                    label_top = std::min(label_top, y);
+                    label_bottom = std::max(label_bottom, y);
+                }
+        const PointI end = h.At(58, 38);
+        int top = end.y + 100, bottom = end.y - 100;
+        for (int y = std::max(0, end.y - 30); y < std::min<int>(client.bottom, end.y + 30); ++y)
+            if (canvas->Pixel(end.x + 3, y) == 0) {
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        EXPECT_NEAR(label_bottom - label_top + 1, 4 * per_mm * 1.15, 4 * per_mm * 0.3) << "a 4 mm number";
+        EXPECT_NEAR(bottom - top + 1, 2.5 * per_mm, 1.5) << "a 2.5 mm handle";
+    }
+}
