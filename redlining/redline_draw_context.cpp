@@ -11,7 +11,6 @@
 namespace {
 
 constexpr double kNumberHeightMm = 4.0;
-constexpr double kHandleSideMm = 2.5;
 constexpr COLORREF kNumberTextColour = RGB(255, 255, 255);
 constexpr COLORREF kNumberLabelColour = RGB(255, 0, 0);
 constexpr BYTE kNumberPitchAndFamily = 48;
@@ -35,8 +34,10 @@ void RedlineDrawContextBuild(RedlineDrawContext& draw, ViewerContext* context, c
     if (mapping) {
         const double scale = PagePlacementScale(mapping->placement);
         if (scale > 0) draw.scale = scale;
-        draw.factor_x = ViewMappingScaleX(mapping);
-        draw.factor_y = ViewMappingScaleY(mapping);
+        // The mapping's scales are magnifications, under 1 below 100 %: sized
+        // by them, handles and numbers shrank to specks as the view zoomed out.
+        draw.factor_x = mapping->zoom_x;
+        draw.factor_y = mapping->zoom_y;
     }
     if (flags & redline_draw::kNumbers) {
         draw.number_font_height = RoundToI32(draw.factor_y * kNumberHeightMm);
@@ -59,8 +60,8 @@ void RedlineDrawContextFree(RedlineDrawContext& draw) {
 }
 
 void RedlineDrawHandle(const RedlineDrawContext& draw, HDC dc, const PointI& point) {
-    const int32_t w = RoundToI32(draw.factor_x * kHandleSideMm);
-    const int32_t h = RoundToI32(draw.factor_y * kHandleSideMm);
+    const int32_t w = RoundToI32(draw.factor_x * kRedlineHandleSideMm);
+    const int32_t h = RoundToI32(draw.factor_y * kRedlineHandleSideMm);
     const int32_t left = std::clamp(point.x - w / 2, -kGdiCoordinateLimit, kGdiCoordinateLimit);
     const int32_t top = std::clamp(point.y - h / 2, -kGdiCoordinateLimit, kGdiCoordinateLimit);
     Rectangle(dc, left, top, left + w, top + h);

@@ -24,6 +24,9 @@ constexpr uint32_t kGrey = 16;
 constexpr uint32_t kOverlay = kSelection | kHandles;
 }  // namespace redline_draw
 
+// The side of a handle square, in millimetres of the device it is drawn on.
+constexpr double kRedlineHandleSideMm = 2.5;
+
 // GDI takes coordinates within 27 bits; points further out are pinned to it.
 constexpr int32_t kGdiCoordinateLimit = (1 << 27) - 1;
 
@@ -38,7 +41,9 @@ struct RedlineDrawContext {
     GdiFont number_font;             // for flag 8
     int32_t number_font_height = 0;  // device pixels
     int32_t number_rotation = 0;     // degrees
-    double factor_x = 96.0 / 25.4;   // device pixels per millimetre of the mapping
+    // Device pixels per millimetre of the device itself (not of the page as
+    // zoomed): handles and numbers keep their size at every zoom.
+    double factor_x = 96.0 / 25.4;
     double factor_y = 96.0 / 25.4;
 };
 

@@ -59,6 +59,18 @@ bool RedlineObjectList::Remove(RedlineObject* object) {
     return true;
 }
 
+bool RedlineObjectList::AddOnTop(RedlineObject* object) {
+    if (!object) return false;
+    ScopedLock hold(lock_);
+    if (PtrArrayFind(objects_, object) >= 0) return false;
+    if (objects_.count > 0) {
+        int64_t top = INT32_MIN;
+        for (uint32_t i = 0; i < objects_.count; ++i) top = std::max<int64_t>(top, At(objects_, i)->GetZ());
+        object->SetZ(static_cast<int32_t>(std::min<int64_t>(top + kZSpacing, INT32_MAX)));
+    }
+    return Add(object);
+}
+
 Ref<RedlineObject> RedlineObjectList::GetAt(uint32_t index) {
     ScopedLock hold(lock_);
     return PtrArrayGetAs<RedlineObject>(objects_, index);

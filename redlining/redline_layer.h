@@ -36,6 +36,9 @@ class RedlineObjectList {
     virtual bool Add(RedlineObject* object);
     // True when the object was present (its reference is released).
     virtual bool Remove(RedlineObject* object);
+    // Appends as Add with a z above every object already listed, so that a
+    // new object is drawn last and hit first.
+    bool AddOnTop(RedlineObject* object);
 
     Ref<RedlineObject> GetAt(uint32_t index);
     bool Contains(RedlineObject* object);

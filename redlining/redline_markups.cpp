@@ -37,6 +37,8 @@ class RedlineMarkupView : public MarkupView {
     void SetPage(MarkupPage* page, ViewMapping* page_view) override {
         RedlineViewSetPage(&view, Unwrap(page), page_view);
     }
+    bool SetPageView(ViewMapping* page_view) override { return RedlineViewSetPageView(&view, page_view); }
+    bool EndCreation() override { return RedlineViewEndCreation(&view); }
     bool HasPage() override { return RedlineViewHasPage(&view); }
     bool Paint(ViewerContext* context, HDC dc, uint32_t purpose, bool no_overlay, bool grey) override {
         return RedlinePaint(&view, context, dc, purpose, no_overlay, grey);

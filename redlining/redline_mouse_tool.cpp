@@ -82,9 +82,18 @@ Ref<RedlineObject> RedlineMouseTool::FinishObject() {
     return nullptr;
 }
 
-void RedlineMouseTool::Abandon() {
-    if (view && (state == kWaitingForPoint || state == kPlacingPoint)) FinishObject();
+void RedlineMouseTool::Abandon() { EndCreation(); }
+
+bool RedlineMouseTool::EndCreation() {
+    const bool creating = view && (state == kWaitingForPoint || state == kPlacingPoint);
     state = kIdle;
+    if (!creating) return false;
+    // The point at the handle index follows the mouse and was never placed.
+    const int32_t index = RedlineViewGetHandleIndex(view);
+    if (Ref<RedlineObject> object = RedlineViewGetToolObject(view); object && index >= 0)
+        object->DropCreationPointsFrom(static_cast<uint32_t>(index));
+    FinishObject();
+    return true;
 }
 
 bool RedlineMouseTool::OnButton(const PointI& point, uint32_t keys, bool* repaint) {
@@ -132,7 +141,7 @@ bool RedlineMouseTool::OnButton(const PointI& point, uint32_t keys, bool* repain
                 Ref<RedlineObject> object =
                     CreateRedlineObject(static_cast<int32_t>(layer->objects.Count() + 1),
                                         static_cast<int32_t>(ViewerGetRedliningTool(owner.get())));
-                if (!object || !layer->objects.Add(object.get())) break;
+                if (!object || !layer->objects.AddOnTop(object.get())) break;
                 RedlineApplyLastAttributes(view, object.get());
                 object->SetCreationPoint(0, ViewMapDeviceToPage(page_view.get(), point));
                 if (object->GetPointCount() < 2 && !object->CanAddPoint()) {
@@ -260,7 +269,9 @@ bool RedlineMouseTool::Move(const PointI* point, uint32_t keys, bool* keep_captu
                 return false;
             }
             Ref<RedlineObject> hit = page->TopmostHit(page_view.get(), page_point);
-            if (hit != RedlineViewGetToolObject(view)) {
+            // A handle hovered a moment ago is no longer under the mouse: a
+            // press here moves the object, even when it is the same one.
+            if (hit != RedlineViewGetToolObject(view) || RedlineViewGetHandleIndex(view) >= 0) {
                 RedlineViewSetToolObject(view, hit.get(), -1);
                 *repaint = true;
             }

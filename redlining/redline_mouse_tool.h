@@ -41,6 +41,9 @@ class RedlineMouseTool : public MouseHandler {
     // keeping) and goes back to idle; the view calls it when it lets go of
     // its page or tool object.
     void Abandon();
+    // The same, keeping only the points placed so far (not the one that
+    // follows the mouse); false when nothing was being created.
+    bool EndCreation();
 
     Ref<ViewerContext> owner;
     RedlineView* view = nullptr;  // borrowed; cleared by the view's destructor

@@ -24,7 +24,6 @@ constexpr uint32_t kAreaMask = 0x3A1;
 constexpr uint32_t kNoteMask = 0x1003;
 constexpr uint32_t kTextMask = 0x1A13;
 
-constexpr double kHandleSideMm = 2.5;     // divided by the mapping's scales
 constexpr double kHitSidePixels = 3.0;    // the least hit square, in device pixels
 constexpr double kTextHitSide = 15.0;     // an unlaid text's hit square, over the scales
 constexpr double kUnlaidTextSide = 50.0;  // an unlaid text's bounds
@@ -93,8 +92,9 @@ bool Filled(const FillAttr* fill) { return fill && !fill->transparent; }
 // ---- Shared helpers
 
 PointD RedlineHandleHalfSize(const ViewMapping* mapping) {
-    return PointD{kHandleSideMm / ViewMappingScaleX(mapping) / 2,
-                  kHandleSideMm / ViewMappingScaleY(mapping) / 2};
+    // The mapping's scales are magnifications: these are device millimetres, as drawn.
+    return PointD{kRedlineHandleSideMm / ViewMappingScaleX(mapping) / 2,
+                  kRedlineHandleSideMm / ViewMappingScaleY(mapping) / 2};
 }
 
 double RedlineHitSide(const ViewMapping* mapping, const LineAttr* outline) {
@@ -273,6 +273,13 @@ bool RedlineLineObject::CanAddPoint() {
 bool RedlineLineObject::FinishCreation() {
     ScopedLock hold(lock_);
     return points_.size() >= 2;
+}
+
+void RedlineLineObject::DropCreationPointsFrom(uint32_t index) {
+    ScopedLock hold(lock_);
+    if (index >= points_.size()) return;
+    points_.resize(index);
+    dirty_ = true;
 }
 
 uint32_t RedlineLineObject::GetAttributeMask() {

@@ -56,6 +56,9 @@ class RedlineObject : public RefCounted {
     virtual bool CanAddPoint() = 0;
     // False when the object is not worth keeping.
     virtual bool FinishCreation() = 0;
+    // Forgets the creation points from `index` on, where the object keeps
+    // a chain of them; other objects keep their shape.
+    virtual void DropCreationPointsFrom(uint32_t index) {}
     // Answers as CanAddPoint for line objects, false otherwise.
     virtual bool AcceptsMorePoints() = 0;
     // Bit 8 + k for each attribute kind k held; bit 0 always; bit 1 open the
@@ -117,6 +120,7 @@ class RedlineLineObject final : public RedlineObject {
     bool SetCreationPoint(uint32_t index, const PointD& point) override { return SetPoint(index, point); }
     bool CanAddPoint() override;
     bool FinishCreation() override;
+    void DropCreationPointsFrom(uint32_t index) override;
     bool AcceptsMorePoints() override { return CanAddPoint(); }
     uint32_t GetAttributeMask() override;
     bool SetPoint(uint32_t index, const PointD& point) override;

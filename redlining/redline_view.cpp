@@ -157,6 +157,25 @@ void RedlineViewSetPage(RedlineView* view, RedlinePage* page, ViewMapping* page_
     view->metafile.Reset();
 }
 
+bool RedlineViewSetPageView(RedlineView* view, ViewMapping* page_view) {
+    ScopedLock hold(view->lock);
+    if (!view->page || !page_view) return false;
+    view->page_view = Ref<ViewMapping>(page_view);
+    view->metafile.Reset();
+    return true;
+}
+
+bool RedlineViewEndCreation(RedlineView* view) {
+    Ref<RedlineMouseTool> tool;
+    {
+        ScopedLock hold(view->lock);
+        tool = view->mouse_tool;
+    }
+    if (!tool || !tool->EndCreation()) return false;
+    PostSelectionChanged(view, false);
+    return true;
+}
+
 bool RedlineViewHasPage(RedlineView* view) {
     ScopedLock hold(view->lock);
     return view->page != nullptr;
@@ -239,7 +258,9 @@ bool RedlineNumbersShown(int32_t setting, uint32_t purpose, bool overlay) {
 bool RedlinePaint(RedlineView* view, ViewerContext* context, HDC dc, uint32_t purpose, bool no_overlay,
                   bool grey) {
     if (!view || !dc) return false;
-    if (!RedliningModeEdits(ViewerGetRedliningMode(context))) no_overlay = true;
+    // The selection and the object being edited belong to the main view.
+    if (purpose != markup_purpose::kMainView || !RedliningModeEdits(ViewerGetRedliningMode(context)))
+        no_overlay = true;
     ScopedLock hold(view->lock);
     if (!view->page || !view->page_view) return false;
     if (!view->tool_object && PageHasNoMarkups(view->page.get())) {

@@ -52,6 +52,13 @@ void RedlineViewDestruct(RedlineView* view);
 // the tool object and the selection, ends a creation in progress and drops
 // the cache.
 void RedlineViewSetPage(RedlineView* view, RedlinePage* page, ViewMapping* page_view);
+// Binds the page already bound to a new mapping of it (scrolled, zoomed,
+// resized): the selection and a creation in progress stay, the cache is
+// dropped. False without a page.
+bool RedlineViewSetPageView(RedlineView* view, ViewMapping* page_view);
+// Ends a creation in progress with the points placed so far; false when
+// nothing was being created.
+bool RedlineViewEndCreation(RedlineView* view);
 bool RedlineViewHasPage(RedlineView* view);
 // The bound page and its mapping (references added), or null.
 Ref<RedlinePage> RedlineViewGetPage(RedlineView* view);

@@ -3,33 +3,69 @@
 companion file made here (tarfile, zlib) is saved into a new TIFF by the
 save command (WM_COMMAND 562 from the window probe, its file dialog filled
 the same way); each page's tag 40000, found by a struct walker of the TIFF,
-must inflate to the very text that went into the companion file.
+must inflate to the very text that went into the companion file. Then a
+rectangle and a polygon drawn with posted mouse messages over the markups
+read in and saved into a new companion file come last in the page's drawing
+order, the polygon ended by Esc with the corners clicked and no more.
 
-Then a line drawn with the mouse: File > Exit (508), the session's end and
+Last a line drawn with the mouse: File > Exit (508), the session's end and
 DDE's Quit ask the unsaved-markups question (texts 2791), Cancel keeps the
 program running and No ends it with the companion file as it was."""
 import os
 import pathlib
+import re
 import sys
 import threading
 
-from markup_files import HEADER, companion, deflated, inflated, page_text, tag_payloads
+from markup_files import HEADER, companion, deflated, inflated, members, page_text, tag_payloads
 from program_peer import (MAIN, WM_COMMAND, begin, check, dde, fill_file_dialog, finish, make_tiff, probe,
                           program_boxes, program_texts, quit_program, reg_set, start, wait_for, wait_for_frame,
                           windows_path)
 
-REDLINE_SAVE, EXIT, LINE_TOOL = 562, 508, 564
+REDLINE_SAVE, EXIT, LINE_TOOL, RECTANGLE, POLYGON = 562, 508, 564, 565, 568
 IDCANCEL, IDNO, WM_QUERYENDSESSION = 2, 7, 0x11
-WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON = 0x200, 0x201, 0x202, 1
 UNSAVED = [text.split("%FILENAME%")[0] for text in program_texts("kRedlineUnsavedChanges")]
+WM_KEYDOWN, WM_KEYUP, VK_ESCAPE = 0x100, 0x101, 0x1B
+WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON = 0x200, 0x201, 0x202, 1
+
+
+def save_as(frame, path):
+    probe("post", frame, WM_COMMAND, REDLINE_SAVE, 0)
+    dialog = wait_for(lambda: probe("windows", "#32770"), 20)
+    if check(dialog, "the save command shows its file dialog"):
+        fill_file_dialog(dialog[0][0], path)
+        check(wait_for(lambda: os.path.exists(path) and not probe("windows", "#32770"), 30),
+              "%s was written and no box asks anything" % os.path.basename(path))
+
+
+def choose(frame, tool):
+    """The tool, once the tool bar shows it pressed (the view has bound its page by then)."""
+    probe("post", frame, WM_COMMAND, tool, 0)
+    bar = wait_for(lambda: next((c[0] for w in probe("windows", "PLOVEX_RLTOOLBAR") if w[2] == "1"
+                                 for c in probe("children", w[0]) if c[1] == "ToolbarWindow32"), None), 15)
+    return check(bar and wait_for(lambda: probe("buttons", bar, tool)[0][3] == "1", 15), "tool %d chosen" % tool)
+
+
+def draw(frame):
+    """Over the first page's markups: a rectangle dragged, then a polygon of three
+    clicks ended by Esc with the pointer at a fourth place."""
+    view = next(c[0] for c in probe("children", frame) if c[1] == MAIN)
+    steps = {RECTANGLE: ((WM_MOUSEMOVE, 0, (60, 60)), (WM_LBUTTONDOWN, MK_LBUTTON, (60, 60)),
+                         (WM_MOUSEMOVE, MK_LBUTTON, (120, 100)), (WM_MOUSEMOVE, MK_LBUTTON, (180, 140)),
+                         (WM_LBUTTONUP, 0, (180, 140))),
+             POLYGON: tuple(step for point in ((70, 150), (150, 160), (110, 200))
+                            for step in ((WM_LBUTTONDOWN, MK_LBUTTON, point), (WM_LBUTTONUP, 0, point))) +
+             ((WM_MOUSEMOVE, 0, (40, 220)), (WM_KEYDOWN, VK_ESCAPE, None), (WM_KEYUP, VK_ESCAPE, None))}
+    for tool in (RECTANGLE, POLYGON):
+        if not choose(frame, tool):
+            return
+        for message, keys, point in steps[tool]:
+            probe("post", view, message, keys, (point[1] << 16) | point[0] if point else 1)
 
 
 def draw_line(frame):
-    """A line dragged across the main view once the tool bar shows the line tool pressed."""
-    probe("post", frame, WM_COMMAND, LINE_TOOL, 0)
-    bar = wait_for(lambda: next((c[0] for w in probe("windows", "PLOVEX_RLTOOLBAR")
-                                 for c in probe("children", w[0]) if c[1] == "ToolbarWindow32"), None), 15)
-    if not bar or not wait_for(lambda: probe("buttons", bar, LINE_TOOL)[0][3] == "1", 15):
+    """A line dragged across the main view."""
+    if not choose(frame, LINE_TOOL):
         return False
     view = next(c[0] for c in probe("children", frame) if c[1] == MAIN)
     for message, keys, (x, y) in ((WM_LBUTTONDOWN, MK_LBUTTON, (100, 100)), (WM_MOUSEMOVE, MK_LBUTTON, (200, 150)),
@@ -59,17 +95,22 @@ try:
     viewer = start(windows_path(document))
     frame = wait_for_frame("plan.tif")
     if check(frame, "a frame shows plan.tif"):
-        probe("post", frame[0], WM_COMMAND, REDLINE_SAVE, 0)
-        dialog = wait_for(lambda: probe("windows", "#32770"), 20)
-        if check(dialog, "the save command shows its file dialog"):
-            fill_file_dialog(dialog[0][0], target)
-            check(wait_for(lambda: os.path.exists(target) and not probe("windows", "#32770"), 30),
-                  "the TIFF with markups was written and no box asks anything")
+        save_as(frame[0], target)
     payloads = tag_payloads(target) if os.path.exists(target) else None
     check(payloads is not None and len(payloads) == 2, "two directories: %r" % (payloads and len(payloads)))
     for index, payload in enumerate(payloads or []):
         check(payload is not None and payload[:10] == HEADER and inflated(payload) == texts[index],
               "page %d: the tag holds the companion file's text:\n%r" % (index, payload and inflated(payload)))
+    drawn = os.path.join(work, "drawn.PLR")
+    if frame:
+        draw(frame[0])
+        save_as(frame[0], drawn)
+    found = members(open(drawn, "rb").read())[0] if os.path.exists(drawn) else []
+    text = inflated(found[0]) or b"" if found else b""
+    order = re.findall(rb"<r:object [^>]*>\r\n<r:id>(\d+)</r:id>\r\n<r:type>(\d+)", text)
+    check(order[2:] == [(b"3", b"3"), (b"4", b"5")], "the new rectangle and polygon are drawn last: %r" % order)
+    polygon = re.findall(rb"<r:data>([^<]*)</r:data>\r\n</r:object>", text)[-1:]
+    check(polygon and polygon[0].startswith(b"3"), "Esc kept the polygon's three corners: %r" % polygon)
     check(quit_program(viewer), "Quit ends the viewer without asking")
 
     # Changed markups: every way out asks, and Cancel keeps them.

@@ -265,3 +265,135 @@ TEST(RedlineContextMenu, HoldsTheSelectionCommandsWithBringToAsAsked) {
         }
     }
 }
+
+TEST(RedlineMouseTool, ANewObjectGoesOverObjectsWithTheReadersZ) {
+    MarkupHarness h;
+    ASSERT_TRUE(h.view && h.page_item);
+    // The id of the object drawn last and of the one hit first where all overlap.
+    auto top = [&h] {
+        PtrArray order;
+        EXPECT_TRUE(h.Layer()->objects.SnapshotInDrawingOrder(order));
+        Ref<ViewMapping> mapping = MainViewGetMapping(h.view.get());
+        Ref<RedlineObject> hit = h.Layer()->objects.TopmostHit(mapping.get(), PointD{20, 25});
+        const int32_t last =
+            order.count ? static_cast<RedlineObject*>(order.items[order.count - 1])->GetId() : 0;
+        return std::pair(last, hit ? hit->GetId() : 0);
+    };
+    h.Command(command::kRedlineFirstTool + 1);  // rectangle
+    h.Drag(h.At(20, 15), h.At(50, 35));
+    h.Drag(h.At(20, 15), h.At(50, 35));
+    ASSERT_EQ(h.Count(), 2u);
+    // A loaded page: z = 0, 10, ... in file order.
+    h.Layer()->objects.AssignZInListOrder();
+    h.Drag(h.At(20, 15), h.At(50, 35));
+    ASSERT_EQ(h.Count(), 3u);
+    EXPECT_EQ(top(), std::pair(3, 3)) << "the new one is drawn last and hit first";
+    // Sent to the back and another drawn: the new one is on top again.
+    h.Command(command::kRedlineSelect);
+    Ref<RedlineObject> third =
+        h.Layer()->objects.TopmostHit(MainViewGetMapping(h.view.get()).get(), {20, 25});
+    h.Markups()->selection.Add(third.get());
+    RedlineChangeZOrder(h.Markups(), redline_z::kToBack);
+    EXPECT_EQ(top(), std::pair(2, 2));
+    h.Command(command::kRedlineFirstTool + 1);
+    h.Drag(h.At(20, 15), h.At(50, 35));
+    ASSERT_EQ(h.Count(), 4u);
+    EXPECT_EQ(top(), std::pair(4, 4));
+}
+
+TEST(RedlineMouseTool, APressBesideTheHandleJustHoveredMovesTheRectangle) {
+    MarkupHarness h;
+    ASSERT_TRUE(h.view && h.page_item);
+    h.Command(command::kRedlineFirstTool + 1);
+    h.Drag(h.At(10, 10), h.At(40, 30));
+    ASSERT_EQ(h.Count(), 1u);
+    h.Command(command::kRedlineSelect);
+    h.Click(h.At(25, 10));
+    ASSERT_TRUE(h.Markups()->selection.Contains(h.At(0).get()));
+    // Over the far corner's handle, then along the outline and a drag.
+    h.Mouse({{WM_MOUSEMOVE, 0, h.At(40, 30)},
+             {WM_MOUSEMOVE, 0, h.At(32, 30)},
+             {WM_LBUTTONDOWN, MK_LBUTTON, h.At(32, 30)},
+             {WM_MOUSEMOVE, MK_LBUTTON, h.At(35, 35)},
+             {WM_MOUSEMOVE, MK_LBUTTON, h.At(37, 40)},
+             {WM_LBUTTONUP, 0, h.At(37, 40)}});
+    ExpectBox(h.At(0).get(), 15, 20, 45, 40, 2 * h.Pixel());
+}
+
+TEST(RedlineMouseTool, APolylineSurvivesAWheelScrollAndEscKeepsOnlyPlacedPoints) {
+    MarkupHarness h;
+    ASSERT_TRUE(h.view && h.page_item);
+    for (int i = 0; i < 3; ++i) h.Command(command::kZoomIn);
+    h.Command(command::kRedlineFirstTool + 3);  // multi-line
+    h.Click(h.At(20, 20));
+    h.Click(h.At(40, 25));
+    h.Mouse({{WM_MOUSEMOVE, 0, h.At(45, 40)}});
+    h.Markups()->selection.Add(h.At(0).get());
+    const PointI before = h.At(20, 20);
+    ViewerSendActionArg(h.context(), event::kMouseWheel, VariantOfInt(MAKELONG(0, -3 * WHEEL_DELTA)));
+    PumpPending();
+    h.Print();
+    ASSERT_NE(h.At(20, 20).y, before.y) << "the wheel scrolled";
+    EXPECT_EQ(h.Markups()->selection.Count(), 1u) << "the selection stays";
+    h.Click(h.At(50, 60));
+    h.Mouse({{WM_RBUTTONDOWN, MK_RBUTTON, h.At(50, 60)}, {WM_RBUTTONUP, 0, h.At(50, 60)}});
+    ASSERT_EQ(h.Count(), 1u);
+    ASSERT_EQ(h.At(0)->GetPointCount(), 3u) << testing::PrintToString(Geometry(h.At(0).get()));
+    ExpectBox(h.At(0).get(), 20, 20, 50, 60, h.Pixel());
+
+    // Esc ends a polygon without a corner where the pointer is; with one
+    // point placed there is nothing to keep.
+    h.Command(command::kRedlineFirstTool + 4);
+    for (const PointD& p : {PointD{60, 20}, PointD{80, 25}, PointD{70, 40}}) h.Click(h.At(p.x, p.y));
+    h.Mouse({{WM_MOUSEMOVE, 0, h.At(90, 60)}});
+    EXPECT_TRUE(h.view->markups->EndCreation());
+    ASSERT_EQ(h.Count(), 2u);
+    EXPECT_EQ(h.At(1)->GetPointCount(), 3u) << testing::PrintToString(Geometry(h.At(1).get()));
+    h.Click(h.At(60, 60));
+    h.Mouse({{WM_MOUSEMOVE, 0, h.At(90, 60)}});
+    EXPECT_TRUE(h.view->markups->EndCreation());
+    EXPECT_EQ(h.Count(), 2u);
+    EXPECT_FALSE(h.view->markups->EndCreation()) << "nothing being drawn";
+}
+
+TEST(RedlineMouseTool, HandlesAndNumbersKeepTheirScreenSizeAtTwoZooms) {
+    MarkupHarness h;
+    ASSERT_TRUE(h.view && h.page_item);
+    WindowDC screen(nullptr);
+    const double per_mm = GetDeviceCaps(screen.get(), LOGPIXELSY) / 25.4;
+    h.Command(command::kRedlineFirstTool);  // line
+    h.Drag(h.At(48, 38), h.At(58, 38));
+    h.Command(command::kRedlineSelect);
+    RECT client;
+    GetClientRect(h.view->window(), &client);
+    for (int zoom = 0; zoom < 2; ++zoom) {
+        SCOPED_TRACE(zoom);
+        // About true size first, then zoomed out twice (64 %).
+        if (zoom) {
+            h.Command(command::kZoomOut);
+            h.Command(command::kZoomOut);
+        }
+        h.Click(h.At(53, 38));
+        ASSERT_EQ(h.Markups()->selection.Count(), 1u);
+        std::unique_ptr<DibCanvas> canvas = h.Print();
+        ASSERT_TRUE(canvas && canvas->ok());
+        // The number's red label, and the handle square round the line's end
+        // (its top and bottom sides cross the column just past the end).
+        int label_top = client.bottom, label_bottom = -1;
+        for (int y = 0; y < client.bottom; ++y)
+            for (int x = 0; x < client.right; ++x)
+                if (canvas->Pixel(x, y) == 0xFF0000) {
+                    label_top = std::min(label_top, y);
+                    label_bottom = std::max(label_bottom, y);
+                }
+        const PointI end = h.At(58, 38);
+        int top = end.y + 100, bottom = end.y - 100;
+        for (int y = std::max(0, end.y - 30); y < std::min<int>(client.bottom, end.y + 30); ++y)
+            if (canvas->Pixel(end.x + 3, y) == 0) {
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        EXPECT_NEAR(label_bottom - label_top + 1, 4 * per_mm * 1.15, 4 * per_mm * 0.3) << "a 4 mm number";
+        EXPECT_NEAR(bottom - top + 1, 2.5 * per_mm, 1.5) << "a 2.5 mm handle";
+    }
+}

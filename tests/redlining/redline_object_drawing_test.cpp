@@ -222,7 +222,7 @@ TEST(RedlineObjectDrawing, TextStaysInsideItsReportedBounds) {
 }
 
 TEST(RedlineObjectDrawing, SelectionHandlesAndNumbers) {
-    Ref<ViewMapping> mapping = Mapping();
+    Ref<ViewMapping> mapping = TestMapping(kPageMm, 1, 0, false, false, kTestPixelsPerMm);
     Ref<RedlineObject> box = Object(redline_type::kRectangle, L"10:10:30:30", {});
     box->SetId(7);
     Ref<RedlinePage> page = PageWith({box});

@@ -88,7 +88,7 @@ struct PaintHarness {
 
     RunningViewer viewer;
     Ref<RedlinePage> page;
-    Ref<ViewMapping> mapping = TestMapping(kPageMm);
+    Ref<ViewMapping> mapping = TestMapping(kPageMm, 1, 0, false, false, kTestPixelsPerMm);
     RedlineView view;
 };
 

@@ -43,6 +43,13 @@ class MarkupView : public RefCounted {
   public:
     // Binds the page to the mapping it is shown with; both or neither.
     virtual void SetPage(MarkupPage* page, ViewMapping* page_view) {}
+    // Binds the page already bound to another mapping of it (scrolled,
+    // zoomed, resized), keeping the selection and an edit in progress; false
+    // without a page.
+    virtual bool SetPageView(ViewMapping* page_view) { return false; }
+    // Ends an object being drawn with the points placed so far; false when
+    // none was.
+    virtual bool EndCreation() { return false; }
     virtual bool HasPage() { return false; }
     // Paints the bound page's markups into `dc`; false when nothing was painted.
     virtual bool Paint(ViewerContext* context, HDC dc, uint32_t purpose, bool no_overlay, bool grey) {

@@ -1107,13 +1107,32 @@ bool MainViewGetVisibleRect(MainViewWindow* view, RectI& out) {
     return RectIIntersect(image, MainViewGetTargetRect(view), &out);
 }
 
+namespace {
+
+// A scroll, zoom or resize shows the same page anew: the markups follow the
+// new mapping and keep their selection and the object being drawn. Another
+// page, turn or mirror lets go of them.
+bool KeepMarkupsOnNewMapping(MainViewWindow* view, const ViewMapping* old) {
+    if (!old || !view->markups->HasPage()) return false;
+    Ref<ViewMapping> now = MainViewGetMapping(view);
+    if (!now || now->page_id != old->page_id) return false;
+    const PagePlacement& a = now->placement;
+    const PagePlacement& b = old->placement;
+    if (a.rotation != b.rotation || a.flip_x != b.flip_x || a.flip_y != b.flip_y) return false;
+    return view->markups->SetPageView(now.get());
+}
+
+}  // namespace
+
 void MainViewUpdate(MainViewWindow* view, uint32_t change_mask) {
     if (!view) return;
+    Ref<ViewMapping> old;
     {
         ScopedLock hold(view->lock);
+        old = view->mapping;
         view->mapping.Reset();
     }
-    view->markups->SetPage(nullptr, nullptr);
+    if (!KeepMarkupsOnNewMapping(view, old.get())) view->markups->SetPage(nullptr, nullptr);
     MainViewMouseHandler* handler = view->mouse_handler.get();
     const bool panning_on =
         change_mask == static_cast<uint32_t>(event::kViewPosition) && handler->mode == kMousePanning;
@@ -1167,7 +1186,8 @@ void MainViewPaint(MainViewWindow* view, HDC dc) {
     }
     ReportError(view, error);
     RestoreDC(memory, saved);
-    BitBlt(dc, target.origin.x, target.origin.y, target.size.width, target.size.height, memory, 0, 0, SRCCOPY);
+    BitBlt(dc, target.origin.x, target.origin.y, target.size.width, target.size.height, memory, 0, 0,
+           SRCCOPY);
 }
 
 void MainViewMeasure(MainViewWindow* view, const PointI& point, bool toggle) {

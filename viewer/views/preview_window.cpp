@@ -178,7 +178,7 @@ void PaintRedlining(PreviewWindow* preview, DocItem* item, ViewMapping* mapping,
             preview->markups->SetPage(page.get(), mapping);
         }
     }
-    preview->markups->Paint(context, dc, markup_purpose::kPreview, false, false);
+    preview->markups->Paint(context, dc, markup_purpose::kPreview, true, false);
 }
 
 // The frame being drawn, or the cut-out in pixels (remembered for the

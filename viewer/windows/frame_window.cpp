@@ -267,6 +267,12 @@ bool ConfirmProgramEnd(FrameWindow* frame) {
     return !frame->context || ViewerConfirmMarkupsClose(frame->context, nullptr);
 }
 
+// Whether the main view's markups were drawing an object, now ended.
+bool EndMarkupCreation(FrameWindow* frame) {
+    Ref<MainViewWindow> main_view = FrameGetMainView(frame);
+    return main_view && main_view->markups->EndCreation();
+}
+
 }  // namespace
 
 Ref<FrameWindow> FrameListener::Frame() {
@@ -372,6 +378,9 @@ LRESULT FrameWindow::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
             break;
         }
         case WM_COMMAND:
+            // Esc (the accelerator of Zoom All) first ends an object being drawn.
+            if (HIWORD(wparam) == 1 && LOWORD(wparam) == command::kZoomAll && EndMarkupCreation(this))
+                return 0;
             if (ViewerOnCommand(context, wparam, lparam)) return 0;
             break;
         case WM_TIMER:
