@@ -196,8 +196,9 @@ bool ViewerOnCommand(ViewerContext* context, WPARAM wparam, LPARAM lparam) {
     }
     if constexpr (kViewerProgramBuild) {
         if (id == command::kExit) {
-            // Destroying the frame ends the program's message loop.
-            if (const HWND frame = ViewerGetFrameHwnd(context)) DestroyWindow(frame);
+            // Closed as by its caption: changed markups are asked about first,
+            // and the frame's end ends the program's message loop.
+            if (const HWND frame = ViewerGetFrameHwnd(context)) SendMessageW(frame, WM_CLOSE, 0, 0);
             return true;
         }
         if (id == command::kReopenSession) {

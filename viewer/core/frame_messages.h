@@ -15,9 +15,5 @@ inline constexpr UINT kFrameBringToFrontMessage = WM_APP + 3;
 // the second message parameter carries the error code.
 inline constexpr UINT kFrameShellErrorMessage = WM_APP + 4;
 
-// WM_CLOSE's first parameter when a remote caller (DDE) ends the program:
-// the frame then closes without asking the user anything.
-inline constexpr WPARAM kFrameCloseUnattended = 0x504C58;
-
 inline constexpr UINT_PTR kFrameCleanupTimer = 1;
 inline constexpr UINT kFrameCleanupInterval = 180000;  // milliseconds

@@ -149,9 +149,11 @@ bool Quit(Command& command) {
     if constexpr (!kViewerProgramBuild) return false;
     // Sent: when the client has its answer the frame is closed. The DDE
     // instance ends only after the message loop, so the answer still goes out.
+    // Changed markups are asked about as on every other way out; a Cancel
+    // keeps the program running.
     const HWND frame = ViewerGetFrameHwnd(command.context);
     if (!frame) return false;
-    SendMessageW(frame, WM_CLOSE, kFrameCloseUnattended, 0);
+    SendMessageW(frame, WM_CLOSE, 0, 0);
     return true;
 }
 

@@ -320,13 +320,17 @@ FrameWindow::~FrameWindow() {
 LRESULT FrameWindow::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
         case WM_CLOSE:
-            // The user closing the program is asked about changed markups;
-            // a close sent over DDE (kFrameCloseUnattended) and the control's
-            // child frame never ask.
-            if (wparam != kFrameCloseUnattended && !(GetWindowLongW(window(), GWL_STYLE) & WS_CHILD) &&
-                context && !ViewerConfirmMarkupsClose(context, nullptr)) {
+            // Every way out of the program (caption, Exit, DDE) is asked about
+            // changed markups; the control's child frame never asks.
+            if (!(GetWindowLongW(window(), GWL_STYLE) & WS_CHILD) && context &&
+                !ViewerConfirmMarkupsClose(context, nullptr)) {
                 return 0;
             }
+            break;
+        case WM_QUERYENDSESSION:
+            // The session ends only once changed markups are saved or given up.
+            if (!(GetWindowLongW(window(), GWL_STYLE) & WS_CHILD) && context)
+                return ViewerConfirmMarkupsClose(context, nullptr) ? TRUE : FALSE;
             break;
         case WM_DESTROY:
             // The control's frame is a child: the loop it would end is its
