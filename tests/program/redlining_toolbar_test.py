@@ -3,7 +3,8 @@ shown by "Select objects" (563) with that button pressed (TB_ISBUTTONPRESSED),
 the Polygon button (568) pressed and Text (569) released after choosing them in
 turn, and its close box switching to view mode: the window hidden with nothing
 pressed, and the same window shown again by the edit command (561). Then a line
-drawn with posted mouse messages: the tool window stays owned by the frame and
+drawn with posted mouse messages: the tool window, opened over the drawing
+clear of the frame's tool bars, stays owned by the frame and
 above it, and every way out (Exit 508, WM_CLOSE, DDE Quit) asks whether to save
 the changed markups and keeps the program on Cancel."""
 import os
@@ -61,6 +62,12 @@ def main(work):
 
     probe("post", frame[0], WM_COMMAND, SELECT, 0)
     shown = expect(pid, True, [SELECT], "select mode")
+    if shown:
+        # It opens over the drawing, clear of the frame's own tool bars.
+        view = next(c[0] for c in probe("children", frame[0]) if c[1] == MAIN)
+        tool, area = [int(v) for v in probe("rect", shown[0])[0]], [int(v) for v in probe("rect", view)[0]]
+        check(area[0] <= tool[0] and area[1] <= tool[1] and tool[2] <= area[2] and tool[3] <= area[3],
+              "the tool window %r opens inside the drawing %r" % (tool, area))
     probe("post", frame[0], WM_COMMAND, TEXT, 0)
     expect(pid, True, [TEXT], "the text tool")
     probe("post", frame[0], WM_COMMAND, POLYGON, 0)
