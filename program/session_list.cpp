@@ -243,7 +243,12 @@ bool SessionListReopen(SessionList* session, bool silent) {
     std::vector<uint8_t> bytes;
     PtrArray entries(8, true);
     ListFileInfo info;
-    const bool parsed = ReadWholeFile(session->path, bytes) &&
+    // No list yet (a first start) or an empty one holds no documents; only a
+    // list that is there and cannot be read is an error.
+    const bool read = ReadWholeFile(session->path, bytes);
+    const bool none =
+        read ? bytes.empty() : GetFileAttributesW(WStrCStr(session->path)) == INVALID_FILE_ATTRIBUTES;
+    const bool parsed = read && !bytes.empty() &&
                         ListFileParseText(context.get(), bytes.data(), static_cast<uint32_t>(bytes.size()),
                                           session->path, entries, info);
     uint32_t opened = 0;
@@ -261,12 +266,12 @@ bool SessionListReopen(SessionList* session, bool silent) {
         session->exists = false;
     }
     if (!silent) {
-        if (!parsed) {
+        if (!parsed && !none) {
             ShowReopenMessage(context.get(), text::kRecentListUnreadable, text::kWarning, MB_ICONERROR);
         } else if (opened == 0) {
             ShowReopenMessage(context.get(), text::kNoDocumentsToOpen, text::kInformation,
                               MB_ICONINFORMATION);
         }
     }
-    return parsed;
+    return parsed || none;
 }

@@ -356,8 +356,12 @@ bool RedlineParseText(RedlinePage* page, const char* text, uint32_t length, bool
     Ref<RedlineLayer> layer = reader.Read(std::string_view(text, length));
     if (whole) *whole = reader.whole();
     if (!layer) return false;
-    // The format keeps no z, only the order in which it lists the objects.
+    // The format keeps no z, only the order in which it lists the objects;
+    // numbering them so is no change of the user's.
     layer->objects.AssignZInListOrder();
+    for (uint32_t i = 0; i < layer->objects.Count(); ++i) {
+        if (Ref<RedlineObject> object = layer->objects.GetAt(i)) object->SetDirty(false);
+    }
     layer->SetDirty(false);
     return page->SetLayer(layer.get());
 }

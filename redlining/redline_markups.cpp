@@ -99,6 +99,14 @@ class RedlineMarkups : public MarkupProvider {
         if (own->from_companion_file) out = own->companion_file_name;
         return out;
     }
+    WString& GetUnreadFile(MarkupDocument* document, WString& out) override {
+        WStrClear(out);
+        RedlineDocument* own = Unwrap(document);
+        if (!own) return out;
+        ScopedLock hold(own->lock);
+        out = own->unread_file;
+        return out;
+    }
     uint32_t ReplacedInLastSave(MarkupDocument* document) override {
         RedlineDocument* own = Unwrap(document);
         if (!own) return 0;

@@ -1,15 +1,17 @@
 """The desktop program from outside (tests/tools' window probe and DDE client),
 in as few starts as the checks allow: title, tree and panes on a one-page TIFF,
 a three-page one and a list in three display modes; hand-over by -s; the
-frame's place; the session list written at quit and reopened by command 509;
-the file types registered at exit."""
+frame's place; the session list written at quit and reopened by command 509 (a
+missing one is no error); files from the command line in the recent list; the
+file types registered at exit."""
 import os
 import pathlib
 import re
 
 from program_peer import (FRAME, IDOK, MAIN, PREVIEW, PROGRAM, SETTINGS_KEY, TREE, WM_COMMAND, build, check, cut_out,
-                          dde, make_tiff, probe, quit_program, reg_query, reg_set, request, run_check, start,
-                          wait_for, wait_for_active_file, wait_for_frame, windows_path, windows_temp, wine)
+                          dde, make_tiff, probe, program_texts, quit_program, reg_query, reg_set, reg_values, request,
+                          run_check, start, wait_for, wait_for_active_file, wait_for_frame, windows_path, windows_temp,
+                          wine)
 
 DDE_LOG = os.path.join(os.environ.get("WINEPREFIX", os.path.join(build, "wineprefix")), "drive_c", "plovexdde.log")
 # Scratch extensions, so that the prefix's real types stay free; the parts
@@ -114,18 +116,21 @@ def main(work, session_list):
         check(probe("rect", frame[0])[:1] == [["30", "40", "730", "540"]], "the frame is where it was")
         shows(frame, "Plovex - three.tif / Seite 1", [(0, "three.tif")] + PAGES + [(0, GREEK)], "three pages")
         layout(frame, 1, 0, "no preview")
-        # Command 509 without a list: a warning box over the frame says so.
+        # Command 509 without a list, as on a first start: no documents to
+        # open, and no warning.
         if os.path.exists(session_list):
             os.remove(session_list)
         probe("post", frame[0], WM_COMMAND, REOPEN_SESSION, 0)
         box = wait_for(lambda: probe("windows", "#32770"), 20)
         if check(box, "reopening a missing list shows a message box"):
             texts = [line[-1] for line in probe("children", box[0][0])]
-            check(box[0][3] == "Warnung" and "Die Liste der zuletzt ge\u00f6ffneten Dokumente kann nicht gelesen "
-                  "werden" in texts, "the box %r says the list cannot be read (%r)" % (box[0][3], texts))
+            check(box[0][3] == "Information" and program_texts("kNoDocumentsToOpen")[0] in texts,
+                  "the box %r says there are no documents to open (%r)" % (box[0][3], texts))
             probe("post", box[0][0], WM_COMMAND, IDOK, 0)
             check(wait_for(lambda: not probe("windows", "#32770"), 10), "OK closes the box")
     check(quit_program(viewer), "Quit ends the second viewer")
+    recent = reg_values(SETTINGS_KEY + r"\RecentFiles")
+    check(win["three.tif"] in recent.values(), "three.tif from the command line is in the recent list %r" % recent)
     check(list_lines(session_list) == [win["three.tif"] + "\tthree.tif"],
           "a path the code page cannot hold is left out of the list")
 

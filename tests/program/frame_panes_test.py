@@ -153,16 +153,17 @@ def main(work):
     frame = wait_for_frame("three.tif")
     if check(frame, "a frame shows three.tif"):
         tool_bar_states(frame, win)
-        # The sixth recent file comes to the top, then a new one from the
-        # open dialog pushes the oldest out.
-        post_command(frame, 605)
+        # The file from the command line comes to the top, then the seventh
+        # (the sixth before it), then a new one from the open dialog pushes
+        # the oldest out.
+        post_command(frame, 606)
         page = wait_for_active_file("one.tif")
         if check(page, "the recent-file command opens one.tif"):
             preview_drag(frame, page, "preview", True)
         open_by_dialog(frame, win["four.tif"])
         check(wait_for_active_file("four.tif"), "the open dialog opens four.tif")
     check(quit_program(viewer), "Quit ends the first viewer")
-    order = [win["four.tif"], win["one.tif"]] + [recent["FILE_%d" % n] for n in range(19) if n != 5]
+    order = [win["four.tif"], win["one.tif"], win["three.tif"]] + [recent["FILE_%d" % n] for n in range(18) if n != 5]
     got = reg_values(RECENT_KEY)
     check(got == {"FILE_%d" % n: path for n, path in enumerate(order)}, "the recent files %r" % got)
 

@@ -53,6 +53,7 @@ SEED_TEXTS = [
 
 
 SAVE_ERROR, OVERWRITE = program_texts("kRedlineSaveError"), program_texts("kConfirmOverwrite")
+UNREAD = program_texts("kRedlineUnreadCompanion")
 
 
 # ---- the generators: what a case damages, and which pages it leaves intact
@@ -248,7 +249,9 @@ KNOWN_BAD = [
 
 def close_boxes(what, expected=()):
     """Answers every box until none is left (Yes to the question whether to
-    replace a file); a box whose text is not expected is a failure."""
+    replace a file); a box whose text is not expected is a failure. The
+    texts of the boxes answered."""
+    seen = []
     end = time.monotonic() + 20
     while time.monotonic() < end and (found := judge.boxes()):
         for hwnd, title, children in found:
@@ -256,7 +259,9 @@ def close_boxes(what, expected=()):
                 judge.fail("messages", "%s: an unexpected box %r %r" % (what, title, children[:6]))
             question = any(text.split("%")[0] in child for text in OVERWRITE for child in children)
             probe("post", hwnd, WM_COMMAND, IDYES if question else IDCANCEL, 0)
+            seen += children
         time.sleep(0.3)
+    return seen
 
 
 def save(target, what):
@@ -271,7 +276,7 @@ def save(target, what):
         probe("post", dialog[0], WM_COMMAND, 1, 0)
     wait_for(lambda: not any(b[0] == dialog[0] for b in judge.boxes()), 20)
     # Replacing the file it came from may be refused, after the question.
-    close_boxes(what, [] if target else SAVE_ERROR + OVERWRITE)
+    return close_boxes(what, [] if target else SAVE_ERROR + OVERWRITE + UNREAD)
 
 
 def export_bitmap(target, what):
@@ -357,8 +362,13 @@ def run_case(case, index):
     if case["source"] and saved and case["over"]:
         allowed.add(case["source"])
         source_bytes = pathlib.Path(case["source"]).read_bytes()
-        save(None, what + " (saved over its companion file)")
+        seen = save(None, what + " (saved over its companion file)") or []
         after = pathlib.Path(case["source"]).read_bytes() if os.path.isfile(case["source"]) else None
+        said = any(os.path.basename(case["source"]) in child and text.split("%")[2] in child
+                   for text in UNREAD for child in seen)
+        if after == source_bytes and not lossless(source_bytes, saved) and not said:
+            judge.fail("messages", "%s: the refused save does not say that %s was not read whole: %r"
+                       % (what, case["source"], seen[:6]))
         if after != source_bytes and not lossless(source_bytes, saved):
             judge.fail("lost", "%s: a save over the companion file that could not be read whole replaced it" % what)
         elif after != source_bytes and saved_pages(case["source"]) != saved:

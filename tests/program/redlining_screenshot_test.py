@@ -8,9 +8,11 @@ import os
 import subprocess
 import sys
 
-from program_peer import IDOK, PREVIEW, WM_COMMAND, View, build, exit_with, probe, show_document, wait_for, with_numpy
+from program_peer import (IDOK, PREVIEW, WM_COMMAND, View, build, exit_with, probe, program_texts, show_document,
+                          wait_for, with_numpy)
 
 numpy, Image = with_numpy()
+IDNO = 7
 LINE, RECTANGLE, ELLIPSE, MULTI_LINE, POLYGON, NOTE = 564, 565, 566, 567, 568, 570
 # Cells of the view's middle (fractions of its client size): x0, y0, x1, y1.
 CELLS = {RECTANGLE: (0.26, 0.28, 0.40, 0.46), ELLIPSE: (0.43, 0.28, 0.57, 0.46), NOTE: (0.60, 0.28, 0.74, 0.46),
@@ -127,6 +129,18 @@ def while_shown():
         return not last
     if not wait_for(shown, 20):
         return "the screen (%s) does not show %s" % (shot, ", ".join(last))
+    return give_up(view)
+
+
+def give_up(view):
+    """Exit (508) asks about the drawn markups; No lets the program end."""
+    unsaved = [text.split("%")[0] for text in program_texts("kRedlineUnsavedChanges")]
+    probe("post", view.frame, WM_COMMAND, 508, 0)
+    box = wait_for(lambda: next((w for w in visible_dialogs() if any(
+        t in c[-1] for t in unsaved for c in probe("children", w))), None), 15)
+    if not box:
+        return "Exit does not ask about the drawn markups"
+    probe("post", box, WM_COMMAND, IDNO, 0)
     return None
 
 

@@ -2,15 +2,23 @@
 shown by "Select objects" (563) with that button pressed (TB_ISBUTTONPRESSED),
 the Polygon button (568) pressed and Text (569) released after choosing them in
 turn, and its close box switching to view mode: the window hidden with nothing
-pressed, and the same window shown again by the edit command (561)."""
+pressed, and the same window shown again by the edit command (561). Then a line
+drawn with posted mouse messages: the tool window, opened over the drawing
+clear of the frame's tool bars, stays owned by the frame and
+above it, and every way out (Exit 508, WM_CLOSE, DDE Quit) asks whether to save
+the changed markups and keeps the program on Cancel."""
 import os
+import threading
 
-from program_peer import (WM_COMMAND, check, make_tiff, probe, quit_program, run_check, start, wait_for,
-                          wait_for_active_file, wait_for_frame)
+from program_peer import (MAIN, WM_COMMAND, check, dde, make_tiff, probe, program_boxes, program_texts, quit_program,
+                          run_check, start, wait_for, wait_for_active_file, wait_for_frame)
 
 TOOLBAR_CLASS = "PLOVEX_RLTOOLBAR"
 WM_CLOSE = 16
-EDIT, SELECT, POLYGON, TEXT = 561, 563, 568, 569
+EDIT, SELECT, LINE, POLYGON, TEXT, EXIT = 561, 563, 564, 568, 569, 508
+WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON = 0x200, 0x201, 0x202, 1
+IDCANCEL, IDNO = 2, 7
+UNSAVED = [text.split("%")[0] for text in program_texts("kRedlineUnsavedChanges")]
 BUTTONS = list(range(562, 571))
 SETTINGS = {"REDLINING_ACTIVE": None, "RESTRICTIONS": None}
 
@@ -54,6 +62,12 @@ def main(work):
 
     probe("post", frame[0], WM_COMMAND, SELECT, 0)
     shown = expect(pid, True, [SELECT], "select mode")
+    if shown:
+        # It opens over the drawing, clear of the frame's own tool bars.
+        view = next(c[0] for c in probe("children", frame[0]) if c[1] == MAIN)
+        tool, area = [int(v) for v in probe("rect", shown[0])[0]], [int(v) for v in probe("rect", view)[0]]
+        check(area[0] <= tool[0] and area[1] <= tool[1] and tool[2] <= area[2] and tool[3] <= area[3],
+              "the tool window %r opens inside the drawing %r" % (tool, area))
     probe("post", frame[0], WM_COMMAND, TEXT, 0)
     expect(pid, True, [TEXT], "the text tool")
     probe("post", frame[0], WM_COMMAND, POLYGON, 0)
@@ -66,7 +80,50 @@ def main(work):
         probe("post", frame[0], WM_COMMAND, EDIT, 0)
         again = expect(pid, True, [SELECT], "the edit command from view mode")
         check(again and again[0] == shown[0], "the same tool window comes back")
-    check(quit_program(viewer), "Quit ends the viewer")
+        draw_line(frame[0], pid)
+        check(probe("order", again[0], frame[0]) == [["owner", frame[0], "above", "1"]],
+              "after a click in the drawing the tool window is owned by the frame and above it: %r"
+              % probe("order", again[0], frame[0]))
+        ways_out(viewer, frame[0], pid)
+    check(viewer.poll() is not None or quit_program(viewer), "Quit ends the viewer")
+
+
+def draw_line(frame, pid):
+    view = next(c[0] for c in probe("children", frame) if c[1] == MAIN)
+    probe("post", frame, WM_COMMAND, LINE, 0)
+    expect(pid, True, [LINE], "the line tool")
+    for message, keys, x, y in ((WM_LBUTTONDOWN, MK_LBUTTON, 60, 60), (WM_MOUSEMOVE, MK_LBUTTON, 120, 90),
+                                (WM_MOUSEMOVE, MK_LBUTTON, 180, 120), (WM_LBUTTONUP, 0, 180, 120)):
+        probe("post", view, message, keys, (y << 16) | x)
+
+
+def question(pid):
+    return wait_for(lambda: next((box for box, _, children in program_boxes(pid)
+                                  if any(t in c for t in UNSAVED for c in children)), None), 15)
+
+
+def answer(pid, box, button):
+    probe("post", box, WM_COMMAND, button, 0)
+    return wait_for(lambda: all(b != box for b, _, _ in program_boxes(pid)), 15)
+
+
+def ways_out(viewer, frame, pid):
+    """Each way out asks about the changed markups; Cancel keeps the program."""
+    quitting = threading.Thread(target=dde, args=("x\tQuit",))
+    for what, leave in (("Exit (508)", lambda: probe("post", frame, WM_COMMAND, EXIT, 0)),
+                        ("WM_CLOSE", lambda: probe("post", frame, WM_CLOSE, 0, 0)),
+                        ("DDE Quit", quitting.start)):
+        leave()
+        box = question(pid)
+        if check(box, "%s asks whether to save the changed markups" % what):
+            check(answer(pid, box, IDCANCEL), "%s: Cancel closes the question" % what)
+        check(viewer.poll() is None and wait_for_frame("plan.tif", 5), "%s: Cancel keeps the program" % what)
+    quitting.join(60)
+    # Given up, the markups no longer hold the program.
+    probe("post", frame, WM_COMMAND, EXIT, 0)
+    box = question(pid)
+    check(box and answer(pid, box, IDNO) and wait_for(lambda: viewer.poll() is not None, 30),
+          "No to the question ends the program")
 
 
 run_check("program-redlining-toolbar", main, SETTINGS)

@@ -49,7 +49,7 @@ TEST(RedlinePayload, LargeTextInflatesWholeFromAnyStartingRoom) {
 }
 
 // A thousand markups read back from their stored payload are the markups
-// read from the plain text the payload was made of.
+// read from the plain text the payload was made of, none of them changed.
 TEST(RedlinePayload, StoredPageOfAThousandMarkupsReadsAsItsText) {
     Ref<RedlinePage> page = PageOfMarkups(1000);
     Ref<ByteBuf> payload = RedlineMakePagePayload(page.get(), nullptr);
@@ -66,4 +66,12 @@ TEST(RedlinePayload, StoredPageOfAThousandMarkupsReadsAsItsText) {
     ASSERT_EQ(expected.size(), 1000u);
     EXPECT_EQ(Listing(from_text.get()), expected);
     EXPECT_EQ(Listing(from_payload.get()), expected);
+    for (RedlinePage* read : {from_payload.get(), from_text.get()}) {
+        Ref<RedlineLayer> layer = read->GetLayer(0);
+        ASSERT_TRUE(layer);
+        EXPECT_FALSE(layer->IsDirty());
+        uint32_t changed = 0;
+        for (uint32_t i = 0; i < layer->objects.Count(); ++i) changed += layer->objects.GetAt(i)->IsDirty();
+        EXPECT_EQ(changed, 0u) << "objects read marked changed";
+    }
 }

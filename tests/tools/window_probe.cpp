@@ -11,6 +11,8 @@
 //                                 (exit 1) when there is none.
 //   children HWND                 every descendant: hwnd class id visible
 //                                 left top right bottom (screen) text
+//   order HWND OTHER              "owner HWND above 1|0": the owner, and
+//                                 whether the window lies above OTHER
 //   rect HWND                     window rectangle, then client rectangle
 //                                 in screen coordinates: left top right bottom
 //   tree HWND                     "count N" (TVM_GETCOUNT), then one line per
@@ -289,6 +291,16 @@ int Run(int argc, wchar_t** argv) {
     }
     if (command == L"fits") {
         EnumChildWindows(window, OutFit, 0);
+        return 0;
+    }
+    if (command == L"order" && argc >= 4) {
+        // The window's owner and whether it lies above the other one in the
+        // z-order (top-level windows are listed top first).
+        const HWND other = reinterpret_cast<HWND>(static_cast<uintptr_t>(_wcstoui64(argv[3], nullptr, 10)));
+        bool above = false;
+        for (HWND next = GetWindow(window, GW_HWNDNEXT); next && !above; next = GetWindow(next, GW_HWNDNEXT))
+            above = next == other;
+        Out({L"owner", Handle(GetWindow(window, GW_OWNER)), L"above", Flag(above)});
         return 0;
     }
     if (command == L"rect") {

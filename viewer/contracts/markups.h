@@ -99,6 +99,9 @@ class MarkupProvider : public RefCounted {
     // The companion file the markups were read from; empty when they came
     // from elsewhere.
     virtual WString& GetCompanionFile(MarkupDocument* document, WString& out) { return WStrClear(out); }
+    // The companion file that could not be read whole, which a save never
+    // replaces; empty when there is none.
+    virtual WString& GetUnreadFile(MarkupDocument* document, WString& out) { return WStrClear(out); }
     // Texts of the last save that the ANSI code page could not hold whole.
     virtual uint32_t ReplacedInLastSave(MarkupDocument* document) { return 0; }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "foundation/data_reader.h"
+#include "foundation/temp_files.h"
 #include "resources/text_ids.h"
 #include "viewer/contracts/markups.h"
 #include "viewer/core/app_utils.h"
@@ -215,9 +216,21 @@ bool ViewerSaveRedlining(ViewerContext* context, DocItem* item) {
     dialog.lpstrInitialDir = WStrLength(directory) > 0 ? WStrCStr(directory) : nullptr;
     dialog.lpstrTitle = ViewerGetText(context, text::kRedlineSaveTitle);
     dialog.Flags = 0;
-    if (!GetSaveFileNameW(&dialog)) return false;
+    WString unread, target;
+    markups->GetUnreadFile(redlining.get(), unread);
+    for (;;) {
+        if (!GetSaveFileNameW(&dialog)) return false;
+        RedlineTargetForName(WString(buffer.data()), dialog.nFilterIndex, target);
+        // The companion file that could not be read whole is never replaced:
+        // the user learns why and may choose another name.
+        if (WStrLength(unread) == 0 || !IsSameFile(unread, target)) break;
+        const WString message = TextWithFileName(context, text::kRedlineUnreadCompanion, unread);
+        if (MessageBoxW(owner, WStrCStr(message), ViewerGetText(context, text::kWarning),
+                        MB_YESNO | MB_ICONEXCLAMATION) != IDYES) {
+            return false;
+        }
+    }
 
-    WString target;
     bool written;
     if (RedlineTargetForName(WString(buffer.data()), dialog.nFilterIndex, target) == kRedlineTargetTiff) {
         if (ViewerIsPathOpen(context, target)) {

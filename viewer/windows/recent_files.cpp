@@ -64,7 +64,10 @@ HubAnswer RecentFilesListener::Notify(RefCounted* sender, HubEvent* event) {
     if (event->code != event::kDocumentOpened) return HubAnswer::kContinue;
     Ref<RefCounted> object = VariantGetObject(event->argument);
     auto* request = dynamic_cast<OpenRequest*>(object.get());
-    if (!request || request->mode != kOpenInteractive) return HubAnswer::kHandled;
+    // What the user opened, also from the command line (a double click in the
+    // shell); what other programs open over DDE or automation is theirs.
+    if (!request || (request->mode != kOpenInteractive && request->mode != kOpenCommandLine))
+        return HubAnswer::kHandled;
     const int32_t tab = WStrFindChar(request->paths, L'\t');
     WString path;
     if (tab >= 0)
