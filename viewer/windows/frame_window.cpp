@@ -40,6 +40,8 @@ constexpr int32_t kMinTrackWidth = 40;
 constexpr int32_t kMinTrackHeight = 20;
 constexpr int32_t kDefaultFrameWidth = 640;
 constexpr int32_t kDefaultFrameHeight = 480;
+// Between a floating tool window and the edges of the drawing it opens over.
+constexpr int kFloatingToolMargin = 8;
 // How close a splitter may come to the frame's edges while dragged.
 constexpr int32_t kDragMarginStart = 20;
 constexpr int32_t kDragMarginEnd = 101;
@@ -537,21 +539,40 @@ void FrameSetTitle(FrameWindow* frame, const wchar_t* document_name) {
     SetWindowTextW(frame->window(), WStrCStr(title));
 }
 
+namespace {
+
+// A floating tool window first opens in the drawing's top right corner, so it
+// covers none of the frame's own tools.
+void PlaceOverDrawing(FrameWindow* frame, HWND tool) {
+    const HWND view = frame->main_view ? frame->main_view->window() : nullptr;
+    RECT area = {}, own = {};
+    if (!tool || !view || !GetWindowRect(view, &area) || !GetWindowRect(tool, &own)) return;
+    const int x = std::max(area.left, area.right - (own.right - own.left) - kFloatingToolMargin);
+    SetWindowPos(tool, nullptr, x, area.top + kFloatingToolMargin, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace
+
 void FrameShowRedlineToolbar(FrameWindow* frame, bool on) {
     if (!frame) return;
     Ref<MarkupToolbar> toolbar;
     if (on) {
         Ref<MarkupProvider> markups = ViewerGetMarkups(frame->context);
+        bool created = false;
         {
             ScopedLock hold(frame->lock);
             if (!frame->redline_toolbar) {
                 frame->redline_toolbar = markups->CreateToolbar(frame->context, frame->window(),
                                                                 frame->instance, frame->hub.get());
+                created = true;
             }
             toolbar = frame->redline_toolbar;
         }
         // Without markups installed there is no tool bar to show.
-        if (toolbar) WindowShow(toolbar.get(), true);
+        if (!toolbar) return;
+        if (created) PlaceOverDrawing(frame, toolbar->window());
+        WindowShow(toolbar.get(), true);
         return;
     }
     // Hidden, not released: the tool window keeps its place for the next
