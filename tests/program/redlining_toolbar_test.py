@@ -5,7 +5,8 @@ turn, and its close box switching to view mode: the window hidden with nothing
 pressed, and the same window shown again by the edit command (561). Then a line
 drawn with posted mouse messages: the tool window, opened over the drawing
 clear of the frame's tool bars, stays owned by the frame and
-above it, and every way out (Exit 508, WM_CLOSE, DDE Quit) asks whether to save
+above it, and every way out (Exit 508, WM_CLOSE, the session's end, DDE Quit)
+asks whether to save
 the changed markups and keeps the program on Cancel."""
 import os
 import threading
@@ -14,7 +15,7 @@ from program_peer import (MAIN, WM_COMMAND, check, dde, make_tiff, probe, progra
                           run_check, start, wait_for, wait_for_active_file, wait_for_frame)
 
 TOOLBAR_CLASS = "PLOVEX_RLTOOLBAR"
-WM_CLOSE = 16
+WM_CLOSE, WM_QUERYENDSESSION = 16, 0x11
 EDIT, SELECT, LINE, POLYGON, TEXT, EXIT = 561, 563, 564, 568, 569, 508
 WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON = 0x200, 0x201, 0x202, 1
 IDCANCEL, IDNO = 2, 7
@@ -112,6 +113,7 @@ def ways_out(viewer, frame, pid):
     quitting = threading.Thread(target=dde, args=("x\tQuit",))
     for what, leave in (("Exit (508)", lambda: probe("post", frame, WM_COMMAND, EXIT, 0)),
                         ("WM_CLOSE", lambda: probe("post", frame, WM_CLOSE, 0, 0)),
+                        ("the session's end", lambda: probe("post", frame, WM_QUERYENDSESSION, 0, 0)),
                         ("DDE Quit", quitting.start)):
         leave()
         box = question(pid)
