@@ -2,7 +2,8 @@
 // with the control's ProgID as its text creates the registered control and
 // activates it in place; the viewer's frame appears inside it. Told that its
 // caller is untrusted, as a browser tells it, the control opens what the
-// web serves and leaves the user's files alone.
+// web serves and leaves the user's files alone; and (in the tests' own
+// container, which hands it SRC) it leaves the user's recent list alone.
 #include <windows.h>
 // after windows.h, which they need
 #include <gtest/gtest.h>
@@ -11,8 +12,10 @@
 #include "control/object_safety.h"
 #include "foundation/registry.h"
 #include "tests/control/test_container.h"
+#include "tests/viewer/core/settings_test_support.h"
 #include "tests/viewer/documents/download_server.h"
 #include "viewer/core/settings.h"
+#include "viewer/windows/recent_files.h"
 
 namespace {
 
@@ -156,11 +159,30 @@ TEST(AtlContainerTest, AnUntrustedCallerOpensOnlyWhatTheWebServes) {
     ComPtr<IPlovexCtrl> automation;
     ASSERT_EQ(object->QueryInterface(IID_IPlovexCtrl, automation.PutVoid()), S_OK);
     EXPECT_TRUE(WaitForPages(automation.get(), served, 1)) << "the served drawing did not open";
+    // A served list of the local file, its file URL and the served drawing,
+    // and one of those and that list as its last entry: only the web's open.
+    const std::string inner =
+        "; $PLOVEX-LST\r\n" + Utf8Of(local + L"\r\n" + FileUrlOf(dir + "/local.bmp") + L"\r\n" +
+                                     server.Url("/file/served.bmp") + L"\r\n");
+    const std::string set = inner + Utf8Of(server.Url("/file/inner.lst"));
+    ASSERT_TRUE(WriteHostFile(server.Document("inner.lst"), {inner.begin(), inner.end()}));
+    ASSERT_TRUE(WriteHostFile(server.Document("set.lst"), {set.begin(), set.end()}));
+    auto list_opens = [&](long entries, long inner_entries) {
+        const long id = open(server.Url("/file/set.lst"));
+        ComPtr<IDocument> list, last;
+        long last_id = -1;
+        return WaitForPages(automation.get(), id, entries) &&
+               SUCCEEDED(automation->GetDocument(id, list.Put())) &&
+               SUCCEEDED(list->GetSubDoc(entries - 1, last.Put())) && last &&
+               SUCCEEDED(last->get_ID(&last_id)) && WaitForPages(automation.get(), last_id, inner_entries);
+    };
+    EXPECT_TRUE(list_opens(2, 1)) << "a served list opened more than the web's entries";
     // The machine allows the local ones.
     ASSERT_TRUE(RegSetString(machine.get(), kAllowUntrustedLocalFilesValue, WString(L"1")));
     const long opened = open(local);
     EXPECT_GE(opened, 0);
     EXPECT_TRUE(WaitForPages(automation.get(), opened, 1)) << "the allowed local drawing did not open";
+    EXPECT_TRUE(list_opens(4, 3)) << "an allowed list did not open every entry";
     RegDeleteValue(machine.get(), kAllowUntrustedLocalFilesValue);
 
     automation.Reset();
@@ -171,6 +193,22 @@ TEST(AtlContainerTest, AnUntrustedCallerOpensOnlyWhatTheWebServes) {
     EXPECT_EQ(library.unregister_server(), S_OK);
     OleUninitialize();
     server.Stop();
+}
+
+// What a control opens, its SRC too, stays out of the desktop program's
+// recent list: the control writes none.
+TEST(AtlContainerTest, AControlWritesNoRecentList) {
+    SettingsKeyRedirect redirect("PlovexAtlRecentTest");
+    const std::string shown = MakeScratchDir("control_atl_recent") + "/shown.bmp";
+    ASSERT_TRUE(redirect.ok() && WriteHostFile(shown, SolidBmp(8, 8, 0, 0, 255)));
+    {
+        HostedControl hosted(FileUrlOf(shown));
+        long id = -1;
+        EXPECT_TRUE(WaitFor([&] {
+            return hosted.automation && SUCCEEDED(hosted.automation->GetCurrentDocumentID(&id)) && id > 0;
+        })) << "the SRC drawing did not open";
+    }
+    EXPECT_FALSE(RegOpen(HKEY_CURRENT_USER, kRecentFilesKeyPath, true)) << "the control wrote a recent list";
 }
 
 }  // namespace
