@@ -2,8 +2,7 @@
 // with the control's ProgID as its text creates the registered control and
 // activates it in place; the viewer's frame appears inside it. Told that its
 // caller is untrusted, as a browser tells it, the control opens what the
-// web serves and leaves the user's files alone; and (in the tests' own
-// container, which hands it SRC) it leaves the user's recent list alone.
+// web serves and leaves the user's files alone.
 #include <windows.h>
 // after windows.h, which they need
 #include <gtest/gtest.h>
@@ -12,10 +11,8 @@
 #include "control/object_safety.h"
 #include "foundation/registry.h"
 #include "tests/control/test_container.h"
-#include "tests/viewer/core/settings_test_support.h"
 #include "tests/viewer/documents/download_server.h"
 #include "viewer/core/settings.h"
-#include "viewer/windows/recent_files.h"
 
 namespace {
 
@@ -193,22 +190,6 @@ TEST(AtlContainerTest, AnUntrustedCallerOpensOnlyWhatTheWebServes) {
     EXPECT_EQ(library.unregister_server(), S_OK);
     OleUninitialize();
     server.Stop();
-}
-
-// What a control opens, its SRC too, stays out of the desktop program's
-// recent list: the control writes none.
-TEST(AtlContainerTest, AControlWritesNoRecentList) {
-    SettingsKeyRedirect redirect("PlovexAtlRecentTest");
-    const std::string shown = MakeScratchDir("control_atl_recent") + "/shown.bmp";
-    ASSERT_TRUE(redirect.ok() && WriteHostFile(shown, SolidBmp(8, 8, 0, 0, 255)));
-    {
-        HostedControl hosted(FileUrlOf(shown));
-        long id = -1;
-        EXPECT_TRUE(WaitFor([&] {
-            return hosted.automation && SUCCEEDED(hosted.automation->GetCurrentDocumentID(&id)) && id > 0;
-        })) << "the SRC drawing did not open";
-    }
-    EXPECT_FALSE(RegOpen(HKEY_CURRENT_USER, kRecentFilesKeyPath, true)) << "the control wrote a recent list";
 }
 
 }  // namespace

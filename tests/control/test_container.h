@@ -469,18 +469,17 @@ inline void CloseControl(ComPtr<IOleObject>& control) {
 }
 
 // A control hosted as a page hosts it: a window of the test's own, the
-// site, and the control activated in place (given `src` as its SRC), its
-// viewer running. Closes the control as a container does, so that it gives
-// every reference back.
+// site, and the control activated in place, its viewer running. Closes the
+// control as a container does, so that it gives every reference back.
 class HostedControl {
   public:
-    explicit HostedControl(const std::wstring& src = L"") {
+    HostedControl() {
         OleInitialize(nullptr);
         RegisterTestWindowClass(L"ControlTestHost", DefWindowProcW);
         host = CreateWindowExW(0, L"ControlTestHost", L"host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0,
                                600, 500, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
         site = std::make_unique<Site>(host);
-        if (host) control = ActivateControl(library, *site, host, src);
+        if (host) control = ActivateControl(library, *site, host);
         if (control) control->QueryInterface(IID_IPlovexCtrl, automation.PutVoid());
     }
     ~HostedControl() {
