@@ -5,7 +5,6 @@
 
 #include "foundation/registry.h"
 #include "viewer/core/settings.h"
-#include "viewer/documents/document_source.h"
 
 namespace {
 
@@ -37,8 +36,7 @@ bool ObjectSafetyWritingAllowed() {
 
 void ObjectSafetyReset() { g_untrusted_callers = false; }
 
-bool ObjectSafetyUntrustedMayOpen(const WString& target, const WString* page_url) {
-    if (SourceIsDownload(target)) return true;
-    if (page_url && IsLocalPage(*page_url)) return true;
-    return MachineAllows(kAllowUntrustedLocalFilesValue);
+bool ObjectSafetyUntrustedWebOnly(const WString* page_url) {
+    if (page_url && IsLocalPage(*page_url)) return false;
+    return !MachineAllows(kAllowUntrustedLocalFilesValue);
 }

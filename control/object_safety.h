@@ -20,8 +20,9 @@ bool ObjectSafetyWritingAllowed();
 // For tests: forget the untrusted callers.
 void ObjectSafetyReset();
 
-// Whether an untrusted page may have `target` (a path or URL, as the
-// viewer's open takes it) opened: http, https and ftp URLs always; anything
-// else only when `page_url` (the hosting page's address; null when no page
-// is known) is a local or UNC path or a file: URL, or the machine allows it.
-bool ObjectSafetyUntrustedMayOpen(const WString& target, const WString* page_url);
+// Whether what an untrusted page opens is held to the web's documents (the
+// viewer then opens only http, https and ftp URLs for it, the entries of
+// its lists included): unless `page_url` (the hosting page's address; null
+// when no page is known) is a local or UNC path or a file: URL, or the
+// machine allows more.
+bool ObjectSafetyUntrustedWebOnly(const WString* page_url);

@@ -3,6 +3,7 @@
 #include <oleauto.h>
 
 #include <iterator>
+#include <utility>
 
 #include "control/com/bstr.h"
 #include "control/converter.h"
@@ -130,18 +131,24 @@ HRESULT PlovexCtrl::Create(REFIID iid, void** out) { return ComCreate(new Plovex
 
 ViewerContext* PlovexCtrl::RunningContext() const { return root_ ? context_.get() : nullptr; }
 
-long PlovexCtrl::OpenFile(const WString& path, const OpenParams* params) {
+long PlovexCtrl::OpenFile(const WString& path, Ref<OpenParams> params) {
     ViewerContext* context = RunningContext();
-    if (!context || WStrLength(path) == 0 || !ViewerGetController(context) || !MayOpen(path))
-        return kNoDocument;
-    return ViewerOpenDocumentEx(context, path, params, kOpenRemote);
+    if (!context || WStrLength(path) == 0 || !ViewerGetController(context)) return kNoDocument;
+    return ViewerOpenDocumentEx(context, path, CallerParams(std::move(params)).get(), kOpenRemote);
 }
 
-bool PlovexCtrl::MayOpen(const WString& target) {
-    if (!untrusted_page_) return true;
+bool PlovexCtrl::WebOnly() {
+    if (!untrusted_page_) return false;
     WString page;
     const bool page_known = PageUrl(page);
-    return ObjectSafetyUntrustedMayOpen(target, page_known ? &page : nullptr);
+    return ObjectSafetyUntrustedWebOnly(page_known ? &page : nullptr);
+}
+
+Ref<OpenParams> PlovexCtrl::CallerParams(Ref<OpenParams> params) {
+    if (!WebOnly()) return params;
+    if (!params) params = OpenParamsCreate();
+    OpenParamsSetWebOnly(params.get(), true);
+    return params;
 }
 
 STDMETHODIMP PlovexCtrl::GetInfo(BSTR pszName, VARIANT vValue, VARIANT* pvResult) {
@@ -175,7 +182,7 @@ STDMETHODIMP PlovexCtrl::FileOpen(BSTR pszFilename, BSTR pszAnzeigename, BSTR ps
     if (!RunningContext()) return S_OK;
     Ref<OpenParams> params =
         CmdLineOpenParamsFor(WStringFromBstr(pszOptionen), WStringFromBstr(pszAnzeigename));
-    *plDocumentID = OpenFile(WStringFromBstr(pszFilename), params.get());
+    *plDocumentID = OpenFile(WStringFromBstr(pszFilename), std::move(params));
     return S_OK;
 }
 
@@ -313,10 +320,10 @@ STDMETHODIMP PlovexCtrl::ConvertDoc(BSTR pszFilename, IConverter** pConverter) {
     const WString path = WStringFromBstr(pszFilename);
     if (WStrLength(path) == 0) return E_INVALIDARG;
     ViewerContext* context = RunningContext();
-    if (!context || !MayOpen(path)) return S_OK;
+    if (!context) return S_OK;
     // Bounded: a document that does not load in time gives no converter
     // rather than a page whose thread never returns.
-    Ref<DocumentSource> source = ConvertLoadSource(context, path);
+    Ref<DocumentSource> source = ConvertLoadSource(context, path, CallerParams(nullptr).get());
     if (!source) return S_OK;
     ConverterCreateBound(context, source.get(), nullptr, 0, pConverter);
     return S_OK;

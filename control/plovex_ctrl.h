@@ -178,12 +178,18 @@ class PlovexCtrl : public ComClass<PlovexCtrl, DispatchImpl<IPlovexCtrl, &IID_IP
     // The viewer's context while the viewer runs (root and context made);
     // null otherwise. Borrowed.
     ViewerContext* RunningContext() const;
-    // Opens one file as the remote open does (mode 2); the new document's
-    // id, or -1 (also for what an untrusted page may not open).
-    long OpenFile(const WString& path, const OpenParams* params);
-    // Whether the control's caller may have `target` opened: always, unless
-    // the container marked it untrusted (see ObjectSafetyUntrustedMayOpen).
-    bool MayOpen(const WString& target);
+    // Opens one file as the remote open does (mode 2) with CallerParams;
+    // the new document's id, or -1 (also for what an untrusted page may not
+    // open).
+    long OpenFile(const WString& path, Ref<OpenParams> params);
+    // Whether what the control opens for its caller is held to the web's
+    // documents: never, unless the container marked the caller untrusted
+    // (see ObjectSafetyUntrustedWebOnly).
+    bool WebOnly();
+    // The parameters (may be null) of an open for the caller, marked as
+    // held to the web when WebOnly: the viewer then refuses anything else,
+    // in the lists that the document turns out to be too.
+    Ref<OpenParams> CallerParams(Ref<OpenParams> params);
     // UI activation asked for by the control itself (a click or the focus
     // inside its window), as the container's verb would do it.
     void ActivateUserInterface();

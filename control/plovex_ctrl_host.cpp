@@ -18,6 +18,7 @@
 #include "viewer/contracts/markups.h"
 #include "viewer/core/document_open_close.h"
 #include "viewer/core/event_codes.h"
+#include "viewer/core/open_params.h"
 #include "viewer/core/open_request.h"
 #include "viewer/core/settings.h"
 #include "viewer/core/viewer_context.h"
@@ -174,9 +175,6 @@ bool PlovexCtrl::ControlStart() {
         return true;
     }
     if (context_) return false;
-    // SRC may have been read before the container said that the page is
-    // untrusted.
-    if (WStrLength(pending_src_) > 0 && !MayOpen(pending_src_)) pending_src_ = WString();
     SetWindowLongW(window_, GWL_STYLE, GetWindowLongW(window_, GWL_STYLE) | WS_BORDER);
     SetWindowPos(window_, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
 
@@ -190,7 +188,9 @@ bool PlovexCtrl::ControlStart() {
     AppSetMarkups(root_.get(), RedlineMarkupsCreate().get());
 
     bool created = false;
-    if (WStrLength(pending_src_) > 0 && !PageIsHtml() && HandOver()) {
+    // A caller held to the web keeps its document: the viewer it would go to
+    // knows nothing of that limit, and would open a list's every entry.
+    if (WStrLength(pending_src_) > 0 && !WebOnly() && !PageIsHtml() && HandOver()) {
         // The browser frame closes; this control shows nothing.
     } else {
         context_ = ViewerContextConstruct(root_.get());
@@ -308,8 +308,10 @@ bool PlovexCtrl::PageUrl(WString& url) {
 }
 
 void PlovexCtrl::OpenDocumentText(const WString& text, uint32_t mode) {
+    // SRC may have been read before the container said that the page is
+    // untrusted: the limit is taken as it stands now.
     if (context_ && ViewerGetController(context_.get()))
-        ViewerOpenDocumentEx(context_.get(), text, nullptr, mode);
+        ViewerOpenDocumentEx(context_.get(), text, CallerParams(nullptr).get(), mode);
 }
 
 STDMETHODIMP PlovexCtrl::TranslateAccelerator(LPMSG message) {

@@ -306,7 +306,7 @@ STDMETHODIMP PlovexCtrl::Load(IPropertyBag* bag, IErrorLog*) {
     WString text;
     if (!SrcValueToOpenText(src, have_page_url ? &page_url : nullptr, text)) return S_OK;
     if (context_) {
-        if (MayOpen(text)) OpenDocumentText(text, kOpenRemote);
+        OpenDocumentText(text, kOpenRemote);
     } else {
         pending_src_ = text;
     }

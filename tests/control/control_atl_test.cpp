@@ -156,11 +156,30 @@ TEST(AtlContainerTest, AnUntrustedCallerOpensOnlyWhatTheWebServes) {
     ComPtr<IPlovexCtrl> automation;
     ASSERT_EQ(object->QueryInterface(IID_IPlovexCtrl, automation.PutVoid()), S_OK);
     EXPECT_TRUE(WaitForPages(automation.get(), served, 1)) << "the served drawing did not open";
+    // A served list of the local file, its file URL and the served drawing,
+    // and one of those and that list as its last entry: only the web's open.
+    const std::string inner =
+        "; $PLOVEX-LST\r\n" + Utf8Of(local + L"\r\n" + FileUrlOf(dir + "/local.bmp") + L"\r\n" +
+                                     server.Url("/file/served.bmp") + L"\r\n");
+    const std::string set = inner + Utf8Of(server.Url("/file/inner.lst"));
+    ASSERT_TRUE(WriteHostFile(server.Document("inner.lst"), {inner.begin(), inner.end()}));
+    ASSERT_TRUE(WriteHostFile(server.Document("set.lst"), {set.begin(), set.end()}));
+    auto list_opens = [&](long entries, long inner_entries) {
+        const long id = open(server.Url("/file/set.lst"));
+        ComPtr<IDocument> list, last;
+        long last_id = -1;
+        return WaitForPages(automation.get(), id, entries) &&
+               SUCCEEDED(automation->GetDocument(id, list.Put())) &&
+               SUCCEEDED(list->GetSubDoc(entries - 1, last.Put())) && last &&
+               SUCCEEDED(last->get_ID(&last_id)) && WaitForPages(automation.get(), last_id, inner_entries);
+    };
+    EXPECT_TRUE(list_opens(2, 1)) << "a served list opened more than the web's entries";
     // The machine allows the local ones.
     ASSERT_TRUE(RegSetString(machine.get(), kAllowUntrustedLocalFilesValue, WString(L"1")));
     const long opened = open(local);
     EXPECT_GE(opened, 0);
     EXPECT_TRUE(WaitForPages(automation.get(), opened, 1)) << "the allowed local drawing did not open";
+    EXPECT_TRUE(list_opens(4, 3)) << "an allowed list did not open every entry";
     RegDeleteValue(machine.get(), kAllowUntrustedLocalFilesValue);
 
     automation.Reset();

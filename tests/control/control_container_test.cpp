@@ -12,6 +12,8 @@
 #include <string>
 
 #include "tests/control/test_container.h"
+#include "tests/viewer/core/settings_test_support.h"
+#include "viewer/windows/recent_files.h"
 
 namespace {
 
@@ -62,6 +64,8 @@ TEST_F(ControlContainerTest, ActivatedControlShowsItsSrcDocumentAndUnloadsAfterw
     const size_t blank = src.find(L' ');
     ASSERT_NE(blank, std::wstring::npos);
     src.replace(blank, 1, L"%20");
+    SettingsKeyRedirect redirect("PlovexContainerTest");
+    ASSERT_TRUE(redirect.ok());
 
     Site site(host_);
     Bag bag(src);
@@ -159,6 +163,8 @@ TEST_F(ControlContainerTest, ActivatedControlShowsItsSrcDocumentAndUnloadsAfterw
     EXPECT_EQ(site.references, 0u);
     EXPECT_EQ(bag.references, 0u);
     EXPECT_EQ(library_.can_unload(), S_OK);
+    // What a page shows stays out of the desktop program's recent list.
+    EXPECT_FALSE(RegOpen(HKEY_CURRENT_USER, kRecentFilesKeyPath, true)) << "the control wrote a recent list";
 }
 
 // A container that behaves as a browser: it activates the control in place

@@ -72,12 +72,13 @@ class HandOverTest : public ::testing::Test {
         return window;
     }
 
-    // Whether a control given the document as SRC in `host`, on `page`,
-    // shows it itself.
-    bool ShowsItself(HWND host, PageDocument* page = nullptr) {
+    // Whether a control given the document (or `src`) as SRC in `host`, on
+    // `page`, shows it itself.
+    bool ShowsItself(HWND host, PageDocument* page = nullptr, std::wstring src = L"", DWORD untrusted = 0) {
         Site site(host);
         site.page = page;
-        ComPtr<IOleObject> control = ActivateControl(library_, site, host, FileUrlOf(document_));
+        if (src.empty()) src = FileUrlOf(document_);
+        ComPtr<IOleObject> control = ActivateControl(library_, site, host, src, untrusted);
         const bool shown = control && GetWindow(ControlWindow(control.get()), GW_CHILD);
         CloseControl(control);
         return shown;
@@ -118,6 +119,15 @@ TEST_F(HandOverTest, AnotherProcessViewerGetsTheDocumentOnlyPastOneOwnBrowserFra
         PageDocument page(L"Text/HTML", L"http://server.example/page.html");
         EXPECT_TRUE(ShowsItself(host, &page));
         EXPECT_EQ(page.references, 0u);
+        DestroyWindow(host);
+    }
+    // as well as when a web page's data are untrusted: the running viewer
+    // would open every entry of its list.
+    {
+        HWND host = Host(second);
+        PageDocument page(L"application/octet-stream", L"http://server.example/plans.lst");
+        EXPECT_TRUE(
+            ShowsItself(host, &page, L"http://127.0.0.1:9/plans.lst", INTERFACESAFE_FOR_UNTRUSTED_DATA));
         DestroyWindow(host);
     }
     EXPECT_EQ(CloseRequests()[second], 0);

@@ -8,6 +8,7 @@
 #include "foundation/registry.h"
 #include "tests/support/test_support.h"
 #include "viewer/core/settings.h"
+#include "viewer/documents/document_source.h"
 
 namespace {
 
@@ -49,17 +50,18 @@ TEST(ObjectSafetyTest, UntrustedPagesOpenLocalFilesOnlyFromLocalPagesOrWithConse
     RegKey key = RegOpen(HKEY_LOCAL_MACHINE, kSettingsKeyPath, false);
     ASSERT_TRUE(key);
     RegDeleteValue(key.get(), kAllowUntrustedLocalFilesValue);
-    for (const Case& target : targets) {
-        const WString text(target.target);
-        EXPECT_EQ(ObjectSafetyUntrustedMayOpen(text, nullptr), target.network) << Utf8Of(target.target);
-        EXPECT_EQ(ObjectSafetyUntrustedMayOpen(text, &web_page), target.network) << Utf8Of(target.target);
-        for (const WString& page : local_pages) EXPECT_TRUE(ObjectSafetyUntrustedMayOpen(text, &page));
-    }
+    // The web's documents are what the viewer still opens for a caller held
+    // to them.
+    for (const Case& target : targets)
+        EXPECT_EQ(SourceIsDownload(WString(target.target)), target.network) << Utf8Of(target.target);
+    EXPECT_TRUE(ObjectSafetyUntrustedWebOnly(nullptr));
+    EXPECT_TRUE(ObjectSafetyUntrustedWebOnly(&web_page));
+    for (const WString& page : local_pages) EXPECT_FALSE(ObjectSafetyUntrustedWebOnly(&page));
     ASSERT_TRUE(RegSetString(key.get(), kAllowUntrustedLocalFilesValue, WString(L"0")));
-    EXPECT_FALSE(ObjectSafetyUntrustedMayOpen(WString(L"C:\\plan.tif"), &web_page));
+    EXPECT_TRUE(ObjectSafetyUntrustedWebOnly(&web_page));
     ASSERT_TRUE(RegSetString(key.get(), kAllowUntrustedLocalFilesValue, WString(L"1")));
-    EXPECT_TRUE(ObjectSafetyUntrustedMayOpen(WString(L"C:\\plan.tif"), &web_page));
-    EXPECT_TRUE(ObjectSafetyUntrustedMayOpen(WString(L"\\\\server\\share\\plan.tif"), nullptr));
+    EXPECT_FALSE(ObjectSafetyUntrustedWebOnly(&web_page));
+    EXPECT_FALSE(ObjectSafetyUntrustedWebOnly(nullptr));
     RegDeleteValue(key.get(), kAllowUntrustedLocalFilesValue);
 }
 

@@ -69,6 +69,7 @@ Ref<OpenParams> OpenParamsClone(const OpenParams* source) {
     target.max_loading_time_set = source->max_loading_time_set;
     target.scale = source->scale;
     target.activate_when_loaded = source->activate_when_loaded;
+    target.web_only = source->web_only;
     return clone;
 }
 
@@ -168,6 +169,7 @@ Ref<Scale> OpenParamsGetScale(const OpenParams* params) { return params ? params
 bool OpenParamsGetActivateWhenLoaded(const OpenParams* params) {
     return params && params->activate_when_loaded;
 }
+bool OpenParamsGetWebOnly(const OpenParams* params) { return params && params->web_only; }
 
 void OpenParamsSetTitle(OpenParams* params, const WString& title) { params->title = title; }
 void OpenParamsSetName(OpenParams* params, const WString& name) { params->name = name; }
@@ -240,6 +242,8 @@ void OpenParamsSetScale(OpenParams* params, Scale* scale) { params->scale = Ref<
 void OpenParamsSetActivateWhenLoaded(OpenParams* params, bool activate) {
     params->activate_when_loaded = activate;
 }
+
+void OpenParamsSetWebOnly(OpenParams* params, bool web_only) { params->web_only = web_only; }
 
 void OpenParamsLoad(OpenParams* params, HKEY key) {
     if (!params || !key) return;

@@ -58,6 +58,10 @@ class OpenParams : public RefCounted {
     // Cleared for every path of a request after the first, so only the first
     // document of a request becomes active when it has loaded.
     bool activate_when_loaded = true;
+    // Opened for an untrusted caller (a web page's script or data): only
+    // ftp, http and https URLs open, this document and every document that
+    // a list of it names, at any depth.
+    bool web_only = false;
 };
 
 // Everything unset, activate-when-loaded set.
@@ -91,6 +95,7 @@ bool OpenParamsGetAllowFlag(const OpenParams* params);
 uint32_t OpenParamsGetMaxLoadingTime(const OpenParams* params);
 Ref<Scale> OpenParamsGetScale(const OpenParams* params);
 bool OpenParamsGetActivateWhenLoaded(const OpenParams* params);
+bool OpenParamsGetWebOnly(const OpenParams* params);
 
 // Setters: the value and its marker.
 void OpenParamsSetTitle(OpenParams* params, const WString& title);
@@ -113,6 +118,7 @@ void OpenParamsSetAllowSave(OpenParams* params, bool allowed);
 void OpenParamsSetAllowPrint(OpenParams* params, bool allowed);
 void OpenParamsSetScale(OpenParams* params, Scale* scale);
 void OpenParamsSetActivateWhenLoaded(OpenParams* params, bool activate);
+void OpenParamsSetWebOnly(OpenParams* params, bool web_only);
 
 // The OPEN_ values of an open settings key. Load takes what the key holds
 // (values out of range are ignored) and leaves the rest; loading is no

@@ -124,7 +124,7 @@ bool Convert(Command& command) {
     // The writers know quarter turns only.
     if (rotation % 90 != 0) return false;
 
-    Ref<DocumentSource> source = ConvertLoadSource(command.context, command.texts[0]);
+    Ref<DocumentSource> source = ConvertLoadSource(command.context, command.texts[0], nullptr);
     Ref<ImageFormat> format = SourceGetFormat(source.get());
     Ref<DataSource> data = SourceGetData(source.get());
     if (!format || !data) return false;

@@ -397,6 +397,12 @@ Ref<DocumentSource> SourceCreate(ViewerContext* context, const WString& path, Op
     WString normalized;
     SourceNormalizeName(path, normalized);
     if (WStrLength(normalized) == 0) return nullptr;
+    // Every open of a document and of a list's entry makes its source here,
+    // so this one test holds an untrusted caller to the web's documents:
+    // anything else gets no source, so nothing of this machine or a share is
+    // read and no server that the name points at is asked.
+    WString url_path;
+    if (OpenParamsGetWebOnly(params) && !CrackDownloadUrl(normalized, url_path)) return nullptr;
     Ref<DocumentSource> source = MakeRef<DocumentSource>();
     Ref<AppRoot> root = ViewerGetApp(context);
     source->id = AppNextSourceId(root.get());

@@ -127,7 +127,9 @@ class DocumentSource : public RefCounted {
 };
 
 // A new source for the path or URL (file URLs become paths, bare names full
-// paths), not loaded yet; null without a context or for an empty path.
+// paths), not loaded yet; null without a context, for an empty path, and
+// for anything but an ftp, http or https URL when the parameters are held
+// to the web's documents.
 Ref<DocumentSource> SourceCreate(ViewerContext* context, const WString& path, OpenParams* params);
 // Starts loading in state 0 (in place on this thread, or on a worker);
 // in any other state announces the current result again.

@@ -245,17 +245,25 @@ uint32_t ListFileApplyEntries(ViewerContext* context, DocItem* parent, const Ptr
     std::vector<WString> above;
     if (CollectPathsAbove(context, parent, above) > kMaxListNesting) return 0;
     const uint32_t open_number = DocItemGetOpenNumber(parent);
+    // A list opened for an untrusted caller passes the caller's limit on to
+    // its entries, and through them to the lists they name.
+    Ref<OpenParams> parent_params = parent->GetOpenParams();
+    const bool web_only = OpenParamsGetWebOnly(parent_params.get());
     uint32_t made = 0;
     for (uint32_t i = 0; i < entries.count; ++i) {
         auto* entry = static_cast<ListEntry*>(entries.items[i]);
-        Ref<DocumentSource> source = SourceCreate(context, entry->path, entry->params.get());
+        Ref<OpenParams> params = entry->params;
+        if (web_only) {
+            params = OpenParamsClone(params.get());
+            OpenParamsSetWebOnly(params.get(), true);
+        }
+        Ref<DocumentSource> source = SourceCreate(context, entry->path, params.get());
         if (!source) continue;
         // Compared as the source normalised it, so "file:" URLs and bare
         // names meet the paths of the lists above.
         WString path;
         if (IsAmong(above, ComparablePath(SourceGetPath(source.get(), path)))) continue;
-        Ref<DocumentItem> item =
-            DocumentItemCreate(context, parent, source.get(), entry->params.get(), open_number);
+        Ref<DocumentItem> item = DocumentItemCreate(context, parent, source.get(), params.get(), open_number);
         if (!item) continue;
         SourceStartLoad(source.get(), context);
         ++made;

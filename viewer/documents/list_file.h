@@ -47,7 +47,9 @@ bool ListFileParse(ViewerContext* context, DataReader* reader, DocumentSource* s
 // Makes a list-entry item under `parent` for every entry and starts loading
 // its source; answers how many were made. An entry that names a list above
 // it in the tree (itself, or two lists naming each other) is skipped, and
-// a list nested deeper than kMaxListNesting makes no entries.
+// a list nested deeper than kMaxListNesting makes no entries. Under a
+// parent held to the web's documents (OpenParams::web_only) only ftp, http
+// and https entries are made, each held to the web in turn.
 uint32_t ListFileApplyEntries(ViewerContext* context, DocItem* parent, const PtrArray& entries);
 
 // The path of `relative` seen from the list file at `base`: against an

@@ -10,8 +10,8 @@ constexpr uint32_t kSourcePollMs = 100;
 
 }  // namespace
 
-Ref<DocumentSource> ConvertLoadSource(ViewerContext* context, const WString& path) {
-    Ref<DocumentSource> source = SourceCreate(context, path, nullptr);
+Ref<DocumentSource> ConvertLoadSource(ViewerContext* context, const WString& path, OpenParams* params) {
+    Ref<DocumentSource> source = SourceCreate(context, path, params);
     if (!source) return nullptr;
     SourceStartLoad(source.get(), context);
     for (uint32_t waited = 0; SourceGetState(source.get()) < kSourceLoaded; waited += kSourcePollMs) {

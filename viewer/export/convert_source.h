@@ -11,6 +11,7 @@
 #include "foundation/strings.h"
 
 class DocumentSource;
+class OpenParams;
 class ViewerContext;
 
 // How long a conversion waits for its document to load. DDE clients give
@@ -19,5 +20,6 @@ inline constexpr uint32_t kConvertLoadLimitMs = 5000;
 
 // The loaded source with its handler built, or null when the path gives no
 // source, the load failed, or it did not end within kConvertLoadLimitMs (the
-// source is then released, which cancels its worker).
-Ref<DocumentSource> ConvertLoadSource(ViewerContext* context, const WString& path);
+// source is then released, which cancels its worker). `params` (may be null)
+// as SourceCreate takes them.
+Ref<DocumentSource> ConvertLoadSource(ViewerContext* context, const WString& path, OpenParams* params);

@@ -14,6 +14,11 @@
 
 namespace {
 
+// The list is the desktop program's. The control shows it in its File menu
+// but adds and writes nothing: what a page opens (its URL, query and token
+// included) must not turn up in the program's menu.
+constexpr bool kListKept = kViewerProgramBuild;
+
 WString ValueName(int32_t position) {
     WString name(L"FILE_");
     WStrAppendInt(name, position);
@@ -66,7 +71,7 @@ HubAnswer RecentFilesListener::Notify(RefCounted* sender, HubEvent* event) {
     auto* request = dynamic_cast<OpenRequest*>(object.get());
     // What the user opened, also from the command line (a double click in the
     // shell); what other programs open over DDE or automation is theirs.
-    if (!request || (request->mode != kOpenInteractive && request->mode != kOpenCommandLine))
+    if (!kListKept || !request || (request->mode != kOpenInteractive && request->mode != kOpenCommandLine))
         return HubAnswer::kHandled;
     const int32_t tab = WStrFindChar(request->paths, L'\t');
     WString path;
@@ -86,7 +91,7 @@ Ref<RecentFiles> RecentFilesCreate(EventHub* hub, Settings* settings) {
     Ref<RecentFiles> list = MakeRef<RecentFiles>();
     list->settings = Ref<Settings>(settings);
     const int32_t length = settings ? ListLength(settings) : kRecentFilesSlots;
-    RegKey key = RegOpen(HKEY_CURRENT_USER, kRecentFilesKeyPath, false);
+    RegKey key = RegOpen(HKEY_CURRENT_USER, kRecentFilesKeyPath, !kListKept);
     for (int32_t position = 0; key && position < length; ++position) {
         WString path;
         if (RegGetString(key.get(), WStrCStr(ValueName(position)), path) && WStrLength(path) > 0)
@@ -138,7 +143,7 @@ uint32_t RecentFilesCount(RecentFiles* list) {
 bool RecentFilesSave(RecentFiles* list) {
     if (!list) return false;
     ScopedLock hold(list->lock);
-    if (!list->settings || !list->changed) return true;
+    if (!kListKept || !list->settings || !list->changed) return true;
     RegKey key = RegOpen(HKEY_CURRENT_USER, kRecentFilesKeyPath, false);
     if (!key) return false;
     const int32_t written = std::min(list->count, ListLength(list->settings.get()));

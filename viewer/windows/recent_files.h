@@ -1,5 +1,6 @@
 // The list of recently opened files, kept in the user's registry key and
-// shown at the end of the File menu.
+// shown at the end of the File menu. Only the desktop program adds to it and
+// writes it; the control reads it.
 #pragma once
 
 #include <cstdint>
