@@ -6,7 +6,8 @@ the same way); each page's tag 40000, found by a struct walker of the TIFF,
 must inflate to the very text that went into the companion file. Then a
 rectangle and a polygon drawn with posted mouse messages over the markups
 read in and saved into a new companion file come last in the page's drawing
-order, the polygon ended by Esc with the corners clicked and no more."""
+order, the polygon ended by Esc and the polyline left unfinished at the save
+with the points clicked and no more."""
 import os
 import re
 import sys
@@ -15,7 +16,7 @@ from markup_files import HEADER, companion, deflated, inflated, members, page_te
 from program_peer import (MAIN, WM_COMMAND, begin, check, fill_file_dialog, finish, make_tiff, probe, quit_program,
                           reg_set, start, wait_for, wait_for_frame, windows_path)
 
-REDLINE_SAVE, RECTANGLE, POLYGON = 562, 565, 568
+REDLINE_SAVE, RECTANGLE, POLYGON, POLYLINE = 562, 565, 568, 567
 WM_KEYDOWN, WM_KEYUP, VK_ESCAPE = 0x100, 0x101, 0x1B
 WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON = 0x200, 0x201, 0x202, 1
 
@@ -38,16 +39,20 @@ def choose(frame, tool):
 
 
 def draw(frame):
-    """Over the first page's markups: a rectangle dragged, then a polygon of three
-    clicks ended by Esc with the pointer at a fourth place."""
+    """Over the first page's markups: a rectangle dragged, a polygon of three clicks
+    ended by Esc with the pointer at a fourth place, a polyline of two clicks still
+    being drawn."""
     view = next(c[0] for c in probe("children", frame) if c[1] == MAIN)
     steps = {RECTANGLE: ((WM_MOUSEMOVE, 0, (60, 60)), (WM_LBUTTONDOWN, MK_LBUTTON, (60, 60)),
                          (WM_MOUSEMOVE, MK_LBUTTON, (120, 100)), (WM_MOUSEMOVE, MK_LBUTTON, (180, 140)),
                          (WM_LBUTTONUP, 0, (180, 140))),
              POLYGON: tuple(step for point in ((70, 150), (150, 160), (110, 200))
                             for step in ((WM_LBUTTONDOWN, MK_LBUTTON, point), (WM_LBUTTONUP, 0, point))) +
-             ((WM_MOUSEMOVE, 0, (40, 220)), (WM_KEYDOWN, VK_ESCAPE, None), (WM_KEYUP, VK_ESCAPE, None))}
-    for tool in (RECTANGLE, POLYGON):
+             ((WM_MOUSEMOVE, 0, (40, 220)), (WM_KEYDOWN, VK_ESCAPE, None), (WM_KEYUP, VK_ESCAPE, None)),
+             POLYLINE: tuple(step for point in ((200, 60), (260, 90)) for step in
+                             ((WM_LBUTTONDOWN, MK_LBUTTON, point), (WM_LBUTTONUP, 0, point))) +
+             ((WM_MOUSEMOVE, 0, (300, 200)),)}
+    for tool in (RECTANGLE, POLYGON, POLYLINE):
         if not choose(frame, tool):
             return
         for message, keys, point in steps[tool]:
@@ -82,9 +87,9 @@ try:
     found = members(open(drawn, "rb").read())[0] if os.path.exists(drawn) else []
     text = inflated(found[0]) or b"" if found else b""
     order = re.findall(rb"<r:object [^>]*>\r\n<r:id>(\d+)</r:id>\r\n<r:type>(\d+)", text)
-    check(order[2:] == [(b"3", b"3"), (b"4", b"5")], "the new rectangle and polygon are drawn last: %r" % order)
-    polygon = re.findall(rb"<r:data>([^<]*)</r:data>\r\n</r:object>", text)[-1:]
-    check(polygon and polygon[0].startswith(b"3"), "Esc kept the polygon's three corners: %r" % polygon)
+    check(order[2:] == [(b"3", b"3"), (b"4", b"5"), (b"5", b"6")], "the new shapes are drawn last: %r" % order)
+    points = re.findall(rb"<r:data>([^<]*)</r:data>\r\n</r:object>", text)[-2:]
+    check([p.split(b":")[0] for p in points] == [b"3", b"2"], "Esc and the save kept the points clicked: %r" % points)
     check(quit_program(viewer), "Quit ends the viewer without asking")
 
 finally:

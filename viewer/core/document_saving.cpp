@@ -12,6 +12,7 @@
 #include "resources/text_ids.h"
 #include "viewer/contracts/markups.h"
 #include "viewer/core/app_utils.h"
+#include "viewer/core/frame_messages.h"
 #include "viewer/core/open_params.h"
 #include "viewer/core/restrictions.h"
 #include "viewer/core/viewer_context.h"
@@ -185,6 +186,9 @@ bool ViewerSaveRedlining(ViewerContext* context, DocItem* item) {
     Ref<DocumentSource> source = document ? document->GetSource() : nullptr;
     Ref<MarkupDocument> redlining = DocItemGetRedlining(document.get());
     if (!source || !redlining) return false;
+    // The point that follows the pointer of a shape still being drawn was
+    // never placed: the shape is ended first, as Esc ends it.
+    SendMessageW(ViewerGetFrameHwnd(context), kFrameEndMarkupCreationMessage, 0, 0);
 
     // Markups read from a companion file propose that file, others the
     // document's own file.

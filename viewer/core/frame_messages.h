@@ -14,6 +14,9 @@ inline constexpr UINT kFrameBringToFrontMessage = WM_APP + 3;
 // Posted to the frame when the shell could not open a document or address;
 // the second message parameter carries the error code.
 inline constexpr UINT kFrameShellErrorMessage = WM_APP + 4;
+// Sent before markups are saved: ends an object still being drawn in the
+// main view as Esc does; answers 1 when there was one.
+inline constexpr UINT kFrameEndMarkupCreationMessage = WM_APP + 5;
 
 inline constexpr UINT_PTR kFrameCleanupTimer = 1;
 inline constexpr UINT kFrameCleanupInterval = 180000;  // milliseconds

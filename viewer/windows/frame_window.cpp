@@ -421,6 +421,8 @@ LRESULT FrameWindow::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
             if (held) EventHubDrain(held.get());
             return 0;
         }
+        case kFrameEndMarkupCreationMessage:
+            return EndMarkupCreation(this) ? 1 : 0;
         case kFrameStartCleanupMessage:
             // A timer of the system repeats: the cleanup runs again at every
             // interval.
