@@ -17,3 +17,7 @@ inline constexpr UINT kFrameShellErrorMessage = WM_APP + 4;
 
 inline constexpr UINT_PTR kFrameCleanupTimer = 1;
 inline constexpr UINT kFrameCleanupInterval = 180000;  // milliseconds
+// Once the window system has settled after an activation or a click, the
+// redlining tool window is put back above the frame.
+inline constexpr UINT_PTR kFrameToolWindowTimer = 2;
+inline constexpr UINT kFrameToolWindowDelay = 100;  // milliseconds
