@@ -9,10 +9,12 @@ above it, and every way out (Exit 508, WM_CLOSE, the session's end, DDE Quit)
 asks whether to save
 the changed markups and keeps the program on Cancel."""
 import os
+import subprocess
 import threading
 
 from program_peer import (MAIN, WM_COMMAND, check, dde, make_tiff, probe, program_boxes, program_texts, quit_program,
                           run_check, start, wait_for, wait_for_active_file, wait_for_frame)
+from program_peer import View, build, exit_with, show_document, with_numpy
 
 TOOLBAR_CLASS = "PLOVEX_RLTOOLBAR"
 WM_CLOSE, WM_QUERYENDSESSION = 16, 0x11
@@ -21,6 +23,8 @@ WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON = 0x200, 0x201, 0x202, 1
 IDCANCEL, IDNO = 2, 7
 UNSAVED = [text.split("%")[0] for text in program_texts("kRedlineUnsavedChanges")]
 BUTTONS = list(range(562, 571))
+RECTANGLE, ABOUT, TOOLS_RED = 565, 557, (210, 20, 20)
+Image = with_numpy()[1]
 SETTINGS = {"REDLINING_ACTIVE": None, "RESTRICTIONS": None}
 
 
@@ -87,6 +91,8 @@ def main(work):
               % probe("order", again[0], frame[0]))
         ways_out(viewer, frame[0], pid)
     check(viewer.poll() is not None or quit_program(viewer), "Quit ends the viewer")
+    code, out = show_document(__file__, os.path.join(work, "plan.tif"), work + "/screen.png", "REDLINING_ACTIVE=1")
+    check("tool window kept" in out and code == 1 and 'shows a box "' in out, "on a screen (below)")
 
 
 def draw_line(frame, pid):
@@ -128,4 +134,29 @@ def ways_out(viewer, frame, pid):
           "No to the question ends the program")
 
 
+def on_screen():
+    """Run by show-document: real clicks drag a rectangle in the drawing, then click the tree and the frame's tool
+    bar; the tool window stays above the frame, its icons on the screen. The About box is left for show-document."""
+    view, shot = View(os.environ["SHOW_FRAME"]), os.path.join(build, "scratch", "tool-window.png")
+    tool = view.choose(RECTANGLE) and probe("windows", TOOLBAR_CLASS)[0][0]
+    x, y, right = view.client[:3]
+    clicks = (f"mousemove {x + 30} {y + 60} mousedown 1 mousemove {x + 90} {y + 120} mouseup 1 "
+              f"mousemove {x - 30} {y + 10} click 1 mousemove {right - 10} {y - 12} click 1")
+    subprocess.run(["xdotool", *clicks.split()])
+
+    def kept():
+        if not tool or subprocess.run(["import", "-window", "root", shot]).returncode != 0:
+            return False
+        screen = Image.open(shot).convert("RGB")
+        drawn = min(map(sum, screen.crop((x + 28, y + 80, x + 33, y + 100)).getdata())) < 200
+        icons = TOOLS_RED in screen.crop([int(v) for v in probe("rect", tool)[1]]).getdata()
+        return drawn and icons and probe("order", tool, view.frame) == [["owner", view.frame, "above", "1"]]
+    ok = wait_for(kept, 20)
+    probe("post", view.frame, WM_COMMAND, ABOUT, 0)
+    wait_for(lambda: [w for w in probe("windows", "#32770") if w[2] == "1"], 15)
+    exit_with(None if ok else "real clicks put the tool window behind the frame (%s)" % shot, "tool window kept")
+
+
+if "SHOW_FRAME" in os.environ:
+    on_screen()
 run_check("program-redlining-toolbar", main, SETTINGS)

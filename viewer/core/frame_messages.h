@@ -20,3 +20,7 @@ inline constexpr UINT kFrameEndMarkupCreationMessage = WM_APP + 5;
 
 inline constexpr UINT_PTR kFrameCleanupTimer = 1;
 inline constexpr UINT kFrameCleanupInterval = 180000;  // milliseconds
+// Once the window system has settled after an activation or a click, the
+// redlining tool window is put back above the frame.
+inline constexpr UINT_PTR kFrameToolWindowTimer = 2;
+inline constexpr UINT kFrameToolWindowDelay = 100;  // milliseconds

@@ -269,6 +269,21 @@ bool ConfirmProgramEnd(FrameWindow* frame) {
     return !frame->context || ViewerConfirmMarkupsClose(frame->context, nullptr);
 }
 
+// Windows keeps owned windows above their owner. Wine's X11 driver without a
+// window manager raises a frame that takes the focus in X alone, around
+// SetWindowPos; a moment later, without a message, the exposed frame goes over
+// the tool window in the window order too. The timer set on activation and on
+// clicks puts the tool window back on top then, not activated.
+void KeepToolWindowAbove(FrameWindow* frame) {
+    HWND tool = nullptr;
+    {
+        ScopedLock hold(frame->lock);
+        if (frame->redline_toolbar) tool = frame->redline_toolbar->window();
+    }
+    if (tool && IsWindowVisible(tool) && GetForegroundWindow() == GetAncestor(frame->window(), GA_ROOT))
+        SetWindowPos(tool, HWND_TOP, 0, 0, 0, 0, SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE);
+}
+
 // Whether the main view's markups were drawing an object, now ended.
 bool EndMarkupCreation(FrameWindow* frame) {
     Ref<MainViewWindow> main_view = FrameGetMainView(frame);
@@ -347,6 +362,14 @@ LRESULT FrameWindow::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
             // host's.
             if (!(GetWindowLongW(window(), GWL_STYLE) & WS_CHILD)) PostQuitMessage(0);
             break;
+        case WM_ACTIVATE:
+        case WM_PARENTNOTIFY: {
+            // Activated, or clicked in a pane, which may take the focus.
+            const UINT what = LOWORD(wparam);
+            if (message == WM_ACTIVATE ? what != WA_INACTIVE : what != WM_CREATE && what != WM_DESTROY)
+                SetTimer(window(), kFrameToolWindowTimer, kFrameToolWindowDelay, nullptr);
+            break;
+        }
         case WM_MOVE:
             FollowFloatingPanes(this);
             break;
@@ -386,6 +409,11 @@ LRESULT FrameWindow::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
             if (ViewerOnCommand(context, wparam, lparam)) return 0;
             break;
         case WM_TIMER:
+            if (wparam == kFrameToolWindowTimer) {
+                KillTimer(window(), wparam);
+                KeepToolWindowAbove(this);
+                return 0;
+            }
             if (wparam != kFrameCleanupTimer) break;
             OnCleanupTimer(this);
             return 0;
