@@ -322,6 +322,19 @@ TEST(PrintJobBands, BandsGiveTheRasterOfTheOneCallSheet) {
     }
 }
 
+// An A2 1-bit sheet 1:1 at 600 dpi is 17 MB as an image and goes out whole;
+// through the memory path it is a device bitmap of 32 bits a pixel (560 MB),
+// cut into bands of the usual 16 MB. (9925 pixels at 600 dpi come back from
+// millimetres a hair above 9925: still 1:1, not a reduction.)
+TEST(PrintJobBands, TheMemoryPathCountsItsDeviceBitmap) {
+    PagePlacement a2;
+    PagePlacementInit(a2);
+    a2.pixel_width = 9925, a2.pixel_height = 14031;
+    a2.rect.size = SizeD{9925 * 25.4 / 600, 14031 * 25.4 / 600};
+    EXPECT_TRUE(PrintBandsSplit(a2, BandSource{1, 600, 600, 0}).empty());
+    EXPECT_EQ(PrintBandsSplit(a2, BandSource{1, 600, 600, 32}).size(), 34u);
+}
+
 // The memory path (workaround 128) cannot make the device bitmap of an A0
 // sheet at 600 dpi (over 2 GB at the driver's 32 bits): the sheet goes out
 // empty and is reported as not printed, not as printed.
