@@ -74,9 +74,13 @@ def parse_pairs(text):
 def timed_peak(command, stdout=subprocess.DEVNULL):
     """Milliseconds and the peak resident size in bytes of one run."""
     start = time.perf_counter()
-    pid, status, usage = os.wait4(subprocess.Popen(command, stdout=stdout).pid, 0)
-    if not os.WIFEXITED(status) or os.WEXITSTATUS(status) != 0:
-        raise subprocess.CalledProcessError(status, command)
+    child = subprocess.Popen(command, stdout=stdout)
+    # Reaped while the object is held, so that its finaliser cannot reap a
+    # quick child first; the object is told the status, so it waits no more.
+    _, status, usage = os.wait4(child.pid, 0)
+    child.returncode = os.waitstatus_to_exitcode(status)
+    if child.returncode != 0:
+        raise subprocess.CalledProcessError(child.returncode, command)
     return (time.perf_counter() - start) * 1000, usage.ru_maxrss * 1024
 
 
