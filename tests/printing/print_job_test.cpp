@@ -153,7 +153,7 @@ TEST(PrintJobPlacement, FitFillsThePrintableWidthAndMarginsMoveThePage) {
     Ref<PrintOptions> options = PrintOptionsCreate();
     options->cut_out_only = 0;
     std::vector<Mark> marks =
-        FindMarks(RasterisePrint(bed.Print(*bed.Pages({0}), *options), "print_fit_r")[0]);
+        FindMarks(FirstSheet(RasterisePrint(bed.Print(*bed.Pages({0}), *options), "print_fit_r")));
     ASSERT_EQ(marks.size(), 3u);
     const double scale = area->printable.size.width / 100.0;
     EXPECT_NEAR(marks[1].right - marks[0].left, area->printable.size.width, kTolerance);
@@ -165,7 +165,7 @@ TEST(PrintJobPlacement, FitFillsThePrintableWidthAndMarginsMoveThePage) {
     options->centred = 0;
     options->margin_left = 30;
     options->margin_top = 40;
-    marks = FindMarks(RasterisePrint(bed.Print(*bed.Pages({0}), *options), "print_margins_r")[0]);
+    marks = FindMarks(FirstSheet(RasterisePrint(bed.Print(*bed.Pages({0}), *options), "print_margins_r")));
     ASSERT_EQ(marks.size(), 3u);
     EXPECT_NEAR(marks[0].left, 30, kTolerance);
     EXPECT_NEAR(marks[0].top, 40, kTolerance);
@@ -179,7 +179,7 @@ TEST(PrintJobPlacement, AutomaticOrientationTurnsALandscapePage) {
     ASSERT_TRUE(bed.Open("print_turn", ChartCommand(180, 100, "wide.tif"), "wide.tif"));
     Ref<PrintOptions> options = TrueSize();
     std::vector<Mark> marks =
-        FindMarks(RasterisePrint(bed.Print(*bed.Pages({0}), *options), "print_turn_r")[0]);
+        FindMarks(FirstSheet(RasterisePrint(bed.Print(*bed.Pages({0}), *options), "print_turn_r")));
     ASSERT_EQ(marks.size(), 3u);
     double left = 1e9, right = 0, top = 1e9, bottom = 0;
     for (const Mark& m : marks) {
@@ -194,7 +194,7 @@ TEST(PrintJobPlacement, AutomaticOrientationTurnsALandscapePage) {
     EXPECT_NEAR(tall->height(), 10, kTolerance);
 
     options->auto_orientation = 0;
-    marks = FindMarks(RasterisePrint(bed.Print(*bed.Pages({0}), *options), "print_unturned_r")[0]);
+    marks = FindMarks(FirstSheet(RasterisePrint(bed.Print(*bed.Pages({0}), *options), "print_unturned_r")));
     ASSERT_EQ(marks.size(), 3u);
     EXPECT_NEAR(marks[1].right - marks[0].left, 180, kTolerance);
     EXPECT_NEAR(marks[2].height(), 20, kTolerance);
