@@ -14,7 +14,10 @@ and both in turn, so that no two neighbouring pages are the same. The Group 4
 sheet once more under a name of its own, a0-g4-markups.tif: the viewer's
 benchmark writes 1,000 markups into its companion file. The sheet drawn
 again at 300 and at 600 dpi (nearest pixel), Group 4 in one strip, for
-printing it 1:1 on A0.
+printing it 1:1 on A0; and as a grey scan at 300 dpi (edges averaged, paper
+a shade off white, sensor noise; LZW in one strip) and a colour one (bluish
+ink on warm paper, each channel with noise of its own; JFIF, quality 85),
+for printing those 1:1 on A0 too.
 
 Usage: make_inputs.py OUT_DIR     (files already there are kept)
 """
@@ -26,7 +29,7 @@ import subprocess
 import sys
 
 import numpy
-from PIL import Image, ImageDraw, ImageFont
+from PIL import Image, ImageChops, ImageDraw, ImageFont
 
 A0_WIDTH = 13244   # 841 mm at 400 dpi
 A0_HEIGHT = 18724  # 1189 mm
@@ -195,12 +198,43 @@ def make_drawing_at(raw, path_tif, dpi):
     as a scanner at that resolution stores it: Group 4 in one strip."""
     Image.MAX_IMAGE_PIXELS = None  # the sheet is larger than Pillow trusts by default
     image = Image.open(raw).convert("1")
-    size = (int(round(841 / 25.4 * dpi)), int(round(1189 / 25.4 * dpi)))
+    size = a0_size(dpi)
     scaled = image.resize(size, Image.NEAREST)
     uncompressed = path_tif + ".raw.tif"
     store_bilevel(scaled, uncompressed, dpi)
     run(["tiffcp", "-c", "g4", "-r", str(size[1]), uncompressed, path_tif])
     os.remove(uncompressed)
+
+
+def a0_size(dpi):
+    return int(round(841 / 25.4 * dpi)), int(round(1189 / 25.4 * dpi))
+
+
+def with_noise(image, sigma):
+    # effect_noise is centred on 128.
+    return ImageChops.add(image, Image.effect_noise(image.size, sigma), 1.0, -128)
+
+
+def scanned_grey(raw, dpi):
+    """The sheet as a grey scanner sees it: each pixel the average of the
+    drawing under it, ink 35 on paper 232, and the sensor's noise."""
+    Image.MAX_IMAGE_PIXELS = None
+    grey = Image.open(raw).convert("L").resize(a0_size(dpi), Image.BOX)
+    return with_noise(grey.point(lambda v: 35 + v * (232 - 35) // 255), 6)
+
+
+def make_grey_scan(raw, path_tif, dpi):
+    uncompressed = path_tif + ".raw.tif"
+    scanned_grey(raw, dpi).save(uncompressed, dpi=(dpi, dpi))
+    run(["tiffcp", "-c", "lzw", "-r", str(a0_size(dpi)[1]), uncompressed, path_tif])
+    os.remove(uncompressed)
+
+
+def make_colour_scan(raw, path_jpg, dpi):
+    grey = scanned_grey(raw, dpi)
+    channels = [with_noise(grey.point(lambda v, ink=ink, paper=paper: ink + v * (paper - ink) // 255), 4)
+                for ink, paper in ((30, 238), (40, 232), (90, 214))]
+    Image.merge("RGB", channels).save(path_jpg, quality=85, dpi=(dpi, dpi))
 
 
 def store_bilevel(image, path_tif, dpi=DPI):
@@ -272,6 +306,13 @@ def main():
         sheet = os.path.join(out, "a0-%ddpi-g4.tif" % dpi)
         if not os.path.exists(sheet):
             make_drawing_at(raw, sheet, dpi)
+    # Grey and colour scans of it, printed 1:1 on A0 too.
+    grey = os.path.join(out, "a0-300dpi-grey-lzw.tif")
+    if not os.path.exists(grey):
+        make_grey_scan(raw, grey, 300)
+    colour = os.path.join(out, "a0-300dpi-colour.jpg")
+    if not os.path.exists(colour):
+        make_colour_scan(raw, colour, 300)
     # A companion file beside a0-g4.tif would put markups into every other row.
     marked = os.path.join(out, "a0-g4-markups.tif")
     if not os.path.exists(marked):

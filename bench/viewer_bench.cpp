@@ -910,15 +910,17 @@ int RunPrint(Program& program, const std::wstring& path, const std::wstring& out
     Ref<RasterImage> image = page->RenderPage(context, layout->placement, nullptr, &status);
     const double render_ms = NowMs() - start;
     const uint64_t render_peak = render_sampler.Stop();
-    if (!image) return 1;
+    // A grey or colour sheet at the printer's resolution may be more than
+    // the process can hold (bits=0): the job renders it in bands only.
     std::printf("case=print-render render_ms=%.2f base=%llu peak=%llu bits=%u\n", render_ms,
                 static_cast<unsigned long long>(render_base), static_cast<unsigned long long>(render_peak),
-                image->bits_per_pixel);
+                image ? image->bits_per_pixel : 0u);
     image = nullptr;
     // The bands the job renders for this sheet, each alone: what rendering
-    // in bands costs against the one render above (a Group 4 strip is
-    // decoded from its top for every band).
-    const std::vector<PrintBand> bands = PrintBandsSplit(layout->placement, PrintBandSourceOf(page.get()));
+    // in bands costs against the one render above (a one-strip or JPEG
+    // source is decoded from its top for every band).
+    const BandSource source = PrintBandSourceOf(page.get());
+    const std::vector<PrintBand> bands = PrintBandsSplit(layout->placement, source);
     std::vector<double> band_ms;
     for (const PrintBand& band : bands) {
         const double band_start = NowMs();
@@ -928,9 +930,10 @@ int RunPrint(Program& program, const std::wstring& path, const std::wstring& out
     }
     double bands_total = 0;
     for (double ms : band_ms) bands_total += ms;
-    std::printf("case=print-bands count=%u total_ms=%.2f first_ms=%.2f last_ms=%.2f whole_ms=%.2f\n",
-                unsigned(bands.size()), bands_total, band_ms.empty() ? 0.0 : band_ms.front(),
-                band_ms.empty() ? 0.0 : band_ms.back(), render_ms);
+    std::printf(
+        "case=print-bands count=%u total_ms=%.2f first_ms=%.2f last_ms=%.2f whole_ms=%.2f source_bits=%u\n",
+        unsigned(bands.size()), bands_total, band_ms.empty() ? 0.0 : band_ms.front(),
+        band_ms.empty() ? 0.0 : band_ms.back(), render_ms, unsigned(source.bits_per_pixel));
     std::vector<double> job_times, file_times;
     uint64_t size = 0, base = 0, peak = 0, private_base = 0, private_peak = 0;
     bool sampled = true;

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "imaging/formats/image_format.h"
+#include "imaging/formats/page_render_steps.h"
 #include "imaging/sinks/raster_sink.h"
 #include "viewer/documents/doc_item.h"
 
@@ -58,10 +59,12 @@ bool BandsMustStayHuge(const PagePlacement& whole, const BandSource& source) {
     if (pixels < kSinkHugeTarget) return false;
     if (source.dpi_x <= 0 || source.dpi_y <= 0) return true;
     const bool turned = QuarterTurned(whole);
-    const double across = turned ? whole.pixel_height : whole.pixel_width;
-    const double down = turned ? whole.pixel_width : whole.pixel_height;
-    return whole.rect.size.width * source.dpi_x / 25.4 > across ||
-           whole.rect.size.height * source.dpi_y / 25.4 > down;
+    const int64_t across = turned ? whole.pixel_height : whole.pixel_width;
+    const int64_t down = turned ? whole.pixel_width : whole.pixel_height;
+    // The source's pixels counted as the reader counts them: a 1:1 whose
+    // millimetres come back a hair above a whole pixel is no reduction.
+    return MmToPixels(whole.rect.size.width, source.dpi_x) > across ||
+           MmToPixels(whole.rect.size.height, source.dpi_y) > down;
 }
 
 PrintBand MakeBand(const PagePlacement& whole, const BandAxis& axis, uint32_t top, uint32_t bottom,
@@ -102,10 +105,11 @@ uint64_t PrintImageBytes(const PagePlacement& whole, uint16_t bits_per_pixel) {
 
 std::vector<PrintBand> PrintBandsSplit(const PagePlacement& whole, const BandSource& source) {
     std::vector<PrintBand> bands;
-    const uint16_t bits = std::max<uint16_t>(source.bits_per_pixel, 1);
+    // What the send holds: the image, or the memory path's deeper bitmap.
+    const uint16_t bits = std::max<uint16_t>({source.bits_per_pixel, source.send_bits_per_pixel, 1});
     if (whole.pixel_width == 0 || whole.pixel_height < 2 || PrintImageBytes(whole, bits) <= Threshold())
         return bands;
-    uint64_t pixels = BandBytes() * 8 / std::max(bits, source.send_bits_per_pixel);
+    uint64_t pixels = BandBytes() * 8 / bits;
     if (BandsMustStayHuge(whole, source)) pixels = std::max(pixels, kSinkHugeTarget);
     const uint32_t rows = static_cast<uint32_t>(std::max<uint64_t>(1, pixels / whole.pixel_width));
     if (rows >= whole.pixel_height) return bands;

@@ -12,7 +12,8 @@
 
 class DocItem;
 
-// A page image above this many bytes goes out in bands...
+// A page image above this many bytes, counted at the depth it is sent
+// with, goes out in bands...
 inline constexpr uint64_t kBandThresholdBytes = 32ull << 20;
 // ...of about this many bytes each.
 inline constexpr uint64_t kBandBytes = 16ull << 20;
@@ -40,11 +41,11 @@ struct PrintBand {
     uint32_t top = 0;
 };
 
-// The sheet's image size at the source's depth, rows padded to words.
+// The sheet's image size at a depth, rows padded to words.
 uint64_t PrintImageBytes(const PagePlacement& whole, uint16_t bits_per_pixel);
 
-// The bands of `whole`, top to bottom in the picture; empty when the image
-// stays under the threshold. Band edges fall on the source's pixel edges
+// The bands of `whole`, top to bottom in the picture; empty when what is
+// sent stays under the threshold. Band edges fall on the source's pixel edges
 // where its resolution is known, so that no source row is rendered twice;
 // the bands' rows meet without gap or overlap whatever the turn and the
 // mirroring.

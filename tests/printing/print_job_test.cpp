@@ -153,7 +153,7 @@ TEST(PrintJobPlacement, FitFillsThePrintableWidthAndMarginsMoveThePage) {
     Ref<PrintOptions> options = PrintOptionsCreate();
     options->cut_out_only = 0;
     std::vector<Mark> marks =
-        FindMarks(RasterisePrint(bed.Print(*bed.Pages({0}), *options), "print_fit_r")[0]);
+        FindMarks(FirstSheet(RasterisePrint(bed.Print(*bed.Pages({0}), *options), "print_fit_r")));
     ASSERT_EQ(marks.size(), 3u);
     const double scale = area->printable.size.width / 100.0;
     EXPECT_NEAR(marks[1].right - marks[0].left, area->printable.size.width, kTolerance);
@@ -165,7 +165,7 @@ TEST(PrintJobPlacement, FitFillsThePrintableWidthAndMarginsMoveThePage) {
     options->centred = 0;
     options->margin_left = 30;
     options->margin_top = 40;
-    marks = FindMarks(RasterisePrint(bed.Print(*bed.Pages({0}), *options), "print_margins_r")[0]);
+    marks = FindMarks(FirstSheet(RasterisePrint(bed.Print(*bed.Pages({0}), *options), "print_margins_r")));
     ASSERT_EQ(marks.size(), 3u);
     EXPECT_NEAR(marks[0].left, 30, kTolerance);
     EXPECT_NEAR(marks[0].top, 40, kTolerance);
@@ -179,7 +179,7 @@ TEST(PrintJobPlacement, AutomaticOrientationTurnsALandscapePage) {
     ASSERT_TRUE(bed.Open("print_turn", ChartCommand(180, 100, "wide.tif"), "wide.tif"));
     Ref<PrintOptions> options = TrueSize();
     std::vector<Mark> marks =
-        FindMarks(RasterisePrint(bed.Print(*bed.Pages({0}), *options), "print_turn_r")[0]);
+        FindMarks(FirstSheet(RasterisePrint(bed.Print(*bed.Pages({0}), *options), "print_turn_r")));
     ASSERT_EQ(marks.size(), 3u);
     double left = 1e9, right = 0, top = 1e9, bottom = 0;
     for (const Mark& m : marks) {
@@ -194,7 +194,7 @@ TEST(PrintJobPlacement, AutomaticOrientationTurnsALandscapePage) {
     EXPECT_NEAR(tall->height(), 10, kTolerance);
 
     options->auto_orientation = 0;
-    marks = FindMarks(RasterisePrint(bed.Print(*bed.Pages({0}), *options), "print_unturned_r")[0]);
+    marks = FindMarks(FirstSheet(RasterisePrint(bed.Print(*bed.Pages({0}), *options), "print_unturned_r")));
     ASSERT_EQ(marks.size(), 3u);
     EXPECT_NEAR(marks[1].right - marks[0].left, 180, kTolerance);
     EXPECT_NEAR(marks[2].height(), 20, kTolerance);
@@ -320,6 +320,19 @@ TEST(PrintJobBands, BandsGiveTheRasterOfTheOneCallSheet) {
         EXPECT_TRUE(Dark(parts[0]) == Dark(one[0])) << what;
         CutOutSetMirrorHorizontal(cut_out.get(), false);
     }
+}
+
+// An A2 1-bit sheet 1:1 at 600 dpi is 17 MB as an image and goes out whole;
+// through the memory path it is a device bitmap of 32 bits a pixel (560 MB),
+// cut into bands of the usual 16 MB. (9925 pixels at 600 dpi come back from
+// millimetres a hair above 9925: still 1:1, not a reduction.)
+TEST(PrintJobBands, TheMemoryPathCountsItsDeviceBitmap) {
+    PagePlacement a2;
+    PagePlacementInit(a2);
+    a2.pixel_width = 9925, a2.pixel_height = 14031;
+    a2.rect.size = SizeD{9925 * 25.4 / 600, 14031 * 25.4 / 600};
+    EXPECT_TRUE(PrintBandsSplit(a2, BandSource{1, 600, 600, 0}).empty());
+    EXPECT_EQ(PrintBandsSplit(a2, BandSource{1, 600, 600, 32}).size(), 34u);
 }
 
 // The memory path (workaround 128) cannot make the device bitmap of an A0

@@ -112,6 +112,12 @@ inline std::vector<GreyPage> RasterisePrint(const std::string& postscript, const
     return pages;
 }
 
+// The first sheet, or a blank one when nothing was printed: a test then
+// fails on its marks instead of crashing into the debugger's box.
+inline GreyPage FirstSheet(const std::vector<GreyPage>& sheets) {
+    return sheets.empty() ? GreyPage{} : sheets[0];
+}
+
 // One black mark: its bounding box and centroid in mm of the sheet.
 struct Mark {
     double left = 0, top = 0, right = 0, bottom = 0;
