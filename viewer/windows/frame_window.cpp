@@ -284,6 +284,10 @@ void KeepToolWindowAbove(FrameWindow* frame) {
         SetWindowPos(tool, HWND_TOP, 0, 0, 0, 0, SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE);
 }
 
+void KeepToolWindowAboveSoon(FrameWindow* frame) {
+    SetTimer(frame->window(), kFrameToolWindowTimer, kFrameToolWindowDelay, nullptr);
+}
+
 // Whether the main view's markups were drawing an object, now ended.
 bool EndMarkupCreation(FrameWindow* frame) {
     Ref<MainViewWindow> main_view = FrameGetMainView(frame);
@@ -363,13 +367,12 @@ LRESULT FrameWindow::WindowProc(UINT message, WPARAM wparam, LPARAM lparam) {
             if (!(GetWindowLongW(window(), GWL_STYLE) & WS_CHILD)) PostQuitMessage(0);
             break;
         case WM_ACTIVATE:
-        case WM_PARENTNOTIFY: {
-            // Activated, or clicked in a pane, which may take the focus.
-            const UINT what = LOWORD(wparam);
-            if (message == WM_ACTIVATE ? what != WA_INACTIVE : what != WM_CREATE && what != WM_DESTROY)
-                SetTimer(window(), kFrameToolWindowTimer, kFrameToolWindowDelay, nullptr);
+            if (LOWORD(wparam) != WA_INACTIVE) KeepToolWindowAboveSoon(this);
             break;
-        }
+        case WM_PARENTNOTIFY:
+            // A click in a pane, which may take the focus; not a child made or gone.
+            if (LOWORD(wparam) != WM_CREATE && LOWORD(wparam) != WM_DESTROY) KeepToolWindowAboveSoon(this);
+            break;
         case WM_MOVE:
             FollowFloatingPanes(this);
             break;

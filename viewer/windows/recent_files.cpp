@@ -15,8 +15,8 @@
 namespace {
 
 // The list is the desktop program's. The control shows it in its File menu
-// but adds and writes nothing: what a page opens (its URL, query and token
-// included) must not turn up in the program's menu.
+// but adds nothing, so it never has anything to write: what a page opens (its
+// URL, query and token included) must not turn up in the program's menu.
 constexpr bool kListKept = kViewerProgramBuild;
 
 WString ValueName(int32_t position) {
@@ -91,7 +91,8 @@ Ref<RecentFiles> RecentFilesCreate(EventHub* hub, Settings* settings) {
     Ref<RecentFiles> list = MakeRef<RecentFiles>();
     list->settings = Ref<Settings>(settings);
     const int32_t length = settings ? ListLength(settings) : kRecentFilesSlots;
-    RegKey key = RegOpen(HKEY_CURRENT_USER, kRecentFilesKeyPath, !kListKept);
+    // Read only: the key is made by the first save that has something to write.
+    RegKey key = RegOpen(HKEY_CURRENT_USER, kRecentFilesKeyPath, true);
     for (int32_t position = 0; key && position < length; ++position) {
         WString path;
         if (RegGetString(key.get(), WStrCStr(ValueName(position)), path) && WStrLength(path) > 0)
@@ -143,7 +144,7 @@ uint32_t RecentFilesCount(RecentFiles* list) {
 bool RecentFilesSave(RecentFiles* list) {
     if (!list) return false;
     ScopedLock hold(list->lock);
-    if (!kListKept || !list->settings || !list->changed) return true;
+    if (!list->settings || !list->changed) return true;
     RegKey key = RegOpen(HKEY_CURRENT_USER, kRecentFilesKeyPath, false);
     if (!key) return false;
     const int32_t written = std::min(list->count, ListLength(list->settings.get()));
